@@ -1,0 +1,103 @@
+# Build rules shared by every folder of the suite.
+
+add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+
+if(KELM_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "The fuzz tree needs clang (CXX=clang++)")
+    endif()
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -g)
+    add_link_options(-fsanitize=address,undefined)
+elseif(KELM_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
+                        -fno-omit-frame-pointer -g)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+configure_file(${CMAKE_SOURCE_DIR}/cmake/version.h.in
+               ${CMAKE_BINARY_DIR}/generated/kelm_version.h @ONLY)
+include_directories(${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR})
+
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(ODBC REQUIRED IMPORTED_TARGET odbc)
+pkg_check_modules(ODBCINST REQUIRED IMPORTED_TARGET odbcinst)
+pkg_check_modules(LIBPQ REQUIRED IMPORTED_TARGET libpq)
+find_package(ZLIB REQUIRED)
+find_package(Threads REQUIRED)
+find_package(GTest REQUIRED)
+find_package(benchmark QUIET)
+
+if(NOT KELM_FUZZ)
+    find_package(wxWidgets 3.2 REQUIRED COMPONENTS core base adv aui xrc html xml)
+    include(${wxWidgets_USE_FILE})
+endif()
+
+set(KELM_LSAN_SUPP ${CMAKE_SOURCE_DIR}/tests/lsan.supp)
+
+# kelm_test(<name> SOURCES ... [LIBS ...] [LABELS unit|sqlite|pg|gui ...])
+# One ctest test per executable; the label says what the test needs.
+function(kelm_test name)
+    if(KELM_FUZZ)
+        return()
+    endif()
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock Threads::Threads ${T_LIBS})
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT T_LABELS)
+        set(T_LABELS unit)
+    endif()
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 600)
+    endif()
+    set(env "LSAN_OPTIONS=suppressions=${KELM_LSAN_SUPP}:print_suppressions=0")
+    if("gui" IN_LIST T_LABELS)
+        # wx and GTK keep process-lifetime allocations that LeakSanitizer reports.
+        list(APPEND env "ASAN_OPTIONS=detect_leaks=0")
+    endif()
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
+                         ENVIRONMENT "${env}")
+endfunction()
+
+# kelm_fuzz(<name> SOURCES ... [LIBS ...] CORPUS <seed folder>)
+# The fuzz tree builds a libFuzzer target that ctest runs for a few seconds
+# (label fuzz); the ordinary tree builds the same entry point with a small
+# driver that feeds it every seed once (label unit), so the targets never rot.
+function(kelm_fuzz name)
+    cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+    if(KELM_FUZZ)
+        add_executable(${name} ${F_SOURCES})
+        target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+        target_link_libraries(${name} PRIVATE ${F_LIBS})
+        set(work ${CMAKE_BINARY_DIR}/fuzz-work/${name})
+        file(MAKE_DIRECTORY ${work})
+        if(NOT DEFINED ENV{KELM_FUZZ_SECONDS})
+            set(secs 5)
+        else()
+            set(secs $ENV{KELM_FUZZ_SECONDS})
+        endif()
+        add_test(NAME ${name}
+                 COMMAND ${name} -max_total_time=${secs} -timeout=10 -rss_limit_mb=4096
+                         -print_final_stats=0 ${work} ${F_CORPUS})
+        set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 300
+            ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;LSAN_OPTIONS=suppressions=${KELM_LSAN_SUPP}:print_suppressions=0")
+    else()
+        add_executable(${name}_seeds ${F_SOURCES} ${CMAKE_SOURCE_DIR}/tests/common/fuzz_seed_driver.cpp)
+        target_link_libraries(${name}_seeds PRIVATE ${F_LIBS})
+        add_test(NAME ${name}_seeds COMMAND ${name}_seeds ${F_CORPUS})
+        set_tests_properties(${name}_seeds PROPERTIES LABELS unit TIMEOUT 300
+            ENVIRONMENT "LSAN_OPTIONS=suppressions=${KELM_LSAN_SUPP}:print_suppressions=0")
+    endif()
+endfunction()
+
+# kelm_bench(<name> SOURCES ... [LIBS ...]): compiled in every tree so it
+# never rots; run only from the optimised tree (BENCH=1 ./test.sh).
+function(kelm_bench name)
+    if(KELM_FUZZ OR NOT KELM_BENCH OR NOT benchmark_FOUND)
+        return()
+    endif()
+    cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${B_SOURCES})
+    target_link_libraries(${name} PRIVATE benchmark::benchmark Threads::Threads ${B_LIBS})
+    set_property(GLOBAL APPEND PROPERTY KELM_BENCHMARKS ${name})
+endfunction()

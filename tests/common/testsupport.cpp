@@ -1,0 +1,159 @@
+#include "testsupport.h"
+
+#include <libpq-fe.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+namespace kelm::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string env(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+std::string uniqueSuffix()
+{
+    static std::atomic<unsigned> counter{0};
+    std::random_device rd;
+    return std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" +
+           std::to_string(rd() % 100000);
+}
+
+void execOn(const std::string& conninfo, const std::string& sql)
+{
+    PGconn* conn = PQconnectdb(conninfo.c_str());
+    if (PQstatus(conn) != CONNECTION_OK) {
+        std::string msg = PQerrorMessage(conn);
+        PQfinish(conn);
+        throw std::runtime_error("cannot connect to the test cluster: " + msg);
+    }
+    PGresult* res = PQexec(conn, sql.c_str());
+    auto status = PQresultStatus(res);
+    std::string msg = PQresultErrorMessage(res);
+    PQclear(res);
+    PQfinish(conn);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        throw std::runtime_error("SQL failed: " + msg + " in: " + sql);
+}
+
+std::string baseConnInfo()
+{
+    return "host=" + PgHost() + " port=" + PgPort() + " user=" + PgUser();
+}
+
+} // namespace
+
+TempDir::TempDir()
+{
+    fs::path base = env("TMPDIR").empty() ? fs::path("/tmp") : fs::path(env("TMPDIR"));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path p = base / ("kelm-test-" + uniqueSuffix());
+        std::error_code ec;
+        if (fs::create_directory(p, ec)) {
+            m_path = p;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    // Tests may leave read-only files behind; make them removable first.
+    for (auto it = fs::recursive_directory_iterator(m_path, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (!it->is_symlink())
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::remove_all(m_path, ec);
+}
+
+fs::path TempDir::write(const std::string& name, const std::string& bytes) const
+{
+    fs::path p = m_path / name;
+    fs::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + p.string());
+    return p;
+}
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool PgAvailable() { return !env("KELM_PG_PORT").empty(); }
+bool ServicesRequired() { return !env("KELM_REQUIRE_SERVICES").empty(); }
+std::string PgHost() { return env("KELM_PG_HOST").empty() ? "/tmp" : env("KELM_PG_HOST"); }
+std::string PgPort() { return env("KELM_PG_PORT"); }
+
+std::string PgUser()
+{
+    if (!env("KELM_PG_USER").empty())
+        return env("KELM_PG_USER");
+    return env("USER").empty() ? "root" : env("USER");
+}
+
+void PgAdminExec(const std::string& sql)
+{
+    execOn(baseConnInfo() + " dbname=postgres", sql);
+}
+
+PgDatabase::PgDatabase(const std::string& hint)
+{
+    std::string clean;
+    for (char c : hint)
+        clean += (std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(c)) : '_');
+    m_name = "t_" + clean.substr(0, 30) + "_" + uniqueSuffix();
+    PgAdminExec("CREATE DATABASE \"" + m_name + "\" ENCODING 'UTF8' TEMPLATE template0");
+}
+
+PgDatabase::~PgDatabase()
+{
+    try {
+        PgAdminExec("DROP DATABASE IF EXISTS \"" + m_name + "\" WITH (FORCE)");
+    } catch (...) {
+        // The cluster is thrown away at the end of the run anyway.
+    }
+}
+
+std::string PgDatabase::libpqConnInfo() const
+{
+    return baseConnInfo() + " dbname=" + m_name;
+}
+
+std::string PgDatabase::odbcConnString() const
+{
+    return "Driver={PostgreSQL Unicode};Servername=" + PgHost() + ";Port=" + PgPort() +
+           ";Database=" + m_name + ";Username=" + PgUser() + ";";
+}
+
+void PgDatabase::exec(const std::string& sql) const
+{
+    execOn(libpqConnInfo(), sql);
+}
+
+std::string SqliteConnString(const fs::path& file)
+{
+    return "Driver={SQLite3};Database=" + file.string() + ";";
+}
+
+} // namespace kelm::test

@@ -1,0 +1,74 @@
+// What the tests share: temporary folders, a fresh PostgreSQL database on the
+// cluster that ./test.sh starts, and ODBC connection strings for both engines.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace kelm::test {
+
+// A new empty folder under $TMPDIR, removed with everything in it at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+    // Writes a file (binary, exactly these bytes) and returns its path.
+    std::filesystem::path write(const std::string& name, const std::string& bytes) const;
+
+private:
+    std::filesystem::path m_path;
+};
+
+std::string readFile(const std::filesystem::path& path);
+
+// Skips the calling test when the PostgreSQL cluster is not there, unless
+// KELM_REQUIRE_SERVICES is set (./test.sh sets it), in which case it fails.
+#define KELM_REQUIRE_PG()                                                      \
+    do {                                                                       \
+        if (!::kelm::test::PgAvailable()) {                                    \
+            if (::kelm::test::ServicesRequired())                              \
+                FAIL() << "PostgreSQL test cluster not running (KELM_PG_PORT)"; \
+            GTEST_SKIP() << "PostgreSQL test cluster not running";             \
+        }                                                                      \
+    } while (0)
+
+bool PgAvailable();
+bool ServicesRequired();
+std::string PgHost();   // socket folder of the test cluster
+std::string PgPort();
+std::string PgUser();   // the role tests connect as (the current user)
+
+// A database of its own for one test, created empty and dropped at the end.
+// Tests run in parallel, so each makes its own; the name is made unique.
+class PgDatabase {
+public:
+    explicit PgDatabase(const std::string& hint);
+    ~PgDatabase();
+    PgDatabase(const PgDatabase&) = delete;
+    PgDatabase& operator=(const PgDatabase&) = delete;
+
+    const std::string& name() const { return m_name; }
+    // libpq connection string ("host=... port=... dbname=...").
+    std::string libpqConnInfo() const;
+    // ODBC connection string through the PostgreSQL Unicode driver.
+    std::string odbcConnString() const;
+    // Runs SQL through libpq; throws std::runtime_error on failure.
+    void exec(const std::string& sql) const;
+
+private:
+    std::string m_name;
+};
+
+// Runs SQL on the maintenance database (postgres); throws on failure.
+void PgAdminExec(const std::string& sql);
+
+// ODBC connection string for an SQLite database file.
+std::string SqliteConnString(const std::filesystem::path& file);
+
+} // namespace kelm::test
