@@ -5,6 +5,7 @@
 # with ctest and exits with its status.
 #   ./test.sh [ctest arguments]     e.g. ./test.sh -L unit, ./test.sh -R Ini
 #   BUILD_DIR=dir   build tree to use (default build)
+#   KELM_TARGETS="a b"  build only these targets of BUILD_DIR
 #   SKIP_FUZZ=1     leave out the fuzz tree
 #   BENCH=1         afterwards build the optimised tree build-bench/ and run the benchmarks
 set -euo pipefail
@@ -26,7 +27,12 @@ configure() { # dir, extra args...
 
 kelm_log "building $BUILD_DIR"
 configure "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DKELM_SANITIZE=ON
-cmake --build "$BUILD_DIR" -j "$JOBS"
+if [[ -n "${KELM_TARGETS:-}" ]]; then
+    # shellcheck disable=SC2086
+    cmake --build "$BUILD_DIR" -j "$JOBS" --target $KELM_TARGETS
+else
+    cmake --build "$BUILD_DIR" -j "$JOBS"
+fi
 
 if [[ -z "${SKIP_FUZZ:-}" ]]; then
     kelm_log "building build-fuzz"

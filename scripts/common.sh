@@ -60,7 +60,7 @@ kelm_start_pg() {
     export KELM_PG_HOST="$dir/sock" KELM_PG_PORT="$port" KELM_PG_USER="$me"
     export PGHOST="$dir/sock" PGPORT="$port" PGUSER="$me"
     if [[ $(id -u) -eq 0 ]]; then
-        runuser -u postgres -- psql -h "$dir/sock" -p "$port" -d postgres -qAtc \
+        runuser -u postgres -- psql -U postgres -h "$dir/sock" -p "$port" -d postgres -qAtc \
             "DO \$\$BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname='root') THEN CREATE ROLE root SUPERUSER LOGIN; END IF; END\$\$" >/dev/null
     fi
     kelm_log "PostgreSQL on port $port (socket $dir/sock)"
