@@ -1,0 +1,215 @@
+#include "winapi/text.h"
+
+#include <clocale>
+#include <cwctype>
+#include <fstream>
+#include <locale.h>
+#include <wctype.h>
+
+namespace winapi {
+namespace {
+
+constexpr char32_t kInvalidBase = 0x110000; // invalid byte b decodes to kInvalidBase + b
+
+// Decodes one character at `pos`; advances `pos`.
+char32_t decode(std::string_view s, std::size_t& pos)
+{
+    const auto b0 = static_cast<unsigned char>(s[pos]);
+    auto invalid = [&] { ++pos; return kInvalidBase + b0; };
+    if (b0 < 0x80) {
+        ++pos;
+        return b0;
+    }
+    int extra;
+    char32_t cp;
+    if (b0 >= 0xC2 && b0 <= 0xDF) { extra = 1; cp = b0 & 0x1Fu; }
+    else if (b0 >= 0xE0 && b0 <= 0xEF) { extra = 2; cp = b0 & 0x0Fu; }
+    else if (b0 >= 0xF0 && b0 <= 0xF4) { extra = 3; cp = b0 & 0x07u; }
+    else return invalid();
+    if (pos + static_cast<std::size_t>(extra) >= s.size())
+        return invalid();
+    for (int i = 1; i <= extra; ++i) {
+        const auto b = static_cast<unsigned char>(s[pos + i]);
+        if ((b & 0xC0) != 0x80)
+            return invalid();
+        cp = (cp << 6) | (b & 0x3Fu);
+    }
+    // Overlong forms, surrogates and values above U+10FFFF are not characters.
+    if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return invalid();
+    pos += 1 + extra;
+    return cp;
+}
+
+void encode(char32_t cp, std::string& out)
+{
+    if (cp >= kInvalidBase) {
+        out.push_back(static_cast<char>(cp - kInvalidBase));
+    } else if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+locale_t utf8Locale()
+{
+    static const locale_t loc = [] {
+        locale_t l = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+        return l;
+    }();
+    return loc;
+}
+
+char32_t upper(char32_t cp)
+{
+    if (cp < 0x80)
+        return (cp >= 'a' && cp <= 'z') ? cp - 32 : cp;
+    if (cp >= kInvalidBase || utf8Locale() == static_cast<locale_t>(nullptr))
+        return cp;
+    return static_cast<char32_t>(::towupper_l(static_cast<wint_t>(cp), utf8Locale()));
+}
+
+char32_t lower(char32_t cp)
+{
+    if (cp < 0x80)
+        return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
+    if (cp >= kInvalidBase || utf8Locale() == static_cast<locale_t>(nullptr))
+        return cp;
+    return static_cast<char32_t>(::towlower_l(static_cast<wint_t>(cp), utf8Locale()));
+}
+
+char32_t fold(char32_t cp) { return lower(upper(cp)); }
+
+template <typename F>
+std::string mapChars(std::string_view text, F f)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();)
+        encode(f(decode(text, pos)), out);
+    return out;
+}
+
+} // namespace
+
+std::size_t Utf8Length(std::string_view text)
+{
+    std::size_t n = 0;
+    for (std::size_t pos = 0; pos < text.size(); ++n)
+        decode(text, pos);
+    return n;
+}
+
+std::string_view Utf8Left(std::string_view text, std::size_t maxChars)
+{
+    std::size_t pos = 0;
+    for (std::size_t n = 0; n < maxChars && pos < text.size(); ++n)
+        decode(text, pos);
+    return text.substr(0, pos);
+}
+
+std::string Utf8Upper(std::string_view text) { return mapChars(text, upper); }
+std::string Utf8Lower(std::string_view text) { return mapChars(text, lower); }
+std::string Utf8Fold(std::string_view text) { return mapChars(text, fold); }
+
+int Utf8CompareNoCase(std::string_view a, std::string_view b)
+{
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const char32_t ca = fold(decode(a, i));
+        const char32_t cb = fold(decode(b, j));
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (i < a.size())
+        return 1;
+    if (j < b.size())
+        return -1;
+    return 0;
+}
+
+bool Utf8EqualNoCase(std::string_view a, std::string_view b) { return Utf8CompareNoCase(a, b) == 0; }
+
+int StrToInt(std::string_view text)
+{
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    std::uint32_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = value * 10u + static_cast<std::uint32_t>(text[i] - '0');
+    if (negative)
+        value = 0u - value;
+    return static_cast<int>(value);
+}
+
+void InitProcessLocale()
+{
+    if (std::setlocale(LC_ALL, "") == nullptr)
+        std::setlocale(LC_ALL, "C.UTF-8");
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+namespace {
+
+locale_t displayLocale(bool systemDefault)
+{
+    static const locale_t user = [] {
+        locale_t l = ::newlocale(LC_ALL_MASK, "", static_cast<locale_t>(nullptr));
+        if (l == static_cast<locale_t>(nullptr))
+            l = ::newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+        return l;
+    }();
+    static const locale_t system = [] {
+        std::string name;
+        std::ifstream in("/etc/default/locale");
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("LANG=", 0) == 0) {
+                name = line.substr(5);
+                if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
+                    name = name.substr(1, name.size() - 2);
+            }
+        }
+        locale_t l = static_cast<locale_t>(nullptr);
+        if (!name.empty())
+            l = ::newlocale(LC_ALL_MASK, name.c_str(), static_cast<locale_t>(nullptr));
+        if (l == static_cast<locale_t>(nullptr))
+            l = ::newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+        return l;
+    }();
+    return systemDefault ? system : user;
+}
+
+std::string formatWith(const char* format, const std::tm& when, bool systemDefault)
+{
+    char buf[256];
+    const std::size_t n = ::strftime_l(buf, sizeof buf, format, &when, displayLocale(systemDefault));
+    return std::string(buf, n);
+}
+
+} // namespace
+
+std::string GetDateFormat(const std::tm& when, bool longDate, bool systemDefault)
+{
+    return formatWith(longDate ? "%e %B %Y" : "%x", when, systemDefault);
+}
+
+std::string GetTimeFormat(const std::tm& when, bool systemDefault)
+{
+    return formatWith("%H:%M:%S", when, systemDefault);
+}
+
+} // namespace winapi

@@ -1,0 +1,40 @@
+// UTF-8 text rules of the suite: limits count characters (code points) and
+// never cut one in half; "without regard to case" folds per code point on a
+// C.UTF-8 locale object, whatever LANG says. Bytes that are not valid UTF-8
+// count as one character each and are never changed.
+#pragma once
+
+#include "winapi/types.h"
+
+#include <cstddef>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace winapi {
+
+std::size_t Utf8Length(std::string_view text);
+// The first `maxChars` characters of `text`.
+std::string_view Utf8Left(std::string_view text, std::size_t maxChars);
+
+std::string Utf8Upper(std::string_view text);
+std::string Utf8Lower(std::string_view text);
+// The key under which names compare without regard to case.
+std::string Utf8Fold(std::string_view text);
+bool Utf8EqualNoCase(std::string_view a, std::string_view b);
+// <0, 0, >0 by folded code points.
+int Utf8CompareNoCase(std::string_view a, std::string_view b);
+
+// Optional sign and leading decimal digits; none gives 0.
+int StrToInt(std::string_view text);
+
+// Once in main before any thread: the user's locale for everything but
+// numbers, which keep the decimal point.
+void InitProcessLocale();
+
+// Dates and times for display in the user's (or the system's default)
+// locale: short date %x, long date "%e %B %Y", time always 24-hour.
+std::string GetDateFormat(const std::tm& when, bool longDate, bool systemDefault = false);
+std::string GetTimeFormat(const std::tm& when, bool systemDefault = false);
+
+} // namespace winapi

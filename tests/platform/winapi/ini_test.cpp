@@ -1,0 +1,316 @@
+// The private-profile functions on real files in a temporary folder.
+#include "testsupport.h"
+#include "winapi/errors.h"
+#include "winapi/ini.h"
+#include "winapi/text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace winapi;
+using kelm::test::readFile;
+using kelm::test::TempDir;
+
+namespace {
+
+const char* const kSample =
+    "; leading comment\n"
+    "orphan=before any section\n"
+    "[Main]\n"
+    "  Name \t=  \t Alpha  \n"
+    "Quoted=\"x y\"\n"
+    "Single='one'\n"
+    "Mixed=\"a'\n"
+    "Lone=\"\n"
+    "Empty=\n"
+    "NoEquals\n"
+    "Dup=first\n"
+    "dup=second\n"
+    ";Hidden=comment\n"
+    "Cyr=Привет мир\n"
+    "Eq=a=b\n"
+    "[main]\n"
+    "Second=from the second main\n"
+    "[  Кириллица  ] trailing text\n"
+    "Ключ=значение\n"
+    "[Broken\n"
+    "InBroken=yes\n"
+    "[Numbers]\n"
+    "Neg=-1\n"
+    "Mixed=12abc\n"
+    "Text=abc\n"
+    "Empty=\n"
+    "Plus=+7\n"
+    "Big=4294967297\n"
+    "Quoted=\"42\"\n";
+
+struct ReadCase {
+    const char* section;
+    const char* key;
+    const char* def;
+    DWORD size;
+    const char* expected;
+};
+
+} // namespace
+
+TEST(IniRead, StringLookups)
+{
+    TempDir dir;
+    const std::string file = dir.write("sample.ini", kSample).string();
+    const ReadCase cases[] = {
+        {"Main", "Name", "d", 100, "Alpha"},
+        {"MAIN", "name", "d", 100, "Alpha"},        // case of section and key
+        {" Main ", " Name ", "d", 100, "Alpha"},    // names are trimmed
+        {"Main", "Quoted", "d", 100, "x y"},
+        {"Main", "Single", "d", 100, "one"},
+        {"Main", "Mixed", "d", 100, "\"a'"},        // unequal quotes stay
+        {"Main", "Lone", "d", 100, "\""},           // one quote is no pair
+        {"Main", "Empty", "d", 100, ""},            // present and empty is not missing
+        {"Main", "NoEquals", "d", 100, ""},
+        {"Main", "Dup", "d", 100, "first"},         // first duplicate wins
+        {"Main", "Hidden", "d", 100, "d"},          // comments are no keys
+        {"Main", ";Hidden", "d", 100, "d"},
+        {"Main", "Eq", "d", 100, "a=b"},            // split at the first '='
+        {"Main", "Second", "d", 100, "d"},          // only the first [Main] is searched
+        {"Main", "orphan", "d", 100, "d"},
+        {"кириллица", "КЛЮЧ", "d", 100, "значение"}, // Cyrillic folds too
+        {"Broken", "InBroken", "d", 100, "yes"},    // header without ']'
+        {"Main", "Missing", "default  ", 100, "default"}, // default loses trailing blanks
+        {"Missing", "Name", "\n", 100, "\n"},       // a line-feed default is kept
+        {"Main", "Missing", nullptr, 100, ""},
+        {"Main", "Name", "d", 4, "Alp"},            // cut to size-1 characters
+        {"Main", "Cyr", "d", 4, "При"},             // never half a character
+        {"Main", "Name", "d", 0, ""},
+    };
+    for (const auto& c : cases) {
+        std::string out = "garbage";
+        const DWORD n = GetPrivateProfileString(c.section, c.key, c.def, out, c.size, file);
+        EXPECT_EQ(out, c.expected) << c.section << "/" << c.key << " size " << c.size;
+        EXPECT_EQ(n, Utf8Length(c.expected)) << c.section << "/" << c.key;
+    }
+}
+
+TEST(IniRead, MissingFileReadsAsEmpty)
+{
+    TempDir dir;
+    const std::string file = (dir / "none.ini").string();
+    std::string out;
+    EXPECT_EQ(GetPrivateProfileString("A", "b", "\n", out, 4095, file), 1u);
+    EXPECT_EQ(out, "\n");
+    EXPECT_EQ(GetLastError(), kErrorFileNotFound);
+    EXPECT_EQ(GetPrivateProfileInt("A", "b", 7, file), 7u);
+    EXPECT_TRUE(GetPrivateProfileSectionNames(file, 2048).empty());
+    EXPECT_TRUE(GetPrivateProfileSection("A", 2048, file).empty());
+    EXPECT_FALSE(IniFind(file, "A", "b").has_value());
+    // A folder in place of the file reads as missing too.
+    EXPECT_EQ(GetPrivateProfileInt("A", "b", 9, dir.path().string()), 9u);
+}
+
+TEST(IniRead, Integers)
+{
+    TempDir dir;
+    const std::string file = dir.write("n.ini", kSample).string();
+    struct {
+        const char* key;
+        UINT expected;
+    } cases[] = {
+        {"Neg", 0xFFFFFFFFu}, {"Mixed", 12u}, {"Text", 0u}, {"Empty", 5u},
+        {"Plus", 7u},         {"Big", 1u},    {"Quoted", 42u}, {"Missing", 5u},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GetPrivateProfileInt("Numbers", c.key, 5, file), c.expected) << c.key;
+}
+
+TEST(IniRead, SectionNamesAndSections)
+{
+    TempDir dir;
+    const std::string file = dir.write("s.ini", kSample).string();
+    const std::vector<std::string> all = {"Main", "main", "Кириллица", "Broken", "Numbers"};
+    EXPECT_EQ(GetPrivateProfileSectionNames(file, 2048), all);
+    // "Main\0main\0" plus the final NUL need 11 characters; a name that does
+    // not fit whole is left out with everything after it.
+    EXPECT_EQ(GetPrivateProfileSectionNames(file, 11), (std::vector<std::string> {"Main", "main"}));
+    EXPECT_EQ(GetPrivateProfileSectionNames(file, 10), (std::vector<std::string> {"Main"}));
+    // "Кириллица" counts nine characters, not eighteen bytes.
+    EXPECT_EQ(GetPrivateProfileSectionNames(file, 21).size(), 3u);
+
+    const std::vector<std::string> main = {"Name=Alpha", "Quoted=\"x y\"", "Single='one'", "Mixed=\"a'",
+                                           "Lone=\"",     "Empty=",        "NoEquals",     "Dup=first",
+                                           "dup=second", "Cyr=Привет мир", "Eq=a=b"};
+    EXPECT_EQ(GetPrivateProfileSection("MAIN", 2048, file), main);
+    EXPECT_EQ(GetPrivateProfileSection("Main", 12, file), (std::vector<std::string> {"Name=Alpha"}));
+
+    // 2048 characters hold only the names that fit whole.
+    std::string many;
+    for (int i = 0; i < 300; ++i)
+        many += "[Section" + std::to_string(i) + "]\n";
+    const std::string big = dir.write("big.ini", many).string();
+    const auto names = GetPrivateProfileSectionNames(big, 2048);
+    std::size_t used = 1;
+    for (const auto& n : names)
+        used += n.size() + 1;
+    EXPECT_LE(used, 2048u);
+    EXPECT_GT(used + 12, 2048u);
+    EXPECT_EQ(names.back(), "Section" + std::to_string(names.size() - 1));
+}
+
+TEST(IniRead, BomCrLfAndBinaryText)
+{
+    TempDir dir;
+    const std::string file = dir.write("bom.ini", "\xEF\xBB\xBF[A]\r\nk=v\r\nn=1\r\n").string();
+    std::string out;
+    GetPrivateProfileString("A", "k", "", out, 100, file);
+    EXPECT_EQ(out, "v");
+    EXPECT_EQ(GetPrivateProfileInt("a", "N", 0, file), 1u);
+
+    std::string binary("[\x01\xff]\n\x80=\x81\0\n[Z]\nk=\xc3", 17);
+    const std::string bin = dir.write("bin.ini", binary).string();
+    GetPrivateProfileString("Z", "k", "", out, 100, bin);
+    EXPECT_EQ(out, "\xc3"); // an invalid byte is a character of its own, kept
+    EXPECT_EQ(GetPrivateProfileSectionNames(bin, 2048).size(), 2u);
+}
+
+TEST(IniStruct, ChecksumAndLength)
+{
+    TempDir dir;
+    const unsigned char bytes[3] = {0x01, 0xFF, 0x10};
+    const std::string file = (dir / "s.ini").string();
+    ASSERT_TRUE(WritePrivateProfileStruct("S", "good", bytes, 3, file));
+    EXPECT_NE(readFile(file).find("good=01FF1010\n"), std::string::npos);
+
+    std::ofstream(file, std::ios::app) << "lower=01ff1010\nbadsum=01FF1011\nshort=01FF10\nnothex=01FG1010\n";
+    unsigned char out[3] = {9, 9, 9};
+    EXPECT_TRUE(GetPrivateProfileStruct("S", "good", out, 3, file));
+    EXPECT_EQ(std::memcmp(out, bytes, 3), 0);
+    EXPECT_TRUE(GetPrivateProfileStruct("S", "lower", out, 3, file));
+    for (const char* bad : {"badsum", "short", "nothex"}) {
+        unsigned char untouched[3] = {7, 7, 7};
+        EXPECT_FALSE(GetPrivateProfileStruct("S", bad, untouched, 3, file)) << bad;
+        EXPECT_EQ(GetLastError(), kErrorInvalidData) << bad;
+        EXPECT_EQ(untouched[0], 7) << bad;
+    }
+    EXPECT_FALSE(GetPrivateProfileStruct("S", "missing", out, 3, file));
+    EXPECT_EQ(GetLastError(), kErrorFileNotFound);
+    EXPECT_FALSE(GetPrivateProfileStruct("S", "good", out, 2, file)); // wrong size
+}
+
+TEST(IniWrite, KeepsTheRestOfTheFile)
+{
+    TempDir dir;
+    const std::string original = "\xEF\xBB\xBF; settings\r\n[One]\r\n  Key = old  \r\nOther=1\r\n\r\n; tail\r\n[Two]\r\nx=1";
+    const std::string file = dir.write("w.ini", original).string();
+
+    ASSERT_TRUE(WritePrivateProfileString("one", "KEY", "new", file));
+    EXPECT_EQ(readFile(file), "\xEF\xBB\xBF; settings\r\n[One]\r\n  Key=new\r\nOther=1\r\n\r\n; tail\r\n[Two]\r\nx=1");
+
+    ASSERT_TRUE(WritePrivateProfileString("One", "Added", "v", file));
+    ASSERT_TRUE(WritePrivateProfileString("Two", "y", "2", file));
+    ASSERT_TRUE(WritePrivateProfileString("Three", "z", "3", file));
+    EXPECT_EQ(readFile(file), "\xEF\xBB\xBF; settings\r\n[One]\r\n  Key=new\r\nOther=1\r\nAdded=v\r\n\r\n; tail\r\n"
+                              "[Two]\r\nx=1\r\ny=2\r\n\r\n[Three]\r\nz=3\r\n");
+
+    ASSERT_TRUE(WritePrivateProfileString("One", "Other", nullptr, file));
+    ASSERT_TRUE(WritePrivateProfileString("Two", nullptr, nullptr, file));
+    ASSERT_TRUE(WritePrivateProfileString(nullptr, "a", "b", file)); // writes nothing
+    EXPECT_EQ(readFile(file), "\xEF\xBB\xBF; settings\r\n[One]\r\n  Key=new\r\nAdded=v\r\n\r\n; tail\r\n[Three]\r\nz=3\r\n");
+}
+
+TEST(IniWrite, NewFileAndDeletes)
+{
+    TempDir dir;
+    const std::string file = (dir / "new.ini").string();
+    ASSERT_TRUE(WritePrivateProfileString("S", "k", " spaced ", file));
+    ASSERT_TRUE(WritePrivateProfileString("S", "k2", "Значение", file));
+    EXPECT_EQ(readFile(file), "[S]\nk= spaced \nk2=Значение\n");
+    std::string out;
+    GetPrivateProfileString("S", "k", "", out, 100, file);
+    EXPECT_EQ(out, "spaced"); // blanks at the ends do not survive a read
+
+    // Deleting what is not there changes nothing and creates nothing.
+    const std::string none = (dir / "none.ini").string();
+    EXPECT_TRUE(WritePrivateProfileString("S", "k", nullptr, none));
+    EXPECT_TRUE(WritePrivateProfileString("S", nullptr, nullptr, none));
+    struct stat st {};
+    EXPECT_NE(::stat(none.c_str(), &st), 0);
+
+    // Every entry of the key goes, in the first section of the name only.
+    dir.write("dups.ini", "[A]\nk=1\nK=2\nj=3\n[a]\nk=4\n");
+    ASSERT_TRUE(WritePrivateProfileString("A", "k", nullptr, (dir / "dups.ini").string()));
+    EXPECT_EQ(readFile(dir / "dups.ini"), "[A]\nj=3\n[a]\nk=4\n");
+}
+
+TEST(IniWrite, RefusesInjectionAndMissingFolders)
+{
+    TempDir dir;
+    const std::string file = dir.write("i.ini", "[S]\nk=v\n").string();
+    struct {
+        const char* section;
+        const char* key;
+        const char* value;
+    } refused[] = {
+        {"S", "k", "a\nb=c"}, {"S", "k", "a\rb"},   {"S]", "k", "v"},   {"S\n[T", "k", "v"},
+        {"S", "k=x", "v"},    {"S", "k\nx", "v"},   {"S", "[T]", "v"},  {"S", " ;c", "v"},
+    };
+    for (const auto& r : refused) {
+        EXPECT_FALSE(WritePrivateProfileString(r.section, r.key, r.value, file)) << r.key;
+        EXPECT_EQ(GetLastError(), kErrorInvalidParameter);
+    }
+    EXPECT_EQ(readFile(file), "[S]\nk=v\n");
+
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", (dir / "no/such/folder.ini").string()));
+    EXPECT_EQ(GetLastError(), kErrorPathNotFound);
+    struct stat st {};
+    EXPECT_NE(::stat((dir / "no").c_str(), &st), 0);
+}
+
+TEST(IniWrite, ModeAndSymlinkTargetKept)
+{
+    TempDir dir;
+    const std::string target = dir.write("target.ini", "[S]\nk=1\n").string();
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    const std::string link = (dir / "link.ini").string();
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(WritePrivateProfileString("S", "k", "2", link));
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(readFile(target), "[S]\nk=2\n");
+}
+
+TEST(IniWrite, ConcurrentProcessesLoseNothing)
+{
+    TempDir dir;
+    const std::string file = (dir / "c.ini").string();
+    constexpr int kWrites = 150;
+    auto writer = [&](const char* key) {
+        for (int i = 1; i <= kWrites; ++i)
+            if (!WritePrivateProfileString("S", (std::string(key) + std::to_string(i % 5)).c_str(),
+                                           std::to_string(i).c_str(), file))
+                return false;
+        return true;
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(writer("child") ? 0 : 1);
+    const bool parentOk = writer("parent");
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(parentOk);
+    for (const char* who : {"child", "parent"})
+        for (int k = 0; k < 5; ++k) {
+            const int last = kWrites - ((kWrites - k) % 5);
+            EXPECT_EQ(GetPrivateProfileInt("S", (std::string(who) + std::to_string(k)).c_str(), 0, file),
+                      static_cast<UINT>(last)) << who << k;
+        }
+}
