@@ -1,0 +1,122 @@
+// Table-driven CRC-32 with a caller-chosen start value and no final
+// inversion, and the shared list of lookup tables (one per polynomial).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace dorvik {
+
+class COXCheckBase {
+public:
+    virtual ~COXCheckBase() = default;
+
+    virtual std::uint32_t CalculateBlock(const void* data, std::size_t size, std::uint32_t start) = 0;
+    // Continues from the current value.
+    virtual std::uint32_t CalculateBlock(const void* data, std::size_t size);
+    // Throws CFileException when the file cannot be opened or read.
+    virtual std::uint32_t CalculateFile(const std::string& path);
+    // Reads the open descriptor in pieces of at most `bufferSize` bytes,
+    // `length` bytes at most, until a read comes back short.
+    virtual std::uint32_t CalculateFile(int fd, std::uint64_t length, std::size_t bufferSize);
+
+    std::uint32_t GetCurrent() const { return m_nCurrent; }
+
+protected:
+    std::uint32_t m_nCurrent = 0xFFFFFFFFu;
+};
+
+// The lookup tables, one per polynomial, made on first use and kept until
+// the program ends.
+template <typename T>
+class COXCRCTableList {
+public:
+    struct Table {
+        T polynomial;
+        // Entry [0] is the byte table; [1..7] extend it to eight bytes a step.
+        T entries[8][256];
+        Table* next = nullptr;
+    };
+
+    virtual ~COXCRCTableList()
+    {
+        while (m_pHead) {
+            Table* next = m_pHead->next;
+            delete m_pHead;
+            m_pHead = next;
+        }
+    }
+
+    const Table* GetTable(T polynomial)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Table* last = nullptr;
+        for (Table* t = m_pHead; t; t = t->next) {
+            if (t->polynomial == polynomial)
+                return t;
+            last = t;
+        }
+        Table* made = CreateTable(polynomial);
+        if (last)
+            last->next = made;
+        else
+            m_pHead = made;
+        return made;
+    }
+
+    int GetCount() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        int n = 0;
+        for (Table* t = m_pHead; t; t = t->next)
+            ++n;
+        return n;
+    }
+
+protected:
+    virtual Table* CreateTable(T polynomial)
+    {
+        auto* table = new Table;
+        table->polynomial = polynomial;
+        for (unsigned i = 0; i < 256; ++i) {
+            T c = static_cast<T>(i);
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? static_cast<T>((c >> 1) ^ polynomial) : static_cast<T>(c >> 1);
+            table->entries[0][i] = c;
+        }
+        for (unsigned i = 0; i < 256; ++i)
+            for (int s = 1; s < 8; ++s) {
+                T prev = table->entries[s - 1][i];
+                table->entries[s][i] = static_cast<T>((prev >> 8) ^ table->entries[0][prev & 0xFF]);
+            }
+        return table;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    Table* m_pHead = nullptr;
+};
+
+class COXCRC32 : public COXCheckBase {
+public:
+    using CTableList = COXCRCTableList<std::uint32_t>;
+    static constexpr std::uint32_t kDefaultPolynomial = 0xEDB88320u;
+
+    explicit COXCRC32(std::uint32_t polynomial = kDefaultPolynomial);
+
+    using COXCheckBase::CalculateBlock;
+    std::uint32_t CalculateBlock(const void* data, std::size_t size, std::uint32_t start) override;
+
+    static CTableList& GetTableList();
+
+private:
+    const CTableList::Table* m_pTable;
+};
+
+// One block with polynomial 0xEDB88320.
+std::uint32_t Crc32(const void* data, std::size_t size, std::uint32_t start);
+
+} // namespace dorvik

@@ -1,0 +1,94 @@
+#include "installer/utils.h"
+
+#include "winapi/folders.h"
+#include "winapi/text.h"
+
+#include <filesystem>
+#include <mutex>
+#include <set>
+
+namespace dorvik {
+
+namespace {
+
+std::atomic<std::shared_ptr<CManualEvent>> g_cancelEvent;
+
+std::mutex g_timeMutex;
+std::function<std::time_t()> g_timeSource;
+
+} // namespace
+
+void SetInstallCancelEvent(std::shared_ptr<CManualEvent> event) { g_cancelEvent.store(std::move(event)); }
+
+bool IsCancelRequested()
+{
+    auto event = g_cancelEvent.load();
+    return event && event->IsSet();
+}
+
+std::time_t CurrentTime()
+{
+    std::lock_guard<std::mutex> lock(g_timeMutex);
+    return g_timeSource ? g_timeSource() : std::time(nullptr);
+}
+
+void SetTimeSource(std::function<std::time_t()> source)
+{
+    std::lock_guard<std::mutex> lock(g_timeMutex);
+    g_timeSource = std::move(source);
+}
+
+std::string FormatLocalTime(std::time_t when, const char* format)
+{
+    std::tm tm{};
+    if (!localtime_r(&when, &tm))
+        return {};
+    char buf[128];
+    std::size_t n = std::strftime(buf, sizeof buf, format, &tm);
+    return std::string(buf, n);
+}
+
+std::string GetComputerNameUpper() { return winapi::GetComputerName(); }
+
+void RemoveBlanks(std::string& text)
+{
+    std::erase_if(text, [](char c) {
+        auto b = static_cast<unsigned char>(c);
+        return b >= 1 && b <= 32;
+    });
+}
+
+bool EqualIgnoringBlanks(const std::string& a, const std::string& b)
+{
+    if (a.empty() && b.empty())
+        return true;
+    std::string x = a, y = b;
+    RemoveBlanks(x);
+    RemoveBlanks(y);
+    return winapi::Utf8EqualNoCase(x, y);
+}
+
+void MakeBackupName(const std::string& suffix, std::string& name)
+{
+    static std::mutex mutex;
+    static std::set<std::string> made;
+    std::string base = FormatLocalTime(CurrentTime(), "___KELMBACK_%d_%m_%Y__%H_%M_") + suffix;
+    std::lock_guard<std::mutex> lock(mutex);
+    name = base;
+    for (int n = 2; !made.insert(name).second; ++n)
+        name = base + "_" + std::to_string(n);
+}
+
+std::string GetProgramFolder()
+{
+    return std::filesystem::path(winapi::GetModuleFileName()).parent_path().string();
+}
+
+std::string ResolvePath(const std::string& path)
+{
+    if (!path.empty() && path[0] == '/')
+        return path;
+    return GetProgramFolder() + "/" + path;
+}
+
+} // namespace dorvik

@@ -1,0 +1,53 @@
+// Small helpers shared by the installer's commands, log and engine.
+#pragma once
+
+#include <atomic>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace dorvik {
+
+// A manual-reset flag that the user-interface thread sets and long
+// operations poll without waiting.
+class CManualEvent {
+public:
+    void Set() { m_set.store(true); }
+    void Reset() { m_set.store(false); }
+    bool IsSet() const { return m_set.load(); }
+
+private:
+    std::atomic<bool> m_set{false};
+};
+
+// The run's cancel event (null between runs).
+void SetInstallCancelEvent(std::shared_ptr<CManualEvent> event);
+// True when the run's cancel event exists and is set.
+bool IsCancelRequested();
+
+// The time that log lines and backup names carry; tests replace the source.
+std::time_t CurrentTime();
+void SetTimeSource(std::function<std::time_t()> source);
+// Local time by a strftime format in the C locale; "" when it cannot be
+// converted.
+std::string FormatLocalTime(std::time_t when, const char* format);
+
+// The computer's name, without the domain, upper-cased, at most 15 characters.
+std::string GetComputerNameUpper();
+
+// Removes every byte with a code from 1 to 32.
+void RemoveBlanks(std::string& text);
+// Equal when both are empty, or equal without blanks and letter case.
+bool EqualIgnoringBlanks(const std::string& a, const std::string& b);
+
+// "___KELMBACK_dd_mm_yyyy__hh_mm_" + suffix. A name this process has made
+// before gets "_2", "_3", ... after the suffix, so two in one minute differ.
+void MakeBackupName(const std::string& suffix, std::string& name);
+
+// Folder of the running program (no trailing '/').
+std::string GetProgramFolder();
+// An absolute path unchanged, a relative one taken in the program's folder.
+std::string ResolvePath(const std::string& path);
+
+} // namespace dorvik

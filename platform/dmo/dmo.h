@@ -1,0 +1,173 @@
+// The server object model Dorvik administers its server through, on
+// PostgreSQL: the server with its connection, versions and login facts, its
+// databases, and the statements run on them with their results.
+//
+// Objects are held by shared_ptr (the reference count). A database object
+// keeps its server alive; the server closes every connection at DisConnect
+// or when the last reference goes. Every member takes the server's lock, so
+// an accidental overlap of threads serialises instead of corrupting a
+// connection.
+#pragma once
+
+#include "dmo/error.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+typedef struct pg_conn PGconn;
+
+namespace dmo {
+
+class Database;
+class Databases;
+class QueryResults;
+
+// The library's own version; there is no separate client library to ask.
+struct Application {
+    static constexpr int VersionMajor = 8;
+    static constexpr int VersionMinor = 0;
+    static constexpr int VersionBuild = 0;
+};
+
+// Path of the module that holds this layer.
+std::string GetModulePath();
+
+class SQLServer : public std::enable_shared_from_this<SQLServer> {
+public:
+    static std::shared_ptr<SQLServer> Create();
+    ~SQLServer();
+    SQLServer(const SQLServer&) = delete;
+    SQLServer& operator=(const SQLServer&) = delete;
+
+    void SetLoginTimeout(long seconds);
+    long GetLoginTimeout() const;
+    void SetApplicationName(const std::string& name);
+    std::string GetApplicationName() const;
+    void SetLoginSecure(bool trusted);
+    bool GetLoginSecure() const;
+
+    // Returns connected or throws Error (connection category); an earlier
+    // connection is closed first.
+    void Connect(const std::string& server, const std::string& login, const std::string& password);
+    void DisConnect();
+    bool IsConnected() const;
+    // Type 6: reconnect when dead. False when never connected or when a
+    // reconnect fails; never throws for a lost server.
+    bool VerifyConnection(int type);
+
+    int VersionMajor();
+    int VersionMinor();
+    std::string VersionString();
+    std::string NetName();
+    std::string InstanceName();
+    std::string Login() const;
+    std::string Password() const;
+    std::string TrueLogin();
+    bool IsSysAdmin();
+    // The parent of the data folder; "" when it cannot be read.
+    std::string RootDirectory();
+
+    std::shared_ptr<QueryResults> ExecuteWithResults(const std::string& sql);
+    std::shared_ptr<Databases> GetDatabases();
+
+private:
+    friend class Database;
+    friend class Databases;
+    SQLServer() = default;
+
+    struct Params;
+    std::string conninfoValue(const std::string& value) const;
+    PGconn* openConnection(const std::string& dbname, std::string& error) const;
+    PGconn* mainConnection();
+    std::string scalar(const std::string& sql);
+    bool alive(PGconn* conn);
+    void loadDatabases();
+
+    mutable std::recursive_mutex m_mutex;
+    std::unique_ptr<Params> m_params;
+    PGconn* m_conn = nullptr;
+    bool m_everConnected = false;
+    struct DbRow {
+        std::uint32_t oid;
+        std::string name;
+    };
+    std::optional<std::vector<DbRow>> m_databases;
+    std::vector<std::weak_ptr<Database>> m_handedOut;
+};
+
+class Databases {
+public:
+    void Refresh();
+    int Count();
+    // 1-based; out of range throws Error (not found).
+    std::shared_ptr<Database> Item(int index);
+    // Exact name first, then a unique match without regard to case.
+    std::shared_ptr<Database> Item(const std::string& name);
+
+private:
+    friend class SQLServer;
+    explicit Databases(std::shared_ptr<SQLServer> server) : m_server(std::move(server)) {}
+    std::shared_ptr<Database> object(std::uint32_t oid, const std::string& name);
+    std::shared_ptr<SQLServer> m_server;
+};
+
+class Database {
+public:
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    std::string Name() const { return m_name; }
+    std::uint32_t Oid() const { return m_oid; }
+
+    // Runs a batch as it is given. Type 0 (default) or 16 (quoted
+    // identifiers, always on here), with bit 1 (no command terminator)
+    // allowed; anything else is not supported.
+    void ExecuteImmediate(const std::string& sql, int type = 0);
+    // Every statement of the batch that returns rows gives one result set.
+    std::shared_ptr<QueryResults> ExecuteWithResults(const std::string& sql);
+
+private:
+    friend class Databases;
+    friend class SQLServer;
+    Database(std::shared_ptr<SQLServer> server, std::uint32_t oid, std::string name);
+    PGconn* connection();
+    void close();
+
+    std::shared_ptr<SQLServer> m_server;
+    std::uint32_t m_oid;
+    std::string m_name;
+    PGconn* m_conn = nullptr;
+};
+
+class QueryResults {
+public:
+    int ResultSets() const;
+    int GetCurrentResultSet() const { return m_current; }
+    // 1..ResultSets; 0 is accepted when there are none.
+    void SetCurrentResultSet(int set);
+    int Rows() const;
+    int Columns() const;
+    // Rows and columns count from 1. NULL reads as 0, "" and no bytes.
+    std::int32_t GetColumnLong(int row, int column) const;
+    std::string GetColumnString(int row, int column) const;
+    std::vector<std::uint8_t> GetColumnBinary(int row, int column) const;
+    long GetColumnBinaryLength(int row, int column) const;
+
+    struct Set {
+        std::vector<std::uint32_t> types; // type OIDs of the columns
+        std::vector<std::vector<std::optional<std::string>>> rows;
+    };
+    void AddSet(Set set);
+
+private:
+    const std::optional<std::string>& cell(int row, int column) const;
+    std::vector<Set> m_sets;
+    int m_current = 0;
+};
+
+} // namespace dmo

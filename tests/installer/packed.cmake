@@ -1,0 +1,9 @@
+# Checksums and packed data files.
+kelm_test(installer_packed_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/crc_test.cpp ${CMAKE_CURRENT_LIST_DIR}/packed_test.cpp
+    LIBS dorvik-packed kelm_testsupport ZLIB::ZLIB
+    LABELS unit)
+kelm_fuzz(installer_packed_fuzz
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/packed_fuzz.cpp
+    LIBS dorvik-packed
+    CORPUS ${CMAKE_CURRENT_LIST_DIR}/fixtures/packed-corpus)

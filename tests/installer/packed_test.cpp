@@ -1,0 +1,350 @@
+#include "installer/compressfile.h"
+#include "installer/crc32.h"
+#include "installer/packwriter.h"
+
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace dorvik;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+Bytes bytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+Bytes randomText(std::size_t n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    const char alphabet[] = "SELECT INSERT abc;\r\n0123456789";
+    Bytes out(n);
+    for (auto& b : out)
+        b = static_cast<std::uint8_t>(alphabet[rng() % (sizeof alphabet - 1)]);
+    return out;
+}
+
+void put32(Bytes& out, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+// A plain packed file assembled by hand: any directory bytes, a check value
+// computed from `checkStart` (inverted when `invert`), then `data`.
+Bytes handMade(const Bytes& directory, const Bytes& data, std::uint32_t checkStart = 0x01AFB020u,
+               bool invert = false)
+{
+    Bytes file(16, 'P');
+    put32(file, static_cast<std::uint32_t>(directory.size()));
+    file.insert(file.end(), directory.begin(), directory.end());
+    std::uint32_t check = Crc32(directory.data(), directory.size(), checkStart);
+    put32(file, invert ? ~check : check);
+    file.insert(file.end(), data.begin(), data.end());
+    return file;
+}
+
+std::string str(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+class PackedFiles : public ::testing::TestWithParam<bool> {
+protected:
+    kelm::test::TempDir dir;
+};
+
+} // namespace
+
+TEST_P(PackedFiles, RoundTripThroughWriterAndReader)
+{
+    bool compressed = GetParam();
+    CPackedFileWriter writer(compressed);
+    writer.SetTitle("Patch 3.01");
+    writer.SetValues(3, 1, 7);
+    Bytes big = randomText(300000, 1);
+    writer.AddEntry("ddl\\Create.sql", bytes("CREATE TABLE t (a int);\r\nGO\r\n"));
+    writer.AddEntry("empty.sql", {});
+    writer.AddEntry("Данные.sql", big);
+    auto path = (dir / "patch.pak").string();
+    writer.Write(path);
+
+    CPackedFile packed;
+    ASSERT_TRUE(packed.Open(path));
+    EXPECT_EQ(packed.GetDirectory().m_strTitle, "Patch 3.01");
+    EXPECT_EQ(packed.GetDirectory().m_wValues[2], 7);
+    EXPECT_TRUE(packed.HasEntry("DDL\\CREATE.SQL"));
+    EXPECT_TRUE(packed.HasEntry("данные.SQL")); // Cyrillic folds too
+    EXPECT_FALSE(packed.HasEntry("ddl/Create.sql"));
+
+    Bytes got;
+    // Two reads in a row, then one back: each read starts afresh.
+    ASSERT_TRUE(packed.ReadEntry("Данные.sql", got));
+    EXPECT_EQ(got, big);
+    ASSERT_TRUE(packed.ReadEntry("ddl\\create.sql", got));
+    EXPECT_EQ(str(got), "CREATE TABLE t (a int);\r\nGO\r\n");
+    ASSERT_TRUE(packed.ReadEntry("Данные.sql", got));
+    EXPECT_EQ(got, big);
+    ASSERT_TRUE(packed.ReadEntry("EMPTY.SQL", got));
+    EXPECT_TRUE(got.empty());
+    EXPECT_FALSE(packed.ReadEntry("missing.sql", got));
+
+    // The plain variant has no gzip magic and holds the bytes as they are.
+    std::string file = kelm::test::readFile(path);
+    EXPECT_EQ(compressed, file.compare(0, 2, "\x1f\x8b") == 0);
+    EXPECT_EQ(!compressed, file.find("CREATE TABLE t") != std::string::npos);
+
+    packed.Close();
+    EXPECT_FALSE(packed.HasEntry("empty.sql"));
+}
+
+TEST_P(PackedFiles, DamagedFilesFailWithoutCrashing)
+{
+    bool compressed = GetParam();
+    CPackedFileWriter writer(compressed);
+    writer.AddEntry("a.sql", randomText(20000, 2));
+    writer.AddEntry("b.sql", bytes("SELECT 1"));
+    auto good = (dir / "good.pak").string();
+    writer.Write(good);
+    std::string whole = kelm::test::readFile(good);
+
+    int openFailed = 0, archiveFailures = 0, readFailures = 0;
+    std::vector<std::size_t> cuts;
+    for (std::size_t cut = 0; cut < whole.size(); cut += (cut < 200 ? 1 : 97))
+        cuts.push_back(cut);
+    cuts.push_back(whole.size() - 12); // inside the last entry
+    for (std::size_t cut : cuts) {
+        auto path = dir.write("cut.pak", whole.substr(0, cut)).string();
+        CPackedFile packed;
+        try {
+            if (!packed.Open(path)) {
+                ++openFailed;
+                continue;
+            }
+        } catch (const CArchiveException&) {
+            ++archiveFailures;
+            continue;
+        }
+        Bytes got;
+        bool a = packed.ReadEntry("a.sql", got);
+        bool b = packed.ReadEntry("b.sql", got);
+        ASSERT_FALSE(a && b) << "a file cut at " << cut << " read whole";
+        ++readFailures;
+    }
+    EXPECT_GT(archiveFailures, 0);
+    // Plain entries are checked against the size when the file opens;
+    // compressed ones only show their end when they are read.
+    EXPECT_EQ(readFailures > 0, compressed);
+
+    // A changed byte anywhere in the directory or its check value is caught.
+    std::uint32_t length = static_cast<std::uint8_t>(whole[16]) | (static_cast<std::uint8_t>(whole[17]) << 8);
+    for (std::size_t at = 20; at < 24 + length; ++at) {
+        std::string bad = whole;
+        bad[at] = static_cast<char>(bad[at] ^ 0x20);
+        CPackedFile packed;
+        try {
+            EXPECT_FALSE(packed.Open(dir.write("bad.pak", bad).string())) << "byte " << at;
+            ++openFailed;
+        } catch (const CArchiveException&) {
+        }
+    }
+    EXPECT_GT(openFailed, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, PackedFiles, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Compressed" : "Plain"; });
+
+TEST(PackedFile, DirectoryCheckValue)
+{
+    kelm::test::TempDir dir;
+    Bytes directory;
+    WriteArchiveString(directory, "t");
+    for (int i = 0; i < 3; ++i)
+        directory.insert(directory.end(), {0, 0});
+    put32(directory, 1);
+    WriteArchiveString(directory, "x.sql");
+    put32(directory, 0); // offset patched below
+    put32(directory, 3);
+    put32(directory, 3);
+    std::size_t offsetAt = directory.size() - 12;
+    std::uint32_t offset = static_cast<std::uint32_t>(24 + directory.size());
+    for (int i = 0; i < 4; ++i)
+        directory[offsetAt + i] = static_cast<std::uint8_t>(offset >> (8 * i));
+
+    CPackedFile packed;
+    ASSERT_TRUE(packed.Open(dir.write("ok.pak", str(handMade(directory, bytes("abc")))).string()));
+    Bytes got;
+    ASSERT_TRUE(packed.ReadEntry("X.SQL", got));
+    EXPECT_EQ(str(got), "abc");
+
+    // The standard CRC-32 (start ~0, final inversion) is not this file's check.
+    auto standard = dir.write("std.pak", str(handMade(directory, bytes("abc"), 0xFFFFFFFFu, true)));
+    EXPECT_FALSE(packed.Open(standard.string()));
+    EXPECT_FALSE(packed.IsOpen());
+    EXPECT_FALSE(packed.Open((dir / "none.pak").string()));
+}
+
+TEST(PackedFile, BadLengthsAreArchiveFailures)
+{
+    kelm::test::TempDir dir;
+    auto directoryWith = [](std::uint32_t count, std::uint32_t offset, std::uint32_t length) {
+        Bytes d;
+        WriteArchiveString(d, "t");
+        d.insert(d.end(), 6, 0);
+        put32(d, count);
+        if (count) {
+            WriteArchiveString(d, "x.sql");
+            put32(d, offset);
+            put32(d, length);
+            put32(d, 0);
+        }
+        return d;
+    };
+    struct Case {
+        const char* what;
+        Bytes file;
+        int cause;
+    } cases[] = {
+        {"directory length past the end",
+         [] { Bytes f(16, 'P'); put32(f, 0x7FFFFFF0u); f.resize(64, 0); return f; }(),
+         CArchiveException::endOfFile},
+        {"more entries than bytes", handMade(directoryWith(1000000, 0, 0), {}), CArchiveException::endOfFile},
+        {"entry count says one, directory holds none", handMade(directoryWith(0, 0, 0), {}), -1},
+        {"entry offset past the end", handMade(directoryWith(1, 1u << 30, 1), bytes("abc")),
+         CArchiveException::badIndex},
+        {"entry length past the end", handMade(directoryWith(1, 40, 0xFFFFFFF0u), bytes("abc")),
+         CArchiveException::badIndex},
+        {"string length past the end",
+         [] { Bytes d{0xFF, 0xFF, 0xFF, 0x10, 0, 0, 0}; return handMade(d, {}); }(),
+         CArchiveException::endOfFile},
+    };
+    for (auto& c : cases) {
+        if (c.cause < 0) {
+            // A count of 0 is a valid, empty directory.
+            CPackedFile packed;
+            EXPECT_TRUE(packed.Open(dir.write("case.pak", str(c.file)).string())) << c.what;
+            continue;
+        }
+        CPackedFile packed;
+        try {
+            packed.Open(dir.write("case.pak", str(c.file)).string());
+            ADD_FAILURE() << c.what << ": no archive failure";
+        } catch (const CArchiveException& e) {
+            EXPECT_EQ(e.m_cause, c.cause) << c.what;
+        }
+        EXPECT_FALSE(packed.IsOpen()) << c.what;
+    }
+}
+
+TEST(PackedFile, WideStringNamesAreReadAsUtf8)
+{
+    kelm::test::TempDir dir;
+    Bytes d;
+    WriteArchiveString(d, "");
+    d.insert(d.end(), 6, 0);
+    put32(d, 1);
+    std::u16string name = u"Отчёт.sql";
+    d.insert(d.end(), {0xFF, 0xFE, 0xFF, static_cast<std::uint8_t>(name.size())});
+    for (char16_t c : name)
+        d.insert(d.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8)});
+    std::uint32_t offset = static_cast<std::uint32_t>(24 + d.size() + 12);
+    put32(d, offset);
+    put32(d, 2);
+    put32(d, 2);
+    CPackedFile packed;
+    ASSERT_TRUE(packed.Open(dir.write("w.pak", str(handMade(d, bytes("ok")))).string()));
+    Bytes got;
+    ASSERT_TRUE(packed.ReadEntry("ОТЧЁТ.SQL", got));
+    EXPECT_EQ(str(got), "ok");
+}
+
+TEST(CompressFile, WritesGzipThatZlibReadsAndReadsItBack)
+{
+    kelm::test::TempDir dir;
+    auto path = (dir / "x.gz").string();
+    Bytes part1 = randomText(10000, 3), part2 = randomText(5000, 4);
+    {
+        SECCompressFile f;
+        ASSERT_TRUE(f.Open(path, SECCompressFile::modeWrite | SECCompressFile::modeCreate, nullptr, 9));
+        f.Write(part1.data(), part1.size());
+        f.Write(part2.data(), part2.size());
+        f.Close();
+    }
+    std::string file = kelm::test::readFile(path);
+    ASSERT_GE(file.size(), 18u);
+    EXPECT_EQ(file.substr(0, 10), std::string("\x1f\x8b\x08\0\0\0\0\0\0\x0b", 10));
+
+    // zlib's own gzip decoder accepts the member, trailer included.
+    Bytes all = part1;
+    all.insert(all.end(), part2.begin(), part2.end());
+    z_stream s{};
+    ASSERT_EQ(inflateInit2(&s, 16 + 15), Z_OK);
+    Bytes out(all.size() + 10);
+    s.next_in = reinterpret_cast<Bytef*>(file.data());
+    s.avail_in = static_cast<uInt>(file.size());
+    s.next_out = out.data();
+    s.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(inflate(&s, Z_FINISH), Z_STREAM_END);
+    out.resize(s.total_out);
+    inflateEnd(&s);
+    EXPECT_EQ(out, all);
+
+    SECCompressFile r;
+    ASSERT_TRUE(r.Open(path, SECCompressFile::modeRead));
+    EXPECT_FALSE(r.IsTransparent());
+    Bytes back(all.size() + 100);
+    EXPECT_EQ(r.Read(back.data(), back.size()), all.size());
+    back.resize(all.size());
+    EXPECT_EQ(back, all);
+    EXPECT_EQ(r.Read(back.data(), 10), 0u); // after the end of the stream
+}
+
+TEST(CompressFile, PlainBytesAfterSwitchingCompressionOff)
+{
+    kelm::test::TempDir dir;
+    auto path = (dir / "mixed.bin").string();
+    {
+        SECCompressFile f;
+        ASSERT_TRUE(f.Open(path, SECCompressFile::modeWrite | SECCompressFile::modeCreate));
+        f.Write("compressed part", 15);
+        f.SetCompression(false);
+        f.Write("PLAIN", 5);
+        f.SetCompression(true);
+        f.Close();
+    }
+    std::string file = kelm::test::readFile(path);
+    EXPECT_NE(file.find("PLAIN"), std::string::npos);
+    // The sync flush ends on a byte boundary: the bytes before PLAIN decode
+    // to the first part.
+    z_stream s{};
+    ASSERT_EQ(inflateInit2(&s, -15), Z_OK);
+    char out[64];
+    s.next_in = reinterpret_cast<Bytef*>(file.data() + 10);
+    s.avail_in = static_cast<uInt>(file.find("PLAIN") - 10);
+    s.next_out = reinterpret_cast<Bytef*>(out);
+    s.avail_out = sizeof out;
+    inflate(&s, Z_SYNC_FLUSH);
+    EXPECT_EQ(std::string(out, s.total_out), "compressed part");
+    inflateEnd(&s);
+}
+
+TEST(CompressFile, TransparentForFilesWithoutTheMagic)
+{
+    kelm::test::TempDir dir;
+    auto path = dir.write("plain.txt", "just text").string();
+    SECCompressFile f;
+    ASSERT_TRUE(f.Open(path, SECCompressFile::modeRead));
+    EXPECT_TRUE(f.IsTransparent());
+    char buf[32];
+    EXPECT_EQ(f.Read(buf, sizeof buf), 9u);
+    EXPECT_EQ(std::string(buf, 9), "just text");
+    f.Seek(5, SECCompressFile::begin);
+    EXPECT_EQ(f.Read(buf, sizeof buf), 4u);
+    EXPECT_EQ(std::string(buf, 4), "text");
+
+    SECCompressFile none;
+    CFileException error(0, 0, "");
+    EXPECT_FALSE(none.Open((dir / "none").string(), SECCompressFile::modeRead, &error));
+    EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
+}
