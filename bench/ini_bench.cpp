@@ -1,0 +1,125 @@
+// 10,000 keys read from a file of 1,000 sections: the profile functions
+// (which check the file for changes on every call, as a running program's
+// settings may be rewritten by another) beside wxFileConfig, once with the
+// file parsed ahead and once parsing it for each pass.
+#include "winapi/ini.h"
+
+#include <benchmark/benchmark.h>
+#include <wx/fileconf.h>
+#include <wx/init.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kSections = 1000;
+constexpr int kKeysPerSection = 10;
+
+struct Fixture {
+    std::string folder;
+    std::string file;
+    std::vector<std::pair<std::string, std::string>> keys; // section, key
+    std::vector<wxString> wxPaths;
+
+    Fixture()
+    {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/bench-ini-XXXXXX";
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        if (::mkdtemp(buf.data()) == nullptr)
+            std::abort();
+        folder = buf.data();
+        file = folder + "/bench.ini";
+        std::ofstream out(file);
+        for (int s = 0; s < kSections; ++s) {
+            out << "; section " << s << "\n[Section" << s << "]\n";
+            for (int k = 0; k < kKeysPerSection; ++k) {
+                const std::string section = "Section" + std::to_string(s);
+                const std::string key = "Key" + std::to_string(k);
+                out << key << " = value " << s << "." << k << "\n";
+                keys.emplace_back(section, key);
+                wxPaths.push_back(wxString::FromUTF8("/" + section + "/" + key));
+            }
+            out << "\n";
+        }
+    }
+    ~Fixture()
+    {
+        std::remove(file.c_str());
+        std::remove((file + ".lock").c_str());
+        ::rmdir(folder.c_str());
+    }
+};
+
+Fixture& fixture()
+{
+    static Fixture f;
+    return f;
+}
+
+void BM_GetPrivateProfileString(benchmark::State& state)
+{
+    auto& f = fixture();
+    std::string out;
+    for (auto _ : state) {
+        for (const auto& [section, key] : f.keys) {
+            winapi::GetPrivateProfileString(section.c_str(), key.c_str(), "", out, 4095, f.file);
+            benchmark::DoNotOptimize(out.data());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(f.keys.size()));
+}
+BENCHMARK(BM_GetPrivateProfileString)->Unit(benchmark::kMillisecond);
+
+void BM_wxFileConfig_ParsedAhead(benchmark::State& state)
+{
+    auto& f = fixture();
+    wxFileConfig config(wxEmptyString, wxEmptyString, wxString::FromUTF8(f.file), wxEmptyString,
+                        wxCONFIG_USE_LOCAL_FILE);
+    wxString out;
+    for (auto _ : state) {
+        for (const auto& path : f.wxPaths) {
+            config.Read(path, &out);
+            benchmark::DoNotOptimize(out.wx_str());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(f.keys.size()));
+}
+BENCHMARK(BM_wxFileConfig_ParsedAhead)->Unit(benchmark::kMillisecond);
+
+void BM_wxFileConfig_ParsedEachPass(benchmark::State& state)
+{
+    auto& f = fixture();
+    wxString out;
+    for (auto _ : state) {
+        wxFileConfig config(wxEmptyString, wxEmptyString, wxString::FromUTF8(f.file), wxEmptyString,
+                            wxCONFIG_USE_LOCAL_FILE);
+        for (const auto& path : f.wxPaths) {
+            config.Read(path, &out);
+            benchmark::DoNotOptimize(out.wx_str());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(f.keys.size()));
+}
+BENCHMARK(BM_wxFileConfig_ParsedEachPass)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    wxInitializer wx;
+    if (!wx.IsOk())
+        return 1;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
