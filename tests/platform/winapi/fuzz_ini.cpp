@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -17,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const char* section = names.empty() ? "S" : names.front().c_str();
     const std::string sectionCopy = section;
-    if (!winapi::IsValidIniWrite(sectionCopy.c_str(), "k", "v"))
+    // A name with a NUL cannot be passed through the C interface whole.
+    if (sectionCopy.size() != std::strlen(section) || !winapi::IsValidIniWrite(section, "k", "v"))
         return 0;
     for (const char* value : {"v", static_cast<const char*>(nullptr)}) {
         const auto written = doc.ApplyWrite(sectionCopy.c_str(), "k", value);
