@@ -1,0 +1,1400 @@
+// The ODBC side of the layer. Calls go through the wide (UTF-16) entry
+// points, except where the driver has only narrow ones (see
+// Dialect::NarrowCalls), so that UTF-8 text reaches the database unchanged.
+#include "ado/ado.h"
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace ado {
+
+namespace {
+
+constexpr const char* kConnectionSource = "ADODB.Connection";
+constexpr const char* kRecordsetSource = "ADODB.Recordset";
+constexpr const char* kFieldSource = "ADODB.Field";
+
+constexpr SQLULEN kQueryTimeoutSeconds = 30;
+constexpr SQLULEN kLoginTimeoutSeconds = 15;
+
+std::u16string ToUtf16(const std::string& text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        char32_t cp = 0xFFFD;
+        std::size_t need = 0;
+        if (c < 0x80) { cp = c; need = 0; }
+        else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; need = 1; }
+        else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; need = 2; }
+        else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; need = 3; }
+        else { ++i; out.push_back(0xFFFD); continue; }
+        bool ok = true;
+        for (std::size_t k = 1; k <= need; ++k) {
+            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        if (!ok) {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        i += need + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+std::string ToUtf8(const char16_t* text, std::size_t length)
+{
+    std::string out;
+    out.reserve(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's SQLWCHAR is UTF-16");
+
+SQLWCHAR* W(std::u16string& text) { return reinterpret_cast<SQLWCHAR*>(text.data()); }
+
+std::string ToUtf8(const SQLWCHAR* text, std::size_t length)
+{
+    return ToUtf8(reinterpret_cast<const char16_t*>(text), length);
+}
+
+std::string ToUtf8(const SQLWCHAR* text)
+{
+    std::size_t length = 0;
+    while (text[length])
+        ++length;
+    return ToUtf8(text, length);
+}
+
+bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+std::vector<DiagRecord> Diagnostics(SQLSMALLINT type, SQLHANDLE handle, bool narrow = false)
+{
+    std::vector<DiagRecord> records;
+    if (!handle)
+        return records;
+    for (SQLSMALLINT i = 1; i < 50; ++i) {
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        SQLRETURN rc;
+        if (narrow) {
+            SQLCHAR state[6] = {};
+            std::vector<SQLCHAR> message(2048);
+            rc = SQLGetDiagRec(type, handle, i, state, &native, message.data(),
+                               static_cast<SQLSMALLINT>(message.size()), &length);
+            if (!Succeeded(rc))
+                break;
+            std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
+                                                      message.size() - 1);
+            records.push_back({std::string(reinterpret_cast<char*>(state), 5), static_cast<std::int32_t>(native),
+                               std::string(reinterpret_cast<char*>(message.data()), used)});
+            continue;
+        }
+        SQLWCHAR state[6] = {};
+        std::vector<SQLWCHAR> message(2048);
+        rc = SQLGetDiagRecW(type, handle, i, state, &native, message.data(),
+                            static_cast<SQLSMALLINT>(message.size()), &length);
+        if (!Succeeded(rc))
+            break;
+        std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
+                                                 message.size() - 1);
+        records.push_back({ToUtf8(state, 5), static_cast<std::int32_t>(native), ToUtf8(message.data(), used)});
+    }
+    return records;
+}
+
+std::string DriverSource(const Dialect& dialect)
+{
+    std::string name = dialect.Name();
+    return name.empty() ? std::string("ODBC") : "ODBC (" + name + ")";
+}
+
+[[noreturn]] void ThrowDriver(SQLSMALLINT type, SQLHANDLE handle, const Dialect& dialect)
+{
+    auto records = Diagnostics(type, handle, dialect.NarrowCalls());
+    std::string description = records.empty() ? std::string("ODBC call failed") : records.front().message;
+    throw _com_error(E_FAIL, description, DriverSource(dialect), std::move(records));
+}
+
+SQLHENV Environment()
+{
+    // One environment for the process; unixODBC keeps it until exit.
+    static SQLHENV env = [] {
+        SQLHENV handle = SQL_NULL_HENV;
+        if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handle)))
+            return SQLHENV(SQL_NULL_HENV);
+        SQLSetEnvAttr(handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        return handle;
+    }();
+    if (!env)
+        throw _com_error(E_OUTOFMEMORY, "The ODBC environment cannot be allocated.", kConnectionSource);
+    return env;
+}
+
+bool EqualsNoCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::string Trim(const std::string& text)
+{
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
+        ++begin;
+    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+struct Pair {
+    std::string key;
+    std::string raw;   // the value as written, braces included
+    std::string value; // braces removed, "}}" undoubled
+};
+
+// Splits "key=value;..." where a value in braces may hold ';' ("}}" is a brace).
+std::vector<Pair> ParsePairs(const std::string& text)
+{
+    std::vector<Pair> pairs;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t eq = text.find('=', i);
+        std::size_t semi = text.find(';', i);
+        if (eq == std::string::npos || (semi != std::string::npos && semi < eq)) {
+            if (Trim(text.substr(i, semi == std::string::npos ? std::string::npos : semi - i)).empty()) {
+                if (semi == std::string::npos)
+                    break;
+                i = semi + 1;
+                continue;
+            }
+            throw _com_error(E_FAIL, "The connection string is not valid.", kConnectionSource);
+        }
+        Pair pair;
+        pair.key = Trim(text.substr(i, eq - i));
+        std::size_t j = eq + 1;
+        while (j < text.size() && text[j] == ' ')
+            ++j;
+        if (j < text.size() && text[j] == '{') {
+            std::size_t k = j + 1;
+            bool closed = false;
+            while (k < text.size()) {
+                if (text[k] == '}') {
+                    if (k + 1 < text.size() && text[k + 1] == '}') {
+                        pair.value += '}';
+                        k += 2;
+                        continue;
+                    }
+                    closed = true;
+                    break;
+                }
+                pair.value += text[k++];
+            }
+            if (!closed)
+                throw _com_error(E_FAIL, "The connection string is not valid.", kConnectionSource);
+            pair.raw = text.substr(j, k + 1 - j);
+            i = k + 1;
+            std::size_t next = text.find(';', i);
+            if (!Trim(text.substr(i, next == std::string::npos ? std::string::npos : next - i)).empty())
+                throw _com_error(E_FAIL, "The connection string is not valid.", kConnectionSource);
+            i = next == std::string::npos ? text.size() : next + 1;
+        } else {
+            std::size_t end = semi == std::string::npos ? text.size() : semi;
+            pair.raw = Trim(text.substr(eq + 1, end - eq - 1));
+            pair.value = pair.raw;
+            i = end == text.size() ? end : end + 1;
+        }
+        pairs.push_back(std::move(pair));
+    }
+    return pairs;
+}
+
+SQLRETURN ExecDirect(SQLHSTMT stmt, const std::string& sql, const Dialect& dialect)
+{
+    if (dialect.NarrowCalls()) {
+        std::string text = sql;
+        return SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(text.data()), static_cast<SQLINTEGER>(text.size()));
+    }
+    std::u16string text = ToUtf16(sql);
+    return SQLExecDirectW(stmt, W(text), static_cast<SQLINTEGER>(text.size()));
+}
+
+// A name column of a catalogue result.
+std::string CatalogName(SQLHSTMT stmt, SQLUSMALLINT column, const Dialect& dialect)
+{
+    SQLLEN length = 0;
+    if (dialect.NarrowCalls()) {
+        char name[1024];
+        if (!Succeeded(SQLGetData(stmt, column, SQL_C_CHAR, name, sizeof name, &length)) || length <= 0)
+            return {};
+        return std::string(name, std::min<std::size_t>(static_cast<std::size_t>(length), sizeof name - 1));
+    }
+    SQLWCHAR name[512];
+    if (!Succeeded(SQLGetData(stmt, column, SQL_C_WCHAR, name, sizeof name, &length)) || length <= 0)
+        return {};
+    return ToUtf8(name, std::min<std::size_t>(static_cast<std::size_t>(length) / sizeof(SQLWCHAR), 511));
+}
+
+class Statement {
+public:
+    explicit Statement(SQLHDBC dbc, const Dialect& dialect)
+    {
+        if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt)))
+            ThrowDriver(SQL_HANDLE_DBC, dbc, dialect);
+        // Not every driver honours a time-out; the statement runs either way.
+        SQLSetStmtAttrW(m_stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(kQueryTimeoutSeconds), 0);
+    }
+    ~Statement()
+    {
+        if (m_stmt)
+            SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
+    }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    SQLHSTMT get() const { return m_stmt; }
+    SQLHSTMT release()
+    {
+        SQLHSTMT stmt = m_stmt;
+        m_stmt = nullptr;
+        return stmt;
+    }
+
+private:
+    SQLHSTMT m_stmt = nullptr;
+};
+
+using Kind = Recordset::ColumnKind;
+
+Kind KindOf(SQLSMALLINT type)
+{
+    switch (type) {
+    case SQL_SMALLINT:
+    case SQL_TINYINT:
+    case SQL_BIT:
+        return Kind::Int16;
+    case SQL_INTEGER:
+        return Kind::Int32;
+    case SQL_BIGINT:
+        return Kind::Int64;
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+        return Kind::Real;
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY:
+        return Kind::Binary;
+    default:
+        return Kind::Text;
+    }
+}
+
+// Holds the bound parameters until the statement has run.
+struct Parameters {
+    std::vector<std::u16string> texts;
+    std::vector<std::vector<std::uint8_t>> bytes;
+    std::vector<std::int64_t> integers;
+    std::vector<double> reals;
+    std::vector<SQLLEN> indicators;
+
+    void Reserve(std::size_t n)
+    {
+        texts.reserve(n);
+        bytes.reserve(n);
+        integers.reserve(n);
+        reals.reserve(n);
+        indicators.reserve(n);
+    }
+
+    void Bind(SQLHSTMT stmt, SQLUSMALLINT number, Kind kind, SQLSMALLINT sqlType, const _variant_t& value,
+              const Dialect& dialect)
+    {
+        indicators.push_back(0);
+        SQLLEN& indicator = indicators.back();
+        SQLRETURN rc;
+        bool isNull = value.vt == VT_NULL || value.vt == VT_EMPTY;
+        switch (kind) {
+        case Kind::Int16:
+        case Kind::Int32:
+        case Kind::Int64:
+            integers.push_back(isNull ? 0 : value.ToInt64());
+            indicator = isNull ? SQL_NULL_DATA : 0;
+            rc = SQLBindParameter(stmt, number, SQL_PARAM_INPUT, SQL_C_SBIGINT,
+                                  kind == Kind::Int16 ? SQL_SMALLINT : kind == Kind::Int32 ? SQL_INTEGER : SQL_BIGINT,
+                                  0, 0, &integers.back(), 0, &indicator);
+            break;
+        case Kind::Real:
+            reals.push_back(isNull ? 0.0 : value.ToDouble());
+            indicator = isNull ? SQL_NULL_DATA : 0;
+            rc = SQLBindParameter(stmt, number, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &reals.back(), 0,
+                                  &indicator);
+            break;
+        case Kind::Binary: {
+            bytes.push_back(isNull ? std::vector<std::uint8_t>() : value.ToBytes());
+            auto& data = bytes.back();
+            indicator = isNull ? SQL_NULL_DATA : static_cast<SQLLEN>(data.size());
+            static std::uint8_t empty = 0;
+            rc = SQLBindParameter(stmt, number, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_VARBINARY,
+                                  std::max<SQLULEN>(data.size(), 1), 0, data.empty() ? &empty : data.data(),
+                                  static_cast<SQLLEN>(data.size()), &indicator);
+            break;
+        }
+        case Kind::Text:
+        default: {
+            texts.push_back(isNull ? std::u16string() : ToUtf16(value.ToString()));
+            auto& text = texts.back();
+            SQLLEN bytesLength = static_cast<SQLLEN>(text.size() * sizeof(char16_t));
+            indicator = isNull ? SQL_NULL_DATA : bytesLength;
+            static char16_t emptyText = 0;
+            rc = SQLBindParameter(stmt, number, SQL_PARAM_INPUT, SQL_C_WCHAR,
+                                  sqlType == SQL_WVARCHAR || sqlType == SQL_VARCHAR ? SQL_WVARCHAR : SQL_WLONGVARCHAR,
+                                  std::max<SQLULEN>(text.size(), 1), 0,
+                                  text.empty() ? &emptyText : text.data(), bytesLength, &indicator);
+            break;
+        }
+        }
+        if (!Succeeded(rc))
+            ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
+    }
+};
+
+} // namespace
+
+
+// ---------------------------------------------------------------------------
+// Connection
+
+bool Connection::IsProgId(const char* progId) { return EqualsNoCase(progId, "ADODB.Connection"); }
+
+std::shared_ptr<Connection> Connection::Create() { return std::shared_ptr<Connection>(new Connection()); }
+
+Connection::Connection() = default;
+
+Connection::~Connection()
+{
+    if (!m_dbc)
+        return;
+    try {
+        Close();
+    } catch (...) {
+        // A destructor never throws; the handle is dropped below regardless.
+    }
+    if (m_dbc) {
+        SQLDisconnect(static_cast<SQLHDBC>(m_dbc));
+        SQLFreeHandle(SQL_HANDLE_DBC, static_cast<SQLHDBC>(m_dbc));
+    }
+}
+
+void Connection::ThrowClosed(int number) const
+{
+    if (number == 3709)
+        throw _com_error(AdoError(3709),
+                         "The connection cannot be used to perform this operation. It is either closed or invalid in "
+                         "this context.",
+                         kConnectionSource);
+    throw _com_error(AdoError(3704), "Operation is not allowed when the object is closed.", kConnectionSource);
+}
+
+HRESULT Connection::Open(const std::string& connectionString, const std::string& userId,
+                         const std::string& password, long)
+{
+    if (m_dbc)
+        throw _com_error(AdoError(3705), "Operation is not allowed when the object is open.", kConnectionSource);
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &dbc)))
+        ThrowDriver(SQL_HANDLE_ENV, Environment(), Dialect());
+    SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
+
+    auto fail = [&](SQLRETURN) {
+        auto records = Diagnostics(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        std::string description = records.empty() ? std::string("ODBC connection failed") : records.front().message;
+        throw _com_error(E_FAIL, description, "ODBC", std::move(records));
+    };
+
+    SQLRETURN rc;
+    std::string loginUser;
+    if (connectionString.find('=') == std::string::npos) {
+        std::u16string dsn = ToUtf16(connectionString), user = ToUtf16(userId), pwd = ToUtf16(password);
+        rc = SQLConnectW(dbc, W(dsn), static_cast<SQLSMALLINT>(dsn.size()), userId.empty() ? nullptr : W(user),
+                         userId.empty() ? 0 : static_cast<SQLSMALLINT>(user.size()),
+                         password.empty() ? nullptr : W(pwd),
+                         password.empty() ? 0 : static_cast<SQLSMALLINT>(pwd.size()));
+        loginUser = userId;
+    } else {
+        std::vector<Pair> pairs;
+        try {
+            pairs = ParsePairs(connectionString);
+        } catch (...) {
+            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+            throw;
+        }
+        std::string rest;
+        const Pair* dsn = nullptr;
+        std::size_t others = 0;
+        for (const auto& pair : pairs) {
+            if (EqualsNoCase(pair.key, "Provider")) {
+                if (!EqualsNoCase(pair.value, "MSDASQL") && !EqualsNoCase(pair.value, "MSDASQL.1")) {
+                    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+                    throw _com_error(REGDB_E_CLASSNOTREG, "Provider cannot be found. It may not be properly installed.",
+                                     kConnectionSource);
+                }
+                continue;
+            }
+            if (EqualsNoCase(pair.key, "DSN"))
+                dsn = &pair;
+            else
+                ++others;
+            if (EqualsNoCase(pair.key, "UID") || EqualsNoCase(pair.key, "User ID") || EqualsNoCase(pair.key, "Username"))
+                loginUser = pair.value;
+            rest += pair.key + "=" + pair.raw + ";";
+        }
+        if (!userId.empty() && loginUser.empty())
+            loginUser = userId;
+        if (dsn && others == 0 && userId.empty() && password.empty()) {
+            // The data source alone: its name goes in as a name, so nothing in
+            // it can add keys to a connection string.
+            std::u16string name = ToUtf16(dsn->value);
+            rc = SQLConnectW(dbc, W(name), static_cast<SQLSMALLINT>(name.size()), nullptr, 0, nullptr, 0);
+        } else {
+            std::u16string text = ToUtf16(rest);
+            SQLWCHAR out[1024];
+            SQLSMALLINT outLength = 0;
+            rc = SQLDriverConnectW(dbc, nullptr, W(text), static_cast<SQLSMALLINT>(text.size()), out, 1024,
+                                   &outLength, SQL_DRIVER_NOPROMPT);
+        }
+    }
+    if (!Succeeded(rc))
+        fail(rc);
+
+    SQLWCHAR dbms[128] = {};
+    SQLSMALLINT dbmsLength = 0;
+    SQLGetInfoW(dbc, SQL_DBMS_NAME, dbms, sizeof dbms, &dbmsLength);
+    m_dialect = Dialect::FromDbmsName(ToUtf8(dbms));
+    SQLSetConnectAttrW(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    m_dbc = dbc;
+    m_loginUser = loginUser;
+    m_inTransaction = false;
+    return S_OK;
+}
+
+_RecordsetPtr Connection::Execute(const std::string& commandText, std::int64_t* recordsAffected, long)
+{
+    if (!m_dbc)
+        ThrowClosed(3709);
+    Statement stmt(static_cast<SQLHDBC>(m_dbc), m_dialect);
+    SQLRETURN rc = ExecDirect(stmt.get(), commandText, m_dialect);
+    if (rc != SQL_NO_DATA && !Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_STMT, stmt.get(), m_dialect);
+    if (recordsAffected) {
+        SQLLEN count = 0;
+        if (rc == SQL_NO_DATA || !Succeeded(SQLRowCount(stmt.get(), &count)) || count < 0)
+            count = 0;
+        *recordsAffected = count;
+    }
+    SQLSMALLINT columns = 0;
+    if (rc != SQL_NO_DATA)
+        SQLNumResultCols(stmt.get(), &columns);
+    _RecordsetPtr result(Recordset::Create());
+    if (columns > 0)
+        result->OpenOnStatement(shared_from_this(), stmt.release());
+    return result;
+}
+
+long Connection::BeginTrans()
+{
+    if (!m_dbc)
+        ThrowClosed(3704);
+    if (m_inTransaction)
+        throw _com_error(XACT_E_NOTRANSACTION, "A transaction is already active.", kConnectionSource);
+    SQLRETURN rc = SQLSetConnectAttrW(static_cast<SQLHDBC>(m_dbc), SQL_ATTR_AUTOCOMMIT,
+                                      reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+    if (!Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_DBC, m_dbc, m_dialect);
+    m_inTransaction = true;
+    return 1;
+}
+
+HRESULT Connection::CommitTrans()
+{
+    if (!m_dbc)
+        ThrowClosed(3704);
+    if (!m_inTransaction)
+        throw _com_error(XACT_E_NOTRANSACTION, "No transaction is active.", kConnectionSource);
+    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(m_dbc), SQL_COMMIT);
+    // A failed commit leaves the transaction open for the caller's rollback.
+    if (!Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_DBC, m_dbc, m_dialect);
+    m_inTransaction = false;
+    rc = SQLSetConnectAttrW(static_cast<SQLHDBC>(m_dbc), SQL_ATTR_AUTOCOMMIT,
+                            reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    if (!Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_DBC, m_dbc, m_dialect);
+    return S_OK;
+}
+
+HRESULT Connection::RollbackTrans()
+{
+    if (!m_dbc)
+        ThrowClosed(3704);
+    if (!m_inTransaction)
+        throw _com_error(XACT_E_NOTRANSACTION, "No transaction is active.", kConnectionSource);
+    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(m_dbc), SQL_ROLLBACK);
+    if (!Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_DBC, m_dbc, m_dialect);
+    m_inTransaction = false;
+    rc = SQLSetConnectAttrW(static_cast<SQLHDBC>(m_dbc), SQL_ATTR_AUTOCOMMIT,
+                            reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    if (!Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_DBC, m_dbc, m_dialect);
+    return S_OK;
+}
+
+HRESULT Connection::Close()
+{
+    if (!m_dbc)
+        ThrowClosed(3704);
+    auto recordsets = m_recordsets;
+    for (Recordset* recordset : recordsets)
+        recordset->CloseQuietly();
+    m_recordsets.clear();
+    SQLHDBC dbc = static_cast<SQLHDBC>(m_dbc);
+    if (m_inTransaction)
+        SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+    m_inTransaction = false;
+    SQLRETURN rc = SQLDisconnect(dbc);
+    if (!Succeeded(rc)) {
+        auto records = Diagnostics(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        m_dbc = nullptr;
+        std::string description = records.empty() ? std::string("ODBC disconnect failed") : records.front().message;
+        throw _com_error(E_FAIL, description, DriverSource(m_dialect), std::move(records));
+    }
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    m_dbc = nullptr;
+    return S_OK;
+}
+
+bool Connection::TableExists(const std::string& table)
+{
+    if (!m_dbc)
+        ThrowClosed(3709);
+    Statement stmt(static_cast<SQLHDBC>(m_dbc), m_dialect);
+    // Catalogue names are patterns: list every table and compare here, so
+    // that '_' and '%' in the name match only themselves.
+    SQLRETURN rc;
+    if (m_dialect.NarrowCalls()) {
+        char type[] = "TABLE,VIEW";
+        rc = SQLTables(stmt.get(), nullptr, 0, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(type),
+                       static_cast<SQLSMALLINT>(std::strlen(type)));
+    } else {
+        std::u16string type = u"TABLE,VIEW";
+        rc = SQLTablesW(stmt.get(), nullptr, 0, nullptr, 0, nullptr, 0, W(type), static_cast<SQLSMALLINT>(type.size()));
+    }
+    if (!Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_STMT, stmt.get(), m_dialect);
+    std::string wanted = m_dialect.FoldCatalogName(table);
+    bool sqlite = m_dialect.engine() == Dialect::Engine::SQLite;
+    while (Succeeded(rc = SQLFetch(stmt.get()))) {
+        std::string found = CatalogName(stmt.get(), 3, m_dialect);
+        if (sqlite ? EqualsNoCase(found, wanted) : found == wanted)
+            return true;
+    }
+    if (rc != SQL_NO_DATA)
+        ThrowDriver(SQL_HANDLE_STMT, stmt.get(), m_dialect);
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Recordset
+
+bool Recordset::IsProgId(const char* progId) { return EqualsNoCase(progId, "ADODB.Recordset"); }
+
+std::shared_ptr<Recordset> Recordset::Create() { return std::shared_ptr<Recordset>(new Recordset()); }
+
+Recordset::~Recordset() { CloseQuietly(); }
+
+void Recordset::ThrowOwn(int number, const std::string& description) const
+{
+    throw _com_error(AdoError(number), description, kRecordsetSource);
+}
+
+void Recordset::RequireOpen() const
+{
+    if (!m_open)
+        ThrowOwn(3704, "Operation is not allowed when the object is closed.");
+}
+
+void Recordset::FreeStatement() noexcept
+{
+    if (m_stmt) {
+        SQLFreeHandle(SQL_HANDLE_STMT, static_cast<SQLHSTMT>(m_stmt));
+        m_stmt = nullptr;
+    }
+}
+
+void Recordset::CloseQuietly() noexcept
+{
+    FreeStatement();
+    if (m_connection) {
+        auto& list = m_connection->m_recordsets;
+        list.erase(std::remove(list.begin(), list.end(), this), list.end());
+        m_connection.reset();
+    }
+    m_open = false;
+    m_columns.clear();
+    m_rows.clear();
+    m_assigned.clear();
+    m_adding = false;
+    m_rowsPending = false;
+    m_bof = m_eof = true;
+}
+
+HRESULT Recordset::Close()
+{
+    RequireOpen();
+    CloseQuietly();
+    return S_OK;
+}
+
+void Recordset::Describe(void* handle)
+{
+    SQLHSTMT stmt = static_cast<SQLHSTMT>(handle);
+    SQLSMALLINT count = 0;
+    SQLNumResultCols(stmt, &count);
+    m_columns.clear();
+    for (SQLSMALLINT i = 1; i <= count; ++i) {
+        SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        Column column;
+        SQLRETURN rc;
+        if (m_connection->m_dialect.NarrowCalls()) {
+            SQLCHAR name[1024] = {};
+            rc = SQLDescribeCol(stmt, static_cast<SQLUSMALLINT>(i), name, sizeof name, &nameLength, &type, &size,
+                                &digits, &nullable);
+            column.name.assign(reinterpret_cast<char*>(name),
+                               std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0)),
+                                                     sizeof name - 1));
+        } else {
+            SQLWCHAR name[512] = {};
+            rc = SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i), name, 512, &nameLength, &type, &size, &digits,
+                                 &nullable);
+            column.name = ToUtf8(name, std::min<std::size_t>(
+                                           static_cast<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0)), 511));
+        }
+        if (!Succeeded(rc))
+            ThrowDriver(SQL_HANDLE_STMT, stmt, m_connection->m_dialect);
+        column.sqlType = type;
+        column.kind = KindOf(type);
+        m_columns.push_back(std::move(column));
+    }
+}
+
+bool Recordset::FetchInto(void* handle, std::vector<_variant_t>& row)
+{
+    SQLHSTMT stmt = static_cast<SQLHSTMT>(handle);
+    const Dialect& dialect = m_connection->m_dialect;
+    SQLRETURN rc = SQLFetch(stmt);
+    if (rc == SQL_NO_DATA)
+        return false;
+    if (!Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
+    row.clear();
+    row.reserve(m_columns.size());
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        const Column& column = m_columns[i];
+        SQLUSMALLINT number = static_cast<SQLUSMALLINT>(i + 1);
+        SQLLEN indicator = 0;
+        switch (column.kind) {
+        case Kind::Int16:
+        case Kind::Int32:
+        case Kind::Int64: {
+            std::int64_t value = 0;
+            rc = SQLGetData(stmt, number, SQL_C_SBIGINT, &value, 0, &indicator);
+            if (!Succeeded(rc))
+                ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
+            if (indicator == SQL_NULL_DATA) {
+                row.push_back(_variant_t::Null());
+            } else {
+                _variant_t v(static_cast<long long>(value));
+                v.vt = column.kind == Kind::Int16 ? VT_I2 : column.kind == Kind::Int32 ? VT_I4 : VT_I8;
+                row.push_back(std::move(v));
+            }
+            break;
+        }
+        case Kind::Real: {
+            double value = 0;
+            rc = SQLGetData(stmt, number, SQL_C_DOUBLE, &value, 0, &indicator);
+            if (!Succeeded(rc))
+                ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
+            row.push_back(indicator == SQL_NULL_DATA ? _variant_t::Null() : _variant_t(value));
+            break;
+        }
+        case Kind::Binary: {
+            std::vector<std::uint8_t> data;
+            std::uint8_t chunk[65536];
+            bool isNull = false;
+            for (;;) {
+                rc = SQLGetData(stmt, number, SQL_C_BINARY, chunk, sizeof chunk, &indicator);
+                if (rc == SQL_NO_DATA)
+                    break;
+                if (!Succeeded(rc))
+                    ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
+                if (indicator == SQL_NULL_DATA) {
+                    isNull = true;
+                    break;
+                }
+                std::size_t got = (indicator == SQL_NO_TOTAL || indicator > static_cast<SQLLEN>(sizeof chunk))
+                                      ? sizeof chunk
+                                      : static_cast<std::size_t>(indicator);
+                data.insert(data.end(), chunk, chunk + got);
+                if (rc == SQL_SUCCESS)
+                    break;
+            }
+            if (isNull)
+                row.push_back(_variant_t::Null());
+            else if (data.empty())
+                row.push_back(_variant_t::EmptyArray());
+            else
+                row.push_back(_variant_t::FromBytes(data.data(), data.size()));
+            break;
+        }
+        case Kind::Text:
+        default: {
+            std::u16string text;
+            constexpr std::size_t kChunk = 8192;
+            std::vector<SQLWCHAR> chunk(kChunk);
+            bool isNull = false;
+            for (;;) {
+                rc = SQLGetData(stmt, number, SQL_C_WCHAR, chunk.data(), kChunk * sizeof(SQLWCHAR), &indicator);
+                if (rc == SQL_NO_DATA)
+                    break;
+                if (!Succeeded(rc))
+                    ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
+                if (indicator == SQL_NULL_DATA) {
+                    isNull = true;
+                    break;
+                }
+                std::size_t room = kChunk - 1;
+                std::size_t got = (indicator == SQL_NO_TOTAL ||
+                                   indicator >= static_cast<SQLLEN>(room * sizeof(SQLWCHAR)))
+                                      ? room
+                                      : static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
+                text.append(reinterpret_cast<const char16_t*>(chunk.data()), got);
+                if (rc == SQL_SUCCESS)
+                    break;
+            }
+            if (isNull)
+                row.push_back(_variant_t::Null());
+            else
+                row.push_back(_variant_t(ToUtf8(text.data(), text.size())));
+            break;
+        }
+        }
+    }
+    return true;
+}
+
+void Recordset::OpenOnStatement(const std::shared_ptr<Connection>& connection, void* stmt)
+{
+    m_connection = connection;
+    m_stmt = stmt;
+    m_open = true;
+    m_forwardOnly = true;
+    m_updatable = false;
+    m_movedNext = false;
+    m_adding = false;
+    m_rowsPending = false;
+    m_connection->m_recordsets.push_back(this);
+    try {
+        Describe(m_stmt);
+        m_rows.assign(1, {});
+        if (FetchInto(m_stmt, m_rows[0])) {
+            m_bof = m_eof = false;
+        } else {
+            m_rows.clear();
+            m_bof = m_eof = true;
+            FreeStatement();
+        }
+        m_position = 0;
+    } catch (...) {
+        CloseQuietly();
+        throw;
+    }
+}
+
+namespace {
+
+// The base table of "SELECT * FROM <table> [WHERE ...]", or "" for any other shape.
+std::string BaseTable(const std::string& sql)
+{
+    std::size_t i = 0;
+    auto skipBlanks = [&] {
+        while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i])))
+            ++i;
+    };
+    auto word = [&](const char* expected) {
+        skipBlanks();
+        std::size_t n = std::strlen(expected);
+        if (sql.size() - i < n || !EqualsNoCase(sql.substr(i, n), expected))
+            return false;
+        if (i + n < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[i + n])) || sql[i + n] == '_'))
+            return false;
+        i += n;
+        return true;
+    };
+    if (!word("select"))
+        return {};
+    skipBlanks();
+    if (i >= sql.size() || sql[i] != '*')
+        return {};
+    ++i;
+    if (!word("from"))
+        return {};
+    skipBlanks();
+    std::size_t start = i;
+    while (i < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_' || sql[i] == '.'))
+        ++i;
+    std::string table = sql.substr(start, i - start);
+    if (table.empty() || std::isdigit(static_cast<unsigned char>(table[0])))
+        return {};
+    skipBlanks();
+    if (i == sql.size() || (sql[i] == ';' && sql.find_first_not_of(" \t\r\n", i + 1) == std::string::npos))
+        return table;
+    return word("where") ? table : std::string();
+}
+
+bool IsIdentifier(const std::string& name)
+{
+    if (name.empty() || !(std::isalpha(static_cast<unsigned char>(name[0])) || name[0] == '_'))
+        return false;
+    return std::all_of(name.begin(), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; });
+}
+
+} // namespace
+
+HRESULT Recordset::Open(const _variant_t& source, const _ConnectionPtr& activeConnection, int cursorType,
+                        int lockType, long options)
+{
+    if (m_open)
+        ThrowOwn(3705, "Operation is not allowed when the object is open.");
+    if (!activeConnection || activeConnection->GetState() != adStateOpen)
+        ThrowOwn(3709, "The connection cannot be used to perform this operation. It is either closed or invalid in "
+                       "this context.");
+    std::string text = source.ToString();
+    const std::shared_ptr<Connection>& connection = activeConnection.shared();
+    bool tableName = options == adCmdTable;
+    if (tableName) {
+        if (!IsIdentifier(text))
+            ThrowOwn(3001, "Arguments are of the wrong type, are out of acceptable range, or are in conflict with "
+                           "one another.");
+        m_table = text;
+        text = "SELECT * FROM " + text;
+    } else {
+        m_table = BaseTable(text);
+    }
+    m_source = text;
+    bool updatable = lockType == adLockOptimistic || lockType == adLockPessimistic || lockType == adLockBatchOptimistic;
+    if (!updatable && cursorType == adOpenForwardOnly) {
+        Statement stmt(static_cast<SQLHDBC>(connection->m_dbc), connection->m_dialect);
+        SQLRETURN rc = ExecDirect(stmt.get(), text, connection->m_dialect);
+        if (rc != SQL_NO_DATA && !Succeeded(rc))
+            ThrowDriver(SQL_HANDLE_STMT, stmt.get(), connection->m_dialect);
+        OpenOnStatement(connection, stmt.release());
+        return S_OK;
+    }
+
+    // Scrollable or updatable: the rows are read into memory and the cursor is
+    // released at once. A table opened by name is only described until its
+    // rows are asked for, so that AddNew never reads a table of large blobs.
+    m_connection = connection;
+    m_open = true;
+    m_forwardOnly = false;
+    m_updatable = updatable;
+    m_movedNext = false;
+    m_adding = false;
+    m_rows.clear();
+    m_position = 0;
+    m_connection->m_recordsets.push_back(this);
+    try {
+        if (tableName) {
+            Statement stmt(static_cast<SQLHDBC>(connection->m_dbc), connection->m_dialect);
+            SQLRETURN rc = ExecDirect(stmt.get(), text + " WHERE 1=0", connection->m_dialect);
+            if (!Succeeded(rc))
+                ThrowDriver(SQL_HANDLE_STMT, stmt.get(), connection->m_dialect);
+            Describe(stmt.get());
+            m_rowsPending = true;
+            m_bof = m_eof = false;
+        } else {
+            FetchAll();
+        }
+    } catch (...) {
+        CloseQuietly();
+        throw;
+    }
+    return S_OK;
+}
+
+void Recordset::FetchAll()
+{
+    Statement stmt(static_cast<SQLHDBC>(m_connection->m_dbc), m_connection->m_dialect);
+    SQLRETURN rc = ExecDirect(stmt.get(), m_source, m_connection->m_dialect);
+    if (rc != SQL_NO_DATA && !Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_STMT, stmt.get(), m_connection->m_dialect);
+    Describe(stmt.get());
+    m_rows.clear();
+    std::vector<_variant_t> row;
+    while (FetchInto(stmt.get(), row))
+        m_rows.push_back(std::move(row));
+    m_rowsPending = false;
+    m_position = 0;
+    m_bof = m_eof = m_rows.empty();
+}
+
+void Recordset::EnsureRows()
+{
+    if (m_rowsPending && !m_adding)
+        FetchAll();
+}
+
+bool Recordset::IsEOF()
+{
+    RequireOpen();
+    EnsureRows();
+    return m_eof;
+}
+
+bool Recordset::IsBOF()
+{
+    RequireOpen();
+    EnsureRows();
+    return m_bof;
+}
+
+HRESULT Recordset::MoveFirst()
+{
+    RequireOpen();
+    m_adding = false;
+    m_assigned.clear();
+    EnsureRows();
+    if (m_forwardOnly) {
+        if (m_movedNext)
+            ThrowOwn(3251, "Operation is not supported for this type of object.");
+        return S_OK;
+    }
+    m_position = 0;
+    m_bof = m_eof = m_rows.empty();
+    return S_OK;
+}
+
+HRESULT Recordset::MoveNext()
+{
+    RequireOpen();
+    if (m_adding) {
+        // Moving away drops a row that was never written.
+        m_adding = false;
+        m_assigned.clear();
+    }
+    EnsureRows();
+    if (m_eof)
+        ThrowOwn(3021, "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
+                       "requires a current record.");
+    m_movedNext = true;
+    m_bof = false;
+    if (m_forwardOnly) {
+        if (!m_stmt || !FetchInto(m_stmt, m_rows[0])) {
+            m_rows.clear();
+            m_eof = true;
+            FreeStatement();
+        }
+        return S_OK;
+    }
+    ++m_position;
+    m_eof = m_position >= m_rows.size();
+    return S_OK;
+}
+
+void Recordset::RequireCurrentRow()
+{
+    RequireOpen();
+    if (m_adding)
+        return;
+    EnsureRows();
+    if (m_bof || m_eof || m_rows.empty())
+        ThrowOwn(3021, "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
+                       "requires a current record.");
+}
+
+const std::string& Recordset::FieldName(long index) const
+{
+    RequireOpen();
+    if (index < 0 || index >= static_cast<long>(m_columns.size()))
+        throw _com_error(AdoError(3265),
+                         "Item cannot be found in the collection corresponding to the requested name or ordinal.",
+                         kRecordsetSource);
+    return m_columns[static_cast<std::size_t>(index)].name;
+}
+
+long Recordset::FindColumn(const _variant_t& key) const
+{
+    RequireOpen();
+    if (key.vt == VT_BSTR) {
+        const std::string& name = key.bstrValue();
+        for (std::size_t i = 0; i < m_columns.size(); ++i)
+            if (EqualsNoCase(m_columns[i].name, name))
+                return static_cast<long>(i);
+    } else if (key.vt == VT_I2 || key.vt == VT_I4 || key.vt == VT_I8) {
+        if (key.llVal >= 0 && key.llVal < static_cast<std::int64_t>(m_columns.size()))
+            return static_cast<long>(key.llVal);
+    }
+    throw _com_error(AdoError(3265),
+                     "Item cannot be found in the collection corresponding to the requested name or ordinal.",
+                     kRecordsetSource);
+}
+
+_variant_t Recordset::ValueAt(long index)
+{
+    RequireCurrentRow();
+    std::size_t i = static_cast<std::size_t>(index);
+    if (m_adding)
+        return m_assigned[i] ? *m_assigned[i] : _variant_t::Null();
+    if (!m_assigned.empty() && m_assigned[i])
+        return *m_assigned[i];
+    const auto& row = m_forwardOnly ? m_rows[0] : m_rows[m_position];
+    return row[i];
+}
+
+_variant_t Recordset::GetCollect(const _variant_t& key)
+{
+    long index = FindColumn(key);
+    return ValueAt(index);
+}
+
+void Recordset::PutCollect(const _variant_t& key, const _variant_t& value)
+{
+    long index = FindColumn(key);
+    Assign(index, value);
+}
+
+void Recordset::Assign(long index, const _variant_t& value)
+{
+    RequireOpen();
+    if (!m_updatable)
+        ThrowOwn(3251, "Current Recordset does not support updating. This may be a limitation of the provider, or "
+                       "of the selected locktype.");
+    RequireCurrentRow();
+    const Column& column = m_columns[static_cast<std::size_t>(index)];
+    _variant_t converted;
+    if (value.vt == VT_NULL || value.vt == VT_EMPTY) {
+        converted = _variant_t::Null();
+    } else {
+        switch (column.kind) {
+        case Kind::Int16:
+            converted = _variant_t(static_cast<short>(value.ToShort()));
+            break;
+        case Kind::Int32:
+            converted = _variant_t(static_cast<int>(value.ToLong()));
+            break;
+        case Kind::Int64:
+            converted = _variant_t(static_cast<long long>(value.ToInt64()));
+            break;
+        case Kind::Real:
+            converted = _variant_t(value.ToDouble());
+            break;
+        case Kind::Binary:
+            if (value.vt == VT_ARRAY || value.vt == (VT_ARRAY | VT_NULL) ||
+                (value.vt == (VT_ARRAY | VT_UI1) && !value.parray))
+                converted = _variant_t::EmptyArray();
+            else if (value.vt == (VT_ARRAY | VT_UI1))
+                converted = value;
+            else
+                throw _com_error(DISP_E_TYPEMISMATCH);
+            break;
+        case Kind::Text:
+        default:
+            converted = _variant_t(value.ToString());
+            break;
+        }
+    }
+    if (m_assigned.size() != m_columns.size())
+        m_assigned.assign(m_columns.size(), std::nullopt);
+    m_assigned[static_cast<std::size_t>(index)] = std::move(converted);
+}
+
+HRESULT Recordset::AddNew()
+{
+    RequireOpen();
+    if (!m_updatable)
+        ThrowOwn(3251, "Current Recordset does not support updating. This may be a limitation of the provider, or "
+                       "of the selected locktype.");
+    if (m_table.empty())
+        ThrowOwn(3251, "Operation is not supported for this type of object.");
+    m_adding = true;
+    m_assigned.assign(m_columns.size(), std::nullopt);
+    m_bof = m_eof = false;
+    return S_OK;
+}
+
+HRESULT Recordset::Update()
+{
+    RequireOpen();
+    if (!m_updatable || m_table.empty())
+        ThrowOwn(3251, "Current Recordset does not support updating. This may be a limitation of the provider, or "
+                       "of the selected locktype.");
+    RequireCurrentRow();
+    if (m_adding)
+        Insert();
+    else if (!m_assigned.empty())
+        UpdateExisting();
+    return S_OK;
+}
+
+void Recordset::Insert()
+{
+    const Dialect& dialect = m_connection->m_dialect;
+    std::string names, marks;
+    std::vector<std::size_t> columns;
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        if (!m_assigned[i])
+            continue;
+        if (!columns.empty()) {
+            names += ", ";
+            marks += ", ";
+        }
+        names += m_columns[i].name;
+        marks += "?";
+        columns.push_back(i);
+    }
+    std::string sql = columns.empty() ? "INSERT INTO " + m_table + " DEFAULT VALUES"
+                                      : "INSERT INTO " + m_table + " (" + names + ") VALUES (" + marks + ")";
+    Statement stmt(static_cast<SQLHDBC>(m_connection->m_dbc), dialect);
+    Parameters parameters;
+    parameters.Reserve(columns.size());
+    SQLUSMALLINT number = 1;
+    for (std::size_t i : columns)
+        parameters.Bind(stmt.get(), number++, m_columns[i].kind, m_columns[i].sqlType, *m_assigned[i], dialect);
+    SQLRETURN rc = ExecDirect(stmt.get(), sql, dialect);
+    if (!Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_STMT, stmt.get(), dialect);
+
+    std::vector<_variant_t> row;
+    row.reserve(m_columns.size());
+    for (std::size_t i = 0; i < m_columns.size(); ++i)
+        row.push_back(m_assigned[i] ? *m_assigned[i] : _variant_t::Null());
+    m_adding = false;
+    m_assigned.clear();
+    if (m_forwardOnly) {
+        m_rows.assign(1, std::move(row));
+    } else {
+        if (m_rowsPending) {
+            // The table's other rows were never read; the new row stands alone.
+            m_rows.clear();
+            m_rowsPending = false;
+        }
+        m_rows.push_back(std::move(row));
+        m_position = m_rows.size() - 1;
+    }
+    m_bof = m_eof = false;
+}
+
+std::vector<std::string> Recordset::PrimaryKeyColumns()
+{
+    const Dialect& dialect = m_connection->m_dialect;
+    Statement stmt(static_cast<SQLHDBC>(m_connection->m_dbc), dialect);
+    std::string table = m_table, schema;
+    if (auto dot = table.rfind('.'); dot != std::string::npos) {
+        schema = dialect.FoldCatalogName(table.substr(0, dot));
+        if (dialect.engine() == Dialect::Engine::PostgreSQL && schema == "dbo")
+            schema = "public";
+        table = table.substr(dot + 1);
+    }
+    std::string folded = dialect.FoldCatalogName(table);
+    SQLRETURN rc;
+    if (dialect.NarrowCalls()) {
+        rc = SQLPrimaryKeys(stmt.get(), nullptr, 0,
+                            schema.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(schema.data()),
+                            static_cast<SQLSMALLINT>(schema.size()), reinterpret_cast<SQLCHAR*>(folded.data()),
+                            static_cast<SQLSMALLINT>(folded.size()));
+    } else {
+        std::u16string wideTable = ToUtf16(folded), wideSchema = ToUtf16(schema);
+        rc = SQLPrimaryKeysW(stmt.get(), nullptr, 0, schema.empty() ? nullptr : W(wideSchema),
+                             static_cast<SQLSMALLINT>(wideSchema.size()), W(wideTable),
+                             static_cast<SQLSMALLINT>(wideTable.size()));
+    }
+    std::vector<std::string> keys;
+    if (!Succeeded(rc))
+        return keys;
+    while (Succeeded(SQLFetch(stmt.get()))) {
+        std::string name = CatalogName(stmt.get(), 4, dialect);
+        if (!name.empty())
+            keys.push_back(name);
+    }
+    return keys;
+}
+
+void Recordset::UpdateExisting()
+{
+    const Dialect& dialect = m_connection->m_dialect;
+    auto& current = m_forwardOnly ? m_rows[0] : m_rows[m_position];
+
+    std::vector<std::size_t> identity;
+    for (const std::string& key : PrimaryKeyColumns())
+        for (std::size_t i = 0; i < m_columns.size(); ++i)
+            if (EqualsNoCase(m_columns[i].name, key)) {
+                identity.push_back(i);
+                break;
+            }
+    if (identity.empty())
+        for (std::size_t i = 0; i < m_columns.size(); ++i)
+            if (m_columns[i].kind != Kind::Binary)
+                identity.push_back(i);
+
+    std::string sql = "UPDATE " + m_table + " SET ";
+    std::vector<std::size_t> changed;
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        if (!m_assigned[i])
+            continue;
+        if (!changed.empty())
+            sql += ", ";
+        sql += m_columns[i].name + " = ?";
+        changed.push_back(i);
+    }
+    std::vector<std::size_t> compared;
+    std::string where;
+    for (std::size_t i : identity) {
+        if (!where.empty())
+            where += " AND ";
+        if (current[i].vt == VT_NULL) {
+            where += m_columns[i].name + " IS NULL";
+        } else {
+            where += m_columns[i].name + " = ?";
+            compared.push_back(i);
+        }
+    }
+    if (!where.empty())
+        sql += " WHERE " + where;
+
+    Statement stmt(static_cast<SQLHDBC>(m_connection->m_dbc), dialect);
+    Parameters parameters;
+    parameters.Reserve(changed.size() + compared.size());
+    SQLUSMALLINT number = 1;
+    for (std::size_t i : changed)
+        parameters.Bind(stmt.get(), number++, m_columns[i].kind, m_columns[i].sqlType, *m_assigned[i], dialect);
+    for (std::size_t i : compared)
+        parameters.Bind(stmt.get(), number++, m_columns[i].kind, m_columns[i].sqlType, current[i], dialect);
+    SQLRETURN rc = ExecDirect(stmt.get(), sql, dialect);
+    SQLLEN count = 0;
+    if (rc == SQL_NO_DATA)
+        count = 0;
+    else if (!Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_STMT, stmt.get(), dialect);
+    else if (!Succeeded(SQLRowCount(stmt.get(), &count)))
+        ThrowDriver(SQL_HANDLE_STMT, stmt.get(), dialect);
+    if (count != 1)
+        throw _com_error(E_FAIL, "Row cannot be located for updating. Some values may have been changed since it "
+                                 "was last read.",
+                         kRecordsetSource);
+    for (std::size_t i : changed)
+        current[i] = *m_assigned[i];
+    m_assigned.clear();
+}
+
+FieldsPtr Recordset::GetFields()
+{
+    RequireOpen();
+    return std::make_shared<Fields>(shared_from_this());
+}
+
+FieldPtr Fields::GetItem(const _variant_t& key)
+{
+    return std::make_shared<Field>(m_recordset, m_recordset->FindColumn(key));
+}
+
+long Fields::GetCount() const { return m_recordset->FieldCount(); }
+
+_variant_t Field::GetValue() { return m_recordset->ValueAt(m_index); }
+
+void Field::PutValue(const _variant_t& value)
+{
+    try {
+        m_recordset->Assign(m_index, value);
+    } catch (const _com_error& e) {
+        if (e.Description().length() == 0 && e.Source().length() == 0)
+            throw _com_error(e.Error(), {}, kFieldSource);
+        throw;
+    }
+}
+
+std::string Field::GetName() const { return m_recordset->FieldName(m_index); }
+
+// ---------------------------------------------------------------------------
+
+std::vector<DataSource> ListDataSources()
+{
+    std::vector<DataSource> sources;
+    SQLHENV env = SQL_NULL_HENV;
+    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
+        return sources;
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLWCHAR name[512], description[512];
+    SQLSMALLINT nameLength = 0, descriptionLength = 0;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    // Plain success only: a truncated name ends the list.
+    while (SQLDataSourcesW(env, direction, name, 512, &nameLength, description, 512, &descriptionLength) ==
+           SQL_SUCCESS) {
+        sources.push_back({ToUtf8(name), ToUtf8(description)});
+        direction = SQL_FETCH_NEXT;
+    }
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    return sources;
+}
+
+} // namespace ado

@@ -1,0 +1,119 @@
+// Opening by data-source name, with credentials or trusted, against data
+// sources of the test's own (one process per ODBC configuration).
+#include "kelmdb.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <unistd.h>
+
+using namespace ado;
+namespace fs = std::filesystem;
+
+namespace {
+
+class AdoDsn : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!kelm::test::PgAvailable())
+            return;
+        s_db = new kelm::test::PgDatabase("ado_dsn");
+        s_dir = new kelm::test::TempDir();
+        s_role = "kelm_dsn_" + std::to_string(::getpid());
+        kelm::test::PgAdminExec("DROP ROLE IF EXISTS " + s_role);
+        kelm::test::PgAdminExec("CREATE ROLE " + s_role + " LOGIN PASSWORD 'pa;ss{}'");
+        const char* sysini = std::getenv("ODBCSYSINI");
+        std::string drivers = sysini ? kelm::test::readFile(fs::path(sysini) / "odbcinst.ini") : std::string();
+        s_dir->write("odbcinst.ini", drivers);
+        s_dir->write("odbc.ini", "[KelmTcp]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=" +
+                                     kelm::test::PgPort() + "\nDatabase=" + s_db->name() +
+                                     "\n\n[KelmSocket]\nDriver=PostgreSQL Unicode\nServername=" +
+                                     kelm::test::PgHost() + "\nPort=" + kelm::test::PgPort() +
+                                     "\nDatabase=" + s_db->name() + "\n");
+        s_dir->write("user-odbc.ini", "");
+        setenv("ODBCSYSINI", s_dir->path().c_str(), 1);
+        setenv("ODBCINI", (s_dir->path() / "user-odbc.ini").c_str(), 1);
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_db;
+        delete s_dir;
+        if (!s_role.empty()) {
+            try {
+                kelm::test::PgAdminExec("DROP ROLE IF EXISTS " + s_role);
+            } catch (...) {
+            }
+        }
+    }
+    void SetUp() override
+    {
+        KELM_REQUIRE_PG();
+        cn.CreateInstance("ADODB.Connection");
+    }
+    std::string SessionUser()
+    {
+        auto rs = cn->Execute("SELECT session_user AS u");
+        return rs->GetCollect("u");
+    }
+    _com_error OpenError(const std::string& text, const std::string& user, const std::string& password)
+    {
+        try {
+            cn->Open(text, user, password, -1);
+        } catch (const _com_error& e) {
+            EXPECT_EQ(cn->GetState(), adStateClosed);
+            return e;
+        }
+        ADD_FAILURE() << "open of " << text << " succeeded";
+        cn->Close();
+        return _com_error(S_OK);
+    }
+
+    static kelm::test::PgDatabase* s_db;
+    static kelm::test::TempDir* s_dir;
+    static std::string s_role;
+    _ConnectionPtr cn;
+};
+
+kelm::test::PgDatabase* AdoDsn::s_db = nullptr;
+kelm::test::TempDir* AdoDsn::s_dir = nullptr;
+std::string AdoDsn::s_role;
+
+TEST_F(AdoDsn, BareNameWithUserAndPassword)
+{
+    auto wrong = OpenError("KelmTcp", s_role, "bad");
+    EXPECT_EQ(wrong.Error(), E_FAIL);
+    EXPECT_GT(wrong.Description().length(), 0u);
+    EXPECT_FALSE(wrong.SqlState().empty());
+    // The same object, opened again after the failure.
+    cn->Open("KelmTcp", s_role, "pa;ss{}", -1);
+    EXPECT_EQ(cn->GetState(), adStateOpen);
+    EXPECT_EQ(SessionUser(), s_role);
+    EXPECT_EQ(cn->GetLoginUser(), s_role);
+    cn->Close();
+    cn->Open("KelmTcp", s_role, "pa;ss{}", -1);
+    EXPECT_EQ(cn->GetState(), adStateOpen);
+}
+
+TEST_F(AdoDsn, TrustedFormUsesTheDataSourceAndTheOsIdentity)
+{
+    cn->Open("Provider=MSDASQL;DSN=KelmSocket;", "", "", -1);
+    EXPECT_EQ(SessionUser(), kelm::test::PgUser());
+    EXPECT_EQ(cn->GetLoginUser(), "");
+}
+
+TEST_F(AdoDsn, UnknownEmptyAndSmuggledNamesFail)
+{
+    for (const std::string& text : {std::string("NoSuchDsn"), std::string(""),
+                                    std::string("Provider=MSDASQL;DSN={KelmSocket;Database=postgres};")}) {
+        SCOPED_TRACE(text);
+        auto e = OpenError(text, "", "");
+        EXPECT_EQ(e.Error(), E_FAIL);
+        EXPECT_EQ(e.SqlState(), "IM002");
+        EXPECT_NE(std::string(e.Description()).find("[unixODBC][Driver Manager]"), std::string::npos);
+    }
+}
+
+} // namespace
