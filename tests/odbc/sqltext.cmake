@@ -1,0 +1,8 @@
+# SQL text tools, compiled in directly.
+kelm_test(odbc_sqltext_test
+    SOURCES ${CMAKE_SOURCE_DIR}/odbc/sqltext.cpp ${CMAKE_CURRENT_LIST_DIR}/sqltext_test.cpp
+    LABELS unit)
+
+kelm_fuzz(odbc_sqltext_fuzz
+    SOURCES ${CMAKE_SOURCE_DIR}/odbc/sqltext.cpp ${CMAKE_CURRENT_LIST_DIR}/sqltext_fuzz.cpp
+    CORPUS ${CMAKE_CURRENT_LIST_DIR}/fixtures/sqltext)
