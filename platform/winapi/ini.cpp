@@ -342,7 +342,8 @@ IniDocument::IniDocument(std::string text) : m_text(std::move(text))
         std::size_t end = nl == std::string_view::npos ? all.size() : nl;
         std::size_t next = nl == std::string_view::npos ? all.size() : nl + 1;
         line.eolLength = static_cast<unsigned char>(next - end);
-        if (end > pos && all[end - 1] == '\r' && nl != std::string_view::npos) {
+        // A CR before the LF, or at the very end of the file, ends the line.
+        if (end > pos && all[end - 1] == '\r') {
             --end;
             ++line.eolLength;
         }
@@ -395,10 +396,15 @@ const IniDocument::Section* IniDocument::findSection(std::string_view sectionNam
     return &m_sections[it->second];
 }
 
+bool IniDocument::terminated(const Line& l) const
+{
+    return l.eolLength != 0 && m_text[l.begin + l.length + l.eolLength - 1] == '\n';
+}
+
 std::string_view IniDocument::eolStyle() const
 {
     for (const auto& l : m_lines)
-        if (l.eolLength != 0)
+        if (terminated(l))
             return {m_text.data() + l.begin + l.length, l.eolLength};
     return "\n";
 }
@@ -495,8 +501,8 @@ std::optional<std::string> IniDocument::ApplyWrite(const char* section, const ch
             insertAfter = lastEntry;
     } else {
         if (!m_lines.empty()) {
-            if (m_lines.back().eolLength == 0)
-                appended += eol;
+            if (!terminated(m_lines.back()))
+                appended += m_lines.back().eolLength != 0 ? std::string_view("\n") : eol;
             if (m_lines.back().kind != Kind::Blank)
                 appended += eol;
         }
@@ -519,8 +525,9 @@ std::optional<std::string> IniDocument::ApplyWrite(const char* section, const ch
             out += content(l);
         out.append(m_text, l.begin + l.length, l.eolLength);
         if (i == insertAfter) {
-            if (l.eolLength == 0)
-                out += eol;
+            // A last line ending in a lone CR is completed to CR LF.
+            if (!terminated(l))
+                out += l.eolLength != 0 ? std::string_view("\n") : eol;
             out += key;
             out += '=';
             out += value;

@@ -100,6 +100,7 @@ private:
     std::string_view value(const Line& l) const { return {m_text.data() + l.valueBegin, l.valueLength}; }
     const Section* findSection(std::string_view name) const;
     std::string_view eolStyle() const;
+    bool terminated(const Line& l) const;
 
     std::string m_text;
     std::size_t m_bomLength = 0;

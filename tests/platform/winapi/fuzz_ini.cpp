@@ -16,10 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)doc.SectionLines(n);
         (void)doc.Find(n, "k");
     }
-    const char* section = names.empty() ? "S" : names.front().c_str();
-    const std::string sectionCopy = section;
+    const std::string sectionCopy = names.empty() ? std::string("S") : names.front();
     // A name with a NUL cannot be passed through the C interface whole.
-    if (sectionCopy.size() != std::strlen(section) || !winapi::IsValidIniWrite(section, "k", "v"))
+    if (sectionCopy.size() != std::strlen(sectionCopy.c_str()) ||
+        !winapi::IsValidIniWrite(sectionCopy.c_str(), "k", "v"))
         return 0;
     for (const char* value : {"v", static_cast<const char*>(nullptr)}) {
         const auto written = doc.ApplyWrite(sectionCopy.c_str(), "k", value);

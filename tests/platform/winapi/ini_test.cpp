@@ -314,3 +314,25 @@ TEST(IniWrite, ConcurrentProcessesLoseNothing)
                       static_cast<UINT>(last)) << who << k;
         }
 }
+
+TEST(IniWrite, LastLineEndingInCarriageReturn)
+{
+    TempDir dir;
+    const struct {
+        const char* before;
+        const char* key;
+        const char* after;
+    } cases[] = {
+        {"[S]\nK\r", "k", "[S]\nK=v\r"},
+        {"[S]\nx=1\r", "y", "[S]\nx=1\r\ny=v\n"},
+        {"[T]\r\nx=1\r", "y", "[T]\r\nx=1\r\n\r\n[S]\r\ny=v\r\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string file = dir.write("cr.ini", c.before).string();
+        ASSERT_TRUE(WritePrivateProfileString("S", c.key, "v", file));
+        EXPECT_EQ(readFile(file), c.after) << c.before;
+        std::string out;
+        GetPrivateProfileString("S", c.key, "", out, 10, file);
+        EXPECT_EQ(out, "v") << c.before;
+    }
+}
