@@ -1,0 +1,192 @@
+// Drawing of the components through a wx device context, in model
+// coordinates: the viewport's DC maps them to the device.
+#include "diagram/odcomponent.h"
+
+#include <wx/dc.h>
+#include <wx/font.h>
+#include <wx/fontenum.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace {
+
+wxColour colourOf(const CODComponent& c, std::int32_t id, const wxColour& fallback)
+{
+    for (const CODComponent* p = &c; p; p = p->GetParent())
+        if (CODProperty* prop = p->GetProperty(id)) {
+            const auto v = static_cast<std::uint32_t>(prop->GetValue());
+            return wxColour((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+        }
+    return fallback;
+}
+
+std::vector<wxPoint> toWx(const std::vector<CPoint>& pts)
+{
+    std::vector<wxPoint> out;
+    out.reserve(pts.size());
+    for (const CPoint& p : pts)
+        out.emplace_back(p.x, p.y);
+    return out;
+}
+
+// Where the segment from an outside point to a point inside a rectangle
+// crosses the rectangle's border.
+CPoint clipToBorder(const CPoint& outside, const CPoint& inside, const CRect& r)
+{
+    double t = 1.0;
+    const double dx = double(inside.x) - outside.x, dy = double(inside.y) - outside.y;
+    auto cut = [&](double edge, double from, double d) {
+        if (d != 0) {
+            const double s = (edge - from) / d;
+            if (s >= 0 && s < t)
+                t = s;
+        }
+    };
+    if (outside.x < r.left) cut(r.left, outside.x, dx);
+    if (outside.x > r.right) cut(r.right, outside.x, dx);
+    if (outside.y < r.top) cut(r.top, outside.y, dy);
+    if (outside.y > r.bottom) cut(r.bottom, outside.y, dy);
+    return {static_cast<std::int32_t>(std::lround(outside.x + t * dx)),
+            static_cast<std::int32_t>(std::lround(outside.y + t * dy))};
+}
+
+void drawArrow(wxDC& dc, const CPoint& from, const CPoint& tip, std::int32_t size)
+{
+    const double dx = double(tip.x) - from.x, dy = double(tip.y) - from.y;
+    const double len = std::sqrt(dx * dx + dy * dy);
+    if (len < 1e-9 || size <= 0)
+        return;
+    const double ux = dx / len, uy = dy / len;
+    const double bx = tip.x - ux * size, by = tip.y - uy * size;
+    const double half = size / 3.0;
+    wxPoint tri[3] = {wxPoint(tip.x, tip.y),
+                      wxPoint(static_cast<int>(std::lround(bx - uy * half)), static_cast<int>(std::lround(by + ux * half))),
+                      wxPoint(static_cast<int>(std::lround(bx + uy * half)), static_cast<int>(std::lround(by - ux * half)))};
+    dc.SetBrush(wxBrush(dc.GetPen().GetColour()));
+    dc.DrawPolygon(3, tri);
+}
+
+} // namespace
+
+wxFont CODFontProperty::CreateFont() const
+{
+    // Faces of the Windows original map to installed ones with Cyrillic glyphs.
+    static std::map<std::string, wxString> resolved;
+    auto it = resolved.find(m_strFace);
+    if (it == resolved.end()) {
+        std::vector<wxString> candidates;
+        std::string face = m_strFace;
+        if (face.size() > 4 && face.compare(face.size() - 4, 4, " CYR") == 0)
+            face.resize(face.size() - 4);
+        candidates.push_back(wxString::FromUTF8(face));
+        candidates.push_back("Liberation Sans");
+        candidates.push_back("DejaVu Sans");
+        wxString chosen;
+        for (const wxString& c : candidates)
+            if (wxFontEnumerator::IsValidFacename(c)) {
+                chosen = c;
+                break;
+            }
+        it = resolved.emplace(m_strFace, chosen).first;
+    }
+    wxFontInfo info(std::max(1, m_nPointSize));
+    if (!it->second.empty())
+        info.FaceName(it->second);
+    else
+        info.Family(wxFONTFAMILY_SWISS);
+    info.Bold(m_bBold).Italic(m_bItalic);
+    return wxFont(info);
+}
+
+void CODComponent::OnDraw(wxDC& dc)
+{
+    if (!m_bVisible)
+        return;
+    DrawSelf(dc);
+    for (CODComponent* c : m_children)
+        if (c && c->IsVisible())
+            c->OnDraw(dc);
+}
+
+void CODPortComponent::DrawSelf(wxDC&)
+{
+    // Ports are places to connect to; they have no drawing of their own.
+}
+
+void CODPolygonComponent::DrawSelf(wxDC& dc)
+{
+    std::vector<CPoint> pts = GetPoints(true);
+    if (pts.size() < 2)
+        return;
+    dc.SetPen(wxPen(colourOf(*this, OD_PROP_LINECOLOR, *wxBLACK), 1));
+    dc.SetBrush(wxBrush(colourOf(*this, OD_PROP_FILL, *wxWHITE)));
+    auto w = toWx(pts);
+    dc.DrawPolygon(static_cast<int>(w.size()), w.data());
+}
+
+void CODLineComponent::DrawSelf(wxDC& dc)
+{
+    std::vector<CPoint> pts = GetPoints(true);
+    if (pts.size() < 2)
+        return;
+    wxPen pen(colourOf(*this, OD_PROP_LINECOLOR, *wxBLACK), 1, m_nLineDecoration == 1 ? wxPENSTYLE_SHORT_DASH : wxPENSTYLE_SOLID);
+    dc.SetPen(pen);
+    auto w = toWx(pts);
+    dc.DrawLines(static_cast<int>(w.size()), w.data());
+    drawArrow(dc, pts[pts.size() - 2], pts.back(), m_nEndDecoration);
+}
+
+void CODEllipseComponent::DrawSelf(wxDC& dc)
+{
+    CRect r = GetModelBounds();
+    dc.SetPen(wxPen(colourOf(*this, OD_PROP_LINECOLOR, *wxBLACK), 1));
+    dc.SetBrush(m_bFilled ? wxBrush(colourOf(*this, OD_PROP_FILL, *wxWHITE)) : *wxTRANSPARENT_BRUSH);
+    dc.DrawEllipse(r.left, r.top, r.Width(), r.Height());
+}
+
+void CODTextComponent::DrawSelf(wxDC& dc)
+{
+    static const CODFontProperty kDefaultFont;
+    const CODFontProperty* font = GetFont();
+    if (!font)
+        font = &kDefaultFont;
+    dc.SetFont(font->CreateFont());
+    const std::uint32_t c = font->m_crColor;
+    dc.SetTextForeground(wxColour((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
+    dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
+    const CRect r = GetModelBounds();
+    std::int32_t y = r.top;
+    for (const std::string& line : GetLines()) {
+        const wxString text = wxString::FromUTF8(line);
+        wxCoord w = 0, h = 0;
+        dc.GetTextExtent(text.empty() ? wxString("X") : text, &w, &h);
+        if (!text.empty())
+            dc.DrawText(text, r.left, y);
+        y += h;
+    }
+}
+
+void CODLinkComponent::DrawSelf(wxDC& dc)
+{
+    if (!m_pLine || m_pLine->GetVertexCount() < 2)
+        return;
+    // Ends joined inside a symbol stop at the symbol's border.
+    std::vector<CPoint> pts = m_pLine->Vertices();
+    auto clipEnd = [&](CODPortComponent* join, std::size_t end, std::size_t next) {
+        if (!join || !join->GetOwner() || join->GetOwner()->IsLink())
+            return;
+        const CRect box = join->GetOwner()->GetTopLevel()->GetModelBounds();
+        if (box.PtInRect(pts[end]) && !box.PtInRect(pts[next]))
+            pts[end] = clipToBorder(pts[next], pts[end], box);
+    };
+    clipEnd(GetSourceJoin(), 0, 1);
+    clipEnd(GetTargetJoin(), pts.size() - 1, pts.size() - 2);
+    wxPen pen(colourOf(*this, OD_PROP_LINECOLOR, *wxBLACK), 1,
+              m_pLine->GetLineDecoration() == 1 ? wxPENSTYLE_SHORT_DASH : wxPENSTYLE_SOLID);
+    dc.SetPen(pen);
+    auto w = toWx(pts);
+    dc.DrawLines(static_cast<int>(w.size()), w.data());
+    drawArrow(dc, pts[pts.size() - 2], pts.back(), m_pLine->GetEndDecoration());
+}

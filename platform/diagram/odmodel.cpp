@@ -1,0 +1,458 @@
+#include "diagram/odmodel.h"
+
+#include "diagram/odcommand.h"
+
+#include <algorithm>
+#include <map>
+#include <unordered_map>
+#include <unordered_set>
+
+IMPLEMENT_SERIAL(CODModel, CObject, VERSIONABLE_SCHEMA | 1)
+
+// ---------------------------------------------------------------- history
+
+CODCommandHistory::~CODCommandHistory()
+{
+    Clear();
+}
+
+bool CODCommandHistory::Execute(CODCommand* cmd)
+{
+    if (!cmd)
+        return false;
+    ++m_nBusy;
+    bool ok = false;
+    try {
+        ok = cmd->Execute();
+    } catch (...) {
+        --m_nBusy;
+        delete cmd;
+        throw;
+    }
+    --m_nBusy;
+    if (!ok) {
+        delete cmd;
+        return false;
+    }
+    m_undo.push_back(cmd);
+    for (CODCommand* c : m_redo)
+        delete c;
+    m_redo.clear();
+    if (m_pModel)
+        m_pModel->SetModified(true);
+    return true;
+}
+
+bool CODCommandHistory::Undo()
+{
+    if (m_undo.empty() || m_nBusy)
+        return false;
+    CODCommand* cmd = m_undo.back();
+    m_undo.pop_back();
+    ++m_nBusy;
+    cmd->Unexecute();
+    --m_nBusy;
+    m_redo.push_back(cmd);
+    if (m_pModel)
+        m_pModel->SetModified(true);
+    return true;
+}
+
+bool CODCommandHistory::Redo()
+{
+    if (m_redo.empty() || m_nBusy)
+        return false;
+    CODCommand* cmd = m_redo.back();
+    m_redo.pop_back();
+    ++m_nBusy;
+    cmd->Reexecute();
+    --m_nBusy;
+    m_undo.push_back(cmd);
+    if (m_pModel)
+        m_pModel->SetModified(true);
+    return true;
+}
+
+void CODCommandHistory::Clear()
+{
+    // Newest first, so that a command never outlives what it depends on.
+    while (!m_redo.empty()) {
+        delete m_redo.back();
+        m_redo.pop_back();
+    }
+    while (!m_undo.empty()) {
+        delete m_undo.back();
+        m_undo.pop_back();
+    }
+}
+
+// ---------------------------------------------------------------- model
+
+CODModel::CODModel() : m_history(this) {}
+
+CODModel::~CODModel()
+{
+    m_history.Clear();
+    m_observers.clear();
+    RemoveAllComponents();
+}
+
+std::int32_t CODModel::Release()
+{
+    const std::int32_t n = --m_nRefCount;
+    if (n == 0)
+        delete this;
+    return n;
+}
+
+void CODModel::DiscardAfterFailedLoad()
+{
+    if (m_nRefCount == 0)
+        delete this;
+}
+
+void CODModel::AppendComponent(CODComponent* c)
+{
+    InsertComponent(m_components.GetSize(), c);
+}
+
+void CODModel::InsertComponent(int index, CODComponent* c)
+{
+    if (!c || c->GetParent())
+        return;
+    c->AddRef();
+    c->SetModel(this);
+    m_components.InsertAt(std::clamp(index, 0, m_components.GetSize()), c);
+}
+
+bool CODModel::RemoveComponent(CODComponent* c)
+{
+    const int i = m_components.IndexOf(c);
+    if (i < 0)
+        return false;
+    m_components.RemoveAt(i);
+    c->SetModel(nullptr);
+    c->Release();
+    return true;
+}
+
+void CODModel::RemoveAllComponents()
+{
+    while (m_components.GetSize() > 0) {
+        CODComponent* c = m_components.GetAt(m_components.GetSize() - 1);
+        m_components.RemoveAt(m_components.GetSize() - 1);
+        c->SetModel(nullptr);
+        c->Release();
+    }
+}
+
+void CODModel::DeleteContents()
+{
+    m_history.Clear();
+    RemoveAllComponents();
+    Broadcast(this, OD_UPDATE_ALL, nullptr);
+}
+
+void CODModel::UpdateComponent(CODComponent* c)
+{
+    if (!c)
+        return;
+    c->UpdateBounds(false);
+    Broadcast(this, OD_UPDATE_COMPONENT, c);
+}
+
+void CODModel::UpdateAllComponents()
+{
+    for (CODComponent* c : m_components)
+        if (c)
+            c->UpdateBounds(false);
+    Broadcast(this, OD_UPDATE_ALL, nullptr);
+}
+
+void CODModel::InvalidateRect(const CRect& modelRect)
+{
+    CRect r = modelRect;
+    Broadcast(this, OD_UPDATE_RECT, &r);
+}
+
+void CODModel::MoveComponents(CODComponentSet& set, std::int32_t dx, std::int32_t dy)
+{
+    for (CODComponent* c : set)
+        if (c)
+            c->OffsetBy(dx, dy);
+    for (CODComponent* c : set)
+        if (c)
+            c->RelayoutAttachedLinks();
+    Broadcast(this, OD_UPDATE_ALL, nullptr);
+}
+
+CODComponent* CODModel::ComponentAt(const CPoint& pt, int tolerance) const
+{
+    for (int i = m_components.GetSize() - 1; i >= 0; --i) {
+        CODComponent* c = m_components.GetAt(i);
+        if (!c || !c->IsVisible())
+            continue;
+        CRect r = c->GetBounds();
+        r.InflateRect(tolerance, tolerance);
+        if (r.PtInRect(pt) && c->HitTest(pt, tolerance))
+            return c;
+    }
+    return nullptr;
+}
+
+CODPortComponent* CODModel::PortAt(const CPoint& pt, int tolerance, const CODComponent* exclude) const
+{
+    for (int i = m_components.GetSize() - 1; i >= 0; --i) {
+        CODComponent* c = m_components.GetAt(i);
+        if (!c || !c->IsVisible() || c == exclude)
+            continue;
+        CRect r = c->GetBounds();
+        r.InflateRect(tolerance, tolerance);
+        if (!r.PtInRect(pt))
+            continue;
+        std::vector<CODPortComponent*> ports;
+        c->CollectPorts(ports);
+        for (CODPortComponent* p : ports) {
+            if (!p->IsConnectable())
+                continue;
+            CRect pr = p->GetModelBounds();
+            pr.InflateRect(tolerance, tolerance);
+            if (pr.PtInRect(pt))
+                return p;
+        }
+        // A press inside a symbol means its own port.
+        if (!c->IsLink() && c->HitTest(pt, 0) && c->GetPort() && c->GetPort()->IsConnectable())
+            return c->GetPort();
+    }
+    return nullptr;
+}
+
+CRect CODModel::GetComponentBounds() const
+{
+    CRect r;
+    for (CODComponent* c : m_components)
+        if (c)
+            r.UnionRect(r, c->GetBounds());
+    return r;
+}
+
+std::int32_t CODModel::GetEditA() const
+{
+    auto* p = dynamic_cast<CODEditProperty*>(m_props.Find(OD_PROP_EDIT));
+    return p ? p->m_nA : 0;
+}
+
+std::int32_t CODModel::GetEditB() const
+{
+    auto* p = dynamic_cast<CODEditProperty*>(m_props.Find(OD_PROP_EDIT));
+    return p ? p->m_nB : 1;
+}
+
+std::int32_t CODModel::GetEditC() const
+{
+    auto* p = dynamic_cast<CODEditProperty*>(m_props.Find(OD_PROP_EDIT));
+    return p ? p->m_nC : 1;
+}
+
+void CODModel::SetEditA(std::int32_t v)
+{
+    CODEditProperty p;
+    p.m_nA = v;
+    SetProperty(p, OD_EDIT_MASK_A);
+}
+
+void CODModel::SetEditB(std::int32_t v)
+{
+    CODEditProperty p;
+    p.m_nB = v;
+    SetProperty(p, OD_EDIT_MASK_B);
+}
+
+void CODModel::SetEditC(std::int32_t v)
+{
+    CODEditProperty p;
+    p.m_nC = v;
+    SetProperty(p, OD_EDIT_MASK_C);
+}
+
+void CODModel::SetProperty(const CODProperty& prop, std::uint32_t mask)
+{
+    auto* in = dynamic_cast<const CODEditProperty*>(&prop);
+    if (!in || prop.GetId() != OD_PROP_EDIT) {
+        m_props.Set(prop);
+        return;
+    }
+    CODEditProperty merged;
+    if (auto* old = dynamic_cast<CODEditProperty*>(m_props.Find(OD_PROP_EDIT)))
+        merged = *old;
+    if (mask & OD_EDIT_MASK_A)
+        merged.m_nA = in->m_nA;
+    if (mask & OD_EDIT_MASK_B)
+        merged.m_nB = in->m_nB;
+    if (mask & OD_EDIT_MASK_C)
+        merged.m_nC = in->m_nC;
+    m_props.Set(merged);
+}
+
+void CODModel::RemoveObserver(IODObserver* o)
+{
+    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), o), m_observers.end());
+}
+
+void CODModel::Broadcast(void* sender, std::intptr_t hint, void* data)
+{
+    // An observer may go away while it is told.
+    const std::vector<IODObserver*> observers = m_observers;
+    for (IODObserver* o : observers)
+        if (std::find(m_observers.begin(), m_observers.end(), o) != m_observers.end())
+            o->OnUpdate(sender, hint, data);
+}
+
+std::vector<CODConnection*> CODModel::CollectConnections() const
+{
+    std::vector<CODConnection*> out;
+    std::unordered_set<CODConnection*> seen;
+    for (CODComponent* c : m_components) {
+        if (!c)
+            continue;
+        std::vector<CODPortComponent*> ports;
+        c->CollectPorts(ports);
+        for (CODPortComponent* p : ports)
+            for (CODConnection* conn : p->Connections())
+                if (seen.insert(conn).second)
+                    out.push_back(conn);
+    }
+    return out;
+}
+
+namespace {
+
+struct PortRef {
+    std::int32_t component;
+    std::int32_t port;
+};
+
+} // namespace
+
+void CODModel::Serialize(CArchive& ar)
+{
+    if (ar.IsStoring()) {
+        ar << m_size << m_nValue1 << m_nValue2 << m_nLinkValue;
+        m_props.Serialize(ar);
+        ar.WriteCount(static_cast<std::uint32_t>(m_components.GetSize()));
+        for (CODComponent* c : m_components)
+            ar.WriteObject(c);
+
+        // Connections between components of this model, by component index
+        // and port index (ports depth first).
+        std::unordered_map<const CODPortComponent*, PortRef> where;
+        for (int i = 0; i < m_components.GetSize(); ++i) {
+            std::vector<CODPortComponent*> ports;
+            m_components.GetAt(i)->CollectPorts(ports);
+            for (std::size_t j = 0; j < ports.size(); ++j)
+                where.emplace(ports[j], PortRef{i, static_cast<std::int32_t>(j)});
+        }
+        std::vector<std::pair<PortRef, PortRef>> joins;
+        for (CODConnection* conn : CollectConnections()) {
+            auto a = where.find(conn->GetPort(0));
+            auto b = where.find(conn->GetPort(1));
+            if (a != where.end() && b != where.end())
+                joins.emplace_back(a->second, b->second);
+        }
+        ar.WriteCount(static_cast<std::uint32_t>(joins.size()));
+        for (const auto& [a, b] : joins)
+            ar << a.component << a.port << b.component << b.port;
+        ar << std::int32_t{0}; // reserved
+        return;
+    }
+    readContents(ar);
+}
+
+void CODModel::readContents(CArchive& ar)
+{
+    ar.GetObjectSchema();
+    CSize size;
+    std::int32_t v1 = 0, v2 = 0, linkValue = 0;
+    ar >> size >> v1 >> v2 >> linkValue;
+    CODPropertySet props;
+    props.Serialize(ar);
+
+    // Read everything aside first: a broken archive leaves the model as it was.
+    struct Holder {
+        std::vector<CODComponent*> items;
+        ~Holder()
+        {
+            for (auto it = items.rbegin(); it != items.rend(); ++it)
+                (*it)->Release();
+        }
+    } loaded;
+    const std::uint32_t n = ar.ReadCount();
+    for (std::uint32_t i = 0; i < n; ++i) {
+        CODComponent* c = nullptr;
+        ar >> c;
+        if (!c)
+            CArchive::ThrowException(CArchiveException::badIndex, "empty component entry");
+        if (c->GetRefCount() != 0 || c->GetParent() || c->IsLoading())
+            CArchive::ThrowException(CArchiveException::badIndex, "component stored in two places");
+        c->AddRef();
+        loaded.items.push_back(c);
+    }
+    std::vector<std::vector<CODPortComponent*>> ports(loaded.items.size());
+    for (std::size_t i = 0; i < loaded.items.size(); ++i)
+        loaded.items[i]->CollectPorts(ports[i]);
+    auto resolve = [&](const PortRef& r) -> CODPortComponent* {
+        if (r.component < 0 || static_cast<std::size_t>(r.component) >= ports.size())
+            CArchive::ThrowException(CArchiveException::badIndex, "connection to a missing component");
+        const auto& list = ports[static_cast<std::size_t>(r.component)];
+        if (r.port < 0 || static_cast<std::size_t>(r.port) >= list.size())
+            CArchive::ThrowException(CArchiveException::badIndex, "connection to a missing port");
+        return list[static_cast<std::size_t>(r.port)];
+    };
+    std::vector<std::pair<CODPortComponent*, CODPortComponent*>> joins;
+    const std::uint32_t nj = ar.ReadCount();
+    for (std::uint32_t i = 0; i < nj; ++i) {
+        PortRef a{}, b{};
+        ar >> a.component >> a.port >> b.component >> b.port;
+        CODPortComponent* pa = resolve(a);
+        CODPortComponent* pb = resolve(b);
+        if (pa == pb)
+            CArchive::ThrowException(CArchiveException::badIndex, "connection of a port to itself");
+        joins.emplace_back(pa, pb);
+    }
+    std::int32_t reserved = 0;
+    ar >> reserved;
+
+    // Everything is read: replace the contents.
+    m_history.Clear();
+    RemoveAllComponents();
+    m_size = size;
+    m_nValue1 = v1;
+    m_nValue2 = v2;
+    m_nLinkValue = linkValue;
+    m_props = std::move(props);
+    for (CODComponent* c : loaded.items)
+        AppendComponent(c);
+    // The stored connections come back after every component is in place;
+    // a link is asked to accept its end (its own fields follow from that)
+    // but keeps the connection whatever it answers, and no OnConnected.
+    for (auto [pa, pb] : joins) {
+        if (pa->IsConnectedTo(pb))
+            continue;
+        auto ask = [](CODPortComponent* own, CODPortComponent* other) {
+            CODComponent* owner = own->GetOwner();
+            if (owner && owner->IsLink()) {
+                auto* link = static_cast<CODLinkComponent*>(owner);
+                if (own == link->GetSourcePort() || own == link->GetTargetPort())
+                    link->AcceptConnection(own, other);
+            }
+        };
+        ask(pa, pb);
+        ask(pb, pa);
+        auto* conn = new CODConnection(pa, pb);
+        conn->AddRef();
+        pa->Attach(conn);
+        pb->Attach(conn);
+        conn->Release();
+    }
+    Broadcast(this, OD_UPDATE_ALL, nullptr);
+}

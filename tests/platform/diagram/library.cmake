@@ -1,0 +1,8 @@
+# The diagram library: model, components, connections, commands and undo
+# without a display; drawing under Xvfb.
+if(TARGET platform-diagram)
+    kelm_test(diagram_model_test
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/model_test.cpp ${CMAKE_CURRENT_LIST_DIR}/fixtures.cpp
+        LIBS platform-diagram kelm_testsupport
+        LABELS unit)
+endif()
