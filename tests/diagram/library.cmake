@@ -1,0 +1,7 @@
+# The diagram library's header code: collections and controller commands.
+if(TARGET platform-diagram)
+    kelm_test(diagram_library_test
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/collections_test.cpp
+        LIBS platform-diagram
+        LABELS unit)
+endif()
