@@ -292,6 +292,13 @@ TEST(Quillmark, PathQuestions)
     ::unsetenv("WINAPI_WINDIR");
     EXPECT_EQ(GetWindowsFolderPath(), "/etc/");
 
+    // The library carries its own version record.
+    const auto library = winapi::GetModulePath(reinterpret_cast<const void*>(&InitQuillmark));
+    ASSERT_TRUE(library.has_value());
+    const auto version = winapi::GetFileVersionInfo(*library);
+    ASSERT_TRUE(version.has_value()) << *library;
+    EXPECT_STREQ(version->GetString("FileDescription"), "Quillmark profile library");
+
     const auto built = std::chrono::system_clock::to_time_t(GetLastCompileDate());
     EXPECT_EQ(built, winapi::ParseCompileDate(__DATE__));
     EXPECT_GT(built, 0);

@@ -113,6 +113,22 @@ TEST(IniRead, MissingFileReadsAsEmpty)
     EXPECT_EQ(GetPrivateProfileInt("A", "b", 9, dir.path().string()), 9u);
 }
 
+TEST(IniRead, BareNamesLiveInTheWindowsFolder)
+{
+    TempDir dir;
+    const char* old = std::getenv("WINAPI_WINDIR");
+    const std::string saved = old ? old : "";
+    ::setenv("WINAPI_WINDIR", dir.path().c_str(), 1);
+    const std::string name = "bare-" + std::to_string(::getpid()) + ".ini";
+    EXPECT_TRUE(WritePrivateProfileString("S", "k", "v", name));
+    EXPECT_EQ(readFile(dir / name), "[S]\nk=v\n");
+    EXPECT_EQ(IniFind(name, "s", "K"), "v");
+    if (old)
+        ::setenv("WINAPI_WINDIR", saved.c_str(), 1);
+    else
+        ::unsetenv("WINAPI_WINDIR");
+}
+
 TEST(IniRead, Integers)
 {
     TempDir dir;

@@ -11,6 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <sys/wait.h>
+#include <thread>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,6 +99,23 @@ TEST(Text, DateAndTimeFormats)
     EXPECT_EQ(GetTimeFormat(tm), "15:04:05");
     EXPECT_NE(GetDateFormat(tm, true).find("2012"), std::string::npos);
     EXPECT_FALSE(GetDateFormat(tm, false, true).empty());
+}
+
+TEST(Text, ProcessLocaleKeepsTheDecimalPoint)
+{
+    std::fflush(stdout);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::setenv("LC_ALL", "C.UTF-8", 1);
+        InitProcessLocale();
+        const bool ok = std::string(std::localeconv()->decimal_point) == "." &&
+                        std::string(std::setlocale(LC_CTYPE, nullptr)) == "C.UTF-8";
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(Errors, NumbersAndTexts)
