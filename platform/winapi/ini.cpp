@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace winapi {
@@ -95,13 +96,14 @@ class DocumentCache {
 public:
     std::shared_ptr<const IniDocument> Load(const std::string& path)
     {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Non-blocking, so that a FIFO in the file's place cannot hang a read.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) {
             SetLastError(Win32ErrorFromErrno(errno, path));
             return nullptr;
         }
         struct stat st {};
-        if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
             SetLastError(kErrorAccessDenied);
             return nullptr;
@@ -110,11 +112,13 @@ public:
         {
             std::lock_guard lock(m_mutex);
             auto it = m_entries.find(path);
-            if (it != m_entries.end() && it->second.stamp == stamp) {
+            if (it != m_entries.end() && it->second.trusted && it->second.stamp == stamp) {
                 ::close(fd);
                 return it->second.doc;
             }
         }
+        timespec now {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
         std::string text;
         const bool ok = readAll(fd, text);
         const int err = errno;
@@ -127,14 +131,32 @@ public:
         std::lock_guard lock(m_mutex);
         if (m_entries.size() >= 32)
             m_entries.clear();
-        m_entries[path] = {stamp, doc};
+        m_entries[path] = {stamp, doc, modifiedWellBefore(stamp, now)};
         return doc;
     }
 
+    void Forget(const std::string& path)
+    {
+        std::lock_guard lock(m_mutex);
+        m_entries.erase(path);
+    }
+
 private:
+    // Time stamps are coarse and inode numbers are reused, so a file changed
+    // again within a tick of the read could carry the same stamp. A file
+    // modified less than this long before it was read is read again on every
+    // call until it has aged (the "racily clean" rule).
+    static bool modifiedWellBefore(const FileStamp& s, const timespec& readAt)
+    {
+        constexpr long long kMarginNs = 100'000'000;
+        const auto ns = [](const timespec& t) { return t.tv_sec * 1'000'000'000LL + t.tv_nsec; };
+        return ns(s.mtime) + kMarginNs < ns(readAt) && ns(s.ctime) + kMarginNs < ns(readAt);
+    }
+
     struct Entry {
         FileStamp stamp;
         std::shared_ptr<const IniDocument> doc;
+        bool trusted = false;
     };
     std::mutex m_mutex;
     std::map<std::string, Entry> m_entries;
@@ -275,7 +297,7 @@ BOOL writeValue(const char* section, const char* key, const char* value, const s
     }
     BOOL result = kTrue;
     std::string text;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd >= 0) {
         struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -290,8 +312,10 @@ BOOL writeValue(const char* section, const char* key, const char* value, const s
     if (result) {
         const IniDocument doc(std::move(text));
         auto changed = doc.ApplyWrite(section, key, value);
-        if (changed)
+        if (changed) {
             result = replaceFile(path, *changed);
+            cache().Forget(path);
+        }
         else
             SetLastError(kErrorSuccess);
     }

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 #include <cstring>
 #include <fstream>
 #include <sys/stat.h>
@@ -109,8 +111,17 @@ TEST(IniRead, MissingFileReadsAsEmpty)
     EXPECT_TRUE(GetPrivateProfileSectionNames(file, 2048).empty());
     EXPECT_TRUE(GetPrivateProfileSection("A", 2048, file).empty());
     EXPECT_FALSE(IniFind(file, "A", "b").has_value());
-    // A folder in place of the file reads as missing too.
+    // A folder or a FIFO in place of the file reads as missing too, and a
+    // write over them is refused without blocking or replacing them.
     EXPECT_EQ(GetPrivateProfileInt("A", "b", 9, dir.path().string()), 9u);
+    const std::string fifo = (dir / "fifo.ini").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    EXPECT_EQ(GetPrivateProfileInt("A", "b", 9, fifo), 9u);
+    EXPECT_FALSE(WritePrivateProfileString("A", "b", "c", fifo));
+    EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+    struct stat st {};
+    ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST(IniRead, BareNamesLiveInTheWindowsFolder)
@@ -300,6 +311,29 @@ TEST(IniWrite, ModeAndSymlinkTargetKept)
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(readFile(target), "[S]\nk=2\n");
+}
+
+TEST(IniWrite, ConcurrentThreadsLoseNothing)
+{
+    TempDir dir;
+    const std::string file = (dir / "t.ini").string();
+    std::vector<std::thread> threads;
+    std::atomic<int> failures {0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            const std::string key = "thread" + std::to_string(t);
+            for (int i = 1; i <= 40; ++i) {
+                if (!WritePrivateProfileString("S", key.c_str(), std::to_string(i).c_str(), file))
+                    ++failures;
+                // Every read sees a whole file: its own last write at least.
+                if (static_cast<int>(GetPrivateProfileInt("S", key.c_str(), 0, file)) != i)
+                    ++failures;
+            }
+        });
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(GetPrivateProfileSection("S", 2048, file).size(), 4u);
 }
 
 TEST(IniWrite, ConcurrentProcessesLoseNothing)
