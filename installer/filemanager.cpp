@@ -1,1 +1,453 @@
-// in progress
+#include "installer/filemanager.h"
+
+#include "installer/utils.h"
+#include "winapi/errors.h"
+
+#include <filesystem>
+#include <optional>
+
+namespace dorvik {
+
+namespace {
+
+const char* operationWord(int operation)
+{
+    switch (operation) {
+    case CFileManager::opCopy: return "COPY";
+    case CFileManager::opDelete: return "DELETE";
+    case CFileManager::opMove: return "MOVE";
+    case CFileManager::opRename: return "RENAME";
+    case CFileManager::opSetAttributes: return "SET ATTRIBUTES";
+    case CFileManager::opClearAttributes: return "CLEAR ATTRIBUTES";
+    default: return "";
+    }
+}
+
+std::string join(const std::string& folder, const std::string& name)
+{
+    if (folder.empty())
+        return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::size_t utf8CharLength(const std::string& s, std::size_t i)
+{
+    auto c = static_cast<unsigned char>(s[i]);
+    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+    return std::min(n, s.size() - i);
+}
+
+// True when `inner` is `outer` or lies below it.
+bool isWithin(const std::string& inner, const std::string& outer)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path a = fs::weakly_canonical(inner, ec);
+    if (ec)
+        return false;
+    fs::path b = fs::weakly_canonical(outer, ec);
+    if (ec)
+        return false;
+    auto ai = a.begin();
+    for (auto bi = b.begin(); bi != b.end(); ++bi, ++ai) {
+        if (bi->empty())
+            continue; // a trailing separator
+        if (ai == a.end() || *ai != *bi)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void TFilePath::Set(const std::string& path, bool split)
+{
+    m_strPath = ResolvePath(path);
+    while (m_strPath.size() > 1 && m_strPath.back() == '/')
+        m_strPath.pop_back();
+    m_strName.clear();
+    if (split) {
+        auto slash = m_strPath.rfind('/');
+        m_strName = m_strPath.substr(slash + 1);
+        m_strPath.erase(slash == 0 ? 1 : slash);
+    }
+    m_nNamePos = m_strPath.size();
+}
+
+void TFilePath::Clear()
+{
+    m_strPath.clear();
+    m_strName.clear();
+    m_nNamePos = 0;
+}
+
+void CFileManager::Reset()
+{
+    m_source.Clear();
+    m_target.Clear();
+    m_nOperation = opNone;
+    m_nOptions = 0;
+    m_dwAttributes = 0;
+    SetError(errOK);
+}
+
+void CFileManager::SetError(int code)
+{
+    m_nError = code;
+    m_dwSystemError = 0;
+    switch (code) {
+    case errOK:
+        m_strMessage = "OK";
+        break;
+    case errNotFound:
+        m_strMessage = "Fite not found : " + join(m_baseSource, m_source.m_strName);
+        break;
+    case errCreatePath:
+        m_strMessage = "Can not create path : " + m_target.m_strPath;
+        break;
+    case errIO:
+        m_dwSystemError = winapi::GetLastError();
+        m_strMessage = "i/o error " + std::to_string(m_dwSystemError) + ": " +
+                       winapi::FormatMessage(m_dwSystemError) + "\r\n" + operationWord(m_nOperation) + " : " +
+                       m_source.m_strPath + " " + m_target.m_strPath;
+        break;
+    case errTerminated:
+        m_strMessage = "Terminated by user";
+        break;
+    default:
+        m_strMessage.clear();
+        break;
+    }
+}
+
+bool CFileManager::Copy(const std::string& source, const std::string& target, bool overwrite,
+                        bool clearReadOnly, bool recursive, bool ignoreErrors)
+{
+    Reset();
+    m_nOperation = opCopy;
+    m_source.Set(source, true);
+    m_target.Set(target, false);
+    m_nOptions = (overwrite ? optOverwrite : 0u) | (clearReadOnly ? optClearReadOnly : 0u) |
+                 (recursive ? optFolders | optRecursive | optFolderFirst : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
+    if (recursive && isWithin(m_target.m_strPath, m_source.m_strPath)) {
+        // The walk would meet its own copies, level after level.
+        winapi::SetLastError(winapi::kErrorInvalidParameter);
+        SetError(errIO);
+        return false;
+    }
+    if (!CreateFolderTree(m_target.m_strPath)) {
+        SetError(errCreatePath);
+        return false;
+    }
+    return Run();
+}
+
+bool CFileManager::Move(const std::string& source, const std::string& target, bool folders, bool ignoreErrors)
+{
+    Reset();
+    m_nOperation = opMove;
+    m_source.Set(source, true);
+    m_target.Set(target, false);
+    m_nOptions = (folders ? optFolders : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
+    if (!CreateFolderTree(m_target.m_strPath)) {
+        SetError(errCreatePath);
+        return false;
+    }
+    return Run();
+}
+
+bool CFileManager::Rename(const std::string& source, const std::string& pattern, bool folders, bool ignoreErrors)
+{
+    Reset();
+    m_nOperation = opRename;
+    m_source.Set(source, true);
+    m_target.m_strName = pattern;
+    m_nOptions = (folders ? optFolders : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
+    return Run();
+}
+
+bool CFileManager::Delete(const std::string& path, bool recursive, bool ignoreErrors)
+{
+    Reset();
+    m_nOperation = opDelete;
+    m_source.Set(path, true);
+    m_nOptions = (recursive ? optFolders | optRecursive : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
+    return Run();
+}
+
+bool CFileManager::SetAttributes(const std::string& path, DWORD attributes, bool recursive, bool ignoreErrors)
+{
+    Reset();
+    m_nOperation = opSetAttributes;
+    m_source.Set(path, true);
+    m_dwAttributes = attributes;
+    m_nOptions = (recursive ? optFolders | optRecursive : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
+    return Run();
+}
+
+bool CFileManager::ClearAttributes(const std::string& path, DWORD attributes, bool recursive, bool ignoreErrors)
+{
+    Reset();
+    m_nOperation = opClearAttributes;
+    m_source.Set(path, true);
+    m_dwAttributes = attributes;
+    m_nOptions = (recursive ? optFolders | optRecursive : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
+    return Run();
+}
+
+bool CFileManager::CreatePath(const std::string& path)
+{
+    Reset();
+    m_nOperation = opCreatePath;
+    m_target.m_strPath = path;
+    OnBegin(0);
+    SetError(CreateFolderTree(path) ? errOK : errCreatePath);
+    OnEnd();
+    return m_nError == errOK;
+}
+
+bool CFileManager::Run()
+{
+    m_baseSource = m_source.m_strPath;
+    m_baseTarget = m_target.m_strPath;
+    std::string mask = m_source.m_strName;
+    auto mode = m_bExactNames ? winapi::FindMode::Exact : winapi::FindMode::Pattern;
+    int count = CountItems(m_baseSource, mask, mode);
+    OnBegin(count);
+    bool ok;
+    if (count == 0) {
+        SetError(errNotFound);
+        ok = false;
+    } else {
+        ok = ProcessItems("", mask, mode);
+        if (ok)
+            SetError(errOK);
+    }
+    OnEnd();
+    return ok;
+}
+
+int CFileManager::CountItems(const std::string& folder, const std::string& mask, winapi::FindMode mode)
+{
+    auto entries = winapi::FindFiles(folder, mask, mode);
+    if (!entries)
+        return 0;
+    int count = 0;
+    for (const auto& e : *entries) {
+        if (!e.isDirectory) {
+            ++count;
+            continue;
+        }
+        if (m_nOptions & optFolders)
+            ++count;
+        if ((m_nOptions & optFolders) && (m_nOptions & optRecursive))
+            count += CountItems(join(folder, e.name), "*", winapi::FindMode::Pattern);
+    }
+    return count;
+}
+
+bool CFileManager::ProcessItems(const std::string& relative, const std::string& mask, winapi::FindMode mode)
+{
+    // A snapshot: items renamed or created by the walk are not met again.
+    auto entries = winapi::FindFiles(join(m_baseSource, relative), mask, mode);
+    if (!entries)
+        return true;
+    for (const auto& e : *entries) {
+        if (!ContinueOperation()) {
+            SetError(errTerminated);
+            return false;
+        }
+        if (e.isDirectory && !(m_nOptions & optFolders))
+            continue;
+        if (e.isDirectory && (m_nOptions & optRecursive)) {
+            std::string below = relative.empty() ? e.name : relative + "/" + e.name;
+            if (m_nOptions & optFolderFirst) {
+                if (!ProcessItem(relative, e) || !ProcessItems(below, "*", winapi::FindMode::Pattern))
+                    return false;
+            } else {
+                if (!ProcessItems(below, "*", winapi::FindMode::Pattern) || !ProcessItem(relative, e))
+                    return false;
+            }
+            continue;
+        }
+        if (!ProcessItem(relative, e))
+            return false;
+    }
+    return true;
+}
+
+bool CFileManager::ProcessItem(const std::string& relative, const winapi::FindData& entry)
+{
+    std::string itemRel = relative.empty() ? entry.name : relative + "/" + entry.name;
+    m_source.m_strPath = join(m_baseSource, itemRel);
+    if (m_nOperation == opCopy || m_nOperation == opMove)
+        m_target.m_strPath = join(m_baseTarget, itemRel);
+    else if (m_nOperation == opRename)
+        m_target.m_strPath = join(join(m_baseSource, relative), MakeTargetName(entry.name, m_target.m_strName));
+    OnBeforeItem();
+    int result = errOK;
+    switch (m_nOperation) {
+    case opCopy: result = CopyItem(entry.isDirectory); break;
+    case opDelete: result = DeleteItem(entry.isDirectory); break;
+    case opMove: result = MoveItem(); break;
+    case opRename: result = RenameItem(entry.name); break;
+    case opSetAttributes:
+    case opClearAttributes: result = SetItemAttributes(); break;
+    default: break;
+    }
+    SetError(result);
+    OnAfterItem();
+    if (result != errOK && (m_nOptions & optIgnoreErrors)) {
+        OnIgnoredError();
+        return true;
+    }
+    return result == errOK;
+}
+
+int CFileManager::CopyItem(bool isFolder)
+{
+    if (isFolder) {
+        if (winapi::CreateDirectory(m_target.m_strPath))
+            return errOK;
+        if (m_bExistingFolderOk && winapi::IsEnterableDirectory(m_target.m_strPath))
+            return errOK;
+        return errIO;
+    }
+    if (!winapi::CopyFile(m_source.m_strPath, m_target.m_strPath, !(m_nOptions & optOverwrite)))
+        return errIO;
+    if (!(m_nOptions & optClearReadOnly))
+        return errOK;
+    OnSubOperation();
+    int operation = m_nOperation;
+    DWORD attributes = m_dwAttributes;
+    std::string source = m_source.m_strPath;
+    m_nOperation = opClearAttributes;
+    m_dwAttributes = winapi::FILE_ATTRIBUTE_READONLY;
+    m_source.m_strPath = m_target.m_strPath;
+    int result = SetItemAttributes();
+    m_source.m_strPath = source;
+    m_nOperation = operation;
+    m_dwAttributes = attributes;
+    OnSubOperation();
+    return result;
+}
+
+int CFileManager::DeleteItem(bool isFolder)
+{
+    bool ok = isFolder ? winapi::RemoveDirectory(m_source.m_strPath) : winapi::DeleteFile(m_source.m_strPath);
+    return ok ? errOK : errIO;
+}
+
+int CFileManager::MoveItem() { return winapi::MoveFile(m_source.m_strPath, m_target.m_strPath) ? errOK : errIO; }
+
+int CFileManager::RenameItem(const std::string&)
+{
+    return winapi::MoveFile(m_source.m_strPath, m_target.m_strPath) ? errOK : errIO;
+}
+
+int CFileManager::SetItemAttributes()
+{
+    DWORD attributes = winapi::GetFileAttributes(m_source.m_strPath);
+    if (attributes == winapi::INVALID_FILE_ATTRIBUTES)
+        return errIO;
+    if (m_nOperation == opSetAttributes)
+        attributes |= m_dwAttributes;
+    else
+        attributes &= ~m_dwAttributes;
+    return winapi::SetFileAttributes(m_source.m_strPath, attributes) ? errOK : errIO;
+}
+
+// ---------------------------------------------------------------------------
+
+CSetupFileManager::CSetupFileManager()
+{
+    m_bExactNames = true;
+    m_bExistingFolderOk = true;
+}
+
+bool CSetupFileManager::Copy(const std::string& source, const std::string& target, bool recursive)
+{
+    return CFileManager::Copy(source, target, true, false, recursive, false);
+}
+
+bool CSetupFileManager::Delete(const std::string& path, bool ignoreErrors)
+{
+    return CFileManager::Delete(path, true, ignoreErrors);
+}
+
+// ---------------------------------------------------------------------------
+
+bool CreateFolderTree(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    // Each prefix up to a separator, then the whole path; the root itself
+    // is never created.
+    std::size_t pos = path[0] == '/' ? path.find_first_not_of('/') : 0;
+    if (pos == std::string::npos)
+        return true;
+    for (;;) {
+        std::size_t slash = path.find('/', pos);
+        std::string prefix = path.substr(0, slash);
+        if (!prefix.empty() && !winapi::IsEnterableDirectory(prefix) && !winapi::CreateDirectory(prefix) &&
+            !winapi::IsEnterableDirectory(prefix))
+            return false;
+        if (slash == std::string::npos)
+            return true;
+        pos = slash + 1;
+    }
+}
+
+bool CreateDirectories(const std::string& path) { return CreateFolderTree(path); }
+
+bool IsDotEntry(const std::string& name) { return name == "." || name == ".."; }
+
+std::string GetModuleFolder() { return GetProgramFolder(); }
+
+std::string ApplyWildcardPattern(const std::string& source, const std::string& pattern, bool isExtension)
+{
+    if (pattern.empty())
+        return isExtension ? std::string() : source;
+    std::string out;
+    std::size_t s = 0;
+    for (char c : pattern) {
+        if (c == '*') {
+            out += source.substr(s);
+            s = source.size();
+        } else if (c == '?') {
+            if (s < source.size()) {
+                std::size_t n = utf8CharLength(source, s);
+                out += source.substr(s, n);
+                s += n;
+            }
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string MakeTargetName(const std::string& name, const std::string& pattern)
+{
+    if (pattern.empty())
+        return name;
+    auto split = [](const std::string& text) {
+        auto dot = text.rfind('.');
+        return dot == std::string::npos ? std::pair(text, std::string())
+                                        : std::pair(text.substr(0, dot), text.substr(dot + 1));
+    };
+    auto [base, ext] = split(name);
+    auto [patternBase, patternExt] = split(pattern);
+    std::string newBase = ApplyWildcardPattern(base, patternBase, false);
+    std::string newExt = ApplyWildcardPattern(ext, patternExt, true);
+    if (newBase.empty())
+        return newExt;
+    return newExt.empty() ? newBase : newBase + "." + newExt;
+}
+
+bool GetFreeDiskSpaceMB(const std::string& path, std::uint64_t& megabytes)
+{
+    return winapi::GetFreeDiskSpaceMB(path, megabytes);
+}
+
+} // namespace dorvik

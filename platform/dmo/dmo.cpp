@@ -2,6 +2,7 @@
 
 #include "dmo/address.h"
 #include "winapi/folders.h"
+#include "winapi/module_version.h"
 #include "winapi/text.h"
 
 #include <libpq-fe.h>
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+
+WINAPI_MODULE_VERSION("Server object layer on PostgreSQL")
 
 namespace dmo {
 

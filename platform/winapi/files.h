@@ -3,7 +3,13 @@
 
 #include "winapi/types.h"
 
+#include <sys/types.h>
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace winapi {
 
@@ -17,10 +23,77 @@ inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 // HIDDEN for a name beginning with '.', NORMAL when no other bit is set.
 DWORD GetFileAttributes(const std::string& path);
 
+// READONLY set removes every write bit, clear adds the owner's; the other
+// bits have no counterpart here and are accepted without effect.
+BOOL SetFileAttributes(const std::string& path, DWORD attributes);
+
 // mkdir with 0777 & ~umask: an existing entry is 183, a missing parent 3.
 BOOL CreateDirectory(const std::string& path);
 
 // A folder that could be made the current directory (stat and X_OK).
 bool IsEnterableDirectory(const std::string& path);
+
+// One entry of a folder listing. A symbolic link is reported as a link,
+// never as a folder, whatever it points to.
+struct FindData {
+    std::string name;
+    bool isDirectory = false;
+    bool isSymlink = false;
+    DWORD attributes = 0;
+    std::uint64_t size = 0;
+    std::time_t mtime = 0;
+};
+
+enum class FindMode {
+    Pattern, // '*' any run, '?' one character, everything else literal
+    Exact,   // the text names one entry, '*' and '?' included
+};
+
+// '*' and '*.*' match every name.
+bool MatchFilePattern(const std::string& name, const std::string& pattern);
+
+// The entries of `folder` that match, without "." and "..", sorted by their
+// upper-cased names (ties by bytes). nullopt with last error 3 when the
+// folder cannot be listed, 2 when nothing matches.
+std::optional<std::vector<FindData>> FindFiles(const std::string& folder, const std::string& pattern,
+                                               FindMode mode = FindMode::Pattern);
+
+// 80 when `failIfExists` and the target exists; 5 when the target is
+// read-only or a folder, or the source is not a regular file; 2 when the
+// source is missing. Bytes, mode and modification time are copied; the
+// target appears whole (written beside it, then renamed into place).
+BOOL CopyFile(const std::string& source, const std::string& target, BOOL failIfExists);
+
+// Never replaces: 183 when the target exists. Across file systems a file
+// is copied and then deleted; a folder fails with 17.
+BOOL MoveFile(const std::string& source, const std::string& target);
+
+// A file or a link (never its target): a folder is 5, a missing entry 2,
+// a read-only file 5.
+BOOL DeleteFile(const std::string& path);
+
+// An empty folder: not empty 145, missing 2, a link 267.
+BOOL RemoveDirectory(const std::string& path);
+
+enum class FolderState { Empty, NotEmpty, CannotList };
+FolderState IsFolderEmpty(const std::string& folder);
+
+// Removes a folder and everything below it without following links.
+// Refuses (87) a relative path, a ".." component, "/", $HOME and the roots
+// of the special folders.
+BOOL DeleteTree(const std::string& path);
+
+// The device and mount point of the nearest existing ancestor of an
+// absolute path.
+struct DriveId {
+    dev_t device = 0;
+    std::string mountPoint;
+    bool operator==(const DriveId& other) const { return device == other.device; }
+};
+std::optional<DriveId> GetDriveOfPath(const std::string& path);
+
+// Space available to the caller on the file system of the nearest existing
+// ancestor, in whole megabytes.
+bool GetFreeDiskSpaceMB(const std::string& path, std::uint64_t& megabytes);
 
 } // namespace winapi

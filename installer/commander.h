@@ -1,0 +1,155 @@
+// Dorvik's command language: a step line is cut into tokens, its keyword
+// looked up, its arguments counted and converted, and the command run; every
+// failure becomes a numbered result code with a text, and what the command
+// did is kept in a protocol for the log.
+#pragma once
+
+#include "installer/compressfile.h"
+#include "installer/slist.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace dmo {
+class SQLServer;
+}
+
+namespace dorvik {
+
+class CFileManager;
+
+// What the commands show on the progress dialog (line 2: the items of a
+// long command).
+class IProgress {
+public:
+    virtual ~IProgress() = default;
+    virtual void SetLineText(int line, const std::string& text) = 0;
+    virtual void SetRange(int line, int max) = 0;
+    virtual void SetPos(int line, int pos) = 0;
+    virtual void StepIt(int line) = 0;
+    virtual void ShowThirdLine(bool show) = 0;
+};
+
+struct TLexema : TListItem {
+    explicit TLexema(std::string text) : m_text(std::move(text)) {}
+    std::string m_text;
+};
+
+// The tokens of one line: 1 the keyword, 2..n the arguments.
+class CCommand : public CSList {
+public:
+    const std::string& GetLexema(int index) const;
+};
+
+// The failure of a bulk-copy load: its text and the data file.
+class CExceptLoadFromBCP : public std::runtime_error {
+public:
+    CExceptLoadFromBCP(std::string text, std::string file)
+        : std::runtime_error(text), m_strText(std::move(text)), m_strFile(std::move(file))
+    {
+    }
+    std::string m_strText;
+    std::string m_strFile;
+};
+
+// "HRESULT : n", "MESSAGE : text", "DESCRIPTION : text", each line after
+// `prefix`.
+std::string FormatComError(const std::string& prefix, std::int32_t hresult, const std::string& description);
+
+// A script's batches: the text is cut at every line that is exactly "GO"
+// (with CR LF, LF or no line end); batches of nothing but bytes 1..32 are
+// left out.
+std::vector<std::string> SplitScriptBatches(const std::string& text);
+
+class CCommander {
+public:
+    struct TScriptReturn {
+        std::int32_t m_nReaction = 1000;
+        std::int32_t m_nValue = -1;
+        bool m_bSuppressMessage = false;
+        bool IsValid() const;
+    };
+
+    struct TProtocol {
+        std::string m_strText;
+        std::int32_t m_nLine = 0;
+        std::int32_t m_nWarnings = 0;
+        void AddLine(const std::string& text, bool numbered, bool warning);
+        void SetBlock(const std::string& text, bool framed, bool warning);
+        void Clear();
+    };
+
+    class CDorvikFileManager;
+
+    explicit CCommander(IProgress* progress);
+    CCommander(const CCommander&) = delete;
+    CCommander& operator=(const CCommander&) = delete;
+    virtual ~CCommander();
+
+    // True when the result code is 0. `server` may be null for commands
+    // that need none.
+    bool Execute(dmo::SQLServer* server, const std::string& line);
+    void Reset();
+
+    int GetResultCode() const { return m_nResult; }
+    // Null for a code without text.
+    const char* GetResultText() const;
+    static const char* GetResultText(int code);
+    const std::string& GetDetailText() const { return m_strDetail; }
+    const TScriptReturn& GetScriptReturn() const { return m_return; }
+    const TProtocol& GetProtocol() const { return m_protocol; }
+    TProtocol& Protocol() { return m_protocol; }
+    IProgress* GetProgress() const { return m_pProgress; }
+
+    // 9 when the run is cancelled, 8 when the server's connection is dead
+    // and cannot be made again, 0 otherwise.
+    int CheckConnection(dmo::SQLServer* server);
+
+    // The section's packed data file; an empty name only closes it.
+    bool OpenPackedFile(const std::string& path);
+    void ClosePackedFile();
+    bool IsPackedFileOpen() const { return m_bPackedOpen; }
+
+    // The macro substitution of the current step, for scripts run with it.
+    void SetSubstitution(std::function<std::string(const std::string&)> substitute);
+
+    // The tokens of the line just split (for tests of the splitter).
+    const CCommand& GetCommand() const { return m_command; }
+    void SplitLine(const std::string& line);
+
+protected:
+    int Translate(int& command) const;
+    int Run(dmo::SQLServer* server);
+    int Dispatch(dmo::SQLServer* server, int command);
+
+    int RunScript(dmo::SQLServer* server, const std::string& database, const std::string& file,
+                  bool returnsValues, bool substitute);
+    void LoadScriptBatches(const std::string& file, std::vector<std::string>& batches);
+
+    int FileCopy(const std::string& source, const std::string& target, bool overwrite, bool clearReadOnly,
+                 bool recursive, bool ignoreErrors);
+    int FileMove(const std::string& source, const std::string& target, bool folders, bool ignoreErrors);
+    int FileRename(const std::string& source, const std::string& pattern, bool folders, bool ignoreErrors);
+    int FileDelete(const std::string& path, bool recursive, bool ignoreErrors);
+    int FileSetAttributes(const std::string& path, std::uint32_t mask, bool recursive, bool ignoreErrors);
+    int FileClearAttributes(const std::string& path, std::uint32_t mask, bool recursive, bool ignoreErrors);
+    int FileCreatePath(const std::string& path);
+    int TakeFileResult(const CFileManager& manager);
+
+private:
+    TScriptReturn m_return;
+    CPackedFile m_packed;
+    bool m_bPackedOpen = false;
+    std::function<std::string(const std::string&)> m_substitute;
+    IProgress* m_pProgress;
+    CCommand m_command;
+    int m_nResult = 0;
+    std::string m_strDetail;
+    TProtocol m_protocol;
+};
+
+} // namespace dorvik

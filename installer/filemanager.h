@@ -1,0 +1,123 @@
+// One file operation at a time on a path or a mask: copy, move, rename by
+// pattern, delete, set or clear attributes, create a folder path. Matches
+// are walked (optionally into subfolders) from a snapshot of each listing,
+// each item is reported to overridable notifications, and failures become
+// an error code with a message.
+#pragma once
+
+#include "winapi/files.h"
+#include "winapi/types.h"
+
+#include <cstdint>
+#include <string>
+
+namespace dorvik {
+
+struct TFilePath {
+    std::string m_strPath; // a folder, extended by the item being processed
+    std::string m_strName; // the mask or name split off, or a rename pattern
+    std::size_t m_nNamePos = 0; // where the part below the base folder begins
+
+    // A relative path is taken in the program's folder; a trailing '/' is
+    // dropped; with `split` the last component moves into the name.
+    void Set(const std::string& path, bool split);
+    void Clear();
+};
+
+class CFileManager {
+public:
+    enum Operation { opNone, opCopy, opDelete, opMove, opRename, opSetAttributes, opClearAttributes, opCreatePath };
+    // Option bits.
+    static constexpr std::uint32_t optOverwrite = 1;
+    static constexpr std::uint32_t optClearReadOnly = 2;
+    static constexpr std::uint32_t optIgnoreErrors = 4;
+    static constexpr std::uint32_t optFolders = 8;
+    static constexpr std::uint32_t optRecursive = 16;
+    static constexpr std::uint32_t optFolderFirst = 32;
+    enum ErrorCode { errOK, errNotFound, errCreatePath, errIO, errTerminated };
+
+    CFileManager() = default;
+    CFileManager(const CFileManager&) = delete;
+    CFileManager& operator=(const CFileManager&) = delete;
+    virtual ~CFileManager() = default;
+
+    bool Copy(const std::string& source, const std::string& target, bool overwrite, bool clearReadOnly,
+              bool recursive, bool ignoreErrors);
+    bool Move(const std::string& source, const std::string& target, bool folders, bool ignoreErrors);
+    bool Rename(const std::string& source, const std::string& pattern, bool folders, bool ignoreErrors);
+    bool Delete(const std::string& path, bool recursive, bool ignoreErrors);
+    bool SetAttributes(const std::string& path, DWORD attributes, bool recursive, bool ignoreErrors);
+    bool ClearAttributes(const std::string& path, DWORD attributes, bool recursive, bool ignoreErrors);
+    bool CreatePath(const std::string& path);
+
+    int GetErrorCode() const { return m_nError; }
+    DWORD GetSystemError() const { return m_dwSystemError; }
+    const std::string& GetMessage() const { return m_strMessage; }
+    // The item being processed.
+    const std::string& GetSourcePath() const { return m_source.m_strPath; }
+    const std::string& GetTargetPath() const { return m_target.m_strPath; }
+
+protected:
+    virtual void OnBegin(int itemCount) {}
+    virtual void OnBeforeItem() {}
+    virtual void OnAfterItem() {}
+    virtual void OnEnd() {}
+    virtual void OnIgnoredError() {}
+    virtual void OnSubOperation() {}
+    virtual bool ContinueOperation() { return true; }
+    virtual void SetError(int code);
+
+    void Reset();
+    bool Run();
+    int CountItems(const std::string& folder, const std::string& mask, winapi::FindMode mode);
+    bool ProcessItems(const std::string& relative, const std::string& mask, winapi::FindMode mode);
+    bool ProcessItem(const std::string& relative, const winapi::FindData& entry);
+    int CopyItem(bool isFolder);
+    int DeleteItem(bool isFolder);
+    int MoveItem();
+    int RenameItem(const std::string& name);
+    int SetItemAttributes();
+
+    TFilePath m_source;
+    TFilePath m_target;
+    int m_nOperation = opNone;
+    std::uint32_t m_nOptions = 0;
+    DWORD m_dwAttributes = 0;
+    int m_nError = errOK;
+    DWORD m_dwSystemError = 0;
+    std::string m_strMessage;
+    // The setup and uninstall build: names are exact, not masks, and a
+    // folder that is there already is copied into.
+    bool m_bExactNames = false;
+    bool m_bExistingFolderOk = false;
+
+private:
+    std::string m_baseSource;
+    std::string m_baseTarget;
+};
+
+// The narrower file manager of setup and uninstall: Copy always overwrites
+// (recursively when asked), Delete is always recursive; notifications stay
+// empty and the walk is never stopped.
+class CSetupFileManager : protected CFileManager {
+public:
+    CSetupFileManager();
+    bool Copy(const std::string& source, const std::string& target, bool recursive);
+    bool Delete(const std::string& path, bool ignoreErrors);
+    using CFileManager::GetErrorCode;
+    using CFileManager::GetMessage;
+    using CFileManager::GetSystemError;
+};
+
+// Creates every missing level of `path` (relative paths below the current
+// directory); false for an empty path or a level that cannot be made. The
+// current directory is never changed.
+bool CreateFolderTree(const std::string& path);
+bool CreateDirectories(const std::string& path);
+bool IsDotEntry(const std::string& name);
+std::string GetModuleFolder();
+std::string MakeTargetName(const std::string& name, const std::string& pattern);
+std::string ApplyWildcardPattern(const std::string& source, const std::string& pattern, bool isExtension);
+bool GetFreeDiskSpaceMB(const std::string& path, std::uint64_t& megabytes);
+
+} // namespace dorvik

@@ -1,0 +1,127 @@
+#include "installer/logfile.h"
+#include "installer/utils.h"
+
+#include "testsupport.h"
+#include "winapi/module_version.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+WINAPI_MODULE_VERSION("installer tests")
+
+using namespace dorvik;
+
+namespace {
+
+// A documents folder of the test's own and a fixed clock.
+class LogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* old = std::getenv("XDG_DOCUMENTS_DIR");
+        m_oldDocuments = old ? old : "";
+        setenv("XDG_DOCUMENTS_DIR", dir.path().c_str(), 1);
+        setenv("TZ", "UTC", 1);
+        tzset();
+        SetTimeSource([this] { return now; });
+    }
+    void TearDown() override
+    {
+        SetTimeSource(nullptr);
+        setenv("XDG_DOCUMENTS_DIR", m_oldDocuments.c_str(), 1);
+    }
+
+    kelm::test::TempDir dir;
+    std::time_t now = 1700000000; // 14.11.2023 22:13:20
+
+private:
+    std::string m_oldDocuments;
+};
+
+const std::string kVersion = std::to_string(KELM_VERSION_MAJOR) + "." + std::to_string(KELM_VERSION_MINOR) + "." +
+                             std::to_string(KELM_VERSION_PATCH) + "." + std::to_string(KELM_VERSION_TWEAK);
+
+} // namespace
+
+TEST_F(LogTest, HeaderAndEndRecord)
+{
+    CLogFile log;
+    EXPECT_EQ(log.GetPath(), (dir / "Varnholt Inc/Orvo-Dorvik.log").string());
+    ASSERT_TRUE(log.Open());
+    log.BeginLog();
+    log.WriteHost();
+    log.WriteProgramVersion();
+    log.WriteDMOVersion();
+    log.WriteSQLServerVersion(nullptr);
+    log.WriteLogin(nullptr, "(LOCAL)", "sa", false);
+    EXPECT_TRUE(log.WriteLine("a line of the run"));
+    EXPECT_FALSE(log.WriteLine(""));
+    now += 65;
+    log.EndLog(3);
+    log.Close();
+    EXPECT_FALSE(log.WriteLine("lost while closed"));
+
+    std::string v = "PRODUCT : " + kVersion + "; FILE : " + kVersion;
+    std::string expected = "\r\n\r\n" + std::string(70, '/') + "\r\n" + "\r\nBEGIN LOG\r\n" +
+                           "DATE=14.11.2023 22:13:20\r\n\r\n" + "HOST=" + GetComputerNameUpper() + "\r\n" +
+                           "VER_DORVIK    =" + v + "\r\n" + "VER_DMO       =DMOLIBINFO : 8.0.0; " + v + "\r\n" +
+                           "Can not check SQL Server version !\r\n" + "SERVER=(LOCAL) NETNAME : ???\r\n" +
+                           "USER=sa\r\n" + "TRUSTED=0\r\n" + "a line of the run\r\n" +
+                           "Installation was terminated by user\r\n" + "\r\nINSTALL STATUS : FAILED\r\n\r\n" +
+                           "DATE=14.11.2023 22:14:25\r\n" + "END LOG\r\n";
+    EXPECT_EQ(kelm::test::readFile(log.GetPath()), expected);
+}
+
+TEST_F(LogTest, RunsAppendAndStatusWords)
+{
+    struct Case {
+        int status;
+        const char* word;
+    } cases[] = {{0, "SUCCESS"}, {1, "SUCCESS WITH WARNINGS"}, {2, "FAILED"}, {7, "FAILED"}};
+    CLogFile log("status.log");
+    for (const auto& c : cases) {
+        ASSERT_TRUE(log.Open());
+        log.EndLog(c.status);
+        log.Close();
+    }
+    std::string text = kelm::test::readFile(log.GetPath());
+    std::size_t at = 0;
+    for (const auto& c : cases) {
+        std::string line = std::string("\r\nINSTALL STATUS : ") + c.word + "\r\n\r\n";
+        at = text.find(line, at);
+        ASSERT_NE(at, std::string::npos) << c.status;
+        ++at;
+    }
+    EXPECT_EQ(text.find("terminated"), std::string::npos);
+}
+
+TEST_F(LogTest, DorviksLogIsExclusiveTheSharedLogIsNot)
+{
+    CLogFile first, second;
+    ASSERT_TRUE(first.Open());
+    EXPECT_FALSE(second.Open());
+    first.Abort("fatal", 2);
+    EXPECT_FALSE(first.IsOpen());
+    EXPECT_TRUE(second.Open());
+
+    CSetupLogFile setup, uninstall;
+    EXPECT_EQ(setup.GetPath(), (dir / "Varnholt Inc/Orvo Server/Orvo_App.log").string());
+    ASSERT_TRUE(setup.Open());
+    ASSERT_TRUE(uninstall.Open());
+    for (int i = 0; i < 50; ++i) {
+        setup.WriteLine("setup " + std::to_string(i));
+        uninstall.WriteLine("uninstall " + std::to_string(i));
+    }
+    setup.WriteProgramVersion();
+    setup.Close();
+    uninstall.Close();
+    std::string text = kelm::test::readFile(setup.GetPath());
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_NE(text.find("setup " + std::to_string(i) + "\r\n"), std::string::npos);
+        EXPECT_NE(text.find("uninstall " + std::to_string(i) + "\r\n"), std::string::npos);
+    }
+    EXPECT_NE(text.find("VER_SETUP   =PRODUCT : " + kVersion), std::string::npos);
+}

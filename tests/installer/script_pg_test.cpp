@@ -1,0 +1,173 @@
+#include "installer/commander.h"
+#include "installer/packwriter.h"
+#include "dmo/dmo.h"
+
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+using namespace dorvik;
+using kelm::test::PgDatabase;
+
+namespace {
+
+std::shared_ptr<dmo::SQLServer> connectTrusted()
+{
+    auto server = dmo::SQLServer::Create();
+    server->SetLoginSecure(true);
+    server->SetApplicationName("Dorvik");
+    server->Connect(kelm::test::PgHost() + "," + kelm::test::PgPort(), "", "");
+    return server;
+}
+
+struct Lines : IProgress {
+    std::vector<std::string> texts;
+    void SetLineText(int, const std::string& text) override { texts.push_back(text); }
+    void SetRange(int, int) override {}
+    void SetPos(int, int) override {}
+    void StepIt(int) override {}
+    void ShowThirdLine(bool) override {}
+};
+
+class ScriptTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KELM_REQUIRE_PG();
+        db = std::make_unique<PgDatabase>("script");
+        server = connectTrusted();
+    }
+    std::string run(const std::string& command, const std::string& file)
+    {
+        return command + "(" + db->name() + ", " + file + ")";
+    }
+
+    kelm::test::TempDir dir;
+    std::unique_ptr<PgDatabase> db;
+    std::shared_ptr<dmo::SQLServer> server;
+    Lines progress;
+    CCommander commander{&progress};
+};
+
+} // namespace
+
+TEST_F(ScriptTest, ScriptRunsItsBatchesAndRScriptReturnsItsValues)
+{
+    auto script = dir.write("create.sql", "CREATE TABLE t (a int);\r\nGO\r\nINSERT INTO t VALUES (1);\r\n"
+                                          "GO\r\nINSERT INTO t VALUES (2);\r\nINSERT INTO t VALUES (3);\r\nGO");
+    ASSERT_TRUE(commander.Execute(server.get(), run("Script", script.string()))) << commander.GetDetailText();
+    EXPECT_EQ(progress.texts, (std::vector<std::string>{"Command 0", "Command 1", "Command 2"}));
+    EXPECT_EQ(commander.GetProtocol().m_strText, "");
+    EXPECT_FALSE(commander.GetScriptReturn().m_bSuppressMessage);
+
+    auto check = dir.write("check.sql", "SELECT 0, 0\r\nGO\r\nSELECT 1, 2;\r\nSELECT 1001, sum(a)::int FROM t\r\n");
+    EXPECT_FALSE(commander.Execute(server.get(), "rscript(" + db->name() + ", " + check.string() + ")"));
+    EXPECT_EQ(commander.GetResultCode(), 5);
+    EXPECT_EQ(commander.GetDetailText(), "RS_VALUES : 1001 , 6");
+    EXPECT_NE(commander.GetProtocol().m_strText.find("SELECT 1001, sum(a)::int FROM t"), std::string::npos);
+
+    // A last set that is not one row of two columns leaves the values unset.
+    auto none = dir.write("none.sql", "SELECT a FROM t");
+    commander.Execute(server.get(), run("RScript", none.string()));
+    EXPECT_EQ(commander.GetResultCode(), 11);
+    EXPECT_EQ(commander.GetDetailText(), "RS_VALUES : 1000 , -1");
+}
+
+TEST_F(ScriptTest, ScriptsWithoutBatches)
+{
+    auto empty = dir.write("empty.sql", "\r\n  \r\nGO\r\n\t\r\nGO\r\n");
+    EXPECT_TRUE(commander.Execute(server.get(), run("Script", empty.string())));
+    EXPECT_TRUE(commander.Execute(server.get(), run("RScript", empty.string())));
+    EXPECT_EQ(commander.GetResultCode(), 0);
+}
+
+TEST_F(ScriptTest, AFailingBatchStaysInTheProtocol)
+{
+    auto script = dir.write("bad.sql", "CREATE TABLE kept (a int)\r\nGO\r\nINSERT INTO missing VALUES (1)\r\nGO\r\n"
+                                       "CREATE TABLE never (a int)\r\n");
+    EXPECT_FALSE(commander.Execute(server.get(), run("Script", script.string())));
+    EXPECT_EQ(commander.GetResultCode(), 15);
+    const std::string& detail = commander.GetDetailText();
+    EXPECT_EQ(detail.rfind("HRESULT : -2147220991\r\nMESSAGE : IDispatch error #1\r\n"
+                           "DESCRIPTION : [SQLSTATE 42P01] relation \"missing\" does not exist",
+                           0),
+              0u)
+        << detail;
+    EXPECT_NE(commander.GetProtocol().m_strText.find("INSERT INTO missing"), std::string::npos);
+    EXPECT_TRUE(commander.GetScriptReturn().m_bSuppressMessage);
+
+    auto probe = dir.write("probe.sql", "SELECT 0, (SELECT count(*) FROM pg_tables WHERE tablename IN ('kept', 'never'))::int");
+    commander.Execute(server.get(), run("RScript", probe.string()));
+    EXPECT_EQ(commander.GetDetailText(), "RS_VALUES : 0 , 1");
+
+    // A database the server does not know.
+    EXPECT_FALSE(commander.Execute(server.get(), "Script(no_such_database_here, " + probe.string() + ")"));
+    EXPECT_EQ(commander.GetResultCode(), 15);
+    EXPECT_NE(commander.GetDetailText().find("IDispatch error #3"), std::string::npos);
+}
+
+TEST_F(ScriptTest, SubstitutionOnlyWithFlagOne)
+{
+    commander.SetSubstitution([](const std::string& text) {
+        std::string out = text;
+        for (auto at = out.find("%TABLE%"); at != std::string::npos; at = out.find("%TABLE%"))
+            out.replace(at, 7, "subst");
+        return out;
+    });
+    auto script = dir.write("s.sql", "CREATE TABLE %TABLE% (a int)");
+    EXPECT_FALSE(commander.Execute(server.get(), "Script(" + db->name() + ", " + script.string() + ", 2)"));
+    EXPECT_EQ(commander.GetResultCode(), 15);
+    EXPECT_TRUE(commander.Execute(server.get(), "Script(" + db->name() + ", " + script.string() + ", 1)"))
+        << commander.GetDetailText();
+}
+
+TEST_F(ScriptTest, PackedEntriesComeFirst)
+{
+    CPackedFileWriter writer(true);
+    writer.AddEntry("ddl\\Values.sql", {'S', 'E', 'L', 'E', 'C', 'T', ' ', '1', '0', '0', '2', ',', ' ', '7'});
+    writer.AddEntry("empty.sql", {});
+    auto pak = (dir / "patch.pak").string();
+    writer.Write(pak);
+    ASSERT_TRUE(commander.OpenPackedFile(pak));
+
+    commander.Execute(server.get(), run("RScript", "DDL\\VALUES.SQL"));
+    EXPECT_EQ(commander.GetDetailText(), "RS_VALUES : 1002 , 7");
+    EXPECT_TRUE(commander.Execute(server.get(), run("RScript", "Empty.sql")));
+    // Not in the packed file: read from disk.
+    auto onDisk = dir.write("disk.sql", "SELECT 1003, 1");
+    commander.Execute(server.get(), run("RScript", onDisk.string()));
+    EXPECT_EQ(commander.GetDetailText(), "RS_VALUES : 1003 , 1");
+
+    commander.OpenPackedFile("");
+    EXPECT_FALSE(commander.IsPackedFileOpen());
+    EXPECT_FALSE(commander.Execute(server.get(), run("RScript", "ddl\\Values.sql")));
+    EXPECT_EQ(commander.GetResultCode(), 6);
+}
+
+TEST_F(ScriptTest, ADeadConnectionGivesEight)
+{
+    static std::atomic<int> counter{0};
+    std::string role = "dorvik_dead_" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+    kelm::test::PgAdminExec("CREATE ROLE " + role + " SUPERUSER LOGIN PASSWORD 'pw'");
+    {
+        auto tcp = dmo::SQLServer::Create();
+        tcp->SetLoginSecure(false);
+        tcp->Connect("127.0.0.1:" + kelm::test::PgPort(), role, "pw");
+        // The first batch cuts the layer's server connection and bars the
+        // login, so the check before the second batch cannot reconnect.
+        auto script = dir.write("dead.sql", "ALTER ROLE " + role + " NOLOGIN;\r\n"
+                                "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = '" + role +
+                                "' AND pid <> pg_backend_pid();\r\nGO\r\nCREATE TABLE not_reached (a int)\r\n");
+        EXPECT_FALSE(commander.Execute(tcp.get(), run("Script", script.string())));
+        EXPECT_EQ(commander.GetResultCode(), 8);
+        EXPECT_STREQ(commander.GetResultText(), "Dead connect...");
+        EXPECT_FALSE(tcp->VerifyConnection(6));
+        tcp->DisConnect();
+    }
+    kelm::test::PgAdminExec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = '" + role + "'");
+    kelm::test::PgAdminExec("DROP ROLE " + role);
+}
