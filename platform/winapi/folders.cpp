@@ -278,13 +278,24 @@ const std::string& GetModuleFileName()
             const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
             if (n < 0)
                 return std::string();
-            if (static_cast<std::size_t>(n) < buf.size())
-                return std::string(buf.data(), static_cast<std::size_t>(n));
+            if (static_cast<std::size_t>(n) < buf.size()) {
+                std::string path(buf.data(), static_cast<std::size_t>(n));
+                constexpr std::string_view deleted = " (deleted)";
+                if (path.size() > deleted.size() && path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+                    path.resize(path.size() - deleted.size());
+                return path;
+            }
             buf.resize(buf.size() * 2);
         }
     }();
     return exe;
 }
+
+namespace {
+// Read while the layer loads: a program that deletes its own file later
+// (the uninstaller) still knows where it was.
+[[maybe_unused]] const bool g_moduleFileNameRead = !GetModuleFileName().empty();
+} // namespace
 
 std::optional<std::string> GetModulePath(const void* address)
 {
