@@ -8,7 +8,9 @@
 #include <ctime>
 #include <limits>
 #include <sqlext.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -130,6 +132,38 @@ bool ParseHex(const char* p, int digits, std::uint64_t& out)
     return true;
 }
 
+bool ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset)
+{
+    auto* p = static_cast<char*>(buffer);
+    while (size > 0) {
+        const ssize_t n = pread(fd, p, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+bool WriteAt(int fd, const void* buffer, std::size_t size, std::uint64_t offset)
+{
+    const auto* p = static_cast<const char*>(buffer);
+    while (size > 0) {
+        const ssize_t n = pwrite(fd, p, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
 } // namespace
 
 CDBFBinaryDate CDBFBinaryDate::Today()
@@ -212,11 +246,11 @@ int CDataBaseFile::Open(const char* path, int readOnly)
     m_error.clear();
     m_path = path ? path : "";
     m_readOnly = readOnly != 0;
-    m_file = std::fopen(m_path.c_str(), m_readOnly ? "rb" : "rb+");
-    if (!m_file)
+    m_file = ::open(m_path.c_str(), (m_readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    if (m_file < 0)
         return Fail(std::strerror(errno));
     struct stat st {};
-    if (fstat(fileno(m_file), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstat(m_file, &st) != 0 || !S_ISREG(st.st_mode)) {
         Close();
         return Fail("not a regular file");
     }
@@ -244,10 +278,10 @@ int CDataBaseFile::Open(const char* path, int readOnly)
 int CDataBaseFile::InitFields()
 {
     m_fields.clear();
-    if (!m_file)
+    if (m_file < 0)
         return 0;
     std::uint8_t head[CDBFHead::Size];
-    if (std::fseek(m_file, 0, SEEK_SET) != 0 || std::fread(head, 1, sizeof head, m_file) != sizeof head)
+    if (!ReadAt(m_file, head, sizeof head, 0))
         return Fail("shorter than a table header");
     m_head = CDBFHead::Decode(head);
 
@@ -269,7 +303,7 @@ int CDataBaseFile::InitFields()
     const std::uint32_t count = (headerLength - (CDBFHead::Size + 1)) / CFieldDBF::Size;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint8_t bytes[CFieldDBF::Size];
-        if (std::fread(bytes, 1, sizeof bytes, m_file) != sizeof bytes) {
+        if (!ReadAt(m_file, bytes, sizeof bytes, CDBFHead::Size + std::uint64_t{i} * CFieldDBF::Size)) {
             m_fields.clear();
             return Fail("cannot read field descriptor " + std::to_string(i));
         }
@@ -290,14 +324,14 @@ int CDataBaseFile::InitFields()
 
 void CDataBaseFile::Close()
 {
-    if (!m_file)
+    if (m_file < 0)
         return;
     Flush();
     m_record.reset();
     m_fields.clear();
-    if (std::fclose(m_file) != 0 && m_error.empty())
+    if (::close(m_file) != 0 && m_error.empty())
         Fail(std::string("closing: ") + std::strerror(errno));
-    m_file = nullptr;
+    m_file = -1;
     m_current = -1;
     m_modified = false;
     m_head = CDBFHead{};
@@ -305,7 +339,7 @@ void CDataBaseFile::Close()
 
 int CDataBaseFile::Seek(long index)
 {
-    if (!m_file || index < 0 || index >= GetRecordCount())
+    if (m_file < 0 || index < 0 || index >= GetRecordCount())
         return 0;
     if (index == m_current)
         return 1;
@@ -313,8 +347,7 @@ int CDataBaseFile::Seek(long index)
         Flush();
     const std::uint64_t pos =
         m_head.m_headerLength + std::uint64_t(index) * m_head.m_recordLength;
-    if (fseeko(m_file, static_cast<off_t>(pos), SEEK_SET) != 0 ||
-        std::fread(m_record.get(), 1, m_head.m_recordLength, m_file) != m_head.m_recordLength)
+    if (!ReadAt(m_file, m_record.get(), m_head.m_recordLength, pos))
         return Fail("cannot read record " + std::to_string(index));
     m_record[m_head.m_recordLength] = 0;
     m_current = index;
@@ -323,7 +356,7 @@ int CDataBaseFile::Seek(long index)
 
 void CDataBaseFile::AddNew()
 {
-    if (!m_file)
+    if (m_file < 0)
         return;
     if (m_modified)
         Flush();
@@ -334,7 +367,7 @@ void CDataBaseFile::AddNew()
 
 void CDataBaseFile::Flush()
 {
-    if (!m_modified || m_readOnly || !m_file)
+    if (!m_modified || m_readOnly || m_file < 0)
         return;
     m_modified = false;
     WriteRecord();
@@ -349,24 +382,24 @@ void CDataBaseFile::WriteRecord()
     }
     const std::uint64_t pos =
         m_head.m_headerLength + std::uint64_t(m_current) * m_head.m_recordLength;
-    if (fseeko(m_file, static_cast<off_t>(pos), SEEK_SET) != 0 ||
-        std::fwrite(m_record.get(), 1, m_head.m_recordLength, m_file) != m_head.m_recordLength) {
-        Fail("cannot write record " + std::to_string(m_current));
+    // A new last record is written with the end-of-file mark after it, as
+    // at creation; the buffer's spare byte carries the mark.
+    const std::size_t size = m_head.m_recordLength + (append ? 1u : 0u);
+    m_record[m_head.m_recordLength] = static_cast<char>(append ? kEndOfFile : 0);
+    const bool written = WriteAt(m_file, m_record.get(), size, pos);
+    m_record[m_head.m_recordLength] = 0;
+    if (!written) {
+        Fail("cannot write record " + std::to_string(m_current) + ": " + std::strerror(errno));
         return;
     }
     if (!append)
         return;
-    // The end-of-file mark follows the last record, as at creation.
-    if (std::fputc(kEndOfFile, m_file) == EOF) {
-        Fail("cannot write the end of the file");
-        return;
-    }
     ++m_head.m_recordCount;
     m_head.m_date = CDBFBinaryDate::Today();
     std::uint8_t head[CDBFHead::Size];
     m_head.Encode(head);
-    if (std::fseek(m_file, 0, SEEK_SET) != 0 || std::fwrite(head, 1, sizeof head, m_file) != sizeof head)
-        Fail("cannot write the header");
+    if (!WriteAt(m_file, head, sizeof head, 0))
+        Fail(std::string("cannot write the header: ") + std::strerror(errno));
 }
 
 CFieldDBF* CDataBaseFile::GetField(int index) const
@@ -382,7 +415,7 @@ bool CDataBaseFile::ValidField(int field) const
 bool CDataBaseFile::WritableField(int field) const
 {
     // Without a current record a write would land on the header.
-    return m_file && !m_readOnly && ValidField(field) && m_current >= 0;
+    return m_file >= 0 && !m_readOnly && ValidField(field) && m_current >= 0;
 }
 
 int CDataBaseFile::IsDeleted() const

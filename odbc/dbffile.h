@@ -6,7 +6,6 @@
 #include <sqltypes.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -72,7 +71,7 @@ public:
     long GetRecordCount() const { return static_cast<long>(m_head.m_recordCount); }
     CFieldDBF* GetField(int index) const;
     long GetCurrentIndex() const { return m_current; }
-    bool IsOpen() const { return m_file != nullptr; }
+    bool IsOpen() const { return m_file >= 0; }
     const std::string& GetPath() const { return m_path; }
 
     int IsDeleted() const;
@@ -107,7 +106,7 @@ private:
     void WriteRecord();
 
     std::string m_path;
-    std::FILE* m_file = nullptr;
+    int m_file = -1; // descriptor of the open file
     long m_current = -1;
     CFieldDBFArray m_fields;
     std::unique_ptr<char[]> m_record;
