@@ -5,3 +5,10 @@ if(TARGET platform-diagram)
         LIBS platform-diagram
         LABELS unit)
 endif()
+
+if(TARGET platform-diagram)
+    kelm_test(diagram_controller_test
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/controller_test.cpp
+        LIBS platform-diagram
+        LABELS unit)
+endif()

@@ -1,0 +1,351 @@
+#include "diagram/odviewport.h"
+
+#include "diagram/odcontroller.h"
+
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
+#include <wx/image.h>
+#include <wx/log.h>
+#include <wx/window.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+std::int32_t roundTo(double v)
+{
+    return static_cast<std::int32_t>(std::lround(v));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- geometry
+
+CSize MvcViewport::GetLogSize() const
+{
+    return {roundTo(m_rcBounds.Width() / m_dScale), roundTo(m_rcBounds.Height() / m_dScale)};
+}
+
+void MvcViewport::SetLogSize(std::int32_t cx, std::int32_t cy)
+{
+    if (cx > 0 && m_rcBounds.Width() > 0)
+        m_dScale = double(m_rcBounds.Width()) / cx;
+    (void)cy;
+}
+
+CPoint MvcViewport::LogToDev(const CPoint& p) const
+{
+    return {m_rcBounds.left + roundTo((p.x - m_ptLogOrigin.x) * m_dScale),
+            m_rcBounds.top + roundTo((p.y - m_ptLogOrigin.y) * m_dScale)};
+}
+
+CPoint MvcViewport::DevToLog(const CPoint& p) const
+{
+    return {m_ptLogOrigin.x + roundTo((p.x - m_rcBounds.left) / m_dScale),
+            m_ptLogOrigin.y + roundTo((p.y - m_rcBounds.top) / m_dScale)};
+}
+
+CRect MvcViewport::LogToDev(const CRect& r) const
+{
+    CPoint a = LogToDev(r.TopLeft()), b = LogToDev(r.BottomRight());
+    return {a.x, a.y, b.x, b.y};
+}
+
+// ---------------------------------------------------------------- viewport
+
+CODViewport::CODViewport()
+{
+    // Fixed count and order: the defaults file checks only the count.
+    m_defaults.Set(CODFontProperty("Arial CYR", 8));
+    m_defaults.Set(CODEditProperty());
+    m_defaults.Set(CODIntProperty(OD_PROP_LINE, 0));
+    m_defaults.Set(CODIntProperty(OD_PROP_FILL, 0xFFFFFF));
+    m_defaults.Set(CODIntProperty(OD_PROP_LINECOLOR, 0x000000));
+}
+
+CODViewport::~CODViewport()
+{
+    if (m_pModel)
+        m_pModel->RemoveObserver(this);
+    if (m_bOwnsController)
+        delete m_pController;
+}
+
+bool CODViewport::Create(wxWindow* parent)
+{
+    if (!parent)
+        return false;
+    m_pWnd = parent;
+    parent->Bind(wxEVT_DESTROY, [this, parent](wxWindowDestroyEvent& e) {
+        if (e.GetEventObject() == parent)
+            m_pWnd = nullptr;
+        e.Skip();
+    });
+    const wxSize s = parent->GetClientSize();
+    SetSize(s.x, s.y);
+    return true;
+}
+
+void CODViewport::SetModel(CODModel* model)
+{
+    if (m_pModel == model)
+        return;
+    if (m_pModel)
+        m_pModel->RemoveObserver(this);
+    m_pModel = model;
+    if (m_pModel)
+        m_pModel->AddObserver(this);
+}
+
+void CODViewport::OnUpdate(void*, std::intptr_t hint, void* data)
+{
+    CRect area = GetVirtualBounds();
+    if (hint == OD_UPDATE_COMPONENT && data)
+        area = static_cast<CODComponent*>(data)->GetBounds();
+    else if (hint == OD_UPDATE_RECT && data)
+        area = *static_cast<CRect*>(data);
+    const std::int32_t h = roundTo(GetHandleSize().m_dValue);
+    area.InflateRect(h, h);
+    InvalidateRect(area, true, false);
+}
+
+bool CODViewport::CreateController()
+{
+    SetController(new CODController(this), true);
+    return true;
+}
+
+void CODViewport::SetController(CODController* controller, bool owned)
+{
+    if (m_bOwnsController && m_pController != controller)
+        delete m_pController;
+    m_pController = controller;
+    m_bOwnsController = owned;
+}
+
+CODController* CODViewport::GetController()
+{
+    if (!m_pController)
+        CreateController();
+    return m_pController;
+}
+
+void CODViewport::OnInitialUpdate()
+{
+    GetController();
+    Redraw();
+}
+
+int CODViewport::OnSize(unsigned, std::int32_t cx, std::int32_t cy)
+{
+    SetSize(cx, cy);
+    return 0;
+}
+
+void CODViewport::OnPrepareDC(wxDC& dc, int)
+{
+    dc.SetDeviceOrigin(m_rcBounds.left, m_rcBounds.top);
+    dc.SetUserScale(m_dScale, m_dScale);
+    dc.SetLogicalOrigin(m_ptLogOrigin.x, m_ptLogOrigin.y);
+}
+
+void CODViewport::Draw(wxDC& dc)
+{
+    EraseBackground(dc, GetLogBounds());
+    DrawAll(dc);
+    if (!m_bPrinting)
+        DrawSelection(dc);
+}
+
+void CODViewport::DrawAll(wxDC& dc)
+{
+    if (!m_pModel)
+        return;
+    for (CODComponent* c : *m_pModel->GetComponents())
+        if (c && c->IsVisible())
+            c->OnDraw(dc);
+}
+
+void CODViewport::DrawSelection(wxDC& dc)
+{
+    if (!m_pController)
+        return;
+    const std::int32_t h = std::max<std::int32_t>(1, roundTo(GetHandleSize().m_dValue / m_dScale));
+    dc.SetPen(*wxBLACK_PEN);
+    dc.SetBrush(*wxBLACK_BRUSH);
+    for (CODComponent* c : m_pController->GetSelection()) {
+        const CRect r = c->GetBounds();
+        for (const CPoint& p : {r.TopLeft(), CPoint(r.right, r.top), r.BottomRight(), CPoint(r.left, r.bottom)})
+            dc.DrawRectangle(p.x - h / 2, p.y - h / 2, h, h);
+    }
+}
+
+void CODViewport::OnPrint(wxDC& dc, void*)
+{
+    m_bPrinting = true;
+    OnPrepareDC(dc, 0);
+    DrawAll(dc);
+}
+
+bool CODViewport::OnCmdMsg(wxEvent& event)
+{
+    CODController* c = GetController();
+    return c && c->ProcessEvent(event);
+}
+
+bool CODViewport::OnWndMsg(wxEvent& event)
+{
+    CODController* ctl = GetController();
+    if (!ctl)
+        return false;
+    if (event.GetEventType() == wxEVT_MOUSE_CAPTURE_LOST) {
+        ctl->OnCancelMode();
+        return true;
+    }
+    if (auto* m = dynamic_cast<wxMouseEvent*>(&event)) {
+        std::uint32_t flags = 0;
+        if (m->LeftIsDown())
+            flags |= OD_MK_LBUTTON;
+        if (m->RightIsDown())
+            flags |= OD_MK_RBUTTON;
+        if (m->ShiftDown())
+            flags |= OD_MK_SHIFT;
+        if (m->ControlDown())
+            flags |= OD_MK_CONTROL;
+        const CPoint pt = DevToLog(CPoint(m->GetX(), m->GetY()));
+        const wxEventType t = m->GetEventType();
+        if (t == wxEVT_LEFT_DOWN)
+            ctl->OnLButtonDown(flags, pt);
+        else if (t == wxEVT_LEFT_UP)
+            ctl->OnLButtonUp(flags, pt);
+        else if (t == wxEVT_MOTION)
+            ctl->OnMouseMove(flags, pt);
+        else if (t == wxEVT_LEFT_DCLICK)
+            ctl->OnLButtonDblClk(flags, pt);
+        else if (t == wxEVT_RIGHT_UP)
+            ctl->OnRButtonUp(flags, pt);
+        else
+            return false;
+        return true;
+    }
+    if (auto* k = dynamic_cast<wxKeyEvent*>(&event)) {
+        if (k->GetEventType() != wxEVT_KEY_DOWN)
+            return false;
+        std::uint32_t flags = 0;
+        if (k->ControlDown())
+            flags |= OD_MK_CONTROL;
+        if (k->ShiftDown())
+            flags |= OD_MK_SHIFT;
+        return ctl->OnKeyDown(k->GetKeyCode(), flags);
+    }
+    if (event.GetEventType() == wxEVT_KILL_FOCUS) {
+        ctl->OnCancelMode();
+        return false;
+    }
+    return false;
+}
+
+void CODViewport::InvalidateRect(const CRect& logRect, bool erase, bool updateNow)
+{
+    CRect dev = LogToDev(logRect);
+    dev.NormalizeRect();
+    ClampRect(dev);
+    m_rcDirty.UnionRect(m_rcDirty, dev);
+    if (!m_pWnd || dev.IsRectEmpty())
+        return;
+    wxRect r(dev.left, dev.top, dev.Width(), dev.Height());
+    m_pWnd->RefreshRect(r, erase);
+    if (updateNow)
+        m_pWnd->Update();
+}
+
+bool CODViewport::GetUpdateRect(CRect& rect, bool)
+{
+    rect = m_rcDirty;
+    return !rect.IsRectEmpty();
+}
+
+void CODViewport::EraseBackground(wxDC& dc, const CRect& rect)
+{
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    dc.SetBrush(*wxWHITE_BRUSH);
+    dc.DrawRectangle(rect.left, rect.top, rect.Width() + 1, rect.Height() + 1);
+}
+
+void CODViewport::ClampRect(CRect& rect) const
+{
+    CRect out;
+    if (!out.IntersectRect(rect, m_rcBounds))
+        out.SetRectEmpty();
+    rect = out;
+}
+
+CRect CODViewport::GetVirtualBounds() const
+{
+    CRect r(0, 0, 1, 1);
+    if (m_pModel) {
+        const CSize s = m_pModel->GetSize();
+        r = CRect(0, 0, std::max(1, s.cx), std::max(1, s.cy));
+        r.UnionRect(r, m_pModel->GetComponentBounds());
+    }
+    return r;
+}
+
+CPoint CODViewport::GetRotationPivot() const
+{
+    return GetLogBounds().CenterPoint();
+}
+
+std::unique_ptr<wxDC> CODViewport::CreatePreparedDC()
+{
+    if (!m_pWnd)
+        return nullptr;
+    auto dc = std::make_unique<wxClientDC>(m_pWnd);
+    OnPrepareDC(*dc, 0);
+    return dc;
+}
+
+bool CODViewport::DrawToImage(wxImage& image, int)
+{
+    const CRect area = GetVirtualBounds();
+    const int w = std::max(1, roundTo(area.Width() * m_dScale) + 1);
+    const int h = std::max(1, roundTo(area.Height() * m_dScale) + 1);
+    wxBitmap bmp(w, h, 24);
+    if (!bmp.IsOk())
+        return false;
+    {
+        wxMemoryDC dc(bmp);
+        dc.SetBackground(*wxWHITE_BRUSH);
+        dc.Clear();
+        dc.SetUserScale(m_dScale, m_dScale);
+        dc.SetLogicalOrigin(area.left, area.top);
+        DrawAll(dc);
+        dc.SelectObject(wxNullBitmap);
+    }
+    image = bmp.ConvertToImage();
+    return image.IsOk();
+}
+
+// ---------------------------------------------------------------- image
+
+bool CODImage::Create(CODViewport& viewport)
+{
+    auto img = std::make_shared<wxImage>();
+    if (!viewport.DrawToImage(*img, 0))
+        return false;
+    m_image = img;
+    return true;
+}
+
+bool CODImage::Save(const std::string& path, wxBitmapType type) const
+{
+    if (!m_image || !m_image->IsOk())
+        return false;
+    if (type == wxBITMAP_TYPE_JPEG && !wxImage::FindHandler(wxBITMAP_TYPE_JPEG))
+        wxImage::AddHandler(new wxJPEGHandler);
+    if (type == wxBITMAP_TYPE_PNG && !wxImage::FindHandler(wxBITMAP_TYPE_PNG))
+        wxImage::AddHandler(new wxPNGHandler);
+    wxLogNull quiet;
+    return m_image->SaveFile(wxString::FromUTF8(path), type);
+}
