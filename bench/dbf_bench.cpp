@@ -1,0 +1,107 @@
+// 1,000,000 rows of (integer, text, numeric, timestamp): psql writing them
+// from PostgreSQL as CSV, beside the DBF writer putting the same rows into a
+// table file as the export lays it out.
+#include "odbc/dbffile.h"
+#include "testsupport.h"
+
+#include <benchmark/benchmark.h>
+#include <sqlext.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int kRows = 1000000;
+
+kelm::test::PgDatabase* Database()
+{
+    static std::unique_ptr<kelm::test::PgDatabase> db = [] {
+        if (!kelm::test::PgAvailable())
+            return std::unique_ptr<kelm::test::PgDatabase>();
+        auto d = std::make_unique<kelm::test::PgDatabase>("bench_dbf");
+        d->exec("CREATE TABLE bench_rows AS SELECT i AS id, ('name ' || i)::varchar(30) AS name, "
+                "(i * 0.01)::numeric(12,2) AS price, "
+                "timestamp '2024-01-01' + i * interval '1 minute' AS born "
+                "FROM generate_series(1, " + std::to_string(kRows) + ") i");
+        return d;
+    }();
+    return db.get();
+}
+
+kelm::test::TempDir& Folder()
+{
+    static kelm::test::TempDir dir;
+    return dir;
+}
+
+void BM_PsqlCsv(benchmark::State& state)
+{
+    auto* db = Database();
+    if (!db) {
+        state.SkipWithError("PostgreSQL test cluster not running");
+        return;
+    }
+    const std::string out = (Folder() / "rows.csv").string();
+    const std::string cmd = "psql -X -q -h '" + kelm::test::PgHost() + "' -p " + kelm::test::PgPort() +
+                            " -d " + db->name() + " -c \"\\copy (SELECT id, name, price, born FROM bench_rows) TO '" +
+                            out + "' CSV\"";
+    for (auto _ : state)
+        if (std::system(cmd.c_str()) != 0)
+            state.SkipWithError("psql failed");
+    state.counters["rows/s"] = benchmark::Counter(kRows, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_DbfWrite(benchmark::State& state)
+{
+    const std::string path = (Folder() / "rows.dbf").string();
+    for (auto _ : state) {
+        CFieldDBFArray fields;
+        const struct {
+            const char* name;
+            short type;
+            unsigned precision;
+            short scale;
+        } columns[] = {{"id", SQL_INTEGER, 10, 0},
+                       {"name", SQL_VARCHAR, 30, 0},
+                       {"price", SQL_NUMERIC, 12, 2},
+                       {"born", SQL_TYPE_TIMESTAMP, 26, 6}};
+        std::uint32_t offset = 1;
+        for (const auto& c : columns) {
+            auto f = std::make_unique<CFieldDBF>();
+            DBFFieldFromColumn(c.name, c.type, c.precision, c.scale, offset, *f);
+            offset += f->m_length;
+            fields.push_back(std::move(f));
+        }
+        if (!CreateDBFile(path.c_str(), fields)) {
+            state.SkipWithError("cannot create the file");
+            return;
+        }
+        CDataBaseFile file;
+        file.Open(path.c_str(), 0);
+        char name[32];
+        TIMESTAMP_STRUCT born{};
+        born.year = 2024;
+        born.month = 1;
+        for (int i = 1; i <= kRows; ++i) {
+            file.AddNew();
+            file.SetValue(0, std::int32_t{i});
+            std::snprintf(name, sizeof name, "name %d", i);
+            file.SetValue(1, name);
+            file.SetValue(2, i * 0.01);
+            born.day = static_cast<SQLUSMALLINT>(1 + i % 28);
+            file.SetValue(3, born);
+        }
+        file.Close();
+    }
+    state.counters["rows/s"] = benchmark::Counter(kRows, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK(BM_PsqlCsv)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DbfWrite)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
