@@ -12,11 +12,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const std::string path = [] {
+    static char path[4096];
+    if (!path[0]) {
         const char* tmp = std::getenv("TMPDIR");
-        return std::string(tmp && *tmp ? tmp : "/tmp") + "/packed_fuzz_" + std::to_string(::getpid()) + ".pak";
-    }();
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::snprintf(path, sizeof path, "%s/packed_fuzz_%d.pak", tmp && *tmp ? tmp : "/tmp", static_cast<int>(::getpid()));
+        std::atexit([] { ::unlink(path); });
+    }
+    if (FILE* f = std::fopen(path, "wb")) {
         std::fwrite(data, 1, size, f);
         std::fclose(f);
     } else {
