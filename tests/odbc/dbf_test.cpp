@@ -165,6 +165,13 @@ TEST(DbfFile, ReadsTheFixtureFieldByField)
     EXPECT_EQ(file.Seek(0), 1);
     file.Close();
     EXPECT_EQ(readFile(Fixture("one_record.dbf")).size(), 193u);
+
+    TempDir dir;
+    std::string deleted = readFile(Fixture("one_record.dbf"));
+    deleted[161] = '*';
+    ASSERT_EQ(file.Open(dir.write("deleted.dbf", deleted).c_str(), 1), 1);
+    EXPECT_EQ(file.IsDeleted(), 1);
+    EXPECT_EQ(Text(file, 0), "Ivan");
 }
 
 TEST(DbfFile, FieldWritesAndReads)
