@@ -708,6 +708,14 @@ bool DBFFieldFromColumn(const char* name, short sqlType, std::uint64_t precision
         field.m_type = 'C';
         field.m_length = static_cast<std::uint8_t>(std::clamp<std::uint64_t>(precision, 1, 255));
         return true;
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+        // Drivers report every text column as wide text here (the text is
+        // UTF-8 in the file); the precision counts characters of up to 4 bytes.
+        field.m_type = 'C';
+        field.m_length =
+            static_cast<std::uint8_t>(std::clamp<std::uint64_t>(std::min<std::uint64_t>(precision, 64) * 4, 1, 255));
+        return true;
     case SQL_NUMERIC:
     case SQL_DECIMAL:
     case SQL_FLOAT:

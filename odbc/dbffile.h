@@ -125,5 +125,5 @@ bool CreateDBFile(const char* path, const CFieldDBFArray& fields);
 // The descriptor for a result column of this SQL type, precision and scale,
 // named after the column (cut to 9 characters), at this record offset.
 // Gives false for a type that has no DBF field.
-bool DBFFieldFromColumn(const char* name, short sqlType, std::uint64_t precision,
-                                     short scale, std::uint32_t offset, CFieldDBF& field);
+bool DBFFieldFromColumn(const char* name, short sqlType, std::uint64_t precision, short scale,
+                        std::uint32_t offset, CFieldDBF& field);

@@ -463,7 +463,11 @@ TEST(DbfFile, ColumnMapping)
         {SQL_TYPE_TIMESTAMP, 23, 3, 'D', 8, 0},
         {SQL_LONGVARCHAR, 0, 0, 0, 0, 0},
         {SQL_BINARY, 16, 0, 0, 0, 0},
-        {SQL_WVARCHAR, 20, 0, 0, 0, 0},
+        {SQL_WVARCHAR, 20, 0, 'C', 80, 0},
+        {SQL_WCHAR, 0, 0, 'C', 1, 0},
+        {SQL_WCHAR, 64, 0, 'C', 255, 0},
+        {SQL_WLONGVARCHAR, 0, 0, 0, 0, 0},
+        {SQL_VARBINARY, 16, 0, 0, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "SQL type " << c.sqlType << " (" << c.precision << ","
