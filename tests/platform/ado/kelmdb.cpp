@@ -32,7 +32,8 @@ KelmDatabase::KelmDatabase(Engine engine, const std::string& hint, bool withSche
 {
     if (engine == Engine::SQLite) {
         m_dir = std::make_unique<TempDir>();
-        m_connString = SqliteConnString(m_dir->path() / (hint + ".db"));
+        m_file = m_dir->path() / (hint + ".db");
+        m_connString = SqliteConnString(m_file);
     } else {
         m_pg = std::make_unique<PgDatabase>(hint);
         m_connString = m_pg->odbcConnString();
@@ -46,6 +47,8 @@ KelmDatabase::KelmDatabase(Engine engine, const std::string& hint, bool withSche
 }
 
 KelmDatabase::~KelmDatabase() = default;
+
+std::string KelmDatabase::DatabaseName() const { return m_pg ? m_pg->name() : m_file.string(); }
 
 ado::_ConnectionPtr KelmDatabase::Open() const
 {

@@ -5,6 +5,7 @@
 #include "ado/ado.h"
 #include "testsupport.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,8 @@ public:
     Engine engine() const { return m_engine; }
     // An ODBC connection string that reaches the database.
     const std::string& connString() const { return m_connString; }
+    // The database file (SQLite) or the database name (PostgreSQL).
+    std::string DatabaseName() const;
     ado::_ConnectionPtr Open() const;
     // Runs statements on a connection of its own (autocommit).
     void Exec(const std::string& sql) const;
@@ -31,6 +34,7 @@ private:
     Engine m_engine;
     std::unique_ptr<TempDir> m_dir;
     std::unique_ptr<PgDatabase> m_pg;
+    std::filesystem::path m_file;
     std::string m_connString;
 };
 

@@ -1,0 +1,55 @@
+// Tarnwick's string table: the texts the program takes by identifier.
+#pragma once
+
+namespace tarnwick::res {
+
+inline constexpr int IDS_OLE_INIT_FAILED = 100;
+inline constexpr int IDR_MAINFRAME = 128;
+inline constexpr int IDR_TARNWICKTYPE = 129;
+inline constexpr int IDR_DWFTYPE = 130;
+inline constexpr int IDS_APP_TITLE = 57344;
+
+inline constexpr int ID_OPEN_CONNECTION = 32775;
+inline constexpr int ID_CLOSE_CONNECTION = 32776;
+inline constexpr int ID_LOAD_FROM_FILE = 32813;
+inline constexpr int ID_APP_ABOUT = 57664;
+inline constexpr int ID_FILE_OPEN = 57601;
+inline constexpr int ID_FILE_PRINT_SETUP = 57606;
+inline constexpr int ID_APP_EXIT = 57665;
+
+inline constexpr int IDD_LOGIN = 137;
+inline constexpr int IDC_DIAGRAM_KIND = 1091;
+inline constexpr int IDC_DSN = 1078;
+inline constexpr int IDC_PASSWORD = 1002;
+inline constexpr int IDC_USER = 1001;
+
+// wx takes command ids below 0x7FFF; the class library's commands start at
+// 0x8000. Windows keep the original numbers here and hand wx this one.
+constexpr int WxCommandId(int command) { return command >= 0x8000 ? command - 0x8000 : command; }
+
+struct StringEntry {
+    int id;
+    const char* text;
+};
+
+inline constexpr StringEntry kStrings[] = {
+    {IDS_OLE_INIT_FAILED, "Ошибка инизиализации OLE.  Проверьте версию библиотек OLE."},
+    {IDR_TARNWICKTYPE, "Документооборот\nDiagramAWF\nДокументооборот\nДокументооборот (*.wfa)\n.wfa\n"
+                       "ATarnwick.Document\nDiagramAWF Document"},
+    {IDR_DWFTYPE, "Подразделения\nDiagramDWF\nПодразделения\nПодразделения (*.wfd)\n.wfd\nDTarnwick.Document\n"
+                  "DiagramDWF Document"},
+    {IDS_APP_TITLE, "Диаграммы"},
+    {ID_OPEN_CONNECTION, "Подключение к БД"},
+    {ID_CLOSE_CONNECTION, "Отключение от БД"},
+    {ID_LOAD_FROM_FILE, "Загрузить диаграмму из файла"},
+};
+
+inline const char* LoadString(int id)
+{
+    for (const auto& entry : kStrings)
+        if (entry.id == id)
+            return entry.text;
+    return "";
+}
+
+} // namespace tarnwick::res
