@@ -36,8 +36,8 @@ class COXCRCTableList {
 public:
     struct Table {
         T polynomial;
-        // Entry [0] is the byte table; [1..7] extend it to eight bytes a step.
-        T entries[8][256];
+        // Entry [0] is the byte table; [1..15] extend it to sixteen bytes a step.
+        T entries[16][256];
         Table* next = nullptr;
     };
 
@@ -88,7 +88,7 @@ protected:
             table->entries[0][i] = c;
         }
         for (unsigned i = 0; i < 256; ++i)
-            for (int s = 1; s < 8; ++s) {
+            for (int s = 1; s < 16; ++s) {
                 T prev = table->entries[s - 1][i];
                 table->entries[s][i] = static_cast<T>((prev >> 8) ^ table->entries[0][prev & 0xFF]);
             }
