@@ -727,6 +727,11 @@ bool DBFFieldFromColumn(const char* name, short sqlType, std::uint64_t precision
             digits = 18;
             decimals = 4;
         }
+        // Floating-point columns report no scale; with 0 decimals every value
+        // would be rounded to a whole number.
+        const bool approximate = sqlType == SQL_FLOAT || sqlType == SQL_REAL || sqlType == SQL_DOUBLE;
+        if (approximate && decimals == 0)
+            decimals = 4;
         const unsigned length = digits + 1 + (decimals > 0 ? 1 : 0);
         field.m_type = 'N';
         // A wider number than the length byte holds would wrap to a tiny field.
