@@ -1,6 +1,8 @@
 #include "installer/utils.h"
 
+#include "dmo/dmo.h"
 #include "winapi/folders.h"
+#include "winapi/version.h"
 #include "winapi/text.h"
 
 #include <filesystem>
@@ -77,6 +79,29 @@ void MakeBackupName(const std::string& suffix, std::string& name)
     name = base;
     for (int n = 2; !made.insert(name).second; ++n)
         name = base + "_" + std::to_string(n);
+}
+
+bool GetFileVersion(const std::string& path, std::uint32_t* fileMS, std::uint32_t* fileLS,
+                    std::uint32_t* productMS, std::uint32_t* productLS)
+{
+    auto info = winapi::GetFileVersionInfo(path);
+    if (!info)
+        return false;
+    if (fileMS)
+        *fileMS = info->FileVersionMS();
+    if (fileLS)
+        *fileLS = info->FileVersionLS();
+    if (productMS)
+        *productMS = info->ProductVersionMS();
+    if (productLS)
+        *productLS = info->ProductVersionLS();
+    return true;
+}
+
+bool GetSqlDmoPath(std::string& path)
+{
+    path = dmo::GetModulePath();
+    return !path.empty();
 }
 
 std::string GetProgramFolder()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -44,6 +45,13 @@ bool EqualIgnoringBlanks(const std::string& a, const std::string& b);
 // "___KELMBACK_dd_mm_yyyy__hh_mm_" + suffix. A name this process has made
 // before gets "_2", "_3", ... after the suffix, so two in one minute differ.
 void MakeBackupName(const std::string& suffix, std::string& name);
+
+// The version words of a loaded module's record (high and low halves of
+// each); false when the file has no version record.
+bool GetFileVersion(const std::string& path, std::uint32_t* fileMS, std::uint32_t* fileLS,
+                    std::uint32_t* productMS, std::uint32_t* productLS);
+// Full path of the loaded server-layer module.
+bool GetSqlDmoPath(std::string& path);
 
 // Folder of the running program (no trailing '/').
 std::string GetProgramFolder();

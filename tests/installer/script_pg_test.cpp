@@ -1,4 +1,5 @@
 #include "installer/commander.h"
+#include "installer/logfile.h"
 #include "installer/packwriter.h"
 #include "dmo/dmo.h"
 
@@ -170,4 +171,29 @@ TEST_F(ScriptTest, ADeadConnectionGivesEight)
     }
     kelm::test::PgAdminExec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = '" + role + "'");
     kelm::test::PgAdminExec("DROP ROLE " + role);
+}
+
+TEST(LogWithServer, VersionAndLoginLines)
+{
+    KELM_REQUIRE_PG();
+    kelm::test::TempDir documents;
+    const char* old = std::getenv("XDG_DOCUMENTS_DIR");
+    std::string saved = old ? old : "";
+    setenv("XDG_DOCUMENTS_DIR", documents.path().c_str(), 1);
+    auto server = connectTrusted();
+    {
+        CLogFile log;
+        ASSERT_TRUE(log.Open());
+        log.WriteSQLServerVersion(server.get());
+        log.WriteLogin(server.get(), "(local)", "ignored for trusted", true);
+        log.WriteLogin(server.get(), "db.example.org", "sa", false);
+        log.Close();
+        std::string expected = "VER_SQLSERVER =PRODUCT : 15." + std::to_string(server->VersionMinor()) + "\r\n" +
+                               "VER_SQLSERVER_STRING=" + server->VersionString() + "\r\n" +
+                               "SERVER=(local) NETNAME : " + server->NetName() + "\r\n" +
+                               "USER=" + kelm::test::PgUser() + "\r\nTRUSTED=1\r\n" +
+                               "SERVER=db.example.org\r\nUSER=sa\r\nTRUSTED=0\r\n";
+        EXPECT_EQ(kelm::test::readFile(log.GetPath()), expected);
+    }
+    setenv("XDG_DOCUMENTS_DIR", saved.c_str(), 1);
 }
