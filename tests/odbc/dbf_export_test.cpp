@@ -1,0 +1,144 @@
+#include "odbc/dbfexport.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+using kelm::test::PgDatabase;
+using kelm::test::TempDir;
+
+// A connection to a fresh database of one engine.
+class Engine {
+public:
+    explicit Engine(const std::string& name) : m_name(name)
+    {
+        if (name == "pg") {
+            m_pg = std::make_unique<PgDatabase>("dbfexport");
+            m_connect = m_pg->odbcConnString();
+        } else {
+            m_connect = kelm::test::SqliteConnString(m_dir / "export.db");
+        }
+    }
+    bool pg() const { return m_name == "pg"; }
+    const std::string& connect() const { return m_connect; }
+
+private:
+    std::string m_name;
+    std::unique_ptr<PgDatabase> m_pg;
+    TempDir m_dir;
+    std::string m_connect;
+};
+
+class DbfExport : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == "pg")
+            KELM_REQUIRE_PG();
+        engine = std::make_unique<Engine>(GetParam());
+        ASSERT_TRUE(db.OpenEx(engine->connect().c_str(), CDatabase::noOdbcDialog));
+    }
+
+    std::string Text(const CDataBaseFile& file, int field)
+    {
+        std::string s = "<refused>";
+        file.GetValue(field, s);
+        return s;
+    }
+
+    std::unique_ptr<Engine> engine;
+    CDatabase db;
+    TempDir dir;
+};
+
+TEST_P(DbfExport, CopiesEveryRowAndColumn)
+{
+    const std::string dbl = engine->pg() ? "DOUBLE PRECISION" : "DOUBLE";
+    db.ExecuteSQL(("CREATE TABLE items (id INTEGER, qty SMALLINT, big BIGINT, name VARCHAR(10), "
+                   "price NUMERIC(8,2), ratio " + dbl + ", born DATE)").c_str());
+    db.ExecuteSQL("INSERT INTO items VALUES (1, -3, 9007199254740993, 'Иван', 19.95, 1234.25, '2024-02-29')");
+    db.ExecuteSQL("INSERT INTO items VALUES (2, 32767, -1, 'O''Brien', -0.5, 0.125, '1999-12-31')");
+    db.ExecuteSQL("INSERT INTO items VALUES (3, NULL, NULL, NULL, NULL, NULL, NULL)");
+
+    CRecordset rs(&db);
+    ASSERT_TRUE(rs.Open(CRecordset::forwardOnly,
+                        "SELECT id, qty, big, name, price, ratio, born FROM items ORDER BY id",
+                        CRecordset::readOnly));
+    const auto path = dir / "items.dbf";
+    ASSERT_TRUE(CopyODBCtoDBF(path.c_str(), rs));
+    EXPECT_TRUE(rs.IsEOF());
+
+    CDataBaseFile file;
+    ASSERT_EQ(file.Open(path.c_str(), 1), 1);
+    ASSERT_EQ(file.GetFieldCount(), 7);
+    ASSERT_EQ(file.GetRecordCount(), 3);
+    const char* types = "NNNCNND";
+    for (int f = 0; f < 7; ++f)
+        EXPECT_EQ(file.GetField(f)->m_type, types[f]) << f;
+    EXPECT_STREQ(file.GetField(3)->m_name, "name");
+
+    std::int32_t id = 0;
+    short qty = 0;
+    std::int64_t big = 0;
+    double price = 0, ratio = 0;
+    TIMESTAMP_STRUCT born{};
+    EXPECT_EQ(file.GetValue(0, id) + file.GetValue(1, qty) + file.GetValue(2, big) +
+                  file.GetValue(4, price) + file.GetValue(5, ratio) + file.GetValue(6, born),
+              6);
+    EXPECT_EQ(id, 1);
+    EXPECT_EQ(qty, -3);
+    EXPECT_EQ(big, 9007199254740993LL);
+    EXPECT_EQ(Text(file, 3), "Иван");
+    EXPECT_DOUBLE_EQ(price, 19.95);
+    EXPECT_DOUBLE_EQ(ratio, 1234.25);
+    EXPECT_EQ(born.year * 10000 + born.month * 100 + born.day, 20240229);
+
+    ASSERT_EQ(file.Seek(1), 1);
+    EXPECT_EQ(file.GetValue(1, qty), 1);
+    EXPECT_EQ(qty, 32767);
+    EXPECT_EQ(Text(file, 3), "O'Brien");
+    EXPECT_EQ(file.GetValue(4, price), 1);
+    EXPECT_DOUBLE_EQ(price, -0.5);
+    EXPECT_EQ(file.GetValue(6, born), 1);
+    EXPECT_EQ(born.year * 10000 + born.month * 100 + born.day, 19991231);
+
+    // A row of NULLs is a record of blanks.
+    ASSERT_EQ(file.Seek(2), 1);
+    EXPECT_EQ(Text(file, 0), "3");
+    for (int f = 1; f < 7; ++f)
+        EXPECT_EQ(Text(file, f), "") << f;
+}
+
+TEST_P(DbfExport, ColumnWithoutAFieldTypeMakesNoFile)
+{
+    const std::string blob = engine->pg() ? "BYTEA" : "BLOB";
+    db.ExecuteSQL(("CREATE TABLE blobs (id INTEGER, data " + blob + ")").c_str());
+    db.ExecuteSQL("INSERT INTO blobs (id) VALUES (1)");
+    CRecordset rs(&db);
+    ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "SELECT id, data FROM blobs", CRecordset::readOnly));
+    const auto path = dir / "blobs.dbf";
+    EXPECT_FALSE(CopyODBCtoDBF(path.c_str(), rs));
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_P(DbfExport, EmptyResultGivesAnEmptyTable)
+{
+    db.ExecuteSQL("CREATE TABLE no_rows (id INTEGER, name VARCHAR(5))");
+    CRecordset rs(&db);
+    ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "SELECT id, name FROM no_rows", CRecordset::readOnly));
+    const auto path = dir / "nothing.dbf";
+    ASSERT_TRUE(CopyODBCtoDBF(path.c_str(), rs));
+    CDataBaseFile file;
+    ASSERT_EQ(file.Open(path.c_str(), 1), 1);
+    EXPECT_EQ(file.GetRecordCount(), 0);
+    EXPECT_EQ(file.GetFieldCount(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, DbfExport, ::testing::Values("sqlite", "pg"));
+
+} // namespace
