@@ -309,6 +309,23 @@ TEST(Commander, FileCommandResults)
     EXPECT_TRUE(std::filesystem::exists(dir / "data/a.sql"));
     EXPECT_EQ(commander.CheckConnection(nullptr), 8); // no server: dead
 
+    // Cancelled while the first item is shown: the second is never touched.
+    struct CancelOnFirstItem : RecordingProgress {
+        std::shared_ptr<CManualEvent> event = std::make_shared<CManualEvent>();
+        void SetLineText(int line, const std::string& text) override
+        {
+            RecordingProgress::SetLineText(line, text);
+            event->Set();
+        }
+    } cancelling;
+    SetInstallCancelEvent(cancelling.event);
+    CCommander stopped(&cancelling);
+    EXPECT_FALSE(stopped.Execute(nullptr, "FileDelete(" + (dir / "data/*.sql").string() + ", 0, 0)"));
+    SetInstallCancelEvent(nullptr);
+    EXPECT_EQ(stopped.GetResultCode(), 9);
+    EXPECT_FALSE(std::filesystem::exists(dir / "data/a.sql"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "data/b.sql"));
+
     ASSERT_TRUE(commander.Execute(nullptr, "FileCreatePath(" + (dir / "x/y/z").string() + ")"));
     EXPECT_TRUE(std::filesystem::is_directory(dir / "x/y/z"));
     ASSERT_TRUE(commander.Execute(nullptr, "FileDelete(" + (dir / "x").string() + ", 1, 0)"));
