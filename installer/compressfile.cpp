@@ -109,11 +109,31 @@ void SECCompressFile::Close()
 {
     if (m_fd < 0)
         return;
-    if (m_bCompress)
-        gzClose();
-    m_gz.reset();
+    try {
+        if (m_bCompress)
+            gzClose();
+    } catch (...) {
+        releaseStream();
+        ::close(m_fd);
+        m_fd = -1;
+        throw;
+    }
+    releaseStream();
     ::close(m_fd);
     m_fd = -1;
+}
+
+void SECCompressFile::releaseStream()
+{
+    // A stream left while compression was off is freed without finishing.
+    if (m_gz && m_gz->zInit) {
+        if (m_gz->mode == 'w')
+            deflateEnd(&m_gz->strm);
+        else
+            inflateEnd(&m_gz->strm);
+        m_gz->zInit = false;
+    }
+    m_gz.reset();
 }
 
 std::size_t SECCompressFile::Read(void* buffer, std::size_t count)

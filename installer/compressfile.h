@@ -60,6 +60,7 @@ private:
     struct GzStream;
     void gzOpen(char mode);
     void gzClose();
+    void releaseStream();
     std::size_t gzRead(void* buffer, std::size_t count);
     void gzWrite(const void* buffer, std::size_t count, int flush);
     void writeAll(const void* data, std::size_t size);
