@@ -94,7 +94,8 @@ public:
     int SetValue(int field, const SQLGUID& value);
     int SetValue(int field, const TIMESTAMP_STRUCT& value);
 
-    // Why the last Open, Seek or Flush failed; empty after a success.
+    // Why the file was refused, or a record could not be read or written;
+    // Open starts it empty.
     const std::string& GetError() const { return m_error; }
 
 private:
