@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -173,7 +174,11 @@ void CCommander::LoadScriptBatches(const std::string& file, std::vector<std::str
             throw 6;
         text.assign(bytes.begin(), bytes.end());
     } else {
-        std::ifstream in(ResolvePath(winapi::FromKitPath(file)), std::ios::binary);
+        std::string path = ResolvePath(winapi::FromKitPath(file));
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path, ec))
+            throw 6; // a folder would read as an empty script
+        std::ifstream in(path, std::ios::binary);
         if (!in)
             throw 6;
         text.assign(std::istreambuf_iterator<char>(in), {});

@@ -160,6 +160,9 @@ TEST(Commander, UnreadableScriptThrowsSix)
     EXPECT_EQ(commander.GetResultCode(), 6);
     EXPECT_EQ(commander.GetDetailText(), "Return code : 6");
     EXPECT_TRUE(commander.GetScriptReturn().m_bSuppressMessage);
+    kelm::test::TempDir dir;
+    EXPECT_FALSE(commander.Execute(nullptr, "Script(db, " + dir.path().string() + ")"));
+    EXPECT_EQ(commander.GetResultCode(), 6) << "a folder is no script";
     // The next command starts clean.
     commander.Execute(nullptr, "ConfigDB");
     EXPECT_FALSE(commander.GetScriptReturn().m_bSuppressMessage);
