@@ -1,0 +1,672 @@
+#include "rfx.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+bool Begin(CFieldExchange* pFX, UINT& n, SQLLEN*& length)
+{
+    if (!pFX->IsFieldType(&n))
+        return false;
+    length = pFX->m_prs->GetFieldLengthBuffer(n - 1, static_cast<int>(pFX->m_nFieldType));
+    return true;
+}
+
+bool Addressed(const CFieldExchange* pFX, const void* pv)
+{
+    return (pFX->m_pvField == nullptr && pFX->m_nFieldType == CFieldExchange::outputColumn) ||
+           pFX->m_pvField == pv;
+}
+
+template <class T>
+void FreeBlock(void* p)
+{
+    delete static_cast<T*>(p);
+}
+
+template <class T>
+void FreeArray(void* p)
+{
+    delete[] static_cast<T*>(p);
+}
+
+template <class T>
+bool SameBytes(const T& a, const T& b)
+{
+    return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+void MarkDirtyIf(CFieldExchange* pFX, UINT n, const void* pv, bool dirty)
+{
+    if (dirty)
+        pFX->m_prs->SetDirtyFieldStatus(n - 1);
+    if ((pFX->m_pvField == nullptr || pFX->m_pvField == pv) && pFX->m_prs->IsFieldStatusDirty(n - 1))
+        pFX->m_bField = TRUE;
+}
+
+// A field whose cache is a block of its own type (8-byte integers, GUIDs).
+template <class T>
+void RfxBlock(CFieldExchange* pFX, const char* szName, T& value, const T& marker, int nCType,
+              SQLULEN cbPrecision, int nCacheType)
+{
+    UINT n = 0;
+    SQLLEN* length = nullptr;
+    if (!Begin(pFX, n, length))
+        return;
+    CRecordset* prs = pFX->m_prs;
+    switch (pFX->m_nOperation) {
+    case CFieldExchange::Fixup:
+        if (*length == SQL_NULL_DATA) {
+            prs->SetNullFieldStatus(n - 1);
+            value = marker;
+        }
+        return;
+    case CFieldExchange::MarkForAddNew:
+        if (!SameBytes(value, marker)) {
+            prs->SetDirtyFieldStatus(n - 1);
+            prs->ClearNullFieldStatus(n - 1);
+        }
+        return;
+    case CFieldExchange::MarkForUpdate: {
+        if (!SameBytes(value, marker))
+            prs->ClearNullFieldStatus(n - 1);
+        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
+        bool nowNull = prs->IsFieldStatusNull(n - 1);
+        bool dirty;
+        if (info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL)
+            dirty = !nowNull;
+        else
+            dirty = nowNull || info.m_pvDataCache == nullptr ||
+                    !AfxCompareValueByRefEx(&value, info.m_pvDataCache, nCacheType);
+        MarkDirtyIf(pFX, n, &value, dirty);
+        return;
+    }
+    case CFieldExchange::SetFieldNull:
+        if (Addressed(pFX, &value)) {
+            if (pFX->m_bField) {
+                prs->SetNullFieldStatus(n - 1);
+                value = marker;
+                *length = SQL_NULL_DATA;
+            } else {
+                prs->ClearNullFieldStatus(n - 1);
+                *length = sizeof(T);
+            }
+        }
+        return;
+    case CFieldExchange::StoreField: AfxStoreFieldEx(*prs, n, &value); return;
+    case CFieldExchange::LoadField: AfxLoadFieldEx(*prs, n, &value, length); return;
+    case CFieldExchange::AllocCache: {
+        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
+        info.m_nDataType = nCacheType;
+        if (info.m_pvDataCache == nullptr) {
+            info.m_pvDataCache = new T{};
+            info.m_pfnFreeCache = &FreeBlock<T>;
+        }
+        return;
+    }
+    default: pFX->Default(szName, &value, length, nCType, sizeof(T), cbPrecision);
+    }
+}
+
+template <class T>
+void RfxBulk(CFieldExchange* pFX, const char* szName, T** values, SQLLEN** lengths, int nCType)
+{
+    UINT n = 0;
+    if (!pFX->IsFieldType(&n))
+        return;
+    switch (pFX->m_nOperation) {
+    case CFieldExchange::AllocMultiRowBuffer: {
+        std::size_t rows = pFX->m_prs->GetRowsetSize();
+        delete[] *values;
+        delete[] *lengths;
+        *values = nullptr;
+        *lengths = nullptr;
+        *values = new T[rows]();
+        *lengths = new SQLLEN[rows]();
+        return;
+    }
+    case CFieldExchange::DeleteMultiRowBuffer:
+        delete[] *values;
+        *values = nullptr;
+        delete[] *lengths;
+        *lengths = nullptr;
+        return;
+    default: AfxRFXBulkDefault(pFX, szName, *values, *lengths, nCType, sizeof(T));
+    }
+}
+
+// The text buffer size, in units, for column nField: from the column's
+// precision and type, else nMaxLength.
+SQLULEN TextBufferUnits(CFieldExchange* pFX, UINT nField, int nMaxLength, bool wide)
+{
+    SQLULEN size = 0;
+    const CODBCFieldInfo* infos = pFX->m_prs->GetODBCFieldInfos();
+    if (infos != nullptr && static_cast<short>(nField) <= pFX->m_prs->GetODBCFieldCount()) {
+        const CODBCFieldInfo& info = infos[nField - 1];
+        size = info.m_nPrecision;
+        switch (info.m_nSQLType) {
+        case SQL_CHAR:
+        case SQL_VARCHAR:
+        case SQL_LONGVARCHAR:
+        case SQL_WCHAR:
+        case SQL_WVARCHAR:
+        case SQL_WLONGVARCHAR:
+            // Precision counts characters; UTF-8 takes up to 4 bytes for each.
+            if (!wide && size <= std::numeric_limits<SQLULEN>::max() / 4)
+                size *= 4;
+            break;
+        case SQL_TINYINT:
+        case SQL_BIGINT:
+        case SQL_INTEGER:
+        case SQL_SMALLINT: size += 1; break;
+        case SQL_NUMERIC:
+        case SQL_DECIMAL: size += 2; break;
+        default: size += 10; break;
+        }
+    }
+    SQLULEN max = nMaxLength > 0 ? static_cast<SQLULEN>(nMaxLength) : 0;
+    if (size == 0 || size > max || size < 256)
+        size = max;
+    if (size > 0x7FFFFFFE / (wide ? 2 : 1))
+        AfxThrowMemoryException();
+    return size;
+}
+
+template <class Unit>
+std::size_t UnitLength(const Unit* text, std::size_t max)
+{
+    std::size_t n = 0;
+    while (n < max && text[n] != Unit(0))
+        ++n;
+    return n;
+}
+
+// Units of a fetched text that fit whole characters.
+template <class Unit>
+std::size_t FetchedUnits(const Unit* text, SQLLEN indicator, std::size_t room)
+{
+    std::size_t units = 0;
+    if (indicator == SQL_NO_TOTAL || indicator < 0 ||
+        static_cast<std::size_t>(indicator) > room * sizeof(Unit)) {
+        units = UnitLength(text, room);
+        if constexpr (sizeof(Unit) == 1) {
+            units = AfxUtf8CutLength(reinterpret_cast<const char*>(text), units);
+        } else if (units > 0 && text[units - 1] >= 0xD800 && text[units - 1] < 0xDC00) {
+            --units; // half a surrogate pair
+        }
+    } else {
+        units = static_cast<std::size_t>(indicator) / sizeof(Unit);
+    }
+    return units;
+}
+
+template <class Unit>
+void StripTrailingBlanks(CFieldExchange* pFX, Unit* text, std::size_t& units)
+{
+    if (pFX->m_prs->m_pDatabase == nullptr || !pFX->m_prs->m_pDatabase->m_bStripTrailingSpaces)
+        return;
+    while (units > 0 && text[units - 1] == Unit(' '))
+        --units;
+}
+
+template <class Str>
+void RfxTextString(CFieldExchange* pFX, const char* szName, Str& value, int nMaxLength, int nColumnType,
+                   short nScale, int nCType, int nCacheType)
+{
+    using Unit = typename Str::value_type;
+    const SQLLEN unit = sizeof(Unit);
+    UINT n = 0;
+    SQLLEN* length = nullptr;
+    if (!Begin(pFX, n, length))
+        return;
+    CRecordset* prs = pFX->m_prs;
+    switch (pFX->m_nOperation) {
+    case CFieldExchange::BindParam:
+    case CFieldExchange::RebindParam: {
+        if (pFX->m_nFieldType != CFieldExchange::inputParam && value.size() < static_cast<std::size_t>(nMaxLength))
+            value.resize(static_cast<std::size_t>(nMaxLength)); // room for what the driver returns
+        *length = prs->IsParamStatusNull(n - 1) ? SQL_NULL_DATA : SQL_NTS;
+        SQLULEN columnSize = std::max<SQLULEN>({static_cast<SQLULEN>(std::max(nMaxLength, 0)), value.size(), 1});
+        RETCODE rc = SQLBindParameter(pFX->m_hstmt, static_cast<SQLUSMALLINT>(n),
+                                      static_cast<SQLSMALLINT>(pFX->m_nFieldType), static_cast<SQLSMALLINT>(nCType),
+                                      static_cast<SQLSMALLINT>(nColumnType), columnSize, nScale, value.data(),
+                                      static_cast<SQLLEN>(value.size() + 1) * unit, length);
+        if (!prs->Check(rc))
+            prs->ThrowDBException(rc, pFX->m_hstmt);
+        prs->m_mapParamIndex[&value] = n;
+        return;
+    }
+    case CFieldExchange::BindFieldToColumn: {
+        SQLULEN units = TextBufferUnits(pFX, n, nMaxLength, unit == 2);
+        value.resize(static_cast<std::size_t>(units) + 1);
+        RETCODE rc = SQLBindCol(pFX->m_hstmt, static_cast<SQLUSMALLINT>(n), static_cast<SQLSMALLINT>(nCType),
+                                value.data(), static_cast<SQLLEN>(units + 1) * unit, length);
+        if (!prs->Check(rc))
+            prs->ThrowDBException(rc);
+        prs->m_mapFieldIndex[&value] = n;
+        return;
+    }
+    case CFieldExchange::Fixup: {
+        if (*length == SQL_NULL_DATA) {
+            prs->SetNullFieldStatus(n - 1);
+            value.clear();
+            return;
+        }
+        std::size_t room = value.empty() ? 0 : value.size() - 1;
+        std::size_t units = FetchedUnits(value.data(), *length, room);
+        StripTrailingBlanks(pFX, value.data(), units);
+        value.resize(units);
+        *length = static_cast<SQLLEN>(units) * unit;
+        return;
+    }
+    case CFieldExchange::MarkForAddNew:
+        if (!value.empty()) {
+            prs->SetDirtyFieldStatus(n - 1);
+            prs->ClearNullFieldStatus(n - 1);
+        }
+        return;
+    case CFieldExchange::MarkForUpdate: {
+        if (value.empty())
+            prs->SetNullFieldStatus(n - 1);
+        else
+            prs->ClearNullFieldStatus(n - 1);
+        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
+        bool nowNull = prs->IsFieldStatusNull(n - 1);
+        bool dirty;
+        if (info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL)
+            dirty = !nowNull;
+        else
+            dirty = nowNull || info.m_pvDataCache == nullptr || *static_cast<Str*>(info.m_pvDataCache) != value;
+        MarkDirtyIf(pFX, n, &value, dirty);
+        return;
+    }
+    case CFieldExchange::SetFieldNull:
+        if (Addressed(pFX, &value)) {
+            if (pFX->m_bField) {
+                prs->SetNullFieldStatus(n - 1);
+                value.clear();
+                *length = SQL_NULL_DATA;
+            } else {
+                prs->ClearNullFieldStatus(n - 1);
+                *length = SQL_NTS;
+            }
+        }
+        return;
+    case CFieldExchange::StoreField: {
+        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
+        info.m_bStatus = prs->GetFieldStatus(n - 1);
+        if (!(info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL) && info.m_pvDataCache != nullptr)
+            *static_cast<Str*>(info.m_pvDataCache) = value;
+        return;
+    }
+    case CFieldExchange::LoadField: {
+        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
+        prs->SetFieldStatus(n - 1, info.m_bStatus);
+        if (info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL) {
+            *length = SQL_NULL_DATA;
+        } else if (info.m_pvDataCache != nullptr) {
+            value = *static_cast<Str*>(info.m_pvDataCache);
+            *length = static_cast<SQLLEN>(value.size()) * unit;
+        }
+        return;
+    }
+    case CFieldExchange::AllocCache: {
+        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
+        info.m_nDataType = nCacheType;
+        if (info.m_pvDataCache == nullptr) {
+            info.m_pvDataCache = new Str;
+            info.m_pfnFreeCache = &FreeBlock<Str>;
+        }
+        return;
+    }
+    default:
+        pFX->Default(szName, value.data(), length, nCType, value.size() * unit, static_cast<SQLULEN>(nMaxLength));
+    }
+}
+
+template <class Unit>
+void RfxTextBuffer(CFieldExchange* pFX, const char* szName, Unit* value, int nMaxLength, int nColumnType,
+                   short nScale, int nCType, int nCacheType)
+{
+    const SQLLEN unit = sizeof(Unit);
+    if (value == nullptr || nMaxLength <= 0)
+        AfxThrowInvalidArgException();
+    std::size_t capacity = static_cast<std::size_t>(nMaxLength);
+    UINT n = 0;
+    SQLLEN* length = nullptr;
+    if (!Begin(pFX, n, length))
+        return;
+    CRecordset* prs = pFX->m_prs;
+    switch (pFX->m_nOperation) {
+    case CFieldExchange::BindParam:
+    case CFieldExchange::RebindParam: {
+        *length = prs->IsParamStatusNull(n - 1) ? SQL_NULL_DATA : SQL_NTS;
+        RETCODE rc = SQLBindParameter(pFX->m_hstmt, static_cast<SQLUSMALLINT>(n),
+                                      static_cast<SQLSMALLINT>(pFX->m_nFieldType), static_cast<SQLSMALLINT>(nCType),
+                                      static_cast<SQLSMALLINT>(nColumnType), capacity, nScale, value,
+                                      static_cast<SQLLEN>(capacity + 1) * unit, length);
+        if (!prs->Check(rc))
+            prs->ThrowDBException(rc, pFX->m_hstmt);
+        prs->m_mapParamIndex[value] = n;
+        return;
+    }
+    case CFieldExchange::BindFieldToColumn: {
+        SQLULEN units = TextBufferUnits(pFX, n, nMaxLength, unit == 2);
+        value[units] = Unit(0);
+        RETCODE rc = SQLBindCol(pFX->m_hstmt, static_cast<SQLUSMALLINT>(n), static_cast<SQLSMALLINT>(nCType), value,
+                                static_cast<SQLLEN>(units + 1) * unit, length);
+        if (!prs->Check(rc))
+            prs->ThrowDBException(rc);
+        prs->m_mapFieldIndex[value] = n;
+        return;
+    }
+    case CFieldExchange::Fixup: {
+        if (*length == SQL_NULL_DATA) {
+            prs->SetNullFieldStatus(n - 1);
+            value[0] = Unit(0);
+            return;
+        }
+        std::size_t units = FetchedUnits(value, *length, TextBufferUnits(pFX, n, nMaxLength, unit == 2));
+        StripTrailingBlanks(pFX, value, units);
+        value[units] = Unit(0);
+        *length = static_cast<SQLLEN>(units) * unit;
+        return;
+    }
+    case CFieldExchange::MarkForAddNew:
+        if (value[0] != Unit(0)) {
+            prs->SetDirtyFieldStatus(n - 1);
+            prs->ClearNullFieldStatus(n - 1);
+        }
+        return;
+    case CFieldExchange::MarkForUpdate: {
+        if (value[0] == Unit(0))
+            prs->SetNullFieldStatus(n - 1);
+        else
+            prs->ClearNullFieldStatus(n - 1);
+        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
+        bool nowNull = prs->IsFieldStatusNull(n - 1);
+        bool dirty;
+        if (info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL) {
+            dirty = !nowNull;
+        } else {
+            const Unit* cached = static_cast<const Unit*>(info.m_pvDataCache);
+            std::size_t a = UnitLength(value, capacity), b = cached ? UnitLength(cached, capacity) : 0;
+            dirty = nowNull || cached == nullptr || a != b ||
+                    std::memcmp(value, cached, a * sizeof(Unit)) != 0;
+        }
+        MarkDirtyIf(pFX, n, value, dirty);
+        return;
+    }
+    case CFieldExchange::SetFieldNull:
+        if (Addressed(pFX, value)) {
+            if (pFX->m_bField) {
+                prs->SetNullFieldStatus(n - 1);
+                value[0] = Unit(0);
+                *length = SQL_NULL_DATA;
+            } else {
+                prs->ClearNullFieldStatus(n - 1);
+                *length = SQL_NTS;
+            }
+        }
+        return;
+    case CFieldExchange::StoreField: {
+        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
+        info.m_bStatus = prs->GetFieldStatus(n - 1);
+        if (!(info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL) && info.m_pvDataCache != nullptr) {
+            std::size_t units = UnitLength(value, capacity);
+            std::memcpy(info.m_pvDataCache, value, units * sizeof(Unit));
+            static_cast<Unit*>(info.m_pvDataCache)[units] = Unit(0);
+        }
+        return;
+    }
+    case CFieldExchange::LoadField: {
+        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
+        prs->SetFieldStatus(n - 1, info.m_bStatus);
+        if (info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL) {
+            *length = SQL_NULL_DATA;
+        } else if (info.m_pvDataCache != nullptr) {
+            std::size_t units = UnitLength(static_cast<const Unit*>(info.m_pvDataCache), capacity);
+            std::memcpy(value, info.m_pvDataCache, units * sizeof(Unit));
+            value[units] = Unit(0);
+            *length = static_cast<SQLLEN>(units) * unit;
+        }
+        return;
+    }
+    case CFieldExchange::AllocCache: {
+        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
+        info.m_nDataType = nCacheType;
+        if (info.m_pvDataCache == nullptr) {
+            info.m_pvDataCache = new Unit[capacity + 1]();
+            info.m_pfnFreeCache = &FreeArray<Unit>;
+        }
+        return;
+    }
+    default:
+        pFX->Default(szName, value, length, nCType, UnitLength(value, capacity) * sizeof(Unit), capacity);
+    }
+}
+
+const std::vector<std::uint8_t> kBinaryNullMarker{255};
+
+} // namespace
+
+void RFX_Short(CFieldExchange* pFX, const char* szName, short& value)
+{
+    UINT n = 0;
+    SQLLEN* length = nullptr;
+    if (!Begin(pFX, n, length))
+        return;
+    CRecordset* prs = pFX->m_prs;
+    switch (pFX->m_nOperation) {
+    case CFieldExchange::Fixup:
+        if (*length == SQL_NULL_DATA) {
+            prs->SetNullFieldStatus(n - 1);
+            value = AFX_RFX_SHORT_PSEUDO_NULL;
+        }
+        return;
+    case CFieldExchange::MarkForAddNew:
+        if (value != AFX_RFX_SHORT_PSEUDO_NULL) {
+            prs->SetDirtyFieldStatus(n - 1);
+            prs->ClearNullFieldStatus(n - 1);
+        }
+        return;
+    case CFieldExchange::MarkForUpdate:
+        if (value != AFX_RFX_SHORT_PSEUDO_NULL)
+            prs->ClearNullFieldStatus(n - 1);
+        break;
+    case CFieldExchange::SetFieldNull:
+        if (Addressed(pFX, &value)) {
+            if (pFX->m_bField) {
+                prs->SetNullFieldStatus(n - 1);
+                value = AFX_RFX_SHORT_PSEUDO_NULL;
+                *length = SQL_NULL_DATA;
+            } else {
+                prs->ClearNullFieldStatus(n - 1);
+                *length = sizeof(short);
+            }
+        }
+        return;
+    case CFieldExchange::AllocCache: prs->m_rgFieldInfos[n - 1].m_nDataType = AFX_RFX_INT; return;
+    default: break;
+    }
+    pFX->Default(szName, &value, length, SQL_C_SHORT, sizeof(short), 5);
+}
+
+void RFX_Int64(CFieldExchange* pFX, const char* szName, std::int64_t& value)
+{
+    RfxBlock<std::int64_t>(pFX, szName, value, AFX_RFX_INT64_PSEUDO_NULL, SQL_C_SBIGINT, 22,
+                           AFX_RFX_INT64_OR_WTEXT);
+}
+
+void RFX_GUID(CFieldExchange* pFX, const char* szName, GUID& value)
+{
+    RfxBlock<GUID>(pFX, szName, value, GUID{}, SQL_C_GUID, 40, AFX_RFX_GUID_OR_TEXT);
+}
+
+void RFX_Text_Ntv(CFieldExchange* pFX, const char* szName, std::string& value, int nMaxLength, int nColumnType,
+                  short nScale)
+{
+    RfxTextString(pFX, szName, value, nMaxLength, nColumnType, nScale, SQL_C_CHAR, AFX_RFX_GUID_OR_TEXT);
+}
+
+void RFX_Text_Ntv(CFieldExchange* pFX, const char* szName, std::u16string& value, int nMaxLength,
+                  int nColumnType, short nScale)
+{
+    RfxTextString(pFX, szName, value, nMaxLength, nColumnType, nScale, SQL_C_WCHAR, AFX_RFX_INT64_OR_WTEXT);
+}
+
+void RFX_Text_Ntv(CFieldExchange* pFX, const char* szName, char* value, int nMaxLength, int nColumnType,
+                  short nScale)
+{
+    RfxTextBuffer(pFX, szName, value, nMaxLength, nColumnType, nScale, SQL_C_CHAR, AFX_RFX_TEXT_BUFFER);
+}
+
+void RFX_Text_Ntv(CFieldExchange* pFX, const char* szName, char16_t* value, int nMaxLength, int nColumnType,
+                  short nScale)
+{
+    RfxTextBuffer(pFX, szName, value, nMaxLength, nColumnType, nScale, SQL_C_WCHAR, AFX_RFX_WTEXT_BUFFER);
+}
+
+void RFX_Binary_Ntv(CFieldExchange* pFX, const char* szName, std::vector<std::uint8_t>& value, int nMaxLength)
+{
+    UINT n = 0;
+    SQLLEN* length = nullptr;
+    if (!Begin(pFX, n, length))
+        return;
+    CRecordset* prs = pFX->m_prs;
+    switch (pFX->m_nOperation) {
+    case CFieldExchange::BindFieldToColumn: {
+        SQLULEN size = 0;
+        const CODBCFieldInfo* infos = prs->GetODBCFieldInfos();
+        if (infos != nullptr && static_cast<short>(n) <= prs->GetODBCFieldCount())
+            size = infos[n - 1].m_nPrecision;
+        if (size == 0 || size > static_cast<SQLULEN>(std::max(nMaxLength, 1)))
+            size = static_cast<SQLULEN>(std::max(nMaxLength, 1));
+        value.resize(static_cast<std::size_t>(size));
+        RETCODE rc = SQLBindCol(pFX->m_hstmt, static_cast<SQLUSMALLINT>(n), SQL_C_BINARY, value.data(),
+                                static_cast<SQLLEN>(size), length);
+        if (!prs->Check(rc))
+            prs->ThrowDBException(rc);
+        prs->m_mapFieldIndex[&value] = n;
+        return;
+    }
+    case CFieldExchange::Fixup:
+        if (*length == SQL_NULL_DATA) {
+            prs->SetNullFieldStatus(n - 1);
+            value = kBinaryNullMarker;
+            return;
+        }
+        // A value longer than the bound buffer would arrive cut: refuse it.
+        if (*length < 0 || static_cast<std::size_t>(*length) > value.size())
+            AfxThrowInvalidArgException();
+        value.resize(static_cast<std::size_t>(*length));
+        return;
+    case CFieldExchange::MarkForAddNew:
+        if (value != kBinaryNullMarker) {
+            prs->SetDirtyFieldStatus(n - 1);
+            prs->ClearNullFieldStatus(n - 1);
+        }
+        return;
+    case CFieldExchange::MarkForUpdate:
+        if (value == kBinaryNullMarker)
+            prs->SetNullFieldStatus(n - 1);
+        else
+            prs->ClearNullFieldStatus(n - 1);
+        pFX->Default(szName, &value, length, SQL_C_BINARY, value.size(), value.size());
+        return;
+    case CFieldExchange::SetFieldNull:
+        if (Addressed(pFX, &value)) {
+            if (pFX->m_bField) {
+                prs->SetNullFieldStatus(n - 1);
+                value = kBinaryNullMarker;
+                *length = SQL_NULL_DATA;
+            } else {
+                prs->ClearNullFieldStatus(n - 1);
+                *length = static_cast<SQLLEN>(value.size());
+            }
+        }
+        return;
+    case CFieldExchange::StoreField: AfxStoreField(*prs, n, &value); return;
+    case CFieldExchange::LoadField: AfxLoadField(*prs, n, &value, length); return;
+    case CFieldExchange::AllocCache: {
+        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
+        info.m_nDataType = AFX_RFX_BINARY;
+        if (info.m_pvDataCache == nullptr) {
+            info.m_pvDataCache = new std::vector<std::uint8_t>;
+            info.m_pfnFreeCache = &FreeBlock<std::vector<std::uint8_t>>;
+        }
+        return;
+    }
+    default: {
+        static std::uint8_t empty = 0;
+        pFX->Default(szName, value.empty() ? &empty : value.data(), length, SQL_C_BINARY, value.size(),
+                     value.size());
+    }
+    }
+}
+
+void RFX_Short_Bulk(CFieldExchange* pFX, const char* szName, short** prgValues, SQLLEN** prgLengths)
+{
+    RfxBulk(pFX, szName, prgValues, prgLengths, SQL_C_SHORT);
+}
+
+void RFX_Int64_Bulk(CFieldExchange* pFX, const char* szName, std::int64_t** prgValues, SQLLEN** prgLengths)
+{
+    RfxBulk(pFX, szName, prgValues, prgLengths, SQL_C_SBIGINT);
+}
+
+void RFX_GUID_Bulk(CFieldExchange* pFX, const char* szName, GUID** prgValues, SQLLEN** prgLengths)
+{
+    RfxBulk(pFX, szName, prgValues, prgLengths, SQL_C_GUID);
+}
+
+void AfxStoreFieldEx(CRecordset& rs, UINT nField, void* pv)
+{
+    CFieldInfo& info = rs.m_rgFieldInfos[nField - 1];
+    info.m_bStatus = rs.GetFieldStatus(nField - 1);
+    if (info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL)
+        return;
+    SQLLEN length = 0;
+    if (AfxIsCachedByValue(info.m_nDataType))
+        AfxCopyValueByRef(pv, &info.m_pvDataCache, &length, info.m_nDataType);
+    else if (info.m_pvDataCache != nullptr)
+        AfxCopyValueByRefEx(pv, info.m_pvDataCache, &length, info.m_nDataType);
+}
+
+void AfxLoadFieldEx(CRecordset& rs, UINT nField, void* pv, SQLLEN* plLength)
+{
+    CFieldInfo& info = rs.m_rgFieldInfos[nField - 1];
+    rs.SetFieldStatus(nField - 1, info.m_bStatus);
+    if (info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL) {
+        *plLength = SQL_NULL_DATA;
+        return;
+    }
+    if (AfxIsCachedByValue(info.m_nDataType))
+        AfxCopyValueByRef(&info.m_pvDataCache, pv, plLength, info.m_nDataType);
+    else if (info.m_pvDataCache != nullptr)
+        AfxCopyValueByRefEx(info.m_pvDataCache, pv, plLength, info.m_nDataType);
+}
+
+int AfxCompareValueByRefEx(void* pvData, void* pvCache, int nDataType)
+{
+    if (nDataType == AFX_RFX_INT64_OR_WTEXT)
+        return std::memcmp(pvData, pvCache, 8) == 0;
+    if (nDataType == AFX_RFX_GUID_OR_TEXT)
+        return std::memcmp(pvData, pvCache, 16) == 0;
+    return AfxCompareValueByRef(pvData, pvCache, nDataType);
+}
+
+void AfxCopyValueByRefEx(void* pvSrc, void* pvDest, SQLLEN* plLength, int nDataType)
+{
+    if (nDataType == AFX_RFX_INT64_OR_WTEXT) {
+        std::memcpy(pvDest, pvSrc, 8);
+        *plLength = 8;
+    } else if (nDataType == AFX_RFX_GUID_OR_TEXT) {
+        std::memcpy(pvDest, pvSrc, 16);
+        *plLength = 16;
+    } else {
+        AfxCopyValueByRef(pvSrc, pvDest, plLength, nDataType);
+    }
+}
