@@ -100,20 +100,25 @@ public:
     static _variant_t EmptyArray();
 
     void Clear();
+    // Makes this a text value, reusing the storage it has.
+    void AssignText(const char* text, std::size_t bytes);
+    void AppendText(const char* text, std::size_t bytes) { m_text.append(text, bytes); }
 
     // Range-checked conversions: DISP_E_OVERFLOW, DISP_E_TYPEMISMATCH (NULL too).
     std::int16_t ToShort() const;
     std::int32_t ToLong() const;
     std::int64_t ToInt64() const;
     double ToDouble() const;
-    std::string ToString() const;
+    std::string ToString() const&;
+    std::string ToString() &&;
     std::vector<std::uint8_t> ToBytes() const;
 
     operator short() const { return ToShort(); }
     operator int() const { return ToLong(); }
     operator long() const { return ToLong(); }
     operator _bstr_t() const { return _bstr_t(ToString()); }
-    operator std::string() const { return ToString(); }
+    operator std::string() const& { return ToString(); }
+    operator std::string() && { return std::move(*this).ToString(); }
 
     const std::string& bstrValue() const { return m_text; }
 
@@ -337,6 +342,10 @@ private:
     std::size_t m_position = 0;
     bool m_adding = false;
     std::vector<std::optional<_variant_t>> m_assigned;
+    // Reused by every text and blob read.
+    std::vector<char> m_scratch;
+    std::u16string m_wideScratch;
+    std::string m_textScratch;
 };
 
 class Field {

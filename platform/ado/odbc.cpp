@@ -50,6 +50,8 @@ std::u16string ToUtf16(const std::string& text)
             continue;
         }
         i += need + 1;
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            cp = 0xFFFD;
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -61,10 +63,8 @@ std::u16string ToUtf16(const std::string& text)
     return out;
 }
 
-std::string ToUtf8(const char16_t* text, std::size_t length)
+void AppendUtf8(std::string& out, const char16_t* text, std::size_t length)
 {
-    std::string out;
-    out.reserve(length);
     for (std::size_t i = 0; i < length; ++i) {
         char32_t cp = text[i];
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
@@ -89,6 +89,13 @@ std::string ToUtf8(const char16_t* text, std::size_t length)
             out += static_cast<char>(0x80 | (cp & 0x3F));
         }
     }
+}
+
+std::string ToUtf8(const char16_t* text, std::size_t length)
+{
+    std::string out;
+    out.reserve(length);
+    AppendUtf8(out, text, length);
     return out;
 }
 
@@ -174,12 +181,15 @@ SQLHENV Environment()
     return env;
 }
 
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Names compare as ADO compared them: ASCII letters without regard to case.
 bool EqualsNoCase(const std::string& a, const std::string& b)
 {
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
             return false;
     return true;
 }
@@ -746,8 +756,8 @@ bool Recordset::FetchInto(void* handle, std::vector<_variant_t>& row)
         return false;
     if (!Succeeded(rc))
         ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
-    row.clear();
-    row.reserve(m_columns.size());
+    // The row's cells are reused, so a forward read allocates little per row.
+    row.resize(m_columns.size());
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
         const Column& column = m_columns[i];
         SQLUSMALLINT number = static_cast<SQLUSMALLINT>(i + 1);
@@ -761,11 +771,11 @@ bool Recordset::FetchInto(void* handle, std::vector<_variant_t>& row)
             if (!Succeeded(rc))
                 ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
             if (indicator == SQL_NULL_DATA) {
-                row.push_back(_variant_t::Null());
+                row[i] = _variant_t::Null();
             } else {
                 _variant_t v(static_cast<long long>(value));
                 v.vt = column.kind == Kind::Int16 ? VT_I2 : column.kind == Kind::Int32 ? VT_I4 : VT_I8;
-                row.push_back(std::move(v));
+                row[i] = std::move(v);
             }
             break;
         }
@@ -774,15 +784,16 @@ bool Recordset::FetchInto(void* handle, std::vector<_variant_t>& row)
             rc = SQLGetData(stmt, number, SQL_C_DOUBLE, &value, 0, &indicator);
             if (!Succeeded(rc))
                 ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
-            row.push_back(indicator == SQL_NULL_DATA ? _variant_t::Null() : _variant_t(value));
+            row[i] = indicator == SQL_NULL_DATA ? _variant_t::Null() : _variant_t(value);
             break;
         }
         case Kind::Binary: {
             std::vector<std::uint8_t> data;
-            std::uint8_t chunk[65536];
+            constexpr std::size_t kChunk = 65536;
+            m_scratch.resize(std::max(m_scratch.size(), kChunk));
             bool isNull = false;
             for (;;) {
-                rc = SQLGetData(stmt, number, SQL_C_BINARY, chunk, sizeof chunk, &indicator);
+                rc = SQLGetData(stmt, number, SQL_C_BINARY, m_scratch.data(), kChunk, &indicator);
                 if (rc == SQL_NO_DATA)
                     break;
                 if (!Succeeded(rc))
@@ -791,29 +802,37 @@ bool Recordset::FetchInto(void* handle, std::vector<_variant_t>& row)
                     isNull = true;
                     break;
                 }
-                std::size_t got = (indicator == SQL_NO_TOTAL || indicator > static_cast<SQLLEN>(sizeof chunk))
-                                      ? sizeof chunk
+                std::size_t got = (indicator == SQL_NO_TOTAL || indicator > static_cast<SQLLEN>(kChunk))
+                                      ? kChunk
                                       : static_cast<std::size_t>(indicator);
-                data.insert(data.end(), chunk, chunk + got);
+                data.insert(data.end(), m_scratch.data(), m_scratch.data() + got);
                 if (rc == SQL_SUCCESS)
                     break;
             }
             if (isNull)
-                row.push_back(_variant_t::Null());
+                row[i] = _variant_t::Null();
             else if (data.empty())
-                row.push_back(_variant_t::EmptyArray());
+                row[i] = _variant_t::EmptyArray();
             else
-                row.push_back(_variant_t::FromBytes(data.data(), data.size()));
+                row[i] = _variant_t::FromBytes(data.data(), data.size());
             break;
         }
         case Kind::Text:
         default: {
-            std::u16string text;
-            constexpr std::size_t kChunk = 8192;
-            std::vector<SQLWCHAR> chunk(kChunk);
+            // Narrow drivers hand their UTF-8 over as it is; wide ones UTF-16.
+            const bool narrow = dialect.NarrowCalls();
+            const std::size_t unit = narrow ? 1 : sizeof(SQLWCHAR);
+            // A small first piece: some drivers pad the whole buffer.
+            std::size_t chunkBytes = 1024;
+            m_scratch.resize(std::max<std::size_t>(m_scratch.size(), 65536));
+            _variant_t& cell = row[i];
+            cell.AssignText("", 0);
+            std::u16string& wide = m_wideScratch;
+            wide.clear();
             bool isNull = false;
             for (;;) {
-                rc = SQLGetData(stmt, number, SQL_C_WCHAR, chunk.data(), kChunk * sizeof(SQLWCHAR), &indicator);
+                rc = SQLGetData(stmt, number, narrow ? SQL_C_CHAR : SQL_C_WCHAR, m_scratch.data(),
+                                static_cast<SQLLEN>(chunkBytes), &indicator);
                 if (rc == SQL_NO_DATA)
                     break;
                 if (!Succeeded(rc))
@@ -822,19 +841,30 @@ bool Recordset::FetchInto(void* handle, std::vector<_variant_t>& row)
                     isNull = true;
                     break;
                 }
-                std::size_t room = kChunk - 1;
-                std::size_t got = (indicator == SQL_NO_TOTAL ||
-                                   indicator >= static_cast<SQLLEN>(room * sizeof(SQLWCHAR)))
+                // Each chunk ends with a terminator of one unit.
+                std::size_t room = chunkBytes - unit;
+                std::size_t got = (indicator == SQL_NO_TOTAL || indicator > static_cast<SQLLEN>(room))
                                       ? room
-                                      : static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
-                text.append(reinterpret_cast<const char16_t*>(chunk.data()), got);
+                                      : static_cast<std::size_t>(indicator);
+                got -= got % unit;
+                if (narrow) {
+                    cell.AppendText(m_scratch.data(), got);
+                } else {
+                    std::size_t start = wide.size();
+                    wide.resize(start + got / 2);
+                    std::memcpy(wide.data() + start, m_scratch.data(), got);
+                }
                 if (rc == SQL_SUCCESS)
                     break;
+                chunkBytes = 65536;
             }
-            if (isNull)
-                row.push_back(_variant_t::Null());
-            else
-                row.push_back(_variant_t(ToUtf8(text.data(), text.size())));
+            if (isNull) {
+                cell = _variant_t::Null();
+            } else if (!narrow) {
+                m_textScratch.clear();
+                AppendUtf8(m_textScratch, wide.data(), wide.size());
+                cell.AssignText(m_textScratch.data(), m_textScratch.size());
+            }
             break;
         }
         }

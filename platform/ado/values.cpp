@@ -246,7 +246,23 @@ double _variant_t::ToDouble() const
     }
 }
 
-std::string _variant_t::ToString() const
+void _variant_t::AssignText(const char* text, std::size_t bytes)
+{
+    if (OwnsArray(vt))
+        SafeArrayDestroy(parray);
+    vt = VT_BSTR;
+    llVal = 0;
+    m_text.assign(text, bytes);
+}
+
+std::string _variant_t::ToString() &&
+{
+    if (vt == VT_BSTR)
+        return std::move(m_text);
+    return static_cast<const _variant_t&>(*this).ToString();
+}
+
+std::string _variant_t::ToString() const&
 {
     switch (vt) {
     case VT_EMPTY:
