@@ -292,6 +292,21 @@ std::string CatalogName(SQLHSTMT stmt, SQLUSMALLINT column, const Dialect& diale
     return ToUtf8(name, std::min<std::size_t>(static_cast<std::size_t>(length) / sizeof(SQLWCHAR), 511));
 }
 
+// A value as a connection string holds it: in braces ("}" doubled) when it
+// has a character that would end it or start another key.
+std::string BracedValue(const std::string& value)
+{
+    if (value.find_first_of(";{}=") == std::string::npos && value == Trim(value))
+        return value;
+    std::string braced = "{";
+    for (char c : value) {
+        braced += c;
+        if (c == '}')
+            braced += '}';
+    }
+    return braced + "}";
+}
+
 class Statement {
 public:
     explicit Statement(SQLHDBC dbc, const Dialect& dialect)
@@ -508,12 +523,19 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
         }
         if (!userId.empty() && loginUser.empty())
             loginUser = userId;
-        if (dsn && others == 0 && userId.empty() && password.empty()) {
+        if (dsn && others == 0) {
             // The data source alone: its name goes in as a name, so nothing in
             // it can add keys to a connection string.
-            std::u16string name = ToUtf16(dsn->value);
-            rc = SQLConnectW(dbc, W(name), static_cast<SQLSMALLINT>(name.size()), nullptr, 0, nullptr, 0);
+            std::u16string name = ToUtf16(dsn->value), user = ToUtf16(userId), pwd = ToUtf16(password);
+            rc = SQLConnectW(dbc, W(name), static_cast<SQLSMALLINT>(name.size()),
+                             userId.empty() ? nullptr : W(user), static_cast<SQLSMALLINT>(user.size()),
+                             password.empty() ? nullptr : W(pwd), static_cast<SQLSMALLINT>(pwd.size()));
         } else {
+            // Credentials given beside a connection string go in as keys of it.
+            if (!userId.empty())
+                rest += "UID=" + BracedValue(userId) + ";";
+            if (!password.empty())
+                rest += "PWD=" + BracedValue(password) + ";";
             std::u16string text = ToUtf16(rest);
             SQLWCHAR out[1024];
             SQLSMALLINT outLength = 0;

@@ -56,6 +56,7 @@ public:
                              "[TrustUpper]\nDriver=SQLite3\nTrusted_Connection=YES\n\n"
                              "[TrustLong]\nDriver=SQLite3\nTrusted_Connection=Yesterday\n\n"
                              "[TrustNo]\nDriver=SQLite3\nTrusted_Connection=No\n\n"
+                             "[TrustBlank]\nDriver=SQLite3\nTrusted_Connection=Yes \n\n"
                              "[TrustBoth]\nDriver=SQLite3\nTrusted_Connection=Yes\n\n"
                              "[aLite]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n";
         if (kelm::test::PgAvailable()) {
@@ -334,7 +335,7 @@ TEST(DataSources, ListHoldsTheAcceptedDriversSorted)
         expected.push_back("KelmPg");
         expected.push_back("KelmPgTrusted");
     }
-    for (const char* name : {"TrustBoth", "TrustLong", "TrustLower", "TrustNo", "TrustNoKey", "TrustUpper",
+    for (const char* name : {"TrustBlank", "TrustBoth", "TrustLong", "TrustLower", "TrustNo", "TrustNoKey", "TrustUpper",
                              "TrustUser"})
         expected.push_back(name);
     EXPECT_EQ(model.DataSources(), expected);
@@ -362,6 +363,8 @@ TEST(DataSources, TrustedConnectionIsReadWithoutWriting)
         {"KelmLiteTrusted", true}, {"TrustLower", true}, {"TrustUpper", true},  {"TrustLong", false},
         {"TrustNo", false},        {"TrustNoKey", false}, {"TrustUser", true},  {"TrustBoth", true},
         {"KelmLite", false},       {"Missing", false},    {"", false},
+        // An INI value ends before its trailing blanks.
+        {"TrustBlank", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(IsTrustedDataSource(c.dsn), c.trusted) << c.dsn;
@@ -401,6 +404,23 @@ TEST_F(ConnectDb, FillsReadTheApplicationsConnection)
     app.m_cmdInfo.m_strDSN = "NoSuchDsn";
     EXPECT_FALSE(FillComboFromSQL(combo, "SELECT 1 AS x", "x", nullptr, 0));
     EXPECT_EQ(combo.GetCount(), 0);
+}
+
+TEST_F(ConnectDb, FieldReadersGiveTheDefaultForNull)
+{
+    UseLite("bob");
+    g_setup->lite->Exec("INSERT INTO struct_gr (id_firm, struct_code, struct_name, struct_lev) VALUES (9, NULL, NULL, 2)");
+    auto cn = app.ConnectDB(FALSE);
+    ASSERT_TRUE(cn);
+    auto rs = cn->Execute("SELECT struct_code, struct_name, struct_lev FROM struct_gr WHERE id_firm = 9");
+    ado::_variant_t code = GetFieldValueShort(rs, "struct_code", -1);
+    EXPECT_EQ(code.vt, ado::VT_I2);
+    EXPECT_EQ(static_cast<short>(code), -1);
+    EXPECT_EQ(GetFieldValueLong(rs, "struct_code", 7).vt, ado::VT_I4);
+    EXPECT_EQ(static_cast<std::string>(GetFieldValueString(rs, "struct_name", "нет")), "нет");
+    EXPECT_EQ(static_cast<long>(GetFieldValueLong(rs, 2L, 0)), 2);
+    EXPECT_THROW(GetFieldValueLong(rs, "missing", 0), ado::_com_error);
+    g_setup->lite->Exec("DELETE FROM struct_gr");
 }
 
 class ConnectPg : public ConnectDb {

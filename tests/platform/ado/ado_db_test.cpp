@@ -302,6 +302,29 @@ TEST_F(AdoDb, SavedRowSequenceInsertsUpdatesAndReadsTheGeneratedKey)
     }
 }
 
+TEST_F(AdoDb, AFailedInsertKeepsTheRowPendingUntilItIsFixed)
+{
+    _RecordsetPtr rs;
+    rs.CreateInstance("ADODB.Recordset");
+    rs->Open("SELECT * FROM MainDocType WHERE TypeDoc = 5", cn, adOpenStatic, adLockOptimistic, adCmdText);
+    rs->AddNew();
+    rs->PutCollect("TypeDoc", 5);
+    rs->PutCollect("defState", static_cast<short>(1));
+    // Grp and Type are NOT NULL: the driver refuses the row.
+    EXPECT_EQ(ErrorOf([&] { rs->Update(); }), E_FAIL);
+    EXPECT_EQ(static_cast<long>(rs->GetCollect("TypeDoc")), 5);
+    rs->PutCollect("Grp", 1);
+    rs->PutCollect("Type", 2);
+    rs->Update();
+    rs->Close();
+    EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM MainDocType WHERE TypeDoc = 5 AND defState = 1"), 1);
+
+    // Execute results of statements without rows are closed recordsets.
+    auto none = cn->Execute("UPDATE MainDocType SET defState = 2");
+    EXPECT_EQ(ErrorOf([&] { none->IsEOF(); }), AdoError(3704));
+    EXPECT_EQ(ErrorOf([&] { none->GetCollect("defState"); }), AdoError(3704));
+}
+
 TEST_F(AdoDb, UpdateWithoutPrimaryKeyMatchesOriginalValues)
 {
     cn->Execute("INSERT INTO common_ver (Applversion, flagtrue) VALUES ('3.01.35', '*')");

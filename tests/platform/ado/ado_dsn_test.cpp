@@ -97,6 +97,18 @@ TEST_F(AdoDsn, BareNameWithUserAndPassword)
     EXPECT_EQ(cn->GetState(), adStateOpen);
 }
 
+TEST_F(AdoDsn, CredentialsBesideAConnectionStringStayWhole)
+{
+    cn->Open("Driver={PostgreSQL Unicode};Servername=127.0.0.1;Port=" + kelm::test::PgPort() +
+                 ";Database=" + s_db->name() + ";",
+             s_role, "pa;ss{}", -1);
+    EXPECT_EQ(SessionUser(), s_role);
+    cn->Close();
+    // The data source by key, with the credentials given apart.
+    cn->Open("Provider=MSDASQL;DSN=KelmTcp;", s_role, "pa;ss{}", -1);
+    EXPECT_EQ(SessionUser(), s_role);
+}
+
 TEST_F(AdoDsn, TrustedFormUsesTheDataSourceAndTheOsIdentity)
 {
     cn->Open("Provider=MSDASQL;DSN=KelmSocket;", "", "", -1);
