@@ -570,6 +570,47 @@ TEST_P(DbEngine, RecordsetOpensItsOwnConnection)
     EXPECT_FALSE(rs.IsEOF());
 }
 
+TEST_P(DbEngine, CursorTypesTheDriverLacksAreRefused)
+{
+    db.ExecuteSQL("CREATE TABLE k (a INTEGER PRIMARY KEY)");
+    db.ExecuteSQL("INSERT INTO k VALUES (1)");
+    CRecordset dynaset(&db);
+    if (engine->pg()) {
+        // psqlODBC offers keyset-driven cursors with UpdatableCursors=1.
+        ASSERT_TRUE(dynaset.Open(CRecordset::dynaset, "SELECT a FROM k"));
+        EXPECT_FALSE(dynaset.IsEOF());
+    } else {
+        try {
+            dynaset.Open(CRecordset::dynaset, "SELECT a FROM k");
+            FAIL();
+        } catch (const CDBException& e) {
+            EXPECT_EQ(e.m_nRetCode, AFX_SQL_ERROR_DYNASET_NOT_SUPPORTED);
+        }
+        EXPECT_FALSE(dynaset.IsOpen());
+        EXPECT_TRUE(db.GetRecordsets().empty());
+    }
+}
+
+TEST_P(DbEngine, LostServerConnectionStates)
+{
+    if (!engine->pg())
+        GTEST_SKIP() << "an embedded engine has no server connection to lose";
+    std::string pid = Scalar(db, "SELECT pg_backend_pid()");
+    PgAdminExec("SELECT pg_terminate_backend(" + pid + ")");
+    std::vector<std::string> states;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            db.ExecuteSQL("SELECT 1");
+            FAIL();
+        } catch (const CDBException& e) {
+            states.push_back(e.m_strStateNativeOrigin.substr(0, 11));
+        }
+    }
+    // The server says why first (57P01, terminated by an administrator); from
+    // then on the driver reports the connection as lost.
+    EXPECT_EQ(states, (std::vector<std::string>{"State:57P01", "State:08S01"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, DbEngine, ::testing::Values("sqlite", "pg"));
 
 } // namespace
