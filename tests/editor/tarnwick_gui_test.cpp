@@ -49,7 +49,6 @@ TEST(TarnwickGui, StartsWithCommandLineLoginAndReachesItsMainWindow)
     kelm::test::PgAdminExec("DROP ROLE IF EXISTS " + role);
     kelm::test::PgAdminExec("CREATE ROLE " + role + " LOGIN PASSWORD 'gui pass'");
     db->Exec("GRANT ALL ON ALL TABLES IN SCHEMA public TO " + role);
-    db->Exec("INSERT INTO common_ver (Applversion, flagtrue) VALUES ('3.01.35', '*')");
     db->Exec("INSERT INTO kelm_user (db_user_netname, kelm_user_isadmin) VALUES ('" + role + "', 1)");
 
     kelm::test::TempDir dir;

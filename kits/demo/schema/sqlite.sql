@@ -142,6 +142,8 @@ CREATE TABLE common_ver (
     Applversion  varchar(20) NOT NULL,
     flagtrue     varchar(1)
 );
+-- The structure version these tables make up.
+INSERT INTO common_ver (Applversion, flagtrue) VALUES ('3.01.35', '*');
 
 CREATE TABLE kelm_user (
     kelm_user_id      INTEGER PRIMARY KEY,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 
@@ -327,6 +328,8 @@ TEST_F(AdoDb, AFailedInsertKeepsTheRowPendingUntilItIsFixed)
 
 TEST_F(AdoDb, UpdateWithoutPrimaryKeyMatchesOriginalValues)
 {
+    EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM common_ver WHERE flagtrue = '*'"), 1);
+    cn->Execute("DELETE FROM common_ver");
     cn->Execute("INSERT INTO common_ver (Applversion, flagtrue) VALUES ('3.01.35', '*')");
     cn->Execute("INSERT INTO common_ver (Applversion, flagtrue) VALUES ('3.01.34', NULL)");
     _RecordsetPtr rs;
@@ -512,6 +515,19 @@ TEST_F(AdoDb, CorrectedStatementsRunAndReturnWhatTheCallersRead)
     EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM MainGroupOperate"), 0);
     EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM MainDocType"), 0);
 }
+
+#ifdef KELM_ADO_PG
+// The demo kit's loader (and the user) run the schema file through psql.
+TEST(KelmSchema, LoadsWithPsqlAsAWhole)
+{
+    KELM_REQUIRE_PG();
+    kelm::test::PgDatabase db("schema_psql");
+    std::string command = "psql -X -q -v ON_ERROR_STOP=1 -d '" + db.libpqConnInfo() + "' -f '" KELM_SOURCE_DIR
+                          "/kits/demo/schema/postgresql.sql' >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    db.exec("INSERT INTO ProdTypeOperate (Grp, NameOperate) VALUES (1, 'a'), (2, 'b')");
+}
+#endif
 
 TEST(AdoPointers, NullPointerAndUnknownClass)
 {
