@@ -344,6 +344,68 @@ TEST_P(ValuesDb, TextLongerThanItsBufferArrivesCutOnACharacter)
     EXPECT_EQ(rs.tx, kCyrillic.substr(0, 4)); // two whole letters of the five bytes
 }
 
+// The text forms: UTF-8 string and buffer, UTF-16 string and buffer, and a
+// text parameter.
+class TextForms : public CRecordset {
+public:
+    explicit TextForms(CDatabase* db) : CRecordset(db)
+    {
+        m_nFields = 5;
+        m_nParams = 1;
+    }
+    void DoFieldExchange(CFieldExchange* pFX) override
+    {
+        pFX->SetFieldType(CFieldExchange::outputColumn);
+        RFX_Long(pFX, "id", id);
+        RFX_Text_Ntv(pFX, "tx", narrow, 255);
+        RFX_Text_Ntv(pFX, "tx", buffer, 63);
+        RFX_Text_Ntv(pFX, "tx", wide, 255);
+        RFX_Text_Ntv(pFX, "tx", wideBuffer, 63);
+        pFX->SetFieldType(CFieldExchange::inputParam);
+        RFX_Text_Ntv(pFX, "p", prefix, 40);
+    }
+    LONG id = 0;
+    std::string narrow;
+    char buffer[64] = {};
+    std::u16string wide;
+    char16_t wideBuffer[64] = {};
+    std::string prefix;
+};
+
+TEST_P(ValuesDb, TextFormsNarrowAndWideWithATextParameter)
+{
+    db.ExecuteSQL(("INSERT INTO t (id, tx) VALUES (1, '" + kCyrillic + " one')").c_str());
+    db.ExecuteSQL("INSERT INTO t (id, tx) VALUES (2, 'plain two  ')");
+    db.ExecuteSQL("INSERT INTO t (id, tx) VALUES (3, NULL)");
+    TextForms rs(&db);
+    rs.prefix = kCyrillic + "%";
+    rs.m_strSort = "id";
+    ASSERT_TRUE(rs.Open(CRecordset::snapshot, "SELECT id, tx, tx, tx, tx FROM t WHERE tx LIKE ?",
+                        CRecordset::readOnly));
+    ASSERT_FALSE(rs.IsEOF());
+    EXPECT_EQ(rs.id, 1);
+    const std::string expected = kCyrillic + " one";
+    const std::u16string wideExpected = u"\u041F\u0440\u0438\u0432\u0435\u0442 one";
+    EXPECT_EQ(rs.narrow, expected);
+    EXPECT_STREQ(rs.buffer, expected.c_str());
+    EXPECT_EQ(rs.wide, wideExpected);
+    EXPECT_EQ(std::u16string(rs.wideBuffer), wideExpected);
+    rs.MoveNext();
+    EXPECT_TRUE(rs.IsEOF());
+
+    // All rows, NULL included, with trailing blanks cut on request.
+    db.m_bStripTrailingSpaces = TRUE;
+    rs.prefix = "%";
+    ASSERT_TRUE(rs.Requery());
+    rs.MoveNext();
+    ASSERT_EQ(rs.id, 2);
+    EXPECT_EQ(rs.narrow, "plain two");
+    EXPECT_STREQ(rs.buffer, "plain two");
+    EXPECT_EQ(rs.wide, u"plain two");
+    rs.MoveNext();
+    EXPECT_TRUE(rs.IsEOF()); // NULL is not LIKE anything
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, ValuesDb, ::testing::Values("sqlite", "pg"));
 
 } // namespace
