@@ -122,13 +122,13 @@ void CTarnwickApp::ShowSplash()
 bool CTarnwickApp::RunLoginDialog(const std::string& user, const std::string& dsn, int diagramKind,
                                   LoginResult& result)
 {
-    CLoginDlgModel model(user, dsn, diagramKind);
-    if (!tarnwick::RunLoginDialog(m_mainFrame, model))
+    CLoginDlg dialog(user, dsn, diagramKind, m_mainFrame);
+    if (dialog.ShowModal() != wxID_OK)
         return false;
-    result.m_strDSN = model.m_strDSN;
-    result.m_bNTAuthentication = model.m_bNTAuthentication;
-    result.m_strUser = model.m_strUser;
-    result.m_strPassword = model.m_strPassword;
+    result.m_strDSN = dialog.m_model.m_strDSN;
+    result.m_bNTAuthentication = dialog.m_model.m_bNTAuthentication;
+    result.m_strUser = dialog.m_model.m_strUser;
+    result.m_strPassword = dialog.m_model.m_strPassword;
     return true;
 }
 
