@@ -60,7 +60,8 @@ int CArrayPointParam::AddParam(const char* name)
         At(index)->Set(data, cType, sqlType, size, paramType, 0, nullptr, m_nArraySize);             \
     }
 
-KELM_FIXED_PARAM(unsigned char, SQL_C_BIT, 1)
+// Bytes are small integers (0 to 255), not bits.
+KELM_FIXED_PARAM(unsigned char, SQL_C_UTINYINT, 1)
 KELM_FIXED_PARAM(short, SQL_C_SHORT, 2)
 KELM_FIXED_PARAM(std::int32_t, SQL_C_LONG, 4)
 KELM_FIXED_PARAM(std::uint32_t, SQL_C_LONG, 4)

@@ -163,12 +163,14 @@ protected:
     {
         constexpr std::uint32_t kSets = 5;
         std::int32_t ids[kSets], ints[kSets];
+        unsigned char bytes[kSets];
         double doubles[kSets];
         char texts[kSets][16];
         TIMESTAMP_STRUCT stamps[kSets];
         for (std::uint32_t s = 0; s < kSets; ++s) {
             ids[s] = static_cast<std::int32_t>(s + 1);
             ints[s] = static_cast<std::int32_t>(100 * (s + 1));
+            bytes[s] = static_cast<unsigned char>(250 + s);
             doubles[s] = s + 0.25;
             std::snprintf(texts[s], sizeof texts[s], "set %u", s + 1);
             stamps[s] = TIMESTAMP_STRUCT{2024, 1, static_cast<SQLUSMALLINT>(s + 1), 10, 0, static_cast<SQLUSMALLINT>(s), 0};
@@ -179,9 +181,10 @@ protected:
         params.AddParam("d", doubles, SQL_DOUBLE, SQL_PARAM_INPUT);
         params.AddParam("tx", &texts[0][0], 16, SQL_VARCHAR, SQL_PARAM_INPUT, 0);
         params.AddParam("ts", stamps, SQL_TYPE_TIMESTAMP, SQL_PARAM_INPUT);
+        params.AddParam("sh", bytes, SQL_SMALLINT, SQL_PARAM_INPUT);
         std::fill(params.GetStatusArray(), params.GetStatusArray() + kSets, SQLUSMALLINT(99));
         db.params = &params;
-        db.ExecuteSQL("INSERT INTO t (id, i, d, tx, ts) VALUES (?, ?, ?, ?, ?)");
+        db.ExecuteSQL("INSERT INTO t (id, i, d, tx, ts, sh) VALUES (?, ?, ?, ?, ?, ?)");
         db.params = nullptr;
         EXPECT_EQ(*params.GetParamsProcessed(), kSets);
         // The SQLite driver leaves the status array as it was.
@@ -200,6 +203,7 @@ TEST_P(ValuesDb, ParameterArrayAddNewBulkAndSingleFetchUpdateDelete)
     InsertFiveWithOneExecute();
     EXPECT_EQ(Scalar(db, "SELECT COUNT(*) FROM t"), "5");
     EXPECT_EQ(Scalar(db, "SELECT tx FROM t WHERE id = 4"), "set 4");
+    EXPECT_EQ(Scalar(db, "SELECT SUM(sh) FROM t"), "1260"); // 250 to 254: bytes, not bits
 
     // Rows 6 (every type set) and 7 (only the key) through AddNew.
     AllTypesSet rs(&db, engine->pg);
@@ -290,7 +294,7 @@ TEST_P(ValuesDb, ParameterArrayAddNewBulkAndSingleFetchUpdateDelete)
             EXPECT_EQ(rs.tx, "set " + std::to_string(rs.id));
             EXPECT_EQ(rs.i, 100 * rs.id);
             EXPECT_FALSE(rs.IsFieldNull(&rs.d));
-            EXPECT_TRUE(rs.IsFieldNull(&rs.sh));
+            EXPECT_EQ(rs.sh, 249 + rs.id);
         }
     }
     EXPECT_EQ(rows, 7);

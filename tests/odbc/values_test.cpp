@@ -559,6 +559,9 @@ TEST(ArrayPointParam, DescriptionsAndLengthArrays)
         EXPECT_EQ(params.GetSQL_C_Type(0), SQL_C_CHAR);
         EXPECT_EQ(params.GetPrec(0), 8u);
         EXPECT_EQ(params.GetSQL_C_Type(2), SQL_C_BINARY);
+        unsigned char flags[sets] = {};
+        EXPECT_EQ(params.GetSQL_C_Type(params.AddParam("flags", flags, SQL_SMALLINT, SQL_PARAM_INPUT)),
+                  SQL_C_UTINYINT);
         EXPECT_EQ(params.GetArrayData(1), numbers);
         // Re-pointed at the caller's lengths: the own array is freed (ASan), the caller's kept.
         params.SetParam(2, &blobs[0][0], 4, callerLengths, SQL_VARBINARY, SQL_PARAM_INPUT);
@@ -566,7 +569,7 @@ TEST(ArrayPointParam, DescriptionsAndLengthArrays)
         EXPECT_EQ(params.GetName(2), "PARAM_2");
         EXPECT_EQ(params.GetArraysSize(), sets);
         EXPECT_EQ(*params.GetParamsProcessed(), 0u);
-        EXPECT_EQ(params.GetParamCount(), 3);
+        EXPECT_EQ(params.GetParamCount(), 4);
         EXPECT_THROW(params.GetArrayData(7), std::out_of_range);
         params.RemoveAll();
         EXPECT_EQ(params.GetParamCount(), 0);
