@@ -340,6 +340,16 @@ TEST_F(AdoDb, UpdateWithoutPrimaryKeyMatchesOriginalValues)
     rs->Close();
     EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM common_ver WHERE Applversion = '3.01.40' AND flagtrue IS NULL"), 1);
     EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM common_ver WHERE Applversion = '3.01.35'"), 1);
+
+    // A static recordset goes back to its first row.
+    rs->Open("SELECT * FROM common_ver ORDER BY Applversion", cn, adOpenStatic, adLockOptimistic, adCmdText);
+    rs->MoveNext();
+    EXPECT_EQ(std::string(rs->GetCollect("Applversion")), "3.01.40");
+    rs->MoveNext();
+    EXPECT_TRUE(rs->IsEOF());
+    rs->MoveFirst();
+    EXPECT_FALSE(rs->IsBOF());
+    EXPECT_EQ(std::string(rs->GetCollect("Applversion")), "3.01.35");
 }
 
 TEST_F(AdoDb, AddNewOnTableNameAndUnsupportedShapes)
