@@ -1,0 +1,199 @@
+#include "diagram/basediagramdoc.h"
+
+#include "diagram/chartshell.h"
+
+wxIMPLEMENT_DYNAMIC_CLASS(CBaseDiagramDoc, wxDocument);
+wxIMPLEMENT_DYNAMIC_CLASS(CTarnwickDoc, CBaseDiagramDoc);
+
+using namespace tarnwick;
+
+namespace {
+
+constexpr int ID_SAVE_TO_DB = 32788;
+
+std::size_t characterCount(const std::string& s)
+{
+    std::size_t n = 0;
+    for (char c : s)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            ++n;
+    return n;
+}
+
+std::string firstCharacters(const std::string& s, std::size_t n)
+{
+    std::size_t i = 0;
+    while (n > 0 && i < s.size()) {
+        ++i;
+        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
+            ++i;
+        --n;
+    }
+    return s.substr(0, i);
+}
+
+} // namespace
+
+CBaseDiagramDoc::~CBaseDiagramDoc()
+{
+    DropModel();
+}
+
+void CBaseDiagramDoc::DropModel()
+{
+    if (m_pModel) {
+        // The model may be held elsewhere (a viewport); the last holder frees it.
+        CDiagramModel* model = m_pModel;
+        m_pModel = nullptr;
+        model->Release();
+    }
+}
+
+bool CBaseDiagramDoc::OpenFromDB(std::int32_t key, const std::string& title, bool build)
+{
+    if (!m_pModel)
+        return true;
+    if (!m_pModel->LoadFromDB(key, build)) {
+        DropModel();
+        return false;
+    }
+    m_bFromFile = 0;
+    SetTitle(wxString::FromUTF8(ChartShell().IsReadOnly() ? title + " (только чтение)" : title));
+    return true;
+}
+
+void CBaseDiagramDoc::Serialize(CArchive& ar)
+{
+    if (m_pModel)
+        m_pModel->Serialize(ar);
+}
+
+bool CBaseDiagramDoc::IsModified() const
+{
+    if (!m_pModel)
+        return false;
+    return wxDocument::IsModified() || m_pModel->IsModified();
+}
+
+bool CBaseDiagramDoc::OnNewDocument()
+{
+    if (!wxDocument::OnNewDocument())
+        return false;
+    DeleteContents();
+    return true;
+}
+
+bool CBaseDiagramDoc::DeleteContents()
+{
+    wxDocument::DeleteContents();
+    if (m_pModel)
+        m_pModel->DeleteContents();
+    return true;
+}
+
+bool CBaseDiagramDoc::OnOpenDocument(const wxString& file)
+{
+    bool ok = false;
+    try {
+        ok = wxDocument::OnOpenDocument(file);
+    } catch (const std::exception&) {
+        ChartShell().Message("Ошибка загрузки файла !", "", ChartIcon::None);
+        return false;
+    }
+    if (ok)
+        m_bFromFile = 1;
+    return ok;
+}
+
+bool CBaseDiagramDoc::DoOpenDocument(const wxString& file)
+{
+    CFile in(file.utf8_string(), CFile::modeRead);
+    CArchive ar(&in, CArchive::load);
+    Serialize(ar);
+    return true;
+}
+
+bool CBaseDiagramDoc::DoSaveDocument(const wxString& file)
+{
+    // Written beside the target first, so that a failed write leaves the old file whole.
+    const std::string path = file.utf8_string();
+    const std::string temporary = path + ".tmp";
+    try {
+        {
+            CFile out(temporary, CFile::modeCreate | CFile::modeWrite);
+            CArchive ar(&out, CArchive::store);
+            Serialize(ar);
+            ar.Close();
+            out.Close();
+        }
+        if (std::rename(temporary.c_str(), path.c_str()) != 0)
+            throw CFileException(CFileException::generic, path, "cannot replace " + path);
+    } catch (const std::exception& e) {
+        std::remove(temporary.c_str());
+        ChartShell().Message(e.what(), "", ChartIcon::Stop);
+        return false;
+    }
+    return true;
+}
+
+bool CBaseDiagramDoc::OnSaveModified()
+{
+    if (!m_pModel || !IsModified())
+        return true;
+    if (m_pModel->GetKey() < 0)
+        return wxDocument::OnSaveModified();
+    std::string question;
+    if (m_bFromFile) {
+        question = "Диаграмма была загружена из файла!\n";
+    } else if (ChartShell().IsReadOnly()) {
+        ChartShell().Message("Режим \"только чтение\", диаграмма не будет сохранена", "", ChartIcon::Exclamation);
+        return true;
+    }
+    question += "Сохранить диаграмму '" + GetTitle().utf8_string() + "' в БД ?";
+    switch (ChartShell().AskYesNoCancel(question)) {
+    case IDCANCEL:
+        return false;
+    case IDYES:
+        ChartShell().SendCommand(ID_SAVE_TO_DB);
+        return true;
+    default:
+        return true;
+    }
+}
+
+std::string CBaseDiagramDoc::ProposedFileTitle(const std::string& title)
+{
+    if (title.find_first_of(" #%;/\\:\"'") == std::string::npos)
+        return title;
+    std::string proposed = title;
+    for (char& c : proposed)
+        if (c == ' ' || c == '"' || c == '\'' || c == '\\' || c == '/' || c == '#' || c == '%' || c == ':')
+            c = '_';
+    if (characterCount(proposed) > 80)
+        proposed = firstCharacters(proposed, 80);
+    return proposed;
+}
+
+bool CBaseDiagramDoc::SaveAs()
+{
+    const wxString kept = GetTitle();
+    const std::string proposed = ProposedFileTitle(kept.utf8_string());
+    if (proposed == kept.utf8_string())
+        return wxDocument::SaveAs();
+    SetTitle(wxString::FromUTF8(proposed));
+    bool ok = false;
+    try {
+        ok = wxDocument::SaveAs();
+    } catch (...) {
+        SetTitle(kept);
+        throw;
+    }
+    SetTitle(kept);
+    return ok;
+}
+
+CTarnwickDoc::CTarnwickDoc()
+{
+    m_pModel = new CTarnwickModel;
+    m_pModel->AddRef();
+}

@@ -1,0 +1,178 @@
+#include "diagram/diagrammodel.h"
+
+#include "diagram/chartshell.h"
+#include "diagram/odcommand.h"
+
+IMPLEMENT_SERIAL(CDiagramModel, CODModel, VERSIONABLE_SCHEMA | 1)
+IMPLEMENT_SERIAL(CTarnwickModel, CDiagramModel, VERSIONABLE_SCHEMA | 1)
+
+using namespace tarnwick;
+
+bool CDiagramModel::LoadFromDB(std::int32_t key, bool)
+{
+    m_nKey = key;
+    return true;
+}
+
+void CDiagramModel::DeleteComponents(const CODComponentSet& components)
+{
+    if (components.IsEmpty())
+        return;
+    auto* command = new CODDeleteCommand(this);
+    command->SetComponents(components);
+    ExecuteCommand(command);
+}
+
+CTarnwickModel::~CTarnwickModel()
+{
+    ReleaseDocTypes();
+}
+
+void CTarnwickModel::ReleaseDocTypes()
+{
+    while (m_DocTypes.GetSize() > 0) {
+        CODComponent* element = m_DocTypes.GetAt(0);
+        m_DocTypes.RemoveAt(0);
+        if (element)
+            element->Release();
+    }
+}
+
+void CTarnwickModel::Serialize(CArchive& ar)
+{
+    CODModel::Serialize(ar);
+    if (ar.IsStoring()) {
+        ar << static_cast<std::int32_t>(m_DocTypes.GetSize());
+        for (CODComponent* element : m_DocTypes)
+            ar.WriteObject(element);
+        ar << m_bActionsShown;
+        for (std::int32_t i = 0; i < 20; ++i)
+            ar << i;
+        SetModified(false);
+        return;
+    }
+    std::int32_t count = 0;
+    ar >> count;
+    if (count < 0)
+        CArchive::ThrowException(CArchiveException::genericException, "negative count of document types");
+    for (std::int32_t i = 0; i < count; ++i) {
+        CAWFDocumentType* element = nullptr;
+        ar >> element;
+        if (!element)
+            CArchive::ThrowException(CArchiveException::badIndex, "empty document type entry");
+        if (element->GetRefCount() != 0 || m_DocTypes.IndexOf(element) >= 0)
+            CArchive::ThrowException(CArchiveException::badIndex, "document type stored twice");
+        m_DocTypes.Add(element);
+        element->AddRef();
+        element->SetModel(this);
+    }
+    CODComponentSet* components = GetComponents();
+    for (int i = 0; i < components->GetSize(); ++i) {
+        auto* state = dynamic_cast<CAWFState*>(components->GetAt(i));
+        if (!state)
+            continue;
+        for (CODComponent* c : m_DocTypes)
+            if (auto* element = static_cast<CAWFDocumentType*>(c); element->NameDoc == state->DocTypeName) {
+                state->SetDocumentType(element);
+                break;
+            }
+    }
+    ar >> m_bActionsShown;
+    std::int32_t reserved = 0;
+    for (int i = 0; i < 20; ++i)
+        ar >> reserved;
+    SetModified(false);
+}
+
+CAWFDocumentType* CTarnwickModel::GetDocType(std::int32_t typeDoc, const std::string& name)
+{
+    for (CODComponent* c : m_DocTypes)
+        if (auto* element = static_cast<CAWFDocumentType*>(c); element->GetTypeDoc() == typeDoc)
+            return element;
+    auto* element = new CAWFDocumentType(typeDoc, name);
+    element->defState = -1;
+    element->TypeDoc = -1;
+    element->DocTypeOptions = 0;
+    if (Grp != -1 && Type != -1) {
+        // The chart keeps the document type it was opened for.
+        if (m_nKey < 0)
+            m_nKey = typeDoc;
+        try {
+            ado::_RecordsetPtr rs;
+            rs.CreateInstance("ADODB.Recordset");
+            rs->Open(ado::_variant_t("SELECT * FROM MainDocType WHERE TypeDoc = " + std::to_string(typeDoc)),
+                     ChartShell().Connection(), ado::adOpenForwardOnly, ado::adLockReadOnly, ado::adCmdText);
+            if (!rs->IsEOF()) {
+                auto read = [&](const char* column) {
+                    const ado::_variant_t v = rs->GetCollect(column);
+                    return v.vt == ado::VT_NULL ? ado::_variant_t(0) : v;
+                };
+                element->defState = read("defState").ToShort();
+                element->TypeDoc = read("TypeDoc").ToLong();
+                element->DocTypeOptions = read("DocTypeOptions").ToLong();
+            }
+            rs->Close();
+        } catch (const ado::_com_error& e) {
+            ShowChartComError(e);
+        }
+    }
+    m_DocTypes.Add(element);
+    element->SetModel(this);
+    element->AddRef();
+    return element;
+}
+
+std::string CTarnwickModel::lookUpName(const std::string& sql, const char* column)
+{
+    if (Grp == -1)
+        return "?";
+    try {
+        ado::_RecordsetPtr rs;
+        rs.CreateInstance("ADODB.Recordset");
+        rs->Open(ado::_variant_t(sql), ChartShell().Connection(), ado::adOpenForwardOnly, ado::adLockReadOnly,
+                 ado::adCmdText);
+        std::string name = "(null)";
+        if (!rs->IsEOF())
+            name = rs->GetCollect(column).ToString();
+        rs->Close();
+        return name;
+    } catch (const ado::_com_error& e) {
+        ShowChartComError(e);
+        return "(error)";
+    }
+}
+
+std::string CTarnwickModel::GetNameDoc(std::int32_t typeDoc, std::int32_t, std::int32_t)
+{
+    return lookUpName("SELECT NameDoc FROM ProdDocType WHERE TypeDoc = " + std::to_string(typeDoc), "NameDoc");
+}
+
+std::string CTarnwickModel::GetNameState(std::int32_t state, std::int32_t grp)
+{
+    if (grp == -1)
+        grp = Grp;
+    return lookUpName("SELECT NameState FROM ProdDocState WHERE Grp = " + std::to_string(grp) +
+                          " AND State = " + std::to_string(state),
+                      "NameState");
+}
+
+std::string CTarnwickModel::GetNameAction(std::int32_t action)
+{
+    return lookUpName("SELECT NameAction FROM ProdDocAction WHERE Action = " + std::to_string(action), "NameAction");
+}
+
+void CTarnwickModel::RemoveDanglingConnections(CODComponent* component)
+{
+    if (!component)
+        return;
+    CODConnectionSet connections;
+    component->GetConnections(connections);
+    for (CODConnection* conn : connections) {
+        CODComponent* far = nullptr;
+        for (int i = 0; i < 2; ++i)
+            if (conn->GetOwner(i) != component)
+                far = conn->GetOwner(i);
+        if (!far || !far->GetModel())
+            component->RemoveConnection(conn);
+    }
+}

@@ -1,0 +1,66 @@
+// The chart models: the diagram library's model with the database key of the
+// chart it shows, and the workflow chart's model of one document type.
+#pragma once
+
+#include "diagram/awfelements.h"
+#include "diagram/odmodel.h"
+
+#include <cstdint>
+#include <string>
+
+class CDiagramModel : public CODModel {
+    DECLARE_SERIAL(CDiagramModel)
+public:
+    CDiagramModel() = default;
+    ~CDiagramModel() override = default;
+
+    // Stores the key; the chart models read the database after it.
+    virtual bool LoadFromDB(std::int32_t key, bool build);
+    std::int32_t GetKey() const { return m_nKey; }
+
+    // Runs the delete command on a set of components (and keeps it for undo).
+    void DeleteComponents(const CODComponentSet& components);
+
+    // While set, states and links removed from the chart ask nothing.
+    std::uint8_t m_bSilentRemove = 1;
+    std::int32_t m_nKey = -1;
+};
+
+class CTarnwickModel : public CDiagramModel {
+    DECLARE_SERIAL(CTarnwickModel)
+public:
+    CTarnwickModel() = default;
+    ~CTarnwickModel() override;
+
+    // The library's model, the document types, the actions flag and 20
+    // reserved values; loading ties the states to their document types by name.
+    void Serialize(CArchive& ar) override;
+
+    // The element of a document type, made (and looked up in MainDocType)
+    // when the chart has none yet.
+    CAWFDocumentType* GetDocType(std::int32_t typeDoc, const std::string& name);
+    std::string GetNameDoc(std::int32_t typeDoc, std::int32_t grp = -1, std::int32_t type = -1);
+    std::string GetNameState(std::int32_t state, std::int32_t grp = -1);
+    std::string GetNameAction(std::int32_t action);
+    // Drops the connections of a component whose far end is gone or outside a chart.
+    void RemoveDanglingConnections(CODComponent* component);
+    // Lets go of every document-type element.
+    void ReleaseDocTypes();
+
+    std::int32_t GetTypeDoc() const { return GetKey(); }
+    std::int16_t GetGrp() const { return Grp; }
+    std::int16_t GetType() const { return Type; }
+    std::int32_t GetActionsShown() const { return m_bActionsShown; }
+    std::int32_t GetIsolatedShown() const { return m_bIsolatedShown; }
+
+    CODComponentSet m_DocTypes;
+    std::int16_t Grp = -1;
+    std::int16_t Type = -1;
+    std::int32_t m_bActionsShown = 1;
+    std::int32_t m_bIsolatedShown = 0;
+    CODComponentSet m_NewComponents;
+
+private:
+    // One-value catalogue look-up shared by the name functions.
+    std::string lookUpName(const std::string& sql, const char* column);
+};

@@ -1,0 +1,163 @@
+#include "workflow_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace wft {
+
+bool ScriptedShell::AskYesNo(const std::string& text)
+{
+    questions.push_back(text);
+    if (answers.empty()) {
+        ADD_FAILURE() << "unexpected question: " << text;
+        return false;
+    }
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+int ScriptedShell::AskYesNoCancel(const std::string& text)
+{
+    questions.push_back(text);
+    if (threeWay.empty()) {
+        ADD_FAILURE() << "unexpected question: " << text;
+        return tarnwick::IDCANCEL;
+    }
+    const int answer = threeWay.front();
+    threeWay.pop_front();
+    return answer;
+}
+
+void ScriptedShell::Message(const std::string& text, const std::string&, tarnwick::ChartIcon)
+{
+    messages.push_back(text);
+}
+
+CAWFState* AddState(CTarnwickModel& model, CAWFDocumentType* docType, std::int16_t state, int x, int y, bool foreign)
+{
+    CAWFState* s = foreign ? new CAWForeign : new CAWFState(docType, state);
+    if (foreign)
+        s->SetDocumentType(docType);
+    tarnwick::LoadChartSymbol(*s, tarnwick::IDR_SYMBOL_STATE);
+    s->SetData(state, docType ? docType->NameDoc : "", std::to_string(state) + ":", docType ? docType->NameDoc : "");
+    s->MoveTo(x, y);
+    model.AppendComponent(s);
+    return s;
+}
+
+CAWFAction* AddAction(CTarnwickModel& model, std::int32_t id, const std::string& name, std::uint16_t order, int x,
+                      int y)
+{
+    auto* a = new CAWFAction;
+    tarnwick::LoadChartSymbol(*a, tarnwick::IDR_SYMBOL_ACTION);
+    a->SetActionName(id, name, 0, order);
+    a->MoveTo(x, y);
+    model.AppendComponent(a);
+    return a;
+}
+
+CAWFLink* AddLink(CTarnwickModel& model, CODComponent* from, CODComponent* to)
+{
+    auto* link = new CAWFLink;
+    link->AddRef();
+    link->SetupLink(from->GetPort(), to->GetPort());
+    model.AppendComponent(link);
+    link->Release();
+    return link;
+}
+
+CAWFCircleLink* AddLoop(CTarnwickModel& model, CAWFState* state)
+{
+    auto* loop = new CAWFCircleLink;
+    loop->AddRef();
+    loop->SetupLink(state->GetPort(), state->GetPort());
+    model.AppendComponent(loop);
+    loop->Route();
+    loop->Release();
+    return loop;
+}
+
+int CountOf(CODModel& model, const CRuntimeClass* cls)
+{
+    int n = 0;
+    for (CODComponent* c : *model.GetComponents())
+        if (c->GetRuntimeClass() == cls)
+            ++n;
+    return n;
+}
+
+std::string EngineName(Engine engine)
+{
+    return engine == Engine::SQLite ? "SQLite" : "PostgreSQL";
+}
+
+namespace {
+
+std::vector<std::string> schemaStatements(const std::string& file)
+{
+    const std::string text = kelm::test::readFile(std::filesystem::path(KELM_SOURCE_DIR) / "kits/demo/schema" / file);
+    std::vector<std::string> statements;
+    std::string current;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t end = text.find('\n', pos);
+        const std::string line = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        pos = end == std::string::npos ? text.size() : end + 1;
+        if (line.rfind("--", 0) == 0)
+            continue;
+        current += line + "\n";
+        if (!line.empty() && line.back() == ';') {
+            current.erase(current.find_last_of(';'));
+            statements.push_back(current);
+            current.clear();
+        }
+    }
+    return statements;
+}
+
+} // namespace
+
+KelmDb::KelmDb(Engine engine, const std::string& hint)
+{
+    std::string connString;
+    if (engine == Engine::SQLite) {
+        m_dir = std::make_unique<kelm::test::TempDir>();
+        connString = kelm::test::SqliteConnString(m_dir->path() / (hint + ".db"));
+    } else {
+        m_pg = std::make_unique<kelm::test::PgDatabase>(hint);
+        connString = m_pg->odbcConnString();
+    }
+    connection.CreateInstance("ADODB.Connection");
+    connection->Open(connString, "", "", -1);
+    for (const std::string& statement : schemaStatements(engine == Engine::SQLite ? "sqlite.sql" : "postgresql.sql"))
+        connection->Execute(statement);
+}
+
+KelmDb::~KelmDb()
+{
+    if (connection && connection->GetState() == ado::adStateOpen) {
+        if (connection->InTransaction())
+            connection->RollbackTrans();
+        connection->Close();
+    }
+}
+
+std::string KelmDb::Value(const std::string& sql)
+{
+    ado::_RecordsetPtr rs = connection->Execute(sql);
+    if (rs->IsEOF())
+        return "<no row>";
+    const ado::_variant_t v = rs->GetCollect(ado::_variant_t(0));
+    std::string text = v.vt == ado::VT_NULL ? "NULL" : v.ToString();
+    rs->Close();
+    return text;
+}
+
+long KelmDb::Count(const std::string& sql)
+{
+    return std::stol(Value(sql));
+}
+
+} // namespace wft
