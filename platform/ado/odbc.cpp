@@ -6,6 +6,7 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
+#include <odbcinst.h>
 
 #include <algorithm>
 #include <cctype>
@@ -292,6 +293,26 @@ std::string CatalogName(SQLHSTMT stmt, SQLUSMALLINT column, const Dialect& diale
     return ToUtf8(name, std::min<std::size_t>(static_cast<std::size_t>(length) / sizeof(SQLWCHAR), 511));
 }
 
+// Whether the driver a connection string names (directly, or through its
+// data source) is the SQLite one, which has only narrow entry points.
+bool IsNarrowDriver(const std::vector<Pair>& pairs)
+{
+    std::string driver;
+    for (const auto& pair : pairs) {
+        if (EqualsNoCase(pair.key, "Driver"))
+            driver = pair.value;
+        else if (EqualsNoCase(pair.key, "DSN") && driver.empty()) {
+            char value[512] = {};
+            if (SQLGetPrivateProfileString(pair.value.c_str(), "Driver", "", value, sizeof value, "odbc.ini") > 0)
+                driver = value;
+        }
+    }
+    std::string lower;
+    for (char c : driver)
+        lower += AsciiLower(c);
+    return lower.find("sqlite") != std::string::npos;
+}
+
 // A value as a connection string holds it: in braces ("}" doubled) when it
 // has a character that would end it or start another key.
 std::string BracedValue(const std::string& value)
@@ -477,8 +498,9 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
         ThrowDriver(SQL_HANDLE_ENV, Environment(), Dialect());
     SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
 
+    bool narrowDriver = false;
     auto fail = [&](SQLRETURN) {
-        auto records = Diagnostics(SQL_HANDLE_DBC, dbc);
+        auto records = Diagnostics(SQL_HANDLE_DBC, dbc, narrowDriver);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         std::string description = records.empty() ? std::string("ODBC connection failed") : records.front().message;
         throw _com_error(E_FAIL, description, "ODBC", std::move(records));
@@ -536,11 +558,21 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
                 rest += "UID=" + BracedValue(userId) + ";";
             if (!password.empty())
                 rest += "PWD=" + BracedValue(password) + ";";
-            std::u16string text = ToUtf16(rest);
-            SQLWCHAR out[1024];
-            SQLSMALLINT outLength = 0;
-            rc = SQLDriverConnectW(dbc, nullptr, W(text), static_cast<SQLSMALLINT>(text.size()), out, 1024,
-                                   &outLength, SQL_DRIVER_NOPROMPT);
+            narrowDriver = IsNarrowDriver(pairs);
+            if (narrowDriver) {
+                // A file path in the string reaches the driver as UTF-8.
+                SQLCHAR out[1024];
+                SQLSMALLINT outLength = 0;
+                rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(rest.data()),
+                                      static_cast<SQLSMALLINT>(rest.size()), out, sizeof out, &outLength,
+                                      SQL_DRIVER_NOPROMPT);
+            } else {
+                std::u16string text = ToUtf16(rest);
+                SQLWCHAR out[1024];
+                SQLSMALLINT outLength = 0;
+                rc = SQLDriverConnectW(dbc, nullptr, W(text), static_cast<SQLSMALLINT>(text.size()), out, 1024,
+                                       &outLength, SQL_DRIVER_NOPROMPT);
+            }
         }
     }
     if (!Succeeded(rc))

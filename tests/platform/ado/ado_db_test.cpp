@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
 using namespace ado;
@@ -525,6 +526,22 @@ TEST_F(AdoDb, CorrectedStatementsRunAndReturnWhatTheCallersRead)
     EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM MainGroupOperate"), 0);
     EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM MainDocType"), 0);
 }
+
+#ifndef KELM_ADO_PG
+// Users keep databases in localised folders ("Документы").
+TEST(AdoSqlite, DatabaseFileUnderACyrillicPath)
+{
+    kelm::test::TempDir dir;
+    auto folder = dir / "Документы";
+    std::filesystem::create_directories(folder);
+    _ConnectionPtr cn;
+    cn.CreateInstance("ADODB.Connection");
+    cn->Open(kelm::test::SqliteConnString(folder / "Кельм.db"));
+    cn->Execute("CREATE TABLE t (x integer)");
+    cn->Close();
+    EXPECT_TRUE(std::filesystem::exists(folder / "Кельм.db"));
+}
+#endif
 
 #ifdef KELM_ADO_PG
 // The demo kit's loader (and the user) run the schema file through psql.
