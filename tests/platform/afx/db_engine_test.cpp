@@ -611,6 +611,34 @@ TEST_P(DbEngine, LostServerConnectionStates)
     EXPECT_EQ(states, (std::vector<std::string>{"State:57P01", "State:08S01"}));
 }
 
+TEST_P(DbEngine, ReadOnlyConnectionAndCursorLibrary)
+{
+    db.ExecuteSQL("CREATE TABLE ro (a INTEGER PRIMARY KEY)");
+    db.ExecuteSQL("INSERT INTO ro VALUES (1)");
+    CDatabase readOnly;
+    ASSERT_TRUE(readOnly.OpenEx(engine->connect().c_str(), CDatabase::openReadOnly));
+    EXPECT_FALSE(readOnly.CanUpdate());
+    CRecordset rs(&readOnly);
+    ASSERT_TRUE(rs.Open(CRecordset::snapshot, "SELECT a FROM ro"));
+    EXPECT_FALSE(rs.CanUpdate());
+    EXPECT_FALSE(rs.CanAppend());
+    // Neither driver enforces SQL_MODE_READ_ONLY: statements still write.
+    readOnly.ExecuteSQL("INSERT INTO ro VALUES (2)");
+    EXPECT_EQ(Scalar(readOnly, "SELECT COUNT(*) FROM ro"), "2");
+
+    // The driver manager's cursor library scrolls, but only over bound columns.
+    CDatabase withCursorLibrary;
+    ASSERT_TRUE(withCursorLibrary.OpenEx(engine->connect().c_str(), CDatabase::useCursorLib));
+    TracingSet scroll(&withCursorLibrary);
+    ASSERT_TRUE(scroll.Open(CRecordset::snapshot, "SELECT a FROM ro ORDER BY a", CRecordset::readOnly));
+    scroll.MoveLast();
+    EXPECT_EQ(scroll.a, 2);
+    scroll.MoveFirst();
+    EXPECT_EQ(scroll.a, 1);
+    CRecordset unbound(&withCursorLibrary);
+    EXPECT_THROW(unbound.Open(CRecordset::snapshot, "SELECT a FROM ro", CRecordset::readOnly), CDBException);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, DbEngine, ::testing::Values("sqlite", "pg"));
 
 } // namespace
