@@ -473,6 +473,7 @@ protected:
     BOOL m_bFieldsBound = FALSE;
     BOOL m_bCacheAllocated = FALSE;
     BOOL m_bDeleted = FALSE;
+    BOOL m_bInList = FALSE; // joined m_pDatabase's list of recordsets
     short m_nResultCols = -1;
     DWORD m_dwRowsetSize = 25;
     DWORD m_dwAllocatedRowsetSize = 0;

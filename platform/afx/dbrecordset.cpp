@@ -211,6 +211,7 @@ BOOL CRecordset::AllocHstmt()
         AfxThrowDBException(rc, m_pDatabase, SQL_NULL_HSTMT);
     m_hstmt = hstmt;
     m_pDatabase->AddRecordset(this);
+    m_bInList = TRUE;
     return TRUE;
 }
 
@@ -643,8 +644,10 @@ void CRecordset::Close()
     m_rgParamFlags.clear();
     m_plParamLength.clear();
     FreeStatements();
-    if (m_pDatabase != nullptr)
+    // After its connection closed us, the connection may be gone already.
+    if (m_bInList && m_pDatabase != nullptr)
         m_pDatabase->RemoveRecordset(this);
+    m_bInList = FALSE;
     m_bBOF = m_bEOF = TRUE;
     m_nResultCols = -1;
     m_bUpdatable = m_bAppendable = FALSE;

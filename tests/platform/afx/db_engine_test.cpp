@@ -553,6 +553,16 @@ TEST_P(DbEngine, CloseOfTheConnectionClosesItsRecordsetsInJoinOrder)
     EXPECT_FALSE(third->IsOpen());
     EXPECT_EQ(third->m_hstmt, nullptr);
     EXPECT_TRUE(db.GetRecordsets().empty());
+
+    // A recordset that outlives its closed and destroyed connection closes safely.
+    auto connection = std::make_unique<CDatabase>();
+    ASSERT_TRUE(connection->OpenEx(engine->connect().c_str()));
+    BulkSet orphan(connection.get());
+    orphan.SetRowsetSize(2);
+    ASSERT_TRUE(orphan.Open(CRecordset::forwardOnly, "SELECT a, 1.5, 'x', CURRENT_TIMESTAMP FROM l", CRecordset::useMultiRowFetch));
+    connection.reset();
+    EXPECT_FALSE(orphan.IsOpen());
+    orphan.Close();
 }
 
 TEST_P(DbEngine, RecordsetOpensItsOwnConnection)
