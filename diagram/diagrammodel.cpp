@@ -2,6 +2,11 @@
 
 #include "diagram/chartshell.h"
 #include "diagram/odcommand.h"
+#include "diagram/odcontroller.h"
+
+#include <wx/docview.h>
+
+#include <algorithm>
 
 IMPLEMENT_SERIAL(CDiagramModel, CODModel, VERSIONABLE_SCHEMA | 1)
 IMPLEMENT_SERIAL(CTarnwickModel, CDiagramModel, VERSIONABLE_SCHEMA | 1)
@@ -175,4 +180,85 @@ void CTarnwickModel::RemoveDanglingConnections(CODComponent* component)
         if (!far || !far->GetModel())
             component->RemoveConnection(conn);
     }
+}
+
+void CTarnwickModel::FitSymbolsToText(CODController* controller, wxDocument* document,
+                                      const std::function<void(CODComponent*)>& prepareNew)
+{
+    SetModified(false);
+    if (document)
+        document->Modify(false);
+    for (CODComponent* c : m_NewComponents) {
+        if (!c)
+            continue;
+        if (controller)
+            controller->RegisterComponent(c);
+        if (prepareNew)
+            prepareNew(c);
+        if (auto* state = dynamic_cast<CAWFState*>(c))
+            state->UpdateDocTypeNames();
+    }
+    m_NewComponents.RemoveAll();
+
+    CODComponentSet* components = GetComponents();
+    for (int i = 0; i < components->GetSize(); ++i) {
+        CODComponent* c = components->GetAt(i);
+        if (!c)
+            continue;
+        if (auto* link = dynamic_cast<CAWFLink*>(c))
+            link->Relayout();
+        if (controller)
+            controller->RegisterComponent(c);
+        if (auto* edit = dynamic_cast<CODEditProperty*>(c->GetProperty(OD_PROP_EDIT))) {
+            CODEditProperty flags = *edit;
+            flags.m_bValue = true;
+            flags.m_bSecond = true;
+            c->SetProperty(flags);
+        }
+        FitSymbolToText(c);
+    }
+    UpdateAllComponents();
+}
+
+void CTarnwickModel::FitSymbolToText(CODComponent* component)
+{
+    if (component->IsLink())
+        return;
+    CSize size = component->GetSize();
+    CRect polygon;
+    bool havePolygon = false;
+    int texts = 0, grown = 0;
+    std::int32_t lastHeightGrowth = 0;
+    for (int i = 0; i < component->GetChildCount(); ++i) {
+        CODComponent* child = component->GetChild(i);
+        if (!child)
+            continue;
+        if (child->IsKindOf(RUNTIME_CLASS(CODPolygonComponent))) {
+            polygon = child->GetBounds();
+            havePolygon = true;
+        }
+        auto* text = dynamic_cast<CODTextComponent*>(child);
+        if (!text)
+            continue;
+        CRect rect = text->GetTextRect();
+        const CSize before = rect.Size();
+        if (havePolygon) {
+            rect.top = std::max(rect.top, polygon.top);
+            rect.bottom = std::min(rect.bottom, polygon.bottom);
+        }
+        text->SizeToText(8);
+        const CSize after = text->GetTextRect().Size();
+        text->SetTextRect(rect);
+        lastHeightGrowth = after.cy - before.cy;
+        if (after.cx > before.cx || after.cy > before.cy) {
+            size.cx += after.cx - before.cx;
+            size.cy += after.cy - before.cy;
+            ++grown;
+        }
+        ++texts;
+    }
+    if (texts >= 2 && grown == 1)
+        size.cy += lastHeightGrowth;
+    if (size != component->GetSize())
+        component->SetSize(size);
 }

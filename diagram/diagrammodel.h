@@ -6,7 +6,11 @@
 #include "diagram/odmodel.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+
+class CODController;
+class wxDocument;
 
 class CDiagramModel : public CODModel {
     DECLARE_SERIAL(CDiagramModel)
@@ -42,6 +46,14 @@ public:
     std::string GetNameDoc(std::int32_t typeDoc, std::int32_t grp = -1, std::int32_t type = -1);
     std::string GetNameState(std::int32_t state, std::int32_t grp = -1);
     std::string GetNameAction(std::int32_t action);
+    // The layout pass once a freshly opened chart has its window: the
+    // components the load made are registered with the controller and handed
+    // to prepareNew, links are laid again, and every symbol takes the size
+    // its texts need. Maximising the window and redrawing are the caller's.
+    void FitSymbolsToText(CODController* controller, wxDocument* document,
+                          const std::function<void(CODComponent*)>& prepareNew = {});
+    // Gives one symbol the size its texts need (clamped to its last polygon).
+    static void FitSymbolToText(CODComponent* component);
     // Drops the connections of a component whose far end is gone or outside a chart.
     void RemoveDanglingConnections(CODComponent* component);
     // Lets go of every document-type element.

@@ -3,6 +3,8 @@
 #include "workflow_support.h"
 
 #include "diagram/basediagramdoc.h"
+#include "diagram/odcommand.h"
+#include "diagram/odcontroller.h"
 
 #include <gtest/gtest.h>
 
@@ -809,5 +811,111 @@ TEST(WorkflowDocument, SaveModifiedQuestions)
         EXPECT_EQ(scope.shell.questions, c.questions);
         EXPECT_EQ(scope.shell.messages, c.messages);
         EXPECT_EQ(scope.shell.sent, c.sent);
+    }
+}
+
+TEST(WorkflowLayout, SymbolsGrowByWhatTheirTextsNeed)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, CRect>> texts;
+        std::int32_t heightGrowth;
+    };
+    // Fixed metrics without a display: 8 points give lines 12 units high.
+    const Case cases[] = {
+        {"two texts, only the last grows by 10", {{"x", CRect(0, 0, 100, 12)}, {"a\nb", CRect(0, 20, 100, 34)}}, 20},
+        {"one text grows by 10", {{"a\nb", CRect(0, 20, 100, 34)}}, 10},
+        {"two texts, both grow by 10", {{"a\nb", CRect(0, 0, 100, 14)}, {"a\nb", CRect(0, 20, 100, 34)}}, 20},
+        {"nothing grows", {{"x", CRect(0, 0, 100, 12)}}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto* symbol = new CODSymbolComponent;
+        symbol->AddRef();
+        auto* polygon = new CODPolygonComponent;
+        const CPoint square[] = {{0, 0}, {100, 0}, {100, 100}, {0, 100}};
+        polygon->SetVertices(square, 4);
+        polygon->UpdateBounds(false);
+        symbol->AppendChild(polygon);
+        for (const auto& [text, rect] : c.texts) {
+            auto* t = new CODTextComponent;
+            t->SetText(text);
+            t->SetTextRect(rect);
+            symbol->AppendChild(t);
+        }
+        symbol->UpdateBounds(false);
+        const CSize before = symbol->GetSize();
+        CTarnwickModel::FitSymbolToText(symbol);
+        EXPECT_EQ(symbol->GetSize().cy - before.cy, c.heightGrowth);
+        symbol->Release();
+    }
+}
+
+TEST(WorkflowLayout, LayoutPassEmptiesTheNewComponentsAndSetsTheEditFlags)
+{
+    ShellScope scope;
+    CTarnwickDoc doc;
+    CTarnwickModel& model = *doc.GetModel();
+    CAWFState* state = AddState(model, nullptr, 1, 0, 0);
+    model.m_NewComponents.Add(state);
+    model.m_NewComponents.Add(nullptr);
+    model.SetModified(true);
+    std::vector<CODComponent*> prepared;
+    model.FitSymbolsToText(nullptr, &doc, [&](CODComponent* c) { prepared.push_back(c); });
+    EXPECT_EQ(prepared, std::vector<CODComponent*>{state});
+    EXPECT_TRUE(model.m_NewComponents.IsEmpty());
+    EXPECT_FALSE(doc.IsModified());
+    auto* edit = dynamic_cast<CODEditProperty*>(state->GetProperty(OD_PROP_EDIT));
+    ASSERT_NE(edit, nullptr);
+    EXPECT_TRUE(edit->m_bValue);
+    EXPECT_TRUE(edit->m_bSecond);
+}
+
+TEST(WorkflowConnections, LoopFollowsItsStateWhenTheStateMoves)
+{
+    ShellScope scope;
+    CTarnwickModel model;
+    CAWFState* state = AddState(model, nullptr, 2, 0, 0);
+    CAWFCircleLink* loop = AddLoop(model, state);
+    auto* move = new CODMoveCommand(&model);
+    move->SetComponent(state);
+    move->SetOffset(500, 200);
+    ASSERT_TRUE(model.ExecuteCommand(move));
+    const CRect bounds = state->GetBounds();
+    for (int i = 0; i < loop->GetPointCount(); ++i) {
+        const CPoint p = loop->GetPoint(i);
+        EXPECT_GT(p.y, bounds.top + 50) << i;
+        EXPECT_LE(std::hypot(p.x - (bounds.left + 50), p.y - (bounds.top + 70)), 51.0) << i;
+    }
+}
+
+TEST(WorkflowElements, DoubleClickPostsTheirCommands)
+{
+    ShellScope scope;
+    CTarnwickModel model;
+    CAWFState* state = AddState(model, nullptr, 1, 0, 0);
+    CAWFState* other = AddState(model, nullptr, 2, 300, 0);
+    CAWFLink* link = AddLink(model, state, other);
+    CAWFAction* action = AddAction(model, 1, "A", 0, 0, 300);
+    EXPECT_TRUE(state->OnDoubleClick(OD_MK_CONTROL, CPoint()));
+    EXPECT_TRUE(state->OnDoubleClick(0, CPoint()));
+    EXPECT_TRUE(link->OnDoubleClick(OD_MK_CONTROL, CPoint()));
+    EXPECT_TRUE(action->OnDoubleClick(0, CPoint()));
+    EXPECT_EQ(scope.shell.posted, (std::vector<int>{32808, 44546, 44546, 44546}));
+}
+
+TEST(WorkflowDocument, OpenFromDatabaseSetsTheTitleAndTheOrigin)
+{
+    for (bool readOnly : {false, true}) {
+        ShellScope scope;
+        scope.shell.readOnly = readOnly;
+        CTarnwickDoc doc;
+        ASSERT_TRUE(doc.OpenFromDB(70001, "Заказ", false));
+        EXPECT_EQ(doc.GetModel()->GetKey(), 70001);
+        EXPECT_EQ(doc.m_bFromFile, 0);
+        EXPECT_EQ(doc.GetTitle().utf8_string(), readOnly ? "Заказ (только чтение)" : "Заказ");
+        EXPECT_FALSE(doc.IsModified());
+        doc.GetModel()->SetModified(true);
+        EXPECT_TRUE(doc.IsModified());
     }
 }
