@@ -649,6 +649,48 @@ TEST_P(DbEngine, ReadOnlyConnectionAndCursorLibrary)
     EXPECT_THROW(unbound.Open(CRecordset::snapshot, "SELECT a FROM ro", CRecordset::readOnly), CDBException);
 }
 
+TEST_P(DbEngine, KeyedUpdatesWhereTheCursorCannotUpdate)
+{
+    db.ExecuteSQL("CREATE TABLE Keyed (k INTEGER PRIMARY KEY, a INTEGER)");
+    db.ExecuteSQL("INSERT INTO Keyed VALUES (1, 10)");
+    db.ExecuteSQL("INSERT INTO Keyed VALUES (2, 20)");
+    // A plain connection: psqlODBC then offers read-only cursors only.
+    std::string plain = engine->connect();
+    if (engine->pg())
+        plain = plain.substr(0, plain.find("UpdatableCursors"));
+    CDatabase other;
+    ASSERT_TRUE(other.OpenEx(plain.c_str()));
+    class KeyedSet : public CRecordset {
+    public:
+        explicit KeyedSet(CDatabase* db) : CRecordset(db) { m_nFields = 2; }
+        void DoFieldExchange(CFieldExchange* pFX) override
+        {
+            pFX->SetFieldType(CFieldExchange::outputColumn);
+            RFX_Long(pFX, "k", k);
+            RFX_Long(pFX, "a", a);
+        }
+        LONG k = 0, a = 0;
+    };
+    KeyedSet keyed(&other);
+    keyed.m_strSort = "k";
+    // Unquoted, so PostgreSQL folds the name to lower case.
+    ASSERT_TRUE(keyed.Open(CRecordset::forwardOnly, "Keyed"));
+    ASSERT_TRUE(keyed.CanUpdate());
+    keyed.Edit();
+    keyed.k = 5; // the key itself changes: the row is found by its old key
+    keyed.a = 11;
+    ASSERT_TRUE(keyed.Update());
+    keyed.MoveNext();
+    keyed.Delete();
+    EXPECT_EQ(Scalar(other, "SELECT COUNT(*) FROM Keyed"), "1");
+    EXPECT_EQ(Scalar(other, "SELECT a FROM Keyed WHERE k = 5"), "11");
+    // A text with no single table cannot be written.
+    KeyedSet joined(&other);
+    ASSERT_TRUE(joined.Open(CRecordset::snapshot, "SELECT x.k, y.a FROM Keyed x, Keyed y"));
+    EXPECT_FALSE(joined.CanUpdate());
+    EXPECT_FALSE(joined.CanAppend());
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, DbEngine, ::testing::Values("sqlite", "pg"));
 
 } // namespace
