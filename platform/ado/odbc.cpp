@@ -293,6 +293,18 @@ std::string CatalogName(SQLHSTMT stmt, SQLUSMALLINT column, const Dialect& diale
     return ToUtf8(name, std::min<std::size_t>(static_cast<std::size_t>(length) / sizeof(SQLWCHAR), 511));
 }
 
+// Data-source names live in the driver manager's INI files as UTF-8 bytes;
+// the narrow call hands them over unchanged (the wide one would narrow
+// them character by character). Drivers take the credentials as UTF-8.
+SQLRETURN ConnectByName(SQLHDBC dbc, std::string dsn, std::string user, std::string password)
+{
+    return SQLConnect(dbc, reinterpret_cast<SQLCHAR*>(dsn.data()), static_cast<SQLSMALLINT>(dsn.size()),
+                      user.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(user.data()),
+                      static_cast<SQLSMALLINT>(user.size()),
+                      password.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(password.data()),
+                      static_cast<SQLSMALLINT>(password.size()));
+}
+
 // Whether the driver a connection string names (directly, or through its
 // data source) is the SQLite one, which has only narrow entry points.
 bool IsNarrowDriver(const std::vector<Pair>& pairs)
@@ -509,11 +521,7 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
     SQLRETURN rc;
     std::string loginUser;
     if (connectionString.find('=') == std::string::npos) {
-        std::u16string dsn = ToUtf16(connectionString), user = ToUtf16(userId), pwd = ToUtf16(password);
-        rc = SQLConnectW(dbc, W(dsn), static_cast<SQLSMALLINT>(dsn.size()), userId.empty() ? nullptr : W(user),
-                         userId.empty() ? 0 : static_cast<SQLSMALLINT>(user.size()),
-                         password.empty() ? nullptr : W(pwd),
-                         password.empty() ? 0 : static_cast<SQLSMALLINT>(pwd.size()));
+        rc = ConnectByName(dbc, connectionString, userId, password);
         loginUser = userId;
     } else {
         std::vector<Pair> pairs;
@@ -548,10 +556,7 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
         if (dsn && others == 0) {
             // The data source alone: its name goes in as a name, so nothing in
             // it can add keys to a connection string.
-            std::u16string name = ToUtf16(dsn->value), user = ToUtf16(userId), pwd = ToUtf16(password);
-            rc = SQLConnectW(dbc, W(name), static_cast<SQLSMALLINT>(name.size()),
-                             userId.empty() ? nullptr : W(user), static_cast<SQLSMALLINT>(user.size()),
-                             password.empty() ? nullptr : W(pwd), static_cast<SQLSMALLINT>(pwd.size()));
+            rc = ConnectByName(dbc, dsn->value, userId, password);
         } else {
             // Credentials given beside a connection string go in as keys of it.
             if (!userId.empty())
@@ -1468,13 +1473,14 @@ std::vector<DataSource> ListDataSources()
     if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
         return sources;
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    SQLWCHAR name[512], description[512];
+    SQLCHAR name[512], description[512];
     SQLSMALLINT nameLength = 0, descriptionLength = 0;
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    // Plain success only: a truncated name ends the list.
-    while (SQLDataSourcesW(env, direction, name, 512, &nameLength, description, 512, &descriptionLength) ==
-           SQL_SUCCESS) {
-        sources.push_back({ToUtf8(name), ToUtf8(description)});
+    // Plain success only: a truncated name ends the list. The names come
+    // from the INI files as UTF-8 bytes, so the narrow call keeps them whole.
+    while (SQLDataSources(env, direction, name, sizeof name, &nameLength, description, sizeof description,
+                          &descriptionLength) == SQL_SUCCESS) {
+        sources.push_back({reinterpret_cast<char*>(name), reinterpret_cast<char*>(description)});
         direction = SQL_FETCH_NEXT;
     }
     SQLFreeHandle(SQL_HANDLE_ENV, env);

@@ -58,7 +58,8 @@ public:
                              "[TrustNo]\nDriver=SQLite3\nTrusted_Connection=No\n\n"
                              "[TrustBlank]\nDriver=SQLite3\nTrusted_Connection=Yes \n\n"
                              "[TrustBoth]\nDriver=SQLite3\nTrusted_Connection=Yes\n\n"
-                             "[aLite]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n";
+                             "[aLite]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n\n"
+                             "[Кельм Тест]\nDriver=SQLite3\nDatabase=" + s.lite->DatabaseName() + "\n";
         if (kelm::test::PgAvailable()) {
             s.pg = std::make_unique<KelmDatabase>(Engine::PostgreSQL, "connect");
             s.role = "kelm_conn_" + std::to_string(::getpid());
@@ -154,6 +155,15 @@ TEST_F(ConnectDb, AdministratorWritesAndASecondCallRunsNoQuery)
     EXPECT_EQ(cn->GetState(), ado::adStateClosed);
     EXPECT_EQ(shell.removed, 1);
     EXPECT_EQ(shell.closedChildren, 1);
+}
+
+TEST_F(ConnectDb, DataSourceNamedInRussian)
+{
+    app.m_cmdInfo.m_strDSN = "Кельм Тест";
+    app.m_cmdInfo.m_strUser = "Иван";
+    g_setup->lite->Exec("INSERT INTO kelm_user (db_user_netname, kelm_user_isadmin) VALUES ('Иван', 1)");
+    ASSERT_TRUE(app.ConnectDB(TRUE)) << (prompt.shown.empty() ? "" : prompt.shown[0].text);
+    EXPECT_FALSE(g_bReadOnlyMode);
 }
 
 TEST_F(ConnectDb, ReadOnlyWithoutARowOrWithZero)
@@ -336,7 +346,7 @@ TEST(DataSources, ListHoldsTheAcceptedDriversSorted)
         expected.push_back("KelmPgTrusted");
     }
     for (const char* name : {"TrustBlank", "TrustBoth", "TrustLong", "TrustLower", "TrustNo", "TrustNoKey", "TrustUpper",
-                             "TrustUser"})
+                             "TrustUser", "Кельм Тест"})
         expected.push_back(name);
     EXPECT_EQ(model.DataSources(), expected);
     // "klite" matches no entry: the first is selected.
