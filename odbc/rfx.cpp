@@ -138,8 +138,10 @@ void RfxBulk(CFieldExchange* pFX, const char* szName, T** values, SQLLEN** lengt
 }
 
 // The text buffer size, in units, for column nField: from the column's
-// precision and type, else nMaxLength.
-SQLULEN TextBufferUnits(CFieldExchange* pFX, UINT nField, int nMaxLength, bool wide)
+// precision and type, else nMaxLength. With utf8Room the sizes count
+// characters and the result allows 4 bytes for each (a string member can
+// grow); a caller's fixed buffer is counted in units as it is.
+SQLULEN TextBufferUnits(CFieldExchange* pFX, UINT nField, int nMaxLength, bool utf8Room)
 {
     SQLULEN size = 0;
     const CODBCFieldInfo* infos = pFX->m_prs->GetODBCFieldInfos();
@@ -152,11 +154,7 @@ SQLULEN TextBufferUnits(CFieldExchange* pFX, UINT nField, int nMaxLength, bool w
         case SQL_LONGVARCHAR:
         case SQL_WCHAR:
         case SQL_WVARCHAR:
-        case SQL_WLONGVARCHAR:
-            // Precision counts characters; UTF-8 takes up to 4 bytes for each.
-            if (!wide && size <= std::numeric_limits<SQLULEN>::max() / 4)
-                size *= 4;
-            break;
+        case SQL_WLONGVARCHAR: break;
         case SQL_TINYINT:
         case SQL_BIGINT:
         case SQL_INTEGER:
@@ -169,7 +167,9 @@ SQLULEN TextBufferUnits(CFieldExchange* pFX, UINT nField, int nMaxLength, bool w
     SQLULEN max = nMaxLength > 0 ? static_cast<SQLULEN>(nMaxLength) : 0;
     if (size == 0 || size > max || size < 256)
         size = max;
-    if (size > 0x7FFFFFFE / (wide ? 2 : 1))
+    if (utf8Room)
+        size *= 4;
+    if (size > 0x7FFFFFFE / 2)
         AfxThrowMemoryException();
     return size;
 }
@@ -239,7 +239,7 @@ void RfxTextString(CFieldExchange* pFX, const char* szName, Str& value, int nMax
         return;
     }
     case CFieldExchange::BindFieldToColumn: {
-        SQLULEN units = TextBufferUnits(pFX, n, nMaxLength, unit == 2);
+        SQLULEN units = TextBufferUnits(pFX, n, nMaxLength, unit == 1);
         value.resize(static_cast<std::size_t>(units) + 1);
         RETCODE rc = SQLBindCol(pFX->m_hstmt, static_cast<SQLUSMALLINT>(n), static_cast<SQLSMALLINT>(nCType),
                                 value.data(), static_cast<SQLLEN>(units + 1) * unit, length);
@@ -353,7 +353,7 @@ void RfxTextBuffer(CFieldExchange* pFX, const char* szName, Unit* value, int nMa
         return;
     }
     case CFieldExchange::BindFieldToColumn: {
-        SQLULEN units = TextBufferUnits(pFX, n, nMaxLength, unit == 2);
+        SQLULEN units = TextBufferUnits(pFX, n, nMaxLength, false);
         value[units] = Unit(0);
         RETCODE rc = SQLBindCol(pFX->m_hstmt, static_cast<SQLUSMALLINT>(n), static_cast<SQLSMALLINT>(nCType), value,
                                 static_cast<SQLLEN>(units + 1) * unit, length);
@@ -368,7 +368,7 @@ void RfxTextBuffer(CFieldExchange* pFX, const char* szName, Unit* value, int nMa
             value[0] = Unit(0);
             return;
         }
-        std::size_t units = FetchedUnits(value, *length, TextBufferUnits(pFX, n, nMaxLength, unit == 2));
+        std::size_t units = FetchedUnits(value, *length, TextBufferUnits(pFX, n, nMaxLength, false));
         StripTrailingBlanks(pFX, value, units);
         value[units] = Unit(0);
         *length = static_cast<SQLLEN>(units) * unit;

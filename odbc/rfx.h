@@ -25,8 +25,8 @@ void RFX_GUID(CFieldExchange* pFX, const char* szName, GUID& value);
 
 // Text whose C type follows the member: SQL_C_CHAR for UTF-8 text,
 // SQL_C_WCHAR (UTF-16, 2-byte units) for the wide forms. nMaxLength counts
-// bytes for the narrow forms and characters for the wide ones; the buffers
-// hold nMaxLength + 1 units.
+// characters for the string members (a UTF-8 string gets 4 bytes for each)
+// and units for the caller's buffers, which hold nMaxLength + 1 units.
 void RFX_Text_Ntv(CFieldExchange* pFX, const char* szName, std::string& value, int nMaxLength = 255,
                   int nColumnType = SQL_VARCHAR, short nScale = 0);
 void RFX_Text_Ntv(CFieldExchange* pFX, const char* szName, std::u16string& value, int nMaxLength = 255,
