@@ -518,6 +518,25 @@ TEST(Conversions, IconReaderChecksEverySize)
     EXPECT_FALSE(GetFromArrayIcon({0, 0, 1, 0}).IsOk());
 }
 
+TEST(Conversions, ImageReadersSurviveDamagedBytes)
+{
+    // Deterministic damage of valid files; AddressSanitizer watches every read.
+    std::uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    const std::vector<std::uint8_t> originals[] = {Bitmap2x2(), IconWithPng()};
+    for (const auto& original : originals) {
+        for (int round = 0; round < 300; ++round) {
+            std::vector<std::uint8_t> bytes = original;
+            for (int hits = 1 + next() % 4; hits > 0; --hits)
+                bytes[(next() >> 8) % std::min<std::size_t>(bytes.size(), 64)] = static_cast<std::uint8_t>(next() >> 16);
+            if (next() % 3 == 0)
+                bytes.resize((next() >> 8) % bytes.size());
+            GetBitmapFromArray(bytes);
+            GetFromArrayIcon(bytes);
+        }
+    }
+}
+
 TEST(Conversions, ByteArrayAdoptsAndReleasesBuffers)
 {
     CByteArrayEx array;
