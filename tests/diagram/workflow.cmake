@@ -13,5 +13,14 @@ if(TARGET tarnwick-charts)
         LIBS tarnwick-charts kelm_testsupport
         LABELS sqlite pg)
     target_compile_definitions(workflow_db_test PRIVATE
-        KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}" WORKFLOW_FIXTURES="${CMAKE_CURRENT_LIST_DIR}/fixtures")
+        KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+endif()
+
+if(TARGET tarnwick-charts)
+    kelm_test(workflow_draw_test
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/workflow_draw_test.cpp
+                ${CMAKE_CURRENT_LIST_DIR}/workflow_support.cpp
+        LIBS tarnwick-charts kelm_testsupport
+        LABELS gui)
+    target_compile_definitions(workflow_draw_test PRIVATE KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 endif()

@@ -280,36 +280,11 @@ Chart BuildChart(CTarnwickModel& model)
 
 } // namespace
 
-TEST(WorkflowChartFile, RoundTripTiesStatesToTheirDocumentTypesByName)
-{
-    ShellScope scope;
-    kelm::test::TempDir dir;
-    const std::string path = (dir / "chart.wfa").string();
-    std::string firstBytes;
-    {
-        CTarnwickDoc doc;
-        Chart c = BuildChart(*doc.GetModel());
-        EXPECT_EQ(c.loop->Kind, CAWFLink::kindMove);
-        CODComponentSet onLoop;
-        c.loop->GetActions(onLoop);
-        ASSERT_EQ(onLoop.GetSize(), 1);
-        EXPECT_EQ(onLoop.GetAt(0), c.aLoop);
-        doc.GetModel()->SetModified(true);
-        ASSERT_TRUE(doc.OnSaveDocument(wxString::FromUTF8(path)));
-        EXPECT_FALSE(doc.GetModel()->IsModified());
-        firstBytes = kelm::test::readFile(path);
-    }
-    // The tail: document types, the actions flag 0 and the reserve 0..19.
-    ASSERT_GT(firstBytes.size(), 84u);
-    const std::string tail = firstBytes.substr(firstBytes.size() - 84);
-    for (std::int32_t i = 0; i < 20; ++i) {
-        std::int32_t v = 0;
-        std::memcpy(&v, tail.data() + 4 + 4 * i, 4);
-        EXPECT_EQ(v, i);
-    }
+namespace {
 
-    CTarnwickDoc doc;
-    ASSERT_TRUE(doc.OnOpenDocument(wxString::FromUTF8(path)));
+// What a chart made by BuildChart and read back from a file holds.
+void ExpectBuiltChart(CTarnwickDoc& doc)
+{
     CTarnwickModel& model = *doc.GetModel();
     EXPECT_EQ(doc.m_bFromFile, 1);
     EXPECT_EQ(model.GetKey(), -1);
@@ -360,11 +335,62 @@ TEST(WorkflowChartFile, RoundTripTiesStatesToTheirDocumentTypesByName)
     EXPECT_EQ(moves, 5);
     EXPECT_EQ(actionLinks, 3);
 
+}
+
+} // namespace
+
+TEST(WorkflowChartFile, RoundTripTiesStatesToTheirDocumentTypesByName)
+{
+    ShellScope scope;
+    kelm::test::TempDir dir;
+    const std::string path = (dir / "chart.wfa").string();
+    std::string firstBytes;
+    {
+        CTarnwickDoc doc;
+        Chart c = BuildChart(*doc.GetModel());
+        EXPECT_EQ(c.loop->Kind, CAWFLink::kindMove);
+        CODComponentSet onLoop;
+        c.loop->GetActions(onLoop);
+        ASSERT_EQ(onLoop.GetSize(), 1);
+        EXPECT_EQ(onLoop.GetAt(0), c.aLoop);
+        doc.GetModel()->SetModified(true);
+        ASSERT_TRUE(doc.OnSaveDocument(wxString::FromUTF8(path)));
+        EXPECT_FALSE(doc.GetModel()->IsModified());
+        firstBytes = kelm::test::readFile(path);
+    }
+    // The tail: document types, the actions flag 0 and the reserve 0..19.
+    ASSERT_GT(firstBytes.size(), 84u);
+    const std::string tail = firstBytes.substr(firstBytes.size() - 84);
+    for (std::int32_t i = 0; i < 20; ++i) {
+        std::int32_t v = 0;
+        std::memcpy(&v, tail.data() + 4 + 4 * i, 4);
+        EXPECT_EQ(v, i);
+    }
+
+    CTarnwickDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(wxString::FromUTF8(path)));
+    ExpectBuiltChart(doc);
+    CTarnwickModel& model = *doc.GetModel();
+
     // Stored again, the file is the same byte for byte.
     const std::string again = (dir / "again.wfa").string();
     model.SetModified(true);
     ASSERT_TRUE(doc.OnSaveDocument(wxString::FromUTF8(again)));
     EXPECT_EQ(kelm::test::readFile(again), firstBytes);
+}
+
+TEST(WorkflowChartFile, StoredFileStillLoadsAndStoresTheSameBytes)
+{
+    // A chart file kept from an earlier build: the layout files depend on.
+    ShellScope scope;
+    const std::string fixture = std::string(WORKFLOW_FIXTURES) + "/chart.wfa";
+    CTarnwickDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(wxString::FromUTF8(fixture)));
+    ExpectBuiltChart(doc);
+    kelm::test::TempDir dir;
+    doc.GetModel()->SetModified(true);
+    ASSERT_TRUE(doc.OnSaveDocument(wxString::FromUTF8((dir / "again.wfa").string())));
+    EXPECT_EQ(kelm::test::readFile(dir / "again.wfa"), kelm::test::readFile(fixture));
 }
 
 TEST(WorkflowChartFile, ABrokenFileIsReportedAndChangesNothing)
