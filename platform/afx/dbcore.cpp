@@ -340,7 +340,11 @@ void CDatabase::Close()
         }
         RemoveRecordset(prs);
     }
-    SQLDisconnect(m_hdbc);
+    if (!SQL_SUCCEEDED(SQLDisconnect(m_hdbc))) {
+        // An open transaction keeps the connection: give it up, then leave.
+        SQLEndTran(SQL_HANDLE_DBC, m_hdbc, SQL_ROLLBACK);
+        SQLDisconnect(m_hdbc);
+    }
     SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
     m_hdbc = SQL_NULL_HDBC;
     ReleaseEnv();

@@ -691,6 +691,26 @@ TEST_P(DbEngine, KeyedUpdatesWhereTheCursorCannotUpdate)
     EXPECT_FALSE(joined.CanAppend());
 }
 
+TEST_P(DbEngine, TransactionsCommitRollBackAndEndWithTheConnection)
+{
+    db.ExecuteSQL("CREATE TABLE tr (a INTEGER)");
+    ASSERT_TRUE(db.CanTransact());
+    ASSERT_TRUE(db.BeginTrans());
+    db.ExecuteSQL("INSERT INTO tr VALUES (1)");
+    ASSERT_TRUE(db.Rollback());
+    ASSERT_TRUE(db.BeginTrans());
+    db.ExecuteSQL("INSERT INTO tr VALUES (2)");
+    ASSERT_TRUE(db.CommitTrans());
+    EXPECT_EQ(Scalar(db, "SELECT SUM(a) FROM tr"), "2");
+    // Closing with a transaction still open rolls it back and frees the connection.
+    ASSERT_TRUE(db.BeginTrans());
+    db.ExecuteSQL("INSERT INTO tr VALUES (3)");
+    db.Close();
+    EXPECT_FALSE(db.IsOpen());
+    ASSERT_TRUE(db.OpenEx(engine->connect().c_str()));
+    EXPECT_EQ(Scalar(db, "SELECT SUM(a) FROM tr"), "2");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, DbEngine, ::testing::Values("sqlite", "pg"));
 
 } // namespace
