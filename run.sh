@@ -57,7 +57,7 @@ if [[ -z "${DISPLAY:-}" ]]; then
 fi
 if [[ -x "$BIN/tarnwick" ]]; then
     kelm_log "opening Tarnwick on $DSN"
-    "$BIN/tarnwick" "d:$DSN"
+    "$BIN/tarnwick" "-d:$DSN"
 else
     kelm_log "Tarnwick is not built yet; built so far:"
     ls "$BIN" 2>/dev/null || true
