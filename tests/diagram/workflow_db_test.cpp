@@ -99,6 +99,19 @@ TEST_P(WorkflowDb, StateFirstSaveInsertsSecondUpdatesAndKeepsItsKeyColumns)
     const std::int32_t second = plain->SaveToDB(db->connection);
     EXPECT_NE(second, id);
     EXPECT_EQ(Row("TypeDoc, State", "MainDocState", "idState = " + std::to_string(second)), "70001|3");
+
+    // A foreign state is saved as a state of its own document type.
+    CAWFDocumentType* other = model.GetDocType(70002, "Счёт");
+    other->TypeDoc = 70002;
+    auto* foreign = static_cast<CAWForeign*>(AddState(model, other, 5, 600, 0, true));
+    foreign->ForeignValue2 = 4;
+    const std::int32_t third = foreign->SaveToDB(db->connection);
+    EXPECT_EQ(Row("Grp, Type, TypeDoc, State", "MainDocState", "idState = " + std::to_string(third)), "3|4|70002|5");
+    CAWForeign foreignBack;
+    tarnwick::LoadElement(foreignBack,
+                          Blob("SELECT GraphInfo FROM MainDocState WHERE idState = " + std::to_string(third)));
+    EXPECT_EQ(foreignBack.ForeignValue2, 4);
+    EXPECT_EQ(foreignBack.DocTypeName, "Счёт");
 }
 
 TEST_P(WorkflowDb, MovesSaveTheirActionsWithTheMovesOwnNumber)

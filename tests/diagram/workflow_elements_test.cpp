@@ -5,6 +5,7 @@
 #include "diagram/basediagramdoc.h"
 #include "diagram/odcommand.h"
 #include "diagram/odcontroller.h"
+#include "diagram/odviewport.h"
 
 #include <gtest/gtest.h>
 
@@ -944,4 +945,25 @@ TEST(WorkflowDocument, OpenFromDatabaseSetsTheTitleAndTheOrigin)
         doc.GetModel()->SetModified(true);
         EXPECT_TRUE(doc.IsModified());
     }
+}
+
+TEST(WorkflowShape, NewLookThroughTheViewportRelaysTheLoops)
+{
+    ShellScope scope;
+    CTarnwickModel model;
+    CODViewport viewport;
+    viewport.SetModel(&model);
+    CAWFState* state = AddState(model, nullptr, 2, 200, 100);
+    CAWFState* other = AddState(model, nullptr, 3, 500, 100);
+    CAWFLink* move = AddLink(model, state, other);
+    CAWFCircleLink* loop = AddLoop(model, state);
+    const CPoint before = loop->GetPoint(1);
+    state->AdjustShape(true, &viewport);
+    const CRect bounds = state->GetBounds();
+    EXPECT_EQ(bounds.left, 170); // the notches stand out by 30
+    EXPECT_EQ(loop->GetPoint(1), CPoint(before.x - 30, before.y));
+    for (int i = 0; i < loop->GetPointCount(); ++i)
+        EXPECT_GT(loop->GetPoint(i).y, bounds.top + 50) << i;
+    EXPECT_EQ(move->GetPoint(0), state->GetPort()->GetLocation());
+    viewport.SetModel(nullptr);
 }
