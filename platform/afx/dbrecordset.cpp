@@ -659,6 +659,7 @@ void CRecordset::Close()
     m_bKeyedUpdates = FALSE;
     m_keyColumns.clear();
     m_keyValues.clear();
+    m_strRequeryBase.clear();
 }
 
 BOOL CRecordset::Requery()

@@ -1,6 +1,7 @@
 #include "afx/dbcore.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <limits>
 
@@ -51,11 +52,17 @@ SQLULEN ColumnSizeFor(int nCType, SQLULEN cbValue, SQLULEN cbPrecision)
     return cbPrecision;
 }
 
+// A field name as generated SQL needs it. A plain identifier stays as it is,
+// so that PostgreSQL folds it like the unquoted names the tables were made
+// with; quoted names and expressions go in unchanged; anything else (blanks,
+// other characters) is quoted.
 std::string QuotedFieldName(CRecordset* prs, LPCTSTR szName)
 {
     std::string name = szName != nullptr ? szName : "";
-    // A name that is already quoted, or an expression, goes into the SQL as it is.
-    if (name.find_first_of("[]\"`(). ") != std::string::npos || prs->m_pDatabase == nullptr)
+    bool plain = !name.empty() && !std::isdigit(static_cast<unsigned char>(name[0]));
+    for (char c : name)
+        plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
+    if (plain || name.find_first_of("[]\"`().") != std::string::npos || prs->m_pDatabase == nullptr)
         return name;
     return prs->m_pDatabase->QuoteName(name);
 }

@@ -666,8 +666,10 @@ TEST_P(DbEngine, KeyedUpdatesWhereTheCursorCannotUpdate)
         void DoFieldExchange(CFieldExchange* pFX) override
         {
             pFX->SetFieldType(CFieldExchange::outputColumn);
-            RFX_Long(pFX, "k", k);
-            RFX_Long(pFX, "a", a);
+            // Names spelt as the original code spells them reach PostgreSQL's
+            // folded names unquoted.
+            RFX_Long(pFX, "K", k);
+            RFX_Long(pFX, "A", a);
         }
         LONG k = 0, a = 0;
     };
@@ -684,6 +686,12 @@ TEST_P(DbEngine, KeyedUpdatesWhereTheCursorCannotUpdate)
     keyed.Delete();
     EXPECT_EQ(Scalar(other, "SELECT COUNT(*) FROM Keyed"), "1");
     EXPECT_EQ(Scalar(other, "SELECT a FROM Keyed WHERE k = 5"), "11");
+    keyed.Requery();
+    keyed.AddNew();
+    keyed.k = 6;
+    keyed.a = 60;
+    ASSERT_TRUE(keyed.Update());
+    EXPECT_EQ(Scalar(other, "SELECT a FROM Keyed WHERE k = 6"), "60");
     // A text with no single table cannot be written.
     KeyedSet joined(&other);
     ASSERT_TRUE(joined.Open(CRecordset::snapshot, "SELECT x.k, y.a FROM Keyed x, Keyed y"));
