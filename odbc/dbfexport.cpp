@@ -68,6 +68,27 @@ bool ConvertODBCtoDBF(const CODBCFieldInfo* infos, unsigned short count, CFieldD
     return true;
 }
 
+bool ConvertODBCtoDBF(const CODBCFieldInfo* infos, unsigned short count,
+                      CDBTypedPtrArrayEx<CFieldDBF*>& fields)
+{
+    CFieldDBFArray made;
+    const bool all = ConvertODBCtoDBF(infos, count, made);
+    for (auto& field : made)
+        fields.Add(std::move(field));
+    return all;
+}
+
+bool CreateDBFile(const char* path, CDBTypedPtrArrayEx<CFieldDBF*>& fields)
+{
+    CFieldDBFArray copy;
+    for (const auto& field : fields) {
+        if (!field)
+            return false;
+        copy.push_back(std::make_unique<CFieldDBF>(*field));
+    }
+    return CreateDBFile(path, copy);
+}
+
 bool CopyODBCtoDBF(const char* path, CRecordset& rs)
 {
     const short count = rs.GetODBCFieldCount();

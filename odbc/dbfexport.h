@@ -3,11 +3,17 @@
 
 #include "afx/dbcore.h"
 #include "dbffile.h"
+#include "values.h"
 
 // Appends one descriptor a result column, laid out from record offset 1.
 // Gives false at the first column whose type has no DBF field; the
 // descriptors made so far stay in fields.
 bool ConvertODBCtoDBF(const CODBCFieldInfo* infos, unsigned short count, CFieldDBFArray& fields);
+bool ConvertODBCtoDBF(const CODBCFieldInfo* infos, unsigned short count,
+                      CDBTypedPtrArrayEx<CFieldDBF*>& fields);
+
+// CreateDBFile over the library's owning array.
+bool CreateDBFile(const char* path, CDBTypedPtrArrayEx<CFieldDBF*>& fields);
 
 // Creates the file for the recordset's columns and copies every row from the
 // current one to the end into it. Gives false when a column has no DBF field

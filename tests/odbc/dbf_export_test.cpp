@@ -143,6 +143,36 @@ TEST_P(DbfExport, EmptyResultGivesAnEmptyTable)
     EXPECT_EQ(file.GetFieldCount(), 2);
 }
 
+// The library's owning array takes the descriptors made before a refused
+// column, and makes the same file as the plain array.
+TEST(DbfExportArrays, LibraryArrayKeepsWhatWasMade)
+{
+    CODBCFieldInfo infos[3];
+    infos[0].m_strName = "id";
+    infos[0].m_nSQLType = SQL_INTEGER;
+    infos[0].m_nPrecision = 10;
+    infos[1].m_strName = "name";
+    infos[1].m_nSQLType = SQL_VARCHAR;
+    infos[1].m_nPrecision = 12;
+    infos[2].m_strName = "memo";
+    infos[2].m_nSQLType = SQL_LONGVARCHAR;
+
+    CDBTypedPtrArrayEx<CFieldDBF*> fields;
+    EXPECT_FALSE(ConvertODBCtoDBF(infos, 3, fields));
+    ASSERT_EQ(fields.GetSize(), 2);
+    EXPECT_EQ(fields[1]->m_offset, 12u);
+    EXPECT_EQ(fields[1]->m_length, 12);
+
+    CFieldDBFArray plain;
+    ASSERT_TRUE(ConvertODBCtoDBF(infos, 2, plain));
+    TempDir dir;
+    ASSERT_TRUE(CreateDBFile((dir / "a.dbf").c_str(), fields));
+    ASSERT_TRUE(CreateDBFile((dir / "b.dbf").c_str(), plain));
+    EXPECT_EQ(kelm::test::readFile(dir / "a.dbf"), kelm::test::readFile(dir / "b.dbf"));
+    CDBTypedPtrArrayEx<CFieldDBF*> none;
+    EXPECT_FALSE(CreateDBFile((dir / "c.dbf").c_str(), none));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, DbfExport, ::testing::Values("sqlite", "pg"));
 
 } // namespace
