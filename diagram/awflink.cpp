@@ -172,8 +172,10 @@ bool CAWFLink::AcceptConnection(CODPortComponent* ownEnd, CODPortComponent* othe
         if (other == SourceComponent)
             return false;
         if (Kind == kindUndecided) {
-            if (!SourceComponent)
+            if (!SourceComponent) {
+                TargetComponent = other;
                 return true;
+            }
             // A move has states at both ends; anything else drawn is an action link.
             if (isState(SourceComponent) && isState(other)) {
                 Kind = kindMove;

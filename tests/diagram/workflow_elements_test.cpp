@@ -967,3 +967,70 @@ TEST(WorkflowShape, NewLookThroughTheViewportRelaysTheLoops)
     EXPECT_EQ(move->GetPoint(0), state->GetPort()->GetLocation());
     viewport.SetModel(nullptr);
 }
+
+TEST(WorkflowConnections, AcceptanceTable)
+{
+    ShellScope scope;
+    CTarnwickModel model;
+    CAWFState* state = AddState(model, nullptr, 1, 0, 0);
+    CAWFState* other = AddState(model, nullptr, 2, 300, 0);
+    CAWFState* looped = AddState(model, nullptr, 3, 600, 0);
+    CAWFCircleLink* loop = AddLoop(model, looped);
+    CAWFAction* action = AddAction(model, 1, "A", 0, 0, 300);
+    CAWFAction* action2 = AddAction(model, 2, "B", 0, 300, 300);
+    CAWFLink* move = AddLink(model, state, other);
+    CAWFLink* actionLink = AddLink(model, action, move);
+    ASSERT_EQ(actionLink->Kind, CAWFLink::kindAction);
+
+    enum End { source, target };
+    struct Case {
+        const char* what;
+        std::int32_t kind;
+        End end;
+        CODComponent* preset; // SourceComponent for a target end, TargetComponent for a source end
+        CODComponent* other;
+        bool accepted;
+        std::int32_t kindAfter;
+        CODComponent* recorded; // the component the link keeps for that end
+    };
+    const std::int32_t K0 = CAWFLink::kindUndecided, K1 = CAWFLink::kindMove, K2 = CAWFLink::kindAction;
+    const Case cases[] = {
+        {"undecided source on a state", K0, source, nullptr, state, true, K0, state},
+        {"undecided source on an action", K0, source, nullptr, action2, true, K0, action2},
+        {"undecided source on a move", K0, source, nullptr, move, true, K0, move},
+        {"undecided source on an action link", K0, source, nullptr, actionLink, false, K0, nullptr},
+        {"move source on a state", K1, source, nullptr, state, true, K1, state},
+        {"move source on an action", K1, source, nullptr, action2, false, K1, nullptr},
+        {"action link source on an action, target a move", K2, source, move, action2, true, K2, action2},
+        {"action link source on an action, no target", K2, source, nullptr, action2, false, K2, nullptr},
+        {"action link source on a move, target an action", K2, source, action2, move, true, K2, move},
+        {"action link source on an action link", K2, source, action2, actionLink, false, K2, nullptr},
+        {"action link source on a state", K2, source, action2, state, false, K2, nullptr},
+        {"undecided target: state to state", K0, target, state, other, true, K1, other},
+        {"undecided target: action to move", K0, target, action2, move, true, K2, move},
+        {"undecided target: state to action", K0, target, state, action2, false, K2, nullptr},
+        {"undecided target on its own source", K0, target, state, state, false, K0, nullptr},
+        {"move target on a state", K1, target, state, other, true, K1, other},
+        {"move target on an action", K1, target, state, action2, false, K1, nullptr},
+        {"action link target on an action, source a move", K2, target, move, action2, true, K2, action2},
+        {"action link target on a move, source an action", K2, target, action2, move, true, K2, move},
+        {"action link target on a state with a loop", K2, target, action2, looped, true, K2, loop},
+        {"action link target on a state without one", K2, target, action2, other, false, K2, nullptr},
+        {"unknown kind", 5, target, action2, move, false, 5, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CAWFLink link;
+        link.Kind = c.kind;
+        if (c.end == source)
+            link.TargetComponent = c.preset;
+        else
+            link.SourceComponent = c.preset;
+        CODPortComponent* end = c.end == source ? link.GetSourcePort() : link.GetTargetPort();
+        EXPECT_EQ(link.AcceptConnection(end, c.other->GetPort()), c.accepted);
+        EXPECT_EQ(link.Kind, c.kindAfter);
+        if (c.accepted) {
+            EXPECT_EQ(c.end == source ? link.SourceComponent : link.TargetComponent, c.recorded);
+        }
+    }
+}
