@@ -183,6 +183,11 @@ bool CAWFLink::AcceptConnection(CODPortComponent* ownEnd, CODPortComponent* othe
                 return true;
             }
             Kind = kindAction;
+            // A refusal leaves the link undecided.
+            const bool accepted = CAWFLink::AcceptConnection(ownEnd, otherPort);
+            if (!accepted)
+                Kind = kindUndecided;
+            return accepted;
         }
         bool accepted = false;
         switch (Kind) {

@@ -463,12 +463,12 @@ TEST(WorkflowConnections, KindsAndRefusals)
         link->Release();
     }
 
-    // An undecided line from a state that is dropped on an action becomes an
-    // action link (and, as such, is refused there): never a move.
+    // An undecided line from a state that is dropped on an action is judged
+    // as an action link (and refused there): never a move.
     CAWFLink undecided;
     undecided.SourceComponent = s3;
     EXPECT_FALSE(undecided.AcceptConnection(undecided.GetTargetPort(), action2->GetPort()));
-    EXPECT_EQ(undecided.Kind, CAWFLink::kindAction);
+    EXPECT_FALSE(undecided.IsDocumentMove());
 
     // An action dropped on a state that carries a loop ends on the loop.
     CAWFCircleLink* loop = AddLoop(model, s3);
@@ -1008,7 +1008,7 @@ TEST(WorkflowConnections, AcceptanceTable)
         {"action link source on a state", K2, source, action2, state, false, K2, nullptr},
         {"undecided target: state to state", K0, target, state, other, true, K1, other},
         {"undecided target: action to move", K0, target, action2, move, true, K2, move},
-        {"undecided target: state to action", K0, target, state, action2, false, K2, nullptr},
+        {"undecided target: state to action", K0, target, state, action2, false, K0, nullptr},
         {"undecided target on its own source", K0, target, state, state, false, K0, nullptr},
         {"move target on a state", K1, target, state, other, true, K1, other},
         {"move target on an action", K1, target, state, action2, false, K1, nullptr},
