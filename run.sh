@@ -46,9 +46,12 @@ if [[ -x "$BIN/dorvik" && -f kits/demo/dorvik.ini ]]; then
     "$BIN/dorvik" -quite "$PWD/kits/demo/dorvik.ini"
 elif [[ -f kits/demo/schema/postgresql.sql ]]; then
     kelm_log "Dorvik is not built yet: loading the demo schema with psql"
-    psql -d postgres -qAtc "SELECT 1 FROM pg_database WHERE datname='$DB'" | grep -q 1 ||
+    if ! psql -d postgres -qAtc "SELECT 1 FROM pg_database WHERE datname='$DB'" | grep -q 1; then
         psql -d postgres -qc "CREATE DATABASE $DB"
-    psql -d "$DB" -q -v ON_ERROR_STOP=1 -f kits/demo/schema/postgresql.sql >/dev/null 2>&1 || true
+        psql -d "$DB" -q -v ON_ERROR_STOP=1 -f kits/demo/schema/postgresql.sql >/dev/null
+        # The one who installs the demo administers it.
+        psql -d "$DB" -qc "INSERT INTO kelm_user (db_user_netname, kelm_user_isadmin) VALUES (session_user, 1)"
+    fi
 fi
 
 if [[ -z "${DISPLAY:-}" ]]; then
