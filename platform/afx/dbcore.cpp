@@ -111,12 +111,12 @@ HENV AfxGetHENV()
 
 void AfxThrowMemoryException()
 {
-    throw std::bad_alloc();
+    throw CMemoryException();
 }
 
 void AfxThrowInvalidArgException()
 {
-    throw std::invalid_argument("Invalid argument.");
+    throw CInvalidArgException();
 }
 
 std::string AfxDBErrorText(RETCODE nRetCode)

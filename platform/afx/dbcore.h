@@ -82,6 +82,16 @@ constexpr double AFX_RFX_DOUBLE_PSEUDO_NULL = -9.123e19;
 constexpr SQLUSMALLINT AFX_RFX_DATE_PSEUDO_NULL = 99;
 
 // The engine throws these for allocation and argument errors.
+class CMemoryException : public CException {
+public:
+    CMemoryException() : CException("Out of memory.") {}
+};
+
+class CInvalidArgException : public CException {
+public:
+    CInvalidArgException() : CException("Invalid argument.") {}
+};
+
 [[noreturn]] void AfxThrowMemoryException();
 [[noreturn]] void AfxThrowInvalidArgException();
 

@@ -413,6 +413,26 @@ TEST_P(ValuesDb, TextFormsNarrowAndWideWithATextParameter)
     EXPECT_TRUE(rs.IsEOF()); // NULL is not LIKE anything
 }
 
+TEST_P(ValuesDb, BytesLongerThanTheMemberAreRefusedNotCut)
+{
+    class ShortBytes : public CRecordset {
+    public:
+        explicit ShortBytes(CDatabase* db) : CRecordset(db) { m_nFields = 1; }
+        void DoFieldExchange(CFieldExchange* pFX) override
+        {
+            pFX->SetFieldType(CFieldExchange::outputColumn);
+            RFX_Binary_Ntv(pFX, "bl", bl, 2);
+        }
+        std::vector<std::uint8_t> bl;
+    };
+    db.ExecuteSQL(engine->pg ? "INSERT INTO t (id, bl) VALUES (1, '\\x01020304')"
+                             : "INSERT INTO t (id, bl) VALUES (1, X'01020304')");
+    ShortBytes rs(&db);
+    EXPECT_THROW(rs.Open(CRecordset::forwardOnly, "SELECT bl FROM t", CRecordset::readOnly), CInvalidArgException);
+    EXPECT_FALSE(rs.IsOpen());
+    EXPECT_TRUE(db.GetRecordsets().empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, ValuesDb, ::testing::Values("sqlite", "pg"));
 
 } // namespace

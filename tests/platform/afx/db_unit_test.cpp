@@ -45,6 +45,14 @@ TEST(DbException, AfxCodesCarryFixedTextAndNoState)
     }
 }
 
+TEST(DbException, MemoryAndArgumentErrorsAreLibraryExceptions)
+{
+    EXPECT_THROW(AfxThrowMemoryException(), CMemoryException);
+    EXPECT_THROW(AfxThrowInvalidArgException(), CException);
+    CRecordset rs;
+    EXPECT_THROW(rs.SetRowsetSize(0), CInvalidArgException);
+}
+
 TEST(DbException, ClosedConnectionGivesReadableText)
 {
     CDatabase db;
