@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -139,6 +140,16 @@ TEST(WorkflowArchive, ForeignStateAndDocumentTypeLoadWhateverTheirNumber)
         EXPECT_EQ(element.NameDoc, "Приходная накладная");
         EXPECT_EQ(element.defState, -1);
         EXPECT_EQ(element.DocTypeOptions, 0x21);
+        // Stored again: the four fields, then ten reserved zeros.
+        const auto stored = tarnwick::StoreElement(element);
+        ASSERT_GE(stored.size(), 40u);
+        EXPECT_TRUE(std::all_of(stored.end() - 40, stored.end(), [](std::uint8_t b) { return b == 0; }));
+        CAWFDocumentType back;
+        tarnwick::LoadElement(back, stored);
+        EXPECT_EQ(back.GetTypeDoc(), 70000);
+        EXPECT_EQ(back.NameDoc, element.NameDoc);
+        EXPECT_EQ(back.defState, -1);
+        EXPECT_EQ(back.DocTypeOptions, 0x21);
     }
 }
 
@@ -392,6 +403,13 @@ TEST(WorkflowChartFile, StoredFileStillLoadsAndStoresTheSameBytes)
     doc.GetModel()->SetModified(true);
     ASSERT_TRUE(doc.OnSaveDocument(wxString::FromUTF8((dir / "again.wfa").string())));
     EXPECT_EQ(kelm::test::readFile(dir / "again.wfa"), kelm::test::readFile(fixture));
+
+    // Other values in the reserve load the same.
+    std::string bytes = kelm::test::readFile(fixture);
+    std::fill(bytes.end() - 80, bytes.end(), '\xAB');
+    CTarnwickDoc other;
+    ASSERT_TRUE(other.OnOpenDocument(wxString::FromUTF8(dir.write("reserve.wfa", bytes).string())));
+    ExpectBuiltChart(other);
 }
 
 TEST(WorkflowChartFile, ABrokenFileIsReportedAndChangesNothing)
