@@ -7,6 +7,7 @@
 #include "diagram/odcomponent.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -216,5 +217,10 @@ std::vector<std::uint8_t> StoreElement(CObject& element);
 // Reads an element back from such bytes; throws the archive's exception on
 // a broken or empty drawing.
 void LoadElement(CObject& element, const std::vector<std::uint8_t>& bytes);
+// The drawing a GraphInfo value holds: none for NULL, the bytes of an array
+// (an empty array is a drawing, one that cannot be read).
+std::optional<std::vector<std::uint8_t>> DrawingOf(const ado::_variant_t& value);
+// The table of an operation's document templates.
+inline std::string TemplateTableName(const std::string& nameTable) { return nameTable + "Templ"; }
 
 } // namespace tarnwick

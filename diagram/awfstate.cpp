@@ -37,6 +37,13 @@ void LoadElement(CObject& element, const std::vector<std::uint8_t>& bytes)
     element.Serialize(ar);
 }
 
+std::optional<std::vector<std::uint8_t>> DrawingOf(const ado::_variant_t& value)
+{
+    if (value.vt == ado::VT_NULL || value.vt == ado::VT_EMPTY)
+        return std::nullopt;
+    return value.ToBytes();
+}
+
 } // namespace tarnwick
 
 // ---------------------------------------------------------------- CAWFBase

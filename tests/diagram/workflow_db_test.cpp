@@ -50,7 +50,9 @@ protected:
     std::vector<std::uint8_t> Blob(const std::string& sql)
     {
         ado::_RecordsetPtr rs = db->connection->Execute(sql);
-        return rs->GetCollect(ado::_variant_t(0)).ToBytes();
+        auto drawing = tarnwick::DrawingOf(rs->GetCollect(ado::_variant_t(0)));
+        EXPECT_TRUE(drawing.has_value()) << sql;
+        return drawing.value_or(std::vector<std::uint8_t>{});
     }
 
     ShellScope scope;

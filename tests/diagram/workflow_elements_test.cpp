@@ -795,6 +795,19 @@ TEST(WorkflowValues, FormulaScriptEncoding)
     EXPECT_EQ(DecodeFormulaScript(""), "");
 }
 
+TEST(WorkflowValues, DrawingsAndTemplateTables)
+{
+    EXPECT_FALSE(tarnwick::DrawingOf(ado::_variant_t::Null()).has_value());
+    const auto empty = tarnwick::DrawingOf(ado::_variant_t::EmptyArray());
+    ASSERT_TRUE(empty.has_value()); // a drawing, and one that cannot be read
+    CAWFState state;
+    EXPECT_THROW(tarnwick::LoadElement(state, *empty), CArchiveException);
+    const std::uint8_t bytes[] = {1, 2, 3};
+    EXPECT_EQ(tarnwick::DrawingOf(ado::_variant_t::FromBytes(bytes, 3)), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_THROW(tarnwick::DrawingOf(ado::_variant_t("text")), ado::_com_error);
+    EXPECT_EQ(tarnwick::TemplateTableName("Operation_Document"), "Operation_DocumentTempl");
+}
+
 TEST(WorkflowDocument, ProposedFileTitle)
 {
     struct Case {
