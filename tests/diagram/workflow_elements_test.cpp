@@ -529,7 +529,11 @@ TEST(WorkflowConnections, LoopRouteStaysBesideItsStateAndLeavesNoEllipse)
     CAWFCircleLink* second = AddLoop(model, state);
     EXPECT_EQ(second->GetTargetComponent(), state);
 
-    // A state whose drawing holds an ellipse refuses loop ends.
+    // A loop end takes neither an action nor a state whose drawing holds an ellipse.
+    CAWFAction* action = AddAction(model, 1, "A", 0, 0, 600);
+    CAWFCircleLink probe;
+    EXPECT_FALSE(probe.AcceptConnection(probe.GetSourcePort(), action->GetPort()));
+
     state->AppendChild(new CODEllipseComponent(CRect(0, 0, 10, 10)));
     auto* refused = new CAWFCircleLink;
     refused->AddRef();
