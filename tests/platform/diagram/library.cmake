@@ -6,3 +6,10 @@ if(TARGET platform-diagram)
         LIBS platform-diagram kelm_testsupport
         LABELS unit)
 endif()
+
+if(TARGET platform-diagram)
+    kelm_test(diagram_draw_test
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/draw_test.cpp ${CMAKE_CURRENT_LIST_DIR}/fixtures.cpp
+        LIBS platform-diagram kelm_testsupport
+        LABELS gui)
+endif()
