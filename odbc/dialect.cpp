@@ -1,0 +1,234 @@
+#include "dialect.h"
+
+#include <algorithm>
+#include <cctype>
+#include <strings.h>
+
+DbEngine EngineOf(const CDatabase& db)
+{
+    const std::string& name = db.GetDBMSName();
+    if (strcasecmp(name.c_str(), "Microsoft SQL Server") == 0)
+        return DbEngine::SqlServer;
+    if (strcasecmp(name.c_str(), "PostgreSQL") == 0)
+        return DbEngine::PostgreSql;
+    if (strcasecmp(name.c_str(), "SQLite") == 0)
+        return DbEngine::Sqlite;
+    return DbEngine::Other;
+}
+
+const char* EngineName(DbEngine engine)
+{
+    switch (engine) {
+    case DbEngine::SqlServer:
+        return "Microsoft SQL Server";
+    case DbEngine::PostgreSql:
+        return "PostgreSQL";
+    case DbEngine::Sqlite:
+        return "SQLite";
+    default:
+        return "this DBMS";
+    }
+}
+
+namespace {
+
+// Splits "a.b", "[a].[b]" or "\"a\".\"b\"" into its parts, quotes removed.
+std::vector<std::string> NameParts(const std::string& name)
+{
+    std::vector<std::string> parts;
+    std::string part;
+    std::size_t i = 0;
+    while (i <= name.size()) {
+        if (i < name.size() && (name[i] == '[' || name[i] == '"')) {
+            char close = name[i] == '[' ? ']' : '"';
+            ++i;
+            while (i < name.size()) {
+                if (name[i] == close) {
+                    if (i + 1 < name.size() && name[i + 1] == close) {
+                        part += close;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                part += name[i++];
+            }
+            continue;
+        }
+        if (i == name.size() || name[i] == '.') {
+            parts.push_back(part);
+            part.clear();
+            ++i;
+            continue;
+        }
+        part += name[i++];
+    }
+    return parts;
+}
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+} // namespace
+
+std::string QuoteObjectName(const CDatabase& db, const std::string& name)
+{
+    DbEngine engine = EngineOf(db);
+    std::vector<std::string> parts = NameParts(name);
+    std::string out;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        std::string part = parts[i];
+        if (engine == DbEngine::PostgreSql) {
+            part = Lower(part);
+            if (i + 1 < parts.size() && part == "dbo")
+                part = "public";
+        } else if (engine == DbEngine::Sqlite && i + 1 < parts.size() && Lower(part) == "dbo") {
+            continue; // one schema only
+        }
+        if (!out.empty())
+            out += '.';
+        if (engine == DbEngine::SqlServer) {
+            out += '[';
+            for (char c : part) {
+                out += c;
+                if (c == ']')
+                    out += ']';
+            }
+            out += ']';
+        } else {
+            out += '"';
+            for (char c : part) {
+                out += c;
+                if (c == '"')
+                    out += '"';
+            }
+            out += '"';
+        }
+    }
+    return out;
+}
+
+std::string QuoteIdentifier(const std::string& name)
+{
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
+
+std::string QuoteLiteral(const std::string& text)
+{
+    std::string out = "'";
+    for (char c : text) {
+        out += c;
+        if (c == '\'')
+            out += '\'';
+    }
+    return out + "'";
+}
+
+bool QueryFirstValue(CDatabase& db, const std::string& sql, const std::vector<std::string>& params,
+                     std::string& out, bool* isNull)
+{
+    out.clear();
+    if (isNull != nullptr)
+        *isNull = false;
+    if (!db.IsOpen())
+        db.ThrowDBException(SQL_INVALID_HANDLE);
+    HSTMT hstmt = SQL_NULL_HSTMT;
+    RETCODE rc = SQLAllocHandle(SQL_HANDLE_STMT, db.m_hdbc, &hstmt);
+    if (!db.Check(rc))
+        AfxThrowDBException(rc, &db, SQL_NULL_HSTMT);
+    bool row = false;
+    try {
+        std::vector<SQLLEN> lengths(params.size(), SQL_NTS);
+        for (std::size_t i = 0; i < params.size(); ++i) {
+            rc = SQLBindParameter(hstmt, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
+                                  std::max<SQLULEN>(params[i].size(), 1), 0,
+                                  const_cast<char*>(params[i].c_str()), 0, &lengths[i]);
+            if (!db.Check(rc))
+                AfxThrowDBException(rc, &db, hstmt);
+        }
+        std::string text = sql;
+        rc = AfxOdbcRetry([&] { return SQLExecDirect(hstmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS); });
+        if (!db.Check(rc))
+            AfxThrowDBException(rc, &db, hstmt);
+        rc = AfxOdbcRetry([&] { return SQLFetch(hstmt); });
+        if (!db.Check(rc))
+            AfxThrowDBException(rc, &db, hstmt);
+        if (rc != SQL_NO_DATA) {
+            row = true;
+            std::vector<char> buffer(256);
+            SQLLEN indicator = 0;
+            for (;;) {
+                rc = AfxOdbcRetry([&] {
+                    return SQLGetData(hstmt, 1, SQL_C_CHAR, buffer.data(), static_cast<SQLLEN>(buffer.size()),
+                                      &indicator);
+                });
+                if (rc == SQL_NO_DATA)
+                    break;
+                if (!SQL_SUCCEEDED(rc))
+                    AfxThrowDBException(rc, &db, hstmt);
+                if (indicator == SQL_NULL_DATA) {
+                    if (isNull != nullptr)
+                        *isNull = true;
+                    break;
+                }
+                std::size_t got = indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(buffer.size())
+                                      ? buffer.size() - 1
+                                      : static_cast<std::size_t>(indicator);
+                out.append(buffer.data(), got);
+                if (rc == SQL_SUCCESS)
+                    break;
+            }
+        }
+    } catch (...) {
+        SQLCancel(hstmt);
+        SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
+        throw;
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
+    return row;
+}
+
+std::string IdentityColumnOf(CDatabase& db, const std::string& table)
+{
+    std::string column;
+    switch (EngineOf(db)) {
+    case DbEngine::PostgreSql:
+        QueryFirstValue(db,
+                        "SELECT a.attname FROM pg_catalog.pg_attribute a "
+                        "WHERE a.attrelid = to_regclass(?) AND a.attnum > 0 AND NOT a.attisdropped "
+                        "AND (a.attidentity <> '' OR pg_catalog.pg_get_serial_sequence(CAST(a.attrelid AS "
+                        "regclass)::text, a.attname) IS NOT NULL) ORDER BY a.attnum LIMIT 1",
+                        {QuoteObjectName(db, table)}, column);
+        break;
+    case DbEngine::Sqlite:
+        column = "rowid";
+        break;
+    default:
+        break;
+    }
+    return column;
+}
+
+bool IsUnsupportedAttribute(HSTMT hstmt)
+{
+    SQLCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLCHAR message[8];
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_STMT, hstmt, 1, state, &native, message, sizeof message, &length)) &&
+        length == 0)
+        return false;
+    std::string s(reinterpret_cast<const char*>(state));
+    return s == "HY091" || s == "HY092" || s == "HYC00" || s == "S1091" || s == "S1092" || s == "S1C00";
+}

@@ -1,0 +1,40 @@
+// The few places where the SQL differs between the engines behind a
+// connection, chosen by the DBMS name the driver reports.
+#pragma once
+
+#include "afx/dbcore.h"
+
+#include <string>
+#include <vector>
+
+enum class DbEngine { SqlServer, PostgreSql, Sqlite, Other };
+
+DbEngine EngineOf(const CDatabase& db);
+const char* EngineName(DbEngine engine);
+
+// An object name as a caller gives it ("T", "dbo.T", "[dbo].[T]") quoted
+// part by part for the engine. On PostgreSQL the parts fold to lower case
+// (the Kelm tables are created unquoted) and the schema dbo is public.
+std::string QuoteObjectName(const CDatabase& db, const std::string& name);
+// One identifier quoted exactly as given (roles, users): "name".
+std::string QuoteIdentifier(const std::string& name);
+// A text literal with its quotes doubled.
+std::string QuoteLiteral(const std::string& text);
+
+// Runs a query whose parameters are texts and reads the first column of
+// its first row as text. False when there is no row; a NULL gives "".
+bool QueryFirstValue(CDatabase& db, const std::string& sql, const std::vector<std::string>& params,
+                     std::string& out, bool* isNull = nullptr);
+
+// The column that takes generated keys in a table (identity or serial on
+// PostgreSQL, the rowid alias on SQLite); empty when there is none.
+std::string IdentityColumnOf(CDatabase& db, const std::string& table);
+
+// SQL Server's xml column type, which its driver reports with size 0.
+#ifndef SQL_SS_XML
+constexpr SQLSMALLINT SQL_SS_XML = -152;
+#endif
+
+// True when the statement's last error says the driver does not know the
+// attribute or option asked for (HY091, HY092, HYC00).
+bool IsUnsupportedAttribute(HSTMT hstmt);

@@ -1,0 +1,96 @@
+#include "messages.h"
+
+#include <wx/app.h>
+#include <wx/msgdlg.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+std::mutex g_handlerLock;
+OrvoMessageHandler g_handler;
+
+bool RussianEnvironment()
+{
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0')
+            return std::strncmp(value, "ru", 2) == 0;
+    }
+    return false;
+}
+
+struct Entry {
+    unsigned id;
+    const char* english;
+    const char* russian;
+};
+
+const Entry kStrings[] = {
+    {IDS_ERR_MODEL_VERSION,
+     "The given version of application can't work with the current version of data model! \r\n Data source: "
+     "%s\r\n Current data model: %s\r\n Demanded data model: %s",
+     "Данная версия приложения не может работать с текущей версией репозитория!\r\nИсточник данных: "
+     "%s!\r\nТекущая версия репозитория: %s\r\nТребуемая версия репозитория: %s "},
+    {IDS_ERR_NO_MODEL_VERSION, "There isn't a data model version information!",
+     "Отсутствует информация о версии репозитория!"},
+    {IDS_ERR_ODBC_DRIVER, "ODBC driver error!\r\n%s", "Ошибка ODBC драйвера!\r\n%s"},
+};
+
+} // namespace
+
+void SetOrvoMessageHandler(OrvoMessageHandler handler)
+{
+    std::lock_guard<std::mutex> lock(g_handlerLock);
+    g_handler = std::move(handler);
+}
+
+int OrvoMessageBox(const std::string& text, long style)
+{
+    OrvoMessageHandler handler;
+    {
+        std::lock_guard<std::mutex> lock(g_handlerLock);
+        handler = g_handler;
+    }
+    if (handler)
+        return handler(text, style);
+    if (wxTheApp != nullptr) {
+        long icon = (style & 0xF0) == MB_ICONEXCLAMATION ? wxICON_EXCLAMATION
+                    : (style & 0xF0) == MB_ICONSTOP     ? wxICON_ERROR
+                                                        : wxICON_INFORMATION;
+        wxMessageBox(wxString::FromUTF8(text), wxTheApp->GetAppDisplayName(), wxOK | icon);
+        return IDOK;
+    }
+    std::fprintf(stderr, "%s\n", text.c_str());
+    return IDOK;
+}
+
+std::string LoadOrvoString(unsigned id)
+{
+    bool russian = RussianEnvironment();
+    for (const Entry& e : kStrings)
+        if (e.id == id)
+            return russian ? e.russian : e.english;
+    return std::string();
+}
+
+std::string FormatOrvoString(unsigned id, const std::vector<std::string>& args)
+{
+    std::string pattern = LoadOrvoString(id);
+    std::string out;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's') {
+            if (next < args.size())
+                out += args[next];
+            ++next;
+            ++i;
+        } else {
+            out += pattern[i];
+        }
+    }
+    return out;
+}

@@ -1,0 +1,32 @@
+// Message boxes of the library and its string table in English and Russian.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+constexpr long MB_OK = 0x0;
+constexpr long MB_ICONSTOP = 0x10;
+constexpr long MB_ICONERROR = MB_ICONSTOP;
+constexpr long MB_ICONEXCLAMATION = 0x30;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+
+// The library's messages go through this handler; hosts without a window
+// (and tests) may replace it. The default shows a wx message box when an
+// application object exists and writes to standard error otherwise.
+using OrvoMessageHandler = std::function<int(const std::string& text, long style)>;
+void SetOrvoMessageHandler(OrvoMessageHandler handler);
+int OrvoMessageBox(const std::string& text, long style);
+
+enum : unsigned {
+    IDS_ERR_MODEL_VERSION = 20201,
+    IDS_ERR_NO_MODEL_VERSION = 20202,
+    IDS_ERR_ODBC_DRIVER = 20203,
+};
+
+// The text of a string resource in the language of the environment
+// (Russian when LC_ALL, LC_MESSAGES or LANG names it, English otherwise).
+std::string LoadOrvoString(unsigned id);
+// printf-style formatting of a resource text with %s arguments.
+std::string FormatOrvoString(unsigned id, const std::vector<std::string>& args);
