@@ -13,3 +13,10 @@ if(TARGET platform-diagram)
         LIBS platform-diagram kelm_testsupport
         LABELS gui)
 endif()
+
+if(TARGET platform-diagram)
+    kelm_test(diagram_symbols_test
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/symbols_test.cpp
+        LIBS platform-diagram
+        LABELS unit)
+endif()
