@@ -48,18 +48,43 @@ std::vector<CPoint> readPoints(CArchive& ar)
     return pts;
 }
 
+// Stored geometry must stay well inside 32 bits, so that moving and
+// scaling cannot overflow.
+void checkCoordinate(std::int64_t v)
+{
+    if (v < -od::kMaxCoordinate || v > od::kMaxCoordinate)
+        CArchive::ThrowException(CArchiveException::genericException, "coordinate out of range");
+}
+
+void checkPoints(const std::vector<CPoint>& pts)
+{
+    for (const CPoint& p : pts) {
+        checkCoordinate(p.x);
+        checkCoordinate(p.y);
+    }
+}
+
+void checkRect(const CRect& r)
+{
+    checkCoordinate(r.left);
+    checkCoordinate(r.top);
+    checkCoordinate(r.right);
+    checkCoordinate(r.bottom);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- geometry
 
 CPoint CODTransform::Apply(const CPoint& p) const
 {
-    return {clampToInt(p.x * m_sx) + m_tx, clampToInt(p.y * m_sy) + m_ty};
+    return {clampToInt(p.x * m_sx + m_tx), clampToInt(p.y * m_sy + m_ty)};
 }
 
 CPoint CODTransform::Inverse(const CPoint& p) const
 {
-    return {m_sx != 0 ? clampToInt((p.x - m_tx) / m_sx) : 0, m_sy != 0 ? clampToInt((p.y - m_ty) / m_sy) : 0};
+    return {m_sx != 0 ? clampToInt((double(p.x) - m_tx) / m_sx) : 0,
+            m_sy != 0 ? clampToInt((double(p.y) - m_ty) / m_sy) : 0};
 }
 
 CRect CODTransform::Apply(const CRect& r) const
@@ -542,9 +567,14 @@ void CODComponent::Serialize(CArchive& ar)
     m_bLoading = true;
     ar >> m_strName >> m_bVisible >> m_rcBounds;
     ar >> m_xform.m_sx >> m_xform.m_sy >> m_xform.m_tx >> m_xform.m_ty;
-    if (!std::isfinite(m_xform.m_sx) || !std::isfinite(m_xform.m_sy))
+    if (!(std::fabs(m_xform.m_sx) >= od::kMinScale && std::fabs(m_xform.m_sx) <= od::kMaxScale) ||
+        !(std::fabs(m_xform.m_sy) >= od::kMinScale && std::fabs(m_xform.m_sy) <= od::kMaxScale))
         CArchive::ThrowException(CArchiveException::genericException, "component with a broken scale");
+    checkRect(m_rcBounds);
+    checkCoordinate(m_xform.m_tx);
+    checkCoordinate(m_xform.m_ty);
     m_vertices = readPoints(ar);
+    checkPoints(m_vertices);
     m_props.Serialize(ar);
     // The stored children replace those a constructor made.
     m_pOwnPort = nullptr;

@@ -62,6 +62,10 @@ private:
 
 // Geometry helpers shared by hit testing and routing.
 namespace od {
+// Limits of stored geometry.
+inline constexpr std::int32_t kMaxCoordinate = 1 << 28;
+inline constexpr double kMinScale = 1e-4;
+inline constexpr double kMaxScale = 1e4;
 bool PointInPolygon(const std::vector<CPoint>& poly, const CPoint& p);
 double DistanceToSegment(const CPoint& p, const CPoint& a, const CPoint& b);
 CRect BoundsOf(const std::vector<CPoint>& pts);

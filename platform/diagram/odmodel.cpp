@@ -374,6 +374,8 @@ void CODModel::readContents(CArchive& ar)
     CSize size;
     std::int32_t v1 = 0, v2 = 0, linkValue = 0;
     ar >> size >> v1 >> v2 >> linkValue;
+    if (size.cx < 0 || size.cy < 0 || size.cx > od::kMaxCoordinate || size.cy > od::kMaxCoordinate)
+        CArchive::ThrowException(CArchiveException::genericException, "model size out of range");
     CODPropertySet props;
     props.Serialize(ar);
 

@@ -13,9 +13,11 @@
 
 namespace {
 
+constexpr double kMaxImagePixels = 256.0 * 1024 * 1024;
+
 std::int32_t roundTo(double v)
 {
-    return static_cast<std::int32_t>(std::lround(v));
+    return static_cast<std::int32_t>(std::lround(std::clamp(v, -2e9, 2e9)));
 }
 
 } // namespace
@@ -311,6 +313,9 @@ bool CODViewport::DrawToImage(wxImage& image, int)
     const CRect area = GetVirtualBounds();
     const int w = std::max(1, roundTo(area.Width() * m_dScale) + 1);
     const int h = std::max(1, roundTo(area.Height() * m_dScale) + 1);
+    // A picture too big to hold in memory is a failure, not an attempt.
+    if (double(w) * h > kMaxImagePixels)
+        return false;
     wxBitmap bmp(w, h, 24);
     if (!bmp.IsOk())
         return false;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <string>
 #include <vector>
 
@@ -464,6 +466,38 @@ TEST_F(ArchiveTest, OneComponentAloneCarriesNoConnections)
     EXPECT_EQ(copy->GetSourceComponent(), nullptr);
     EXPECT_EQ(copy->GetPointCount(), 3);
     copy->Release();
+}
+
+TEST_F(ArchiveTest, DamagedBytesEndInTheArchiveErrorNeverACrash)
+{
+    CODModel m;
+    Build(m);
+    const auto good = odtest::Store(m);
+    std::mt19937 rng(20261210);
+    int loaded = 0, refused = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<std::uint8_t> bytes;
+        if (round % 10 == 9) {
+            bytes.resize(rng() % 200);
+            for (auto& b : bytes)
+                b = static_cast<std::uint8_t>(rng());
+        } else {
+            bytes = good;
+            const int changes = 1 + static_cast<int>(rng() % 4);
+            for (int k = 0; k < changes; ++k)
+                bytes[rng() % bytes.size()] = static_cast<std::uint8_t>(rng());
+        }
+        CODModel target;
+        try {
+            odtest::Load(target, bytes);
+            ++loaded;
+            odtest::Store(target); // whatever came in can be written again
+        } catch (const CArchiveException&) {
+            ++refused;
+        }
+    }
+    EXPECT_GT(refused, 0);
+    EXPECT_EQ(loaded + refused, 3000);
 }
 
 } // namespace

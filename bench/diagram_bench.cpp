@@ -1,0 +1,152 @@
+// A chart of 5,000 symbols and about 10,000 links (each symbol linked to its
+// right and lower neighbours), and four times that: each cost should grow
+// about fourfold. Drawing needs a display (./test.sh starts Xvfb).
+#include "diagram/odcommand.h"
+#include "diagram/odmodel.h"
+#include "diagram/odviewport.h"
+
+#include <benchmark/benchmark.h>
+
+#include <wx/app.h>
+#include <wx/dcmemory.h>
+#include <wx/init.h>
+
+#include <memory>
+#include <random>
+
+namespace {
+
+CODSymbolComponent* symbol(int x, int y)
+{
+    auto* s = new CODSymbolComponent;
+    auto* port = new CODPortComponent;
+    port->SetLocation(CPoint(0, 30), 3);
+    s->AppendChild(port);
+    s->SetPort(port);
+    auto* poly = new CODPolygonComponent;
+    const CPoint pts[] = {{-50, 0}, {50, 0}, {50, 60}, {-50, 60}};
+    poly->SetVertices(pts, 4);
+    poly->UpdateBounds();
+    s->AppendChild(poly);
+    auto* text = new CODTextComponent;
+    text->SetText("State");
+    text->SetTextRect(CRect(-45, 5, 45, 25));
+    s->AppendChild(text);
+    s->UpdateBounds();
+    s->MoveTo(x, y);
+    return s;
+}
+
+// scale 1: 5,000 symbols in 50 rows of 100.
+std::unique_ptr<CODModel> chart(int scale)
+{
+    const int cols = 100 * (scale == 1 ? 1 : 2), rows = 50 * (scale == 1 ? 1 : 2);
+    auto model = std::make_unique<CODModel>();
+    std::vector<CODSymbolComponent*> grid;
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) {
+            grid.push_back(symbol(c * 150, r * 100));
+            model->AppendComponent(grid.back());
+        }
+    auto link = [&](CODSymbolComponent* a, CODSymbolComponent* b) {
+        auto* l = new CODLinkComponent;
+        l->SetupLink(a->GetPort(), b->GetPort());
+        l->SetEndDecoration(12);
+        model->AppendComponent(l);
+    };
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) {
+            if (c + 1 < cols)
+                link(grid[r * cols + c], grid[r * cols + c + 1]);
+            if (r + 1 < rows)
+                link(grid[r * cols + c], grid[(r + 1) * cols + c]);
+        }
+    model->SetSize(CSize(cols * 150, rows * 100));
+    return model;
+}
+
+std::vector<std::uint8_t> store(CODModel& m)
+{
+    CMemFile f;
+    CArchive ar(&f, CArchive::store);
+    m.Serialize(ar);
+    return f.Detach();
+}
+
+void BM_Save(benchmark::State& state)
+{
+    auto model = chart(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(store(*model));
+    state.counters["components"] = model->GetComponentCount();
+}
+
+void BM_Load(benchmark::State& state)
+{
+    auto model = chart(static_cast<int>(state.range(0)));
+    const auto bytes = store(*model);
+    for (auto _ : state) {
+        CODModel back;
+        CMemFile f(bytes);
+        CArchive ar(&f, CArchive::load);
+        back.Serialize(ar);
+        benchmark::DoNotOptimize(back.GetComponentCount());
+    }
+    state.counters["bytes"] = static_cast<double>(bytes.size());
+}
+
+void BM_HitTest(benchmark::State& state)
+{
+    auto model = chart(static_cast<int>(state.range(0)));
+    const CSize size = model->GetSize();
+    std::mt19937 rng(42);
+    std::vector<CPoint> points;
+    for (int i = 0; i < 10000; ++i)
+        points.emplace_back(static_cast<int>(rng() % size.cx), static_cast<int>(rng() % size.cy));
+    for (auto _ : state) {
+        int hits = 0;
+        for (const CPoint& p : points)
+            hits += model->ComponentAt(p) != nullptr;
+        benchmark::DoNotOptimize(hits);
+    }
+}
+
+void BM_Draw(benchmark::State& state)
+{
+    auto model = chart(static_cast<int>(state.range(0)));
+    CODViewport viewport;
+    viewport.SetModel(model.get());
+    const double scale = 0.1;
+    const CSize size = model->GetSize();
+    wxBitmap bmp(static_cast<int>(size.cx * scale) + 1, static_cast<int>(size.cy * scale) + 1, 24);
+    for (auto _ : state) {
+        wxMemoryDC dc(bmp);
+        dc.SetUserScale(scale, scale);
+        viewport.DrawAll(dc);
+    }
+}
+
+BENCHMARK(BM_Save)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Load)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HitTest)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Draw)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    int wxArgc = 1;
+    char name[] = "bench_diagram";
+    char* wxArgv[] = {name, nullptr};
+    wxApp::SetInstance(new wxApp);
+    if (!wxEntryStart(wxArgc, wxArgv)) {
+        std::fprintf(stderr, "bench_diagram: no display\n");
+        return 1;
+    }
+    wxTheApp->CallOnInit();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    wxEntryCleanup();
+    return 0;
+}
