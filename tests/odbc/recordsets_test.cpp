@@ -1,0 +1,221 @@
+// The general, single-row and bulk recordsets and the catalog recordsets
+// over a small fixture, on SQLite and PostgreSQL.
+#include "catalog.h"
+#include "databaseex.h"
+#include "dynamicrecord.h"
+#include "messages.h"
+
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace kelm::test;
+
+namespace {
+
+class Recordsets : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override
+    {
+        if (GetParam()) {
+            KELM_REQUIRE_PG();
+            pgdb = std::make_unique<PgDatabase>("recordsets");
+            connect = pgdb->odbcConnString() + "UpdatableCursors=1;";
+        } else {
+            dir = std::make_unique<TempDir>();
+            connect = SqliteConnString(*dir / "rs.db");
+        }
+        SetOrvoMessageHandler([this](const std::string& text, long) {
+            messages.push_back(text);
+            return IDOK;
+        });
+        std::string error;
+        ASSERT_TRUE(db.OpenDBExStr(connect.c_str(), false, error)) << error;
+        db.ExecuteSQL(GetParam() ? "CREATE TABLE t (id SERIAL PRIMARY KEY, name VARCHAR(20), amount DECIMAL(10,2), "
+                                   "ok BOOLEAN, body TEXT)"
+                                 : "CREATE TABLE t (id INTEGER PRIMARY KEY, name VARCHAR(20), amount DECIMAL(10,2), "
+                                   "ok BOOLEAN, body TEXT)");
+        for (int i = 1; i <= 7; ++i)
+            db.ExecuteSQL(("INSERT INTO t (name, amount, ok, body) VALUES ('n" + std::to_string(i) + "', -" +
+                           std::to_string(i) + "2345678.9" + ", " + (i % 2 ? "TRUE" : "FALSE") + ", NULL)")
+                              .c_str());
+    }
+    void TearDown() override { SetOrvoMessageHandler(nullptr); }
+
+    std::unique_ptr<PgDatabase> pgdb;
+    std::unique_ptr<TempDir> dir;
+    std::string connect;
+    CDatabaseEx db;
+    std::vector<std::string> messages;
+};
+
+TEST_P(Recordsets, GeneralRecordsetReadsColumnsByIndexWithParameters)
+{
+    CODBCRecord rs(&db);
+    rs.AddParamValue(LONG(3), CFieldExchange::inputParam);
+    ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "SELECT id, name, amount, ok, body FROM t WHERE id >= ? ORDER BY id",
+                        CRecordset::readOnly));
+    ASSERT_FALSE(rs.IsEOF());
+    int id = 0;
+    EXPECT_EQ(rs.GetFieldData(0, id), 4);
+    EXPECT_EQ(id, 3);
+    std::string text;
+    EXPECT_GT(rs.GetFieldData(1, text, -1), 0);
+    EXPECT_EQ(text, "n3");
+    // DECIMAL(10,2) at full width with its sign and point.
+    rs.GetFieldData(2, text, -1);
+    if (GetParam()) {
+        EXPECT_EQ(text, "-32345678.90");
+    } else {
+        EXPECT_DOUBLE_EQ(std::stod(text), -32345678.9); // SQLite keeps it as a real
+    }
+    EXPECT_EQ(rs.GetFieldData(4, text, -1), -1);
+    EXPECT_EQ(text, "");
+    EXPECT_THROW(rs.GetFieldData(5, text, -1), CDBException);
+    int rows = 1;
+    for (rs.MoveNext(); !rs.IsEOF(); rs.MoveNext())
+        ++rows;
+    EXPECT_EQ(rows, 5);
+    rs.Close();
+    EXPECT_EQ(rs.GetDynParamCount(), 0);
+
+    // Too few parameters for the markers.
+    CODBCRecord few(&db);
+    few.AddParamValue(LONG(1), CFieldExchange::inputParam);
+    // The drivers refuse the execution before the count is compared.
+    EXPECT_THROW(few.Open(CRecordset::forwardOnly, "SELECT id FROM t WHERE id > ? AND id < ?", CRecordset::readOnly),
+                 CDBException);
+    EXPECT_FALSE(few.IsOpen());
+
+    // A data-changing statement runs as written.
+    CODBCRecord insert(&db);
+    insert.AddParamValue("written", CFieldExchange::inputParam, 0, SQL_VARCHAR, 0);
+    ASSERT_TRUE(insert.Open(CRecordset::forwardOnly, "insert INTO t (name) VALUES (?)", CRecordset::none));
+    EXPECT_TRUE(insert.IsEOF());
+    insert.Close();
+    EXPECT_EQ(db.GetMaxRecordCount("t"), 8);
+}
+
+TEST_P(Recordsets, DynamicRecordBindsEveryColumnAndReadsTheNewKeyBack)
+{
+    CDynamicRecord rs(&db);
+    rs.SetSqlQuery("SELECT id, name, amount, ok FROM t");
+    ASSERT_TRUE(rs.Open(CRecordset::snapshot, nullptr, CRecordset::none));
+    ASSERT_FALSE(rs.IsEOF());
+    EXPECT_EQ(rs.GetODBCFieldCount(), 4);
+    EXPECT_EQ(rs.GetField(1).m_info.m_strName, "name");
+    std::string name;
+    rs.GetFieldData(1, name, -1);
+    EXPECT_EQ(name, "n1");
+    EXPECT_THROW(rs.PutData(1, "x"), CDBException);
+
+    rs.AddNew();
+    EXPECT_TRUE(rs.PutData(1, "added"));
+    ASSERT_TRUE(rs.Update());
+    EXPECT_STREQ(rs.GetIdentity(), "8");
+    rs.Close();
+    std::string added;
+    CDBTypedPtrArrayEx<CDBFieldValue*> fields;
+    ASSERT_TRUE(db.GetOneRecord("SELECT name FROM t WHERE id = 8", fields, nullptr, false));
+    fields[0]->m_value.GetData(added, -1);
+    EXPECT_EQ(added, "added");
+}
+
+TEST_P(Recordsets, BulkRecordReadsRowsetsAndKnowsAShortLastRowset)
+{
+    CDynamicBulkRecord rs(&db);
+    rs.SetRowsetSize(3);
+    ASSERT_TRUE(rs.Open(CRecordset::snapshot, "SELECT id, name, amount FROM t ORDER BY id", CRecordset::readOnly));
+    EXPECT_EQ(rs.GetRowsetPos(), 1);
+    if (GetParam()) {
+        EXPECT_EQ(rs.GetField(2).m_value.m_nElementSize, 13); // DECIMAL(10,2): 10 + 1 + 2
+    }
+    std::vector<int> ids;
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+        for (WORD row = 1; rs.RowsetPos(row); ++row) {
+            int id = 0;
+            rs.GetFieldData(0, id);
+            ids.push_back(id);
+        }
+    }
+    EXPECT_EQ(ids, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(rs.GetRowsetPos(), 0);
+    int id = 0;
+    EXPECT_THROW(rs.GetFieldData(0, id), CDBException);
+    rs.Close();
+
+    CDynamicBulkRecord empty(&db);
+    ASSERT_TRUE(empty.Open(CRecordset::snapshot, "SELECT id FROM t WHERE id < 0", CRecordset::readOnly));
+    EXPECT_TRUE(empty.IsEOF());
+    EXPECT_EQ(empty.GetRowsetPos(), 0);
+    EXPECT_THROW(empty.GetFieldData(0, id), CDBException);
+}
+
+TEST_P(Recordsets, CatalogRecordsetsOpenWithTheirFieldCounts)
+{
+    db.ExecuteSQL("CREATE TABLE child (id INTEGER PRIMARY KEY, t_id INTEGER REFERENCES t (id))");
+    db.ExecuteSQL("CREATE INDEX child_t ON child (t_id)");
+
+    CTables tables(&db);
+    ASSERT_TRUE(tables.Open(nullptr, nullptr, "t", "TABLE"));
+    EXPECT_EQ(tables.m_nFields, 5u);
+    ASSERT_FALSE(tables.IsEOF());
+    EXPECT_EQ(tables.m_strTableName, "t");
+
+    CColumns columns(&db);
+    ASSERT_TRUE(columns.Open(nullptr, nullptr, "t", nullptr));
+    EXPECT_EQ(columns.m_nFields, 12u);
+    int count = 0;
+    for (; !columns.IsEOF(); columns.MoveNext())
+        ++count;
+    EXPECT_EQ(count, 5);
+
+    CPrimaryKeys keys(&db);
+    ASSERT_TRUE(keys.Open(nullptr, nullptr, "t"));
+    EXPECT_EQ(keys.m_nFields, 6u);
+    ASSERT_FALSE(keys.IsEOF());
+    EXPECT_EQ(keys.m_strColumnName, "id");
+
+    CStatistics stats(&db);
+    ASSERT_TRUE(stats.Open(nullptr, nullptr, "child", SQL_INDEX_ALL, SQL_QUICK));
+    EXPECT_EQ(stats.m_nFields, 13u);
+
+    CGetTypeInfo types(&db);
+    ASSERT_TRUE(types.Open(SQL_ALL_TYPES));
+    EXPECT_EQ(types.m_nFields, 15u);
+    EXPECT_FALSE(types.IsEOF());
+
+    // The rest open where the driver has the function, and bind their columns.
+    CForeignKeys foreign(&db);
+    CSpecialColumns special(&db);
+    CProcedures procedures(&db);
+    CProcedureColumns procColumns(&db);
+    CTablePrivileges tablePriv(&db);
+    CColumnPrivileges columnPriv(&db);
+    struct Entry {
+        CRecordset* rs;
+        UINT fields;
+        std::function<BOOL()> open;
+    } rest[] = {
+        {&foreign, 13, [&] { return foreign.Open(nullptr, nullptr, "t", nullptr, nullptr, nullptr); }},
+        {&special, 8, [&] { return special.Open(SQL_BEST_ROWID, nullptr, nullptr, "t", SQL_SCOPE_SESSION, SQL_NULLABLE); }},
+        {&procedures, 5, [&] { return procedures.Open(nullptr, nullptr, nullptr); }},
+        {&procColumns, 13, [&] { return procColumns.Open(nullptr, nullptr, "nothing", nullptr); }},
+        {&tablePriv, 7, [&] { return tablePriv.Open(nullptr, nullptr, "t"); }},
+        {&columnPriv, 8, [&] { return columnPriv.Open(nullptr, nullptr, "t", nullptr); }},
+    };
+    for (Entry& e : rest) {
+        EXPECT_EQ(e.rs->m_nFields, e.fields);
+        if (e.open())
+            EXPECT_GE(e.rs->GetODBCFieldCount(), static_cast<short>(e.fields));
+        else
+            EXPECT_FALSE(e.rs->IsOpen());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, Recordsets, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "PostgreSQL" : "SQLite"; });
+
+} // namespace
