@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class CODController;
 class wxDocument;
@@ -59,6 +60,37 @@ public:
     // Lets go of every document-type element.
     void ReleaseDocTypes();
 
+    // Loading from the workflow tables: the operation of the document type,
+    // then, when build is set, every component.
+    bool LoadFromDB(std::int32_t key, bool build) override;
+    // States, moves and actions from their rows, then the cascade for the
+    // components without a stored drawing. Throws what the database or an
+    // allocation throws; rows it leaves off the chart are reported and kept.
+    void BuildFromDB();
+
+    // Saving: the whole chart in one transaction; false when nothing was saved.
+    bool SaveToDB();
+    void DeleteStaleMoves(const ado::_ConnectionPtr& connection);
+    static void DeleteArchive(const ado::_ConnectionPtr& connection, int grp, int typeDoc);
+    CAWFState* FindState(int typeDoc, int state);
+    CAWFLink* FindMove(int fromTypeDoc, int fromState, int toTypeDoc, int toState);
+
+    // The integrity check: each fault is a text in the element's error list.
+    void ClearErrors();
+    void CheckDuplicateStates();
+    void CheckDuplicateMoves();
+    void CheckDuplicateActions();
+    void CheckConnections();
+    int CountErrors();
+
+    // The archived drawing (MainDocGraphic) and the visibility operations.
+    void LoadFromArchive(const ado::_ConnectionPtr& connection);
+    void SaveToArchive(const ado::_ConnectionPtr& connection);
+    bool HasConsistentStates();
+    bool HasIsolatedStates();
+    void ShowIsolatedStates(bool show);
+    void ShowActions(CODComponentSet* selection, bool show);
+
     std::int32_t GetTypeDoc() const { return GetKey(); }
     std::int16_t GetGrp() const { return Grp; }
     std::int16_t GetType() const { return Type; }
@@ -71,6 +103,10 @@ public:
     std::int32_t m_bActionsShown = 1;
     std::int32_t m_bIsolatedShown = 0;
     CODComponentSet m_NewComponents;
+    // Rows of the chart's tables that the last load could not place on the
+    // chart; the save leaves them (and a kept move's actions) in the tables.
+    std::vector<std::int32_t> m_KeptStateIds;
+    std::vector<std::int32_t> m_KeptMoveIds;
 
 private:
     // One-value catalogue look-up shared by the name functions.

@@ -1,0 +1,323 @@
+#include "diagram/chartprogress.h"
+#include "diagram/chartshell.h"
+#include "diagram/chartsymbols.h"
+#include "diagram/diagrammodel.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+using namespace tarnwick;
+
+namespace {
+
+std::int32_t readLong(ado::_RecordsetPtr& rs, const char* column, std::int32_t ifNull)
+{
+    const ado::_variant_t v = rs->GetCollect(column);
+    return v.vt == ado::VT_NULL || v.vt == ado::VT_EMPTY ? ifNull : v.ToLong();
+}
+
+std::int16_t readShort(ado::_RecordsetPtr& rs, const char* column, std::int16_t ifNull)
+{
+    const ado::_variant_t v = rs->GetCollect(column);
+    return v.vt == ado::VT_NULL || v.vt == ado::VT_EMPTY ? ifNull : v.ToShort();
+}
+
+std::string readString(ado::_RecordsetPtr& rs, const char* column)
+{
+    const ado::_variant_t v = rs->GetCollect(column);
+    return v.vt == ado::VT_NULL || v.vt == ado::VT_EMPTY ? std::string() : v.ToString();
+}
+
+ado::_RecordsetPtr openRows(const std::string& sql)
+{
+    ado::_RecordsetPtr rs;
+    rs.CreateInstance("ADODB.Recordset");
+    rs->Open(ado::_variant_t(sql), ChartShell().Connection(), ado::adOpenForwardOnly, ado::adLockReadOnly,
+             ado::adCmdText);
+    return rs;
+}
+
+// A component made fresh for each try: one that failed to read its drawing
+// is thrown away whole rather than shown half read.
+template <class T>
+struct Fresh {
+    T* p = nullptr;
+    template <class... A>
+    explicit Fresh(A&&... args) : p(new T(std::forward<A>(args)...)) { p->AddRef(); }
+    ~Fresh()
+    {
+        if (p)
+            p->Release();
+    }
+    Fresh(const Fresh&) = delete;
+    Fresh& operator=(const Fresh&) = delete;
+    template <class... A>
+    void Renew(A&&... args)
+    {
+        T* next = new T(std::forward<A>(args)...);
+        next->AddRef();
+        p->Release();
+        p = next;
+    }
+};
+
+// Reads a stored drawing into an element; a drawing that cannot be read is
+// noted with its element, and the element is made anew from its symbol.
+template <class T, class... A>
+bool readDrawing(Fresh<T>& element, const std::optional<std::vector<std::uint8_t>>& drawing,
+                 std::vector<std::string>& unreadable, const std::string& what, A&&... args)
+{
+    // An empty array is a row without a drawing, not a broken one.
+    if (!drawing || drawing->empty())
+        return false;
+    try {
+        LoadElement(*element.p, *drawing);
+        return true;
+    } catch (const CException& e) {
+        unreadable.push_back(what + ": " + e.what());
+        element.Renew(std::forward<A>(args)...);
+        return false;
+    }
+}
+
+std::string idText(const char* column, std::int32_t id)
+{
+    return std::string(column) + " " + std::to_string(id);
+}
+
+} // namespace
+
+bool CTarnwickModel::LoadFromDB(std::int32_t key, bool build)
+{
+    CDiagramModel::LoadFromDB(key, build);
+    std::int16_t grp = -1, type = -1;
+    try {
+        ado::_RecordsetPtr rs = openRows("SELECT * FROM ProdDocType WHERE TypeDoc = " + std::to_string(key));
+        if (!rs->IsEOF()) {
+            type = readShort(rs, "Type", 0);
+            grp = readShort(rs, "Grp", 0);
+        }
+        rs->Close();
+    } catch (const ado::_com_error& e) {
+        ShowChartComError(e);
+        return false;
+    }
+    Grp = grp;
+    Type = type;
+    m_nKey = key;
+    if (!build)
+        return true;
+    ado::_ConnectionPtr connection = ChartShell().Connection();
+    if (!connection || connection->GetState() != ado::adStateOpen)
+        return false;
+
+    bool result = true;
+    IChartProgress& progress = ChartProgress();
+    progress.BeginProgress("Загрузка диаграммы...", 0, 30);
+    try {
+        progress.StepProgress();
+        BuildFromDB();
+        progress.StepProgress();
+        progress.StepProgress();
+    } catch (const ado::_com_error& e) {
+        result = false;
+        ShowChartComError(e);
+        ChartShell().Message("Ошибка загрузки графической компоненты Диаграммы", "", ChartIcon::Stop);
+    } catch (...) {
+        result = false;
+        ChartShell().Message("Ошибка загрузки графической компоненты Диаграммы", "", ChartIcon::Stop);
+    }
+    progress.EndProgress();
+    try {
+        if (result && !HasConsistentStates()) {
+            result = false;
+            ChartShell().Message("Диаграмма не соответствует настройке документооборота в БД!\n"
+                                 "Рекомендуется обновить диаграмму!",
+                                 "", ChartIcon::None);
+        }
+    } catch (const ado::_com_error& e) {
+        result = false;
+        ShowChartComError(e);
+    }
+    ShowIsolatedStates(m_bIsolatedShown != 0);
+    return result;
+}
+
+void CTarnwickModel::BuildFromDB()
+{
+    m_KeptStateIds.clear();
+    m_KeptMoveIds.clear();
+    std::vector<std::string> skipped, unreadable;
+    const std::string key = std::to_string(GetKey());
+
+    ado::_RecordsetPtr rs = openRows("SELECT * FROM MainDocState WHERE TypeDoc = " + key);
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+        const std::int32_t idState = readLong(rs, "idState", 0);
+        std::int32_t typeDoc = readLong(rs, "TypeDoc", -1);
+        std::int16_t stateNo = readShort(rs, "State", -1);
+        const std::int32_t genNewOperate = readLong(rs, "GenNewOperate", 0);
+        const std::int32_t isHoleProcess = readLong(rs, "isHoleProcess", 0);
+        const std::int32_t isPrevStateHole = readLong(rs, "isPrevStateHole", 0);
+        const std::int32_t isTakePrevState = readLong(rs, "isTakePrevState", 0);
+        const std::string comment = readString(rs, "Comment");
+        std::string stateName = "State";
+        if (typeDoc == -1 && Grp != -1 && Type != -1) {
+            if (!CreateStatePrompt().ChooseState(Grp, GetKey(), *this, stateNo, stateName)) {
+                m_KeptStateIds.push_back(idState);
+                skipped.push_back("состояние без типа документа (" + idText("idState", idState) + ")");
+                continue;
+            }
+            typeDoc = GetKey();
+        } else if (typeDoc != -1) {
+            stateName = GetNameState(stateNo);
+        }
+        const std::string docName = GetNameDoc(typeDoc);
+        char label[32];
+        std::snprintf(label, sizeof label, "%d:", static_cast<int>(stateNo));
+        CAWFDocumentType* docType = GetDocType(typeDoc, docName);
+
+        Fresh<CAWFState> state(docType, static_cast<std::int16_t>(-1));
+        if (!readDrawing(state, DrawingOf(rs->GetCollect("GraphInfo")), unreadable,
+                         "состояние " + std::to_string(stateNo) + " (" + idText("idState", idState) + ")", docType,
+                         static_cast<std::int16_t>(-1))) {
+            LoadChartSymbol(*state.p, IDR_SYMBOL_STATE);
+            state.p->AdjustShape(genNewOperate != 0, nullptr);
+            state.p->SetData(stateNo, genNewOperate != 0 ? std::string() : docName, label + stateName, docName);
+            m_NewComponents.Add(state.p);
+        }
+        state.p->DataAction = readLong(rs, "DataAction", 0);
+        state.p->DataActionI = readLong(rs, "DataActionI", 0);
+        state.p->idParentState = readLong(rs, "idParentState", 0);
+        state.p->GenNewOperate = genNewOperate;
+        state.p->isHoleProcess = isHoleProcess;
+        state.p->isPrevStateHole = isPrevStateHole;
+        state.p->isTakePrevState = isTakePrevState;
+        state.p->Comment = comment;
+        RemoveDanglingConnections(state.p);
+        AppendComponent(state.p);
+    }
+    rs->Close();
+
+    rs = openRows("SELECT * FROM MainDocMove WHERE TypeDoc = " + key);
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+        const std::int32_t idMove = readLong(rs, "idMove", 0);
+        const std::int32_t typeDoc = readLong(rs, "TypeDoc", -1);
+        const std::int32_t stateNo = readLong(rs, "State", -1);
+        const std::int32_t newState = readLong(rs, "NewState", -1);
+        CAWFState* from = FindState(typeDoc, stateNo);
+        CAWFState* to = FindState(typeDoc, newState);
+        if (!from || !to) {
+            m_KeptMoveIds.push_back(idMove);
+            skipped.push_back("переход " + std::to_string(stateNo) + " -> " + std::to_string(newState) +
+                              ": нет состояния (" + idText("idMove", idMove) + ")");
+            continue;
+        }
+        const std::string what = "переход " + std::to_string(stateNo) + " -> " + std::to_string(newState) + " (" +
+                                 idText("idMove", idMove) + ")";
+        std::optional<Fresh<CAWFLink>> plain;
+        std::optional<Fresh<CAWFCircleLink>> loop;
+        bool drawn = false;
+        const auto drawing = DrawingOf(rs->GetCollect("GraphInfo"));
+        CAWFLink* raw = nullptr;
+        if (from == to) {
+            loop.emplace();
+            drawn = readDrawing(*loop, drawing, unreadable, what);
+            raw = loop->p;
+        } else {
+            plain.emplace();
+            drawn = readDrawing(*plain, drawing, unreadable, what);
+            raw = plain->p;
+        }
+        if (!drawn) {
+            raw->SetupLink(from->GetPort(), to->GetPort());
+            if (auto* loop = dynamic_cast<CAWFCircleLink*>(raw))
+                loop->Route();
+            m_NewComponents.Add(raw);
+        }
+        raw->MoveOptions = readLong(rs, "MoveOptions", 0);
+        raw->name_template = readString(rs, "name_template");
+        raw->LinkState = readLong(rs, "LinkState", 0);
+        raw->isPartialProc = readLong(rs, "isPartialProc", 0);
+        raw->isConcurrent = readLong(rs, "isConcurrent", 0);
+        raw->NewTypeDoc = readLong(rs, "NewTypeDoc", -1);
+        raw->FormulaScript = DecodeFormulaScript(readString(rs, "FormulaScript"));
+        if (drawn) {
+            RemoveDanglingConnections(raw);
+            raw->ConnectSource(from->GetPort());
+            raw->ConnectTarget(to->GetPort());
+        }
+        AppendComponent(raw);
+    }
+    rs->Close();
+
+    rs = openRows("SELECT * FROM MainDocAction WHERE TypeDoc = " + key);
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+        const std::int32_t idAction = readLong(rs, "idAction", 0);
+        const std::int32_t typeDoc = readLong(rs, "TypeDoc", -1);
+        const std::int32_t stateNo = readLong(rs, "State", -1);
+        const std::int32_t newState = readLong(rs, "NewState", -1);
+        const std::int32_t actionNo = readLong(rs, "Action", -1);
+        const std::int32_t typeAction = readLong(rs, "TypeAction", 1);
+        const std::int32_t order = readLong(rs, "OrderAction", 0);
+
+        Fresh<CAWFAction> action;
+        if (!readDrawing(action, DrawingOf(rs->GetCollect("GraphInfo")), unreadable,
+                         "действие " + std::to_string(actionNo) + " (" + idText("idAction", idAction) + ")")) {
+            LoadChartSymbol(*action.p, IDR_SYMBOL_ACTION);
+            action.p->SetActionName(actionNo, GetNameAction(actionNo), typeAction, static_cast<std::uint16_t>(order));
+            m_NewComponents.Add(action.p);
+        }
+        Fresh<CAWFLink> tie;
+        if (CAWFLink* move = FindMove(typeDoc, stateNo, typeDoc, newState))
+            tie.p->SetupLink(move->GetPort(), action.p->GetPort());
+        m_NewComponents.Add(tie.p);
+        AppendComponent(action.p);
+        AppendComponent(tie.p);
+    }
+    rs->Close();
+
+    CPoint at(0, 0);
+    for (int i = 0; i < m_NewComponents.GetSize(); ++i) {
+        CODComponent* c = m_NewComponents.GetAt(i);
+        auto* first = dynamic_cast<CODLinkComponent*>(c);
+        if (!first) {
+            c->MoveTo(at.x, at.y);
+            at.Offset(50, 50);
+            continue;
+        }
+        for (int j = i + 1; j < m_NewComponents.GetSize(); ++j) {
+            auto* second = dynamic_cast<CODLinkComponent*>(m_NewComponents.GetAt(j));
+            if (!second || first->GetSourceComponent() != second->GetTargetComponent() ||
+                first->GetTargetComponent() != second->GetSourceComponent() || first->GetPointCount() != 2 ||
+                second->GetPointCount() != 2)
+                continue;
+            const CPoint p0 = second->GetPoint(0);
+            const CPoint p1 = second->GetPoint(1);
+            const std::int32_t h = std::abs(p1.x - p0.x) / 2;
+            // The first link runs the other way: the same bent line, from its own source.
+            const CPoint bentFirst[3] = {p1, CPoint(p0.x + h, p1.y + 20), p0};
+            const CPoint bentSecond[3] = {p0, CPoint(p0.x - h, p1.y - 20), p1};
+            first->SetPoints(bentFirst, 3);
+            second->SetPoints(bentSecond, 3);
+            UpdateComponent(first);
+            UpdateComponent(second);
+        }
+    }
+
+    if (!skipped.empty() || !unreadable.empty()) {
+        std::string text;
+        if (!skipped.empty()) {
+            text = "Строки БД, не помещенные на диаграмму (при сохранении они останутся в БД без изменений):";
+            for (const std::string& line : skipped)
+                text += "\n" + line;
+        }
+        if (!unreadable.empty()) {
+            text += std::string(text.empty() ? "" : "\n") +
+                    "Не удалось прочитать сохраненный рисунок; элемент нарисован заново:";
+            for (const std::string& line : unreadable)
+                text += "\n" + line;
+        }
+        ChartShell().Message(text, "", ChartIcon::Exclamation);
+    }
+}

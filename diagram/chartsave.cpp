@@ -1,0 +1,241 @@
+#include "diagram/chartprogress.h"
+#include "diagram/chartshell.h"
+#include "diagram/diagrammodel.h"
+
+#include <set>
+
+using namespace tarnwick;
+
+namespace {
+
+void appendIds(std::string& sql, const std::vector<std::int32_t>& ids)
+{
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        sql += (i ? ", " : "") + std::to_string(ids[i]);
+    sql += ")";
+}
+
+void run(const ado::_ConnectionPtr& connection, const std::string& sql)
+{
+    ado::_RecordsetPtr rs = connection->Execute(sql);
+    rs.Release();
+}
+
+// The MainDocType row of a document type other than the chart's: updated
+// where it exists, else filed under the operation the catalogue gives it.
+void saveOtherDocTypeRow(const ado::_ConnectionPtr& connection, const CAWFDocumentType& element)
+{
+    const std::string typeDoc = std::to_string(element.GetTypeDoc());
+    ado::_RecordsetPtr rs = connection->Execute("SELECT TypeDoc FROM MainDocType WHERE TypeDoc = " + typeDoc);
+    const bool found = !rs->IsEOF();
+    rs->Close();
+    if (found) {
+        run(connection, "UPDATE MainDocType SET defState=" + std::to_string(element.defState) +
+                            ",DocTypeOptions=" + std::to_string(element.DocTypeOptions) + " WHERE TypeDoc = " + typeDoc);
+        return;
+    }
+    rs = connection->Execute("SELECT Grp, Type FROM ProdDocType WHERE TypeDoc = " + typeDoc);
+    if (rs->IsEOF()) {
+        rs->Close();
+        return; // no operation to file it under
+    }
+    const ado::_variant_t grp = rs->GetCollect("Grp");
+    const ado::_variant_t type = rs->GetCollect("Type");
+    rs->Close();
+    if (grp.vt == ado::VT_NULL || type.vt == ado::VT_NULL)
+        return;
+    run(connection, "INSERT INTO MainDocType(Grp, Type, TypeDoc, defState, DocTypeOptions)\nVALUES(" +
+                        std::to_string(grp.ToLong()) + "," + std::to_string(type.ToLong()) + "," + typeDoc + "," +
+                        std::to_string(element.defState) + "," + std::to_string(element.DocTypeOptions) + ")");
+}
+
+} // namespace
+
+CAWFState* CTarnwickModel::FindState(int typeDoc, int state)
+{
+    CODComponentSet* components = GetComponents();
+    for (int i = 0; i < components->GetSize(); ++i)
+        if (auto* s = dynamic_cast<CAWFState*>(components->GetAt(i));
+            s && s->GetState() == state && s->GetTypeDoc() == typeDoc)
+            return s;
+    return nullptr;
+}
+
+CAWFLink* CTarnwickModel::FindMove(int fromTypeDoc, int fromState, int toTypeDoc, int toState)
+{
+    CODComponentSet* components = GetComponents();
+    for (int i = 0; i < components->GetSize(); ++i) {
+        auto* link = dynamic_cast<CAWFLink*>(components->GetAt(i));
+        if (!link || !link->IsDocumentMove())
+            continue;
+        CAWFState* from = link->GetFromState();
+        CAWFState* to = link->GetToState();
+        if (from && to && from->GetState() == fromState && from->GetTypeDoc() == fromTypeDoc &&
+            to->GetState() == toState && to->GetTypeDoc() == toTypeDoc)
+            return link;
+    }
+    return nullptr;
+}
+
+void CTarnwickModel::DeleteArchive(const ado::_ConnectionPtr& connection, int grp, int typeDoc)
+{
+    run(connection, "DELETE FROM MainDocGraphic WHERE Grp = " + std::to_string(grp) +
+                        " AND Type = " + std::to_string(typeDoc));
+}
+
+void CTarnwickModel::DeleteStaleMoves(const ado::_ConnectionPtr& connection)
+{
+    std::vector<std::int32_t> moveIds, actionIds;
+    const std::string grp = std::to_string(Grp);
+    CODComponentSet* components = GetComponents();
+    for (int i = 0; i < components->GetSize(); ++i) {
+        auto* link = dynamic_cast<CAWFLink*>(components->GetAt(i));
+        if (!link || !link->IsDocumentMove())
+            continue;
+        CAWFState* from = link->GetFromState();
+        CAWFState* to = link->GetToState();
+        if (!from || !to)
+            continue;
+        const std::string moveKey = "Grp = " + grp + " AND Type = " + std::to_string(Type) +
+                                    " AND TypeDoc = " + std::to_string(from->GetTypeDoc()) +
+                                    " AND State = " + std::to_string(from->GetState()) + " AND NewGrp = " + grp +
+                                    " AND NewState = " + std::to_string(to->GetState());
+        ado::_RecordsetPtr rs = connection->Execute("SELECT idMove FROM MainDocMove WHERE " + moveKey);
+        if (rs->IsEOF()) {
+            rs->Close();
+            continue;
+        }
+        rs->MoveFirst();
+        moveIds.push_back(rs->GetCollect("idMove").ToLong());
+        CODComponentSet actions;
+        link->GetActions(actions);
+        for (CODComponent* c : actions) {
+            rs->Close();
+            rs = connection->Execute("SELECT idAction FROM MainDocAction WHERE " + moveKey +
+                                     " AND Action = " + std::to_string(static_cast<CAWFAction*>(c)->GetActionId()));
+            if (!rs->IsEOF()) {
+                rs->MoveFirst();
+                actionIds.push_back(rs->GetCollect("idAction").ToLong());
+            }
+        }
+        rs->Close();
+    }
+
+    const std::string key = "WHERE TypeDoc=" + std::to_string(GetKey());
+    // Moves the last load could not place stay, and so do their actions.
+    std::vector<std::int32_t> staying = moveIds;
+    staying.insert(staying.end(), m_KeptMoveIds.begin(), m_KeptMoveIds.end());
+    std::string condition = key;
+    if (!staying.empty()) {
+        condition += " AND idMove NOT IN(";
+        appendIds(condition, staying);
+    }
+    run(connection, "DELETE FROM MainDocAction " + condition);
+    run(connection, "DELETE FROM MainDocMove " + condition);
+
+    condition = key;
+    if (!moveIds.empty()) {
+        condition += " AND idMove IN(";
+        appendIds(condition, moveIds);
+    }
+    if (!m_KeptMoveIds.empty()) {
+        condition += " AND idMove NOT IN(";
+        appendIds(condition, m_KeptMoveIds);
+    }
+    if (!actionIds.empty()) {
+        condition += " AND idAction NOT IN(";
+        appendIds(condition, actionIds);
+    }
+    run(connection, "DELETE FROM MainDocAction " + condition);
+}
+
+bool CTarnwickModel::SaveToDB()
+{
+    if (Grp == -1)
+        return false;
+    ado::_ConnectionPtr connection = ChartShell().Connection();
+    IChartProgress& progress = ChartProgress();
+    bool result = true;
+    try {
+        progress.BeginProgress("Сохранение диаграммы...", 0, 80);
+        connection->BeginTrans();
+        progress.StepProgress();
+        DeleteStaleMoves(connection);
+        progress.StepProgress();
+
+        // Each document type writes its own row; the chart's row is written
+        // once, by its own element, or by an element that has no number yet.
+        const std::int32_t key = GetKey();
+        CAWFDocumentType* chartElement = nullptr;
+        for (CODComponent* c : m_DocTypes)
+            if (auto* e = static_cast<CAWFDocumentType*>(c); e->GetTypeDoc() == key) {
+                chartElement = e;
+                break;
+            }
+        if (!chartElement)
+            for (CODComponent* c : m_DocTypes)
+                if (auto* e = static_cast<CAWFDocumentType*>(c); e->GetTypeDoc() < 0) {
+                    chartElement = e;
+                    break;
+                }
+        std::set<std::int32_t> written;
+        for (CODComponent* c : m_DocTypes) {
+            auto* e = static_cast<CAWFDocumentType*>(c);
+            if (e == chartElement)
+                e->SaveToDB(connection);
+            else if (e->GetTypeDoc() >= 0 && e->GetTypeDoc() != key && written.insert(e->GetTypeDoc()).second)
+                saveOtherDocTypeRow(connection, *e);
+        }
+        progress.StepProgress();
+
+        std::vector<std::int32_t> stateIds;
+        CODComponentSet* components = GetComponents();
+        for (int i = 0; i < components->GetSize(); ++i)
+            if (auto* state = dynamic_cast<CAWFState*>(components->GetAt(i)))
+                stateIds.push_back(state->SaveToDB(connection));
+        progress.StepProgress();
+
+        stateIds.insert(stateIds.end(), m_KeptStateIds.begin(), m_KeptStateIds.end());
+        std::string sql = "DELETE FROM MainDocState WHERE TypeDoc=" + std::to_string(key);
+        if (!stateIds.empty()) {
+            sql += " AND idState NOT IN(";
+            appendIds(sql, stateIds);
+        }
+        run(connection, sql);
+        progress.StepProgress();
+
+        for (int i = 0; i < components->GetSize(); ++i)
+            if (auto* link = dynamic_cast<CAWFLink*>(components->GetAt(i)))
+                link->SaveToDB(connection);
+        progress.StepProgress();
+
+        DeleteArchive(connection, Grp, key);
+        progress.StepProgress();
+        connection->CommitTrans();
+        progress.StepProgress();
+        SetModified(false);
+    } catch (const ado::_com_error& e) {
+        result = false;
+        std::string text = e.Description().str();
+        if (text.empty())
+            text = e.ErrorMessage();
+        try {
+            connection->RollbackTrans();
+        } catch (const ado::_com_error&) {
+            ChartShell().Message("Не удалось откатить транзакцию при обработке исключения при сохранении модели в БД!",
+                                 "", ChartIcon::None);
+        }
+        ChartShell().Message(text, e.Source().str(), ChartIcon::Stop);
+    } catch (...) {
+        result = false;
+        try {
+            connection->RollbackTrans();
+        } catch (const ado::_com_error&) {
+            ChartShell().Message("Не удалось откатить транзакцию при обработке исключения при сохранении модели в БД!",
+                                 "", ChartIcon::None);
+        }
+        ChartShell().Message("Ошибка сохранения схемы документооборота в БД!", "", ChartIcon::Stop);
+    }
+    progress.EndProgress();
+    return result;
+}

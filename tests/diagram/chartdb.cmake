@@ -1,0 +1,9 @@
+# Saving, checking and loading a workflow chart.
+if(TARGET tarnwick-charts)
+    kelm_test(chartdb_check_test
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/chartdb_check_test.cpp
+                ${CMAKE_CURRENT_LIST_DIR}/workflow_support.cpp
+        LIBS tarnwick-charts kelm_testsupport
+        LABELS unit)
+    target_compile_definitions(chartdb_check_test PRIVATE KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+endif()

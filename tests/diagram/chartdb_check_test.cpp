@@ -1,0 +1,231 @@
+// The integrity check of a chart: which element gets which message, which
+// questions are asked, and the verdict, for a table of small charts.
+#include "diagram/chartprogress.h"
+
+#include "workflow_support.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace wft;
+
+namespace {
+
+const std::string kUnconnected = "Состояние не связано с другими состояниями.";
+const std::string kNotInitial = "Состояние не может быть начальным.";
+const std::string kNoInitial = "Отсутствует начальное состояние \"Введен\"";
+const std::string kDupState = "Дублирование состояний!";
+const std::string kDupMove = "Дублирование перехода!";
+const std::string kDupAction = "Дублирование действия!";
+const std::string kSameOrder = "Два действия имеют одинаковый приоритет!";
+const std::string kQuestion = "На диаграмме обнаружены несвязанные состояния или\nостутсвует начальное состояние.Сохранять?";
+
+struct StateSpec {
+    std::string name;
+    std::int16_t number;
+    bool foreign = false;
+};
+struct MoveSpec {
+    std::string name, from, to;
+};
+struct ActionSpec {
+    std::string name, move;
+    std::int32_t id;
+    std::uint16_t order;
+};
+
+struct Scenario {
+    std::string title;
+    std::vector<StateSpec> states;
+    std::vector<MoveSpec> moves;
+    std::vector<ActionSpec> actions;
+    std::deque<bool> answers;
+    std::size_t questions;
+    // Messages expected on named elements; unnamed elements expect none.
+    std::map<std::string, std::vector<std::string>> errors;
+};
+
+class ChartCheck : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(ChartCheck, MessagesQuestionsAndVerdict)
+{
+    const Scenario& s = GetParam();
+    ShellScope scope;
+    scope.shell.answers = s.answers;
+    CTarnwickModel model;
+    CAWFDocumentType* own = model.GetDocType(70001, "Заказ");
+    own->TypeDoc = 70001;
+    CAWFDocumentType* other = model.GetDocType(70002, "Счёт");
+    other->TypeDoc = 70002;
+
+    std::map<std::string, CAWFBase*> named;
+    std::map<std::string, CODComponent*> components;
+    int x = 0;
+    for (const StateSpec& st : s.states) {
+        CAWFState* state = AddState(model, st.foreign ? other : own, st.number, x += 200, 0, st.foreign);
+        named[st.name] = state;
+        components[st.name] = state;
+    }
+    for (const MoveSpec& m : s.moves) {
+        CAWFLink* link = AddLink(model, components.at(m.from), components.at(m.to));
+        ASSERT_TRUE(link->IsDocumentMove()) << m.name;
+        named[m.name] = link;
+        components[m.name] = link;
+    }
+    for (const ActionSpec& a : s.actions) {
+        CAWFAction* action = AddAction(model, a.id, "действие", a.order, x += 200, 300);
+        named[a.name] = action;
+        if (!a.move.empty())
+            AddLink(model, components.at(a.move), action);
+    }
+
+    const bool passed = tarnwick::CheckChart(model, true);
+    EXPECT_EQ(scope.shell.questions.size(), s.questions);
+    for (const std::string& q : scope.shell.questions)
+        EXPECT_EQ(q, kQuestion);
+    std::size_t expected = 0;
+    for (const auto& [name, element] : named) {
+        auto it = s.errors.find(name);
+        const std::vector<std::string> want = it == s.errors.end() ? std::vector<std::string>{} : it->second;
+        EXPECT_EQ(element->Errors, want) << name;
+        expected += want.size();
+    }
+    EXPECT_EQ(model.CountErrors(), static_cast<int>(expected));
+    EXPECT_EQ(passed, expected == 0);
+    ASSERT_EQ(scope.shell.messages.size(), 1u);
+    if (expected == 0)
+        EXPECT_EQ(scope.shell.messages[0], "Логических противоречий не обнаружено");
+    else
+        EXPECT_EQ(scope.shell.messages[0],
+                  "При проверке целостности диаграммы\nобнаружено " + std::to_string(expected) + " ошибок!");
+}
+
+const Scenario kScenarios[] = {
+    {"ValidChain", {{"s1", 1}, {"s2", 2}}, {{"m12", "s1", "s2"}}, {}, {}, 0, {}},
+    {"DuplicateStatesEachGetOneMessagePerTwin",
+     {{"s1", 1}, {"a2", 2}, {"b2", 2}, {"c2", 2}},
+     {{"m1a", "s1", "a2"}, {"m1b", "s1", "b2"}, {"m1c", "s1", "c2"}},
+     {},
+     {false, false, false},
+     3,
+     {{"a2", {kDupState, kDupState}}, {"b2", {kDupState, kDupState}}, {"c2", {kDupState, kDupState}}}},
+    {"SameNumberOtherDocumentTypeIsNoDuplicate",
+     {{"s1", 1}, {"s2", 2}, {"f2", 2, true}},
+     {{"m12", "s1", "s2"}, {"m1f", "s1", "f2"}},
+     {},
+     {},
+     0,
+     {}},
+    {"OppositeMovesAreNoDuplicates", {{"s1", 1}, {"s2", 2}}, {{"m12", "s1", "s2"}, {"m21", "s2", "s1"}}, {}, {}, 0, {}},
+    {"DuplicateMoves",
+     {{"s1", 1}, {"s2", 2}},
+     {{"m12", "s1", "s2"}, {"again", "s1", "s2"}},
+     {},
+     {},
+     0,
+     {{"m12", {kDupMove}}, {"again", {kDupMove}}}},
+    {"DuplicateActionsAndSameOrder",
+     {{"s1", 1}, {"s2", 2}},
+     {{"m12", "s1", "s2"}, {"m21", "s2", "s1"}},
+     {{"x", "m12", 10, 1}, {"y", "m12", 10, 2}, {"p", "m21", 11, 3}, {"q", "m21", 12, 3}, {"r", "m21", 10, 1}},
+     {},
+     0,
+     {{"x", {kDupAction}}, {"y", {kDupAction}}, {"p", {kSameOrder}}, {"q", {kSameOrder}}}},
+    {"ActionWithoutMove",
+     {{"s1", 1}, {"s2", 2}},
+     {{"m12", "s1", "s2"}},
+     {{"lone", "", 10, 1}},
+     {},
+     0,
+     {{"lone", {"Действие должно быть связано с переходом"}}}},
+    {"SingleInitialStateIsNotValidated", {{"s1", 1}}, {}, {}, {}, 0, {}},
+    {"SingleStateNotInitialAnsweredYesStillLacksTheInitialState", {{"s2", 2}}, {}, {}, {true}, 1, {{"s2", {kNoInitial}}}},
+    {"SingleStateNotInitialAnsweredNo", {{"s2", 2}}, {}, {}, {false}, 1, {{"s2", {kNoInitial}}}},
+    {"NoInitialStateAnsweredNoAsksForEveryState",
+     {{"s2", 2}, {"s3", 3}, {"s4", 4}},
+     {},
+     {},
+     {false, false, false},
+     3,
+     {{"s2", {kUnconnected, kNoInitial}}, {"s3", {kUnconnected, kNoInitial}}, {"s4", {kUnconnected, kNoInitial}}}},
+    {"NoInitialStateAnsweredYesKeepsTheMissingInitialState",
+     {{"s2", 2}, {"s3", 3}, {"s4", 4}},
+     {},
+     {},
+     {true},
+     1,
+     {{"s2", {kNoInitial}}}},
+    {"UnconnectedStatesAcceptedByYes",
+     {{"s1", 1}, {"s2", 2}, {"s3", 3}, {"s4", 4}},
+     {{"m13", "s1", "s3"}},
+     {},
+     {true},
+     1,
+     {}},
+    {"YesKeepsADuplicateOfTheStateAskedAbout",
+     {{"s1", 1}, {"a2", 2}, {"b2", 2}, {"s5", 5}},
+     {{"m1a", "s1", "a2"}, {"m1b", "s1", "b2"}},
+     {},
+     {true},
+     1,
+     {{"a2", {kDupState}}, {"b2", {kDupState}}}},
+    {"StateWithoutIncomingMoveCannotBeInitial",
+     {{"s1", 1}, {"s2", 2}, {"s3", 3}},
+     {{"m12", "s1", "s2"}, {"m32", "s3", "s2"}},
+     {},
+     {false},
+     1,
+     {{"s3", {kNotInitial}}}},
+    {"ForeignStatesAreCheckedButNeverCounted",
+     {{"s2", 2}, {"f1", 1, true}, {"g1", 1, true}},
+     {{"mf2", "f1", "s2"}},
+     {},
+     {false},
+     1,
+     {{"s2", {kNoInitial}}, {"f1", {kDupState}}, {"g1", {kDupState, kUnconnected}}}},
+    {"OnlyForeignStatesAskNothing", {{"f3", 3, true}}, {}, {}, {}, 0, {{"f3", {kUnconnected}}}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, ChartCheck, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return info.param.title; });
+
+TEST(ChartCheckRerun, StartsFromEmptyListsAndShowsProgress)
+{
+    struct Progress : tarnwick::IChartProgress {
+        std::vector<std::string> log;
+        void BeginProgress(const std::string& text, int lower, int upper) override
+        {
+            log.push_back(text + " " + std::to_string(lower) + ".." + std::to_string(upper));
+        }
+        void StepProgress() override { log.push_back("step"); }
+        void EndProgress() override { log.push_back("end"); }
+    } progress;
+    tarnwick::SetChartProgress(&progress);
+    ShellScope scope;
+    CTarnwickModel model;
+    CAWFDocumentType* own = model.GetDocType(70001, "Заказ");
+    own->TypeDoc = 70001;
+    CAWFState* s1 = AddState(model, own, 1, 0, 0);
+    CAWFState* s2 = AddState(model, own, 2, 200, 0);
+    AddLink(model, s1, s2);
+    CAWFLink* twice = AddLink(model, s1, s2);
+    EXPECT_FALSE(tarnwick::CheckChart(model, false));
+    EXPECT_EQ(model.CountErrors(), 2);
+    model.DeleteComponents([&] {
+        CODComponentSet set;
+        set.Add(twice);
+        return set;
+    }());
+    EXPECT_TRUE(tarnwick::CheckChart(model, false));
+    EXPECT_EQ(model.CountErrors(), 0);
+    // Without report, a passed check says nothing.
+    EXPECT_EQ(scope.shell.messages.size(), 1u);
+    tarnwick::SetChartProgress(nullptr);
+    const std::vector<std::string> once = {"Проверка диаграммы... 0..60", "step", "step", "step", "step", "step",
+                                           "step", "end"};
+    ASSERT_EQ(progress.log.size(), 2 * once.size());
+    EXPECT_EQ(std::vector<std::string>(progress.log.begin(), progress.log.begin() + once.size()), once);
+}
+
+} // namespace
