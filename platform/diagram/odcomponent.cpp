@@ -518,19 +518,15 @@ void CODComponent::DisconnectAll()
             conn->AddRef();
             CODComponent* a = conn->GetOwner(0);
             CODComponent* b = conn->GetOwner(1);
-            if (a)
-                a->AddRef();
-            if (b)
-                b->AddRef();
-            RemoveConnection(conn);
-            if (a)
-                a->OnDisconnected(conn);
-            if (b && b != a)
-                b->OnDisconnected(conn);
-            if (a)
-                a->Release();
-            if (b)
-                b->Release();
+            {
+                KeepAlive keepA(a);
+                KeepAlive keepB(b != a ? b : nullptr);
+                RemoveConnection(conn);
+                if (a)
+                    a->OnDisconnected(conn);
+                if (b && b != a)
+                    b->OnDisconnected(conn);
+            }
             conn->Release();
         }
     }

@@ -182,6 +182,28 @@ public:
     // Notifying disconnection of every connection at this component's ports.
     void DisconnectAll();
 
+    // Keeps a component alive through notifications that may drop its last
+    // holder, without destroying one that nobody had taken yet.
+    class KeepAlive {
+    public:
+        explicit KeepAlive(CODComponent* c) : m_c(c), m_before(c ? c->m_nRefCount : 0)
+        {
+            if (m_c)
+                ++m_c->m_nRefCount;
+        }
+        ~KeepAlive()
+        {
+            if (m_c && --m_c->m_nRefCount == 0 && m_before > 0)
+                delete m_c;
+        }
+        KeepAlive(const KeepAlive&) = delete;
+        KeepAlive& operator=(const KeepAlive&) = delete;
+
+    private:
+        CODComponent* m_c;
+        std::int32_t m_before;
+    };
+
 protected:
     // The component's own part of its archive after the common part.
     virtual void SerializeOwn(CArchive& ar) {}

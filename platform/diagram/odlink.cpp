@@ -86,24 +86,22 @@ bool CODLinkComponent::ConnectEnd(CODPortComponent* ownEnd, CODPortComponent* ot
 {
     if (!ownEnd || !AcceptConnection(ownEnd, other))
         return false;
-    AddRef(); // the notifications may drop the last holder
+    KeepAlive self(this); // the notifications may drop the last holder
     if (ownEnd->Connections().GetSize() > 0)
         DisconnectEnd(ownEnd);
     auto* conn = new CODConnection(ownEnd, other);
     conn->AddRef();
     ownEnd->Attach(conn);
     other->Attach(conn);
-    CODComponent* owner = other->GetOwner();
-    if (owner)
-        owner->AddRef();
-    OnConnected(conn);
-    if (owner && owner != this)
-        owner->OnConnected(conn);
-    if (owner)
-        owner->Release();
+    {
+        CODComponent* owner = other->GetOwner();
+        KeepAlive far(owner && owner != this ? owner : nullptr);
+        OnConnected(conn);
+        if (owner && owner != this)
+            owner->OnConnected(conn);
+    }
     conn->Release();
     Relayout();
-    Release();
     return true;
 }
 
@@ -115,6 +113,8 @@ void CODLinkComponent::DisconnectEnd(CODPortComponent* ownEnd)
         CODConnection* conn = ownEnd->Connections().GetAt(0);
         conn->AddRef();
         CODComponent* other = conn->GetOwner(0) == this ? conn->GetOwner(1) : conn->GetOwner(0);
+        KeepAlive self(this);
+        KeepAlive far(other && other != this ? other : nullptr);
         RemoveConnection(conn);
         OnDisconnected(conn);
         if (other && other != this)

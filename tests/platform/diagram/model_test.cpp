@@ -179,6 +179,27 @@ TEST_F(ModelTest, LinkFromASymbolToItselfUsesOnePortAtBothEnds)
     EXPECT_EQ(link->GetPoint(0), link->GetPoint(1));
 }
 
+TEST_F(ModelTest, ALinkSetUpBeforeAnyoneHoldsIt)
+{
+    // The program sets a link up first and adds it to the model afterwards.
+    auto* link = new RecLink(&log);
+    ASSERT_TRUE(link->SetupLink(a->GetPort(), b->GetPort()));
+    EXPECT_EQ(link->GetRefCount(), 0);
+    ASSERT_NE(link->GetLine(), nullptr);
+    EXPECT_EQ(link->GetPointCount(), 2);
+    EXPECT_EQ(log.back(), "line");
+    model.AppendComponent(link);
+    EXPECT_EQ(link->GetRefCount(), 1);
+    EXPECT_EQ(link->GetTargetComponent(), b);
+
+    auto* empty = new CODLinkComponent;
+    EXPECT_TRUE(empty->SetupLink(nullptr, nullptr));
+    EXPECT_EQ(empty->GetLine(), nullptr);
+    EXPECT_EQ(empty->GetPoint(0), CPoint(-1, -1));
+    empty->SetPoints(nullptr, 0); // nothing without a line
+    model.AppendComponent(empty);
+}
+
 TEST_F(ModelTest, TheLibraryRefusesJoinsThatCannotBe)
 {
     auto* link = new CODLinkComponent;
