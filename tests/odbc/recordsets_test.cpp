@@ -4,6 +4,7 @@
 #include "databaseex.h"
 #include "dynamicrecord.h"
 #include "messages.h"
+#include "recordsettrace.h"
 
 #include "testsupport.h"
 
@@ -213,6 +214,85 @@ TEST_P(Recordsets, CatalogRecordsetsOpenWithTheirFieldCounts)
         else
             EXPECT_FALSE(e.rs->IsOpen());
     }
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find("\r\n", pos);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + 2;
+    }
+    return lines;
+}
+
+TEST_P(Recordsets, CursorTraceWritesOpenCloseAndErrorLinesAndTheRecordsetList)
+{
+    TempDir traceDir;
+    std::string traceFile = (traceDir / "cursors.log").string();
+    // The default list file is named once, after the driver manager's trace file.
+    static TempDir listDir;
+    CDatabaseEx::SetTraceFile((listDir / "TraceODBC.log").string().c_str());
+    std::string listFile = CDatabaseEx::GetFileNameTraceRecordSets();
+    EXPECT_EQ(listFile.substr(listFile.size() - 4), ".trr");
+
+    ASSERT_TRUE(CRecordsetTrace::OpenTraceFile(traceFile.c_str()));
+    EXPECT_FALSE(CRecordsetTrace::OpenTraceFile((traceDir / "other.log").string().c_str()));
+    CRecordsetTrace::AddTracedHDBC(db.m_hdbc);
+    {
+        CRecordsetTrace forward(&db);
+        // The SQLite driver reports every cursor as static.
+        char letter = GetParam() ? 'F' : 'S';
+        if (!GetParam())
+            forward.SetCursorsTrace("S");
+        ASSERT_TRUE(forward.Open(CRecordset::forwardOnly, "SELECT id FROM t", CRecordset::readOnly));
+        EXPECT_EQ(forward.GetCursorType(), letter);
+        CRecordsetTrace scrolling(&db);
+        ASSERT_TRUE(scrolling.Open(CRecordset::snapshot, "SELECT name FROM t", CRecordset::readOnly));
+        EXPECT_EQ(std::string("FU").find(scrolling.GetCursorType()), std::string::npos);
+        CRecordsetTrace never(&db);
+        never.Close(); // never opened: nothing
+
+        // Both open recordsets appear in a list written on demand.
+        db.TraceRecordSets((traceDir / "list.trr").string().c_str(), "why");
+        std::vector<std::string> list = Lines(readFile(traceDir / "list.trr"));
+        ASSERT_EQ(list.size(), 8u);
+        EXPECT_EQ(list[0].rfind("Begin List Recordsets : TickCount ", 0), 0u);
+        EXPECT_EQ(list[1], "Begin Message :");
+        EXPECT_EQ(list[2], "why");
+        EXPECT_EQ(list[3], "End Message");
+        EXPECT_EQ(list[4], "List Recordset:");
+        EXPECT_NE(list[5].find(std::string("; ?; ") + letter + "; SELECT id FROM t;"), std::string::npos) << list[5];
+        EXPECT_NE(list[6].find("; SELECT name FROM t;"), std::string::npos) << list[6];
+        EXPECT_EQ(list[7].rfind("End List Recordsets :  TickCount ", 0), 0u);
+        forward.Close();
+    }
+    CRecordsetTrace::CloseTraceFile();
+    std::vector<std::string> lines = Lines(readFile(traceFile));
+    ASSERT_EQ(lines.size(), 2u);
+    std::string cursor = GetParam() ? "F" : "S";
+    EXPECT_NE(lines[0].find("; O; " + cursor + "; SELECT id FROM t;"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("; C; " + cursor + "; SELECT id FROM t;"), std::string::npos) << lines[1];
+    EXPECT_EQ(lines[0].find("0x"), lines[0].find("; ") + 2);
+
+    // A general error with the trace file closed goes to the list file.
+    std::filesystem::remove(listFile);
+    CRecordsetTrace broken(&db);
+    EXPECT_THROW(broken.Open(CRecordset::forwardOnly, "SELECT nothing FROM nowhere", CRecordset::readOnly),
+                 CDBException);
+    std::string list = std::filesystem::exists(listFile) ? readFile(listFile) : std::string();
+    if (!GetParam()) { // SQLite reports such errors as HY000
+        EXPECT_NE(list.find("ERROR; "), std::string::npos) << list;
+        EXPECT_NE(list.find("State:HY000"), std::string::npos) << list;
+    }
+
+    CRecordsetTrace filtered(&db);
+    filtered.SetCursorsTrace("FKDSU");
+    EXPECT_STREQ(filtered.GetCursorsTrace(), "FKDS");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Recordsets, ::testing::Values(false, true),
