@@ -7,3 +7,13 @@ if(TARGET tarnwick-charts)
         LABELS unit)
     target_compile_definitions(chartdb_check_test PRIVATE KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 endif()
+
+if(TARGET tarnwick-charts)
+    kelm_test(chartdb_cycle_test
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/chartdb_cycle_test.cpp
+                ${CMAKE_CURRENT_LIST_DIR}/workflow_support.cpp
+        LIBS tarnwick-charts kelm_testsupport
+        LABELS sqlite pg)
+    target_compile_definitions(chartdb_cycle_test PRIVATE
+        KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}" WORKFLOW_FIXTURES="${CMAKE_CURRENT_LIST_DIR}/fixtures")
+endif()
