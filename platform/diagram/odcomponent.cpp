@@ -3,6 +3,7 @@
 #include "diagram/odmodel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -97,6 +98,20 @@ CRect CODTransform::Apply(const CRect& r) const
 }
 
 namespace od {
+
+namespace {
+std::atomic<std::uint64_t> g_generation{0};
+}
+
+std::uint64_t GeometryGeneration()
+{
+    return g_generation.load(std::memory_order_relaxed);
+}
+
+void TouchGeometry()
+{
+    g_generation.fetch_add(1, std::memory_order_relaxed);
+}
 
 bool PointInPolygon(const std::vector<CPoint>& poly, const CPoint& p)
 {
@@ -310,6 +325,7 @@ CPoint CODComponent::ModelToChild(const CPoint& p) const
 
 void CODComponent::UpdateBounds(bool redraw)
 {
+    od::TouchGeometry();
     CRect r;
     bool any = false;
     auto add = [&](const CRect& b) {
@@ -340,6 +356,7 @@ void CODComponent::UpdateBounds(bool redraw)
 
 void CODComponent::OffsetBy(std::int32_t dx, std::int32_t dy)
 {
+    od::TouchGeometry();
     for (CPoint& p : m_vertices)
         p.Offset(dx, dy);
     m_xform.m_tx += dx;
@@ -356,6 +373,7 @@ void CODComponent::MoveTo(std::int32_t x, std::int32_t y)
 
 void CODComponent::SetSize(const CSize& size)
 {
+    od::TouchGeometry();
     const CRect old = m_rcBounds;
     if (old.Width() <= 0 || old.Height() <= 0 || size.cx <= 0 || size.cy <= 0) {
         m_rcBounds.right = m_rcBounds.left + size.cx;
@@ -642,6 +660,7 @@ CODPortComponent::~CODPortComponent()
 
 void CODPortComponent::SetLocation(const CPoint& pt, std::int32_t radius)
 {
+    od::TouchGeometry();
     m_vertices = {pt};
     m_rcBounds = CRect(pt.x - radius, pt.y - radius, pt.x + radius, pt.y + radius);
     m_region.Clear();
@@ -651,6 +670,7 @@ void CODPortComponent::SetLocation(const CPoint& pt, std::int32_t radius)
 
 void CODPortComponent::UpdateBounds(bool redraw)
 {
+    od::TouchGeometry();
     if (!m_vertices.empty()) {
         const std::int32_t r = std::max(1, m_rcBounds.Width() / 2);
         const CPoint c = m_vertices[0];
@@ -737,6 +757,7 @@ bool CODConnection::Joins(const CODPortComponent* a, const CODPortComponent* b) 
 
 void CODPolygonComponent::UpdateBounds(bool redraw)
 {
+    od::TouchGeometry();
     if (!m_vertices.empty())
         m_rcBounds = od::BoundsOf(m_vertices);
     m_region.Clear();
@@ -757,6 +778,7 @@ CODLineComponent::~CODLineComponent() = default;
 
 void CODLineComponent::UpdateBounds(bool redraw)
 {
+    od::TouchGeometry();
     if (!m_vertices.empty())
         m_rcBounds = od::BoundsOf(m_vertices);
     m_region.Clear();
@@ -791,6 +813,7 @@ void CODEllipseComponent::Create(const CRect& rc)
 
 void CODEllipseComponent::UpdateBounds(bool redraw)
 {
+    od::TouchGeometry();
     // The outline is derived from the bounds; resolution fixed so that the
     // region is the same on every run.
     const double cx = (m_rcBounds.left + m_rcBounds.right) / 2.0;
@@ -908,6 +931,7 @@ std::vector<std::string> CODTextComponent::GetLines() const
 
 void CODTextComponent::SizeToText(std::int32_t)
 {
+    od::TouchGeometry();
     static const CODFontProperty kDefaultFont;
     const CODFontProperty* font = GetFont();
     if (!font)
@@ -925,6 +949,7 @@ void CODTextComponent::SizeToText(std::int32_t)
 
 void CODTextComponent::UpdateBounds(bool redraw)
 {
+    od::TouchGeometry();
     m_region.Clear();
     m_region.AddPolygon({m_rcBounds.TopLeft(), {m_rcBounds.right, m_rcBounds.top}, m_rcBounds.BottomRight(),
                          {m_rcBounds.left, m_rcBounds.bottom}});

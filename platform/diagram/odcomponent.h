@@ -66,6 +66,10 @@ namespace od {
 inline constexpr std::int32_t kMaxCoordinate = 1 << 28;
 inline constexpr double kMinScale = 1e-4;
 inline constexpr double kMaxScale = 1e4;
+// Counts changes of any component's geometry or visibility, so that cached
+// lookups (the model's hit-test grid) know when to rebuild.
+std::uint64_t GeometryGeneration();
+void TouchGeometry();
 bool PointInPolygon(const std::vector<CPoint>& poly, const CPoint& p);
 double DistanceToSegment(const CPoint& p, const CPoint& a, const CPoint& b);
 CRect BoundsOf(const std::vector<CPoint>& pts);
@@ -150,7 +154,11 @@ public:
     void RemoveConnection(CODConnection* conn);
 
     bool IsVisible() const { return m_bVisible; }
-    void SetVisible(bool visible) { m_bVisible = visible; }
+    void SetVisible(bool visible)
+    {
+        m_bVisible = visible;
+        od::TouchGeometry();
+    }
 
     // Properties, walked in order.
     CODProperty* GetProperty(std::int32_t id) const { return m_props.Find(id); }

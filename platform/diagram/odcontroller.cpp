@@ -245,8 +245,12 @@ void CODController::OnMouseMove(std::uint32_t, const CPoint& pt)
 {
     switch (m_nState) {
     case OD_STATE_PRESSED:
-        if (pt != m_ptPress)
+        if (pt != m_ptPress) {
             m_nState = OD_STATE_DRAG;
+            // Components that are being dragged are not at rest.
+            for (CODComponent* c : GetSelection())
+                c->SetStateValue(1);
+        }
         break;
     case OD_STATE_LINK_DRAG:
         if (!m_vertices.empty())
@@ -276,6 +280,8 @@ void CODController::OnLButtonUp(std::uint32_t flags, const CPoint& pt)
         m_nState = OD_STATE_IDLE;
         const CSize d = pt - m_ptPress;
         PruneSelection();
+        for (CODComponent* c : m_selection)
+            c->SetStateValue(0);
         if ((d.cx || d.cy) && m_selection.GetSize() > 0) {
             CODComponentSet set = m_selection;
             MoveComponents(&set, d.cx, d.cy);
@@ -359,6 +365,9 @@ bool CODController::OnKeyDown(int keyCode, std::uint32_t)
 
 void CODController::OnCancelMode()
 {
+    if (m_nState == OD_STATE_DRAG)
+        for (CODComponent* c : GetSelection())
+            c->SetStateValue(0);
     if (m_nState == OD_STATE_DRAG || m_nState == OD_STATE_PRESSED || m_nState == OD_STATE_RUBBER)
         m_nState = OD_STATE_IDLE;
 }

@@ -243,6 +243,7 @@ void CODLinkComponent::SetLineDecoration(std::int32_t style)
 
 void CODLinkComponent::UpdateBounds(bool redraw)
 {
+    od::TouchGeometry();
     CRect r;
     bool any = false;
     auto add = [&](const CRect& b) {
@@ -267,6 +268,7 @@ void CODLinkComponent::UpdateBounds(bool redraw)
 
 void CODLinkComponent::OffsetBy(std::int32_t dx, std::int32_t dy)
 {
+    od::TouchGeometry();
     if (m_pLine) {
         std::vector<CPoint> v = m_pLine->Vertices();
         for (CPoint& p : v)

@@ -88,6 +88,22 @@ void CODCommandHistory::Clear()
 
 // ---------------------------------------------------------------- model
 
+// A grid of cells over model space, each listing the components whose
+// bounds (with some slack for the tolerance) reach into it, so that a hit
+// test looks at a few components instead of all of them. Rebuilt when any
+// geometry has changed since.
+struct CODModel::HitGrid {
+    static constexpr int kShift = 8;     // cells of 256 units
+    static constexpr int kSlack = 16;    // largest tolerance served from the grid
+    static constexpr long kMaxCells = 1024;
+    std::unordered_map<std::int64_t, std::vector<int>> cells;
+    std::vector<int> large;              // too big for the cells: always looked at
+    static std::int64_t key(std::int32_t cx, std::int32_t cy)
+    {
+        return (static_cast<std::int64_t>(cx) << 32) ^ static_cast<std::uint32_t>(cy);
+    }
+};
+
 CODModel::CODModel() : m_history(this) {}
 
 CODModel::~CODModel()
@@ -123,6 +139,7 @@ void CODModel::InsertComponent(int index, CODComponent* c)
     c->AddRef();
     c->SetModel(this);
     m_components.InsertAt(std::clamp(index, 0, m_components.GetSize()), c);
+    od::TouchGeometry();
 }
 
 bool CODModel::RemoveComponent(CODComponent* c)
@@ -131,6 +148,7 @@ bool CODModel::RemoveComponent(CODComponent* c)
     if (i < 0)
         return false;
     m_components.RemoveAt(i);
+    od::TouchGeometry();
     c->SetModel(nullptr);
     c->Release();
     return true;
@@ -144,6 +162,7 @@ void CODModel::RemoveAllComponents()
         c->SetModel(nullptr);
         c->Release();
     }
+    od::TouchGeometry();
 }
 
 void CODModel::DeleteContents()
@@ -186,8 +205,57 @@ void CODModel::MoveComponents(CODComponentSet& set, std::int32_t dx, std::int32_
     Broadcast(this, OD_UPDATE_ALL, nullptr);
 }
 
+const CODModel::HitGrid& CODModel::hitGrid() const
+{
+    const std::uint64_t gen = od::GeometryGeneration();
+    if (m_pGrid && m_nGridGeneration == gen)
+        return *m_pGrid;
+    auto grid = std::make_unique<HitGrid>();
+    for (int i = 0; i < m_components.GetSize(); ++i) {
+        CODComponent* c = m_components.GetAt(i);
+        if (!c)
+            continue;
+        CRect r = c->GetBounds();
+        r.InflateRect(HitGrid::kSlack, HitGrid::kSlack);
+        const std::int32_t x0 = r.left >> HitGrid::kShift, x1 = r.right >> HitGrid::kShift;
+        const std::int32_t y0 = r.top >> HitGrid::kShift, y1 = r.bottom >> HitGrid::kShift;
+        if (static_cast<long>(x1 - x0 + 1) * (y1 - y0 + 1) > HitGrid::kMaxCells) {
+            grid->large.push_back(i);
+            continue;
+        }
+        for (std::int32_t y = y0; y <= y1; ++y)
+            for (std::int32_t x = x0; x <= x1; ++x)
+                grid->cells[HitGrid::key(x, y)].push_back(i);
+    }
+    m_pGrid = std::move(grid);
+    m_nGridGeneration = gen;
+    return *m_pGrid;
+}
+
 CODComponent* CODModel::ComponentAt(const CPoint& pt, int tolerance) const
 {
+    if (tolerance >= 0 && tolerance <= HitGrid::kSlack) {
+        const HitGrid& grid = hitGrid();
+        int best = -1;
+        auto consider = [&](int i) {
+            if (i <= best)
+                return;
+            CODComponent* c = m_components.GetAt(i);
+            if (!c || !c->IsVisible())
+                return;
+            CRect r = c->GetBounds();
+            r.InflateRect(tolerance, tolerance);
+            if (r.PtInRect(pt) && c->HitTest(pt, tolerance))
+                best = i;
+        };
+        auto it = grid.cells.find(HitGrid::key(pt.x >> HitGrid::kShift, pt.y >> HitGrid::kShift));
+        if (it != grid.cells.end())
+            for (auto j = it->second.rbegin(); j != it->second.rend() && *j > best; ++j)
+                consider(*j);
+        for (int i : grid.large)
+            consider(i);
+        return best >= 0 ? m_components.GetAt(best) : nullptr;
+    }
     for (int i = m_components.GetSize() - 1; i >= 0; --i) {
         CODComponent* c = m_components.GetAt(i);
         if (!c || !c->IsVisible())

@@ -133,7 +133,11 @@ public:
     std::vector<CODConnection*> CollectConnections() const;
 
 private:
+    struct HitGrid;
     void readContents(CArchive& ar);
+    const HitGrid& hitGrid() const;
+    mutable std::unique_ptr<HitGrid> m_pGrid;
+    mutable std::uint64_t m_nGridGeneration = ~std::uint64_t{0};
     CODComponentSet m_components;
     CODPropertySet m_props;
     CSize m_size{1000, 1000};

@@ -162,7 +162,9 @@ TEST_F(ControllerTest, DragMovesTheSelectionAndDeleteKeyDeletesIt)
     EXPECT_EQ(ctl->GetState(), OD_STATE_PRESSED);
     ctl->OnMouseMove(OD_MK_LBUTTON, CPoint(20, 15));
     EXPECT_EQ(ctl->GetState(), OD_STATE_DRAG);
+    EXPECT_NE(a->GetStateValue(), 0) << "not at rest while dragged";
     ctl->OnLButtonUp(0, CPoint(40, 30));
+    EXPECT_EQ(a->GetStateValue(), 0);
     EXPECT_EQ(a->GetOrigin(), CPoint(30, 20));
     EXPECT_EQ(b->GetOrigin(), CPoint(300, 0));
 

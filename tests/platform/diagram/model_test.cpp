@@ -348,6 +348,21 @@ TEST(Component, HitTestingAndPorts)
     t->SetVisible(true);
     t->GetPort()->SetVisible(false);
     EXPECT_EQ(model.PortAt(CPoint(100, 30)), t->GetPort()) << "a hidden port still takes links";
+
+    // What is found follows every change of place.
+    t->MoveTo(5000, -3000);
+    EXPECT_EQ(model.ComponentAt(CPoint(60, 10)), s);
+    EXPECT_EQ(model.ComponentAt(CPoint(5010, -2990)), t);
+    auto* big = new CODPolygonComponent; // spans far more than a few cells
+    const CPoint pts[] = {{-100000, -100000}, {100000, -100000}, {100000, 100000}, {-100000, 100000}};
+    big->SetVertices(pts, 4);
+    big->UpdateBounds();
+    model.InsertComponent(0, big);
+    EXPECT_EQ(model.ComponentAt(CPoint(-90000, 500)), big);
+    EXPECT_EQ(model.ComponentAt(CPoint(10, 10)), s) << "drawn above the big one";
+    model.RemoveComponent(s);
+    EXPECT_EQ(model.ComponentAt(CPoint(10, 10)), big);
+    EXPECT_EQ(model.ComponentAt(CPoint(10, 10), 40), big) << "a wide tolerance scans everything";
 }
 
 TEST(Component, TextFitsItsLinesWithFixedMetrics)
