@@ -5,12 +5,20 @@
 #include "dialect.h"
 #include "logindlg.h"
 #include "messages.h"
+#include "recordsettrace.h"
+#include "userqueries.h"
+
+#include "quillmark.h"
 
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <filesystem>
+#include <unistd.h>
 #include <memory>
 
 using namespace kelm::test;
@@ -292,6 +300,162 @@ TEST_P(Connection, CheckModelVerComparesWithTheVersionTable)
         EXPECT_NE(messages[0].find(std::string("Demanded data model: ") + c.demanded), std::string::npos)
             << messages[0];
     }
+}
+
+std::string UniqueName(const char* stem)
+{
+    static int counter = 0;
+    return std::string(stem) + "_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+}
+
+TEST_P(Connection, UserRoleAndObjectQueriesOnTheServerOnly)
+{
+    CDatabaseEx db;
+    Open(db);
+    std::vector<std::string> out{"kept"};
+    if (!engine->pg) {
+        EXPECT_FALSE(GetListUsersDB(&db, out));
+        EXPECT_FALSE(GetListRolesDB(&db, out, false));
+        EXPECT_FALSE(GetListRolememberDB(&db, out, "x"));
+        EXPECT_FALSE(GetListOwnerNames(&db, out, eUserTable));
+        std::string script = "kept";
+        EXPECT_FALSE(GetUserScript(&db, eView, "v", script));
+        EXPECT_EQ(out, std::vector<std::string>{"kept"});
+        EXPECT_EQ(GetDBCollateName(&db), "");
+        EXPECT_THROW(db.SetAppRole("r", "p"), CDBException);
+        return;
+    }
+    std::string role = UniqueName("Kelm_Role");
+    std::string member = UniqueName("kelm_user");
+    std::string quoted = "\"" + role + "\"";
+    PgAdminExec("CREATE ROLE " + quoted);
+    PgAdminExec("CREATE ROLE " + member + " LOGIN PASSWORD 'x''y'");
+    PgAdminExec("GRANT " + quoted + " TO " + member);
+    PgAdminExec("GRANT CONNECT ON DATABASE " + engine->database->name() + " TO " + member);
+    struct Cleanup {
+        std::string role, member;
+        ~Cleanup()
+        {
+            try {
+                PgAdminExec("DROP ROLE IF EXISTS " + member);
+                PgAdminExec("DROP ROLE IF EXISTS \"" + role + "\"");
+            } catch (...) {
+            }
+        }
+    } cleanup{role, member};
+
+    std::vector<std::string> members;
+    ASSERT_TRUE(GetListRolememberDB(&db, members, role.c_str()));
+    EXPECT_EQ(members, std::vector<std::string>{member});
+    ASSERT_TRUE(GetListRolememberDB(&db, members, role.c_str()));
+    EXPECT_EQ(members.size(), 2u); // appended, not replaced
+    EXPECT_FALSE(GetListRolememberDB(&db, members, ""));
+    std::vector<std::string> roles;
+    ASSERT_TRUE(GetListUserRolesDB(&db, roles, member.c_str(), false));
+    EXPECT_EQ(roles, std::vector<std::string>{role});
+    // A name that would break out of a quoted literal is only a name.
+    std::vector<std::string> none;
+    EXPECT_TRUE(GetListUserRolesDB(&db, none, "x') OR ('1'='1", false));
+    EXPECT_TRUE(none.empty());
+    std::vector<std::string> all;
+    ASSERT_TRUE(GetListRolesDB(&db, all, false));
+    EXPECT_NE(std::find(all.begin(), all.end(), role), all.end());
+    std::vector<std::string> app;
+    EXPECT_TRUE(GetListRolesDB(&db, app, true));
+    EXPECT_TRUE(app.empty());
+    std::vector<std::string> users;
+    ASSERT_TRUE(GetListUsersDB(&db, users));
+    EXPECT_NE(std::find(users.begin(), users.end(), member), users.end());
+    EXPECT_FALSE(GetListOwnerNames(&db, users, static_cast<eObjectDBType>(9)));
+
+    db.ExecuteSQL("CREATE TABLE T (c VARCHAR(10))");
+    db.ExecuteSQL("CREATE VIEW v AS SELECT c FROM t");
+    db.ExecuteSQL("CREATE FUNCTION twice(x INTEGER) RETURNS INTEGER AS 'SELECT 2 * x' LANGUAGE sql");
+    std::vector<std::string> owners;
+    ASSERT_TRUE(GetListOwnerNames(&db, owners, eUserTable));
+    EXPECT_NE(std::find(owners.begin(), owners.end(), "public"), owners.end());
+    std::string script = "unchanged";
+    EXPECT_TRUE(GetUserScript(&db, eUserTable, "dbo.T", script));
+    EXPECT_EQ(script, "unchanged");
+    EXPECT_TRUE(GetUserScript(&db, eView, "v", script));
+    EXPECT_NE(script.find("FROM t"), std::string::npos) << script;
+    EXPECT_TRUE(GetUserScript(&db, eScalarFunction, "twice", script));
+    EXPECT_NE(script.find("2 * x"), std::string::npos) << script;
+    EXPECT_EQ(GetMaxDataLengthField(&db, "T", "C"), -1);
+    EXPECT_EQ(db.GetMaxDataLengthField("T", "C"), 0);
+    EXPECT_EQ(GetMaxRecordCount(&db, "dbo.T"), 0);
+    EXPECT_FALSE(GetDBCollateName(&db).empty());
+    EXPECT_FALSE(GetServerCollateName(&db).empty());
+
+    // The application role: set once, the same name again does nothing,
+    // another one is refused.
+    PgAdminExec("GRANT " + quoted + " TO " + PgUser());
+    db.SetAppRole(role.c_str(), "secret");
+    EXPECT_TRUE(db.IsSetRole());
+    EXPECT_EQ(db.GetCurrentuser(), role);
+    std::string command;
+    EXPECT_TRUE(db.GetRoleCMD(command));
+    EXPECT_EQ(command, "SET ROLE " + quoted);
+    std::string lower = role;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    db.SetAppRole(lower.c_str(), "other");
+    try {
+        db.SetAppRole("another", "x");
+        ADD_FAILURE() << "a second role was set";
+    } catch (CDBException& e) {
+        EXPECT_EQ(e.m_strError, "Переустановка уже установленной роли.");
+    }
+    CDatabaseEx second;
+    Open(second);
+    second.CopyAppRole(&db);
+    EXPECT_EQ(second.GetCurrentuser(), role);
+}
+
+TEST_P(Connection, DriverManagerTraceKeepsItsFileAndNeverSeesAPassword)
+{
+    TempDir dir;
+    std::string trace = (dir / "dm.log").string();
+    CDatabaseEx::SetTraceFile(trace.c_str());
+    std::string current;
+    CDatabaseEx::GetTraceFile(current);
+    EXPECT_EQ(current, trace);
+    if (!engine->pg)
+        return;
+    std::string member = UniqueName("kelm_pw");
+    PgAdminExec("CREATE ROLE " + member + " LOGIN PASSWORD 'Sekrit42'");
+    PgAdminExec("GRANT CONNECT ON DATABASE " + engine->database->name() + " TO " + member);
+    struct Cleanup {
+        std::string member;
+        ~Cleanup()
+        {
+            try {
+                PgAdminExec("DROP ROLE IF EXISTS " + member);
+            } catch (...) {
+            }
+        }
+    } cleanup{member};
+    std::string connect = "Driver={PostgreSQL Unicode};Servername=127.0.0.1;Port=" + PgPort() +
+                          ";Database=" + engine->database->name() + ";UID=" + member + ";PWD=Sekrit42;";
+    CDatabaseEx probe;
+    bool before = probe.SetTrace(true, true);
+    CDatabaseEx db;
+    std::string error;
+    bool opened = db.OpenDBExStr(connect.c_str(), false, error);
+    probe.SetTrace(before, true);
+    ASSERT_TRUE(opened) << error;
+    std::string pwd;
+    db.GetPassword(pwd);
+    EXPECT_EQ(pwd, "Sekrit42");
+    std::string text = std::filesystem::exists(trace) ? readFile(trace) : std::string();
+    EXPECT_EQ(text.find("Sekrit42"), std::string::npos);
+    EXPECT_NE(text.find("[ODBC]"), std::string::npos); // the trace was on and written
+
+    // The list of recordsets writes the connect string without the password.
+    db.TraceRecordSets((dir / "list.trr").string().c_str(), nullptr);
+    std::string list = readFile(dir / "list.trr");
+    EXPECT_EQ(list.find("Sekrit42"), std::string::npos);
+    EXPECT_NE(list.find("UID=" + member), std::string::npos) << list;
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Connection, ::testing::Values(false, true),
