@@ -92,16 +92,19 @@ bool CTarnwickModel::LoadFromDB(std::int32_t key, bool build)
 {
     CDiagramModel::LoadFromDB(key, build);
     std::int16_t grp = -1, type = -1;
-    try {
-        ado::_RecordsetPtr rs = openRows("SELECT * FROM ProdDocType WHERE TypeDoc = " + std::to_string(key));
-        if (!rs->IsEOF()) {
-            type = readShort(rs, "Type", 0);
-            grp = readShort(rs, "Grp", 0);
+    // Without a connection the chart has no operation; only a build needs one.
+    if (ChartShell().Connection()) {
+        try {
+            ado::_RecordsetPtr rs = openRows("SELECT * FROM ProdDocType WHERE TypeDoc = " + std::to_string(key));
+            if (!rs->IsEOF()) {
+                type = readShort(rs, "Type", 0);
+                grp = readShort(rs, "Grp", 0);
+            }
+            rs->Close();
+        } catch (const ado::_com_error& e) {
+            ShowChartComError(e);
+            return false;
         }
-        rs->Close();
-    } catch (const ado::_com_error& e) {
-        ShowChartComError(e);
-        return false;
     }
     Grp = grp;
     Type = type;
