@@ -246,6 +246,14 @@ BOOL CDatabaseEx::OpenQuietly(const std::string& connect, DWORD options)
             (!GetPartOfString(m_strConnect.c_str(), "DSN=", dsn) || dsn.empty()) &&
             GetPartOfString(connect.c_str(), "DRIVER=", driver))
             m_strConnect = "ODBC;" + connect;
+        // The user, password and application parts are read back from the
+        // connect string; keep those the driver left out of its completion.
+        for (const char* key : {"UID=", "PWD=", "APP="}) {
+            std::string value, kept;
+            if (opened && GetPartOfString(connect.c_str(), key, value) &&
+                !GetPartOfString(m_strConnect.c_str(), key, kept))
+                SetPartOfString(m_strConnect, key, value.c_str());
+        }
         if (hide)
             SetTrace(true, true);
         return opened;

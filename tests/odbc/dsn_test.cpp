@@ -1,0 +1,98 @@
+// Data sources of unixODBC's odbc.ini: the trusted-connection setting, the
+// driver of a data source, and the two roads of the logon open.
+#include "databaseex.h"
+#include "logindlg.h"
+#include "messages.h"
+
+#include "testsupport.h"
+#include "winapi/folders.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace kelm::test;
+
+namespace {
+
+// The data sources must be in place before the first ODBC call.
+class DataSources : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        dir = std::make_unique<TempDir>();
+        std::string ini;
+        for (const char* dsn : {"Main", "Loose", "Plain"}) {
+            ini += std::string("[") + dsn + "]\nDriver=SQLite3\nDatabase=" + (*dir / (std::string(dsn) + ".db")).string() +
+                   "\n";
+            if (std::string(dsn) == "Main")
+                ini += "Trusted_Connection=yes\n";
+            if (std::string(dsn) == "Loose")
+                ini += "Trusted_Connection=Yess\n";
+            ini += "\n";
+        }
+        setenv("ODBCINI", dir->write("odbc.ini", ini).c_str(), 1);
+    }
+    void TearDown() override { dir.reset(); }
+    std::unique_ptr<TempDir> dir;
+};
+
+const auto* const g_sources = ::testing::AddGlobalTestEnvironment(new DataSources);
+
+TEST(DataSource, TrustedSettingAndDriverComeFromOdbcIni)
+{
+    EXPECT_TRUE(IsTrustedConnection("Main"));
+    EXPECT_FALSE(IsTrustedConnection("Loose")); // longer than the setting's three letters
+    EXPECT_FALSE(IsTrustedConnection("Plain"));
+    EXPECT_FALSE(IsTrustedConnection("Missing"));
+    EXPECT_FALSE(IsTrustedConnection(""));
+    EXPECT_FALSE(IsTrustedConnection(nullptr));
+
+    EXPECT_TRUE(IsDSNDriver("Main", nullptr));
+    EXPECT_TRUE(IsDSNDriver("Main", "SQLite"));
+    EXPECT_FALSE(IsDSNDriver("Main", "sqlite"));
+    EXPECT_FALSE(IsDSNDriver("Missing", nullptr));
+    EXPECT_FALSE(IsDSNDriver(nullptr, nullptr));
+}
+
+TEST(DataSource, LogonOpensTrustedSourcesWithoutTheDialog)
+{
+    int shown = 0;
+    CLoginDlg::SetPresenter([&](CLoginDlg& dlg) {
+        ++shown;
+        EXPECT_TRUE(dlg.m_bLockDsn);
+        dlg.m_strUID = "someone";
+        dlg.m_strPWD = "secret";
+        return IDOK;
+    });
+
+    CDatabaseEx trusted;
+    ASSERT_TRUE(trusted.OpenExLogonDlg("Main", "", "App", 0, nullptr, 0, true));
+    EXPECT_EQ(shown, 0);
+    std::string dsn, user;
+    trusted.GetDSN(dsn);
+    EXPECT_EQ(dsn, "Main");
+    trusted.GetUserNameA(user);
+    EXPECT_EQ(user, winapi::GetUserName());
+
+    // No user name passed: the dialog is shown even for a trusted source.
+    CDatabaseEx asked;
+    ASSERT_TRUE(asked.OpenExLogonDlg("Main", nullptr, "App", 0, nullptr, 0, true));
+    EXPECT_EQ(shown, 1);
+
+    // A source that is not trusted always asks.
+    CDatabaseEx plain;
+    ASSERT_TRUE(plain.OpenExLogonDlg("Plain", "", nullptr, 0, nullptr, 0, true));
+    EXPECT_EQ(shown, 2);
+    plain.GetUserNameA(user);
+    EXPECT_EQ(user, "someone");
+
+    // A second connection like the first on another data source.
+    CDatabaseEx other;
+    ASSERT_TRUE(other.OpenDBEx(trusted, "Plain", 0xFFFFFFFF));
+    other.GetDSN(dsn);
+    EXPECT_EQ(dsn, "Plain");
+    CLoginDlg::SetPresenter(nullptr);
+}
+
+} // namespace
