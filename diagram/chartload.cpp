@@ -3,8 +3,10 @@
 #include "diagram/chartsymbols.h"
 #include "diagram/diagrammodel.h"
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <optional>
 
 using namespace tarnwick;
@@ -202,14 +204,25 @@ void CTarnwickModel::BuildFromDB()
     }
     rs->Close();
 
+    // Look-ups by key, each giving what FindState and FindMove give (the
+    // first match in component order), without a walk of the chart per row.
+    std::map<std::pair<std::int32_t, std::int32_t>, CAWFState*> statesByKey;
+    for (CODComponent* c : *GetComponents())
+        if (auto* s = dynamic_cast<CAWFState*>(c))
+            statesByKey.emplace(std::make_pair(s->GetTypeDoc(), static_cast<std::int32_t>(s->GetState())), s);
+    auto findState = [&](std::int32_t typeDoc, std::int32_t number) -> CAWFState* {
+        auto it = statesByKey.find({typeDoc, number});
+        return it == statesByKey.end() ? nullptr : it->second;
+    };
+
     rs = openRows("SELECT * FROM MainDocMove WHERE TypeDoc = " + key);
     for (; !rs->IsEOF(); rs->MoveNext()) {
         const std::int32_t idMove = readLong(rs, "idMove", 0);
         const std::int32_t typeDoc = readLong(rs, "TypeDoc", -1);
         const std::int32_t stateNo = readLong(rs, "State", -1);
         const std::int32_t newState = readLong(rs, "NewState", -1);
-        CAWFState* from = FindState(typeDoc, stateNo);
-        CAWFState* to = FindState(typeDoc, newState);
+        CAWFState* from = findState(typeDoc, stateNo);
+        CAWFState* to = findState(typeDoc, newState);
         if (!from || !to) {
             m_KeptMoveIds.push_back(idMove);
             skipped.push_back("переход " + std::to_string(stateNo) + " -> " + std::to_string(newState) +
@@ -254,6 +267,19 @@ void CTarnwickModel::BuildFromDB()
     }
     rs->Close();
 
+    std::map<std::array<std::int32_t, 4>, CAWFLink*> movesByKey;
+    for (CODComponent* c : *GetComponents()) {
+        auto* link = dynamic_cast<CAWFLink*>(c);
+        if (!link || !link->IsDocumentMove())
+            continue;
+        CAWFState* from = link->GetFromState();
+        CAWFState* to = link->GetToState();
+        if (from && to)
+            movesByKey.emplace(std::array<std::int32_t, 4>{from->GetTypeDoc(), from->GetState(), to->GetTypeDoc(),
+                                                           to->GetState()},
+                               link);
+    }
+
     rs = openRows("SELECT * FROM MainDocAction WHERE TypeDoc = " + key);
     for (; !rs->IsEOF(); rs->MoveNext()) {
         const std::int32_t idAction = readLong(rs, "idAction", 0);
@@ -272,14 +298,20 @@ void CTarnwickModel::BuildFromDB()
             m_NewComponents.Add(action.p);
         }
         Fresh<CAWFLink> tie;
-        if (CAWFLink* move = FindMove(typeDoc, stateNo, typeDoc, newState))
-            tie.p->SetupLink(move->GetPort(), action.p->GetPort());
+        if (auto it = movesByKey.find({typeDoc, stateNo, typeDoc, newState}); it != movesByKey.end())
+            tie.p->SetupLink(it->second->GetPort(), action.p->GetPort());
         m_NewComponents.Add(tie.p);
         AppendComponent(action.p);
         AppendComponent(tie.p);
     }
     rs->Close();
 
+    // Later links that run the other way between the same two components,
+    // found by their ends rather than by comparing every pair.
+    std::map<std::pair<CODComponent*, CODComponent*>, std::vector<int>> linksByEnds;
+    for (int i = 0; i < m_NewComponents.GetSize(); ++i)
+        if (auto* link = dynamic_cast<CODLinkComponent*>(m_NewComponents.GetAt(i)))
+            linksByEnds[{link->GetSourceComponent(), link->GetTargetComponent()}].push_back(i);
     CPoint at(0, 0);
     for (int i = 0; i < m_NewComponents.GetSize(); ++i) {
         CODComponent* c = m_NewComponents.GetAt(i);
@@ -289,11 +321,12 @@ void CTarnwickModel::BuildFromDB()
             at.Offset(50, 50);
             continue;
         }
-        for (int j = i + 1; j < m_NewComponents.GetSize(); ++j) {
-            auto* second = dynamic_cast<CODLinkComponent*>(m_NewComponents.GetAt(j));
-            if (!second || first->GetSourceComponent() != second->GetTargetComponent() ||
-                first->GetTargetComponent() != second->GetSourceComponent() || first->GetPointCount() != 2 ||
-                second->GetPointCount() != 2)
+        auto opposite = linksByEnds.find({first->GetTargetComponent(), first->GetSourceComponent()});
+        if (opposite == linksByEnds.end())
+            continue;
+        for (int j : opposite->second) {
+            auto* second = static_cast<CODLinkComponent*>(m_NewComponents.GetAt(j));
+            if (j <= i || first->GetPointCount() != 2 || second->GetPointCount() != 2)
                 continue;
             const CPoint p0 = second->GetPoint(0);
             const CPoint p1 = second->GetPoint(1);

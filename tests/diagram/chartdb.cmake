@@ -17,3 +17,13 @@ if(TARGET tarnwick-charts)
     target_compile_definitions(chartdb_cycle_test PRIVATE
         KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}" WORKFLOW_FIXTURES="${CMAKE_CURRENT_LIST_DIR}/fixtures")
 endif()
+
+if(TARGET tarnwick-charts)
+    kelm_test(chartdb_concurrent_test
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/chartdb_concurrent_test.cpp
+                ${CMAKE_CURRENT_LIST_DIR}/chartdb_support.cpp
+                ${CMAKE_CURRENT_LIST_DIR}/workflow_support.cpp
+        LIBS tarnwick-charts kelm_testsupport
+        LABELS pg)
+    target_compile_definitions(chartdb_concurrent_test PRIVATE KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+endif()
