@@ -108,6 +108,7 @@ CODModel::CODModel() : m_history(this) {}
 
 CODModel::~CODModel()
 {
+    m_pDelegate->Clear();
     m_history.Clear();
     m_observers.clear();
     RemoveAllComponents();
@@ -167,7 +168,7 @@ void CODModel::RemoveAllComponents()
 
 void CODModel::DeleteContents()
 {
-    m_history.Clear();
+    m_pDelegate->Clear();
     RemoveAllComponents();
     Broadcast(this, OD_UPDATE_ALL, nullptr);
 }
@@ -492,8 +493,9 @@ void CODModel::readContents(CArchive& ar)
     std::int32_t reserved = 0;
     ar >> reserved;
 
-    // Everything is read: replace the contents.
-    m_history.Clear();
+    // Everything is read: replace the contents. What the history could undo
+    // belonged to the old contents.
+    m_pDelegate->Clear();
     RemoveAllComponents();
     m_size = size;
     m_nValue1 = v1;

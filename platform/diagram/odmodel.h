@@ -119,14 +119,16 @@ public:
     void RemoveObserver(IODObserver* o);
     void Broadcast(void* sender, std::intptr_t hint, void* data);
 
-    // Commands.
-    bool ExecuteCommand(CODCommand* cmd) { return m_history.Execute(cmd); }
-    CODCommandHistory* GetDelegate() { return &m_history; }
-    bool Undo() { return m_history.Undo(); }
-    bool Redo() { return m_history.Redo(); }
-    void ClearHistory() { m_history.Clear(); }
-    bool CanUndo() const { return m_history.CanUndo(); }
-    bool CanRedo() const { return m_history.CanRedo(); }
+    // Commands go to the delegate: the model's own history unless another
+    // is set (null puts the own one back).
+    bool ExecuteCommand(CODCommand* cmd) { return m_pDelegate->Execute(cmd); }
+    CODCommandHistory* GetDelegate() const { return m_pDelegate; }
+    void SetDelegate(CODCommandHistory* delegate) { m_pDelegate = delegate ? delegate : &m_history; }
+    bool Undo() { return m_pDelegate->Undo(); }
+    bool Redo() { return m_pDelegate->Redo(); }
+    void ClearHistory() { m_pDelegate->Clear(); }
+    bool CanUndo() const { return m_pDelegate->CanUndo(); }
+    bool CanRedo() const { return m_pDelegate->CanRedo(); }
 
     // Connections of the model in a stable order: components in order, their
     // ports depth first, each port's connections in the order they were made.
@@ -147,5 +149,6 @@ private:
     bool m_bModified = false;
     std::vector<IODObserver*> m_observers;
     CODCommandHistory m_history;
+    CODCommandHistory* m_pDelegate = &m_history;
     std::int32_t m_nRefCount = 0;
 };
