@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
 using namespace kelm::test;
@@ -93,6 +95,35 @@ TEST(DataSource, LogonOpensTrustedSourcesWithoutTheDialog)
     other.GetDSN(dsn);
     EXPECT_EQ(dsn, "Plain");
     CLoginDlg::SetPresenter(nullptr);
+}
+
+TEST(DataSource, TraceFileDefaultsBeforeTheSettingsExist)
+{
+    // This process never initialises the setting store.
+    CDatabaseEx::SetTraceFile(nullptr);
+    std::string file;
+    CDatabaseEx::GetTraceFile(file);
+    EXPECT_EQ(file, "./TraceODBC.log");
+    EXPECT_EQ(CDatabaseEx::GetFileNameTraceRecordSets(), "./TraceODBC.trr");
+}
+
+TEST(DataSourceDeathTest, ALostLinkEndsTheProgramAfterOneMessage)
+{
+    CDBException other(SQL_ERROR);
+    other.m_strStateNativeOrigin = "State:42S02,Native:1,Origin:[x]";
+    FatalDBError(&other); // nothing happens
+    EXPECT_EXIT(
+        {
+            SetOrvoMessageHandler([](const std::string& text, long style) {
+                std::fprintf(stderr, "shown:%s:%ld\n", text.c_str(), style);
+                return IDOK;
+            });
+            CDBException lost(SQL_ERROR);
+            lost.m_strStateNativeOrigin = "State:08S01,Native:0,Origin:[x]";
+            lost.m_strError = "link gone";
+            FatalDBError(&lost);
+        },
+        ::testing::KilledBySignal(SIGABRT), "shown:link gone:16");
 }
 
 } // namespace
