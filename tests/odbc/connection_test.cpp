@@ -260,6 +260,13 @@ TEST_P(Connection, OneRowQueriesDescribeAndReadTheFirstRow)
     EXPECT_EQ(infos[1].m_strName, "note");
     ASSERT_EQ(params.size(), 1u);
     EXPECT_EQ(params[0].m_strName, "PARAM_1");
+
+    if (engine->pg) {
+        db.ExecuteSQL("CREATE FUNCTION twice(x INTEGER) RETURNS INTEGER AS 'SELECT 2 * x' LANGUAGE sql");
+        db.GetSQLFieldParamInfo("{? = call twice(?)}", nullptr, &params);
+        ASSERT_EQ(params.size(), 2u);
+        EXPECT_EQ(params[0].m_nParamType, SQL_PARAM_OUTPUT);
+    }
 }
 
 TEST_P(Connection, CheckModelVerComparesWithTheVersionTable)
