@@ -391,6 +391,41 @@ long CDynamicBulkRecord::GetFieldData(short i, std::string& value, int decimals)
     return field.m_value.GetData(row, value, digits);
 }
 
+long CDynamicBulkRecord::GetFieldData(short i, CFile& value)
+{
+    std::vector<std::uint8_t> bytes;
+    long r = GetFieldData(i, bytes);
+    if (r > 0)
+        value.Write(bytes.data(), bytes.size());
+    return r;
+}
+
+long CDynamicBulkRecord::GetFieldData(short i, unsigned char* buffer, DWORD size)
+{
+    std::vector<std::uint8_t> bytes;
+    long r = GetFieldData(i, bytes);
+    if (r < 0 || buffer == nullptr)
+        return r;
+    std::size_t n = std::min<std::size_t>(bytes.size(), size);
+    std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n), buffer);
+    return r;
+}
+
+bool CDynamicBulkRecord::PutData(short i, CFile& v)
+{
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(v.GetLength() - v.GetPosition()));
+    std::size_t got = bytes.empty() ? 0 : v.Read(bytes.data(), bytes.size());
+    bytes.resize(got);
+    return Write(i, bytes);
+}
+
+bool CDynamicBulkRecord::PutData(short i, const unsigned char* data, DWORD length)
+{
+    int row = CurrentRow();
+    CheckFieldIndex(i);
+    return m_fields.at(static_cast<std::size_t>(i)).m_value.PutData(row, data, length);
+}
+
 long CDynamicBulkRecord::GetRowAbsolutePos()
 {
     SQLULEN number = 0;

@@ -152,15 +152,26 @@ public:
     long GetFieldData(short i, SYSTEMTIME& value) override { return Read(i, value); }
     long GetFieldData(short i, std::vector<std::uint8_t>& value) override { return Read(i, value); }
     long GetFieldData(short i, GUID& value) override { return Read(i, value); }
+    long GetFieldData(short i, CFile& value) override;
+    long GetFieldData(short i, unsigned char* buffer, DWORD size) override;
     long GetFieldData(short i, std::string& value, int decimals) override;
 
     virtual bool PutData(short i, const GUID& v) { return Write(i, v); }
+    virtual bool PutData(short i, std::uint64_t v) { return Write(i, static_cast<std::int64_t>(v)); }
     virtual bool PutData(short i, std::int64_t v) { return Write(i, v); }
+    virtual bool PutData(short i, CFile& v);
+    virtual bool PutData(short i, const unsigned char* data, DWORD length);
     virtual bool PutData(short i, const std::vector<std::uint8_t>& v) { return Write(i, v); }
     virtual bool PutData(short i, const char* v) { return Write(i, v); }
+    virtual bool PutData(short i, const SYSTEMTIME& v) { return Write(i, v); }
     virtual bool PutData(short i, const TIMESTAMP_STRUCT& v) { return Write(i, v); }
+    virtual bool PutData(short i, const TIME_STRUCT& v) { return Write(i, v); }
+    virtual bool PutData(short i, const DATE_STRUCT& v) { return Write(i, v); }
     virtual bool PutData(short i, double v) { return Write(i, v); }
+    virtual bool PutData(short i, float v) { return Write(i, v); }
+    virtual bool PutData(short i, std::uint32_t v) { return Write(i, static_cast<int>(v)); }
     virtual bool PutData(short i, int v) { return Write(i, v); }
+    virtual bool PutData(short i, unsigned short v) { return Write(i, static_cast<short>(v)); }
     virtual bool PutData(short i, short v) { return Write(i, v); }
     virtual bool PutData(short i, unsigned char v) { return Write(i, v); }
 
