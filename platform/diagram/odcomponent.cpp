@@ -577,7 +577,6 @@ void CODComponent::Serialize(CArchive& ar)
         SerializeOwn(ar);
         return;
     }
-    ar.GetObjectSchema();
     m_bLoading = true;
     ar >> m_strName >> m_bVisible >> m_rcBounds;
     ar >> m_xform.m_sx >> m_xform.m_sy >> m_xform.m_tx >> m_xform.m_ty;

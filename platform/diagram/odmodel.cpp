@@ -439,7 +439,6 @@ void CODModel::Serialize(CArchive& ar)
 
 void CODModel::readContents(CArchive& ar)
 {
-    ar.GetObjectSchema();
     CSize size;
     std::int32_t v1 = 0, v2 = 0, linkValue = 0;
     ar >> size >> v1 >> v2 >> linkValue;

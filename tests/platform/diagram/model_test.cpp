@@ -104,6 +104,26 @@ private:
     Log* m_log;
 };
 
+// An element class as the charts derive them: the library's part first.
+class TStamped : public CODSymbolComponent {
+    DECLARE_SERIAL(TStamped)
+public:
+    void Serialize(CArchive& ar) override
+    {
+        CODSymbolComponent::Serialize(ar);
+        if (ar.IsStoring()) {
+            ar << std::int32_t{3} << m_nValue;
+        } else {
+            m_nSchema = ar.GetObjectSchema();
+            std::int32_t version = 0;
+            ar >> version >> m_nValue;
+        }
+    }
+    std::int32_t m_nValue = 0;
+    std::uint32_t m_nSchema = 0;
+};
+IMPLEMENT_SERIAL(TStamped, CODSymbolComponent, VERSIONABLE_SCHEMA | 3)
+
 CODLinkCommand* linkCommand(CODModel& m, CODLinkComponent* link, std::vector<CPoint> pts, CODPortComponent* a,
                             CODPortComponent* b)
 {
@@ -481,6 +501,21 @@ TEST_F(ArchiveTest, BrokenArchivesThrowAndLeaveTheModelAlone)
     bad[bad.size() - 8] = 0x7F;
     EXPECT_THROW(odtest::Load(target, bad), CArchiveException);
     EXPECT_EQ(odtest::Store(target), before);
+}
+
+TEST(Archive, ElementClassesKeepTheirSchemaAndFields)
+{
+    CODModel m;
+    auto* t = new TStamped;
+    t->m_nValue = 77;
+    m.AppendComponent(t);
+    const auto bytes = odtest::Store(m);
+    CODModel back;
+    odtest::Load(back, bytes);
+    auto* u = dynamic_cast<TStamped*>(back.GetComponents()->GetAt(0));
+    ASSERT_NE(u, nullptr);
+    EXPECT_EQ(u->m_nValue, 77);
+    EXPECT_EQ(u->m_nSchema, 3u) << "the library's part leaves the schema to the element";
 }
 
 TEST_F(ArchiveTest, OneComponentAloneCarriesNoConnections)
