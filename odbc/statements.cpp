@@ -385,7 +385,8 @@ void CDatabaseEx::ExecuteSQL_Ex(const char* sql, CArrayPointParam* params, CODBC
         if (script != nullptr && *script != '\0') {
             text += script;
         } else if (EngineOf(*this) == DbEngine::PostgreSql) {
-            std::string column = HasReturning(text) ? std::string() : IdentityColumnOf(*this, InsertTarget(text));
+            std::string target = HasReturning(text) ? std::string() : InsertTarget(text);
+            std::string column = target.empty() ? std::string() : IdentityColumnOf(*this, target);
             if (column.empty())
                 readBack = false;
             else

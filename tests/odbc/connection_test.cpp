@@ -202,6 +202,19 @@ TEST_P(Connection, ParameterArraysInsertInOneExecuteWithStatuses)
     db.ExecuteSQL_Ex("INSERT INTO items (n) VALUES (?)", &one, &identity);
     EXPECT_EQ(identity.m_strValue, "6");
 
+    // Without parameters too; a table without generated keys gives none.
+    db.ExecuteSQL("CREATE TABLE plain (v INTEGER)");
+    CODBCStringValue key;
+    db.ExecuteSQL_Ex("insert into items (n) values (7)", nullptr, &key);
+    EXPECT_EQ(key.m_strValue, "7");
+    if (engine->pg) {
+        CODBCStringValue none;
+        db.ExecuteSQL_Ex("INSERT INTO plain VALUES (1)", nullptr, &none);
+        EXPECT_EQ(none.m_strValue, "");
+        db.ExecuteSQL_Ex("INSERT INTO plain SELECT 2 WHERE false", nullptr, &none);
+        EXPECT_EQ(none.m_strValue, "");
+    }
+
     // A parameter of SQL_DEFAULT type takes its type from the driver.
     CDBTypedPtrArrayEx<CDBFieldValue*> fields;
     std::int32_t wanted[1] = {3};
