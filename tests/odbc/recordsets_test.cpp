@@ -4,6 +4,7 @@
 #include "databaseex.h"
 #include "dynamicrecord.h"
 #include "messages.h"
+#include "paramarray.h"
 #include "recordsettrace.h"
 
 #include "testsupport.h"
@@ -346,6 +347,31 @@ TEST_P(Recordsets, BulkRowsChangeInPlaceWhereTheCursorAllows)
     std::string name;
     fields[0]->m_value.GetData(name, -1);
     EXPECT_EQ(name, "seven");
+}
+
+TEST_P(Recordsets, StatementsAsWrittenArrayParametersAndOutputValues)
+{
+    CODBCRecord filtered(&db);
+    filtered.m_strFilter = "id > 5";
+    ASSERT_TRUE(filtered.OpenNew(CRecordset::forwardOnly, "SELECT id FROM t", CRecordset::readOnly));
+    EXPECT_EQ(filtered.GetSQL(), "SELECT id FROM t WHERE id > 5");
+    int count = 0;
+    for (; !filtered.IsEOF(); filtered.MoveNext())
+        ++count;
+    EXPECT_EQ(count, 2);
+
+    // A parameter taken from a caller's array.
+    std::int32_t wanted[1] = {4};
+    CArrayPointParam array(1);
+    array.AddParam("id", wanted, SQL_INTEGER, SQL_PARAM_INPUT);
+    CODBCRecord fromArray(&db);
+    fromArray.AddParamPoint(array);
+    EXPECT_EQ(fromArray.GetDynParamCount(), 1);
+    ASSERT_TRUE(fromArray.Open(CRecordset::forwardOnly, "SELECT name FROM t WHERE id = ?", CRecordset::readOnly));
+    std::string name;
+    fromArray.GetFieldData(0, name, -1);
+    EXPECT_EQ(name, "n4");
+
 }
 
 std::vector<std::string> Lines(const std::string& text)
