@@ -1,6 +1,7 @@
 #include "diagram/odcontroller.h"
 
 #include <wx/menu.h>
+#include <wx/textctrl.h>
 #include <wx/textdlg.h>
 #include <wx/numdlg.h>
 #include <wx/window.h>
@@ -37,6 +38,14 @@ CODController::CODController(CODViewport* viewport) : m_pViewport(viewport)
 
 CODController::~CODController()
 {
+    if (m_pEditor) {
+        wxTextCtrl* editor = m_pEditor;
+        CODTextComponent* text = m_pEditText;
+        m_pEditor = nullptr;
+        m_pEditText = nullptr;
+        editor->Destroy();
+        text->Release();
+    }
     SetInsertComponent(nullptr);
 }
 
@@ -166,14 +175,57 @@ bool CODController::OnEditText(CODTextComponent* text, const CPoint&)
     wxWindow* wnd = m_pViewport ? m_pViewport->GetWnd() : nullptr;
     if (!text || !wnd)
         return false;
-    wxTextEntryDialog dlg(wnd, wxString(), wxString(), wxString::FromUTF8(text->GetText()),
-                          wxOK | wxCANCEL | wxTE_MULTILINE);
-    if (dlg.ShowModal() != wxID_OK)
-        return true;
-    CODComponentSet set;
-    set.Add(text);
-    SetComponentText(&set, dlg.GetValue().utf8_string());
+    EndTextEdit(false);
+    // An editor over the text itself; Ctrl+Enter or leaving it keeps the
+    // text, Escape drops it.
+    CRect r = m_pViewport->LogToDev(text->GetModelBounds());
+    r.NormalizeRect();
+    m_pEditText = text;
+    text->AddRef();
+    m_pEditor = new wxTextCtrl(wnd, wxID_ANY, wxString::FromUTF8(text->GetText()), wxPoint(r.left, r.top),
+                               wxSize(std::max(r.Width(), 80), std::max(r.Height(), 24)),
+                               wxTE_MULTILINE | wxTE_PROCESS_ENTER);
+    m_pEditor->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& e) {
+        if (e.GetKeyCode() == WXK_ESCAPE)
+            CallAfter([this] { EndTextEdit(false); });
+        else if ((e.GetKeyCode() == WXK_RETURN || e.GetKeyCode() == WXK_NUMPAD_ENTER) && e.ControlDown())
+            CallAfter([this] { EndTextEdit(true); });
+        else
+            e.Skip();
+    });
+    m_pEditor->Bind(wxEVT_DESTROY, [this, editor = m_pEditor](wxWindowDestroyEvent& e) {
+        // Gone with its parent window: forget it without touching it.
+        if (e.GetEventObject() == editor && m_pEditor == editor) {
+            m_pEditor = nullptr;
+            m_pEditText->Release();
+            m_pEditText = nullptr;
+        }
+        e.Skip();
+    });
+    m_pEditor->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& e) {
+        CallAfter([this] { EndTextEdit(true); });
+        e.Skip();
+    });
+    m_pEditor->SetFocus();
     return true;
+}
+
+void CODController::EndTextEdit(bool commit)
+{
+    if (!m_pEditor)
+        return;
+    wxTextCtrl* editor = m_pEditor;
+    CODTextComponent* text = m_pEditText;
+    m_pEditor = nullptr;
+    m_pEditText = nullptr;
+    const std::string value = editor->GetValue().utf8_string();
+    editor->Destroy();
+    if (commit && value != text->GetText() && GetModel() && GetModel()->Contains(text->GetTopLevel())) {
+        CODComponentSet set;
+        set.Add(text);
+        SetComponentText(&set, value);
+    }
+    text->Release();
 }
 
 void CODController::PrepareComponent(CODComponent* c)

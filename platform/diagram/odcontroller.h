@@ -12,6 +12,7 @@
 #include <wx/event.h>
 
 class wxMenu;
+class wxTextCtrl;
 
 // Mouse flags as the window messages carry them.
 enum : std::uint32_t { OD_MK_LBUTTON = 0x0001, OD_MK_RBUTTON = 0x0002, OD_MK_SHIFT = 0x0004, OD_MK_CONTROL = 0x0008 };
@@ -128,6 +129,7 @@ protected:
     void OnUpdateMenu(wxUpdateUIEvent& event);
     void PruneSelection();
     void Invalidate();
+    void EndTextEdit(bool commit);
 
     CODViewport* m_pViewport;
     CODComponentSet m_selection;
@@ -138,6 +140,8 @@ protected:
     CODPortComponent* m_pEndPort = nullptr;
     CPoint m_ptPress;
     CPoint m_ptLast;
+    wxTextCtrl* m_pEditor = nullptr;  // the in-place text editor while open
+    CODTextComponent* m_pEditText = nullptr;
 
     wxDECLARE_EVENT_TABLE();
 };

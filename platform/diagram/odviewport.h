@@ -37,6 +37,11 @@ protected:
 
 class MvcViewport : public MvcVisualPart {
 public:
+    // Visual parts placed on the viewport (none of the library's own).
+    ICollection_T<MvcVisualPart*>* GetVisualParts() { return &m_parts; }
+    void AddVisualPart(MvcVisualPart* part) { m_parts.Add(part); }
+    void RemoveVisualPart(MvcVisualPart* part) { m_parts.Remove(part); }
+
     virtual CPoint GetLogOrigin() const { return m_ptLogOrigin; }
     virtual void SetLogOrigin(std::int32_t x, std::int32_t y) { m_ptLogOrigin = CPoint(x, y); }
     virtual void ScrollBy(std::int32_t dx, std::int32_t dy) { SetLogOrigin(m_ptLogOrigin.x + dx, m_ptLogOrigin.y + dy); }
@@ -53,6 +58,7 @@ public:
     CRect LogToDev(const CRect& r) const;
 
 protected:
+    CCArray_T<MvcVisualPart*, MvcVisualPart*> m_parts;
     CPoint m_ptLogOrigin;
     double m_dScale = 1.0;
     CRect m_rcMargins;

@@ -12,7 +12,9 @@
 #include <wx/app.h>
 #include <wx/image.h>
 #include <wx/init.h>
+#include <wx/frame.h>
 #include <wx/menu.h>
+#include <wx/textctrl.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -172,6 +174,38 @@ TEST_F(DrawTest, ScaleAndContextMenu)
     EXPECT_TRUE(menu->FindItemByPosition(3)->IsSeparator());
     EXPECT_EQ(menu->FindItemByPosition(4)->GetItemLabelText().utf8_string(), "Свойства...");
     EXPECT_EQ(menu->FindItemByPosition(4)->GetId(), 44546);
+}
+
+TEST_F(DrawTest, TextIsEditedInPlace)
+{
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "chart", wxDefaultPosition, wxSize(500, 300));
+    auto* canvas = new wxWindow(frame, wxID_ANY);
+    frame->Show();
+    ASSERT_TRUE(viewport.Create(canvas));
+    CODController* ctl = viewport.GetController();
+    auto* label = static_cast<CODTextComponent*>(b->FindChild("DocState"));
+
+    ctl->OnLButtonDblClk(0, CPoint(300, 55)); // on B's label
+    wxTextCtrl* editor = nullptr;
+    for (wxWindow* w : canvas->GetChildren())
+        if ((editor = dynamic_cast<wxTextCtrl*>(w)))
+            break;
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->GetValue().utf8_string(), "Счёт");
+    editor->SetValue(wxString::FromUTF8("Счёт-фактура"));
+    wxFocusEvent lost(wxEVT_KILL_FOCUS, editor->GetId());
+    lost.SetEventObject(editor);
+    editor->GetEventHandler()->ProcessEvent(lost);
+    wxTheApp->ProcessPendingEvents();
+    EXPECT_EQ(label->GetText(), "Счёт-фактура");
+    ASSERT_TRUE(model.Undo());
+    EXPECT_EQ(label->GetText(), "Счёт");
+
+    // An editor left open goes with its window.
+    ctl->OnLButtonDblClk(0, CPoint(300, 55));
+    frame->Destroy();
+    wxTheApp->ProcessIdle(); // top-level windows go at idle time
+    EXPECT_EQ(viewport.GetWnd(), nullptr);
 }
 
 } // namespace
