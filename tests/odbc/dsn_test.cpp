@@ -76,6 +76,7 @@ TEST(DataSource, LogonOpensTrustedSourcesWithoutTheDialog)
     EXPECT_EQ(dsn, "Main");
     trusted.GetUserNameA(user);
     EXPECT_EQ(user, winapi::GetUserName());
+    EXPECT_EQ(trusted.GetShortConnect(), "DSN=Main;UID=;PWD=;APP=App");
 
     // No user name passed: the dialog is shown even for a trusted source.
     CDatabaseEx asked;
@@ -95,6 +96,21 @@ TEST(DataSource, LogonOpensTrustedSourcesWithoutTheDialog)
     other.GetDSN(dsn);
     EXPECT_EQ(dsn, "Plain");
     CLoginDlg::SetPresenter(nullptr);
+}
+
+TEST(Messages, TheEnvironmentsLanguagePicksTheTable)
+{
+    const char* saved = std::getenv("LC_ALL");
+    std::string keep = saved ? saved : "";
+    setenv("LC_ALL", "ru_RU.UTF-8", 1);
+    EXPECT_EQ(LoadOrvoString(IDS_ERR_NO_MODEL_VERSION), "Отсутствует информация о версии репозитория!");
+    EXPECT_EQ(FormatOrvoString(IDS_ERR_ODBC_DRIVER, {"x"}), "Ошибка ODBC драйвера!\r\nx");
+    setenv("LC_ALL", "de_DE.UTF-8", 1); // neither table fits: English
+    EXPECT_EQ(LoadOrvoString(IDS_ERR_NO_MODEL_VERSION), "There isn't a data model version information!");
+    if (saved)
+        setenv("LC_ALL", keep.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
 }
 
 TEST(DataSource, TraceFileDefaultsBeforeTheSettingsExist)
