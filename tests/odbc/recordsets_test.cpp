@@ -166,6 +166,13 @@ TEST_P(Recordsets, CatalogRecordsetsOpenWithTheirFieldCounts)
     ASSERT_FALSE(tables.IsEOF());
     EXPECT_EQ(tables.m_strTableName, "t");
 
+    CTables nothing(&db);
+    ASSERT_TRUE(nothing.Open(nullptr, nullptr, "no_such_table", nullptr));
+    EXPECT_TRUE(nothing.IsEOF());
+    EXPECT_TRUE(nothing.IsBOF());
+    CTables closed(nullptr);
+    EXPECT_FALSE(closed.Open(nullptr, nullptr, nullptr, nullptr));
+
     CColumns columns(&db);
     ASSERT_TRUE(columns.Open(nullptr, nullptr, "t", nullptr));
     EXPECT_EQ(columns.m_nFields, 12u);
