@@ -385,6 +385,33 @@ TEST(Component, HitTestingAndPorts)
     EXPECT_EQ(model.ComponentAt(CPoint(10, 10), 40), big) << "a wide tolerance scans everything";
 }
 
+TEST(Component, RegionsHitWithinTheirTolerance)
+{
+    CODRegion r;
+    r.AddPolygon({{0, 0}, {100, 0}, {100, 50}, {0, 50}});
+    struct Case {
+        CPoint p;
+        bool hit;
+    } cases[] = {{{50, 25}, true}, {{110, 25}, true}, {{111, 25}, false}, {{50, -10}, true},
+                 {{-8, -6}, true}, {{-8, -7}, false}, {{300, 300}, false}};
+    for (const Case& c : cases)
+        EXPECT_EQ(r.HitTest(c.p, 10), c.hit) << c.p.x << "," << c.p.y;
+    int n = 0;
+    EXPECT_EQ(r.GetPolygon(0, n)[2], CPoint(100, 50));
+    EXPECT_EQ(n, 4);
+    EXPECT_EQ(r.GetPolygon(1, n), nullptr);
+
+    CODEllipseComponent e(CRect(-50, -20, 50, 20));
+    const CODRegion& outline = e.GetRegion();
+    ASSERT_EQ(outline.GetPolygonCount(), 1);
+    EXPECT_EQ(outline.Polygon(0).size(), std::size_t(CODEllipseComponent::kOutlinePoints));
+    EXPECT_TRUE(outline.HitTest({0, 0}, 0));
+    EXPECT_FALSE(outline.HitTest({48, 18}, 0)) << "the corner of the box is outside the ellipse";
+    EXPECT_TRUE(e.IsFilled());
+    e.ClearFilled();
+    EXPECT_FALSE(e.IsFilled());
+}
+
 TEST(Component, TextFitsItsLinesWithFixedMetrics)
 {
     auto* sym = MakeSymbol("S", 0, 0);
