@@ -66,6 +66,9 @@ public:
     CODPortComponent* GetEndPort() const { return m_pEndPort; }
     void SetEndPort(CODPortComponent* p) { m_pEndPort = p; }
     void SetCursor(wxStockCursor cursor);
+    // Where the button went down and where the pointer is now.
+    CPoint GetPressPoint() const { return m_ptPress; }
+    CPoint GetPointerPoint() const { return m_ptLast; }
 
     virtual void OnInsertSymbol(CODComponent* c);
     virtual void OnInsertLink(CODLinkComponent* link);

@@ -173,6 +173,40 @@ void CODViewport::DrawSelection(wxDC& dc)
 {
     if (!m_pController)
         return;
+    // What the mouse is doing: the link being drawn, the rubber band, the
+    // outline of a component being placed.
+    dc.SetPen(wxPen(*wxBLACK, 1, wxPENSTYLE_DOT));
+    dc.SetBrush(*wxTRANSPARENT_BRUSH);
+    const CPoint press = m_pController->GetPressPoint(), at = m_pController->GetPointerPoint();
+    switch (m_pController->GetState()) {
+    case OD_STATE_LINK_DRAG: {
+        std::vector<wxPoint> pts;
+        for (const CPoint& p : m_pController->GetVertexList())
+            pts.emplace_back(p.x, p.y);
+        if (pts.size() >= 2)
+            dc.DrawLines(static_cast<int>(pts.size()), pts.data());
+        break;
+    }
+    case OD_STATE_RUBBER:
+        dc.DrawRectangle(std::min(press.x, at.x), std::min(press.y, at.y), std::abs(at.x - press.x) + 1,
+                         std::abs(at.y - press.y) + 1);
+        break;
+    case OD_STATE_INSERT:
+        if (CODComponent* c = m_pController->GetInsertComponent()) {
+            const CSize s = c->GetSize();
+            dc.DrawRectangle(at.x, at.y, s.cx, s.cy);
+        }
+        break;
+    case OD_STATE_DRAG:
+        for (CODComponent* c : m_pController->GetSelection()) {
+            CRect r = c->GetBounds();
+            r.OffsetRect(at.x - press.x, at.y - press.y);
+            dc.DrawRectangle(r.left, r.top, r.Width(), r.Height());
+        }
+        break;
+    default:
+        break;
+    }
     const std::int32_t h = std::max<std::int32_t>(1, roundTo(GetHandleSize().m_dValue / m_dScale));
     dc.SetPen(*wxBLACK_PEN);
     dc.SetBrush(*wxBLACK_BRUSH);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
+#include <wx/dcmemory.h>
 #include <wx/image.h>
 #include <wx/init.h>
 #include <wx/frame.h>
@@ -174,6 +175,32 @@ TEST_F(DrawTest, ScaleAndContextMenu)
     EXPECT_TRUE(menu->FindItemByPosition(3)->IsSeparator());
     EXPECT_EQ(menu->FindItemByPosition(4)->GetItemLabelText().utf8_string(), "Свойства...");
     EXPECT_EQ(menu->FindItemByPosition(4)->GetId(), 44546);
+}
+
+TEST_F(DrawTest, ALinkBeingDrawnIsShownWhileTheButtonIsDown)
+{
+    CODController* ctl = viewport.GetController();
+    viewport.SetSize(401, 161);
+    ctl->OnInsertLink(new CODLinkComponent);
+    ctl->OnLButtonDown(OD_MK_LBUTTON, CPoint(70, 70)); // A's port
+    ctl->OnMouseMove(OD_MK_LBUTTON, CPoint(200, 140));
+    wxBitmap bmp(401, 161, 24);
+    wxMemoryDC dc(bmp);
+    dc.SetBackground(*wxWHITE_BRUSH);
+    dc.Clear();
+    viewport.OnPrepareDC(dc, 0);
+    viewport.Draw(dc);
+    dc.SelectObject(wxNullBitmap);
+    const wxImage img = bmp.ConvertToImage();
+    // Along the pending segment from (70, 70) to (200, 140), outside A.
+    int ink = 0;
+    for (int x = 130; x <= 190; x += 10) {
+        const int y = 70 + (x - 70) * 70 / 130;
+        ink += inked(img, x, y) || inked(img, x, y - 1) || inked(img, x, y + 1);
+    }
+    EXPECT_GE(ink, 3) << "a dotted line shows the link being drawn";
+    ctl->OnKeyDown(WXK_ESCAPE, 0);
+    EXPECT_EQ(ctl->GetInsertComponent(), nullptr);
 }
 
 TEST_F(DrawTest, TextIsEditedInPlace)
