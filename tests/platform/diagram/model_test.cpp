@@ -342,6 +342,15 @@ TEST(Component, ChildrenLiveInTheSymbolsLocalSpace)
     EXPECT_EQ(s->GetPort()->GetLocation(), CPoint(400, 100));
     EXPECT_EQ(poly->GetBounds(), CRect(-50, 0, 50, 60));
 
+    // A temporary child outside the drawing widens it; removed, it leaves no trace.
+    const CRect before = s->GetBounds();
+    auto* probe = new CODEllipseComponent(CRect(-50, 60, 50, 160));
+    s->AppendChild(probe);
+    s->UpdateBounds();
+    EXPECT_GT(s->GetBounds().bottom, before.bottom);
+    s->RemoveChild(probe);
+    EXPECT_EQ(s->GetBounds(), before);
+
     // The cascade of new windows places symbols at these points.
     for (int k : {0, 50, 100}) {
         s->MoveTo(k, k);
