@@ -26,7 +26,23 @@ wxBEGIN_EVENT_TABLE(CODController, wxEvtHandler)
     EVT_UPDATE_UI(ID_OD_EDIT_CUT, CODController::OnUpdateMenu)
     EVT_UPDATE_UI(ID_OD_EDIT_COPY, CODController::OnUpdateMenu)
     EVT_UPDATE_UI(ID_OD_EDIT_PASTE, CODController::OnUpdateMenu)
+    EVT_MENU_RANGE(ID_OD_ALIGN_LEFT, ID_OD_TO_BACK, CODController::OnToolbar)
+    EVT_UPDATE_UI_RANGE(ID_OD_ALIGN_LEFT, ID_OD_TO_BACK, CODController::OnUpdateToolbar)
 wxEND_EVENT_TABLE()
+
+const std::vector<ODToolbarInfo>& ODLibraryToolbars()
+{
+    static const std::vector<ODToolbarInfo> bars = {
+        {22053, "Размер", {ID_OD_SAME_WIDTH, ID_OD_SAME_HEIGHT, ID_OD_SAME_SIZE}},
+        {22046, "Выравнивание",
+         {ID_OD_ALIGN_LEFT, ID_OD_ALIGN_CENTER, ID_OD_ALIGN_RIGHT, ID_OD_ALIGN_TOP, ID_OD_ALIGN_MIDDLE,
+          ID_OD_ALIGN_BOTTOM}},
+        {22049, "Перемещение", {ID_OD_NUDGE_LEFT, ID_OD_NUDGE_RIGHT, ID_OD_NUDGE_UP, ID_OD_NUDGE_DOWN}},
+        {22051, "Вращение", {ID_OD_ROTATE_LEFT, ID_OD_ROTATE_RIGHT}},
+        {22052, "Структура", {ID_OD_GROUP, ID_OD_UNGROUP, ID_OD_TO_FRONT, ID_OD_TO_BACK}},
+    };
+    return bars;
+}
 
 CODController::CODController(CODViewport* viewport) : m_pViewport(viewport)
 {
@@ -525,4 +541,30 @@ void CODController::OnCommandExecuted(CODCommand*)
     PruneSelection();
     if (m_pViewport)
         m_pViewport->Redraw();
+}
+
+void CODController::OnToolbar(wxCommandEvent& event)
+{
+    const int id = event.GetId();
+    CODComponentSet set = GetSelection();
+    if (id >= ID_OD_ALIGN_LEFT && id <= ID_OD_ALIGN_BOTTOM) {
+        if (set.GetSize() >= 2)
+            AlignComponents(&set, id - ID_OD_ALIGN_LEFT);
+    } else if (id >= ID_OD_NUDGE_LEFT && id <= ID_OD_NUDGE_DOWN) {
+        if (set.GetSize() >= 1)
+            NudgeComponents(&set, id - ID_OD_NUDGE_LEFT);
+    }
+    // Size, rotation and structure are not built; their buttons stay grey.
+}
+
+void CODController::OnUpdateToolbar(wxUpdateUIEvent& event)
+{
+    const int id = event.GetId();
+    const int n = m_nState == OD_STATE_IDLE ? GetSelection().GetSize() : 0;
+    if (id >= ID_OD_ALIGN_LEFT && id <= ID_OD_ALIGN_BOTTOM)
+        event.Enable(n >= 2);
+    else if (id >= ID_OD_NUDGE_LEFT && id <= ID_OD_NUDGE_DOWN)
+        event.Enable(n >= 1);
+    else
+        event.Enable(false);
 }

@@ -41,6 +41,24 @@ enum : int {
     ID_OD_EDIT_REDO = 57644,
 };
 
+// Commands of the library's toolbars (their ids lie outside the program's).
+enum : int {
+    ID_OD_ALIGN_LEFT = 44601, ID_OD_ALIGN_CENTER, ID_OD_ALIGN_RIGHT, ID_OD_ALIGN_TOP, ID_OD_ALIGN_MIDDLE,
+    ID_OD_ALIGN_BOTTOM,
+    ID_OD_NUDGE_LEFT = 44611, ID_OD_NUDGE_RIGHT, ID_OD_NUDGE_UP, ID_OD_NUDGE_DOWN,
+    ID_OD_SAME_WIDTH = 44621, ID_OD_SAME_HEIGHT, ID_OD_SAME_SIZE,
+    ID_OD_ROTATE_LEFT = 44631, ID_OD_ROTATE_RIGHT,
+    ID_OD_GROUP = 44641, ID_OD_UNGROUP, ID_OD_TO_FRONT, ID_OD_TO_BACK,
+};
+
+// The library's toolbars: resource id, title and commands in button order.
+struct ODToolbarInfo {
+    int id;
+    const char* title;
+    std::vector<int> commands;
+};
+const std::vector<ODToolbarInfo>& ODLibraryToolbars();
+
 class MvcController : public wxEvtHandler {};
 
 class CODController : public MvcController {
@@ -130,6 +148,8 @@ public:
 protected:
     void OnMenu(wxCommandEvent& event);
     void OnUpdateMenu(wxUpdateUIEvent& event);
+    void OnToolbar(wxCommandEvent& event);
+    void OnUpdateToolbar(wxUpdateUIEvent& event);
     void PruneSelection();
     void Invalidate();
     void EndTextEdit(bool commit);

@@ -182,6 +182,36 @@ TEST_F(ControllerTest, DragMovesTheSelectionAndDeleteKeyDeletesIt)
     EXPECT_EQ(a->GetOrigin(), CPoint(0, 0));
 }
 
+TEST_F(ControllerTest, ToolbarCommandsAlignAndNudgeTheSelection)
+{
+    auto enabled = [&](int id) {
+        wxUpdateUIEvent e(id);
+        ctl->ProcessEvent(e);
+        return e.GetEnabled();
+    };
+    b->MoveTo(300, 40);
+    ctl->Select(a);
+    EXPECT_FALSE(enabled(ID_OD_ALIGN_TOP)) << "aligning needs two";
+    EXPECT_TRUE(enabled(ID_OD_NUDGE_DOWN));
+    ctl->Select(b, true);
+    EXPECT_TRUE(enabled(ID_OD_ALIGN_TOP));
+    EXPECT_FALSE(enabled(ID_OD_ROTATE_LEFT)) << "present and grey";
+    EXPECT_FALSE(enabled(ID_OD_GROUP));
+    ASSERT_TRUE(ctl->ProcessCommand(ID_OD_ALIGN_TOP));
+    EXPECT_EQ(b->GetOrigin(), CPoint(300, 0)) << "to the first of the selection";
+    ASSERT_TRUE(ctl->ProcessCommand(ID_OD_NUDGE_RIGHT));
+    EXPECT_EQ(a->GetOrigin(), CPoint(1, 0));
+    EXPECT_EQ(b->GetOrigin(), CPoint(301, 0));
+    ASSERT_TRUE(model.Undo());
+    ASSERT_TRUE(model.Undo());
+    EXPECT_EQ(b->GetOrigin(), CPoint(300, 40));
+
+    std::vector<int> bars;
+    for (const ODToolbarInfo& t : ODLibraryToolbars())
+        bars.push_back(t.id);
+    EXPECT_EQ(bars, (std::vector<int>{22053, 22046, 22049, 22051, 22052}));
+}
+
 TEST_F(ControllerTest, PrepareGivesTheViewportDefaults)
 {
     auto* c = symbolAt("C", 0, 0);
