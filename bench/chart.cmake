@@ -1,0 +1,10 @@
+# Saving and loading a workflow chart of 1,000 states, 3,000 moves and 3,000
+# actions, and four times that, on PostgreSQL, beside plain INSERTs of the
+# same rows.
+if(TARGET tarnwick-charts)
+    kelm_bench(bench_chart
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/chart_bench.cpp
+                ${CMAKE_SOURCE_DIR}/tests/diagram/chartdb_support.cpp
+        LIBS tarnwick-charts kelm_testsupport)
+    target_compile_definitions(bench_chart PRIVATE KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+endif()
