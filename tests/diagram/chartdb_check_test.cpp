@@ -229,3 +229,57 @@ TEST(ChartCheckRerun, StartsFromEmptyListsAndShowsProgress)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ChartVisibility, IsolatedStatesAndActionsAreShownAndHidden)
+{
+    ShellScope scope;
+    CTarnwickModel model;
+    CAWFDocumentType* own = model.GetDocType(70001, "Заказ");
+    own->TypeDoc = 70001;
+    CAWFState* s1 = AddState(model, own, 1, 0, 0);
+    CAWFState* s2 = AddState(model, own, 2, 200, 0);
+    CAWFState* lone = AddState(model, own, 3, 400, 0);
+    CAWFState* foreign = AddState(model, own, 4, 600, 0, true);
+    CAWFLink* move = AddLink(model, s1, s2);
+    CAWFAction* action = AddAction(model, 10, "действие", 1, 0, 300);
+    CAWFLink* tie = AddLink(model, move, action);
+    EXPECT_TRUE(model.HasIsolatedStates());
+
+    model.ShowIsolatedStates(false);
+    EXPECT_EQ(model.GetIsolatedShown(), 0);
+    EXPECT_FALSE(lone->IsVisible());
+    EXPECT_FALSE(foreign->IsVisible());
+    EXPECT_TRUE(s1->IsVisible() && s2->IsVisible());
+    model.ShowIsolatedStates(true);
+    EXPECT_TRUE(lone->IsVisible() && foreign->IsVisible());
+
+    // One document move selected: that selection only, which holds no action.
+    CODComponentSet selection;
+    selection.Add(move);
+    model.ShowActions(&selection, false);
+    EXPECT_TRUE(action->IsVisible() && tie->IsVisible());
+    EXPECT_EQ(model.GetActionsShown(), 1);
+    // One state selected: the whole chart, and the flag is stored.
+    selection.RemoveAll();
+    selection.Add(s1);
+    model.ShowActions(&selection, false);
+    EXPECT_FALSE(action->IsVisible());
+    EXPECT_FALSE(tie->IsVisible());
+    EXPECT_TRUE(move->IsVisible() && s1->IsVisible());
+    EXPECT_EQ(model.GetActionsShown(), 0);
+    // Two components selected: only those.
+    selection.RemoveAll();
+    selection.Add(action);
+    selection.Add(s2);
+    model.ShowActions(&selection, true);
+    EXPECT_TRUE(action->IsVisible());
+    EXPECT_FALSE(tie->IsVisible());
+    EXPECT_EQ(model.GetActionsShown(), 0);
+
+    CTarnwickModel connected;
+    EXPECT_FALSE(connected.HasIsolatedStates());
+}
+
+} // namespace

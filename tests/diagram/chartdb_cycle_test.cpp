@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <filesystem>
 
 using namespace wft;
@@ -418,6 +419,61 @@ TEST_P(ChartDb, ConsistencyOfAnEmptyChartWithTheStateRows)
     EXPECT_TRUE(fresh.LoadFromDB(70009, true));
     EXPECT_EQ(fresh.GetComponentCount(), 0);
     EXPECT_TRUE(scope.shell.messages.empty());
+}
+
+TEST_P(ChartDb, StateRowsWithoutDocumentTypeAskWhichStateTheyAre)
+{
+    struct Prompt : tarnwick::ICreateStatePrompt {
+        std::deque<std::int16_t> choices; // 0 cancels
+        std::vector<std::string> asked;
+        bool ChooseState(std::int32_t grp, std::int32_t typeDoc, CTarnwickModel&, std::int16_t& state,
+                         std::string& name) override
+        {
+            asked.push_back(std::to_string(grp) + "/" + std::to_string(typeDoc));
+            const std::int16_t choice = choices.front();
+            choices.pop_front();
+            state = choice;
+            name = "выбрано";
+            return choice != 0;
+        }
+    } prompt;
+    struct Progress : tarnwick::IChartProgress {
+        std::vector<std::string> log;
+        void BeginProgress(const std::string& text, int lower, int upper) override
+        {
+            log.push_back(text + " " + std::to_string(lower) + ".." + std::to_string(upper));
+        }
+        void StepProgress() override { log.push_back("step"); }
+        void EndProgress() override { log.push_back("end"); }
+    } progress;
+    tarnwick::SetCreateStatePrompt(&prompt);
+    tarnwick::SetChartProgress(&progress);
+    // The rows of a document type numbered -1, as only a catalogue row of that number gives them.
+    db->Exec("INSERT INTO ProdDocType(TypeDoc, Type, Grp, NameDoc) VALUES (-1, 4, 3, 'Без номера')");
+    db->Exec("INSERT INTO MainDocState(Grp, Type, TypeDoc, State) VALUES (3, 4, -1, 7)");
+    db->Exec("INSERT INTO MainDocState(Grp, Type, TypeDoc, State) VALUES (3, 4, -1, 8)");
+    const std::string skipped = db->Value("SELECT idState FROM MainDocState WHERE TypeDoc = -1 AND State = 8");
+
+    prompt.choices = {2, 0};
+    CTarnwickModel model;
+    EXPECT_TRUE(model.LoadFromDB(-1, true));
+    EXPECT_EQ(prompt.asked, (std::vector<std::string>{"3/-1", "3/-1"}));
+    EXPECT_EQ(CountOf(model, RUNTIME_CLASS(CAWFState)), 1);
+    ASSERT_TRUE(model.FindState(-1, 2));
+    EXPECT_EQ(model.FindState(-1, 2)->GetDocStateText(), "2:выбрано");
+    EXPECT_EQ(model.m_KeptStateIds, std::vector<std::int32_t>{std::stoi(skipped)});
+    ASSERT_EQ(scope.shell.messages.size(), 1u);
+    EXPECT_NE(scope.shell.messages[0].find("idState " + skipped), std::string::npos) << scope.shell.messages[0];
+    EXPECT_EQ(progress.log, (std::vector<std::string>{"Загрузка диаграммы... 0..30", "step", "step", "step", "end"}));
+
+    progress.log.clear();
+    ASSERT_TRUE(model.SaveToDB());
+    EXPECT_EQ(progress.log.front(), "Сохранение диаграммы... 0..80");
+    EXPECT_EQ(progress.log.size(), 10u);
+    EXPECT_EQ(Rows("SELECT State FROM MainDocState WHERE TypeDoc = -1 ORDER BY State"),
+              (std::vector<std::string>{"2", "8"}));
+    tarnwick::SetCreateStatePrompt(nullptr);
+    tarnwick::SetChartProgress(nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ChartDb, ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
