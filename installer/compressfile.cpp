@@ -495,47 +495,13 @@ public:
         std::u16string wide(n, u'\0');
         for (std::uint32_t i = 0; i < n; ++i)
             wide[i] = u16();
-        return toUtf8(wide);
+        return winapi::Utf16ToUtf8(wide);
     }
     std::size_t remaining() const { return static_cast<std::size_t>(m_end - m_p); }
 
     static constexpr std::uint32_t kWide = 0xFFFFFFFFu;
 
 private:
-    static void append(std::string& out, char32_t c)
-    {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    static std::string toUtf8(const std::u16string& w)
-    {
-        std::string out;
-        for (std::size_t i = 0; i < w.size(); ++i) {
-            char32_t c = w[i];
-            if (c >= 0xD800 && c < 0xDC00 && i + 1 < w.size() && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00);
-                ++i;
-            } else if (c >= 0xD800 && c < 0xE000) {
-                c = 0xFFFD;
-            }
-            append(out, c);
-        }
-        return out;
-    }
-
     const std::uint8_t* m_p;
     const std::uint8_t* m_end;
 };

@@ -2,6 +2,7 @@
 // points, except where the driver has only narrow ones (see
 // Dialect::NarrowCalls), so that UTF-8 text reaches the database unchanged.
 #include "ado/ado.h"
+#include "winapi/text.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -23,81 +24,9 @@ constexpr const char* kFieldSource = "ADODB.Field";
 constexpr SQLULEN kQueryTimeoutSeconds = 30;
 constexpr SQLULEN kLoginTimeoutSeconds = 15;
 
-std::u16string ToUtf16(const std::string& text)
-{
-    std::u16string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        char32_t cp = 0xFFFD;
-        std::size_t need = 0;
-        if (c < 0x80) { cp = c; need = 0; }
-        else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; need = 1; }
-        else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; need = 2; }
-        else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; need = 3; }
-        else { ++i; out.push_back(0xFFFD); continue; }
-        bool ok = true;
-        for (std::size_t k = 1; k <= need; ++k) {
-            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        }
-        if (!ok) {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        i += need + 1;
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            cp = 0xFFFD;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-    }
-    return out;
-}
-
-void AppendUtf8(std::string& out, const char16_t* text, std::size_t length)
-{
-    for (std::size_t i = 0; i < length; ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-}
-
 std::string ToUtf8(const char16_t* text, std::size_t length)
 {
-    std::string out;
-    out.reserve(length);
-    AppendUtf8(out, text, length);
-    return out;
+    return winapi::Utf16ToUtf8(std::u16string_view(text, length));
 }
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's SQLWCHAR is UTF-16");
@@ -273,7 +202,7 @@ SQLRETURN ExecDirect(SQLHSTMT stmt, const std::string& sql, const Dialect& diale
         std::string text = sql;
         return SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(text.data()), static_cast<SQLINTEGER>(text.size()));
     }
-    std::u16string text = ToUtf16(sql);
+    std::u16string text = winapi::Utf8ToUtf16(sql);
     return SQLExecDirectW(stmt, W(text), static_cast<SQLINTEGER>(text.size()));
 }
 
@@ -446,7 +375,7 @@ struct Parameters {
         }
         case Kind::Text:
         default: {
-            texts.push_back(isNull ? std::u16string() : ToUtf16(value.ToString()));
+            texts.push_back(isNull ? std::u16string() : winapi::Utf8ToUtf16(value.ToString()));
             auto& text = texts.back();
             SQLLEN bytesLength = static_cast<SQLLEN>(text.size() * sizeof(char16_t));
             indicator = isNull ? SQL_NULL_DATA : bytesLength;
@@ -572,7 +501,7 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
                                       static_cast<SQLSMALLINT>(rest.size()), out, sizeof out, &outLength,
                                       SQL_DRIVER_NOPROMPT);
             } else {
-                std::u16string text = ToUtf16(rest);
+                std::u16string text = winapi::Utf8ToUtf16(rest);
                 SQLWCHAR out[1024];
                 SQLSMALLINT outLength = 0;
                 rc = SQLDriverConnectW(dbc, nullptr, W(text), static_cast<SQLSMALLINT>(text.size()), out, 1024,
@@ -921,7 +850,7 @@ bool Recordset::FetchInto(void* handle, std::vector<_variant_t>& row)
                 cell = _variant_t::Null();
             } else if (!narrow) {
                 m_textScratch.clear();
-                AppendUtf8(m_textScratch, wide.data(), wide.size());
+                winapi::AppendUtf16AsUtf8(m_textScratch, wide);
                 cell.AssignText(m_textScratch.data(), m_textScratch.size());
             }
             break;
@@ -1353,7 +1282,7 @@ std::vector<std::string> Recordset::PrimaryKeyColumns()
                             static_cast<SQLSMALLINT>(schema.size()), reinterpret_cast<SQLCHAR*>(folded.data()),
                             static_cast<SQLSMALLINT>(folded.size()));
     } else {
-        std::u16string wideTable = ToUtf16(folded), wideSchema = ToUtf16(schema);
+        std::u16string wideTable = winapi::Utf8ToUtf16(folded), wideSchema = winapi::Utf8ToUtf16(schema);
         rc = SQLPrimaryKeysW(stmt.get(), nullptr, 0, schema.empty() ? nullptr : W(wideSchema),
                              static_cast<SQLSMALLINT>(wideSchema.size()), W(wideTable),
                              static_cast<SQLSMALLINT>(wideTable.size()));

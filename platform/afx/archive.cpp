@@ -1,41 +1,10 @@
 #include "afx/archive.h"
+#include "winapi/text.h"
 
 #include <bit>
 #include <cstring>
 
 namespace {
-
-// UTF-16LE text of an archive written by a wide-character program, as UTF-8.
-std::string utf16ToUtf8(const std::vector<std::uint16_t>& w)
-{
-    std::string out;
-    out.reserve(w.size());
-    for (std::size_t i = 0; i < w.size(); ++i) {
-        std::uint32_t c = w[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < w.size() && w[i + 1] >= 0xDC00 && w[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 // Reads count bytes in steps, so that a length read from a broken archive
 // ends at the end of the data instead of in one huge allocation.
@@ -174,12 +143,12 @@ CArchive& CArchive::operator>>(std::string& s)
         }
     }
     if (wide) {
-        std::vector<std::uint16_t> w;
+        std::vector<char16_t> w;
         readChunked(*this, w, n);
         for (auto& c : w) // little-endian on disk
-            c = static_cast<std::uint16_t>(reinterpret_cast<std::uint8_t*>(&c)[0] |
-                                           (reinterpret_cast<std::uint8_t*>(&c)[1] << 8));
-        s = utf16ToUtf8(w);
+            c = static_cast<char16_t>(reinterpret_cast<std::uint8_t*>(&c)[0] |
+                                      (reinterpret_cast<std::uint8_t*>(&c)[1] << 8));
+        s = winapi::Utf16ToUtf8(std::u16string_view(w.data(), w.size()));
     } else {
         std::vector<char> bytes;
         readChunked(*this, bytes, n);

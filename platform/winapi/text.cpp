@@ -120,6 +120,69 @@ std::string_view Utf8Left(std::string_view text, std::size_t maxChars)
     return text.substr(0, pos);
 }
 
+std::string Utf16ToUtf8(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    AppendUtf16AsUtf8(out, text);
+    return out;
+}
+
+void AppendUtf16AsUtf8(std::string& out, std::u16string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        encode(cp, out);
+    }
+}
+
+std::u16string Utf8ToUtf16(std::string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        char32_t cp = 0xFFFD;
+        std::size_t need = 0;
+        if (c < 0x80) { cp = c; need = 0; }
+        else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; need = 1; }
+        else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; need = 2; }
+        else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; need = 3; }
+        else { ++i; out.push_back(0xFFFD); continue; }
+        bool ok = true;
+        for (std::size_t k = 1; k <= need; ++k) {
+            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        if (!ok) {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        i += need + 1;
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            cp = 0xFFFD;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
 std::string Utf8Upper(std::string_view text) { return mapChars(text, upper); }
 std::string Utf8Lower(std::string_view text) { return mapChars(text, lower); }
 std::string Utf8Fold(std::string_view text) { return mapChars(text, fold); }

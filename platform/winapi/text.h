@@ -17,6 +17,13 @@ std::size_t Utf8Length(std::string_view text);
 // The first `maxChars` characters of `text`.
 std::string_view Utf8Left(std::string_view text, std::size_t maxChars);
 
+// A surrogate pair becomes one character, a lone surrogate U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+void AppendUtf16AsUtf8(std::string& out, std::u16string_view text);
+// A byte that starts no whole sequence, an encoded surrogate and a value above
+// U+10FFFF each become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+
 std::string Utf8Upper(std::string_view text);
 std::string Utf8Lower(std::string_view text);
 // The key under which names compare without regard to case.

@@ -87,6 +87,22 @@ TEST(Text, CaseAndCuts)
     EXPECT_EQ(StrToInt("+7"), 7);
 }
 
+TEST(Text, Utf16Conversions)
+{
+    EXPECT_EQ(Utf8ToUtf16("aЯ€"), u"aЯ€");
+    EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98\x80"), std::u16string({0xD83D, 0xDE00}));
+    // A broken sequence, a lead byte with no sequence, an encoded surrogate.
+    EXPECT_EQ(Utf8ToUtf16(std::string("a\xC3z")), u"a\uFFFDz");
+    EXPECT_EQ(Utf8ToUtf16(std::string("\xFF")), u"\uFFFD");
+    EXPECT_EQ(Utf8ToUtf16(std::string("\xED\xA0\x80")), u"\uFFFD");
+    EXPECT_EQ(Utf16ToUtf8(u"aЯ€"), "aЯ€");
+    EXPECT_EQ(Utf16ToUtf8(std::u16string({0xD83D, 0xDE00})), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(Utf16ToUtf8(std::u16string({u'a', 0xD83D, u'b', 0xDE00})), "a\uFFFDb\uFFFD");
+    std::string out = "x";
+    AppendUtf16AsUtf8(out, u"ёж");
+    EXPECT_EQ(out, "xёж");
+}
+
 TEST(Text, DateAndTimeFormats)
 {
     std::tm tm {};
