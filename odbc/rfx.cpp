@@ -1,5 +1,7 @@
 #include "rfx.h"
 
+#include "winapi/text.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -256,6 +258,12 @@ void RfxTextString(CFieldExchange* pFX, const char* szName, Str& value, int nMax
         }
         std::size_t room = value.empty() ? 0 : value.size() - 1;
         std::size_t units = FetchedUnits(value.data(), *length, room);
+        // The buffer allows four bytes a character, so a longer text of
+        // shorter characters fits whole; the limit counts characters.
+        if constexpr (sizeof(Unit) == 1)
+            units = winapi::Utf8Left(std::string_view(value.data(), units),
+                                     TextBufferUnits(pFX, n, nMaxLength, false))
+                        .size();
         StripTrailingBlanks(pFX, value.data(), units);
         value.resize(units);
         *length = static_cast<SQLLEN>(units) * unit;

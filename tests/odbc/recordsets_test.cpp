@@ -299,6 +299,27 @@ TEST_P(Recordsets, ParametersOfEveryKindAndTheirSizes)
     EXPECT_EQ(id, 2);
 }
 
+TEST_P(Recordsets, DynamicRecordCutsLongTextOnACharacter)
+{
+    std::string letters;
+    for (int i = 0; i < 3000; ++i)
+        letters += "ж";
+    db.ExecuteSQL(("UPDATE t SET body = '" + letters + "' WHERE id = 2").c_str());
+    db.ExecuteSQL("UPDATE t SET body = 'ab€€€€' WHERE id = 3");
+    CDynamicRecord rs(&db);
+    ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "SELECT body FROM t WHERE id = 2", CRecordset::readOnly));
+    std::string body;
+    rs.GetFieldData(0, body, -1);
+    EXPECT_EQ(body, letters.substr(0, 2048 * 2)); // 2048 letters of two bytes
+    rs.Close();
+
+    CDynamicRecord small(&db);
+    small.SetSizeLONGVAR(5);
+    ASSERT_TRUE(small.Open(CRecordset::forwardOnly, "SELECT body FROM t WHERE id = 3", CRecordset::readOnly));
+    small.GetFieldData(0, body, -1);
+    EXPECT_EQ(body, "ab€€€");
+}
+
 TEST_P(Recordsets, DynamicRecordEditsNullsAndCapsLongText)
 {
     db.ExecuteSQL(("UPDATE t SET body = '" + std::string(3000, 'b') + "' WHERE id = 2").c_str());
@@ -311,7 +332,7 @@ TEST_P(Recordsets, DynamicRecordEditsNullsAndCapsLongText)
     EXPECT_TRUE(body.empty());
     rs.MoveNext();
     rs.GetFieldData(2, body, -1);
-    EXPECT_GE(body.size(), 2048u);
+    EXPECT_EQ(body.size(), 2048u);
     EXPECT_EQ(body.find_first_not_of('b'), std::string::npos);
     rs.Edit();
     EXPECT_TRUE(rs.PutData(1, "edited"));

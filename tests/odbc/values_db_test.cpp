@@ -342,13 +342,14 @@ TEST_P(ValuesDb, TextLongerThanItsBufferArrivesCutOnACharacter)
         }
         std::string tx;
     };
-    // One byte and fifteen letters of two; the member holds five characters
-    // of up to four bytes, so 20 bytes arrive, and the letter they split is dropped.
+    // One byte and fifteen letters of two; the buffer has room for five
+    // characters of up to four bytes, so 20 bytes arrive, the letter they
+    // split is dropped, and the member keeps its five characters.
     std::string longText = "a" + kCyrillic + kCyrillic + kCyrillic.substr(0, 6);
     db.ExecuteSQL(("INSERT INTO t (id, tx) VALUES (1, '" + longText + "')").c_str());
     ShortText rs(&db);
     ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "SELECT tx FROM t", CRecordset::readOnly));
-    EXPECT_EQ(rs.tx, longText.substr(0, 19));
+    EXPECT_EQ(rs.tx, longText.substr(0, 9));
 }
 
 // The text forms: UTF-8 string and buffer, UTF-16 string and buffer, and a
