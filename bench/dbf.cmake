@@ -1,5 +1,4 @@
 # Rows from PostgreSQL to a DBF file beside psql writing them as CSV.
 kelm_bench(bench_dbf
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/dbf_bench.cpp ${CMAKE_SOURCE_DIR}/odbc/dbffile.cpp
-            ${CMAKE_SOURCE_DIR}/odbc/dbfexport.cpp
-    LIBS platform-afx kelm_testsupport)
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/dbf_bench.cpp
+    LIBS orvoodbc kelm_testsupport)

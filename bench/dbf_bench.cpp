@@ -68,7 +68,7 @@ void BM_ExportToDbf(benchmark::State& state)
         return;
     }
     for (auto _ : state) {
-        CRecordset rs(&connection);
+        CODBCRecord rs(&connection);
         rs.Open(CRecordset::forwardOnly, "SELECT id, name, price, born FROM bench_rows",
                 CRecordset::readOnly);
         if (!CopyODBCtoDBF(path.c_str(), rs))

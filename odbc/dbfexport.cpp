@@ -1,53 +1,50 @@
 #include "dbfexport.h"
 
-#include <charconv>
+#include <cstdint>
+#include <string>
 
 namespace {
 
-// Writes column i of the current row into field i; a NULL leaves the field
-// blank. Gives false when the value does not fit the field.
-bool CopyValue(CRecordset& rs, short i, const CODBCFieldInfo& info, const CFieldDBF& field,
-               CDataBaseFile& file)
+// The typed reads give -1 for a NULL, and a cleared or untouched value that
+// would otherwise be written as a zero or a date of zeros: a NULL is left a
+// blank field instead.
+template <class T>
+bool CopyTyped(CODBCRecord& rs, short i, CDataBaseFile& file)
 {
-    CDBVariant v;
-    if (field.m_type == 'D') {
-        rs.GetFieldValue(i, v, SQL_C_TIMESTAMP);
-        return v.m_dwType == DBVT_DATE ? file.SetValue(i, *v.m_pdate) : file.SetValue(i, "");
-    }
+    T value{};
+    if (rs.GetFieldData(i, value) == SQL_NULL_DATA)
+        return file.SetValue(i, "");
+    return file.SetValue(i, value);
+}
+
+// Writes column i of the current row into field i. Gives false when the
+// value does not fit the field.
+bool CopyValue(CODBCRecord& rs, short i, short sqlType, const CFieldDBF& field, CDataBaseFile& file)
+{
+    if (field.m_type == 'D')
+        return CopyTyped<TIMESTAMP_STRUCT>(rs, i, file);
     if (field.m_type == 'N') {
-        switch (info.m_nSQLType) {
+        switch (sqlType) {
         case SQL_BIT:
         case SQL_TINYINT:
         case SQL_SMALLINT:
-            rs.GetFieldValue(i, v, SQL_C_SSHORT);
-            return v.m_dwType == DBVT_SHORT ? file.SetValue(i, v.m_iVal) : file.SetValue(i, "");
+            return CopyTyped<short>(rs, i, file);
         case SQL_INTEGER:
-            rs.GetFieldValue(i, v, SQL_C_SLONG);
-            return v.m_dwType == DBVT_LONG ? file.SetValue(i, std::int32_t{v.m_lVal})
-                                           : file.SetValue(i, "");
-        case SQL_BIGINT: {
-            // The engine's variant has no 64-bit integer: the text is exact.
-            std::string text;
-            rs.GetFieldValue(i, text);
-            if (text.empty())
-                return file.SetValue(i, "");
-            std::int64_t n = 0;
-            const auto res = std::from_chars(text.data(), text.data() + text.size(), n);
-            return res.ec == std::errc() && res.ptr == text.data() + text.size() && file.SetValue(i, n);
-        }
+            return CopyTyped<std::int32_t>(rs, i, file);
+        case SQL_BIGINT:
+            return CopyTyped<std::int64_t>(rs, i, file);
         case SQL_NUMERIC:
         case SQL_DECIMAL:
         case SQL_FLOAT:
         case SQL_REAL:
         case SQL_DOUBLE:
-            rs.GetFieldValue(i, v, SQL_C_DOUBLE);
-            return v.m_dwType == DBVT_DOUBLE ? file.SetValue(i, v.m_dblVal) : file.SetValue(i, "");
+            return CopyTyped<double>(rs, i, file);
         default:
             break;
         }
     }
     std::string text;
-    rs.GetFieldValue(i, text);
+    rs.GetFieldData(i, text, -1);
     return file.SetValue(i, text.c_str());
 }
 
@@ -89,7 +86,7 @@ bool CreateDBFile(const char* path, CDBTypedPtrArrayEx<CFieldDBF*>& fields)
     return CreateDBFile(path, copy);
 }
 
-bool CopyODBCtoDBF(const char* path, CRecordset& rs)
+bool CopyODBCtoDBF(const char* path, CODBCRecord& rs)
 {
     const short count = rs.GetODBCFieldCount();
     if (count <= 0 || !rs.GetODBCFieldInfos())
@@ -106,7 +103,7 @@ bool CopyODBCtoDBF(const char* path, CRecordset& rs)
     for (; !rs.IsEOF(); rs.MoveNext()) {
         file.AddNew();
         for (short i = 0; i < count; ++i)
-            if (!CopyValue(rs, i, infos[i], *fields[static_cast<std::size_t>(i)], file))
+            if (!CopyValue(rs, i, infos[i].m_nSQLType, *fields[static_cast<std::size_t>(i)], file))
                 complete = false;
         file.Flush();
         if (!file.GetError().empty())

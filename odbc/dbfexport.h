@@ -3,6 +3,7 @@
 
 #include "afx/dbcore.h"
 #include "dbffile.h"
+#include "odbcrecord.h"
 #include "values.h"
 
 // Appends one descriptor a result column, laid out from record offset 1.
@@ -16,8 +17,9 @@ bool ConvertODBCtoDBF(const CODBCFieldInfo* infos, unsigned short count,
 bool CreateDBFile(const char* path, CDBTypedPtrArrayEx<CFieldDBF*>& fields);
 
 // Creates the file for the recordset's columns and copies every row from the
-// current one to the end into it. Gives false when a column has no DBF field
-// (before any file is made), when the file cannot be made or written, and
-// when a value does not fit its field. Database errors are thrown on, after
-// the file is closed.
-bool CopyODBCtoDBF(const char* path, CRecordset& rs);
+// current one to the end into it, reading each column through the
+// recordset's typed reads; a NULL becomes a blank field. Gives false when a
+// column has no DBF field (before any file is made), when the file cannot be
+// made or written, and when a value does not fit its field. Database errors
+// are thrown on, after the file is closed.
+bool CopyODBCtoDBF(const char* path, CODBCRecord& rs);

@@ -13,9 +13,8 @@ kelm_fuzz(odbc_dbf_fuzz
     SOURCES ${CMAKE_SOURCE_DIR}/odbc/dbffile.cpp ${CMAKE_CURRENT_LIST_DIR}/dbf_fuzz.cpp
     CORPUS ${CMAKE_CURRENT_LIST_DIR}/fixtures/dbf)
 
-# The export, on the database classes, against SQLite and PostgreSQL.
+# The export, on the library's recordsets, against SQLite and PostgreSQL.
 kelm_test(odbc_dbf_export_test
-    SOURCES ${CMAKE_SOURCE_DIR}/odbc/dbffile.cpp ${CMAKE_SOURCE_DIR}/odbc/dbfexport.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/dbf_export_test.cpp
-    LIBS platform-afx kelm_testsupport
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/dbf_export_test.cpp
+    LIBS orvoodbc kelm_testsupport
     LABELS sqlite pg)

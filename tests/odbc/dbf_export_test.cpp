@@ -1,4 +1,5 @@
 #include "odbc/dbfexport.h"
+#include "odbc/dynamicrecord.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -51,11 +52,58 @@ protected:
         return s;
     }
 
+    // The file made from the items table below, row by row.
+    void CheckItems(const std::filesystem::path& path)
+    {
+        CDataBaseFile file;
+        ASSERT_EQ(file.Open(path.c_str(), 1), 1);
+        ASSERT_EQ(file.GetFieldCount(), 7);
+        ASSERT_EQ(file.GetRecordCount(), 3);
+        const char* types = "NNNCNND";
+        for (int f = 0; f < 7; ++f)
+            EXPECT_EQ(file.GetField(f)->m_type, types[f]) << f;
+        EXPECT_STREQ(file.GetField(3)->m_name, "name");
+
+        std::int32_t id = 0;
+        short qty = 0;
+        std::int64_t big = 0;
+        double price = 0, ratio = 0;
+        TIMESTAMP_STRUCT born{};
+        EXPECT_EQ(file.GetValue(0, id) + file.GetValue(1, qty) + file.GetValue(2, big) +
+                      file.GetValue(4, price) + file.GetValue(5, ratio) + file.GetValue(6, born),
+                  6);
+        EXPECT_EQ(id, 1);
+        EXPECT_EQ(qty, -3);
+        EXPECT_EQ(big, 9007199254740993LL);
+        EXPECT_EQ(Text(file, 3), "Иван");
+        EXPECT_DOUBLE_EQ(price, 19.95);
+        EXPECT_DOUBLE_EQ(ratio, 1234.25);
+        EXPECT_EQ(born.year * 10000 + born.month * 100 + born.day, 20240229);
+
+        ASSERT_EQ(file.Seek(1), 1);
+        EXPECT_EQ(file.GetValue(1, qty), 1);
+        EXPECT_EQ(qty, 32767);
+        EXPECT_EQ(Text(file, 3), "O'Brien");
+        EXPECT_EQ(file.GetValue(4, price), 1);
+        EXPECT_DOUBLE_EQ(price, -0.5);
+        EXPECT_EQ(file.GetValue(6, born), 1);
+        EXPECT_EQ(born.year * 10000 + born.month * 100 + born.day, 19991231);
+
+        // A row of NULLs is a record of blanks.
+        ASSERT_EQ(file.Seek(2), 1);
+        EXPECT_EQ(Text(file, 0), "3");
+        for (int f = 1; f < 7; ++f)
+            EXPECT_EQ(Text(file, f), "") << f;
+    }
+
     std::unique_ptr<Engine> engine;
     CDatabase db;
     TempDir dir;
 };
 
+// The export reads through the recordset's typed reads, so a recordset that
+// binds its columns (and answers those reads from its own buffers) exports
+// the same file as one that fetches each column from the driver.
 TEST_P(DbfExport, CopiesEveryRowAndColumn)
 {
     const std::string dbl = engine->pg() ? "DOUBLE PRECISION" : "DOUBLE";
@@ -65,53 +113,26 @@ TEST_P(DbfExport, CopiesEveryRowAndColumn)
     db.ExecuteSQL("INSERT INTO items VALUES (2, 32767, -1, 'O''Brien', -0.5, 0.125, '1999-12-31')");
     db.ExecuteSQL("INSERT INTO items VALUES (3, NULL, NULL, NULL, NULL, NULL, NULL)");
 
-    CRecordset rs(&db);
-    ASSERT_TRUE(rs.Open(CRecordset::forwardOnly,
-                        "SELECT id, qty, big, name, price, ratio, born FROM items ORDER BY id",
-                        CRecordset::readOnly));
-    const auto path = dir / "items.dbf";
-    ASSERT_TRUE(CopyODBCtoDBF(path.c_str(), rs));
-    EXPECT_TRUE(rs.IsEOF());
-
-    CDataBaseFile file;
-    ASSERT_EQ(file.Open(path.c_str(), 1), 1);
-    ASSERT_EQ(file.GetFieldCount(), 7);
-    ASSERT_EQ(file.GetRecordCount(), 3);
-    const char* types = "NNNCNND";
-    for (int f = 0; f < 7; ++f)
-        EXPECT_EQ(file.GetField(f)->m_type, types[f]) << f;
-    EXPECT_STREQ(file.GetField(3)->m_name, "name");
-
-    std::int32_t id = 0;
-    short qty = 0;
-    std::int64_t big = 0;
-    double price = 0, ratio = 0;
-    TIMESTAMP_STRUCT born{};
-    EXPECT_EQ(file.GetValue(0, id) + file.GetValue(1, qty) + file.GetValue(2, big) +
-                  file.GetValue(4, price) + file.GetValue(5, ratio) + file.GetValue(6, born),
-              6);
-    EXPECT_EQ(id, 1);
-    EXPECT_EQ(qty, -3);
-    EXPECT_EQ(big, 9007199254740993LL);
-    EXPECT_EQ(Text(file, 3), "Иван");
-    EXPECT_DOUBLE_EQ(price, 19.95);
-    EXPECT_DOUBLE_EQ(ratio, 1234.25);
-    EXPECT_EQ(born.year * 10000 + born.month * 100 + born.day, 20240229);
-
-    ASSERT_EQ(file.Seek(1), 1);
-    EXPECT_EQ(file.GetValue(1, qty), 1);
-    EXPECT_EQ(qty, 32767);
-    EXPECT_EQ(Text(file, 3), "O'Brien");
-    EXPECT_EQ(file.GetValue(4, price), 1);
-    EXPECT_DOUBLE_EQ(price, -0.5);
-    EXPECT_EQ(file.GetValue(6, born), 1);
-    EXPECT_EQ(born.year * 10000 + born.month * 100 + born.day, 19991231);
-
-    // A row of NULLs is a record of blanks.
-    ASSERT_EQ(file.Seek(2), 1);
-    EXPECT_EQ(Text(file, 0), "3");
-    for (int f = 1; f < 7; ++f)
-        EXPECT_EQ(Text(file, f), "") << f;
+    std::string first;
+    for (const bool bound : {false, true}) {
+        SCOPED_TRACE(bound ? "CDynamicRecord" : "CODBCRecord");
+        std::unique_ptr<CODBCRecord> rs;
+        if (bound)
+            rs = std::make_unique<CDynamicRecord>(&db);
+        else
+            rs = std::make_unique<CODBCRecord>(&db);
+        ASSERT_TRUE(rs->Open(CRecordset::forwardOnly,
+                             "SELECT id, qty, big, name, price, ratio, born FROM items ORDER BY id",
+                             CRecordset::readOnly));
+        const auto path = dir / (bound ? "bound.dbf" : "items.dbf");
+        ASSERT_TRUE(CopyODBCtoDBF(path.c_str(), *rs));
+        EXPECT_TRUE(rs->IsEOF());
+        if (bound)
+            EXPECT_EQ(kelm::test::readFile(path), first);
+        else
+            first = kelm::test::readFile(path);
+        CheckItems(path);
+    }
 }
 
 TEST_P(DbfExport, ColumnWithoutAFieldTypeMakesNoFile)
@@ -122,7 +143,7 @@ TEST_P(DbfExport, ColumnWithoutAFieldTypeMakesNoFile)
         db.ExecuteSQL("DROP TABLE IF EXISTS odd");
         db.ExecuteSQL(("CREATE TABLE odd (id INTEGER, data " + type + ")").c_str());
         db.ExecuteSQL("INSERT INTO odd (id) VALUES (1)");
-        CRecordset rs(&db);
+        CODBCRecord rs(&db);
         ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "SELECT id, data FROM odd", CRecordset::readOnly));
         const auto path = dir / "odd.dbf";
         EXPECT_FALSE(CopyODBCtoDBF(path.c_str(), rs));
@@ -133,7 +154,7 @@ TEST_P(DbfExport, ColumnWithoutAFieldTypeMakesNoFile)
 TEST_P(DbfExport, EmptyResultGivesAnEmptyTable)
 {
     db.ExecuteSQL("CREATE TABLE no_rows (id INTEGER, name VARCHAR(5))");
-    CRecordset rs(&db);
+    CODBCRecord rs(&db);
     ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "SELECT id, name FROM no_rows", CRecordset::readOnly));
     const auto path = dir / "nothing.dbf";
     ASSERT_TRUE(CopyODBCtoDBF(path.c_str(), rs));
@@ -141,6 +162,31 @@ TEST_P(DbfExport, EmptyResultGivesAnEmptyTable)
     ASSERT_EQ(file.Open(path.c_str(), 1), 1);
     EXPECT_EQ(file.GetRecordCount(), 0);
     EXPECT_EQ(file.GetFieldCount(), 2);
+}
+
+// A row that fails on the server ends the export with the database error,
+// not a result; the rows copied before it are in a file left consistent.
+TEST(DbfExportErrors, ServerErrorMidwayReachesTheCaller)
+{
+    KELM_REQUIRE_PG();
+    PgDatabase pg("dbfexport_error");
+    CDatabase db;
+    // Rows come from a server cursor two at a time, so the third is computed
+    // only when the export moves to it.
+    ASSERT_TRUE(db.OpenEx((pg.odbcConnString() + "UseDeclareFetch=1;Fetch=2;").c_str(), CDatabase::noOdbcDialog));
+    CODBCRecord rs(&db);
+    ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "SELECT i AS id, 10 / (3 - i) AS v FROM generate_series(1, 5) i",
+                        CRecordset::readOnly));
+    TempDir dir;
+    const auto path = dir / "broken.dbf";
+    EXPECT_THROW(CopyODBCtoDBF(path.c_str(), rs), CDBException);
+    CDataBaseFile file;
+    ASSERT_EQ(file.Open(path.c_str(), 1), 1);
+    EXPECT_EQ(file.GetRecordCount(), 2);
+    std::int32_t v = 0;
+    ASSERT_EQ(file.Seek(1), 1);
+    EXPECT_EQ(file.GetValue(1, v), 1);
+    EXPECT_EQ(v, 10);
 }
 
 // The library's owning array takes the descriptors made before a refused
