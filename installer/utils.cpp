@@ -1,10 +1,15 @@
 #include "installer/utils.h"
 
+#include "installer/commander.h"
+#include "installer/filemanager.h"
+
 #include "dmo/dmo.h"
+#include "winapi/files.h"
 #include "winapi/folders.h"
 #include "winapi/version.h"
 #include "winapi/text.h"
 
+#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -14,6 +19,8 @@ namespace dorvik {
 namespace {
 
 std::atomic<std::shared_ptr<CManualEvent>> g_cancelEvent;
+
+std::atomic<int> g_language{0};
 
 std::mutex g_timeMutex;
 std::function<std::time_t()> g_timeSource;
@@ -26,6 +33,51 @@ bool IsCancelRequested()
 {
     auto event = g_cancelEvent.load();
     return event && event->IsSet();
+}
+
+void SetInterfaceLanguage(int language) { g_language.store(language); }
+
+int GetInterfaceLanguage() { return g_language.load(); }
+
+int ShowMessage(const std::shared_ptr<winapi::PromptOwner>& parent, const std::string& text, int caption,
+                UINT style)
+{
+    std::shared_ptr<winapi::PromptOwner> owner = parent && parent->IsWindow() ? parent : nullptr;
+    return winapi::GetPrompt()->Ask(owner, text, res::LoadString(caption, GetInterfaceLanguage()), style);
+}
+
+int ShowMessageId(const std::shared_ptr<winapi::PromptOwner>& parent, int text, int caption, UINT style)
+{
+    return ShowMessage(parent, res::LoadString(text, GetInterfaceLanguage()), caption, style);
+}
+
+bool EnsureFolder(const std::shared_ptr<winapi::PromptOwner>& parent, const std::string& path, bool askToCreate)
+{
+    if (winapi::IsEnterableDirectory(path))
+        return true;
+    int language = GetInterfaceLanguage();
+    std::string text = std::string(res::LoadString(res::IDS_PATH_NOT_EXISTS, language)) + "\n" + path + ". ";
+    if (!askToCreate) {
+        ShowMessage(parent, text);
+        return false;
+    }
+    text += "\n";
+    text += res::LoadString(res::IDS_CREATE_FOLDER, language);
+    if (ShowMessage(parent, text, res::IDS_MESSAGE, winapi::MB_YESNO | winapi::MB_ICONQUESTION) != winapi::IDYES)
+        return false;
+    if (!CreateDirectories(path))
+        ShowMessageId(parent, res::IDS_CANNOT_CREATE_FOLDER);
+    return winapi::IsEnterableDirectory(path);
+}
+
+void SetProgressResourceText(CCommander& commander, int id, const std::string& name, std::string& text)
+{
+    int language = GetInterfaceLanguage();
+    text = name + " : " + res::LoadString(id, language);
+    if (IProgress* progress = commander.GetProgress())
+        progress->SetLineText(2, text);
+    if (language != 0)
+        text = name + " : " + res::LoadString(id, 0);
 }
 
 std::time_t CurrentTime()

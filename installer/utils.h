@@ -1,7 +1,10 @@
 // Small helpers shared by the installer's commands, log and engine.
 #pragma once
 
-#include <atomic>
+#include "resources/dorvik/strings.h"
+#include "winapi/event.h"
+#include "winapi/prompt.h"
+
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -10,22 +13,36 @@
 
 namespace dorvik {
 
-// A manual-reset flag that the user-interface thread sets and long
-// operations poll without waiting.
-class CManualEvent {
-public:
-    void Set() { m_set.store(true); }
-    void Reset() { m_set.store(false); }
-    bool IsSet() const { return m_set.load(); }
+class CCommander;
 
-private:
-    std::atomic<bool> m_set{false};
-};
+// The user-interface thread sets it; long operations poll it without waiting.
+using CManualEvent = winapi::ManualResetEvent;
 
 // The run's cancel event (null between runs).
 void SetInstallCancelEvent(std::shared_ptr<CManualEvent> event);
 // True when the run's cancel event exists and is set.
 bool IsCancelRequested();
+
+// The interface language: 0 English, 1 Russian. Texts the user sees are
+// Dorvik's strings in this language.
+void SetInterfaceLanguage(int language);
+int GetInterfaceLanguage();
+
+// A box over `parent` when it has a window, else over the desktop, through
+// the process's prompt; the caption is a string in the interface language.
+// Returns the button pressed.
+int ShowMessage(const std::shared_ptr<winapi::PromptOwner>& parent, const std::string& text,
+                int caption = res::IDS_ERROR, UINT style = winapi::MB_ICONERROR | winapi::MB_OK);
+// The same with the text taken from the strings.
+int ShowMessageId(const std::shared_ptr<winapi::PromptOwner>& parent, int text, int caption = res::IDS_ERROR,
+                  UINT style = winapi::MB_ICONERROR | winapi::MB_OK);
+// True when `path` is a folder that can be entered. Otherwise says so, and
+// with `askToCreate` offers to create it (every missing level); the result
+// is whether the folder is there afterwards.
+bool EnsureFolder(const std::shared_ptr<winapi::PromptOwner>& parent, const std::string& path, bool askToCreate);
+// "name : string" in the interface language on progress line 2; `text`
+// receives the same in English, for the log.
+void SetProgressResourceText(CCommander& commander, int id, const std::string& name, std::string& text);
 
 // The time that log lines and backup names carry; tests replace the source.
 std::time_t CurrentTime();
