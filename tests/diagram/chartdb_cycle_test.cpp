@@ -267,6 +267,27 @@ TEST_P(ChartDb, AFailureInTheMiddleOfTheSaveLeavesEveryTableAsItWas)
     EXPECT_EQ(db->Count("SELECT count(*) FROM MainDocState WHERE TypeDoc = 70001"), 4);
 }
 
+TEST_P(ChartDb, ACommitTheServerRefusesIsRolledBackToo)
+{
+    if (Sqlite())
+        GTEST_SKIP() << "SQLite checks nothing at commit that the schema could refuse";
+    db->Exec("CREATE FUNCTION refuse_state() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+             "IF NEW.State = 9 THEN RAISE EXCEPTION 'refused at commit'; END IF; RETURN NEW; END $$");
+    db->Exec("CREATE CONSTRAINT TRIGGER refuse_state AFTER INSERT ON MainDocState DEFERRABLE INITIALLY DEFERRED "
+             "FOR EACH ROW EXECUTE FUNCTION refuse_state()");
+    CTarnwickModel model;
+    ASSERT_TRUE(model.LoadFromDB(70001, true));
+    AddLink(model, model.FindState(70001, 3), AddState(model, model.GetDocType(70001, ""), 9, 400, 300));
+    Delete(model, model.FindMove(70001, 2, 70001, 1));
+    model.SetModified(true);
+    const std::vector<std::string> before = Everything();
+    EXPECT_FALSE(model.SaveToDB());
+    EXPECT_EQ(Everything(), before);
+    EXPECT_TRUE(model.IsModified());
+    ASSERT_EQ(scope.shell.messages.size(), 1u);
+    EXPECT_NE(scope.shell.messages[0].find("refused at commit"), std::string::npos) << scope.shell.messages[0];
+}
+
 TEST_P(ChartDb, ANullConnectionOrNoOperationSavesNothing)
 {
     CTarnwickModel unbound;
