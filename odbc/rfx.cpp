@@ -48,6 +48,59 @@ void MarkDirtyIf(CFieldExchange* pFX, UINT n, const void* pv, bool dirty)
         pFX->m_bField = TRUE;
 }
 
+// MarkForUpdate after the null status is set: dirty when that status differs
+// from the cached one, or when a value that is not null differs from its cache.
+template <class DiffersFromCache>
+void MarkDirtyAgainstCache(CFieldExchange* pFX, UINT n, const void* pv, DiffersFromCache differs)
+{
+    CRecordset* prs = pFX->m_prs;
+    CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
+    bool nowNull = prs->IsFieldStatusNull(n - 1);
+    bool dirty;
+    if (info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL)
+        dirty = !nowNull;
+    else
+        dirty = nowNull || info.m_pvDataCache == nullptr || differs(info.m_pvDataCache);
+    MarkDirtyIf(pFX, n, pv, dirty);
+}
+
+void MarkAddedIf(CRecordset* prs, UINT n, bool notNull)
+{
+    if (notNull) {
+        prs->SetDirtyFieldStatus(n - 1);
+        prs->ClearNullFieldStatus(n - 1);
+    }
+}
+
+// SetFieldNull for the member at pv; makeNull gives the member its null form.
+template <class MakeNull>
+void ExchangeNullStatus(CFieldExchange* pFX, UINT n, const void* pv, SQLLEN* length, SQLLEN notNullLength,
+                        MakeNull makeNull)
+{
+    if (!Addressed(pFX, pv))
+        return;
+    CRecordset* prs = pFX->m_prs;
+    if (pFX->m_bField) {
+        prs->SetNullFieldStatus(n - 1);
+        makeNull();
+        *length = SQL_NULL_DATA;
+    } else {
+        prs->ClearNullFieldStatus(n - 1);
+        *length = notNullLength;
+    }
+}
+
+template <class T>
+void AllocBlockCache(CRecordset* prs, UINT n, int nCacheType)
+{
+    CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
+    info.m_nDataType = nCacheType;
+    if (info.m_pvDataCache == nullptr) {
+        info.m_pvDataCache = new T{};
+        info.m_pfnFreeCache = &FreeBlock<T>;
+    }
+}
+
 // A field whose cache is a block of its own type (8-byte integers, GUIDs).
 template <class T>
 void RfxBlock(CFieldExchange* pFX, const char* szName, T& value, const T& marker, int nCType,
@@ -65,49 +118,19 @@ void RfxBlock(CFieldExchange* pFX, const char* szName, T& value, const T& marker
             value = marker;
         }
         return;
-    case CFieldExchange::MarkForAddNew:
-        if (!SameBytes(value, marker)) {
-            prs->SetDirtyFieldStatus(n - 1);
-            prs->ClearNullFieldStatus(n - 1);
-        }
-        return;
-    case CFieldExchange::MarkForUpdate: {
+    case CFieldExchange::MarkForAddNew: MarkAddedIf(prs, n, !SameBytes(value, marker)); return;
+    case CFieldExchange::MarkForUpdate:
         if (!SameBytes(value, marker))
             prs->ClearNullFieldStatus(n - 1);
-        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
-        bool nowNull = prs->IsFieldStatusNull(n - 1);
-        bool dirty;
-        if (info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL)
-            dirty = !nowNull;
-        else
-            dirty = nowNull || info.m_pvDataCache == nullptr ||
-                    !AfxCompareValueByRefEx(&value, info.m_pvDataCache, nCacheType);
-        MarkDirtyIf(pFX, n, &value, dirty);
+        MarkDirtyAgainstCache(pFX, n, &value,
+                              [&](void* cache) { return !AfxCompareValueByRefEx(&value, cache, nCacheType); });
         return;
-    }
     case CFieldExchange::SetFieldNull:
-        if (Addressed(pFX, &value)) {
-            if (pFX->m_bField) {
-                prs->SetNullFieldStatus(n - 1);
-                value = marker;
-                *length = SQL_NULL_DATA;
-            } else {
-                prs->ClearNullFieldStatus(n - 1);
-                *length = sizeof(T);
-            }
-        }
+        ExchangeNullStatus(pFX, n, &value, length, sizeof(T), [&] { value = marker; });
         return;
     case CFieldExchange::StoreField: AfxStoreFieldEx(*prs, n, &value); return;
     case CFieldExchange::LoadField: AfxLoadFieldEx(*prs, n, &value, length); return;
-    case CFieldExchange::AllocCache: {
-        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
-        info.m_nDataType = nCacheType;
-        if (info.m_pvDataCache == nullptr) {
-            info.m_pvDataCache = new T{};
-            info.m_pfnFreeCache = &FreeBlock<T>;
-        }
-        return;
-    }
+    case CFieldExchange::AllocCache: AllocBlockCache<T>(prs, n, nCacheType); return;
     default: pFX->Default(szName, &value, length, nCType, sizeof(T), cbPrecision);
     }
 }
@@ -269,38 +292,16 @@ void RfxTextString(CFieldExchange* pFX, const char* szName, Str& value, int nMax
         *length = static_cast<SQLLEN>(units) * unit;
         return;
     }
-    case CFieldExchange::MarkForAddNew:
-        if (!value.empty()) {
-            prs->SetDirtyFieldStatus(n - 1);
-            prs->ClearNullFieldStatus(n - 1);
-        }
-        return;
-    case CFieldExchange::MarkForUpdate: {
+    case CFieldExchange::MarkForAddNew: MarkAddedIf(prs, n, !value.empty()); return;
+    case CFieldExchange::MarkForUpdate:
         if (value.empty())
             prs->SetNullFieldStatus(n - 1);
         else
             prs->ClearNullFieldStatus(n - 1);
-        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
-        bool nowNull = prs->IsFieldStatusNull(n - 1);
-        bool dirty;
-        if (info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL)
-            dirty = !nowNull;
-        else
-            dirty = nowNull || info.m_pvDataCache == nullptr || *static_cast<Str*>(info.m_pvDataCache) != value;
-        MarkDirtyIf(pFX, n, &value, dirty);
+        MarkDirtyAgainstCache(pFX, n, &value, [&](void* cache) { return *static_cast<Str*>(cache) != value; });
         return;
-    }
     case CFieldExchange::SetFieldNull:
-        if (Addressed(pFX, &value)) {
-            if (pFX->m_bField) {
-                prs->SetNullFieldStatus(n - 1);
-                value.clear();
-                *length = SQL_NULL_DATA;
-            } else {
-                prs->ClearNullFieldStatus(n - 1);
-                *length = SQL_NTS;
-            }
-        }
+        ExchangeNullStatus(pFX, n, &value, length, SQL_NTS, [&] { value.clear(); });
         return;
     case CFieldExchange::StoreField: {
         CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
@@ -320,15 +321,7 @@ void RfxTextString(CFieldExchange* pFX, const char* szName, Str& value, int nMax
         }
         return;
     }
-    case CFieldExchange::AllocCache: {
-        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
-        info.m_nDataType = nCacheType;
-        if (info.m_pvDataCache == nullptr) {
-            info.m_pvDataCache = new Str;
-            info.m_pfnFreeCache = &FreeBlock<Str>;
-        }
-        return;
-    }
+    case CFieldExchange::AllocCache: AllocBlockCache<Str>(prs, n, nCacheType); return;
     default:
         pFX->Default(szName, value.data(), length, nCType, value.size() * unit, static_cast<SQLULEN>(nMaxLength));
     }
@@ -382,42 +375,20 @@ void RfxTextBuffer(CFieldExchange* pFX, const char* szName, Unit* value, int nMa
         *length = static_cast<SQLLEN>(units) * unit;
         return;
     }
-    case CFieldExchange::MarkForAddNew:
-        if (value[0] != Unit(0)) {
-            prs->SetDirtyFieldStatus(n - 1);
-            prs->ClearNullFieldStatus(n - 1);
-        }
-        return;
-    case CFieldExchange::MarkForUpdate: {
+    case CFieldExchange::MarkForAddNew: MarkAddedIf(prs, n, value[0] != Unit(0)); return;
+    case CFieldExchange::MarkForUpdate:
         if (value[0] == Unit(0))
             prs->SetNullFieldStatus(n - 1);
         else
             prs->ClearNullFieldStatus(n - 1);
-        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
-        bool nowNull = prs->IsFieldStatusNull(n - 1);
-        bool dirty;
-        if (info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL) {
-            dirty = !nowNull;
-        } else {
-            const Unit* cached = static_cast<const Unit*>(info.m_pvDataCache);
-            std::size_t a = UnitLength(value, capacity), b = cached ? UnitLength(cached, capacity) : 0;
-            dirty = nowNull || cached == nullptr || a != b ||
-                    std::memcmp(value, cached, a * sizeof(Unit)) != 0;
-        }
-        MarkDirtyIf(pFX, n, value, dirty);
+        MarkDirtyAgainstCache(pFX, n, value, [&](void* cache) {
+            const Unit* cached = static_cast<const Unit*>(cache);
+            std::size_t a = UnitLength(value, capacity);
+            return a != UnitLength(cached, capacity) || std::memcmp(value, cached, a * sizeof(Unit)) != 0;
+        });
         return;
-    }
     case CFieldExchange::SetFieldNull:
-        if (Addressed(pFX, value)) {
-            if (pFX->m_bField) {
-                prs->SetNullFieldStatus(n - 1);
-                value[0] = Unit(0);
-                *length = SQL_NULL_DATA;
-            } else {
-                prs->ClearNullFieldStatus(n - 1);
-                *length = SQL_NTS;
-            }
-        }
+        ExchangeNullStatus(pFX, n, value, length, SQL_NTS, [&] { value[0] = Unit(0); });
         return;
     case CFieldExchange::StoreField: {
         CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
@@ -474,27 +445,13 @@ void RFX_Short(CFieldExchange* pFX, const char* szName, short& value)
             value = AFX_RFX_SHORT_PSEUDO_NULL;
         }
         return;
-    case CFieldExchange::MarkForAddNew:
-        if (value != AFX_RFX_SHORT_PSEUDO_NULL) {
-            prs->SetDirtyFieldStatus(n - 1);
-            prs->ClearNullFieldStatus(n - 1);
-        }
-        return;
+    case CFieldExchange::MarkForAddNew: MarkAddedIf(prs, n, value != AFX_RFX_SHORT_PSEUDO_NULL); return;
     case CFieldExchange::MarkForUpdate:
         if (value != AFX_RFX_SHORT_PSEUDO_NULL)
             prs->ClearNullFieldStatus(n - 1);
         break;
     case CFieldExchange::SetFieldNull:
-        if (Addressed(pFX, &value)) {
-            if (pFX->m_bField) {
-                prs->SetNullFieldStatus(n - 1);
-                value = AFX_RFX_SHORT_PSEUDO_NULL;
-                *length = SQL_NULL_DATA;
-            } else {
-                prs->ClearNullFieldStatus(n - 1);
-                *length = sizeof(short);
-            }
-        }
+        ExchangeNullStatus(pFX, n, &value, length, sizeof(short), [&] { value = AFX_RFX_SHORT_PSEUDO_NULL; });
         return;
     case CFieldExchange::AllocCache: prs->m_rgFieldInfos[n - 1].m_nDataType = AFX_RFX_INT; return;
     default: break;
@@ -571,12 +528,7 @@ void RFX_Binary_Ntv(CFieldExchange* pFX, const char* szName, std::vector<std::ui
             AfxThrowInvalidArgException();
         value.resize(static_cast<std::size_t>(*length));
         return;
-    case CFieldExchange::MarkForAddNew:
-        if (value != kBinaryNullMarker) {
-            prs->SetDirtyFieldStatus(n - 1);
-            prs->ClearNullFieldStatus(n - 1);
-        }
-        return;
+    case CFieldExchange::MarkForAddNew: MarkAddedIf(prs, n, value != kBinaryNullMarker); return;
     case CFieldExchange::MarkForUpdate:
         if (value == kBinaryNullMarker)
             prs->SetNullFieldStatus(n - 1);
@@ -585,28 +537,12 @@ void RFX_Binary_Ntv(CFieldExchange* pFX, const char* szName, std::vector<std::ui
         pFX->Default(szName, &value, length, SQL_C_BINARY, value.size(), value.size());
         return;
     case CFieldExchange::SetFieldNull:
-        if (Addressed(pFX, &value)) {
-            if (pFX->m_bField) {
-                prs->SetNullFieldStatus(n - 1);
-                value = kBinaryNullMarker;
-                *length = SQL_NULL_DATA;
-            } else {
-                prs->ClearNullFieldStatus(n - 1);
-                *length = static_cast<SQLLEN>(value.size());
-            }
-        }
+        ExchangeNullStatus(pFX, n, &value, length, static_cast<SQLLEN>(value.size()),
+                           [&] { value = kBinaryNullMarker; });
         return;
     case CFieldExchange::StoreField: AfxStoreField(*prs, n, &value); return;
     case CFieldExchange::LoadField: AfxLoadField(*prs, n, &value, length); return;
-    case CFieldExchange::AllocCache: {
-        CFieldInfo& info = prs->m_rgFieldInfos[n - 1];
-        info.m_nDataType = AFX_RFX_BINARY;
-        if (info.m_pvDataCache == nullptr) {
-            info.m_pvDataCache = new std::vector<std::uint8_t>;
-            info.m_pfnFreeCache = &FreeBlock<std::vector<std::uint8_t>>;
-        }
-        return;
-    }
+    case CFieldExchange::AllocCache: AllocBlockCache<std::vector<std::uint8_t>>(prs, n, AFX_RFX_BINARY); return;
     default: {
         static std::uint8_t empty = 0;
         pFX->Default(szName, value.empty() ? &empty : value.data(), length, SQL_C_BINARY, value.size(),
@@ -632,29 +568,12 @@ void RFX_GUID_Bulk(CFieldExchange* pFX, const char* szName, GUID** prgValues, SQ
 
 void AfxStoreFieldEx(CRecordset& rs, UINT nField, void* pv)
 {
-    CFieldInfo& info = rs.m_rgFieldInfos[nField - 1];
-    info.m_bStatus = rs.GetFieldStatus(nField - 1);
-    if (info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL)
-        return;
-    SQLLEN length = 0;
-    if (AfxIsCachedByValue(info.m_nDataType))
-        AfxCopyValueByRef(pv, &info.m_pvDataCache, &length, info.m_nDataType);
-    else if (info.m_pvDataCache != nullptr)
-        AfxCopyValueByRefEx(pv, info.m_pvDataCache, &length, info.m_nDataType);
+    AfxStoreFieldCopying(rs, nField, pv, &AfxCopyValueByRefEx);
 }
 
 void AfxLoadFieldEx(CRecordset& rs, UINT nField, void* pv, SQLLEN* plLength)
 {
-    CFieldInfo& info = rs.m_rgFieldInfos[nField - 1];
-    rs.SetFieldStatus(nField - 1, info.m_bStatus);
-    if (info.m_bStatus & AFX_SQL_FIELD_FLAG_NULL) {
-        *plLength = SQL_NULL_DATA;
-        return;
-    }
-    if (AfxIsCachedByValue(info.m_nDataType))
-        AfxCopyValueByRef(&info.m_pvDataCache, pv, plLength, info.m_nDataType);
-    else if (info.m_pvDataCache != nullptr)
-        AfxCopyValueByRefEx(info.m_pvDataCache, pv, plLength, info.m_nDataType);
+    AfxLoadFieldCopying(rs, nField, pv, plLength, &AfxCopyValueByRefEx);
 }
 
 int AfxCompareValueByRefEx(void* pvData, void* pvCache, int nDataType)

@@ -560,6 +560,11 @@ void AfxRFXBulkDefault(CFieldExchange* pFX, LPCTSTR szName, void* pv, SQLLEN* rg
 // Cache helpers; nField is 1-based.
 void AfxStoreField(CRecordset& rs, UINT nField, void* pvField);
 void AfxLoadField(CRecordset& rs, UINT nField, void* pvField, SQLLEN* plLength);
+// The two above with another copy for the values cached in a block, for
+// cache types the class library does not know.
+using AfxCopyValueFn = void (*)(void* pvSrc, void* pvDest, SQLLEN* plLength, int nDataType);
+void AfxStoreFieldCopying(CRecordset& rs, UINT nField, void* pvField, AfxCopyValueFn copyBlock);
+void AfxLoadFieldCopying(CRecordset& rs, UINT nField, void* pvField, SQLLEN* plLength, AfxCopyValueFn copyBlock);
 void AfxCopyValueByRef(void* pvSrc, void* pvDest, SQLLEN* plLength, int nDataType);
 BOOL AfxCompareValueByRef(void* pvData, void* pvCache, int nDataType);
 // True for the cache types kept inside CFieldInfo::m_pvDataCache itself.

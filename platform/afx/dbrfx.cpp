@@ -485,7 +485,7 @@ bool AfxIsCachedByValue(int nDataType)
     }
 }
 
-void AfxStoreField(CRecordset& rs, UINT nField, void* pvField)
+void AfxStoreFieldCopying(CRecordset& rs, UINT nField, void* pvField, AfxCopyValueFn copyBlock)
 {
     CFieldInfo& info = rs.m_rgFieldInfos[nField - 1];
     info.m_bStatus = rs.GetFieldStatus(nField - 1);
@@ -495,10 +495,10 @@ void AfxStoreField(CRecordset& rs, UINT nField, void* pvField)
     if (AfxIsCachedByValue(info.m_nDataType))
         AfxCopyValueByRef(pvField, &info.m_pvDataCache, &length, info.m_nDataType);
     else if (info.m_pvDataCache != nullptr)
-        AfxCopyValueByRef(pvField, info.m_pvDataCache, &length, info.m_nDataType);
+        copyBlock(pvField, info.m_pvDataCache, &length, info.m_nDataType);
 }
 
-void AfxLoadField(CRecordset& rs, UINT nField, void* pvField, SQLLEN* plLength)
+void AfxLoadFieldCopying(CRecordset& rs, UINT nField, void* pvField, SQLLEN* plLength, AfxCopyValueFn copyBlock)
 {
     CFieldInfo& info = rs.m_rgFieldInfos[nField - 1];
     rs.SetFieldStatus(nField - 1, info.m_bStatus);
@@ -509,7 +509,17 @@ void AfxLoadField(CRecordset& rs, UINT nField, void* pvField, SQLLEN* plLength)
     if (AfxIsCachedByValue(info.m_nDataType))
         AfxCopyValueByRef(&info.m_pvDataCache, pvField, plLength, info.m_nDataType);
     else if (info.m_pvDataCache != nullptr)
-        AfxCopyValueByRef(info.m_pvDataCache, pvField, plLength, info.m_nDataType);
+        copyBlock(info.m_pvDataCache, pvField, plLength, info.m_nDataType);
+}
+
+void AfxStoreField(CRecordset& rs, UINT nField, void* pvField)
+{
+    AfxStoreFieldCopying(rs, nField, pvField, &AfxCopyValueByRef);
+}
+
+void AfxLoadField(CRecordset& rs, UINT nField, void* pvField, SQLLEN* plLength)
+{
+    AfxLoadFieldCopying(rs, nField, pvField, plLength, &AfxCopyValueByRef);
 }
 
 static std::size_t FixedCacheSize(int nDataType)
