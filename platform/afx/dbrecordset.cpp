@@ -895,6 +895,14 @@ void CRecordset::GetFieldValue(short nIndex, CDBVariant& varValue, short nFieldT
     auto fixed = [&](void* pv, SQLLEN size) {
         return GetData(m_pDatabase, m_hstmt, column, cType, pv, size, info.m_nSQLType) != SQL_NULL_DATA;
     };
+    // A value of the C type's own width into its member of the variant.
+    auto fixedInto = [&]<class T>(T& member, DWORD type) {
+        T v{};
+        if (fixed(&v, sizeof v)) {
+            member = v;
+            varValue.m_dwType = type;
+        }
+    };
     switch (cType) {
     case SQL_C_BIT: {
         unsigned char b = 0;
@@ -904,46 +912,11 @@ void CRecordset::GetFieldValue(short nIndex, CDBVariant& varValue, short nFieldT
         }
         break;
     }
-    case SQL_C_UTINYINT: {
-        BYTE b = 0;
-        if (fixed(&b, 1)) {
-            varValue.m_chVal = b;
-            varValue.m_dwType = DBVT_UCHAR;
-        }
-        break;
-    }
-    case SQL_C_SSHORT: {
-        short v = 0;
-        if (fixed(&v, sizeof v)) {
-            varValue.m_iVal = v;
-            varValue.m_dwType = DBVT_SHORT;
-        }
-        break;
-    }
-    case SQL_C_SLONG: {
-        LONG v = 0;
-        if (fixed(&v, sizeof v)) {
-            varValue.m_lVal = v;
-            varValue.m_dwType = DBVT_LONG;
-        }
-        break;
-    }
-    case SQL_C_FLOAT: {
-        float v = 0;
-        if (fixed(&v, sizeof v)) {
-            varValue.m_fltVal = v;
-            varValue.m_dwType = DBVT_SINGLE;
-        }
-        break;
-    }
-    case SQL_C_DOUBLE: {
-        double v = 0;
-        if (fixed(&v, sizeof v)) {
-            varValue.m_dblVal = v;
-            varValue.m_dwType = DBVT_DOUBLE;
-        }
-        break;
-    }
+    case SQL_C_UTINYINT: fixedInto(varValue.m_chVal, DBVT_UCHAR); break;
+    case SQL_C_SSHORT: fixedInto(varValue.m_iVal, DBVT_SHORT); break;
+    case SQL_C_SLONG: fixedInto(varValue.m_lVal, DBVT_LONG); break;
+    case SQL_C_FLOAT: fixedInto(varValue.m_fltVal, DBVT_SINGLE); break;
+    case SQL_C_DOUBLE: fixedInto(varValue.m_dblVal, DBVT_DOUBLE); break;
     case SQL_C_TIMESTAMP:
     case SQL_C_TYPE_TIMESTAMP: {
         TIMESTAMP_STRUCT v{};
