@@ -34,6 +34,26 @@ SQLULEN BoundPrecision(const CODBCFieldInfo& info, DWORD sizeLongVar)
     }
 }
 
+// An unsigned read goes through the signed read of the same width.
+template <class Signed, class Record, class Unsigned>
+long ReadThroughSigned(Record& rs, short i, Unsigned& value)
+{
+    Signed v = 0;
+    long r = rs.GetFieldData(i, v);
+    value = static_cast<Unsigned>(v);
+    return r;
+}
+
+template <class Record>
+long ReadIntoFile(Record& rs, short i, CFile& value)
+{
+    std::vector<std::uint8_t> bytes;
+    long r = rs.GetFieldData(i, bytes);
+    if (r > 0)
+        value.Write(bytes.data(), bytes.size());
+    return r;
+}
+
 } // namespace
 
 // CDynamicRecord
@@ -154,35 +174,22 @@ void CDynamicRecord::MarkWritten(std::size_t i)
 
 long CDynamicRecord::GetFieldData(short i, unsigned short& value)
 {
-    short v = 0;
-    long r = GetFieldData(i, v);
-    value = static_cast<unsigned short>(v);
-    return r;
+    return ReadThroughSigned<short>(*this, i, value);
 }
 
 long CDynamicRecord::GetFieldData(short i, std::uint32_t& value)
 {
-    int v = 0;
-    long r = GetFieldData(i, v);
-    value = static_cast<std::uint32_t>(v);
-    return r;
+    return ReadThroughSigned<int>(*this, i, value);
 }
 
 long CDynamicRecord::GetFieldData(short i, std::uint64_t& value)
 {
-    std::int64_t v = 0;
-    long r = GetFieldData(i, v);
-    value = static_cast<std::uint64_t>(v);
-    return r;
+    return ReadThroughSigned<std::int64_t>(*this, i, value);
 }
 
 long CDynamicRecord::GetFieldData(short i, CFile& value)
 {
-    std::vector<std::uint8_t> bytes;
-    long r = GetFieldData(i, bytes);
-    if (r > 0)
-        value.Write(bytes.data(), bytes.size());
-    return r;
+    return ReadIntoFile(*this, i, value);
 }
 
 long CDynamicRecord::GetFieldData(short i, unsigned char* buffer, DWORD size)
@@ -360,26 +367,17 @@ BOOL CDynamicBulkRecord::IsFieldDataNull(short index)
 
 long CDynamicBulkRecord::GetFieldData(short i, unsigned short& value)
 {
-    short v = 0;
-    long r = GetFieldData(i, v);
-    value = static_cast<unsigned short>(v);
-    return r;
+    return ReadThroughSigned<short>(*this, i, value);
 }
 
 long CDynamicBulkRecord::GetFieldData(short i, std::uint32_t& value)
 {
-    int v = 0;
-    long r = GetFieldData(i, v);
-    value = static_cast<std::uint32_t>(v);
-    return r;
+    return ReadThroughSigned<int>(*this, i, value);
 }
 
 long CDynamicBulkRecord::GetFieldData(short i, std::uint64_t& value)
 {
-    std::int64_t v = 0;
-    long r = GetFieldData(i, v);
-    value = static_cast<std::uint64_t>(v);
-    return r;
+    return ReadThroughSigned<std::int64_t>(*this, i, value);
 }
 
 long CDynamicBulkRecord::GetFieldData(short i, std::string& value, int decimals)
@@ -393,11 +391,7 @@ long CDynamicBulkRecord::GetFieldData(short i, std::string& value, int decimals)
 
 long CDynamicBulkRecord::GetFieldData(short i, CFile& value)
 {
-    std::vector<std::uint8_t> bytes;
-    long r = GetFieldData(i, bytes);
-    if (r > 0)
-        value.Write(bytes.data(), bytes.size());
-    return r;
+    return ReadIntoFile(*this, i, value);
 }
 
 long CDynamicBulkRecord::GetFieldData(short i, unsigned char* buffer, DWORD size)
