@@ -377,6 +377,21 @@ bool CDBVariantEx::ReadBytes(const std::uint8_t*& data, std::size_t& size) const
     return true;
 }
 
+namespace {
+
+// An unsigned read goes through the signed read of the same width.
+template <class Signed, class Unsigned>
+long GetThroughSigned(const CDBVariantEx& value, Unsigned& out)
+{
+    Signed v = 0;
+    long n = value.GetData(v);
+    if (n >= 0)
+        out = static_cast<Unsigned>(v);
+    return n;
+}
+
+} // namespace
+
 long CDBVariantEx::GetData(unsigned char& out) const
 {
     if (!Readable())
@@ -390,19 +405,22 @@ long CDBVariantEx::GetData(unsigned char& out) const
     return 1;
 }
 
+bool CDBVariantEx::ReadIntegerOrText(std::int64_t& v) const
+{
+    if (m_dwType != DBVT_STRING)
+        return ReadInteger(v);
+    std::string text;
+    ReadText(text);
+    v = std::atoll(text.c_str());
+    return true;
+}
+
 long CDBVariantEx::GetData(short& out) const
 {
     if (!Readable() || m_dwType == DBVT_LONG)
         return -1;
     std::int64_t v = 0;
-    if (m_dwType == DBVT_STRING) {
-        std::string text;
-        ReadText(text);
-        v = std::atoll(text.c_str());
-    } else if (!ReadInteger(v)) {
-        return -1;
-    }
-    if (!Fits<short>(v))
+    if (!ReadIntegerOrText(v) || !Fits<short>(v))
         return -1;
     out = static_cast<short>(v);
     return 2;
@@ -410,11 +428,7 @@ long CDBVariantEx::GetData(short& out) const
 
 long CDBVariantEx::GetData(unsigned short& out) const
 {
-    short v = 0;
-    long n = GetData(v);
-    if (n >= 0)
-        out = static_cast<unsigned short>(v);
-    return n;
+    return GetThroughSigned<short>(*this, out);
 }
 
 long CDBVariantEx::GetData(int& out) const
@@ -422,14 +436,7 @@ long CDBVariantEx::GetData(int& out) const
     if (!Readable())
         return -1;
     std::int64_t v = 0;
-    if (m_dwType == DBVT_STRING) {
-        std::string text;
-        ReadText(text);
-        v = std::atoll(text.c_str());
-    } else if (!ReadInteger(v)) {
-        return -1;
-    }
-    if (!Fits<std::int32_t>(v))
+    if (!ReadIntegerOrText(v) || !Fits<std::int32_t>(v))
         return -1;
     out = static_cast<int>(v);
     return 4;
@@ -437,11 +444,7 @@ long CDBVariantEx::GetData(int& out) const
 
 long CDBVariantEx::GetData(unsigned int& out) const
 {
-    int v = 0;
-    long n = GetData(v);
-    if (n >= 0)
-        out = static_cast<unsigned int>(v);
-    return n;
+    return GetThroughSigned<int>(*this, out);
 }
 
 long CDBVariantEx::GetData(float& out) const
@@ -472,11 +475,7 @@ long CDBVariantEx::GetData(std::int64_t& out) const
         ReadReal(d);
         if (!TruncateTo(d, v))
             return -1;
-    } else if (m_dwType == DBVT_STRING) {
-        std::string text;
-        ReadText(text);
-        v = std::atoll(text.c_str());
-    } else if (!ReadInteger(v)) {
+    } else if (!ReadIntegerOrText(v)) {
         return -1;
     }
     out = v;
@@ -485,11 +484,7 @@ long CDBVariantEx::GetData(std::int64_t& out) const
 
 long CDBVariantEx::GetData(std::uint64_t& out) const
 {
-    std::int64_t v = 0;
-    long n = GetData(v);
-    if (n >= 0)
-        out = static_cast<std::uint64_t>(v);
-    return n;
+    return GetThroughSigned<std::int64_t>(*this, out);
 }
 
 long CDBVariantEx::GetData(TIMESTAMP_STRUCT& out) const
@@ -766,7 +761,8 @@ bool CDBVariantEx::PutData(std::int64_t v)
     }
 }
 
-bool CDBVariantEx::PutData(const DATE_STRUCT& v)
+template <class Part>
+bool CDBVariantEx::PutDateTimePart(const Part& v)
 {
     if (!Usable() || !TakeType(DBVT_DATE) || m_dwType != DBVT_DATE)
         return false;
@@ -774,12 +770,14 @@ bool CDBVariantEx::PutData(const DATE_STRUCT& v)
     return true;
 }
 
+bool CDBVariantEx::PutData(const DATE_STRUCT& v)
+{
+    return PutDateTimePart(v);
+}
+
 bool CDBVariantEx::PutData(const TIME_STRUCT& v)
 {
-    if (!Usable() || !TakeType(DBVT_DATE) || m_dwType != DBVT_DATE)
-        return false;
-    CopyDateTime(*static_cast<TIMESTAMP_STRUCT*>(Storage()), v);
-    return true;
+    return PutDateTimePart(v);
 }
 
 bool CDBVariantEx::PutData(const TIMESTAMP_STRUCT& v)
@@ -792,10 +790,7 @@ bool CDBVariantEx::PutData(const TIMESTAMP_STRUCT& v)
 
 bool CDBVariantEx::PutData(const SYSTEMTIME& v)
 {
-    if (!Usable() || !TakeType(DBVT_DATE) || m_dwType != DBVT_DATE)
-        return false;
-    CopyDateTime(*static_cast<TIMESTAMP_STRUCT*>(Storage()), v);
-    return true;
+    return PutDateTimePart(v);
 }
 
 bool CDBVariantEx::PutData(const GUID& v)

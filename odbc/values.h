@@ -128,6 +128,10 @@ private:
     void* Storage() const;
     bool IsRawBuffer() const { return m_bAttached && m_nBufferLength > 0; }
     bool ReadInteger(std::int64_t& v) const;
+    // ReadInteger, but a text is read as a leading decimal number.
+    bool ReadIntegerOrText(std::int64_t& v) const;
+    template <class Part>
+    bool PutDateTimePart(const Part& v);
     bool ReadReal(double& v) const;
     bool ReadText(std::string& text) const;
     bool ReadBytes(const std::uint8_t*& data, std::size_t& size) const;
