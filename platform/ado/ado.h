@@ -257,6 +257,9 @@ private:
     Connection();
     friend class Recordset;
     [[noreturn]] void ThrowClosed(int number) const;
+    void SetAutoCommit(bool on);
+    // Commits or rolls back, then goes back to autocommit.
+    void EndTransaction(short completion);
     void* m_dbc = nullptr;
     bool m_inTransaction = false;
     Dialect m_dialect;

@@ -546,52 +546,48 @@ _RecordsetPtr Connection::Execute(const std::string& commandText, std::int64_t* 
     return result;
 }
 
+void Connection::SetAutoCommit(bool on)
+{
+    SQLRETURN rc = SQLSetConnectAttrW(static_cast<SQLHDBC>(m_dbc), SQL_ATTR_AUTOCOMMIT,
+                                      reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), 0);
+    if (!Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_DBC, m_dbc, m_dialect);
+}
+
+void Connection::EndTransaction(short completion)
+{
+    if (!m_dbc)
+        ThrowClosed(3704);
+    if (!m_inTransaction)
+        throw _com_error(XACT_E_NOTRANSACTION, "No transaction is active.", kConnectionSource);
+    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(m_dbc), completion);
+    // A failed commit leaves the transaction open for the caller's rollback.
+    if (!Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_DBC, m_dbc, m_dialect);
+    m_inTransaction = false;
+    SetAutoCommit(true);
+}
+
 long Connection::BeginTrans()
 {
     if (!m_dbc)
         ThrowClosed(3704);
     if (m_inTransaction)
         throw _com_error(XACT_E_NOTRANSACTION, "A transaction is already active.", kConnectionSource);
-    SQLRETURN rc = SQLSetConnectAttrW(static_cast<SQLHDBC>(m_dbc), SQL_ATTR_AUTOCOMMIT,
-                                      reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
-    if (!Succeeded(rc))
-        ThrowDriver(SQL_HANDLE_DBC, m_dbc, m_dialect);
+    SetAutoCommit(false);
     m_inTransaction = true;
     return 1;
 }
 
 HRESULT Connection::CommitTrans()
 {
-    if (!m_dbc)
-        ThrowClosed(3704);
-    if (!m_inTransaction)
-        throw _com_error(XACT_E_NOTRANSACTION, "No transaction is active.", kConnectionSource);
-    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(m_dbc), SQL_COMMIT);
-    // A failed commit leaves the transaction open for the caller's rollback.
-    if (!Succeeded(rc))
-        ThrowDriver(SQL_HANDLE_DBC, m_dbc, m_dialect);
-    m_inTransaction = false;
-    rc = SQLSetConnectAttrW(static_cast<SQLHDBC>(m_dbc), SQL_ATTR_AUTOCOMMIT,
-                            reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
-    if (!Succeeded(rc))
-        ThrowDriver(SQL_HANDLE_DBC, m_dbc, m_dialect);
+    EndTransaction(SQL_COMMIT);
     return S_OK;
 }
 
 HRESULT Connection::RollbackTrans()
 {
-    if (!m_dbc)
-        ThrowClosed(3704);
-    if (!m_inTransaction)
-        throw _com_error(XACT_E_NOTRANSACTION, "No transaction is active.", kConnectionSource);
-    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(m_dbc), SQL_ROLLBACK);
-    if (!Succeeded(rc))
-        ThrowDriver(SQL_HANDLE_DBC, m_dbc, m_dialect);
-    m_inTransaction = false;
-    rc = SQLSetConnectAttrW(static_cast<SQLHDBC>(m_dbc), SQL_ATTR_AUTOCOMMIT,
-                            reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
-    if (!Succeeded(rc))
-        ThrowDriver(SQL_HANDLE_DBC, m_dbc, m_dialect);
+    EndTransaction(SQL_ROLLBACK);
     return S_OK;
 }
 
