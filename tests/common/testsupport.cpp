@@ -156,4 +156,15 @@ std::string SqliteConnString(const fs::path& file)
     return "Driver={SQLite3};Database=" + file.string() + ";";
 }
 
+EngineDatabase::EngineDatabase(bool pg, const std::string& hint, const std::string& pgOptions)
+{
+    if (pg) {
+        m_pg = std::make_unique<PgDatabase>(hint);
+        m_connect = m_pg->odbcConnString() + pgOptions;
+    } else {
+        m_dir = std::make_unique<TempDir>();
+        m_connect = SqliteConnString(*m_dir / (hint + ".db"));
+    }
+}
+
 } // namespace kelm::test

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace kelm::test {
@@ -70,5 +71,25 @@ void PgAdminExec(const std::string& sql);
 
 // ODBC connection string for an SQLite database file.
 std::string SqliteConnString(const std::filesystem::path& file);
+
+// What the recordset tests add to a PostgreSQL connection string: cursors
+// that can update, and booleans as booleans.
+inline const std::string kPgRecordsetOptions = "UpdatableCursors=1;BoolsAsChar=0;";
+
+// A fresh database on one of the two ODBC engines: a PostgreSQL database of
+// its own, or an SQLite file in a temporary folder.
+class EngineDatabase {
+public:
+    // `pgOptions` are added to the PostgreSQL connection string.
+    EngineDatabase(bool pg, const std::string& hint, const std::string& pgOptions = {});
+    bool pg() const { return m_pg != nullptr; }
+    const PgDatabase& pgDatabase() const { return *m_pg; }
+    const std::string& connect() const { return m_connect; }
+
+private:
+    std::unique_ptr<PgDatabase> m_pg;
+    std::unique_ptr<TempDir> m_dir;
+    std::string m_connect;
+};
 
 } // namespace kelm::test

@@ -67,23 +67,6 @@ TEST(ConnectString, PartsAreFoundAndReplacedWithoutRegardToCase)
     EXPECT_EQ(HidePassword("DSN=a;UID=b;pwd={se;cret}"), "DSN=a;UID=b");
 }
 
-struct Engine {
-    explicit Engine(bool isPg) : pg(isPg)
-    {
-        if (pg) {
-            database = std::make_unique<PgDatabase>("conn");
-            connect = database->odbcConnString();
-        } else {
-            dir = std::make_unique<TempDir>();
-            connect = SqliteConnString(*dir / "conn.db");
-        }
-    }
-    bool pg;
-    std::unique_ptr<PgDatabase> database;
-    std::unique_ptr<TempDir> dir;
-    std::string connect;
-};
-
 class Connection : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override
@@ -91,7 +74,7 @@ protected:
         if (GetParam()) {
             KELM_REQUIRE_PG();
         }
-        engine = std::make_unique<Engine>(GetParam());
+        engine = std::make_unique<EngineDatabase>(GetParam(), "conn");
         SetOrvoMessageHandler([this](const std::string& text, long style) {
             messages.push_back(text);
             styles.push_back(style);
@@ -106,10 +89,10 @@ protected:
     void Open(CDatabaseEx& db)
     {
         std::string error;
-        ASSERT_TRUE(db.OpenDBExStr(engine->connect.c_str(), false, error)) << error;
+        ASSERT_TRUE(db.OpenDBExStr(engine->connect().c_str(), false, error)) << error;
     }
 
-    std::unique_ptr<Engine> engine;
+    std::unique_ptr<EngineDatabase> engine;
     std::vector<std::string> messages;
     std::vector<long> styles;
 };
@@ -121,7 +104,7 @@ TEST_P(Connection, OpensFourWaysAndReportsFailuresAsText)
     EXPECT_TRUE(first.IsOpen());
     std::string name, version;
     first.GetDBMSName(name, version);
-    EXPECT_EQ(name, engine->pg ? "PostgreSQL" : "SQLite");
+    EXPECT_EQ(name, engine->pg() ? "PostgreSQL" : "SQLite");
     EXPECT_FALSE(version.empty());
     first.GetDriverName(name, version);
     EXPECT_NE(name.find("(ODBC)"), std::string::npos);
@@ -167,7 +150,7 @@ TEST_P(Connection, ParameterArraysInsertInOneExecuteWithStatuses)
 {
     CDatabaseEx db;
     Open(db);
-    db.ExecuteSQL(engine->pg ? "CREATE TABLE items (id SERIAL PRIMARY KEY, n INTEGER, name VARCHAR(20))"
+    db.ExecuteSQL(engine->pg() ? "CREATE TABLE items (id SERIAL PRIMARY KEY, n INTEGER, name VARCHAR(20))"
                              : "CREATE TABLE items (id INTEGER PRIMARY KEY, n INTEGER, name VARCHAR(20))");
     std::int32_t numbers[5] = {1, 2, 3, 4, 5};
     char names[5][21] = {"one", "two", "three", "four", "five"};
@@ -185,7 +168,7 @@ TEST_P(Connection, ParameterArraysInsertInOneExecuteWithStatuses)
 
     // One set with an identity: the key of the row this statement inserted,
     // even after a trigger has inserted elsewhere.
-    if (engine->pg) {
+    if (engine->pg()) {
         db.ExecuteSQL("CREATE TABLE audit (id SERIAL PRIMARY KEY, note VARCHAR(10))");
         db.ExecuteSQL("INSERT INTO audit (note) VALUES ('a'), ('b'), ('c'), ('d'), ('e'), ('f'), ('g'), ('h')");
         db.ExecuteSQL("CREATE FUNCTION log_item() RETURNS trigger AS $$ BEGIN INSERT INTO audit (note) "
@@ -207,7 +190,7 @@ TEST_P(Connection, ParameterArraysInsertInOneExecuteWithStatuses)
     CODBCStringValue key;
     db.ExecuteSQL_Ex("insert into items (n) values (7)", nullptr, &key);
     EXPECT_EQ(key.m_strValue, "7");
-    if (engine->pg) {
+    if (engine->pg()) {
         CODBCStringValue none;
         db.ExecuteSQL_Ex("INSERT INTO plain VALUES (1)", nullptr, &none);
         EXPECT_EQ(none.m_strValue, "");
@@ -231,7 +214,7 @@ TEST_P(Connection, OneRowQueriesDescribeAndReadTheFirstRow)
 {
     CDatabaseEx db;
     Open(db);
-    db.ExecuteSQL(engine->pg ? "CREATE TABLE big (id INTEGER, body TEXT, raw BYTEA, note VARCHAR(5))"
+    db.ExecuteSQL(engine->pg() ? "CREATE TABLE big (id INTEGER, body TEXT, raw BYTEA, note VARCHAR(5))"
                              : "CREATE TABLE big (id INTEGER, body TEXT, raw BLOB, note VARCHAR(5))");
     std::string body(70000, 'x');
     body += "\xD0\xAF"; // a two-byte letter at the very end
@@ -274,7 +257,7 @@ TEST_P(Connection, OneRowQueriesDescribeAndReadTheFirstRow)
     ASSERT_EQ(params.size(), 1u);
     EXPECT_EQ(params[0].m_strName, "PARAM_1");
 
-    if (engine->pg) {
+    if (engine->pg()) {
         db.ExecuteSQL("CREATE FUNCTION twice(x INTEGER) RETURNS INTEGER AS 'SELECT 2 * x' LANGUAGE sql");
         db.GetSQLFieldParamInfo("{? = call twice(?)}", nullptr, &params);
         ASSERT_EQ(params.size(), 2u);
@@ -333,7 +316,7 @@ TEST_P(Connection, UserRoleAndObjectQueriesOnTheServerOnly)
     CDatabaseEx db;
     Open(db);
     std::vector<std::string> out{"kept"};
-    if (!engine->pg) {
+    if (!engine->pg()) {
         EXPECT_FALSE(GetListUsersDB(&db, out));
         EXPECT_FALSE(GetListRolesDB(&db, out, false));
         EXPECT_FALSE(GetListRolememberDB(&db, out, "x"));
@@ -351,7 +334,7 @@ TEST_P(Connection, UserRoleAndObjectQueriesOnTheServerOnly)
     PgAdminExec("CREATE ROLE " + quoted);
     PgAdminExec("CREATE ROLE " + member + " LOGIN PASSWORD 'x''y'");
     PgAdminExec("GRANT " + quoted + " TO " + member);
-    PgAdminExec("GRANT CONNECT ON DATABASE " + engine->database->name() + " TO " + member);
+    PgAdminExec("GRANT CONNECT ON DATABASE " + engine->pgDatabase().name() + " TO " + member);
     struct Cleanup {
         std::string role, member;
         ~Cleanup()
@@ -440,11 +423,11 @@ TEST_P(Connection, DriverManagerTraceKeepsItsFileAndNeverSeesAPassword)
     std::string current;
     CDatabaseEx::GetTraceFile(current);
     EXPECT_EQ(current, trace);
-    if (!engine->pg)
+    if (!engine->pg())
         return;
     std::string member = UniqueName("kelm_pw");
     PgAdminExec("CREATE ROLE " + member + " LOGIN PASSWORD 'Sekrit42'");
-    PgAdminExec("GRANT CONNECT ON DATABASE " + engine->database->name() + " TO " + member);
+    PgAdminExec("GRANT CONNECT ON DATABASE " + engine->pgDatabase().name() + " TO " + member);
     struct Cleanup {
         std::string member;
         ~Cleanup()
@@ -456,7 +439,7 @@ TEST_P(Connection, DriverManagerTraceKeepsItsFileAndNeverSeesAPassword)
         }
     } cleanup{member};
     std::string connect = "Driver={PostgreSQL Unicode};Servername=127.0.0.1;Port=" + PgPort() +
-                          ";Database=" + engine->database->name() + ";UID=" + member + ";PWD=Sekrit42;";
+                          ";Database=" + engine->pgDatabase().name() + ";UID=" + member + ";PWD=Sekrit42;";
     CDatabaseEx probe;
     bool before = probe.SetTrace(true, true);
     CDatabaseEx db;

@@ -21,20 +21,15 @@ class Recordsets : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override
     {
-        if (GetParam()) {
+        if (GetParam())
             KELM_REQUIRE_PG();
-            pgdb = std::make_unique<PgDatabase>("recordsets");
-            connect = pgdb->odbcConnString() + "UpdatableCursors=1;BoolsAsChar=0;";
-        } else {
-            dir = std::make_unique<TempDir>();
-            connect = SqliteConnString(*dir / "rs.db");
-        }
+        engine = std::make_unique<EngineDatabase>(GetParam(), "recordsets", kPgRecordsetOptions);
         SetOrvoMessageHandler([this](const std::string& text, long) {
             messages.push_back(text);
             return IDOK;
         });
         std::string error;
-        ASSERT_TRUE(db.OpenDBExStr(connect.c_str(), false, error)) << error;
+        ASSERT_TRUE(db.OpenDBExStr(engine->connect().c_str(), false, error)) << error;
         db.ExecuteSQL(GetParam() ? "CREATE TABLE t (id SERIAL PRIMARY KEY, name VARCHAR(20), amount DECIMAL(10,2), "
                                    "ok BOOLEAN, body TEXT)"
                                  : "CREATE TABLE t (id INTEGER PRIMARY KEY, name VARCHAR(20), amount DECIMAL(10,2), "
@@ -46,9 +41,7 @@ protected:
     }
     void TearDown() override { SetOrvoMessageHandler(nullptr); }
 
-    std::unique_ptr<PgDatabase> pgdb;
-    std::unique_ptr<TempDir> dir;
-    std::string connect;
+    std::unique_ptr<EngineDatabase> engine;
     CDatabaseEx db;
     std::vector<std::string> messages;
 };

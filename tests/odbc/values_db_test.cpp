@@ -5,6 +5,7 @@
 #include "rfx.h"
 #include "values.h"
 
+#include "dbscalar.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -19,29 +20,16 @@ namespace {
 const GUID kGuid{0x12345678, 0x9ABC, 0xDEF0, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
 const std::string kCyrillic = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"; // six letters
 
-struct Engine {
-    explicit Engine(const std::string& name) : pg(name == "pg")
-    {
-        if (pg) {
-            database = std::make_unique<PgDatabase>("values");
-            connect = database->odbcConnString() + "UpdatableCursors=1;BoolsAsChar=0;";
-        } else {
-            dir = std::make_unique<TempDir>();
-            connect = SqliteConnString(*dir / "values.db");
-        }
-    }
+struct Engine : EngineDatabase {
+    explicit Engine(const std::string& name) : EngineDatabase(name == "pg", "values", kPgRecordsetOptions) {}
     std::string CreateTable() const
     {
-        if (pg)
+        if (pg())
             return "CREATE TABLE t (id INTEGER PRIMARY KEY, b BOOLEAN, sh SMALLINT, i INTEGER, bi BIGINT, "
                    "f REAL, d DOUBLE PRECISION, ts TIMESTAMP, tx VARCHAR(40), bl BYTEA, g UUID)";
         return "CREATE TABLE t (id INTEGER PRIMARY KEY, b BOOLEAN, sh SMALLINT, i INTEGER, bi BIGINT, "
                "f REAL, d DOUBLE, ts TIMESTAMP, tx VARCHAR(40), bl BLOB, g VARCHAR(38))";
     }
-    bool pg;
-    std::unique_ptr<PgDatabase> database;
-    std::unique_ptr<TempDir> dir;
-    std::string connect;
 };
 
 // Every column type, one member each; GUIDs only where the engine has them.
@@ -137,16 +125,6 @@ public:
     CArrayPointParam* params = nullptr;
 };
 
-std::string Scalar(CDatabase& db, const std::string& sql)
-{
-    CRecordset rs(&db);
-    rs.Open(CRecordset::forwardOnly, sql.c_str(), CRecordset::readOnly);
-    std::string value;
-    if (!rs.IsEOF())
-        rs.GetFieldValue(0, value);
-    return value;
-}
-
 class ValuesDb : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override
@@ -154,7 +132,7 @@ protected:
         if (GetParam() == "pg")
             KELM_REQUIRE_PG();
         engine = std::make_unique<Engine>(GetParam());
-        ASSERT_TRUE(db.OpenEx(engine->connect.c_str()));
+        ASSERT_TRUE(db.OpenEx(engine->connect().c_str()));
         db.ExecuteSQL(engine->CreateTable().c_str());
     }
 
@@ -188,7 +166,7 @@ protected:
         db.params = nullptr;
         EXPECT_EQ(*params.GetParamsProcessed(), kSets);
         // The SQLite driver leaves the status array as it was.
-        if (engine->pg) {
+        if (engine->pg()) {
             for (std::uint32_t s = 0; s < kSets; ++s)
                 EXPECT_EQ(params.GetStatusArray()[s], SQL_PARAM_SUCCESS) << s;
         }
@@ -206,7 +184,7 @@ TEST_P(ValuesDb, ParameterArrayAddNewBulkAndSingleFetchUpdateDelete)
     EXPECT_EQ(Scalar(db, "SELECT SUM(sh) FROM t"), "1260"); // 250 to 254: bytes, not bits
 
     // Rows 6 (every type set) and 7 (only the key) through AddNew.
-    AllTypesSet rs(&db, engine->pg);
+    AllTypesSet rs(&db, engine->pg());
     rs.m_strSort = "id";
     ASSERT_TRUE(rs.Open());
     ASSERT_TRUE(rs.CanAppend());
@@ -230,7 +208,7 @@ TEST_P(ValuesDb, ParameterArrayAddNewBulkAndSingleFetchUpdateDelete)
 
     // Bulk: a rowset of 3 over 7 rows.
     {
-        AllTypesBulk bulk(&db, engine->pg);
+        AllTypesBulk bulk(&db, engine->pg());
         bulk.SetRowsetSize(3);
         bulk.m_strSort = "id";
         ASSERT_TRUE(bulk.Open(CRecordset::snapshot, "t", CRecordset::useMultiRowFetch | CRecordset::readOnly));
@@ -247,7 +225,7 @@ TEST_P(ValuesDb, ParameterArrayAddNewBulkAndSingleFetchUpdateDelete)
                     EXPECT_EQ(std::string(bulk.tx + r * 64), kCyrillic);
                     ASSERT_EQ(bulk.blLen[r], 4);
                     EXPECT_EQ(bulk.bl[r * 16 + 1], 0xFF);
-                    if (engine->pg) {
+                    if (engine->pg()) {
                         EXPECT_EQ(GuidToString(bulk.g[r]), GuidToString(kGuid));
                     }
                 } else if (bulk.id[r] == 7) {
@@ -278,7 +256,7 @@ TEST_P(ValuesDb, ParameterArrayAddNewBulkAndSingleFetchUpdateDelete)
             EXPECT_EQ(rs.ts.second, 59);
             EXPECT_EQ(rs.tx, kCyrillic);
             EXPECT_EQ(rs.bl, (std::vector<std::uint8_t>{0x00, 0xFF, 0x7F, 0x00}));
-            if (engine->pg) {
+            if (engine->pg()) {
                 EXPECT_EQ(GuidToString(rs.g), GuidToString(kGuid));
             }
         } else if (rs.id == 7) {
@@ -426,7 +404,7 @@ TEST_P(ValuesDb, BytesLongerThanTheMemberAreRefusedNotCut)
         }
         std::vector<std::uint8_t> bl;
     };
-    db.ExecuteSQL(engine->pg ? "INSERT INTO t (id, bl) VALUES (1, '\\x01020304')"
+    db.ExecuteSQL(engine->pg() ? "INSERT INTO t (id, bl) VALUES (1, '\\x01020304')"
                              : "INSERT INTO t (id, bl) VALUES (1, X'01020304')");
     ShortBytes rs(&db);
     EXPECT_THROW(rs.Open(CRecordset::forwardOnly, "SELECT bl FROM t", CRecordset::readOnly), CInvalidArgException);

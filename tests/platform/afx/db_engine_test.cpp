@@ -2,6 +2,7 @@
 // ODBC drivers.
 #include "afx/dbcore.h"
 
+#include "dbscalar.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -13,28 +14,11 @@ using namespace kelm::test;
 namespace {
 
 // One engine: a fresh database and the SQL that differs between them.
-class Engine {
+class Engine : public EngineDatabase {
 public:
-    explicit Engine(const std::string& name) : m_name(name)
-    {
-        if (name == "pg") {
-            m_pg = std::make_unique<PgDatabase>("afxdb");
-            m_connect = m_pg->odbcConnString() + "UpdatableCursors=1;BoolsAsChar=0;";
-        } else {
-            m_dir = std::make_unique<TempDir>();
-            m_connect = SqliteConnString(*m_dir / "test.db");
-        }
-    }
-    bool pg() const { return m_name == "pg"; }
-    const std::string& connect() const { return m_connect; }
+    explicit Engine(const std::string& name) : EngineDatabase(name == "pg", "afxdb", kPgRecordsetOptions) {}
     std::string tinyint() const { return pg() ? "SMALLINT" : "TINYINT"; }
     std::string dbl() const { return pg() ? "DOUBLE PRECISION" : "DOUBLE"; }
-
-private:
-    std::string m_name;
-    std::unique_ptr<PgDatabase> m_pg;
-    std::unique_ptr<TempDir> m_dir;
-    std::string m_connect;
 };
 
 // A recordset over every type the engine's own exchanges know.
@@ -64,18 +48,6 @@ public:
     double d = 0;
     TIMESTAMP_STRUCT ts{};
 };
-
-// Reads one value of the first row as text.
-std::string Scalar(CDatabase& db, const std::string& sql)
-{
-    CRecordset rs(&db);
-    rs.Open(CRecordset::forwardOnly, sql.c_str(), CRecordset::readOnly);
-    std::string value;
-    if (!rs.IsEOF())
-        rs.GetFieldValue(0, value);
-    rs.Close();
-    return value;
-}
 
 class DbEngine : public ::testing::TestWithParam<std::string> {
 protected:
