@@ -112,6 +112,7 @@ CREATE TABLE MainDocMove (
     GraphInfo     blob
 );
 CREATE INDEX MainDocMove_TypeDoc ON MainDocMove (TypeDoc);
+CREATE INDEX MainDocMove_Key ON MainDocMove (TypeDoc, State, NewState);
 
 CREATE TABLE MainDocAction (
     idAction    INTEGER PRIMARY KEY,
@@ -130,6 +131,7 @@ CREATE TABLE MainDocAction (
 );
 CREATE INDEX MainDocAction_TypeDoc ON MainDocAction (TypeDoc);
 CREATE INDEX MainDocAction_idMove ON MainDocAction (idMove);
+CREATE INDEX MainDocAction_Key ON MainDocAction (TypeDoc, State, NewState, Action);
 
 CREATE TABLE MainDocGraphic (
     Grp          smallint NOT NULL,
