@@ -135,33 +135,6 @@ void RfxBlock(CFieldExchange* pFX, const char* szName, T& value, const T& marker
     }
 }
 
-template <class T>
-void RfxBulk(CFieldExchange* pFX, const char* szName, T** values, SQLLEN** lengths, int nCType)
-{
-    UINT n = 0;
-    if (!pFX->IsFieldType(&n))
-        return;
-    switch (pFX->m_nOperation) {
-    case CFieldExchange::AllocMultiRowBuffer: {
-        std::size_t rows = pFX->m_prs->GetRowsetSize();
-        delete[] *values;
-        delete[] *lengths;
-        *values = nullptr;
-        *lengths = nullptr;
-        *values = new T[rows]();
-        *lengths = new SQLLEN[rows]();
-        return;
-    }
-    case CFieldExchange::DeleteMultiRowBuffer:
-        delete[] *values;
-        *values = nullptr;
-        delete[] *lengths;
-        *lengths = nullptr;
-        return;
-    default: AfxRFXBulkDefault(pFX, szName, *values, *lengths, nCType, sizeof(T));
-    }
-}
-
 // The text buffer size, in units, for column nField: from the column's
 // precision and type, else nMaxLength. With utf8Room the sizes count
 // characters and the result allows 4 bytes for each (a string member can
@@ -553,17 +526,17 @@ void RFX_Binary_Ntv(CFieldExchange* pFX, const char* szName, std::vector<std::ui
 
 void RFX_Short_Bulk(CFieldExchange* pFX, const char* szName, short** prgValues, SQLLEN** prgLengths)
 {
-    RfxBulk(pFX, szName, prgValues, prgLengths, SQL_C_SHORT);
+    AfxRFXBulkArrays(pFX, szName, prgValues, prgLengths, SQL_C_SHORT, sizeof(short));
 }
 
 void RFX_Int64_Bulk(CFieldExchange* pFX, const char* szName, std::int64_t** prgValues, SQLLEN** prgLengths)
 {
-    RfxBulk(pFX, szName, prgValues, prgLengths, SQL_C_SBIGINT);
+    AfxRFXBulkArrays(pFX, szName, prgValues, prgLengths, SQL_C_SBIGINT, sizeof(std::int64_t));
 }
 
 void RFX_GUID_Bulk(CFieldExchange* pFX, const char* szName, GUID** prgValues, SQLLEN** prgLengths)
 {
-    RfxBulk(pFX, szName, prgValues, prgLengths, SQL_C_GUID);
+    AfxRFXBulkArrays(pFX, szName, prgValues, prgLengths, SQL_C_GUID, sizeof(GUID));
 }
 
 void AfxStoreFieldEx(CRecordset& rs, UINT nField, void* pv)

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <limits>
 #include <list>
 #include <map>
 #include <memory>
@@ -556,6 +557,40 @@ void RFX_Binary_Bulk(CFieldExchange* pFX, LPCTSTR szName, BYTE** prgByteVals, SQ
                      int nMaxLength);
 void AfxRFXBulkDefault(CFieldExchange* pFX, LPCTSTR szName, void* pv, SQLLEN* rgLengths, int nCType,
                        SQLULEN cbValue);
+
+// A bulk exchange of elementSize bytes a row (a whole number of T): makes
+// and frees the value and length arrays, and leaves every other operation
+// to AfxRFXBulkDefault.
+template <class T>
+void AfxRFXBulkArrays(CFieldExchange* pFX, LPCTSTR szName, T** values, SQLLEN** lengths, int nCType,
+                      std::size_t elementSize)
+{
+    UINT n = 0;
+    if (!pFX->IsFieldType(&n))
+        return;
+    switch (pFX->m_nOperation) {
+    case CFieldExchange::AllocMultiRowBuffer: {
+        std::size_t rows = pFX->m_prs->GetRowsetSize();
+        std::size_t count = elementSize / sizeof(T);
+        if (count == 0 || rows > std::numeric_limits<std::size_t>::max() / elementSize)
+            AfxThrowMemoryException();
+        delete[] *values;
+        delete[] *lengths;
+        *values = nullptr;
+        *lengths = nullptr;
+        *values = new T[rows * count]();
+        *lengths = new SQLLEN[rows]();
+        return;
+    }
+    case CFieldExchange::DeleteMultiRowBuffer:
+        delete[] *values;
+        *values = nullptr;
+        delete[] *lengths;
+        *lengths = nullptr;
+        return;
+    default: AfxRFXBulkDefault(pFX, szName, *values, *lengths, nCType, elementSize);
+    }
+}
 
 // Cache helpers; nField is 1-based.
 void AfxStoreField(CRecordset& rs, UINT nField, void* pvField);

@@ -366,71 +366,35 @@ void RFX_Date(CFieldExchange* pFX, LPCTSTR szName, TIMESTAMP_STRUCT& value)
 
 // Bulk exchanges
 
-namespace {
-
-template <class T>
-void RfxBulk(CFieldExchange* pFX, LPCTSTR szName, T** values, SQLLEN** lengths, int nCType,
-             std::size_t elementSize)
-{
-    UINT n = 0;
-    if (!pFX->IsFieldType(&n))
-        return;
-    switch (pFX->m_nOperation) {
-    case CFieldExchange::AllocMultiRowBuffer: {
-        std::size_t rows = pFX->m_prs->GetRowsetSize();
-        std::size_t count = elementSize / sizeof(T);
-        if (count == 0 || rows > std::numeric_limits<std::size_t>::max() / elementSize)
-            AfxThrowMemoryException();
-        delete[] *values;
-        delete[] *lengths;
-        *values = nullptr;
-        *lengths = nullptr;
-        *values = new T[rows * count]();
-        *lengths = new SQLLEN[rows]();
-        return;
-    }
-    case CFieldExchange::DeleteMultiRowBuffer:
-        delete[] *values;
-        *values = nullptr;
-        delete[] *lengths;
-        *lengths = nullptr;
-        return;
-    default:
-        AfxRFXBulkDefault(pFX, szName, *values, *lengths, nCType, elementSize);
-    }
-}
-
-} // namespace
-
 void RFX_Bool_Bulk(CFieldExchange* pFX, LPCTSTR szName, BOOL** prgBoolVals, SQLLEN** prgLengths)
 {
     // SQL_C_BIT steps one byte a row in a column-wise array: bind the BOOLs as integers.
-    RfxBulk<BOOL>(pFX, szName, prgBoolVals, prgLengths, SQL_C_SLONG, sizeof(BOOL));
+    AfxRFXBulkArrays<BOOL>(pFX, szName, prgBoolVals, prgLengths, SQL_C_SLONG, sizeof(BOOL));
 }
 
 void RFX_Byte_Bulk(CFieldExchange* pFX, LPCTSTR szName, BYTE** prgByteVals, SQLLEN** prgLengths)
 {
-    RfxBulk<BYTE>(pFX, szName, prgByteVals, prgLengths, SQL_C_UTINYINT, 1);
+    AfxRFXBulkArrays<BYTE>(pFX, szName, prgByteVals, prgLengths, SQL_C_UTINYINT, 1);
 }
 
 void RFX_Long_Bulk(CFieldExchange* pFX, LPCTSTR szName, LONG** prgLongVals, SQLLEN** prgLengths)
 {
-    RfxBulk<LONG>(pFX, szName, prgLongVals, prgLengths, SQL_C_SLONG, sizeof(LONG));
+    AfxRFXBulkArrays<LONG>(pFX, szName, prgLongVals, prgLengths, SQL_C_SLONG, sizeof(LONG));
 }
 
 void RFX_Single_Bulk(CFieldExchange* pFX, LPCTSTR szName, float** prgFltVals, SQLLEN** prgLengths)
 {
-    RfxBulk<float>(pFX, szName, prgFltVals, prgLengths, SQL_C_FLOAT, sizeof(float));
+    AfxRFXBulkArrays<float>(pFX, szName, prgFltVals, prgLengths, SQL_C_FLOAT, sizeof(float));
 }
 
 void RFX_Double_Bulk(CFieldExchange* pFX, LPCTSTR szName, double** prgDblVals, SQLLEN** prgLengths)
 {
-    RfxBulk<double>(pFX, szName, prgDblVals, prgLengths, SQL_C_DOUBLE, sizeof(double));
+    AfxRFXBulkArrays<double>(pFX, szName, prgDblVals, prgLengths, SQL_C_DOUBLE, sizeof(double));
 }
 
 void RFX_Date_Bulk(CFieldExchange* pFX, LPCTSTR szName, TIMESTAMP_STRUCT** prgTSVals, SQLLEN** prgLengths)
 {
-    RfxBulk<TIMESTAMP_STRUCT>(pFX, szName, prgTSVals, prgLengths, SQL_C_TIMESTAMP, sizeof(TIMESTAMP_STRUCT));
+    AfxRFXBulkArrays<TIMESTAMP_STRUCT>(pFX, szName, prgTSVals, prgLengths, SQL_C_TIMESTAMP, sizeof(TIMESTAMP_STRUCT));
 }
 
 void RFX_Text_Bulk(CFieldExchange* pFX, LPCTSTR szName, char** prgStrVals, SQLLEN** prgLengths,
@@ -438,7 +402,7 @@ void RFX_Text_Bulk(CFieldExchange* pFX, LPCTSTR szName, char** prgStrVals, SQLLE
 {
     if (nMaxLength <= 0)
         AfxThrowInvalidArgException();
-    RfxBulk<char>(pFX, szName, prgStrVals, prgLengths, SQL_C_CHAR, static_cast<std::size_t>(nMaxLength));
+    AfxRFXBulkArrays<char>(pFX, szName, prgStrVals, prgLengths, SQL_C_CHAR, static_cast<std::size_t>(nMaxLength));
 }
 
 void RFX_Binary_Bulk(CFieldExchange* pFX, LPCTSTR szName, BYTE** prgByteVals, SQLLEN** prgLengths,
@@ -446,7 +410,7 @@ void RFX_Binary_Bulk(CFieldExchange* pFX, LPCTSTR szName, BYTE** prgByteVals, SQ
 {
     if (nMaxLength <= 0)
         AfxThrowInvalidArgException();
-    RfxBulk<BYTE>(pFX, szName, prgByteVals, prgLengths, SQL_C_BINARY, static_cast<std::size_t>(nMaxLength));
+    AfxRFXBulkArrays<BYTE>(pFX, szName, prgByteVals, prgLengths, SQL_C_BINARY, static_cast<std::size_t>(nMaxLength));
 }
 
 void AfxRFXBulkDefault(CFieldExchange* pFX, LPCTSTR szName, void* pv, SQLLEN* rgLengths, int nCType,
