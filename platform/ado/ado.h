@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -260,11 +261,18 @@ private:
     void SetAutoCommit(bool on);
     // Commits or rolls back, then goes back to autocommit.
     void EndTransaction(short completion);
+    // Key columns by table, as the catalogue gave them. A transaction's locks
+    // keep them true until it ends; they are dropped then, when it begins,
+    // and after any statement on this connection that may change a table.
+    const std::vector<std::string>* CachedPrimaryKey(const std::string& table) const;
+    void CachePrimaryKey(const std::string& table, std::vector<std::string> columns);
+    void ForgetCatalogueUnlessDml(const std::string& sql);
     void* m_dbc = nullptr;
     bool m_inTransaction = false;
     Dialect m_dialect;
     std::string m_loginUser;
     std::vector<Recordset*> m_recordsets;
+    std::map<std::string, std::vector<std::string>> m_primaryKeys;
 };
 
 class Field;

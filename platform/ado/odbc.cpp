@@ -520,6 +520,7 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
     m_dbc = dbc;
     m_loginUser = loginUser;
     m_inTransaction = false;
+    m_primaryKeys.clear();
     return S_OK;
 }
 
@@ -527,6 +528,7 @@ _RecordsetPtr Connection::Execute(const std::string& commandText, std::int64_t* 
 {
     if (!m_dbc)
         ThrowClosed(3709);
+    ForgetCatalogueUnlessDml(commandText);
     Statement stmt(static_cast<SQLHDBC>(m_dbc), m_dialect);
     SQLRETURN rc = ExecDirect(stmt.get(), commandText, m_dialect);
     if (rc != SQL_NO_DATA && !Succeeded(rc))
@@ -560,6 +562,7 @@ void Connection::EndTransaction(short completion)
         ThrowClosed(3704);
     if (!m_inTransaction)
         throw _com_error(XACT_E_NOTRANSACTION, "No transaction is active.", kConnectionSource);
+    m_primaryKeys.clear();
     SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(m_dbc), completion);
     // A failed commit leaves the transaction open for the caller's rollback.
     if (!Succeeded(rc))
@@ -574,6 +577,7 @@ long Connection::BeginTrans()
         ThrowClosed(3704);
     if (m_inTransaction)
         throw _com_error(XACT_E_NOTRANSACTION, "A transaction is already active.", kConnectionSource);
+    m_primaryKeys.clear();
     SetAutoCommit(false);
     m_inTransaction = true;
     return 1;
@@ -599,6 +603,7 @@ HRESULT Connection::Close()
     for (Recordset* recordset : recordsets)
         recordset->CloseQuietly();
     m_recordsets.clear();
+    m_primaryKeys.clear();
     SQLHDBC dbc = static_cast<SQLHDBC>(m_dbc);
     if (m_inTransaction)
         SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
@@ -614,6 +619,46 @@ HRESULT Connection::Close()
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     m_dbc = nullptr;
     return S_OK;
+}
+
+namespace {
+
+std::string CatalogueKey(const std::string& table)
+{
+    std::string key = table;
+    for (char& c : key)
+        c = AsciiLower(c);
+    return key;
+}
+
+} // namespace
+
+const std::vector<std::string>* Connection::CachedPrimaryKey(const std::string& table) const
+{
+    auto found = m_primaryKeys.find(CatalogueKey(table));
+    return found == m_primaryKeys.end() ? nullptr : &found->second;
+}
+
+void Connection::CachePrimaryKey(const std::string& table, std::vector<std::string> columns)
+{
+    m_primaryKeys[CatalogueKey(table)] = std::move(columns);
+}
+
+// Only statements that read or write rows leave the tables' keys as they
+// were; anything else (DDL, SET, a transaction verb) may have changed them.
+void Connection::ForgetCatalogueUnlessDml(const std::string& sql)
+{
+    if (m_primaryKeys.empty())
+        return;
+    std::size_t i = 0;
+    while (i < sql.size() && (std::isspace(static_cast<unsigned char>(sql[i])) || sql[i] == '('))
+        ++i;
+    std::string word;
+    while (i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])))
+        word += AsciiLower(sql[i++]);
+    if (word != "select" && word != "insert" && word != "update" && word != "delete" && word != "with" &&
+        word != "values")
+        m_primaryKeys.clear();
 }
 
 bool Connection::TableExists(const std::string& table)
@@ -957,6 +1002,7 @@ HRESULT Recordset::Open(const _variant_t& source, const _ConnectionPtr& activeCo
     }
     m_source = text;
     bool updatable = lockType == adLockOptimistic || lockType == adLockPessimistic || lockType == adLockBatchOptimistic;
+    connection->ForgetCatalogueUnlessDml(text);
     if (!updatable && cursorType == adOpenForwardOnly) {
         Statement stmt(static_cast<SQLHDBC>(connection->m_dbc), connection->m_dialect);
         SQLRETURN rc = ExecDirect(stmt.get(), text, connection->m_dialect);
@@ -1261,6 +1307,8 @@ void Recordset::Insert()
 
 std::vector<std::string> Recordset::PrimaryKeyColumns()
 {
+    if (const std::vector<std::string>* cached = m_connection->CachedPrimaryKey(m_table))
+        return *cached;
     const Dialect& dialect = m_connection->m_dialect;
     Statement stmt(static_cast<SQLHDBC>(m_connection->m_dbc), dialect);
     std::string table = m_table, schema;
@@ -1291,6 +1339,7 @@ std::vector<std::string> Recordset::PrimaryKeyColumns()
         if (!name.empty())
             keys.push_back(name);
     }
+    m_connection->CachePrimaryKey(m_table, keys);
     return keys;
 }
 

@@ -527,6 +527,75 @@ TEST_F(AdoDb, CorrectedStatementsRunAndReturnWhatTheCallersRead)
     EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM MainDocType"), 0);
 }
 
+// Rows whose keys collide on the column that is not the key: an update
+// located by the wrong column would match both rows and fail.
+void CreateKeyed(const std::function<void(const std::string&)>& exec, const char* key)
+{
+    exec(std::string("CREATE TABLE keyed (a integer NOT NULL, b integer NOT NULL, c varchar(20), PRIMARY KEY (") +
+         key + "))");
+    if (std::strcmp(key, "a") == 0)
+        exec("INSERT INTO keyed (a, b, c) VALUES (1, 10, 'x'), (2, 10, 'y')");
+    else
+        exec("INSERT INTO keyed (a, b, c) VALUES (1, 10, 'x'), (1, 20, 'y')");
+}
+
+void SetC(const _ConnectionPtr& connection, const std::string& where, const char* value)
+{
+    _RecordsetPtr rs;
+    rs.CreateInstance("ADODB.Recordset");
+    rs->Open(("SELECT * FROM keyed WHERE " + where).c_str(), connection, adOpenStatic, adLockOptimistic, adCmdText);
+    rs->PutCollect("c", value);
+    rs->Update();
+    rs->Close();
+    EXPECT_EQ(Count(connection, "SELECT count(*) AS n FROM keyed WHERE c = '" + std::string(value) + "' AND " + where),
+              1)
+        << where;
+}
+
+TEST_F(AdoDb, KeyOfATableIsReadAgainOnAnotherDatabase)
+{
+    auto exec = [&](const std::string& sql) { cn->Execute(sql); };
+    CreateKeyed(exec, "a");
+    SetC(cn, "a = 1", "p");
+    KelmDatabase other(kEngine, "other_keys", false);
+    CreateKeyed([&](const std::string& sql) { other.Exec(sql); }, "b");
+    cn->Close();
+    cn->Open(other.connString(), "", "", -1);
+    SetC(cn, "b = 20", "q");
+    EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM keyed WHERE c = 'q'"), 1);
+}
+
+TEST_F(AdoDb, KeyOfATableRecreatedWithAnotherKeyIsReadAgain)
+{
+    auto exec = [&](const std::string& sql) { cn->Execute(sql); };
+    CreateKeyed(exec, "a");
+    SetC(cn, "a = 1", "p");
+
+    // Re-created on the same connection.
+    cn->Execute("DROP TABLE keyed");
+    CreateKeyed(exec, "b");
+    SetC(cn, "b = 20", "q");
+
+    // Re-created by another connection between two transactions.
+    cn->BeginTrans();
+    SetC(cn, "b = 10", "r");
+    cn->CommitTrans();
+    db->Exec("DROP TABLE keyed");
+    CreateKeyed([&](const std::string& sql) { db->Exec(sql); }, "a");
+    cn->BeginTrans();
+    SetC(cn, "a = 2", "s");
+    cn->CommitTrans();
+
+    // Re-created inside a transaction that is rolled back.
+    cn->BeginTrans();
+    cn->Execute("DROP TABLE keyed");
+    CreateKeyed(exec, "b");
+    SetC(cn, "b = 20", "t");
+    cn->RollbackTrans();
+    SetC(cn, "a = 1", "u");
+    EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM keyed"), 2);
+}
+
 #ifndef KELM_ADO_PG
 // Users keep databases in localised folders ("Документы").
 TEST(AdoSqlite, DatabaseFileUnderACyrillicPath)
