@@ -34,6 +34,30 @@ SQLULEN BoundPrecision(const CODBCFieldInfo& info, DWORD sizeLongVar)
     }
 }
 
+// One field a result column, described with its bound precision, its value
+// typed and given its buffer.
+template <class Record, class Field>
+void DescribeResultColumns(Record& rs, std::vector<Field>& fields, const char* dateFormat)
+{
+    fields.clear();
+    const short count = rs.GetODBCFieldCount();
+    if (count <= 0)
+        return;
+    fields.resize(static_cast<std::size_t>(count));
+    const CODBCFieldInfo* infos = rs.GetODBCFieldInfos();
+    for (short i = 0; i < count; ++i) {
+        Field& field = fields[static_cast<std::size_t>(i)];
+        field.m_info.InitFromInfo(infos[i]);
+        field.m_info.m_bAutoIncrement = rs.IsFieldAutoIncrement(i);
+        field.m_info.m_nSearchable = rs.IsFieldSearchable(i);
+        field.m_info.m_bCaseSensitive = rs.IsFieldCaseSensitive(i);
+        field.m_info.m_nUpdatable = rs.IsFieldUpdatable(i) ? 1 : 0;
+        field.m_value.m_pszDateFormat = dateFormat;
+        field.m_info.m_nPrecision = BoundPrecision(field.m_info, rs.GetSizeLONGVAR());
+        Record::CreateDataBuffer(field.m_value, Record::GetDefaultFieldTypeEx(field.m_info.m_nSQLType));
+    }
+}
+
 // An unsigned read goes through the signed read of the same width.
 template <class Signed, class Record, class Unsigned>
 long ReadThroughSigned(Record& rs, short i, Unsigned& value)
@@ -71,22 +95,9 @@ CDynamicRecord::~CDynamicRecord()
 
 void CDynamicRecord::PreBindFields()
 {
-    m_fields.clear();
-    if (m_nResultCols > 0) {
-        m_fields.resize(static_cast<std::size_t>(m_nResultCols));
-        for (short i = 0; i < m_nResultCols; ++i) {
-            CDBFieldValue& field = m_fields[static_cast<std::size_t>(i)];
-            field.m_info.InitFromInfo(m_rgODBCFieldInfos[static_cast<std::size_t>(i)]);
-            field.m_info.m_bAutoIncrement = IsFieldAutoIncrement(i);
-            field.m_info.m_nSearchable = IsFieldSearchable(i);
-            field.m_info.m_bCaseSensitive = IsFieldCaseSensitive(i);
-            field.m_info.m_nUpdatable = IsFieldUpdatable(i) ? 1 : 0;
-            field.m_value.m_pszDateFormat = m_pszFormatDateTime;
-            field.m_info.m_nPrecision = BoundPrecision(field.m_info, m_dwSizeLONGVAR);
-            CreateDataBuffer(field.m_value, GetDefaultFieldTypeEx(field.m_info.m_nSQLType));
-        }
+    DescribeResultColumns(*this, m_fields, m_pszFormatDateTime);
+    if (m_nResultCols > 0)
         m_nFields = static_cast<UINT>(m_nResultCols);
-    }
     if (m_nFields > 0 || m_nParams > 0)
         AllocStatusArrays();
 }
@@ -288,22 +299,9 @@ void CDynamicBulkRecord::CreateDataBuffer(CDBBulkVariant& value, short cType)
 
 void CDynamicBulkRecord::PreBindFields()
 {
-    m_fields.clear();
-    if (m_nResultCols > 0) {
-        m_fields.resize(static_cast<std::size_t>(m_nResultCols));
-        for (short i = 0; i < m_nResultCols; ++i) {
-            CDBBulkFieldValue& field = m_fields[static_cast<std::size_t>(i)];
-            field.m_info.InitFromInfo(m_rgODBCFieldInfos[static_cast<std::size_t>(i)]);
-            field.m_info.m_bAutoIncrement = IsFieldAutoIncrement(i);
-            field.m_info.m_nSearchable = IsFieldSearchable(i);
-            field.m_info.m_bCaseSensitive = IsFieldCaseSensitive(i);
-            field.m_info.m_nUpdatable = IsFieldUpdatable(i) ? 1 : 0;
-            field.m_value.m_pszDateFormat = m_pszFormatDateTime;
-            field.m_info.m_nPrecision = BoundPrecision(field.m_info, m_dwSizeLONGVAR);
-            CreateDataBuffer(field.m_value, GetDefaultFieldTypeEx(field.m_info.m_nSQLType));
-        }
+    DescribeResultColumns(*this, m_fields, m_pszFormatDateTime);
+    if (m_nResultCols > 0)
         m_nFields = static_cast<UINT>(m_nResultCols);
-    }
     if (m_nFields > 0 || m_nParams > 0)
         AllocStatusArrays();
     // The buffers are made now that the columns are known.
