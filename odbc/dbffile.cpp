@@ -132,11 +132,13 @@ bool ParseHex(const char* p, int digits, std::uint64_t& out)
     return true;
 }
 
-bool ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset)
+// All `size` bytes at `offset` through pread or pwrite, however many calls
+// that takes.
+template <class Byte, class Transfer>
+bool TransferAt(int fd, Byte* p, std::size_t size, std::uint64_t offset, Transfer transfer)
 {
-    auto* p = static_cast<char*>(buffer);
     while (size > 0) {
-        const ssize_t n = pread(fd, p, size, static_cast<off_t>(offset));
+        const ssize_t n = transfer(fd, p, size, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -148,20 +150,14 @@ bool ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset)
     return true;
 }
 
+bool ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset)
+{
+    return TransferAt(fd, static_cast<char*>(buffer), size, offset, ::pread);
+}
+
 bool WriteAt(int fd, const void* buffer, std::size_t size, std::uint64_t offset)
 {
-    const auto* p = static_cast<const char*>(buffer);
-    while (size > 0) {
-        const ssize_t n = pwrite(fd, p, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
+    return TransferAt(fd, static_cast<const char*>(buffer), size, offset, ::pwrite);
 }
 
 } // namespace
