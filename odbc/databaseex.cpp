@@ -112,19 +112,6 @@ std::string Unbrace(const std::string& value)
     return out;
 }
 
-std::string Brace(const std::string& value)
-{
-    if (value.find_first_of(";{}") == std::string::npos)
-        return value;
-    std::string out = "{";
-    for (char c : value) {
-        out += c;
-        if (c == '}')
-            out += '}';
-    }
-    return out + "}";
-}
-
 // The data-source settings of unixODBC's odbc.ini files, system first.
 std::mutex g_configModeLock;
 
@@ -163,10 +150,23 @@ bool GetPartOfString(const char* connect, const char* key, std::string& out)
     return false;
 }
 
+std::string BraceConnectValue(const std::string& value)
+{
+    if (value.find_first_of(";{}") == std::string::npos)
+        return value;
+    std::string out = "{";
+    for (char c : value) {
+        out += c;
+        if (c == '}')
+            out += '}';
+    }
+    return out + "}";
+}
+
 void SetPartOfString(std::string& connect, const char* key, const char* value)
 {
     std::string name = KeyName(key);
-    std::string newValue = Brace(value ? value : "");
+    std::string newValue = BraceConnectValue(value ? value : "");
     bool found = false;
     std::vector<Part> parts = SplitConnect(connect);
     for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
@@ -271,9 +271,9 @@ bool CDatabaseEx::OpenExLogonDlg(const char* dsn, const char* uid, const char* a
     bool trusted = dsn != nullptr && *dsn != '\0' && IsDSNDriver(dsn, nullptr) && uid != nullptr &&
                    IsTrustedConnection(dsn);
     if (trusted) {
-        std::string connect = "DSN=" + Brace(dsn) + ";UID=;PWD=";
+        std::string connect = "DSN=" + BraceConnectValue(dsn) + ";UID=;PWD=";
         if (app != nullptr)
-            connect += ";APP=" + Brace(app);
+            connect += ";APP=" + BraceConnectValue(app);
         try {
             if (OpenQuietly(connect, options))
                 return true;
@@ -287,7 +287,7 @@ bool CDatabaseEx::OpenExLogonDlg(const char* dsn, const char* uid, const char* a
         return false;
     std::string connect = dlg.GetConnectStr();
     if (app != nullptr)
-        connect += ";APP=" + Brace(app);
+        connect += ";APP=" + BraceConnectValue(app);
     return OpenQuietly(connect, options) != FALSE;
 }
 

@@ -107,6 +107,9 @@ private:
 // without regard to case at the start of a part.
 bool GetPartOfString(const char* connect, const char* key, std::string& out);
 void SetPartOfString(std::string& connect, const char* key, const char* value);
+// A value as a connect string holds it: in braces, with each '}' doubled,
+// when it has ';' or a brace that would end its part early.
+std::string BraceConnectValue(const std::string& value);
 // The connect string with the value of every PWD part removed.
 std::string HidePassword(const std::string& connect);
 bool IsTrustedConnection(const char* dsn);

@@ -1,4 +1,5 @@
 #include "logindlg.h"
+#include "databaseex.h"
 #include "messages.h"
 
 #include <wx/app.h>
@@ -61,21 +62,8 @@ int CLoginDlg::DoModal()
     return presenter ? presenter(*this) : ShowWithWx(*this);
 }
 
-// A value holding ';' or braces would end its part early: it goes in braces.
-static std::string ConnectValue(const std::string& value)
-{
-    if (value.find_first_of(";{}") == std::string::npos)
-        return value;
-    std::string out = "{";
-    for (char c : value) {
-        out += c;
-        if (c == '}')
-            out += '}';
-    }
-    return out + "}";
-}
-
 std::string CLoginDlg::GetConnectStr() const
 {
-    return "DSN=" + ConnectValue(m_strDSN) + ";UID=" + ConnectValue(m_strUID) + ";PWD=" + ConnectValue(m_strPWD);
+    return "DSN=" + BraceConnectValue(m_strDSN) + ";UID=" + BraceConnectValue(m_strUID) +
+           ";PWD=" + BraceConnectValue(m_strPWD);
 }

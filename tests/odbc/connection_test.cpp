@@ -63,6 +63,8 @@ TEST(ConnectString, PartsAreFoundAndReplacedWithoutRegardToCase)
         EXPECT_EQ(connect, s.result);
     }
 
+    EXPECT_EQ(BraceConnectValue("plain"), "plain");
+    EXPECT_EQ(BraceConnectValue("a;b}c"), "{a;b}}c}");
     EXPECT_EQ(HidePassword("DSN=a;PWD=secret;UID=b"), "DSN=a;UID=b");
     EXPECT_EQ(HidePassword("DSN=a;UID=b;pwd={se;cret}"), "DSN=a;UID=b");
 }
