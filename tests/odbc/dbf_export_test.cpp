@@ -10,30 +10,9 @@
 
 namespace {
 
+using kelm::test::EngineDatabase;
 using kelm::test::PgDatabase;
 using kelm::test::TempDir;
-
-// A connection to a fresh database of one engine.
-class Engine {
-public:
-    explicit Engine(const std::string& name) : m_name(name)
-    {
-        if (name == "pg") {
-            m_pg = std::make_unique<PgDatabase>("dbfexport");
-            m_connect = m_pg->odbcConnString();
-        } else {
-            m_connect = kelm::test::SqliteConnString(m_dir / "export.db");
-        }
-    }
-    bool pg() const { return m_name == "pg"; }
-    const std::string& connect() const { return m_connect; }
-
-private:
-    std::string m_name;
-    std::unique_ptr<PgDatabase> m_pg;
-    TempDir m_dir;
-    std::string m_connect;
-};
 
 class DbfExport : public ::testing::TestWithParam<std::string> {
 protected:
@@ -41,7 +20,7 @@ protected:
     {
         if (GetParam() == "pg")
             KELM_REQUIRE_PG();
-        engine = std::make_unique<Engine>(GetParam());
+        engine = std::make_unique<EngineDatabase>(GetParam() == "pg", "dbfexport");
         ASSERT_TRUE(db.OpenEx(engine->connect().c_str(), CDatabase::noOdbcDialog));
     }
 
@@ -96,7 +75,7 @@ protected:
             EXPECT_EQ(Text(file, f), "") << f;
     }
 
-    std::unique_ptr<Engine> engine;
+    std::unique_ptr<EngineDatabase> engine;
     CDatabase db;
     TempDir dir;
 };
