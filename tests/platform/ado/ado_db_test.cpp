@@ -1,5 +1,6 @@
 // The ADO layer on a real Kelm database; built once per engine.
 #include "kelmdb.h"
+#include "errorof.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 
 using namespace ado;
 using kelm::test::Engine;
+using kelm::test::ErrorOf;
 using kelm::test::KelmDatabase;
 
 namespace {
@@ -21,16 +23,6 @@ constexpr Engine kEngine = Engine::PostgreSQL;
 constexpr Engine kEngine = Engine::SQLite;
 #define REQUIRE_ENGINE() (void)0
 #endif
-
-HRESULT ErrorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const _com_error& e) {
-        return e.Error();
-    }
-    return S_OK;
-}
 
 _RecordsetPtr Query(const _ConnectionPtr& connection, const std::string& sql)
 {

@@ -1,23 +1,15 @@
 // Values, texts, arrays and errors of the ADO layer; no database.
 #include "ado/ado.h"
+#include "errorof.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
 using namespace ado;
+using kelm::test::ErrorOf;
 
 namespace {
-
-HRESULT ErrorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const _com_error& e) {
-        return e.Error();
-    }
-    return S_OK;
-}
 
 TEST(AdoVariant, IntegerConversionsRangeCheckAndRefuseNull)
 {
