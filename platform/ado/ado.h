@@ -261,11 +261,15 @@ private:
     void SetAutoCommit(bool on);
     // Commits or rolls back, then goes back to autocommit.
     void EndTransaction(short completion);
-    // Key columns by table, as the catalogue gave them. A transaction's locks
-    // keep them true until it ends; they are dropped then, when it begins,
-    // and after any statement on this connection that may change a table.
+    // Key columns by table, as the catalogue gave them, and the layer's own
+    // INSERT and UPDATE statements, prepared once. A transaction's locks keep
+    // them true until it ends; they are dropped then, when it begins, and
+    // after any statement on this connection that may change a table.
     const std::vector<std::string>* CachedPrimaryKey(const std::string& table) const;
     void CachePrimaryKey(const std::string& table, std::vector<std::string> columns);
+    void* PreparedStatement(const std::string& sql);
+    void DropPreparedStatement(const std::string& sql) noexcept;
+    void ForgetCatalogue() noexcept;
     void ForgetCatalogueUnlessDml(const std::string& sql);
     void* m_dbc = nullptr;
     bool m_inTransaction = false;
@@ -273,6 +277,7 @@ private:
     std::string m_loginUser;
     std::vector<Recordset*> m_recordsets;
     std::map<std::string, std::vector<std::string>> m_primaryKeys;
+    std::map<std::string, void*> m_prepared;
 };
 
 class Field;
@@ -335,6 +340,10 @@ private:
     void Insert();
     void UpdateExisting();
     std::vector<std::string> PrimaryKeyColumns();
+    // Runs one of the layer's own statements with the given values bound;
+    // returns the rows it affected.
+    std::int64_t ExecuteWritten(const std::string& sql, const std::vector<std::size_t>& columns,
+                                const std::vector<const _variant_t*>& values);
     [[noreturn]] void ThrowOwn(int number, const std::string& description) const;
 
     std::shared_ptr<Connection> m_connection;

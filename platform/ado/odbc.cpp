@@ -23,6 +23,7 @@ constexpr const char* kFieldSource = "ADODB.Field";
 
 constexpr SQLULEN kQueryTimeoutSeconds = 30;
 constexpr SQLULEN kLoginTimeoutSeconds = 15;
+constexpr std::size_t kMaxPreparedStatements = 64;
 
 std::string ToUtf8(const char16_t* text, std::size_t length)
 {
@@ -520,7 +521,7 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
     m_dbc = dbc;
     m_loginUser = loginUser;
     m_inTransaction = false;
-    m_primaryKeys.clear();
+    ForgetCatalogue();
     return S_OK;
 }
 
@@ -562,7 +563,7 @@ void Connection::EndTransaction(short completion)
         ThrowClosed(3704);
     if (!m_inTransaction)
         throw _com_error(XACT_E_NOTRANSACTION, "No transaction is active.", kConnectionSource);
-    m_primaryKeys.clear();
+    ForgetCatalogue();
     SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, static_cast<SQLHDBC>(m_dbc), completion);
     // A failed commit leaves the transaction open for the caller's rollback.
     if (!Succeeded(rc))
@@ -577,7 +578,7 @@ long Connection::BeginTrans()
         ThrowClosed(3704);
     if (m_inTransaction)
         throw _com_error(XACT_E_NOTRANSACTION, "A transaction is already active.", kConnectionSource);
-    m_primaryKeys.clear();
+    ForgetCatalogue();
     SetAutoCommit(false);
     m_inTransaction = true;
     return 1;
@@ -603,7 +604,7 @@ HRESULT Connection::Close()
     for (Recordset* recordset : recordsets)
         recordset->CloseQuietly();
     m_recordsets.clear();
-    m_primaryKeys.clear();
+    ForgetCatalogue();
     SQLHDBC dbc = static_cast<SQLHDBC>(m_dbc);
     if (m_inTransaction)
         SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
@@ -648,7 +649,7 @@ void Connection::CachePrimaryKey(const std::string& table, std::vector<std::stri
 // were; anything else (DDL, SET, a transaction verb) may have changed them.
 void Connection::ForgetCatalogueUnlessDml(const std::string& sql)
 {
-    if (m_primaryKeys.empty())
+    if (m_primaryKeys.empty() && m_prepared.empty())
         return;
     std::size_t i = 0;
     while (i < sql.size() && (std::isspace(static_cast<unsigned char>(sql[i])) || sql[i] == '('))
@@ -658,7 +659,49 @@ void Connection::ForgetCatalogueUnlessDml(const std::string& sql)
         word += AsciiLower(sql[i++]);
     if (word != "select" && word != "insert" && word != "update" && word != "delete" && word != "with" &&
         word != "values")
-        m_primaryKeys.clear();
+        ForgetCatalogue();
+}
+
+void* Connection::PreparedStatement(const std::string& sql)
+{
+    if (auto found = m_prepared.find(sql); found != m_prepared.end())
+        return found->second;
+    // A caller that writes many shapes of row only loses the reuse.
+    if (m_prepared.size() >= kMaxPreparedStatements) {
+        for (auto& entry : m_prepared)
+            SQLFreeHandle(SQL_HANDLE_STMT, entry.second);
+        m_prepared.clear();
+    }
+    Statement stmt(static_cast<SQLHDBC>(m_dbc), m_dialect);
+    SQLRETURN rc;
+    if (m_dialect.NarrowCalls()) {
+        std::string text = sql;
+        rc = SQLPrepare(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()), static_cast<SQLINTEGER>(text.size()));
+    } else {
+        std::u16string text = winapi::Utf8ToUtf16(sql);
+        rc = SQLPrepareW(stmt.get(), W(text), static_cast<SQLINTEGER>(text.size()));
+    }
+    if (!Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_STMT, stmt.get(), m_dialect);
+    void* handle = stmt.release();
+    m_prepared.emplace(sql, handle);
+    return handle;
+}
+
+void Connection::DropPreparedStatement(const std::string& sql) noexcept
+{
+    if (auto found = m_prepared.find(sql); found != m_prepared.end()) {
+        SQLFreeHandle(SQL_HANDLE_STMT, found->second);
+        m_prepared.erase(found);
+    }
+}
+
+void Connection::ForgetCatalogue() noexcept
+{
+    m_primaryKeys.clear();
+    for (auto& entry : m_prepared)
+        SQLFreeHandle(SQL_HANDLE_STMT, entry.second);
+    m_prepared.clear();
 }
 
 bool Connection::TableExists(const std::string& table)
@@ -1259,7 +1302,6 @@ HRESULT Recordset::Update()
 
 void Recordset::Insert()
 {
-    const Dialect& dialect = m_connection->m_dialect;
     std::string names, marks;
     std::vector<std::size_t> columns;
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
@@ -1275,15 +1317,11 @@ void Recordset::Insert()
     }
     std::string sql = columns.empty() ? "INSERT INTO " + m_table + " DEFAULT VALUES"
                                       : "INSERT INTO " + m_table + " (" + names + ") VALUES (" + marks + ")";
-    Statement stmt(static_cast<SQLHDBC>(m_connection->m_dbc), dialect);
-    Parameters parameters;
-    parameters.Reserve(columns.size());
-    SQLUSMALLINT number = 1;
+    std::vector<const _variant_t*> values;
+    values.reserve(columns.size());
     for (std::size_t i : columns)
-        parameters.Bind(stmt.get(), number++, m_columns[i].kind, m_columns[i].sqlType, *m_assigned[i], dialect);
-    SQLRETURN rc = ExecDirect(stmt.get(), sql, dialect);
-    if (!Succeeded(rc))
-        ThrowDriver(SQL_HANDLE_STMT, stmt.get(), dialect);
+        values.push_back(&*m_assigned[i]);
+    ExecuteWritten(sql, columns, values);
 
     std::vector<_variant_t> row;
     row.reserve(m_columns.size());
@@ -1303,6 +1341,43 @@ void Recordset::Insert()
         m_position = m_rows.size() - 1;
     }
     m_bof = m_eof = false;
+}
+
+std::int64_t Recordset::ExecuteWritten(const std::string& sql, const std::vector<std::size_t>& columns,
+                                       const std::vector<const _variant_t*>& values)
+{
+    const Dialect& dialect = m_connection->m_dialect;
+    SQLHSTMT stmt = static_cast<SQLHSTMT>(m_connection->PreparedStatement(sql));
+    // The bound buffers die with this call; a statement that failed is not reused.
+    struct Release {
+        Connection& connection;
+        const std::string& sql;
+        SQLHSTMT stmt;
+        bool failed = true;
+        ~Release()
+        {
+            if (failed) {
+                connection.DropPreparedStatement(sql);
+                return;
+            }
+            SQLFreeStmt(stmt, SQL_CLOSE);
+            SQLFreeStmt(stmt, SQL_RESET_PARAMS);
+        }
+    } release{*m_connection, sql, stmt};
+    Parameters parameters;
+    parameters.Reserve(columns.size());
+    for (std::size_t n = 0; n < columns.size(); ++n) {
+        const Column& column = m_columns[columns[n]];
+        parameters.Bind(stmt, static_cast<SQLUSMALLINT>(n + 1), column.kind, column.sqlType, *values[n], dialect);
+    }
+    SQLRETURN rc = SQLExecute(stmt);
+    SQLLEN count = 0;
+    if (rc != SQL_NO_DATA && !Succeeded(rc))
+        ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
+    if (rc != SQL_NO_DATA && !Succeeded(SQLRowCount(stmt, &count)))
+        ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
+    release.failed = false;
+    return count;
 }
 
 std::vector<std::string> Recordset::PrimaryKeyColumns()
@@ -1345,7 +1420,6 @@ std::vector<std::string> Recordset::PrimaryKeyColumns()
 
 void Recordset::UpdateExisting()
 {
-    const Dialect& dialect = m_connection->m_dialect;
     auto& current = m_forwardOnly ? m_rows[0] : m_rows[m_position];
 
     std::vector<std::size_t> identity;
@@ -1385,22 +1459,15 @@ void Recordset::UpdateExisting()
     if (!where.empty())
         sql += " WHERE " + where;
 
-    Statement stmt(static_cast<SQLHDBC>(m_connection->m_dbc), dialect);
-    Parameters parameters;
-    parameters.Reserve(changed.size() + compared.size());
-    SQLUSMALLINT number = 1;
+    std::vector<std::size_t> columns = changed;
+    columns.insert(columns.end(), compared.begin(), compared.end());
+    std::vector<const _variant_t*> values;
+    values.reserve(columns.size());
     for (std::size_t i : changed)
-        parameters.Bind(stmt.get(), number++, m_columns[i].kind, m_columns[i].sqlType, *m_assigned[i], dialect);
+        values.push_back(&*m_assigned[i]);
     for (std::size_t i : compared)
-        parameters.Bind(stmt.get(), number++, m_columns[i].kind, m_columns[i].sqlType, current[i], dialect);
-    SQLRETURN rc = ExecDirect(stmt.get(), sql, dialect);
-    SQLLEN count = 0;
-    if (rc == SQL_NO_DATA)
-        count = 0;
-    else if (!Succeeded(rc))
-        ThrowDriver(SQL_HANDLE_STMT, stmt.get(), dialect);
-    else if (!Succeeded(SQLRowCount(stmt.get(), &count)))
-        ThrowDriver(SQL_HANDLE_STMT, stmt.get(), dialect);
+        values.push_back(&current[i]);
+    const std::int64_t count = ExecuteWritten(sql, columns, values);
     if (count != 1)
         throw _com_error(E_FAIL, "Row cannot be located for updating. Some values may have been changed since it "
                                  "was last read.",

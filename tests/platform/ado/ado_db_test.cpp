@@ -588,6 +588,31 @@ TEST_F(AdoDb, KeyOfATableRecreatedWithAnotherKeyIsReadAgain)
     EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM keyed"), 2);
 }
 
+// The layer keeps its INSERT and UPDATE statements prepared between calls.
+TEST_F(AdoDb, WritesReachATableRecreatedByAnotherConnection)
+{
+    CreateKeyed([&](const std::string& sql) { cn->Execute(sql); }, "a");
+    auto add = [&](int a, int b) {
+        _RecordsetPtr rs;
+        rs.CreateInstance("ADODB.Recordset");
+        rs->Open("SELECT * FROM keyed WHERE a = -1", cn, adOpenStatic, adLockOptimistic, adCmdText);
+        rs->AddNew();
+        rs->PutCollect("a", a);
+        rs->PutCollect("b", b);
+        rs->PutCollect("c", "n");
+        rs->Update();
+        rs->Close();
+    };
+    add(3, 30);
+    SetC(cn, "a = 3", "p");
+    db->Exec("DROP TABLE keyed");
+    db->Exec("CREATE TABLE keyed (c varchar(20), b integer NOT NULL, a integer NOT NULL PRIMARY KEY, d integer)");
+    add(4, 40);
+    SetC(cn, "a = 4", "q");
+    EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM keyed WHERE a = 4 AND b = 40 AND c = 'q' AND d IS NULL"), 1);
+    EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM keyed"), 1);
+}
+
 #ifndef KELM_ADO_PG
 // Users keep databases in localised folders ("Документы").
 TEST(AdoSqlite, DatabaseFileUnderACyrillicPath)
