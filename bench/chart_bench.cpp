@@ -40,8 +40,10 @@ struct Database {
 Database* DatabaseFor(benchmark::State& state)
 {
     static std::map<int, std::unique_ptr<Database>> databases;
-    if (!kelm::test::PgAvailable())
+    if (!kelm::test::PgAvailable()) {
+        state.SkipWithError("PostgreSQL test cluster not running");
         return nullptr;
+    }
     const int scale = static_cast<int>(state.range(0));
     auto& slot = databases[scale];
     if (!slot) {
@@ -91,27 +93,33 @@ void Report(benchmark::State& state, int scale, long ops)
     state.counters["ops_per_element"] = ops / elements;
 }
 
+// Runs one step of an iteration, timing it alone and counting the table
+// operations it caused.
+template <class Step>
+void Measure(benchmark::State& state, Database& db, long& ops, const char* what, Step step)
+{
+    const long before = TableOps(db);
+    const auto t0 = std::chrono::steady_clock::now();
+    const bool ok = step();
+    const auto t1 = std::chrono::steady_clock::now();
+    ops = TableOps(db) - before;
+    if (!ok)
+        state.SkipWithError((std::string(what) + " failed: " + db.shell.last).c_str());
+    state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+}
+
 void BM_ChartFirstSave(benchmark::State& state)
 {
     const int scale = static_cast<int>(state.range(0));
     Database* db = DatabaseFor(state);
-    if (!db) {
-        state.SkipWithError("PostgreSQL test cluster not running");
+    if (!db)
         return;
-    }
     long ops = 0;
     for (auto _ : state) {
         ClearChart(*db);
         CTarnwickModel model;
         Build(model, scale);
-        const long before = TableOps(*db);
-        const auto t0 = std::chrono::steady_clock::now();
-        const bool saved = model.SaveToDB();
-        const auto t1 = std::chrono::steady_clock::now();
-        ops = TableOps(*db) - before;
-        if (!saved)
-            state.SkipWithError(("save failed: " + db->shell.last).c_str());
-        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+        Measure(state, *db, ops, "save", [&] { return model.SaveToDB(); });
     }
     Report(state, scale, ops);
 }
@@ -120,24 +128,15 @@ void BM_ChartSaveUnchanged(benchmark::State& state)
 {
     const int scale = static_cast<int>(state.range(0));
     Database* db = DatabaseFor(state);
-    if (!db) {
-        state.SkipWithError("PostgreSQL test cluster not running");
+    if (!db)
         return;
-    }
     ClearChart(*db);
     CTarnwickModel model;
     Build(model, scale);
     model.SaveToDB();
     long ops = 0;
     for (auto _ : state) {
-        const long before = TableOps(*db);
-        const auto t0 = std::chrono::steady_clock::now();
-        const bool saved = model.SaveToDB();
-        const auto t1 = std::chrono::steady_clock::now();
-        ops = TableOps(*db) - before;
-        if (!saved)
-            state.SkipWithError(("save failed: " + db->shell.last).c_str());
-        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+        Measure(state, *db, ops, "save", [&] { return model.SaveToDB(); });
     }
     Report(state, scale, ops);
 }
@@ -146,10 +145,8 @@ void BM_ChartLoad(benchmark::State& state)
 {
     const int scale = static_cast<int>(state.range(0));
     Database* db = DatabaseFor(state);
-    if (!db) {
-        state.SkipWithError("PostgreSQL test cluster not running");
+    if (!db)
         return;
-    }
     {
         ClearChart(*db);
         CTarnwickModel model;
@@ -159,14 +156,9 @@ void BM_ChartLoad(benchmark::State& state)
     long ops = 0;
     for (auto _ : state) {
         CTarnwickModel model;
-        const long before = TableOps(*db);
-        const auto t0 = std::chrono::steady_clock::now();
-        const bool loaded = model.LoadFromDB(kTypeDoc, true);
-        const auto t1 = std::chrono::steady_clock::now();
-        ops = TableOps(*db) - before;
-        if (!loaded || model.GetComponentCount() != 10000 * scale)
-            state.SkipWithError("load failed");
-        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+        Measure(state, *db, ops, "load", [&] {
+            return model.LoadFromDB(kTypeDoc, true) && model.GetComponentCount() == 10000 * scale;
+        });
     }
     Report(state, scale, ops);
 }
@@ -176,10 +168,8 @@ void BM_PlainInserts(benchmark::State& state)
 {
     const int scale = static_cast<int>(state.range(0));
     Database* db = DatabaseFor(state);
-    if (!db) {
-        state.SkipWithError("PostgreSQL test cluster not running");
+    if (!db)
         return;
-    }
     ado::_ConnectionPtr& c = db->shell.connection;
     for (auto _ : state) {
         ClearChart(*db);
