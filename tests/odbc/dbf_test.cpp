@@ -16,7 +16,7 @@ namespace {
 using kelm::test::readFile;
 using kelm::test::TempDir;
 
-struct Spec {
+struct FieldShape {
     const char* name;
     char type;
     int length;
@@ -24,11 +24,11 @@ struct Spec {
 };
 
 // Descriptors laid one after the other from offset 1, as an export makes them.
-CFieldDBFArray Layout(std::initializer_list<Spec> specs)
+CFieldDBFArray Layout(std::initializer_list<FieldShape> shapes)
 {
     CFieldDBFArray fields;
     std::uint32_t offset = 1;
-    for (const Spec& s : specs) {
+    for (const FieldShape& s : shapes) {
         auto f = std::make_unique<CFieldDBF>();
         std::strncpy(f->m_name, s.name, 10);
         f->m_type = s.type;
@@ -81,8 +81,8 @@ std::string Text(const CDataBaseFile& file, int field)
     return s;
 }
 
-const auto kFixtureLayout = {Spec{"NAME", 'C', 8, 0}, Spec{"QTY", 'N', 6, 0},
-                             Spec{"PRICE", 'N', 8, 2}, Spec{"BORN", 'D', 8, 0}};
+const auto kFixtureLayout = {FieldShape{"NAME", 'C', 8, 0}, FieldShape{"QTY", 'N', 6, 0},
+                             FieldShape{"PRICE", 'N', 8, 2}, FieldShape{"BORN", 'D', 8, 0}};
 
 TEST(DbfFile, CreatedFileWithOneRecordHasTheFixtureBytes)
 {
