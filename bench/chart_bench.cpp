@@ -85,6 +85,14 @@ void Build(CTarnwickModel& model, int scale)
     chartdb::BuildChart(model, 3, 4, kTypeDoc, 1000 * scale, 3, 1);
 }
 
+// Replaces whatever chart the database holds by a freshly built and saved one.
+void StoreChart(Database& db, CTarnwickModel& model, int scale)
+{
+    ClearChart(db);
+    Build(model, scale);
+    model.SaveToDB();
+}
+
 void Report(benchmark::State& state, int scale, long ops)
 {
     const double elements = 7000.0 * scale;
@@ -130,10 +138,8 @@ void BM_ChartSaveUnchanged(benchmark::State& state)
     Database* db = DatabaseFor(state);
     if (!db)
         return;
-    ClearChart(*db);
     CTarnwickModel model;
-    Build(model, scale);
-    model.SaveToDB();
+    StoreChart(*db, model, scale);
     long ops = 0;
     for (auto _ : state) {
         Measure(state, *db, ops, "save", [&] { return model.SaveToDB(); });
@@ -148,10 +154,8 @@ void BM_ChartLoad(benchmark::State& state)
     if (!db)
         return;
     {
-        ClearChart(*db);
         CTarnwickModel model;
-        Build(model, scale);
-        model.SaveToDB();
+        StoreChart(*db, model, scale);
     }
     long ops = 0;
     for (auto _ : state) {
