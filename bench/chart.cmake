@@ -4,7 +4,7 @@
 if(TARGET tarnwick-charts)
     kelm_bench(bench_chart
         SOURCES ${CMAKE_CURRENT_LIST_DIR}/chart_bench.cpp
-                ${CMAKE_SOURCE_DIR}/tests/diagram/chartdb_support.cpp
+                ${CMAKE_SOURCE_DIR}/tests/charts/chartdb_support.cpp
         LIBS tarnwick-charts kelm_testsupport)
     if(TARGET bench_chart)
         target_compile_definitions(bench_chart PRIVATE KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

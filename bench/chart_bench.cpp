@@ -4,10 +4,10 @@
 // them, the same number of rows written with plain INSERTs in one
 // transaction. "table_ops" counts the scans and row writes the server saw
 // on the user tables (pg_stat_user_tables), a measure of the statements.
-#include "diagram/chartshell.h"
-#include "diagram/diagrammodel.h"
+#include "charts/chartshell.h"
+#include "charts/diagrammodel.h"
 #include "testsupport.h"
-#include "tests/diagram/chartdb_support.h"
+#include "tests/charts/chartdb_support.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,5 +1,5 @@
-#include "diagram/chartshell.h"
-#include "diagram/diagrammodel.h"
+#include "charts/chartshell.h"
+#include "charts/diagrammodel.h"
 
 #include "afx/archive.h"
 #include "afx/file.h"

@@ -1,4 +1,4 @@
-#include "diagram/chartprogress.h"
+#include "charts/chartprogress.h"
 
 namespace tarnwick {
 namespace {

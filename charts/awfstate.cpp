@@ -1,7 +1,7 @@
-#include "diagram/awfelements.h"
+#include "charts/awfelements.h"
 
-#include "diagram/chartshell.h"
-#include "diagram/diagrammodel.h"
+#include "charts/chartshell.h"
+#include "charts/diagrammodel.h"
 #include "diagram/odcontroller.h"
 #include "diagram/odviewport.h"
 

@@ -2,7 +2,7 @@
 // from a chart file (.wfa), which holds the model's archive alone.
 #pragma once
 
-#include "diagram/diagrammodel.h"
+#include "charts/diagrammodel.h"
 
 #include <wx/docview.h>
 

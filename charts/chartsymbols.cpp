@@ -1,4 +1,4 @@
-#include "diagram/chartsymbols.h"
+#include "charts/chartsymbols.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
-#include "diagram/chartprogress.h"
-#include "diagram/chartshell.h"
-#include "diagram/chartsymbols.h"
-#include "diagram/diagrammodel.h"
+#include "charts/chartprogress.h"
+#include "charts/chartshell.h"
+#include "charts/chartsymbols.h"
+#include "charts/diagrammodel.h"
 
 #include <array>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "diagram/basediagramdoc.h"
+#include "charts/basediagramdoc.h"
 
-#include "diagram/chartshell.h"
+#include "charts/chartshell.h"
 
 wxIMPLEMENT_DYNAMIC_CLASS(CBaseDiagramDoc, wxDocument);
 wxIMPLEMENT_DYNAMIC_CLASS(CTarnwickDoc, CBaseDiagramDoc);

@@ -1,6 +1,6 @@
-#include "diagram/diagrammodel.h"
+#include "charts/diagrammodel.h"
 
-#include "diagram/chartshell.h"
+#include "charts/chartshell.h"
 #include "diagram/odcommand.h"
 #include "diagram/odcontroller.h"
 

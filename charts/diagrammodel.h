@@ -2,7 +2,7 @@
 // chart it shows, and the workflow chart's model of one document type.
 #pragma once
 
-#include "diagram/awfelements.h"
+#include "charts/awfelements.h"
 #include "diagram/odmodel.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // chart file, connection rules, routing, validation and delete cascades.
 #include "workflow_support.h"
 
-#include "diagram/basediagramdoc.h"
+#include "charts/basediagramdoc.h"
 #include "diagram/odcommand.h"
 #include "diagram/odcontroller.h"
 #include "diagram/odviewport.h"

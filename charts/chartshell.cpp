@@ -1,4 +1,4 @@
-#include "diagram/chartshell.h"
+#include "charts/chartshell.h"
 
 #include <wx/app.h>
 #include <wx/msgdlg.h>

@@ -2,7 +2,7 @@
 // on a connection, and a chart of a given size built in memory.
 #pragma once
 
-#include "diagram/diagrammodel.h"
+#include "charts/diagrammodel.h"
 
 #include "ado/ado.h"
 

@@ -1,6 +1,6 @@
-#include "diagram/chartprogress.h"
-#include "diagram/chartshell.h"
-#include "diagram/diagrammodel.h"
+#include "charts/chartprogress.h"
+#include "charts/chartshell.h"
+#include "charts/diagrammodel.h"
 
 #include <cstdio>
 

@@ -2,10 +2,10 @@
 // chart building, and a Kelm database on either engine.
 #pragma once
 
-#include "diagram/awfelements.h"
-#include "diagram/chartshell.h"
-#include "diagram/chartsymbols.h"
-#include "diagram/diagrammodel.h"
+#include "charts/awfelements.h"
+#include "charts/chartshell.h"
+#include "charts/chartsymbols.h"
+#include "charts/diagrammodel.h"
 
 #include "testsupport.h"
 

@@ -1,6 +1,6 @@
 #include "chartdb_support.h"
 
-#include "diagram/chartsymbols.h"
+#include "charts/chartsymbols.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,7 +1,7 @@
 // A chart's whole round trip through the workflow tables on both engines:
 // load, edit, save, load again; a failing save; rows the load cannot place;
 // stored drawings that are empty or broken; the archived drawing.
-#include "diagram/chartprogress.h"
+#include "charts/chartprogress.h"
 
 #include "afx/archive.h"
 #include "afx/file.h"

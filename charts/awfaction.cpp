@@ -1,6 +1,6 @@
-#include "diagram/awfelements.h"
+#include "charts/awfelements.h"
 
-#include "diagram/chartshell.h"
+#include "charts/chartshell.h"
 
 #include <wx/dc.h>
 

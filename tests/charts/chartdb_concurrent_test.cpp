@@ -2,7 +2,7 @@
 // keeps all its rows, and every action points at a move of its own chart.
 #include "chartdb_support.h"
 
-#include "diagram/chartshell.h"
+#include "charts/chartshell.h"
 #include "workflow_support.h"
 
 #include <gtest/gtest.h>
