@@ -1,6 +1,7 @@
 #include "dmo/dmo.h"
 
 #include "dmo/address.h"
+#include "dmo/pgexec.h"
 #include "winapi/folders.h"
 #include "winapi/module_version.h"
 #include "winapi/text.h"
@@ -28,12 +29,6 @@ std::string GetModulePath()
 
 namespace {
 
-bool connectionLost(PGconn* conn, const std::string& sqlstate)
-{
-    return PQstatus(conn) != CONNECTION_OK || sqlstate.rfind("08", 0) == 0 || sqlstate == "57P01" ||
-           sqlstate == "57P02" || sqlstate == "57P03";
-}
-
 std::string trimmed(const char* text)
 {
     std::string s = text ? text : "";
@@ -42,22 +37,7 @@ std::string trimmed(const char* text)
     return s;
 }
 
-Error statementError(PGconn* conn, const PGresult* res)
-{
-    std::string state = trimmed(PQresultErrorField(res, PG_DIAG_SQLSTATE));
-    std::string text;
-    if (const char* primary = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY)) {
-        text = "[SQLSTATE " + state + "] " + trimmed(primary);
-        if (const char* detail = PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL))
-            text += "\r\nDETAIL: " + trimmed(detail);
-        if (const char* hint = PQresultErrorField(res, PG_DIAG_MESSAGE_HINT))
-            text += "\r\nHINT: " + trimmed(hint);
-    } else {
-        text = trimmed(PQerrorMessage(conn));
-    }
-    bool lost = connectionLost(conn, state);
-    return Error(lost ? kErrConnection : kErrStatement, text, "PostgreSQL", state);
-}
+using detail::StatementError;
 
 // Sends one batch and drains every result; the first failure is thrown
 // once the connection is quiet again.
@@ -72,21 +52,7 @@ void runBatch(PGconn* conn, const std::string& sql, QueryResults* results)
         switch (PQresultStatus(res)) {
         case PGRES_TUPLES_OK:
             if (results && !failure) {
-                QueryResults::Set set;
-                int columns = PQnfields(res), rows = PQntuples(res);
-                for (int c = 0; c < columns; ++c)
-                    set.types.push_back(PQftype(res, c));
-                set.rows.reserve(static_cast<std::size_t>(rows));
-                for (int r = 0; r < rows; ++r) {
-                    auto& row = set.rows.emplace_back();
-                    for (int c = 0; c < columns; ++c) {
-                        if (PQgetisnull(res, r, c))
-                            row.emplace_back();
-                        else
-                            row.emplace_back(std::string(PQgetvalue(res, r, c),
-                                                         static_cast<std::size_t>(PQgetlength(res, r, c))));
-                    }
-                }
+                QueryResults::Set set = detail::RowsOf(res);
                 results->AddSet(std::move(set));
             }
             break;
@@ -102,7 +68,7 @@ void runBatch(PGconn* conn, const std::string& sql, QueryResults* results)
         case PGRES_FATAL_ERROR:
         case PGRES_BAD_RESPONSE:
             if (!failure)
-                failure = statementError(conn, res);
+                failure = StatementError(conn, res);
             break;
         default:
             break;

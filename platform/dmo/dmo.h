@@ -10,6 +10,7 @@
 #pragma once
 
 #include "dmo/error.h"
+#include "dmo/names.h"
 
 #include <cstdint>
 #include <memory>
@@ -130,6 +131,21 @@ public:
     void ExecuteImmediate(const std::string& sql, int type = 0);
     // Every statement of the batch that returns rows gives one result set.
     std::shared_ptr<QueryResults> ExecuteWithResults(const std::string& sql);
+
+    // The one table a user's or kit's name means: unqualified, the exact
+    // name first in the search path, then in exactly one schema, then a
+    // unique match without regard to case; qualified, the same within the
+    // schema. Ordinary and partitioned tables only. Throws Error (not found)
+    // when none or several fit.
+    TableRef ResolveTable(const std::string& name);
+
+    // Loads one bulk file into a table in one transaction: triggers and
+    // foreign-key checks off, the table optionally emptied first (identity
+    // restarted), COPY in binary format when the file has PostgreSQL's
+    // binary signature and in text format otherwise, then every identity
+    // and serial sequence moved past the loaded values. Any failure rolls
+    // the file back. Returns the rows loaded.
+    std::uint64_t BulkLoad(const std::string& table, const std::string& path, bool truncateFirst);
 
 private:
     friend class Databases;

@@ -1,0 +1,84 @@
+#include "dmo/pgexec.h"
+
+#include <libpq-fe.h>
+
+namespace dmo::detail {
+
+namespace {
+
+bool connectionLost(PGconn* conn, const std::string& sqlstate)
+{
+    return PQstatus(conn) != CONNECTION_OK || sqlstate.rfind("08", 0) == 0 || sqlstate == "57P01" ||
+           sqlstate == "57P02" || sqlstate == "57P03";
+}
+
+std::string trimmed(const char* text)
+{
+    std::string s = text ? text : "";
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' '))
+        s.pop_back();
+    return s;
+}
+
+} // namespace
+
+Error StatementError(PGconn* conn, const PGresult* res)
+{
+    std::string state = trimmed(PQresultErrorField(res, PG_DIAG_SQLSTATE));
+    std::string text;
+    if (const char* primary = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY)) {
+        text = "[SQLSTATE " + state + "] " + trimmed(primary);
+        if (const char* detail = PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL))
+            text += "\r\nDETAIL: " + trimmed(detail);
+        if (const char* hint = PQresultErrorField(res, PG_DIAG_MESSAGE_HINT))
+            text += "\r\nHINT: " + trimmed(hint);
+    } else {
+        text = trimmed(PQerrorMessage(conn));
+    }
+    bool lost = connectionLost(conn, state);
+    return Error(lost ? kErrConnection : kErrStatement, text, "PostgreSQL", state);
+}
+
+QueryResults::Set RowsOf(const PGresult* res)
+{
+    QueryResults::Set set;
+    int columns = PQnfields(res), rows = PQntuples(res);
+    for (int c = 0; c < columns; ++c)
+        set.types.push_back(PQftype(res, c));
+    set.rows.reserve(static_cast<std::size_t>(rows));
+    for (int r = 0; r < rows; ++r) {
+        auto& row = set.rows.emplace_back();
+        for (int c = 0; c < columns; ++c) {
+            if (PQgetisnull(res, r, c))
+                row.emplace_back();
+            else
+                row.emplace_back(std::string(PQgetvalue(res, r, c), static_cast<std::size_t>(PQgetlength(res, r, c))));
+        }
+    }
+    return set;
+}
+
+QueryResults::Set ExecParams(PGconn* conn, const std::string& sql,
+                             const std::vector<std::optional<std::string>>& params)
+{
+    std::vector<const char*> values;
+    values.reserve(params.size());
+    for (const auto& p : params)
+        values.push_back(p ? p->c_str() : nullptr);
+    PGresult* res = PQexecParams(conn, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
+                                 nullptr, nullptr, 0);
+    ExecStatusType status = PQresultStatus(res);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+        Error error = res ? StatementError(conn, res)
+                          : Error(kErrConnection, trimmed(PQerrorMessage(conn)), "PostgreSQL");
+        PQclear(res);
+        if (PQstatus(conn) == CONNECTION_OK && PQtransactionStatus(conn) == PQTRANS_INERROR)
+            PQclear(PQexec(conn, "ROLLBACK"));
+        throw error;
+    }
+    QueryResults::Set set = RowsOf(res);
+    PQclear(res);
+    return set;
+}
+
+} // namespace dmo::detail
