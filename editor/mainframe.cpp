@@ -1,5 +1,6 @@
 #include "mainframe.h"
 
+#include "afx/cmdid.h"
 #include "resources/tarnwick/strings.h"
 
 #include <wx/menu.h>
@@ -11,8 +12,8 @@ CMainFrame::CMainFrame()
               wxDefaultPosition, wxSize(900, 650))
 {
     auto* file = new wxMenu;
-    file->Append(res::WxCommandId(res::ID_OPEN_CONNECTION), wxString::FromUTF8(res::LoadString(res::ID_OPEN_CONNECTION)));
-    file->Append(res::WxCommandId(res::ID_CLOSE_CONNECTION), wxString::FromUTF8(res::LoadString(res::ID_CLOSE_CONNECTION)));
+    file->Append(ToWxId(res::ID_OPEN_CONNECTION), wxString::FromUTF8(res::LoadString(res::ID_OPEN_CONNECTION)));
+    file->Append(ToWxId(res::ID_CLOSE_CONNECTION), wxString::FromUTF8(res::LoadString(res::ID_CLOSE_CONNECTION)));
     file->AppendSeparator();
     file->Append(wxID_EXIT, wxString::FromUTF8("Выход"));
     auto* bar = new wxMenuBar;

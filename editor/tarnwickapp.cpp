@@ -4,6 +4,7 @@
 #include "mainframe.h"
 #include "settings.h"
 
+#include "afx/cmdid.h"
 #include "resources/tarnwick/strings.h"
 
 #include <wx/bitmap.h>
@@ -49,10 +50,10 @@ constexpr int kSplashMilliseconds = 1500;
 } // namespace
 
 wxBEGIN_EVENT_TABLE(CTarnwickApp, wxApp)
-    EVT_MENU(res::WxCommandId(res::ID_OPEN_CONNECTION), CTarnwickApp::OnOpenConnectionCommand)
-    EVT_MENU(res::WxCommandId(res::ID_CLOSE_CONNECTION), CTarnwickApp::OnCloseConnectionCommand)
-    EVT_UPDATE_UI(res::WxCommandId(res::ID_OPEN_CONNECTION), CTarnwickApp::OnUpdateOpenConnectionCommand)
-    EVT_UPDATE_UI(res::WxCommandId(res::ID_CLOSE_CONNECTION), CTarnwickApp::OnUpdateCloseConnectionCommand)
+    EVT_MENU(ToWxId(res::ID_OPEN_CONNECTION), CTarnwickApp::OnOpenConnectionCommand)
+    EVT_MENU(ToWxId(res::ID_CLOSE_CONNECTION), CTarnwickApp::OnCloseConnectionCommand)
+    EVT_UPDATE_UI(ToWxId(res::ID_OPEN_CONNECTION), CTarnwickApp::OnUpdateOpenConnectionCommand)
+    EVT_UPDATE_UI(ToWxId(res::ID_CLOSE_CONNECTION), CTarnwickApp::OnUpdateCloseConnectionCommand)
 wxEND_EVENT_TABLE()
 
 bool CTarnwickApp::OnInit()

@@ -1,5 +1,7 @@
 #include "diagram/odcontroller.h"
 
+#include "afx/cmdid.h"
+
 #include <wx/menu.h>
 #include <wx/textctrl.h>
 #include <wx/textdlg.h>
@@ -10,24 +12,24 @@
 #include <cstdlib>
 
 wxBEGIN_EVENT_TABLE(CODController, wxEvtHandler)
-    EVT_MENU(ID_OD_EDIT_CLEAR, CODController::OnMenu)
-    EVT_MENU(ID_OD_EDIT_UNDO, CODController::OnMenu)
-    EVT_MENU(ID_OD_EDIT_REDO, CODController::OnMenu)
-    EVT_MENU(ID_OD_EDIT_SELECT_ALL, CODController::OnMenu)
-    EVT_MENU(ID_OD_DEFAULT_PROPERTIES, CODController::OnMenu)
-    EVT_MENU(ID_OD_EDIT_CUT, CODController::OnMenu)
-    EVT_MENU(ID_OD_EDIT_COPY, CODController::OnMenu)
-    EVT_MENU(ID_OD_EDIT_PASTE, CODController::OnMenu)
-    EVT_UPDATE_UI(ID_OD_EDIT_CLEAR, CODController::OnUpdateMenu)
-    EVT_UPDATE_UI(ID_OD_EDIT_UNDO, CODController::OnUpdateMenu)
-    EVT_UPDATE_UI(ID_OD_EDIT_REDO, CODController::OnUpdateMenu)
-    EVT_UPDATE_UI(ID_OD_EDIT_SELECT_ALL, CODController::OnUpdateMenu)
-    EVT_UPDATE_UI(ID_OD_DEFAULT_PROPERTIES, CODController::OnUpdateMenu)
-    EVT_UPDATE_UI(ID_OD_EDIT_CUT, CODController::OnUpdateMenu)
-    EVT_UPDATE_UI(ID_OD_EDIT_COPY, CODController::OnUpdateMenu)
-    EVT_UPDATE_UI(ID_OD_EDIT_PASTE, CODController::OnUpdateMenu)
-    EVT_MENU_RANGE(ID_OD_ALIGN_LEFT, ID_OD_TO_BACK, CODController::OnToolbar)
-    EVT_UPDATE_UI_RANGE(ID_OD_ALIGN_LEFT, ID_OD_TO_BACK, CODController::OnUpdateToolbar)
+    EVT_MENU(ToWxId(ID_OD_EDIT_CLEAR), CODController::OnMenu)
+    EVT_MENU(ToWxId(ID_OD_EDIT_UNDO), CODController::OnMenu)
+    EVT_MENU(ToWxId(ID_OD_EDIT_REDO), CODController::OnMenu)
+    EVT_MENU(ToWxId(ID_OD_EDIT_SELECT_ALL), CODController::OnMenu)
+    EVT_MENU(ToWxId(ID_OD_DEFAULT_PROPERTIES), CODController::OnMenu)
+    EVT_MENU(ToWxId(ID_OD_EDIT_CUT), CODController::OnMenu)
+    EVT_MENU(ToWxId(ID_OD_EDIT_COPY), CODController::OnMenu)
+    EVT_MENU(ToWxId(ID_OD_EDIT_PASTE), CODController::OnMenu)
+    EVT_UPDATE_UI(ToWxId(ID_OD_EDIT_CLEAR), CODController::OnUpdateMenu)
+    EVT_UPDATE_UI(ToWxId(ID_OD_EDIT_UNDO), CODController::OnUpdateMenu)
+    EVT_UPDATE_UI(ToWxId(ID_OD_EDIT_REDO), CODController::OnUpdateMenu)
+    EVT_UPDATE_UI(ToWxId(ID_OD_EDIT_SELECT_ALL), CODController::OnUpdateMenu)
+    EVT_UPDATE_UI(ToWxId(ID_OD_DEFAULT_PROPERTIES), CODController::OnUpdateMenu)
+    EVT_UPDATE_UI(ToWxId(ID_OD_EDIT_CUT), CODController::OnUpdateMenu)
+    EVT_UPDATE_UI(ToWxId(ID_OD_EDIT_COPY), CODController::OnUpdateMenu)
+    EVT_UPDATE_UI(ToWxId(ID_OD_EDIT_PASTE), CODController::OnUpdateMenu)
+    EVT_MENU_RANGE(ToWxId(ID_OD_ALIGN_LEFT), ToWxId(ID_OD_TO_BACK), CODController::OnToolbar)
+    EVT_UPDATE_UI_RANGE(ToWxId(ID_OD_ALIGN_LEFT), ToWxId(ID_OD_TO_BACK), CODController::OnUpdateToolbar)
 wxEND_EVENT_TABLE()
 
 const std::vector<ODToolbarInfo>& ODLibraryToolbars()
@@ -178,11 +180,11 @@ void CODController::OnLinkDrawEnd(std::uint32_t, const CPoint& pt)
 wxMenu* CODController::BuildContextMenu()
 {
     auto* menu = new wxMenu;
-    menu->Append(ID_OD_EDIT_CUT, wxString::FromUTF8("Вырезать"));
-    menu->Append(ID_OD_EDIT_COPY, wxString::FromUTF8("Копировать"));
-    menu->Append(ID_OD_EDIT_PASTE, wxString::FromUTF8("Вставить"));
+    menu->Append(ToWxId(ID_OD_EDIT_CUT), wxString::FromUTF8("Вырезать"));
+    menu->Append(ToWxId(ID_OD_EDIT_COPY), wxString::FromUTF8("Копировать"));
+    menu->Append(ToWxId(ID_OD_EDIT_PASTE), wxString::FromUTF8("Вставить"));
     menu->AppendSeparator();
-    menu->Append(ID_OD_PROPERTIES, wxString::FromUTF8("Свойства..."));
+    menu->Append(ToWxId(ID_OD_PROPERTIES), wxString::FromUTF8("Свойства..."));
     return menu;
 }
 
@@ -414,7 +416,7 @@ void CODController::OnRButtonUp(std::uint32_t, const CPoint& pt)
     const int id = wnd->GetPopupMenuSelectionFromUser(*menu, wxPoint(dev.x, dev.y));
     delete menu;
     if (id != wxID_NONE)
-        ProcessCommand(id);
+        ProcessCommand(FromWxId(id));
 }
 
 bool CODController::OnKeyDown(int keyCode, std::uint32_t)
@@ -442,7 +444,7 @@ void CODController::OnCancelMode()
 
 bool CODController::ProcessCommand(int id)
 {
-    wxCommandEvent event(wxEVT_MENU, id);
+    wxCommandEvent event(wxEVT_MENU, ToWxId(id));
     event.SetEventObject(this);
     return ProcessEvent(event);
 }
@@ -469,7 +471,7 @@ bool CODController::EditDefaultProperties(CODPropertySet& set)
 void CODController::OnMenu(wxCommandEvent& event)
 {
     CODModel* model = GetModel();
-    switch (event.GetId()) {
+    switch (FromWxId(event.GetId())) {
     case ID_OD_EDIT_CLEAR: {
         PruneSelection();
         if (m_selection.GetSize() == 0)
@@ -513,7 +515,7 @@ void CODController::OnMenu(wxCommandEvent& event)
 void CODController::OnUpdateMenu(wxUpdateUIEvent& event)
 {
     CODModel* model = GetModel();
-    switch (event.GetId()) {
+    switch (FromWxId(event.GetId())) {
     case ID_OD_EDIT_CLEAR:
         event.Enable(GetSelection().GetSize() > 0);
         break;
@@ -545,7 +547,7 @@ void CODController::OnCommandExecuted(CODCommand*)
 
 void CODController::OnToolbar(wxCommandEvent& event)
 {
-    const int id = event.GetId();
+    const int id = FromWxId(event.GetId());
     CODComponentSet set = GetSelection();
     if (id >= ID_OD_ALIGN_LEFT && id <= ID_OD_ALIGN_BOTTOM) {
         if (set.GetSize() >= 2)
@@ -559,7 +561,7 @@ void CODController::OnToolbar(wxCommandEvent& event)
 
 void CODController::OnUpdateToolbar(wxUpdateUIEvent& event)
 {
-    const int id = event.GetId();
+    const int id = FromWxId(event.GetId());
     const int n = m_nState == OD_STATE_IDLE ? GetSelection().GetSize() : 0;
     if (id >= ID_OD_ALIGN_LEFT && id <= ID_OD_ALIGN_BOTTOM)
         event.Enable(n >= 2);

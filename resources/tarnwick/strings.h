@@ -23,10 +23,6 @@ inline constexpr int IDC_DSN = 1078;
 inline constexpr int IDC_PASSWORD = 1002;
 inline constexpr int IDC_USER = 1001;
 
-// wx takes command ids below 0x7FFF; the class library's commands start at
-// 0x8000. Windows keep the original numbers here and hand wx this one.
-constexpr int WxCommandId(int command) { return command >= 0x8000 ? command - 0x8000 : command; }
-
 struct StringEntry {
     int id;
     const char* text;

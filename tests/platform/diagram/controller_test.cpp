@@ -1,6 +1,8 @@
 // The controller's command operations and its mouse modes, without a display.
 #include "diagram/odcontroller.h"
 
+#include "wxids.h"
+
 #include <gtest/gtest.h>
 
 #include <wx/defs.h>
@@ -185,7 +187,7 @@ TEST_F(ControllerTest, DragMovesTheSelectionAndDeleteKeyDeletesIt)
 TEST_F(ControllerTest, ToolbarCommandsAlignAndNudgeTheSelection)
 {
     auto enabled = [&](int id) {
-        wxUpdateUIEvent e(id);
+        wxUpdateUIEvent e(ToWxId(id));
         ctl->ProcessEvent(e);
         return e.GetEnabled();
     };
@@ -210,6 +212,22 @@ TEST_F(ControllerTest, ToolbarCommandsAlignAndNudgeTheSelection)
     for (const ODToolbarInfo& t : ODLibraryToolbars())
         bars.push_back(t.id);
     EXPECT_EQ(bars, (std::vector<int>{22053, 22046, 22049, 22051, 22052}));
+}
+
+TEST(ControllerIds, EveryCommandAndToolbarReachesWxAsAnIdItAccepts)
+{
+    std::vector<int> ids = {ID_OD_DEFAULT_PROPERTIES, ID_OD_PROPERTIES, ID_OD_EDIT_CLEAR, ID_OD_EDIT_COPY,
+                            ID_OD_EDIT_CUT, ID_OD_EDIT_PASTE, ID_OD_EDIT_SELECT_ALL, ID_OD_EDIT_UNDO,
+                            ID_OD_EDIT_REDO};
+    for (const ODToolbarInfo& t : ODLibraryToolbars()) {
+        ids.push_back(t.id);
+        ids.insert(ids.end(), t.commands.begin(), t.commands.end());
+    }
+    EXPECT_EQ(kelm::test::WxIdFaults(ids), "");
+    // Undo and redo stay the library's: wx's stock pair would reach the
+    // document manager's command processor instead.
+    EXPECT_NE(ToWxId(ID_OD_EDIT_UNDO), wxID_UNDO);
+    EXPECT_NE(ToWxId(ID_OD_EDIT_REDO), wxID_REDO);
 }
 
 TEST_F(ControllerTest, PrepareGivesTheViewportDefaults)

@@ -9,6 +9,6 @@ endif()
 if(TARGET platform-diagram)
     kelm_test(diagram_controller_test
         SOURCES ${CMAKE_CURRENT_LIST_DIR}/controller_test.cpp
-        LIBS platform-diagram
+        LIBS platform-diagram kelm_testsupport
         LABELS unit)
 endif()
