@@ -25,6 +25,9 @@ std::atomic<int> g_language{0};
 std::mutex g_timeMutex;
 std::function<std::time_t()> g_timeSource;
 
+std::mutex g_kitMutex;
+std::string g_kitFolder;
+
 } // namespace
 
 void SetInstallCancelEvent(std::shared_ptr<CManualEvent> event) { g_cancelEvent.store(std::move(event)); }
@@ -161,11 +164,27 @@ std::string GetProgramFolder()
     return std::filesystem::path(winapi::GetModuleFileName()).parent_path().string();
 }
 
+void SetKitFolder(const std::string& folder)
+{
+    std::lock_guard<std::mutex> lock(g_kitMutex);
+    g_kitFolder = folder;
+}
+
+std::string GetKitFolder()
+{
+    {
+        std::lock_guard<std::mutex> lock(g_kitMutex);
+        if (!g_kitFolder.empty())
+            return g_kitFolder;
+    }
+    return GetProgramFolder();
+}
+
 std::string ResolvePath(const std::string& path)
 {
     if (!path.empty() && path[0] == '/')
         return path;
-    return GetProgramFolder() + "/" + path;
+    return GetKitFolder() + "/" + path;
 }
 
 } // namespace dorvik

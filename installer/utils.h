@@ -72,7 +72,11 @@ bool GetSqlDmoPath(std::string& path);
 
 // Folder of the running program (no trailing '/').
 std::string GetProgramFolder();
-// An absolute path unchanged, a relative one taken in the program's folder.
+// The kit folder: the installer INI file's folder, against which every
+// relative path of the kit resolves; the program's folder until it is set.
+void SetKitFolder(const std::string& folder);
+std::string GetKitFolder();
+// An absolute path unchanged, a relative one taken in the kit folder.
 std::string ResolvePath(const std::string& path);
 
 } // namespace dorvik
