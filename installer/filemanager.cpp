@@ -37,26 +37,34 @@ std::size_t utf8CharLength(const std::string& s, std::size_t i)
     return std::min(n, s.size() - i);
 }
 
-// True when `inner` is `outer` or lies below it.
-bool isWithin(const std::string& inner, const std::string& outer)
+// The path of `inner` below `outer`, both resolved: nullopt when `inner`
+// does not lie below `outer`, "" when they are the same folder.
+std::optional<std::filesystem::path> pathBelow(const std::string& inner, const std::string& outer)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::path a = fs::weakly_canonical(inner, ec);
     if (ec)
-        return false;
+        return std::nullopt;
     fs::path b = fs::weakly_canonical(outer, ec);
     if (ec)
-        return false;
+        return std::nullopt;
     auto ai = a.begin();
     for (auto bi = b.begin(); bi != b.end(); ++bi, ++ai) {
         if (bi->empty())
             continue; // a trailing separator
         if (ai == a.end() || *ai != *bi)
-            return false;
+            return std::nullopt;
     }
-    return true;
+    fs::path rest;
+    for (; ai != a.end(); ++ai)
+        if (!ai->empty())
+            rest /= *ai;
+    return rest;
 }
+
+// A name the rename pattern may give: one entry of the same folder.
+bool isPlainName(const std::string& name) { return !name.empty() && name != "." && name != ".."; }
 
 } // namespace
 
@@ -129,7 +137,7 @@ bool CFileManager::Copy(const std::string& source, const std::string& target, bo
     m_target.Set(target, false);
     m_nOptions = (overwrite ? optOverwrite : 0u) | (clearReadOnly ? optClearReadOnly : 0u) |
                  (recursive ? optFolders | optRecursive | optFolderFirst : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
-    if (recursive && isWithin(m_target.m_strPath, m_source.m_strPath)) {
+    if (recursive && WalkWouldEnter(m_target.m_strPath)) {
         // The walk would meet its own copies, level after level.
         winapi::SetLastError(winapi::kErrorInvalidParameter);
         SetError(errIO);
@@ -163,6 +171,12 @@ bool CFileManager::Rename(const std::string& source, const std::string& pattern,
     m_source.Set(source, true);
     m_target.m_strName = pattern;
     m_nOptions = (folders ? optFolders : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
+    if (pattern.find('/') != std::string::npos) {
+        // Items stay in their folder.
+        winapi::SetLastError(winapi::kErrorInvalidParameter);
+        SetError(errIO);
+        return false;
+    }
     return Run();
 }
 
@@ -172,6 +186,13 @@ bool CFileManager::Delete(const std::string& path, bool recursive, bool ignoreEr
     m_nOperation = opDelete;
     m_source.Set(path, true);
     m_nOptions = (recursive ? optFolders | optRecursive : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
+    if (recursive && winapi::IsGuardedPath(m_source.m_strPath) && NameIsMask()) {
+        // A mask over such a folder would empty it; one name in it is
+        // judged as an item.
+        winapi::SetLastError(winapi::kErrorInvalidParameter);
+        SetError(errIO);
+        return false;
+    }
     return Run();
 }
 
@@ -213,9 +234,16 @@ bool CFileManager::Run()
     std::string mask = m_source.m_strName;
     auto mode = m_bExactNames ? winapi::FindMode::Exact : winapi::FindMode::Pattern;
     int count = CountItems(m_baseSource, mask, mode);
+    DWORD listing = winapi::GetLastError();
     OnBegin(count);
     bool ok;
-    if (count == 0) {
+    if (count == 0 && listing != winapi::kErrorSuccess && listing != winapi::kErrorFileNotFound &&
+        listing != winapi::kErrorPathNotFound) {
+        // There, but it cannot be listed: not the same as nothing found.
+        winapi::SetLastError(listing);
+        SetError(errIO);
+        ok = false;
+    } else if (count == 0) {
         SetError(errNotFound);
         ok = false;
     } else {
@@ -243,15 +271,24 @@ int CFileManager::CountItems(const std::string& folder, const std::string& mask,
         if ((m_nOptions & optFolders) && (m_nOptions & optRecursive))
             count += CountItems(join(folder, e.name), "*", winapi::FindMode::Pattern);
     }
+    winapi::SetLastError(winapi::kErrorSuccess);
     return count;
 }
 
 bool CFileManager::ProcessItems(const std::string& relative, const std::string& mask, winapi::FindMode mode)
 {
     // A snapshot: items renamed or created by the walk are not met again.
-    auto entries = winapi::FindFiles(join(m_baseSource, relative), mask, mode);
-    if (!entries)
-        return true;
+    std::string folder = join(m_baseSource, relative);
+    auto entries = winapi::FindFiles(folder, mask, mode);
+    if (!entries) {
+        if (winapi::GetLastError() == winapi::kErrorFileNotFound)
+            return true; // an empty folder
+        // A folder whose content cannot be read fails as an item.
+        m_source.m_strPath = folder;
+        if (m_nOperation == opCopy || m_nOperation == opMove)
+            m_target.m_strPath = join(m_baseTarget, relative);
+        return FinishItem(errIO);
+    }
     for (const auto& e : *entries) {
         if (!ContinueOperation()) {
             SetError(errTerminated);
@@ -259,6 +296,11 @@ bool CFileManager::ProcessItems(const std::string& relative, const std::string& 
         }
         if (e.isDirectory && !(m_nOptions & optFolders))
             continue;
+        if (e.isDirectory && (m_nOptions & optRecursive) && m_nOperation == opDelete) {
+            if (!DeleteFolder(join(folder, e.name)))
+                return false;
+            continue;
+        }
         if (e.isDirectory && (m_nOptions & optRecursive)) {
             std::string below = relative.empty() ? e.name : relative + "/" + e.name;
             if (m_nOptions & optFolderFirst) {
@@ -276,25 +318,87 @@ bool CFileManager::ProcessItems(const std::string& relative, const std::string& 
     return true;
 }
 
+// A folder and its content go through the descriptor walk of the platform,
+// which never follows a link; each entry is still one item.
+bool CFileManager::DeleteFolder(const std::string& path)
+{
+    class Events : public winapi::DeleteTreeEvents {
+    public:
+        explicit Events(CFileManager& owner) : m_owner(owner) { refuseReadOnly = true; }
+        bool OnEntry(const std::string& path, bool) override
+        {
+            if (!m_owner.ContinueOperation()) {
+                m_owner.SetError(errTerminated);
+                m_terminated = true;
+                return false;
+            }
+            m_owner.m_source.m_strPath = path;
+            m_owner.OnBeforeItem();
+            return true;
+        }
+        bool OnResult(const std::string&, bool, bool removed) override
+        {
+            m_failed = !m_owner.FinishItem(removed ? errOK : errIO);
+            return !m_failed;
+        }
+        bool m_terminated = false;
+        bool m_failed = false;
+
+    private:
+        CFileManager& m_owner;
+    } events(*this);
+
+    if (winapi::IsGuardedPath(path)) {
+        m_source.m_strPath = path;
+        OnBeforeItem();
+        winapi::SetLastError(winapi::kErrorInvalidParameter);
+        return FinishItem(errIO);
+    }
+    winapi::DeleteTree(path, events);
+    if (events.m_terminated || events.m_failed)
+        return false;
+    SetError(errOK);
+    return true;
+}
+
 bool CFileManager::ProcessItem(const std::string& relative, const winapi::FindData& entry)
 {
     std::string itemRel = relative.empty() ? entry.name : relative + "/" + entry.name;
     m_source.m_strPath = join(m_baseSource, itemRel);
-    if (m_nOperation == opCopy || m_nOperation == opMove)
+    std::string newName;
+    if (m_nOperation == opCopy || m_nOperation == opMove) {
         m_target.m_strPath = join(m_baseTarget, itemRel);
-    else if (m_nOperation == opRename)
-        m_target.m_strPath = join(join(m_baseSource, relative), MakeTargetName(entry.name, m_target.m_strName));
+    } else if (m_nOperation == opRename) {
+        newName = MakeTargetName(entry.name, m_target.m_strName);
+        m_target.m_strPath = join(join(m_baseSource, relative), newName);
+    }
     OnBeforeItem();
     int result = errOK;
     switch (m_nOperation) {
     case opCopy: result = CopyItem(entry.isDirectory); break;
     case opDelete: result = DeleteItem(entry.isDirectory); break;
     case opMove: result = MoveItem(); break;
-    case opRename: result = RenameItem(entry.name); break;
+    case opRename:
+        if (isPlainName(newName)) {
+            result = RenameItem(entry.name);
+        } else {
+            winapi::SetLastError(winapi::kErrorInvalidParameter);
+            result = errIO;
+        }
+        break;
     case opSetAttributes:
-    case opClearAttributes: result = SetItemAttributes(); break;
+    case opClearAttributes:
+        // Nothing is ever changed through a link.
+        if (!entry.isSymlink)
+            result = SetItemAttributes();
+        break;
     default: break;
     }
+    return FinishItem(result);
+}
+
+bool CFileManager::FinishItem(int result)
+{
     SetError(result);
     OnAfterItem();
     if (result != errOK && (m_nOptions & optIgnoreErrors)) {
@@ -302,6 +406,22 @@ bool CFileManager::ProcessItem(const std::string& relative, const winapi::FindDa
         return true;
     }
     return result == errOK;
+}
+
+bool CFileManager::NameIsMask() const
+{
+    return !m_bExactNames && m_source.m_strName.find_first_of("*?") != std::string::npos;
+}
+
+bool CFileManager::WalkWouldEnter(const std::string& folder) const
+{
+    auto below = pathBelow(folder, m_source.m_strPath);
+    if (!below)
+        return false;
+    if (below->empty())
+        return true;
+    std::string first = below->begin()->string();
+    return m_bExactNames ? first == m_source.m_strName : winapi::MatchFilePattern(first, m_source.m_strName);
 }
 
 int CFileManager::CopyItem(bool isFolder)

@@ -72,6 +72,12 @@ protected:
     int CountItems(const std::string& folder, const std::string& mask, winapi::FindMode mode);
     bool ProcessItems(const std::string& relative, const std::string& mask, winapi::FindMode mode);
     bool ProcessItem(const std::string& relative, const winapi::FindData& entry);
+    // Records the item's result and reports it; false when the walk stops.
+    bool FinishItem(int result);
+    bool DeleteFolder(const std::string& path);
+    // Whether a recursive walk of the source would reach `folder`.
+    bool WalkWouldEnter(const std::string& folder) const;
+    bool NameIsMask() const;
     int CopyItem(bool isFolder);
     int DeleteItem(bool isFolder);
     int MoveItem();

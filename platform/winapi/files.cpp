@@ -123,16 +123,35 @@ DWORD GetFileAttributes(const std::string& path)
 
 BOOL SetFileAttributes(const std::string& path, DWORD attributes)
 {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
+    // Opened without following, and changed through that descriptor, so a
+    // link swapped in after the check is never followed either.
+    int fd = ::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
         return FailWithErrno(errno, path);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        int err = errno;
+        ::close(fd);
+        return FailWithErrno(err, path);
+    }
+    if (S_ISLNK(st.st_mode)) {
+        ::close(fd);
+        return succeed();
+    }
     mode_t mode = st.st_mode & 07777;
     if (attributes & FILE_ATTRIBUTE_READONLY)
         mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
     else
         mode |= S_IWUSR;
-    if (mode != (st.st_mode & 07777) && ::chmod(path.c_str(), mode) != 0)
-        return FailWithErrno(errno, path);
+    if (mode != (st.st_mode & 07777)) {
+        std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (::chmod(self.c_str(), mode) != 0) {
+            int err = errno;
+            ::close(fd);
+            return FailWithErrno(err, path);
+        }
+    }
+    ::close(fd);
     return succeed();
 }
 
@@ -391,46 +410,128 @@ FolderState IsFolderEmpty(const std::string& folder)
 
 namespace {
 
-bool removeBelow(int dirFd)
+// FindFiles' order: upper-cased names, ties by bytes.
+void sortLikeFindFiles(std::vector<std::string>& names)
 {
-    DIR* d = ::fdopendir(dirFd);
-    if (!d) {
-        ::close(dirFd);
-        return false;
-    }
-    bool ok = true;
-    std::vector<std::string> names;
-    while (dirent* e = ::readdir(d)) {
-        std::string name = e->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    for (const auto& name : names) {
-        struct stat st {};
-        if (::fstatat(::dirfd(d), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        if (S_ISDIR(st.st_mode)) {
-            int sub = ::openat(::dirfd(d), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub < 0 || !removeBelow(sub)) {
-                ok = false;
-                continue;
-            }
-            if (::unlinkat(::dirfd(d), name.c_str(), AT_REMOVEDIR) != 0)
-                ok = false;
-        } else if (::unlinkat(::dirfd(d), name.c_str(), 0) != 0) {
-            ok = false;
-        }
-    }
-    ::closedir(d);
-    return ok;
+    std::vector<std::pair<std::string, std::string>> keyed;
+    keyed.reserve(names.size());
+    for (auto& name : names)
+        keyed.emplace_back(Utf8Upper(name), std::move(name));
+    std::sort(keyed.begin(), keyed.end());
+    names.clear();
+    for (auto& k : keyed)
+        names.push_back(std::move(k.second));
 }
 
-bool isGuarded(const std::string& path)
+class TreeWalk {
+public:
+    explicit TreeWalk(DeleteTreeEvents& events) : m_events(events) {}
+
+    // Reports a failure for `path` (errno holds it); false stops the walk.
+    bool failed(const std::string& path, bool isFolder, int err)
+    {
+        DWORD code = Win32ErrorFromErrno(err, path);
+        return failedWith(path, isFolder, code);
+    }
+    bool failedWith(const std::string& path, bool isFolder, DWORD code)
+    {
+        if (!m_firstError)
+            m_firstError = code;
+        SetLastError(code);
+        if (!m_events.OnResult(path, isFolder, false))
+            m_stopped = true;
+        return !m_stopped;
+    }
+    bool removed(const std::string& path, bool isFolder)
+    {
+        SetLastError(kErrorSuccess);
+        if (!m_events.OnResult(path, isFolder, true))
+            m_stopped = true;
+        return !m_stopped;
+    }
+
+    // Removes one entry of the folder `parentFd`, a folder with its content
+    // first. False once the walk is stopped.
+    bool removeEntry(int parentFd, const std::string& name, const std::string& path)
+    {
+        struct stat st {};
+        if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno == ENOENT || failed(path, false, errno);
+        bool isFolder = S_ISDIR(st.st_mode);
+        if (isFolder) {
+            int sub = ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (sub < 0) {
+                int err = errno;
+                if (!m_events.OnEntry(path, true))
+                    return stop();
+                return failed(path, true, err);
+            }
+            if (!removeBelow(sub, path))
+                return false;
+        }
+        if (!m_events.OnEntry(path, isFolder))
+            return stop();
+        if (!isFolder && m_events.refuseReadOnly && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR))
+            return failedWith(path, false, kErrorAccessDenied);
+        if (::unlinkat(parentFd, name.c_str(), isFolder ? AT_REMOVEDIR : 0) != 0) {
+            int err = errno;
+            if (isFolder && (err == ENOTEMPTY || err == EEXIST))
+                return failedWith(path, true, kErrorDirNotEmpty);
+            return failed(path, isFolder, err);
+        }
+        return removed(path, isFolder);
+    }
+
+    // Removes what the open folder `dirFd` holds; closes it.
+    bool removeBelow(int dirFd, const std::string& path)
+    {
+        DIR* d = ::fdopendir(dirFd);
+        if (!d) {
+            int err = errno;
+            ::close(dirFd);
+            if (!m_events.OnEntry(path, true))
+                return stop();
+            return failed(path, true, err);
+        }
+        std::vector<std::string> names;
+        errno = 0;
+        while (dirent* e = ::readdir(d)) {
+            std::string name = e->d_name;
+            if (name != "." && name != "..")
+                names.push_back(name);
+        }
+        if (errno != 0) {
+            int err = errno;
+            ::closedir(d);
+            if (!m_events.OnEntry(path, true))
+                return stop();
+            return failed(path, true, err);
+        }
+        sortLikeFindFiles(names);
+        bool go = true;
+        for (const auto& name : names)
+            if (!(go = removeEntry(::dirfd(d), name, path + "/" + name)))
+                break;
+        ::closedir(d);
+        return go;
+    }
+
+    bool stop()
+    {
+        m_stopped = true;
+        return false;
+    }
+
+    DWORD firstError() const { return m_firstError; }
+
+private:
+    DeleteTreeEvents& m_events;
+    DWORD m_firstError = 0;
+    bool m_stopped = false;
+};
+
+std::vector<std::string> guardedRoots()
 {
-    namespace fs = std::filesystem;
-    fs::path p = fs::path(path).lexically_normal();
-    if (p == "/" || p.empty())
-        return true;
     std::vector<std::string> roots;
     if (const char* home = std::getenv("HOME"))
         roots.push_back(home);
@@ -438,14 +539,52 @@ bool isGuarded(const std::string& path)
                       CSIDL_PROGRAM_FILES, CSIDL_COMMON_DOCUMENTS})
         if (auto folder = GetSpecialFolder(csidl))
             roots.push_back(*folder);
+    return roots;
+}
+
+std::string withoutTrailingSlashes(std::string s)
+{
+    while (s.size() > 1 && s.back() == '/')
+        s.pop_back();
+    return s;
+}
+
+bool isGuardedName(const std::string& path, const std::vector<std::string>& roots)
+{
+    namespace fs = std::filesystem;
+    std::string p = withoutTrailingSlashes(fs::path(path).lexically_normal().string());
+    if (p == "/" || p.empty())
+        return true;
     for (const auto& root : roots) {
-        std::string r = fs::path(root).lexically_normal().string();
-        while (r.size() > 1 && r.back() == '/')
-            r.pop_back();
-        std::string q = p.string();
-        while (q.size() > 1 && q.back() == '/')
-            q.pop_back();
-        if (!r.empty() && r == q)
+        std::string r = withoutTrailingSlashes(fs::path(root).lexically_normal().string());
+        if (!r.empty() && r == p)
+            return true;
+    }
+    return false;
+}
+
+// The name itself, then what it resolves to when it is there.
+bool isGuarded(const std::string& path, bool resolve)
+{
+    auto roots = guardedRoots();
+    if (isGuardedName(path, roots))
+        return true;
+    if (!resolve)
+        return false;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return false;
+    std::string resolved = real;
+    std::free(real);
+    if (isGuardedName(resolved, roots))
+        return true;
+    for (const auto& root : roots) {
+        char* r = ::realpath(root.c_str(), nullptr);
+        if (!r)
+            continue;
+        bool same = resolved == r;
+        std::free(r);
+        if (same)
             return true;
     }
     return false;
@@ -453,31 +592,44 @@ bool isGuarded(const std::string& path)
 
 } // namespace
 
-BOOL DeleteTree(const std::string& path)
+bool IsGuardedPath(const std::string& path) { return isGuarded(path, true); }
+
+BOOL DeleteTree(const std::string& path, DeleteTreeEvents& events)
 {
     if (path.empty() || path[0] != '/')
         return FailWith(kErrorInvalidParameter);
     for (const auto& part : std::filesystem::path(path))
         if (part == "..")
             return FailWith(kErrorInvalidParameter);
-    if (isGuarded(path))
-        return FailWith(kErrorInvalidParameter);
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
+    bool exists = ::lstat(path.c_str(), &st) == 0;
+    // A link to a guarded folder is only a link; a folder is judged by
+    // what its name resolves to as well.
+    if (isGuarded(path, exists && S_ISDIR(st.st_mode)))
+        return FailWith(kErrorInvalidParameter);
+    if (!exists)
         return FailWithErrno(errno, path);
-    if (!S_ISDIR(st.st_mode)) {
-        if (::unlink(path.c_str()) != 0)
-            return FailWithErrno(errno, path);
-        return succeed();
-    }
-    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return FailWithErrno(errno, path);
-    if (!removeBelow(fd))
-        return FailWith(kErrorAccessDenied);
-    if (::rmdir(path.c_str()) != 0)
-        return FailWithErrno(errno, path);
+    std::string clean = withoutTrailingSlashes(path);
+    auto slash = clean.rfind('/');
+    std::string parent = slash == 0 ? std::string("/") : clean.substr(0, slash);
+    int parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parentFd < 0)
+        return FailWithErrno(errno, parent);
+    TreeWalk walk(events);
+    bool finished = walk.removeEntry(parentFd, clean.substr(slash + 1), clean);
+    ::close(parentFd);
+    if (walk.firstError())
+        return FailWith(walk.firstError());
+    if (!finished)
+        return FailWith(kErrorSuccess);
     return succeed();
+}
+
+BOOL DeleteTree(const std::string& path)
+{
+    // Everything it can, whatever fails on the way.
+    DeleteTreeEvents events;
+    return DeleteTree(path, events);
 }
 
 std::optional<DriveId> GetDriveOfPath(const std::string& path)

@@ -24,7 +24,8 @@ inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 DWORD GetFileAttributes(const std::string& path);
 
 // READONLY set removes every write bit, clear adds the owner's; the other
-// bits have no counterpart here and are accepted without effect.
+// bits have no counterpart here and are accepted without effect. A link is
+// never followed: it has no mode of its own, so it is left as it is.
 BOOL SetFileAttributes(const std::string& path, DWORD attributes);
 
 // mkdir with 0777 & ~umask: an existing entry is 183, a missing parent 3.
@@ -82,6 +83,30 @@ FolderState IsFolderEmpty(const std::string& folder);
 // Refuses (87) a relative path, a ".." component, "/", $HOME and the roots
 // of the special folders.
 BOOL DeleteTree(const std::string& path);
+
+// What a tree delete tells its caller, entry by entry: content before its
+// folder, the entries of one folder in FindFiles' order. The folder below
+// is held open by descriptor, so a link swapped in meanwhile is removed as
+// a link and never entered.
+class DeleteTreeEvents {
+public:
+    virtual ~DeleteTreeEvents() = default;
+    // Before an entry is removed; false stops the walk.
+    virtual bool OnEntry(const std::string& path, bool isFolder) { return true; }
+    // After it, with the last error set when it failed; false stops the walk.
+    virtual bool OnResult(const std::string& path, bool isFolder, bool removed) { return true; }
+    // Refuse (5) a file whose owner write bit is clear, as DeleteFile does.
+    bool refuseReadOnly = false;
+};
+
+// The same delete, reported to `events`. FALSE with 87 for a refused path,
+// with the error of the first failure otherwise, with 0 when the events
+// stopped it.
+BOOL DeleteTree(const std::string& path, DeleteTreeEvents& events);
+
+// "/", $HOME and the special-folder roots, by name or by what the name
+// resolves to.
+bool IsGuardedPath(const std::string& path);
 
 // The device and mount point of the nearest existing ancestor of an
 // absolute path.

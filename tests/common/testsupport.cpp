@@ -1,6 +1,9 @@
 #include "testsupport.h"
 
+#include <grp.h>
 #include <libpq-fe.h>
+#include <pwd.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -54,6 +57,56 @@ std::string baseConnInfo()
 }
 
 } // namespace
+
+std::string RunUnprivileged(const fs::path& tree, const std::function<std::string()>& body)
+{
+    uid_t uid = 65534;
+    gid_t gid = 65534;
+    if (const passwd* pw = ::getpwnam("nobody")) {
+        uid = pw->pw_uid;
+        gid = pw->pw_gid;
+    }
+    bool root = ::geteuid() == 0;
+    if (root) {
+        std::error_code ec;
+        ::lchown(tree.c_str(), uid, gid);
+        for (auto it = fs::recursive_directory_iterator(tree, ec); !ec && it != fs::recursive_directory_iterator();
+             it.increment(ec))
+            ::lchown(it->path().c_str(), uid, gid);
+    }
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return "pipe failed";
+    pid_t pid = ::fork();
+    if (pid < 0)
+        return "fork failed";
+    if (pid == 0) {
+        ::close(fds[0]);
+        std::string out;
+        if (root && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
+            out = "cannot become nobody";
+        else
+            out = body();
+        for (std::size_t done = 0; done < out.size();) {
+            ssize_t n = ::write(fds[1], out.data() + done, out.size() - done);
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string out;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        out.append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "the child ended with status " + std::to_string(status) + ": " + out;
+    return out;
+}
 
 TempDir::TempDir()
 {

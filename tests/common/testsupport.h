@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,12 @@ private:
 };
 
 std::string readFile(const std::filesystem::path& path);
+
+// Runs `body` in a child process that is not root: when the tests run as
+// root (./test.sh in CI does), `tree` and all below it are handed to the
+// user nobody and the child becomes that user first. Returns what the body
+// returned, or a text saying how the child failed.
+std::string RunUnprivileged(const std::filesystem::path& tree, const std::function<std::string()>& body);
 
 // Skips the calling test when the PostgreSQL cluster is not there, unless
 // KELM_REQUIRE_SERVICES is set (./test.sh sets it), in which case it fails.

@@ -1,3 +1,4 @@
+#include "installer/commander.h"
 #include "installer/filemanager.h"
 
 #include "testsupport.h"
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -252,4 +254,162 @@ TEST(FileManager, SetupBuild)
     EXPECT_FALSE(fs::exists(dir / "app"));
     EXPECT_FALSE(fm.Delete((dir / "app").string(), false));
     EXPECT_EQ(fm.GetErrorCode(), CFileManager::errNotFound);
+}
+
+namespace {
+
+// A tree whose walks meet links into an outside folder, a folder that
+// cannot be listed, and folders that must never be deleted.
+//   box/      a.txt, sub/c.txt, sub/dangling -> nowhere,
+//             f-link -> outside/f.txt, ro-link -> outside/ro.txt,
+//             dir-link -> outside/dir
+//   shut/     open.txt, locked/hidden.txt (locked cannot be listed)
+//   d/        x.sql, y.sql, backup/old.sql
+//   home/     h.txt ($HOME)      docs/  d.txt (the documents folder)
+//   outside/  f.txt 0644, ro.txt 0444, dir/keep.txt
+void makeHostileTree(const kelm::test::TempDir& dir)
+{
+    dir.write("box/a.txt", "a");
+    dir.write("box/sub/c.txt", "c");
+    fs::create_directory_symlink(dir / "nowhere", dir / "box/sub/dangling");
+    dir.write("outside/f.txt", "f");
+    dir.write("outside/ro.txt", "ro");
+    ::chmod((dir / "outside/f.txt").c_str(), 0644);
+    ::chmod((dir / "outside/ro.txt").c_str(), 0444);
+    dir.write("outside/dir/keep.txt", "keep");
+    fs::create_symlink(dir / "outside/f.txt", dir / "box/f-link");
+    fs::create_symlink(dir / "outside/ro.txt", dir / "box/ro-link");
+    fs::create_directory_symlink(dir / "outside/dir", dir / "box/dir-link");
+    dir.write("shut/open.txt", "o");
+    dir.write("shut/locked/hidden.txt", "h");
+    dir.write("d/x.sql", "x");
+    dir.write("d/y.sql", "y");
+    dir.write("d/backup/old.sql", "old");
+    dir.write("home/h.txt", "h");
+    dir.write("docs/d.txt", "d");
+}
+
+mode_t modeOf(const fs::path& p)
+{
+    struct stat st {};
+    ::lstat(p.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+} // namespace
+
+TEST(FileManager, CommandsStayInsideTheirFolder)
+{
+    struct Case {
+        const char* line; // {} is the tree's folder
+        int result;
+        const char* detailStart;
+        std::function<void(const kelm::test::TempDir&)> check;
+    };
+    auto outsideUntouched = [](const kelm::test::TempDir& d) {
+        EXPECT_EQ(modeOf(d / "outside/f.txt"), 0644u);
+        EXPECT_EQ(modeOf(d / "outside/ro.txt"), 0444u);
+        EXPECT_EQ(kelm::test::readFile(d / "outside/dir/keep.txt"), "keep");
+    };
+    std::vector<Case> cases = {
+        // Attributes are never changed through a link; the rest is.
+        {"FileSetAttributes({}/box/*, 1, 1, 0)", 0, "",
+         [&](const auto& d) {
+             outsideUntouched(d);
+             EXPECT_EQ(modeOf(d / "box/sub/c.txt") & 0222, 0u);
+         }},
+        {"FileClearAttributes({}/box/*, 1, 1, 0)", 0, "", outsideUntouched},
+        {"FileSetAttributes({}/box/f-link, 1, 0, 0)", 0, "", outsideUntouched},
+        // A recursive delete removes links, never what they point to.
+        {"FileDelete({}/box/*, 1, 0)", 0, "",
+         [&](const auto& d) {
+             outsideUntouched(d);
+             EXPECT_TRUE(fs::is_empty(d / "box"));
+         }},
+        // The home and documents folders: neither by name nor by a mask
+        // over them; one name inside them is an ordinary item.
+        {"FileDelete({}/home, 1, 0)", 21, "i/o error 87: ",
+         [](const auto& d) { EXPECT_TRUE(fs::exists(d / "home/h.txt")); }},
+        {"FileDelete({}/home/*, 1, 0)", 21, "i/o error 87: ",
+         [](const auto& d) { EXPECT_TRUE(fs::exists(d / "home/h.txt")); }},
+        {"FileDelete({}/ho*, 1, 1)", 0, "",
+         [](const auto& d) { EXPECT_TRUE(fs::exists(d / "home/h.txt")); }},
+        {"FileDelete({}/docs, 1, 0)", 21, "i/o error 87: ",
+         [](const auto& d) { EXPECT_TRUE(fs::exists(d / "docs/d.txt")); }},
+        {"FileDelete({}/home/h.txt, 1, 0)", 0, "",
+         [](const auto& d) { EXPECT_FALSE(fs::exists(d / "home/h.txt")); }},
+        // A rename pattern keeps each item in its folder.
+        {"FileRename({}/d/x.sql, ../x*.sql, 0, 0)", 21, "i/o error 87: ",
+         [](const auto& d) {
+             EXPECT_TRUE(fs::exists(d / "d/x.sql"));
+             EXPECT_FALSE(fs::exists(d / "xx.sql"));
+         }},
+        {"FileRename({}/d/x.sql, backup/x*, 0, 0)", 21, "i/o error 87: ",
+         [](const auto& d) { EXPECT_TRUE(fs::exists(d / "d/x.sql")); }},
+        // A folder that cannot be listed is an i/o error, or a warning.
+        {"FileCopy({}/shut/*, {}/out, 0, 0, 1, 0)", 21, "i/o error 5: Access is denied.\r\nCOPY : ", nullptr},
+        {"FileCopy({}/shut/*, {}/out, 0, 0, 1, 1)", 0, "",
+         [](const auto& d) { EXPECT_EQ(kelm::test::readFile(d / "out/open.txt"), "o"); }},
+        {"FileSetAttributes({}/shut/*, 1, 1, 0)", 21, "i/o error 5: ", nullptr},
+        {"FileDelete({}/shut/*, 1, 0)", 21, "i/o error 5: ", nullptr},
+        {"FileDelete({}/shut/locked/*, 1, 0)", 21, "i/o error 5: ", nullptr},
+        // Into a subfolder of the source: refused only where the walk
+        // would enter it.
+        {"FileCopy({}/d/*.sql, {}/d/backup, 1, 0, 1, 0)", 0, "",
+         [](const auto& d) { EXPECT_EQ(kelm::test::readFile(d / "d/backup/x.sql"), "x"); }},
+        {"FileCopy({}/d/*, {}/d/backup/again, 1, 0, 1, 0)", 21, "i/o error 87: ",
+         [](const auto& d) { EXPECT_FALSE(fs::exists(d / "d/backup/again")); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        kelm::test::TempDir dir;
+        makeHostileTree(dir);
+        std::string line = c.line;
+        for (auto at = line.find("{}"); at != std::string::npos; at = line.find("{}"))
+            line.replace(at, 2, dir.path().string());
+        std::string outcome = kelm::test::RunUnprivileged(dir.path(), [&] {
+            ::chmod((dir / "shut/locked").c_str(), 0);
+            ::setenv("HOME", (dir / "home").c_str(), 1);
+            ::setenv("XDG_DOCUMENTS_DIR", (dir / "docs").c_str(), 1);
+            CCommander commander(nullptr);
+            commander.Execute(nullptr, line);
+            return std::to_string(commander.GetResultCode()) + "|" + commander.GetDetailText();
+        });
+        ::chmod((dir / "shut/locked").c_str(), 0755);
+        auto bar = outcome.find('|');
+        ASSERT_NE(bar, std::string::npos) << outcome;
+        EXPECT_EQ(outcome.substr(0, bar), std::to_string(c.result)) << outcome;
+        EXPECT_EQ(outcome.substr(bar + 1).rfind(c.detailStart, 0), 0u) << outcome;
+        if (c.check)
+            c.check(dir);
+    }
+}
+
+TEST(FileManager, AFolderSwappedForALinkDuringADeleteIsNotFollowed)
+{
+    kelm::test::TempDir dir;
+    dir.write("tree/a/1.txt", "1");
+    dir.write("tree/b/2.txt", "2");
+    dir.write("outside/keep.txt", "keep");
+    class Swapper : public CFileManager {
+    public:
+        explicit Swapper(const kelm::test::TempDir& d) : m_dir(d) {}
+
+    protected:
+        void OnBeforeItem() override
+        {
+            if (m_swapped)
+                return;
+            m_swapped = true;
+            fs::rename(m_dir / "tree/b", m_dir / "b-away");
+            fs::create_directory_symlink(m_dir / "outside", m_dir / "tree/b");
+        }
+
+    private:
+        const kelm::test::TempDir& m_dir;
+        bool m_swapped = false;
+    } fm(dir);
+    EXPECT_TRUE(fm.Delete((dir / "tree/*").string(), true, false)) << fm.GetMessage();
+    EXPECT_EQ(kelm::test::readFile(dir / "outside/keep.txt"), "keep");
+    EXPECT_TRUE(fs::is_empty(dir / "tree"));
 }
