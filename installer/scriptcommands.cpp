@@ -185,6 +185,9 @@ void CCommander::LoadScriptBatches(const std::string& file, std::vector<std::str
         if (in.bad())
             throw 6;
     }
+    // Editors save UTF-8 with a byte-order mark; the server must not see it.
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0)
+        text.erase(0, 3);
     batches = SplitScriptBatches(text);
 }
 
@@ -203,11 +206,17 @@ int CCommander::RunScript(dmo::SQLServer* server, const std::string& database, c
     int result = 0;
     std::shared_ptr<dmo::Database> db;
     if (server) {
-        auto databases = server->GetDatabases();
-        databases->Refresh();
-        db = databases->Item(database);
+        // A connection lost since the last step is reset before the
+        // database list is read through it.
+        result = CheckConnection(server);
+        if (result == 0) {
+            auto databases = server->GetDatabases();
+            databases->Refresh();
+            db = databases->Item(database);
+        }
     }
-    for (std::size_t i = 0; i < batches.size(); ++i) {
+    std::size_t count = result == 0 ? batches.size() : 0;
+    for (std::size_t i = 0; i < count; ++i) {
         result = db ? CheckConnection(server) : 8;
         if (result)
             break;

@@ -243,21 +243,36 @@ bool SQLServer::VerifyConnection(int type)
         throw Error(kErrNotSupported, "not supported on PostgreSQL: connection check type " + std::to_string(type));
     if (!m_conn)
         return false;
+    // A reconnect gives a fresh session: what an open transaction had done
+    // is gone, so such a connection fails the check even when it comes back.
+    auto inTransaction = [](PGconn* conn) {
+        auto status = PQtransactionStatus(conn);
+        return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+    };
+    bool ok = true;
+    bool wasInTransaction = inTransaction(m_conn);
     if (!alive(m_conn)) {
         PQreset(m_conn);
-        if (!alive(m_conn))
-            return false;
+        if (!alive(m_conn) || wasInTransaction)
+            ok = false;
     }
     std::erase_if(m_handedOut, [](const auto& weak) { return weak.expired(); });
     for (auto& weak : m_handedOut) {
         auto db = weak.lock();
-        if (db && db->m_conn && !alive(db->m_conn)) {
-            PQreset(db->m_conn);
-            if (!alive(db->m_conn))
-                db->close(); // opened again on next use
+        if (!db || !db->m_conn)
+            continue;
+        wasInTransaction = inTransaction(db->m_conn);
+        if (alive(db->m_conn))
+            continue;
+        PQreset(db->m_conn);
+        if (!alive(db->m_conn)) {
+            db->close(); // opened again on next use
+            ok = false;
+        } else if (wasInTransaction) {
+            ok = false;
         }
     }
-    return true;
+    return ok;
 }
 
 PGconn* SQLServer::mainConnection()

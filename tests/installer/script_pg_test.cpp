@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,10 +28,16 @@ std::shared_ptr<dmo::SQLServer> connectTrusted()
 
 struct Lines : IProgress {
     std::vector<std::string> texts;
+    std::function<void(int)> afterBatch; // with the count of batches run
+    int steps = 0;
     void SetLineText(int, const std::string& text) override { texts.push_back(text); }
     void SetRange(int, int) override {}
     void SetPos(int, int) override {}
-    void StepIt(int) override {}
+    void StepIt(int) override
+    {
+        if (afterBatch)
+            afterBatch(++steps);
+    }
     void ShowThirdLine(bool) override {}
 };
 
@@ -196,4 +203,110 @@ TEST(LogWithServer, VersionAndLoginLines)
         EXPECT_EQ(kelm::test::readFile(log.GetPath()), expected);
     }
     setenv("XDG_DOCUMENTS_DIR", saved.c_str(), 1);
+}
+
+namespace {
+
+// The server's sessions of one application name, as a crash or a restart
+// of the server would end them; `database` narrows them to one database.
+void endSessions(const std::string& application, const std::string& database = {})
+{
+    kelm::test::PgAdminExec("SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity WHERE application_name = '" +
+                            application + "'" + (database.empty() ? "" : " AND datname = '" + database + "'"));
+}
+
+class LostConnectionTest : public ScriptTest {
+protected:
+    void SetUp() override
+    {
+        ScriptTest::SetUp();
+        static std::atomic<int> counter{0};
+        application = "dorvik_lost_" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+        server = dmo::SQLServer::Create();
+        server->SetLoginSecure(true);
+        server->SetApplicationName(application);
+        server->Connect(kelm::test::PgHost() + "," + kelm::test::PgPort(), "", "");
+    }
+    // 0 or 1: how many of the named tables the database holds.
+    std::string tablesPresent(const std::string& names)
+    {
+        auto probe = dir.write("probe.sql", "SELECT 0, (SELECT count(*) FROM pg_tables WHERE tablename IN (" + names +
+                                                "))::int");
+        commander.Execute(server.get(), run("RScript", probe.string()));
+        return commander.GetDetailText();
+    }
+    std::string application;
+};
+
+} // namespace
+
+TEST_F(LostConnectionTest, ATransactionLostWithItsConnectionFailsTheScript)
+{
+    auto script = dir.write("tx.sql", "BEGIN;\r\nCREATE TABLE in_tx (a int);\r\nGO\r\nCREATE TABLE after_tx (a int);\r\n"
+                                      "COMMIT;\r\n");
+    progress.afterBatch = [&](int batches) {
+        if (batches == 1)
+            endSessions(application, db->name());
+    };
+    EXPECT_FALSE(commander.Execute(server.get(), run("Script", script.string())));
+    EXPECT_EQ(commander.GetResultCode(), 8);
+    progress.afterBatch = nullptr;
+    EXPECT_EQ(tablesPresent("'in_tx', 'after_tx'"), "RS_VALUES : 0 , 0");
+}
+
+TEST_F(LostConnectionTest, AStepAfterTheServerCameBackReconnects)
+{
+    auto first = dir.write("first.sql", "CREATE TABLE first_step (a int)");
+    ASSERT_TRUE(commander.Execute(server.get(), run("Script", first.string()))) << commander.GetDetailText();
+    endSessions(application);
+    auto second = dir.write("second.sql", "CREATE TABLE second_step (a int)");
+    EXPECT_TRUE(commander.Execute(server.get(), run("Script", second.string()))) << commander.GetDetailText();
+    EXPECT_EQ(tablesPresent("'first_step', 'second_step'"), "RS_VALUES : 0 , 2");
+}
+
+TEST_F(LostConnectionTest, AConnectionThatCannotBeResetGivesEight)
+{
+    auto script = dir.write("two.sql", "CREATE TABLE one (a int)\r\nGO\r\nCREATE TABLE two (a int)\r\n");
+    progress.afterBatch = [&](int batches) {
+        if (batches != 1)
+            return;
+        kelm::test::PgAdminExec("ALTER DATABASE " + db->name() + " WITH ALLOW_CONNECTIONS false");
+        endSessions(application, db->name());
+    };
+    EXPECT_FALSE(commander.Execute(server.get(), run("Script", script.string())));
+    EXPECT_EQ(commander.GetResultCode(), 8) << commander.GetDetailText();
+    progress.afterBatch = nullptr;
+    kelm::test::PgAdminExec("ALTER DATABASE " + db->name() + " WITH ALLOW_CONNECTIONS true");
+    EXPECT_EQ(tablesPresent("'one', 'two'"), "RS_VALUES : 0 , 1");
+}
+
+TEST_F(ScriptTest, AByteOrderMarkIsNotSentToTheServer)
+{
+    const std::string bom = "\xEF\xBB\xBF";
+    auto script = dir.write("bom.sql", bom + "CREATE TABLE from_disk (a int)\r\nGO\r\n");
+    EXPECT_TRUE(commander.Execute(server.get(), run("Script", script.string()))) << commander.GetDetailText();
+
+    CPackedFileWriter writer(true);
+    std::string entry = bom + "SELECT 1002, 8";
+    writer.AddEntry("bom.sql", std::vector<std::uint8_t>(entry.begin(), entry.end()));
+    auto pak = (dir / "bom.pak").string();
+    writer.Write(pak);
+    ASSERT_TRUE(commander.OpenPackedFile(pak));
+    commander.Execute(server.get(), run("RScript", "bom.sql"));
+    EXPECT_EQ(commander.GetDetailText(), "RS_VALUES : 1002 , 8");
+}
+
+TEST_F(ScriptTest, ABatchIsOneTransaction)
+{
+    // All of a batch or nothing of it; so statements that refuse to run in
+    // a transaction block run only alone in their batch.
+    auto alone = dir.write("alone.sql", "CREATE TABLE kept (a int)\r\nGO\r\nVACUUM kept\r\n");
+    EXPECT_TRUE(commander.Execute(server.get(), run("Script", alone.string()))) << commander.GetDetailText();
+    auto together = dir.write("together.sql", "CREATE TABLE not_kept (a int);\r\nVACUUM kept;\r\n");
+    EXPECT_FALSE(commander.Execute(server.get(), run("Script", together.string())));
+    EXPECT_EQ(commander.GetResultCode(), 15);
+    EXPECT_NE(commander.GetDetailText().find("[SQLSTATE 25001]"), std::string::npos) << commander.GetDetailText();
+    auto probe = dir.write("probe.sql", "SELECT 0, (SELECT count(*) FROM pg_tables WHERE tablename = 'not_kept')::int");
+    commander.Execute(server.get(), run("RScript", probe.string()));
+    EXPECT_EQ(commander.GetDetailText(), "RS_VALUES : 0 , 0");
 }
