@@ -134,6 +134,7 @@ bool CCommander::Execute(dmo::SQLServer* server, const std::string& line)
 {
     Reset();
     SplitLine(line);
+    m_strKeyword = m_command.GetLexema(1);
     if (m_command.GetCount() == 0)
         m_nResult = 2;
     else

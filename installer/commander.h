@@ -6,6 +6,7 @@
 
 #include "installer/compressfile.h"
 #include "installer/slist.h"
+#include "winapi/prompt.h"
 
 #include <cstdint>
 #include <functional>
@@ -32,6 +33,14 @@ public:
     virtual void SetPos(int line, int pos) = 0;
     virtual void StepIt(int line) = 0;
     virtual void ShowThirdLine(bool show) = 0;
+    // Line 0 counts sections, line 1 the steps of a section; the engine
+    // also sets the title, advances by several steps and ends the run.
+    virtual void SetTitle(const std::string& text) {}
+    virtual void OffsetPos(int line, int offset) {}
+    virtual void Close() {}
+    // The window that boxes asked during the run belong to; null, or one
+    // without a window, when nothing is shown.
+    virtual std::shared_ptr<winapi::PromptOwner> GetOwner() const { return nullptr; }
 };
 
 struct TLexema : TListItem {
@@ -96,6 +105,8 @@ public:
     void Reset();
 
     int GetResultCode() const { return m_nResult; }
+    // The keyword of the last line run, as it was written.
+    const std::string& GetKeyword() const { return m_strKeyword; }
     // Null for a code without text.
     const char* GetResultText() const;
     static const char* GetResultText(int code);
@@ -148,6 +159,7 @@ private:
     IProgress* m_pProgress;
     CCommand m_command;
     int m_nResult = 0;
+    std::string m_strKeyword;
     std::string m_strDetail;
     TProtocol m_protocol;
 };

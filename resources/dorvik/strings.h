@@ -11,6 +11,35 @@ inline constexpr int IDS_MESSAGE = 61214;
 inline constexpr int IDS_CREATE_FOLDER = 61216;
 inline constexpr int IDS_CANNOT_CREATE_FOLDER = 61218;
 inline constexpr int IDS_REFRESH_DATABASE_INFO = 61358;
+// Start-up, the main run and its dialogs.
+inline constexpr int IDS_Z_PROCEDURE = 102;
+inline constexpr int IDS_FILE_NOT_FOUND = 61220;
+inline constexpr int IDS_OK = 61268;
+inline constexpr int IDS_CANCEL = 61270;
+inline constexpr int IDS_HELP = 61276;
+inline constexpr int IDS_NEXT = 61278;
+inline constexpr int IDS_BACK = 61280;
+inline constexpr int IDS_FINISH = 61282;
+inline constexpr int IDS_INI_NOT_PRESENT = 61302;
+inline constexpr int IDS_ASK_EXIT = 61308;
+inline constexpr int IDS_INSTALLATION = 61318;
+inline constexpr int IDS_INSTALL_SUCCESS = 61320;
+inline constexpr int IDS_INSTALL_FAILED = 61322;
+inline constexpr int IDS_LOG_OFFER = 61328;
+inline constexpr int IDS_LOG_NOT_PRESENT = 61330;
+inline constexpr int IDS_TERMINATING = 61344;
+inline constexpr int IDS_CONNECTING = 61346;
+inline constexpr int IDS_WINDOW_TITLE = 61376;
+inline constexpr int IDS_INSTALL_WARNINGS = 61389;
+inline constexpr int IDS_INSTALL_TERMINATED = 61391;
+inline constexpr int IDS_PROCESSING_QUERY = 61401;
+inline constexpr int IDS_OBJECT_DIALOG = 61403;
+inline constexpr int IDS_OBJECT_LIST = 61405;
+inline constexpr int IDS_OBJECT_MDI = 61407;
+inline constexpr int IDS_OBJECT_PROCEDURE = 61409;
+inline constexpr int IDS_OBJECT_MENU = 61411;
+inline constexpr int IDS_SERVER_TOO_OLD = 61415;
+inline constexpr int IDS_OBJECT_MODULE = 61417;
 
 // The text of one identifier; "" when the table has none.
 const char* LoadString(int id);

@@ -1,0 +1,369 @@
+#include "installer/installer.h"
+
+#include "installer/appcore.h"
+#include "installer/configdb.h"
+#include "installer/installdata.h"
+#include "installer/logfile.h"
+#include "dmo/dmo.h"
+#include "winapi/folders.h"
+#include "winapi/ini.h"
+#include "winapi/text.h"
+
+#include <cstdlib>
+#include <exception>
+#include <new>
+
+namespace dorvik {
+
+namespace {
+
+const char* const kDeadConnection = "The connection is dead ! Can not reconnect ...";
+
+bool isDatabaseSection(const TBase& step) { return step.m_strName.find("DORVIK") != std::string::npos; }
+
+} // namespace
+
+const char* StatusWord(int status)
+{
+    switch (status) {
+    case 0: return "SUCCESS";
+    case 1: return "SUCCESS WITH WARNINGS";
+    default: return "FAILED";
+    }
+}
+
+CInstaller::CInstaller(CInstallData* data, IProgress* progress)
+    : m_commander(progress), m_pProgress(progress), m_pData(data)
+{
+    m_pData->GetLogin(nullptr, nullptr, &m_strPassword, nullptr);
+}
+
+CInstaller::~CInstaller() = default;
+
+void CInstaller::Log(const std::string& text) const
+{
+    std::string line = text;
+    if (!m_strPassword.empty())
+        for (std::size_t pos = line.find(m_strPassword); pos != std::string::npos;
+             pos = line.find(m_strPassword, pos + 3))
+            line.replace(pos, m_strPassword.size(), "***");
+    CDorvikCore::Get().GetLog().WriteLine(line);
+}
+
+void CInstaller::LogStatusLine(const char* name, const std::string& value) const
+{
+    Log(name + std::to_string(m_nStep) + " = " + value);
+}
+
+bool CInstaller::HasWindow() const
+{
+    auto owner = m_pProgress ? m_pProgress->GetOwner() : nullptr;
+    return owner && owner->IsWindow();
+}
+
+int CInstaller::Ask(const std::string& text, int caption, UINT style) const
+{
+    return ShowMessage(m_pProgress ? m_pProgress->GetOwner() : nullptr, text, caption, style);
+}
+
+int CInstaller::Run()
+{
+    CLogFile& log = CDorvikCore::Get().GetLog();
+    {
+        auto server = CDorvikCore::Get().GetLiveServer();
+        std::string name, user;
+        bool trusted = false;
+        m_pData->GetLogin(&name, &user, nullptr, &trusted);
+        log.WriteSQLServerVersion(server.get());
+        log.WriteLogin(server.get(), name, user, trusted);
+    }
+    int sections = 0;
+    m_pData->ForEach([&](TBase& step) { sections += step.m_bEnabled ? 1 : 0; });
+    if (m_pProgress) {
+        m_pProgress->SetRange(0, sections);
+        m_pProgress->SetPos(0, 0);
+    }
+    int language = GetInterfaceLanguage();
+    int status = 0;
+    for (TListItem* item = m_pData->GetHead(); item; item = item->m_pNext) {
+        if (IsCancelRequested())
+            return 3;
+        auto* step = dynamic_cast<TSetup*>(static_cast<TBase*>(item));
+        if (!step || !step->m_bEnabled)
+            continue;
+        std::string title = language == 1 ? step->m_strSectionDescriptionR : step->m_strSectionDescriptionE;
+        m_pData->ExpandMacros(title, step, false);
+        if (title.empty())
+            title = step->m_strName;
+        if (m_pProgress) {
+            m_pProgress->SetLineText(0, title);
+            m_pProgress->StepIt(0);
+        }
+        m_pStep = step;
+        std::string stopCount;
+        winapi::GetPrivateProfileString(step->m_strName.c_str(), "StopCount", "10", stopCount, 20,
+                                        m_pData->GetIniPath());
+        m_nStopCount = std::atoi(stopCount.c_str());
+        if (m_nStopCount == 0)
+            m_nStopCount = 10;
+        m_nStep = 0;
+        m_strStepText.clear();
+        Log("\r\nBEGIN SECTION " + step->m_strName);
+        status = RunSection(step);
+        Log("END SECTION " + step->m_strName);
+        if (status == 2 || status == 3)
+            break;
+    }
+    if (status != 0)
+        return status;
+    return m_bWarnings ? 1 : 0;
+}
+
+void CInstaller::SetKeyNames(const TSetup& step)
+{
+    std::string prefix;
+    if (isDatabaseSection(step)) {
+        auto* db = dynamic_cast<const TDatabase*>(&step);
+        int mode = db ? db->m_nLoadDump : 0;
+        prefix = mode == 1 ? "dump_" : mode == 2 ? "attach_" : "bcp_";
+    }
+    const char* lang = GetInterfaceLanguage() == 1 ? "R" : "E";
+    m_keyNames[kStep] = prefix + "Step";
+    m_keyNames[kMessage] = prefix + "Msg" + lang;
+    m_keyNames[kError] = prefix + "Err" + lang;
+    m_keyNames[kQuestion] = prefix + "RSQst" + lang;
+    m_keyNames[kDefault] = prefix + "RSDefault";
+    m_keyNames[kInformation] = prefix + "RSInf" + lang;
+}
+
+std::string CInstaller::ReadKey(KeyKind kind, int step) const
+{
+    std::string key = m_keyNames[kind] + std::to_string(step);
+    std::string value = ReadIniString(m_pStep->m_strName, key.c_str(), "", m_pData->GetIniPath());
+    if (!value.empty())
+        m_pData->ExpandMacros(value, m_pStep, kind != kStep);
+    return value;
+}
+
+int CInstaller::RunSection(TSetup* step)
+{
+    auto server = CDorvikCore::Get().GetLiveServer();
+    if (!server) {
+        Log(kDeadConnection);
+        return 2;
+    }
+    SetKeyNames(*step);
+    auto* patch = isDatabaseSection(*step) ? nullptr : dynamic_cast<TPatch*>(step);
+    if (patch && !patch->m_strUsing.empty()) {
+        if (!m_commander.OpenPackedFile(ResolvePath(winapi::FromKitPath(patch->m_strUsing)))) {
+            Log("Open file error: " + patch->m_strUsing + " !");
+            return 2;
+        }
+        Log("Using file : " + patch->m_strUsing + " !");
+    }
+    server.reset();
+    int status = RunSteps();
+    // The next section must not read its scripts from this one's file.
+    m_commander.ClosePackedFile();
+    return status;
+}
+
+bool CInstaller::NextStep()
+{
+    for (int miss = 0; miss < m_nStopCount; ++miss) {
+        ++m_nStep;
+        std::string text = ReadKey(kStep, m_nStep);
+        if (!text.empty()) {
+            m_strStepText = text;
+            return true;
+        }
+    }
+    return false;
+}
+
+int CInstaller::CountSteps()
+{
+    int count = 0;
+    while (NextStep())
+        ++count;
+    m_nStep = 0;
+    m_strStepText.clear();
+    return count;
+}
+
+int CInstaller::RunSteps()
+{
+    if (m_pProgress) {
+        m_pProgress->SetRange(1, CountSteps());
+        m_pProgress->SetPos(1, 0);
+    }
+    CInstallData* data = m_pData;
+    TSetup* step = m_pStep;
+    m_commander.SetSubstitution([data, step](const std::string& text) {
+        std::string out = text;
+        data->ExpandMacros(out, step, false);
+        return out;
+    });
+    if (!NextStep())
+        return 0;
+    int status = 0;
+    for (;;) {
+        if (IsCancelRequested())
+            return 3;
+        if (m_pProgress)
+            m_pProgress->SetLineText(1, ReadKey(kMessage, m_nStep));
+        Log("STEP  " + std::to_string(m_nStep) + " = " + m_strStepText);
+        m_server = CDorvikCore::Get().GetLiveServer();
+        if (!m_server) {
+            Log(kDeadConnection);
+            return 2;
+        }
+        m_commander.Execute(m_server.get(), m_strStepText);
+        status = Evaluate();
+        m_server.reset();
+        if (status == 2 || status == 3)
+            return status;
+        if (m_pProgress)
+            m_pProgress->StepIt(1);
+        if (!NextStep())
+            return status;
+    }
+}
+
+int CInstaller::Evaluate()
+{
+    const auto& protocol = m_commander.GetProtocol();
+    int warnings = protocol.m_nWarnings;
+    if (warnings > 0)
+        m_bWarnings = true;
+    if (!protocol.m_strText.empty()) {
+        Log("\r\n\tBEGIN PROTOCOL\r\n");
+        Log(protocol.m_strText);
+        Log("\tEND PROTOCOL\r\n");
+    }
+    int code = m_commander.GetResultCode();
+    // Only the ConfigDB line asks for the configuration; an RScript whose
+    // values are not valid answers 11 too, and that is a failure.
+    if (code == 11 && winapi::Utf8EqualNoCase(m_commander.GetKeyword(), "ConfigDB"))
+        return ConfigureMaintenance();
+    int status;
+    if (code == 0 || code == 5) {
+        status = warnings > 0 ? 1 : 0;
+    } else if (code == 9) {
+        status = 3;
+    } else {
+        status = 2;
+        if (!m_commander.GetScriptReturn().m_bSuppressMessage) {
+            std::string text = ReadKey(kError, m_nStep);
+            if (!text.empty()) {
+                if (HasWindow() && !CDorvikCore::Get().IsQuiet())
+                    Ask(text, res::IDS_ERROR, winapi::MB_ICONERROR | winapi::MB_OK);
+                else
+                    Log("MESSAGE : " + text);
+            }
+        }
+    }
+    LogStatusLine("STATUS", StatusWord(status));
+    if (status != 0) {
+        const char* text = m_commander.GetResultText();
+        LogStatusLine("ERROR ", text ? text : ("Return code : " + std::to_string(code)).c_str());
+    }
+    if (!m_commander.GetDetailText().empty())
+        LogStatusLine("DESCR ", m_commander.GetDetailText());
+    if (code == 5)
+        return Reaction();
+    return status;
+}
+
+int CInstaller::Reaction()
+{
+    const auto& ret = m_commander.GetScriptReturn();
+    bool quiet = CDorvikCore::Get().IsQuiet();
+    int answer = 0;
+    int result = 0;
+    auto show = [&](KeyKind kind, int caption, UINT style) {
+        std::string text = ReadKey(kind, m_nStep);
+        if (quiet || !HasWindow()) {
+            if (!text.empty())
+                Log("MESSAGE : " + text);
+            return winapi::IDCANCEL;
+        }
+        return Ask(text, caption, style);
+    };
+    switch (ret.m_nReaction) {
+    case 1001:
+        if (quiet)
+            answer = winapi::Utf8EqualNoCase(ReadKey(kDefault, m_nStep), "Y") ? winapi::IDYES : winapi::IDNO;
+        else
+            answer = show(kQuestion, res::IDS_MESSAGE, winapi::MB_YESNO | winapi::MB_ICONQUESTION);
+        break;
+    case 1002:
+        answer = show(kError, res::IDS_ERROR, winapi::MB_OK | winapi::MB_ICONERROR);
+        Log("RScript return CANCEL reaction! Terminating ...");
+        result = 2;
+        break;
+    case 1003:
+        answer = show(kInformation, res::IDS_MESSAGE, winapi::MB_OK | winapi::MB_ICONINFORMATION);
+        break;
+    default:
+        break;
+    }
+    if (answer == winapi::IDYES)
+        Log("User choise : Yes");
+    else if (answer == winapi::IDNO)
+        Log("User choise : No");
+    int skip = answer == winapi::IDYES ? 0 : ret.m_nValue;
+    if (result != 2 && skip > 0) {
+        m_nStep += skip;
+        if (m_pProgress)
+            m_pProgress->OffsetPos(1, skip);
+    }
+    return result;
+}
+
+int CInstaller::ConfigureMaintenance()
+{
+    auto server = CDorvikCore::Get().GetLiveServer();
+    if (!server) {
+        Log(kDeadConnection);
+        return 2;
+    }
+    auto* db = dynamic_cast<TDatabase*>(m_pStep);
+    if (!db) {
+        LogStatusLine("STATUS", StatusWord(2));
+        LogStatusLine("ERROR ", "ConfigDB : a patch section has no maintenance settings");
+        return 2;
+    }
+    auto flag = [](bool b) { return std::to_string(b ? 1 : 0); };
+    Log("\tBEGIN Set database confguation : Weekly=" + flag(db->m_bInstallWeekMaintenance) +
+        ", WeekDay=" + std::to_string(db->m_nWeekMaintenanceDay) +
+        ", WeeklyMaintTime=" + std::to_string(db->m_nWeekMaintenanceTime) +
+        ", Daily=" + flag(db->m_bInstallDayMaintenance) +
+        ", DailyMaintTime=" + std::to_string(db->m_nDayMaintenanceTime));
+    CConfigDB config(m_pData, db);
+    int status = config.Configure() ? 0 : 2;
+    LogStatusLine("STATUS", config.GetResultText());
+    return status;
+}
+
+void InstallWorker(std::shared_ptr<CWorkerParams> params)
+{
+    int result = 2;
+    try {
+        CInstaller installer(params->data.get(), params->progress.get());
+        result = installer.Run();
+    } catch (const std::bad_alloc&) {
+        CDorvikCore::Get().GetLog().WriteLine("\r\nProgram terminating : WORKER_ERROR : Out of memory\r\n");
+    } catch (const std::exception& e) {
+        CDorvikCore::Get().GetLog().WriteLine(std::string("\r\nProgram terminating : WORKER_ERROR : ") + e.what() +
+                                              "\r\n");
+    } catch (...) {
+        CDorvikCore::Get().GetLog().WriteLine("\r\nProgram terminating : WORKER_ERROR : Unknown error !\r\n");
+    }
+    params->result = result;
+    if (params->progress)
+        params->progress->Close();
+    params->done->Set();
+}
+
+} // namespace dorvik
