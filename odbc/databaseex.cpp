@@ -112,6 +112,13 @@ std::string Unbrace(const std::string& value)
     return out;
 }
 
+// Drivers take the password under either key (psqlODBC's own is Password),
+// and unixODBC's trace masks only PWD.
+bool IsPasswordKey(const std::string& key)
+{
+    return strcasecmp(key.c_str(), "PWD") == 0 || strcasecmp(key.c_str(), "Password") == 0;
+}
+
 // The data-source settings of unixODBC's odbc.ini files, system first.
 std::mutex g_configModeLock;
 
@@ -183,12 +190,20 @@ void SetPartOfString(std::string& connect, const char* key, const char* value)
     connect += newValue;
 }
 
+bool HasPassword(const std::string& connect)
+{
+    for (const Part& part : SplitConnect(connect))
+        if (part.valueBegin != std::string::npos && part.valueBegin < part.end && IsPasswordKey(part.key))
+            return true;
+    return false;
+}
+
 std::string HidePassword(const std::string& connect)
 {
     std::string out = connect;
     std::vector<Part> parts = SplitConnect(out);
     for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
-        if (it->valueBegin == std::string::npos || strcasecmp(it->key.c_str(), "PWD") != 0)
+        if (it->valueBegin == std::string::npos || !IsPasswordKey(it->key))
             continue;
         std::size_t end = it->end < out.size() ? it->end + 1 : it->end;
         std::size_t begin = it->begin;
@@ -234,7 +249,7 @@ BOOL CDatabaseEx::OpenQuietly(const std::string& connect, DWORD options)
 {
     // The driver manager's trace would write the connect string with its password.
     std::string password;
-    bool hide = GetPartOfString(connect.c_str(), "PWD=", password) && !password.empty() && IsTraceOn(true);
+    bool hide = HasPassword(connect) && IsTraceOn(true);
     if (hide)
         SetTrace(false, true);
     try {
@@ -391,7 +406,8 @@ void CDatabaseEx::GetPassword(std::string& password)
 {
     password.clear();
     RequireOpen();
-    GetPartOfString(m_strConnect.c_str(), "PWD=", password);
+    if (!GetPartOfString(m_strConnect.c_str(), "PWD=", password))
+        GetPartOfString(m_strConnect.c_str(), "Password=", password);
 }
 
 void CDatabaseEx::GetAppName(std::string& app)

@@ -110,7 +110,10 @@ void SetPartOfString(std::string& connect, const char* key, const char* value);
 // A value as a connect string holds it: in braces, with each '}' doubled,
 // when it has ';' or a brace that would end its part early.
 std::string BraceConnectValue(const std::string& value);
-// The connect string with the value of every PWD part removed.
+// Whether the connect string carries a password (a PWD or Password part,
+// in any case, with a value).
+bool HasPassword(const std::string& connect);
+// The connect string with every password part (PWD, Password) removed.
 std::string HidePassword(const std::string& connect);
 bool IsTrustedConnection(const char* dsn);
 bool IsDSNDriver(const char* dsn, const char* driver);

@@ -45,7 +45,9 @@ bool CopyValue(CODBCRecord& rs, short i, short sqlType, const CFieldDBF& field, 
     }
     std::string text;
     rs.GetFieldData(i, text, -1);
-    return file.SetValue(i, text.c_str());
+    // The field holds what fits; a cut value is reported, as a number that
+    // does not fit is.
+    return file.SetValue(i, text.c_str()) && text.size() <= field.m_length;
 }
 
 } // namespace
@@ -100,14 +102,20 @@ bool CopyODBCtoDBF(const char* path, CODBCRecord& rs)
         return false;
     const CODBCFieldInfo* infos = rs.GetODBCFieldInfos();
     bool complete = true;
-    for (; !rs.IsEOF(); rs.MoveNext()) {
-        file.AddNew();
-        for (short i = 0; i < count; ++i)
-            if (!CopyValue(rs, i, infos[i].m_nSQLType, *fields[static_cast<std::size_t>(i)], file))
-                complete = false;
-        file.Flush();
-        if (!file.GetError().empty())
-            return false;
+    try {
+        for (; !rs.IsEOF(); rs.MoveNext()) {
+            file.AddNew();
+            for (short i = 0; i < count; ++i)
+                if (!CopyValue(rs, i, infos[i].m_nSQLType, *fields[static_cast<std::size_t>(i)], file))
+                    complete = false;
+            file.Flush();
+            if (!file.GetError().empty())
+                return false;
+        }
+    } catch (...) {
+        // A row cut short by a database error is not a record.
+        file.Discard();
+        throw;
     }
     file.Close();
     return complete && file.GetError().empty();

@@ -369,6 +369,12 @@ void CDataBaseFile::Flush()
     WriteRecord();
 }
 
+void CDataBaseFile::Discard()
+{
+    m_modified = false;
+    m_current = -1;
+}
+
 void CDataBaseFile::WriteRecord()
 {
     const bool append = m_current == GetRecordCount();
@@ -701,16 +707,13 @@ bool DBFFieldFromColumn(const char* name, short sqlType, std::uint64_t precision
         return true;
     case SQL_CHAR:
     case SQL_VARCHAR:
-        field.m_type = 'C';
-        field.m_length = static_cast<std::uint8_t>(std::clamp<std::uint64_t>(precision, 1, 255));
-        return true;
     case SQL_WCHAR:
     case SQL_WVARCHAR:
-        // Drivers report every text column as wide text here (the text is
-        // UTF-8 in the file); the precision counts characters of up to 4 bytes.
+        // The precision counts characters; the file holds their UTF-8 bytes,
+        // up to 4 each. Drivers report text columns as wide text too.
         field.m_type = 'C';
-        field.m_length =
-            static_cast<std::uint8_t>(std::clamp<std::uint64_t>(std::min<std::uint64_t>(precision, 64) * 4, 1, 255));
+        field.m_length = static_cast<std::uint8_t>(
+            std::clamp<std::uint64_t>(std::min<std::uint64_t>(precision, 255) * 4, 1, 255));
         return true;
     case SQL_NUMERIC:
     case SQL_DECIMAL:
@@ -725,10 +728,13 @@ bool DBFFieldFromColumn(const char* name, short sqlType, std::uint64_t precision
         }
         // Floating-point columns report no scale; with 0 decimals every value
         // would be rounded to a whole number.
+        // The decimals added take room of their own, so that a value with as
+        // many whole digits as the precision still fits.
         const bool approximate = sqlType == SQL_FLOAT || sqlType == SQL_REAL || sqlType == SQL_DOUBLE;
+        unsigned added = 0;
         if (approximate && decimals == 0)
-            decimals = 4;
-        const unsigned length = digits + 1 + (decimals > 0 ? 1 : 0);
+            decimals = added = 4;
+        const unsigned length = digits + 1 + (decimals > 0 ? 1 : 0) + added;
         field.m_type = 'N';
         // A wider number than the length byte holds would wrap to a tiny field.
         field.m_length = static_cast<std::uint8_t>(std::min(length, 255u));

@@ -66,6 +66,9 @@ public:
     int Seek(long index);
     void AddNew();
     void Flush();
+    // Forgets the current record's unflushed changes: a new record that was
+    // not completed is not added. No record is current afterwards.
+    void Discard();
 
     long GetFieldCount() const { return static_cast<long>(m_fields.size()); }
     long GetRecordCount() const { return static_cast<long>(m_head.m_recordCount); }

@@ -32,37 +32,43 @@ const char* EngineName(DbEngine engine)
 
 namespace {
 
+struct NamePart {
+    std::string text;
+    bool doubleQuoted = false; // "Name": its case is the caller's
+};
+
 // Splits "a.b", "[a].[b]" or "\"a\".\"b\"" into its parts, quotes removed.
-std::vector<std::string> NameParts(const std::string& name)
+std::vector<NamePart> NameParts(const std::string& name)
 {
-    std::vector<std::string> parts;
-    std::string part;
+    std::vector<NamePart> parts;
+    NamePart part;
     std::size_t i = 0;
     while (i <= name.size()) {
         if (i < name.size() && (name[i] == '[' || name[i] == '"')) {
             char close = name[i] == '[' ? ']' : '"';
+            part.doubleQuoted = close == '"';
             ++i;
             while (i < name.size()) {
                 if (name[i] == close) {
                     if (i + 1 < name.size() && name[i + 1] == close) {
-                        part += close;
+                        part.text += close;
                         i += 2;
                         continue;
                     }
                     ++i;
                     break;
                 }
-                part += name[i++];
+                part.text += name[i++];
             }
             continue;
         }
         if (i == name.size() || name[i] == '.') {
             parts.push_back(part);
-            part.clear();
+            part = NamePart{};
             ++i;
             continue;
         }
-        part += name[i++];
+        part.text += name[i++];
     }
     return parts;
 }
@@ -79,12 +85,15 @@ std::string Lower(std::string text)
 std::string QuoteObjectName(const CDatabase& db, const std::string& name)
 {
     DbEngine engine = EngineOf(db);
-    std::vector<std::string> parts = NameParts(name);
+    std::vector<NamePart> parts = NameParts(name);
     std::string out;
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        std::string part = parts[i];
+        std::string part = parts[i].text;
         if (engine == DbEngine::PostgreSql) {
-            part = Lower(part);
+            // Bare and bracketed names fold as PostgreSQL folds unquoted ones;
+            // a double-quoted part is already PostgreSQL's own spelling.
+            if (!parts[i].doubleQuoted)
+                part = Lower(part);
             if (i + 1 < parts.size() && part == "dbo")
                 part = "public";
         } else if (engine == DbEngine::Sqlite && i + 1 < parts.size() && Lower(part) == "dbo") {
@@ -111,6 +120,17 @@ std::string QuoteObjectName(const CDatabase& db, const std::string& name)
         }
     }
     return out;
+}
+
+std::string MaxDataLengthQuery(const CDatabase& db, const std::string& table, const std::string& field)
+{
+    const std::string t = QuoteObjectName(db, table);
+    const std::string f = QuoteObjectName(db, field);
+    switch (EngineOf(db)) {
+    case DbEngine::SqlServer: return "SELECT CONVERT(INT,MAX(DATALENGTH(" + f + "))) FROM " + t;
+    case DbEngine::PostgreSql: return "SELECT CAST(MAX(octet_length(" + f + ")) AS INTEGER) FROM " + t;
+    default: return "SELECT MAX(length(CAST(" + f + " AS BLOB))) FROM " + t;
+    }
 }
 
 std::string QuoteIdentifier(const std::string& name)

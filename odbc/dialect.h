@@ -13,9 +13,13 @@ DbEngine EngineOf(const CDatabase& db);
 const char* EngineName(DbEngine engine);
 
 // An object name as a caller gives it ("T", "dbo.T", "[dbo].[T]") quoted
-// part by part for the engine. On PostgreSQL the parts fold to lower case
-// (the Kelm tables are created unquoted) and the schema dbo is public.
+// part by part for the engine. On PostgreSQL bare and bracketed parts fold
+// to lower case (the Kelm tables are created unquoted), double-quoted ones
+// keep their case, and the schema dbo is public.
 std::string QuoteObjectName(const CDatabase& db, const std::string& name);
+// The query for the largest size in bytes of a column's values: the stored
+// bytes, never a compressed or on-disk size.
+std::string MaxDataLengthQuery(const CDatabase& db, const std::string& table, const std::string& field);
 // One identifier quoted exactly as given (roles, users): "name".
 std::string QuoteIdentifier(const std::string& name);
 // A text literal with its quotes doubled.

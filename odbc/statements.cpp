@@ -289,9 +289,9 @@ bool CDatabaseEx::GetOneRecord(const char* sql, CDBTypedPtrArrayEx<CDBFieldValue
             BindParamArray(hstmt, sql, *params);
         std::string text = sql ? sql : "";
         RETCODE rc = AfxOdbcRetry([&] { return SQLExecDirect(hstmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS); });
+        // SQL_NO_DATA here is a statement that touched no row; later results
+        // of a batch may still have columns.
         st.Check(rc);
-        if (rc == SQL_NO_DATA)
-            return true; // a statement that touched no row and returns nothing
         SQLSMALLINT cols = 0;
         for (;;) {
             st.Check(AfxOdbcRetry([&] { return SQLNumResultCols(hstmt, &cols); }));
@@ -359,12 +359,26 @@ std::string InsertTarget(const std::string& sql)
     return sql.substr(start, i - start);
 }
 
-bool HasReturning(const std::string& sql)
+// The query that reads, on the same connection, the last key the INSERT
+// `sql` generated; empty when the engine or the table has none.
+std::string LastKeyQuery(CDatabase& db, const std::string& sql)
 {
-    std::string upper = sql;
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return upper.find("RETURNING") != std::string::npos;
+    switch (EngineOf(db)) {
+    case DbEngine::PostgreSql: {
+        const std::string target = InsertTarget(sql);
+        const std::string column = target.empty() ? std::string() : IdentityColumnOf(db, target);
+        if (column.empty())
+            return std::string();
+        // currval is the session's own last value, so a multi-row INSERT
+        // gives its last key, as last_insert_rowid() does.
+        return "SELECT CAST(currval(pg_catalog.pg_get_serial_sequence(" +
+               QuoteLiteral(QuoteObjectName(db, target)) + ", " + QuoteLiteral(column) + ")) AS VARCHAR)";
+    }
+    case DbEngine::Sqlite:
+        return "SELECT CAST(last_insert_rowid() AS TEXT)";
+    default:
+        return std::string();
+    }
 }
 
 } // namespace
@@ -378,26 +392,20 @@ void CDatabaseEx::ExecuteSQL_Ex(const char* sql, CArrayPointParam* params, CODBC
     std::string text = sql ? sql : "";
     bool readBack = identity != nullptr && text.size() >= 6 && strncasecmp(text.c_str(), "INSERT", 6) == 0 &&
                     (params == nullptr || params->GetArraysSize() == 1);
-    // The engines read the key of the row this statement inserted each in its own way.
-    bool lastRowid = false;
+    // The engines read the key of the row this statement inserted each in its
+    // own way; the caller's text is run as given (a clause appended to it
+    // would break a statement ending in ';' or a comment).
+    std::string keyQuery;
     if (readBack) {
         const char* script = GetIdentityScript();
         if (script != nullptr && *script != '\0') {
             text += script;
-        } else if (EngineOf(*this) == DbEngine::PostgreSql) {
-            std::string target = HasReturning(text) ? std::string() : InsertTarget(text);
-            std::string column = target.empty() ? std::string() : IdentityColumnOf(*this, target);
-            if (column.empty())
-                readBack = false;
-            else
-                text += " RETURNING CAST(" + QuoteIdentifier(column) + " AS VARCHAR)";
-        } else if (EngineOf(*this) == DbEngine::Sqlite) {
-            lastRowid = true;
-            readBack = false;
         } else {
+            keyQuery = LastKeyQuery(*this, text);
             readBack = false;
         }
     }
+    bool inserted = true;
     {
         Statement st(*this);
         HSTMT hstmt = st.get();
@@ -408,9 +416,10 @@ void CDatabaseEx::ExecuteSQL_Ex(const char* sql, CArrayPointParam* params, CODBC
             RETCODE rc =
                 AfxOdbcRetry([&] { return SQLExecDirect(hstmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS); });
             st.Check(rc);
-            if (rc == SQL_NO_DATA)
-                lastRowid = false; // nothing was inserted
-            while (rc != SQL_NO_DATA) {
+            inserted = rc != SQL_NO_DATA;
+            // A first statement that touched no row still leaves the batch's
+            // later results to read.
+            do {
                 SQLSMALLINT cols = 0;
                 AfxOdbcRetry([&] { return SQLNumResultCols(hstmt, &cols); });
                 if (cols > 0) {
@@ -430,19 +439,24 @@ void CDatabaseEx::ExecuteSQL_Ex(const char* sql, CArrayPointParam* params, CODBC
                         ;
                 }
                 rc = AfxOdbcRetry([&] { return SQLMoreResults(hstmt); });
-                if (!CheckHstmt(rc, hstmt))
-                    break;
-            }
+            } while (CheckHstmt(rc, hstmt) && rc != SQL_NO_DATA);
         } catch (...) {
             st.Cancel();
             throw;
         }
     }
-    if (lastRowid) {
+    if (!keyQuery.empty() && inserted) {
         std::string key;
         bool null = false;
-        if (QueryFirstValue(*this, "SELECT CAST(last_insert_rowid() AS TEXT)", {}, key, &null) && !null)
-            identity->m_strValue = key;
+        try {
+            if (QueryFirstValue(*this, keyQuery, {}, key, &null) && !null)
+                identity->m_strValue = key;
+        } catch (CDBException& e) {
+            // 55000: the INSERT gave its own keys, the sequence was not used
+            // in this session, so there is no generated key to report.
+            if (e.m_strStateNativeOrigin.find("State:55000") == std::string::npos)
+                throw;
+        }
     }
 }
 
@@ -596,13 +610,7 @@ void CDatabaseEx::GetDate(SYSTEMTIME& out)
 
 long CDatabaseEx::GetMaxDataLengthField(const char* table, const char* field)
 {
-    std::string t = QuoteObjectName(*this, table ? table : "");
-    std::string f = QuoteObjectName(*this, field ? field : "");
-    switch (EngineOf(*this)) {
-    case DbEngine::SqlServer: return OneLong("SELECT CONVERT(INT,MAX(DATALENGTH(" + f + "))) FROM " + t, 0, 0);
-    case DbEngine::PostgreSql: return OneLong("SELECT CAST(MAX(pg_column_size(" + f + ")) AS INTEGER) FROM " + t, 0, 0);
-    default: return OneLong("SELECT MAX(length(CAST(" + f + " AS BLOB))) FROM " + t, 0, 0);
-    }
+    return OneLong(MaxDataLengthQuery(*this, table ? table : "", field ? field : ""), 0, 0);
 }
 
 long CDatabaseEx::GetMaxRecordCount(const char* table)

@@ -199,13 +199,7 @@ long GetMaxDataLengthField(CDatabase* db, const char* table, const char* field)
 {
     if (db == nullptr)
         return -1;
-    std::string t = QuoteObjectName(*db, table ? table : "");
-    std::string f = QuoteObjectName(*db, field ? field : "");
-    switch (EngineOf(*db)) {
-    case DbEngine::SqlServer: return CountQuery(db, "SELECT MAX(DATALENGTH(" + f + ")) FROM " + t);
-    case DbEngine::PostgreSql: return CountQuery(db, "SELECT CAST(MAX(pg_column_size(" + f + ")) AS INTEGER) FROM " + t);
-    default: return CountQuery(db, "SELECT MAX(length(CAST(" + f + " AS BLOB))) FROM " + t);
-    }
+    return CountQuery(db, MaxDataLengthQuery(*db, table ? table : "", field ? field : ""));
 }
 
 long GetMaxRecordCount(CDatabase* db, const char* table)

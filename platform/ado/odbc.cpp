@@ -393,6 +393,34 @@ struct Parameters {
     }
 };
 
+// The driver manager's trace writes connect strings and SQLConnect's
+// arguments as given; unixODBC masks only a PWD key. While a password goes to
+// the driver, the process-wide trace is paused.
+class TracePause {
+public:
+    explicit TracePause(bool secret)
+    {
+        SQLUINTEGER value = 0;
+        m_paused = secret &&
+                   SQL_SUCCEEDED(SQLGetConnectAttr(SQL_NULL_HDBC, SQL_ATTR_TRACE, &value, sizeof value, nullptr)) &&
+                   value == SQL_OPT_TRACE_ON;
+        if (m_paused)
+            SQLSetConnectAttr(SQL_NULL_HDBC, SQL_ATTR_TRACE, reinterpret_cast<SQLPOINTER>(SQL_OPT_TRACE_OFF), 0);
+    }
+    ~TracePause()
+    {
+        if (m_paused)
+            SQLSetConnectAttr(SQL_NULL_HDBC, SQL_ATTR_TRACE, reinterpret_cast<SQLPOINTER>(SQL_OPT_TRACE_ON), 0);
+    }
+    TracePause(const TracePause&) = delete;
+    TracePause& operator=(const TracePause&) = delete;
+
+private:
+    bool m_paused = false;
+};
+
+bool IsPasswordKey(const std::string& key) { return EqualsNoCase(key, "PWD") || EqualsNoCase(key, "Password"); }
+
 } // namespace
 
 
@@ -451,6 +479,7 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
     SQLRETURN rc;
     std::string loginUser;
     if (connectionString.find('=') == std::string::npos) {
+        TracePause pause(!password.empty());
         rc = ConnectByName(dbc, connectionString, userId, password);
         loginUser = userId;
     } else {
@@ -464,7 +493,10 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
         std::string rest;
         const Pair* dsn = nullptr;
         std::size_t others = 0;
+        bool secret = !password.empty();
         for (const auto& pair : pairs) {
+            if (IsPasswordKey(pair.key) && !pair.value.empty())
+                secret = true;
             if (EqualsNoCase(pair.key, "Provider")) {
                 if (!EqualsNoCase(pair.value, "MSDASQL") && !EqualsNoCase(pair.value, "MSDASQL.1")) {
                     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
@@ -483,6 +515,7 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
         }
         if (!userId.empty() && loginUser.empty())
             loginUser = userId;
+        TracePause pause(secret);
         if (dsn && others == 0) {
             // The data source alone: its name goes in as a name, so nothing in
             // it can add keys to a connection string.

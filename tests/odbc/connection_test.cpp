@@ -67,6 +67,8 @@ TEST(ConnectString, PartsAreFoundAndReplacedWithoutRegardToCase)
     EXPECT_EQ(BraceConnectValue("a;b}c"), "{a;b}}c}");
     EXPECT_EQ(HidePassword("DSN=a;PWD=secret;UID=b"), "DSN=a;UID=b");
     EXPECT_EQ(HidePassword("DSN=a;UID=b;pwd={se;cret}"), "DSN=a;UID=b");
+    EXPECT_EQ(HidePassword("Driver={PostgreSQL Unicode};Password=secret;UID=b"), "Driver={PostgreSQL Unicode};UID=b");
+    EXPECT_EQ(HidePassword("DSN=a;PASSWORD={x;y};PWD=z"), "DSN=a");
 }
 
 class Connection : public ::testing::TestWithParam<bool> {
@@ -212,6 +214,79 @@ TEST_P(Connection, ParameterArraysInsertInOneExecuteWithStatuses)
     EXPECT_EQ(text, "three");
 }
 
+// The key read back leaves the caller's statement as written: a trailing
+// ';' or comment, or a name holding RETURNING, change nothing, and a
+// statement that inserts several rows gives the last key.
+TEST_P(Connection, InsertedKeyIsReadWithoutTouchingTheStatement)
+{
+    CDatabaseEx db;
+    Open(db);
+    const std::string key = engine->pg() ? "SERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY";
+    db.ExecuteSQL(("CREATE TABLE items (id " + key + ", n INTEGER)").c_str());
+    db.ExecuteSQL(("CREATE TABLE returning_log (id " + key + ", returning_note VARCHAR(10))").c_str());
+    const struct {
+        const char* sql;
+        const char* key;
+        const char* table;
+        long rows;
+    } cases[] = {
+        {"INSERT INTO items (n) VALUES (1);", "1", "items", 1},
+        {"INSERT INTO items (n) VALUES (2) -- the second", "2", "items", 2},
+        {"INSERT INTO items (n) VALUES (3), (4), (5)", "5", "items", 5},
+        {"INSERT INTO returning_log (returning_note) VALUES ('a')", "1", "returning_log", 1},
+        {"insert into items (n) select n from items where n > 3", "7", "items", 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        CODBCStringValue identity;
+        ASSERT_NO_THROW(db.ExecuteSQL_Ex(c.sql, nullptr, &identity));
+        EXPECT_EQ(identity.m_strValue, c.key);
+        EXPECT_EQ(db.GetMaxRecordCount(c.table), c.rows);
+    }
+    if (!engine->pg())
+        return;
+    // Keys the statement gave itself: no generated key to report, no error.
+    db.ExecuteSQL("CREATE TABLE given (id SERIAL PRIMARY KEY, n INTEGER)");
+    CODBCStringValue identity;
+    ASSERT_NO_THROW(db.ExecuteSQL_Ex("INSERT INTO given (id, n) VALUES (10, 1)", nullptr, &identity));
+    EXPECT_EQ(identity.m_strValue, "");
+    EXPECT_EQ(db.GetMaxRecordCount("given"), 1);
+}
+
+// Names the caller double-quoted keep their case on PostgreSQL; bare and
+// bracketed names fold to lower case, as the Kelm tables are created.
+TEST_P(Connection, QuotedMixedCaseNamesAreReached)
+{
+    CDatabaseEx db;
+    Open(db);
+    if (engine->pg()) {
+        const struct {
+            const char* name;
+            const char* quoted;
+        } cases[] = {
+            {"\"MixedCase\"", "\"MixedCase\""},
+            {"MixedCase", "\"mixedcase\""},
+            {"[MixedCase]", "\"mixedcase\""},
+            {"[dbo].[xRepositoryVer]", "\"public\".\"xrepositoryver\""},
+            {"Public.\"MixedCase\"", "\"public\".\"MixedCase\""},
+            {"\"Say \"\"Hi\"\"\"", "\"Say \"\"Hi\"\"\""},
+        };
+        for (const auto& c : cases)
+            EXPECT_EQ(QuoteObjectName(db, c.name), c.quoted) << c.name;
+    }
+    const std::string key = engine->pg() ? "SERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY";
+    db.ExecuteSQL(("CREATE TABLE \"MixedCase\" (id " + key + ", \"Body\" VARCHAR(10))").c_str());
+    db.ExecuteSQL(("CREATE TABLE \"Say \"\"Hi\"\"\" (id " + key + ")").c_str());
+    CODBCStringValue identity;
+    db.ExecuteSQL_Ex("INSERT INTO \"MixedCase\" (\"Body\") VALUES ('abcd')", nullptr, &identity);
+    EXPECT_EQ(identity.m_strValue, "1");
+    EXPECT_EQ(db.GetMaxRecordCount("\"MixedCase\""), 1);
+    EXPECT_EQ(db.GetMaxDataLengthField("\"MixedCase\"", "\"Body\""), 4);
+    db.ExecuteSQL_Ex("INSERT INTO \"Say \"\"Hi\"\"\" DEFAULT VALUES", nullptr, &identity);
+    EXPECT_EQ(identity.m_strValue, "1");
+    EXPECT_EQ(db.GetMaxRecordCount("\"Say \"\"Hi\"\"\""), 1);
+}
+
 TEST_P(Connection, OneRowQueriesDescribeAndReadTheFirstRow)
 {
     CDatabaseEx db;
@@ -238,12 +313,26 @@ TEST_P(Connection, OneRowQueriesDescribeAndReadTheFirstRow)
     // No result with columns: true and empty.
     EXPECT_TRUE(db.GetOneRecord("UPDATE big SET id = 1 WHERE id = 5", fields, nullptr, false));
     EXPECT_EQ(fields.GetSize(), 0);
+    // An update that touched no row does not hide the batch's later result
+    // (the SQLite driver takes one statement at a time).
+    if (engine->pg()) {
+        ASSERT_TRUE(db.GetOneRecord("UPDATE big SET id = 1 WHERE id = 99; SELECT 42 AS answer", fields, nullptr, false));
+        ASSERT_EQ(fields.GetSize(), 1);
+        fields[0]->m_value.GetData(text, -1);
+        EXPECT_EQ(text, "42");
+    }
     // A statement error passes on as a database exception.
     EXPECT_THROW(db.GetOneRecord("SELECT nope FROM big", fields, nullptr, false), CDBException);
 
     // Names are quoted, never pasted: a table name with a quote is just a name.
     EXPECT_EQ(db.GetMaxRecordCount("big"), 1);
-    EXPECT_GE(db.GetMaxDataLengthField("big", "body"), 1);
+    // The bytes of the largest value, not its stored (compressed) size.
+    EXPECT_EQ(db.GetMaxDataLengthField("big", "body"), 70002);
+    EXPECT_EQ(GetMaxDataLengthField(&db, "big", "body"), 70002);
+    db.ExecuteSQL("INSERT INTO big (id, note) VALUES (2, 'abc'), (3, 'Яя')");
+    EXPECT_EQ(db.GetMaxDataLengthField("big", "note"), 4);
+    EXPECT_EQ(GetMaxDataLengthField(&db, "big", "note"), 4);
+    db.ExecuteSQL("DELETE FROM big WHERE id > 1");
     EXPECT_THROW(db.GetMaxRecordCount("big; DROP TABLE big; --"), CDBException);
     EXPECT_EQ(db.GetMaxRecordCount("big"), 1);
     EXPECT_EQ(db.GetTrancount(), 0);
@@ -440,24 +529,31 @@ TEST_P(Connection, DriverManagerTraceKeepsItsFileAndNeverSeesAPassword)
             }
         }
     } cleanup{member};
-    std::string connect = "Driver={PostgreSQL Unicode};Servername=127.0.0.1;Port=" + PgPort() +
-                          ";Database=" + engine->pgDatabase().name() + ";UID=" + member + ";PWD=Sekrit42;";
-    CDatabaseEx probe;
-    bool before = probe.SetTrace(true, true);
-    CDatabaseEx db;
-    std::string error;
-    bool opened = db.OpenDBExStr(connect.c_str(), false, error);
-    probe.SetTrace(before, true);
-    ASSERT_TRUE(opened) << error;
-    std::string pwd;
-    db.GetPassword(pwd);
-    EXPECT_EQ(pwd, "Sekrit42");
-    std::string text = std::filesystem::exists(trace) ? readFile(trace) : std::string();
-    EXPECT_EQ(text.find("Sekrit42"), std::string::npos);
-    EXPECT_NE(text.find("[ODBC]"), std::string::npos); // the trace was on and written
+    const std::string base = "Driver={PostgreSQL Unicode};Servername=127.0.0.1;Port=" + PgPort() +
+                             ";Database=" + engine->pgDatabase().name() + ";UID=" + member + ";";
+    // Every key a driver takes a password under, in any case.
+    std::unique_ptr<CDatabaseEx> db;
+    for (const char* password : {"PWD=Sekrit42;", "Password=Sekrit42;", "password={Sekrit42}", "pwd=Sekrit42"}) {
+        SCOPED_TRACE(password);
+        std::string connect = base + password;
+        CDatabaseEx probe;
+        bool before = probe.SetTrace(true, true);
+        db = std::make_unique<CDatabaseEx>();
+        std::string error;
+        bool opened = db->OpenDBExStr(connect.c_str(), false, error);
+        probe.SetTrace(before, true);
+        ASSERT_TRUE(opened) << error;
+        EXPECT_FALSE(probe.IsTraceOn(true)) << "the trace is left as it was";
+        std::string pwd;
+        db->GetPassword(pwd);
+        EXPECT_EQ(pwd, "Sekrit42");
+        std::string text = std::filesystem::exists(trace) ? readFile(trace) : std::string();
+        EXPECT_EQ(text.find("Sekrit42"), std::string::npos);
+        EXPECT_NE(text.find("[ODBC]"), std::string::npos); // the trace was on and written
+    }
 
     // The list of recordsets writes the connect string without the password.
-    db.TraceRecordSets((dir / "list.trr").string().c_str(), nullptr);
+    db->TraceRecordSets((dir / "list.trr").string().c_str(), nullptr);
     std::string list = readFile(dir / "list.trr");
     EXPECT_EQ(list.find("Sekrit42"), std::string::npos);
     EXPECT_NE(list.find("UID=" + member), std::string::npos) << list;
