@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -45,6 +46,7 @@ struct SECCompressFile::GzStream {
     int status = Z_OK;
     bool eof = false;
     bool transparent = false;
+    bool badHeader = false; // stays, wherever the file is moved to
 };
 
 SECCompressFile::SECCompressFile() = default;
@@ -187,7 +189,7 @@ std::uint64_t SECCompressFile::Seek(std::int64_t offset, SeekPosition from)
         m_gz->count = 0;
         if (m_gz->zInit) {
             inflateReset(&m_gz->strm);
-            m_gz->status = Z_OK;
+            m_gz->status = m_gz->badHeader ? Z_DATA_ERROR : Z_OK;
         }
     }
     return static_cast<std::uint64_t>(pos);
@@ -288,6 +290,7 @@ void SECCompressFile::gzOpen(char mode)
     int flags = getByte();
     if (method != Z_DEFLATED || flags < 0 || (flags & 0xE0)) {
         s.status = Z_DATA_ERROR;
+        s.badHeader = true;
         return;
     }
     for (int i = 0; i < 6; ++i)
@@ -309,8 +312,10 @@ void SECCompressFile::gzOpen(char mode)
         getByte();
         getByte();
     }
-    if (s.eof)
+    if (s.eof) {
         s.status = Z_DATA_ERROR;
+        s.badHeader = true;
+    }
 }
 
 std::size_t SECCompressFile::gzRead(void* buffer, std::size_t count)
@@ -667,12 +672,24 @@ bool CPackedFile::ReadEntry(const std::string& name, std::vector<std::uint8_t>& 
     m_file.Close();
     if (!m_file.Open(path, SECCompressFile::modeRead))
         return false;
-    bytes.assign(entry->m_nLength, 0);
+    bytes.clear();
     if (entry->m_nLength == 0)
         return true;
     try {
         m_file.Seek(entry->m_nOffset, SECCompressFile::begin);
-        return m_file.Read(bytes.data(), bytes.size()) == bytes.size();
+        // The declared length is only a claim: the buffer grows as the data
+        // arrives, so a short entry never costs more than it holds.
+        std::size_t length = entry->m_nLength;
+        while (bytes.size() < length) {
+            std::size_t at = bytes.size();
+            std::size_t piece = std::min(length - at, std::max<std::size_t>(at, 1u << 16));
+            bytes.resize(at + piece);
+            std::size_t got = m_file.Read(bytes.data() + at, piece);
+            bytes.resize(at + got);
+            if (got < piece)
+                return false;
+        }
+        return true;
     } catch (const CFileException&) {
         return false;
     }

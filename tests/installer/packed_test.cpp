@@ -422,3 +422,84 @@ TEST(PackTool, MakesFilesTheReaderReads)
     EXPECT_NE(std::system((bad + " 2>/dev/null").c_str()), 0);
 }
 #endif
+
+TEST(PackedFile, ReadsAFileMadeByAnotherEncoder)
+{
+    // fixtures/make_python_pak.py wrote it with Python's zlib.
+    CPackedFile packed;
+    ASSERT_TRUE(packed.Open(std::string(KELM_INSTALLER_FIXTURES) + "/python-gzip.pak"));
+    std::string create;
+    for (int i = 0; i < 40; ++i)
+        create += "CREATE TABLE t (a int)\r\nGO\r\nINSERT INTO t VALUES (1)\r\n";
+    Bytes all;
+    for (int i = 0; i < 3; ++i)
+        for (int b = 0; b < 256; ++b)
+            all.push_back(static_cast<std::uint8_t>(b));
+    Bytes got;
+    ASSERT_TRUE(packed.ReadEntry("DDL\\create.sql", got));
+    EXPECT_EQ(str(got), create);
+    ASSERT_TRUE(packed.ReadEntry("empty.sql", got));
+    EXPECT_TRUE(got.empty());
+    ASSERT_TRUE(packed.ReadEntry("data/данные.sql", got));
+    EXPECT_EQ(got, all);
+}
+
+TEST(PackedFile, AnEntryLongerThanItsDataFailsWithoutTakingItsLength)
+{
+    // A compressed entry that claims 100 MB and holds 400 kB: the
+    // reader must not set the claimed size aside before the data is there.
+    kelm::test::TempDir dir;
+    CPackedFileWriter writer(true);
+    writer.AddEntry("big.sql", randomText(400000, 9));
+    auto path = (dir / "big.pak").string();
+    writer.Write(path);
+    std::string whole = kelm::test::readFile(path);
+    CPackedFile probe;
+    ASSERT_TRUE(probe.Open(path));
+    const COffsetFile* e = probe.GetDirectory().Find("big.sql");
+    ASSERT_NE(e, nullptr);
+    probe.Close();
+
+    // Rewrite the entry's length in the directory and its check value.
+    std::uint32_t length = static_cast<std::uint8_t>(whole[16]) | (static_cast<std::uint8_t>(whole[17]) << 8);
+    Bytes directory(whole.begin() + 20, whole.begin() + 20 + length);
+    std::size_t at = std::search(directory.begin(), directory.end(), std::begin("big.sql"),
+                                 std::end("big.sql") - 1) - directory.begin() + 7 + 4;
+    std::uint32_t claimed = 100u << 20;
+    for (int i = 0; i < 4; ++i)
+        directory[at + i] = static_cast<std::uint8_t>(claimed >> (8 * i));
+    std::uint32_t check = Crc32(directory.data(), directory.size(), 0x01AFB020u);
+    std::string bad = whole.substr(0, 20) + str(directory);
+    for (int i = 0; i < 4; ++i)
+        bad.push_back(static_cast<char>(check >> (8 * i)));
+    bad += whole.substr(24 + length);
+    CPackedFile packed;
+    ASSERT_TRUE(packed.Open(dir.write("claims.pak", bad).string()));
+    ASSERT_EQ(packed.GetDirectory().Find("big.sql")->m_nLength, claimed);
+    Bytes got;
+    EXPECT_FALSE(packed.ReadEntry("big.sql", got));
+    EXPECT_LT(got.capacity(), std::size_t(16) << 20);
+}
+
+TEST(CompressFile, ABadGzipHeaderStaysAnErrorAfterASeek)
+{
+    kelm::test::TempDir dir;
+    CPackedFileWriter writer(true);
+    writer.AddEntry("a.sql", bytes("SELECT 1"));
+    auto path = (dir / "a.pak").string();
+    writer.Write(path);
+    std::string whole = kelm::test::readFile(path);
+    struct Damage {
+        std::size_t at;
+        char value;
+    } damages[] = {{2, 7}, {3, 0x20}, {3, char(0x80)}};
+    for (const auto& d : damages) {
+        SCOPED_TRACE(d.at);
+        std::string bad = whole;
+        bad[d.at] = d.value;
+        CPackedFile packed;
+        ASSERT_TRUE(packed.Open(dir.write("bad.pak", bad).string())); // the directory is plain
+        Bytes got;
+        EXPECT_FALSE(packed.ReadEntry("a.sql", got));
+    }
+}
