@@ -17,6 +17,11 @@
 
 namespace dmo {
 class SQLServer;
+class Database;
+} // namespace dmo
+
+namespace winapi {
+class PromptOwner;
 }
 
 namespace dorvik {
@@ -150,6 +155,18 @@ protected:
     int FileClearAttributes(const std::string& path, std::uint32_t mask, bool recursive, bool ignoreErrors);
     int FileCreatePath(const std::string& path);
     int TakeFileResult(const CFileManager& manager);
+
+    // Whole databases, table structure and permissions.
+    bool LoadDump(dmo::SQLServer* server, const std::string& database, const std::string& file);
+    int RemoveDB(dmo::SQLServer* server, const std::string& database);
+    int SyncDBs(dmo::SQLServer* server, const std::string& target, const std::string& reference);
+    int StripForeignKeys(dmo::SQLServer* server, dmo::Database& target, dmo::Database& reference,
+                         std::string& step);
+    int StripTableObjects(dmo::SQLServer* server, dmo::Database& target, dmo::Database& reference,
+                          std::string& step);
+    int ProcessPermissions(dmo::SQLServer* server, const std::string& database, const std::string& file, bool save,
+                           bool tables, bool views, bool procedures, bool deleteFile, bool grantToPublic,
+                           bool functions);
 
 private:
     TScriptReturn m_return;

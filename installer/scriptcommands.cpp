@@ -156,6 +156,10 @@ int CCommander::Dispatch(dmo::SQLServer* server, int command)
                                    isOne(arg(4)));
     case cmdFileCreatePath:
         return FileCreatePath(path(1));
+    case cmdRemoveDB:
+        return RemoveDB(server, arg(1));
+    case cmdSyncDBs:
+        return server ? SyncDBs(server, arg(1), arg(2)) : 8;
     default:
         // Bulk loads, dumps, structure, permissions and object lists are
         // built with the server layer's later members.

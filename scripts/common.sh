@@ -63,6 +63,11 @@ kelm_start_pg() {
         runuser -u postgres -- psql -U postgres -h "$dir/sock" -p "$port" -d postgres -qAtc \
             "DO \$\$BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname='root') THEN CREATE ROLE root SUPERUSER LOGIN; END IF; END\$\$" >/dev/null
     fi
+    # Once here: tests that create it in parallel would race.
+    local admin="$me"
+    [[ $(id -u) -eq 0 ]] && admin=postgres
+    "${runas[@]}" psql -X -U "$admin" -h "$dir/sock" -p "$port" -d postgres -qAtc \
+        "CREATE EXTENSION IF NOT EXISTS pgagent" >/dev/null || return 1
     kelm_log "PostgreSQL on port $port (socket $dir/sock)"
 }
 

@@ -27,7 +27,7 @@ std::string GetModulePath()
     return winapi::GetModulePath(reinterpret_cast<const void*>(&GetModulePath)).value_or(std::string());
 }
 
-namespace {
+namespace detail {
 
 std::string trimmed(const char* text)
 {
@@ -88,7 +88,9 @@ void runBatch(PGconn* conn, const std::string& sql, QueryResults* results)
         throw Error(kErrConnection, trimmed(PQerrorMessage(conn)), "PostgreSQL");
 }
 
-} // namespace
+} // namespace detail
+
+using namespace detail;
 
 struct SQLServer::Params {
     long loginTimeout = 30;

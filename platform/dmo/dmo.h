@@ -26,6 +26,15 @@ namespace dmo {
 class Database;
 class Databases;
 class QueryResults;
+class Tables;
+class Views;
+class StoredProcedures;
+class RoutineGroup;
+class JobServer;
+namespace detail {
+struct Access;
+struct Catalog;
+}
 
 // The library's own version; there is no separate client library to ask.
 struct Application {
@@ -74,8 +83,12 @@ public:
 
     std::shared_ptr<QueryResults> ExecuteWithResults(const std::string& sql);
     std::shared_ptr<Databases> GetDatabases();
+    // Null when the pgagent extension (schema version 4) is missing from
+    // the maintenance database, or the login may not write its tables.
+    std::shared_ptr<JobServer> GetJobServer();
 
 private:
+    friend struct detail::Access;
     friend class Database;
     friend class Databases;
     SQLServer() = default;
@@ -116,7 +129,7 @@ private:
     std::shared_ptr<SQLServer> m_server;
 };
 
-class Database {
+class Database : public std::enable_shared_from_this<Database> {
 public:
     ~Database();
     Database(const Database&) = delete;
@@ -147,7 +160,22 @@ public:
     // the file back. Returns the rows loaded.
     std::uint64_t BulkLoad(const std::string& table, const std::string& path, bool truncateFirst);
 
+    std::shared_ptr<Tables> GetTables();
+    std::shared_ptr<Views> GetViews();
+    std::shared_ptr<StoredProcedures> GetStoredProcedures();
+    // Type 4096: the user function group of that name in schema `owner`
+    // (every overload).
+    std::shared_ptr<RoutineGroup> GetObjectByName(const std::string& name, int type, const std::string& owner);
+    // The folder of the database's files ("PRIMARY" only) and of the
+    // write-ahead log; "" when unreadable. Informational.
+    std::string PrimaryFilePhysicalName(const std::string& fileGroup);
+    std::string LogFilePhysicalName();
+    // Drops the database after closing this layer's connections to it; a
+    // database in use fails (55006).
+    void Remove();
+
 private:
+    friend struct detail::Access;
     friend class Databases;
     friend class SQLServer;
     Database(std::shared_ptr<SQLServer> server, std::uint32_t oid, std::string name);
@@ -158,6 +186,7 @@ private:
     std::uint32_t m_oid;
     std::string m_name;
     PGconn* m_conn = nullptr;
+    std::shared_ptr<detail::Catalog> m_catalog;
 };
 
 class QueryResults {

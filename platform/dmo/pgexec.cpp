@@ -59,7 +59,7 @@ QueryResults::Set RowsOf(const PGresult* res)
 }
 
 QueryResults::Set ExecParams(PGconn* conn, const std::string& sql,
-                             const std::vector<std::optional<std::string>>& params)
+                             const std::vector<std::optional<std::string>>& params, bool keepTransaction)
 {
     std::vector<const char*> values;
     values.reserve(params.size());
@@ -72,7 +72,7 @@ QueryResults::Set ExecParams(PGconn* conn, const std::string& sql,
         Error error = res ? StatementError(conn, res)
                           : Error(kErrConnection, trimmed(PQerrorMessage(conn)), "PostgreSQL");
         PQclear(res);
-        if (PQstatus(conn) == CONNECTION_OK && PQtransactionStatus(conn) == PQTRANS_INERROR)
+        if (!keepTransaction && PQstatus(conn) == CONNECTION_OK && PQtransactionStatus(conn) == PQTRANS_INERROR)
             PQclear(PQexec(conn, "ROLLBACK"));
         throw error;
     }
@@ -80,5 +80,23 @@ QueryResults::Set ExecParams(PGconn* conn, const std::string& sql,
     PQclear(res);
     return set;
 }
+
+} // namespace dmo::detail
+
+namespace dmo::detail {
+
+std::optional<std::string> ScalarParams(PGconn* conn, const std::string& sql, const std::vector<Param>& params)
+{
+    auto set = ExecParams(conn, sql, params);
+    if (set.rows.empty() || set.rows[0].empty())
+        return std::nullopt;
+    return set.rows[0][0];
+}
+
+std::recursive_mutex& Access::mutex(Database& db) { return db.m_server->m_mutex; }
+PGconn* Access::connection(Database& db) { return db.connection(); }
+PGconn* Access::serverConnection(SQLServer& server) { return server.mainConnection(); }
+std::recursive_mutex& Access::mutex(SQLServer& server) { return server.m_mutex; }
+std::shared_ptr<SQLServer> Access::server(Database& db) { return db.m_server; }
 
 } // namespace dmo::detail

@@ -22,8 +22,30 @@ QueryResults::Set RowsOf(const PGresult* res);
 
 // One statement with text parameters (a null parameter is SQL NULL), its
 // rows in text form; throws Error. A failed transaction block is rolled
-// back before the error leaves.
+// back before the error leaves, unless `keepTransaction` (the caller rolls
+// back to its savepoint).
 QueryResults::Set ExecParams(PGconn* conn, const std::string& sql,
-                             const std::vector<std::optional<std::string>>& params = {});
+                             const std::vector<std::optional<std::string>>& params = {},
+                             bool keepTransaction = false);
+
+using Param = std::optional<std::string>;
+
+// The first value of the first row, or nothing.
+std::optional<std::string> ScalarParams(PGconn* conn, const std::string& sql, const std::vector<Param>& params = {});
+
+// Sends one batch and drains every result; row results are added to
+// `results` when given. The first failure is thrown once the connection is
+// quiet again.
+void runBatch(PGconn* conn, const std::string& sql, QueryResults* results);
+
+// The server's lock and connections for the layer's classes.
+struct Access {
+    static std::recursive_mutex& mutex(Database& db);
+    static PGconn* connection(Database& db);
+    static PGconn* serverConnection(SQLServer& server);
+    static std::recursive_mutex& mutex(SQLServer& server);
+    static std::shared_ptr<SQLServer> server(Database& db);
+    static struct Catalog& catalog(Database& db);
+};
 
 } // namespace dmo::detail

@@ -1,0 +1,458 @@
+#include "installer/syncdb.h"
+
+#include "installer/commander.h"
+#include "installer/utils.h"
+#include "dmo/quote.h"
+#include "dmo/tables.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace dorvik {
+
+bool EqualIgnoringBlanksCaseSensitive(const std::string& a, const std::string& b)
+{
+    if (a.empty() && b.empty())
+        return true;
+    std::string x = a, y = b;
+    RemoveBlanks(x);
+    RemoveBlanks(y);
+    return x == y;
+}
+
+void FixScriptTypes(std::string& script)
+{
+    static const char* const kWords[] = {"varchar", "nvarchar", "[varchar]", "[nvarchar]", "varbinary", "[varbinary]"};
+    for (const char* word : kWords) {
+        for (const char* length : {"(-1)", "(0)"}) {
+            std::string from = std::string(word) + length, to = std::string(word) + "(max)";
+            for (std::size_t at = script.find(from); at != std::string::npos; at = script.find(from, at + to.size()))
+                script.replace(at, from.size(), to);
+        }
+    }
+}
+
+void ScriptTable(dmo::Table& table, std::string& script)
+{
+    script = table.Script(dmo::kScriptCreate, 16);
+    FixScriptTypes(script);
+}
+
+bool ScriptsEqual(const std::string& a, const std::string& b) { return EqualIgnoringBlanksCaseSensitive(a, b); }
+
+bool FindTable(dmo::Database& db, std::shared_ptr<dmo::Table>& table, const std::string& name)
+{
+    try {
+        table = db.GetTables()->Item(name);
+        return true;
+    } catch (const dmo::Error&) {
+        table.reset();
+        return false;
+    }
+}
+
+bool HasColumn(dmo::Table& table, std::shared_ptr<dmo::Column>& column, const std::string& name)
+{
+    try {
+        column = table.ColumnByName(name);
+        return true;
+    } catch (const dmo::Error&) {
+        column.reset();
+        return false;
+    }
+}
+
+bool FindIdentityColumn(dmo::Table& table, std::string& name)
+{
+    auto columns = table.Columns();
+    for (int i = columns->Count(); i >= 1; --i) {
+        auto column = columns->Item(i);
+        if (column->Identity()) {
+            name = column->Name();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool HasIdentity(dmo::Table& table)
+{
+    std::string ignored;
+    return FindIdentityColumn(table, ignored);
+}
+
+long CountRows(dmo::Database& db, dmo::Table& table)
+{
+    auto results = db.ExecuteWithResults("SELECT count(*) FROM " + table.QualifiedName());
+    return results->GetColumnLong(1, 1);
+}
+
+bool BuildColumnList(std::string& list, dmo::Table& oldTable, dmo::Table& newTable, bool& complete)
+{
+    list.clear();
+    complete = true;
+    auto columns = oldTable.Columns();
+    for (int i = columns->Count(); i >= 1; --i) {
+        auto column = columns->Item(i);
+        std::shared_ptr<dmo::Column> match;
+        if (!HasColumn(newTable, match, column->Name())) {
+            complete = false;
+            continue;
+        }
+        // The row-version type; the layer never reports a date-time so.
+        if (column->Datatype() == "timestamp")
+            continue;
+        if (!list.empty())
+            list += ", ";
+        list += dmo::QuoteIdent(column->Name());
+    }
+    return !list.empty();
+}
+
+bool CopyTableData(dmo::Database& db, dmo::Table& oldTable, dmo::Table& newTable)
+{
+    std::string list;
+    bool complete = false;
+    if (!BuildColumnList(list, oldTable, newTable, complete))
+        return false;
+    std::string identity;
+    std::shared_ptr<dmo::Column> ignored;
+    bool keepIdentity = FindIdentityColumn(newTable, identity) && HasColumn(oldTable, ignored, identity);
+    std::string insert = "INSERT INTO " + newTable.QualifiedName() + " (" + list + ")" +
+                         (keepIdentity ? " OVERRIDING SYSTEM VALUE" : "") + " SELECT " + list + " FROM " +
+                         oldTable.QualifiedName();
+    // A failing copy is judged by the row counts below; the exception block
+    // keeps the table's transaction usable.
+    std::string tag = "$kelm_copy$";
+    while (insert.find(tag) != std::string::npos)
+        tag.insert(tag.size() - 1, "_");
+    db.ExecuteImmediate("DO " + tag + " BEGIN " + insert + "; EXCEPTION WHEN OTHERS THEN NULL; END " + tag);
+    return complete && CountRows(db, oldTable) == CountRows(db, newTable);
+}
+
+std::string MakeTableBackupName(const std::string& table)
+{
+    // 30 bytes of prefix, room for a "_NN" that keeps names of one minute
+    // apart, and the table's name, cut with a hash of the whole when long.
+    constexpr std::size_t kPrefix = 30, kRoom = 63 - 3;
+    std::string part = table;
+    if (kPrefix + table.size() > kRoom) {
+        std::uint32_t hash = 2166136261u;
+        for (unsigned char c : table)
+            hash = (hash ^ c) * 16777619u;
+        char tail[16];
+        std::snprintf(tail, sizeof tail, "_%08x", hash);
+        std::size_t keep = kRoom - kPrefix - std::strlen(tail);
+        while (keep > 0 && (static_cast<unsigned char>(table[keep]) & 0xC0) == 0x80)
+            --keep;
+        part = table.substr(0, keep) + tail;
+    }
+    std::string name;
+    MakeBackupName(part, name);
+    return name;
+}
+
+void RestoreColumnDefaults(dmo::Database& target, dmo::Database& reference, const std::string& name)
+{
+    auto targetTable = target.GetTables()->Item(name);
+    auto referenceTable = reference.GetTables()->Item(name);
+    auto targetColumns = targetTable->Columns();
+    auto referenceColumns = referenceTable->Columns();
+    int count = referenceColumns->Count();
+    for (int i = 1; i <= count; ++i) {
+        auto from = referenceColumns->Item(i);
+        auto to = targetColumns->Item(i);
+        if (!from->Default().empty())
+            to->BindDefault(from->DefaultOwner(), from->Default(), true);
+        std::string text = from->GetDRIDefault()->Text();
+        if (text.empty())
+            continue;
+        if (!targetTable->InAlter())
+            targetTable->BeginAlter();
+        to->GetDRIDefault()->SetText(text);
+    }
+    if (targetTable->InAlter())
+        targetTable->DoAlter();
+}
+
+bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database& target,
+                  std::shared_ptr<dmo::Table> table, const std::string& script, const std::string& name)
+{
+    std::string own;
+    ScriptTable(*table, own);
+    if (ScriptsEqual(script, own)) {
+        RestoreColumnDefaults(target, reference, name);
+        return true;
+    }
+    auto& protocol = commander.Protocol();
+    std::string bare = table->Name();
+    // Rename, create, copy, reseed and drop stand or fall together, so a
+    // failure leaves the old table under its own name.
+    target.ExecuteImmediate("BEGIN");
+    try {
+        bool kept = true;
+        std::string backup = MakeTableBackupName(bare);
+        protocol.AddLine("RENAME TABLE " + bare + "->" + backup, true, false);
+        table->SetName(backup);
+        protocol.AddLine("CREATE TABLE " + bare, false, false);
+        target.ExecuteImmediate(script, 16);
+        auto tables = target.GetTables();
+        tables->Refresh();
+        std::shared_ptr<dmo::Table> created;
+        if (!FindTable(target, created, name))
+            throw dmo::Error(dmo::kErrNotFound, "table '" + name + "' not found after it was created");
+        RestoreColumnDefaults(target, reference, name);
+        std::string status;
+        if (table->Rows() == 0) {
+            status = "NO DATA";
+        } else if (CopyTableData(target, *table, *created)) {
+            status = "OK";
+        } else {
+            status = "ERROR";
+            kept = false;
+        }
+        protocol.AddLine("COPY DATA : " + status, false, !kept);
+        std::string oldIdentity, newIdentity;
+        if (FindIdentityColumn(*table, oldIdentity) && FindIdentityColumn(*created, newIdentity)) {
+            // Never below a copied value, whatever the old counter said.
+            std::string newSeq = "pg_get_serial_sequence(" + dmo::QuoteLiteral(created->QualifiedName()) + ", " +
+                                 dmo::QuoteLiteral(newIdentity) + ")";
+            std::string oldSeq = "pg_get_serial_sequence(" + dmo::QuoteLiteral(table->QualifiedName()) + ", " +
+                                 dmo::QuoteLiteral(oldIdentity) + ")";
+            std::string last = "pg_sequence_last_value(" + oldSeq + "::regclass)";
+            std::string extreme = "(SELECT %s(" + dmo::QuoteIdent(newIdentity) + ") FROM " +
+                                  created->QualifiedName() + ")";
+            std::string highest = extreme, lowest = extreme;
+            highest.replace(highest.find("%s"), 2, "max");
+            lowest.replace(lowest.find("%s"), 2, "min");
+            target.ExecuteImmediate("SELECT setval(" + newSeq + ", CASE WHEN (SELECT seqincrement FROM pg_sequence "
+                                    "WHERE seqrelid = " + newSeq + "::regclass) > 0 THEN GREATEST(" + last + ", " +
+                                    highest + ") ELSE LEAST(" + last + ", " + lowest + ") END)");
+        }
+        protocol.AddLine((kept ? "DROP TABLE " : "KEEP TABLE ") + backup, false, !kept);
+        if (kept)
+            table->Remove();
+        target.ExecuteImmediate("COMMIT");
+        return kept;
+    } catch (...) {
+        try {
+            target.ExecuteImmediate("ROLLBACK");
+        } catch (const dmo::Error&) {
+            // The failed statement has rolled the transaction back already.
+        }
+        throw;
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, const std::string& referenceName)
+{
+    std::string step;
+    try {
+        if (m_pProgress) {
+            m_pProgress->ShowThirdLine(true);
+            m_pProgress->SetLineText(2, res::LoadString(res::IDS_REFRESH_DATABASE_INFO, GetInterfaceLanguage()));
+        }
+        auto databases = server->GetDatabases();
+        databases->Refresh();
+        auto target = databases->Item(targetName);
+        auto reference = databases->Item(referenceName);
+        auto referenceTables = reference->GetTables();
+        referenceTables->Refresh();
+        target->GetTables()->Refresh();
+
+        int result = StripForeignKeys(server, *target, *reference, step);
+        if (result == 0)
+            result = StripTableObjects(server, *target, *reference, step);
+        if (result != 0) {
+            if (m_pProgress)
+                m_pProgress->ShowThirdLine(false);
+            return result;
+        }
+
+        step.clear();
+        bool allKept = true;
+        int count = referenceTables->Count();
+        if (m_pProgress) {
+            m_pProgress->SetRange(2, count);
+            m_pProgress->SetPos(2, 0);
+        }
+        for (int i = count; i >= 1; --i) {
+            result = CheckConnection(server);
+            if (result)
+                break;
+            auto table = referenceTables->Item(i);
+            std::string name = table->Name();
+            if (m_pProgress)
+                m_pProgress->SetLineText(2, name);
+            if (table->TypeOf() == dmo::kTypeUserTable) {
+                std::string script;
+                ScriptTable(*table, script);
+                std::shared_ptr<dmo::Table> existing;
+                if (!FindTable(*target, existing, table->QualifiedName())) {
+                    step = "CREATE TABLE " + name;
+                    m_protocol.AddLine(step, true, false);
+                    target->ExecuteImmediate(script, 0);
+                    target->GetTables()->Refresh();
+                    RestoreColumnDefaults(*target, *reference, table->QualifiedName());
+                } else {
+                    if (!RebuildTable(*this, *reference, *target, existing, script, table->QualifiedName()) && allKept)
+                        allKept = false;
+                }
+            }
+            if (m_pProgress)
+                m_pProgress->StepIt(2);
+        }
+        if (m_pProgress)
+            m_pProgress->ShowThirdLine(false);
+        if (!allKept && m_pProgress)
+            if (auto owner = m_pProgress->GetOwner(); owner && owner->IsWindow())
+                ShowMessageId(owner, res::IDS_NOT_ALL_DATA_TRANSFERRED);
+        return result;
+    } catch (const dmo::Error&) {
+        m_protocol.AddLine(step, true, false);
+        if (m_pProgress)
+            m_pProgress->ShowThirdLine(false);
+        throw;
+    }
+}
+
+int CCommander::StripForeignKeys(dmo::SQLServer* server, dmo::Database& target, dmo::Database& reference,
+                                 std::string& step)
+{
+    step.clear();
+    auto tables = target.GetTables();
+    int count = tables->Count();
+    if (m_pProgress) {
+        m_pProgress->SetLineText(2, res::LoadString(res::IDS_REMOVING_FOREIGN_KEYS, GetInterfaceLanguage()));
+        m_pProgress->SetRange(2, count);
+        m_pProgress->SetPos(2, 0);
+    }
+    // Foreign keys first, everywhere, then unique keys: a unique key that
+    // another table's foreign key still uses cannot go.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 1; i <= count; ++i) {
+            int result = CheckConnection(server);
+            if (result)
+                return result;
+            auto table = tables->Item(i);
+            if (table->TypeOf() != dmo::kTypeUserTable)
+                continue;
+            std::shared_ptr<dmo::Table> match;
+            bool inReference = FindTable(reference, match, table->QualifiedName());
+            if (pass == 1 && !inReference)
+                continue;
+            SetProgressResourceText(*this, inReference ? res::IDS_REMOVING_FOREIGN_UNIQUE_KEYS
+                                                       : res::IDS_REMOVING_FOREIGN_KEYS,
+                                    table->Name(), step);
+            auto keys = table->Keys();
+            for (int j = 1; j <= keys->Count();) {
+                auto key = keys->Item(j);
+                bool remove;
+                if (inReference)
+                    remove = pass == 0 ? key->Type() == 3 : key->Type() == 2;
+                else {
+                    std::shared_ptr<dmo::Table> referenced;
+                    remove = key->Type() == 3 && FindTable(reference, referenced, key->ReferencedTable());
+                }
+                if (!remove) {
+                    ++j;
+                    continue;
+                }
+                if (!table->InAlter())
+                    table->BeginAlter();
+                key->Remove();
+            }
+            if (table->InAlter())
+                table->DoAlter();
+            if (m_pProgress && pass == 1)
+                m_pProgress->StepIt(2);
+        }
+    }
+    return 0;
+}
+
+int CCommander::StripTableObjects(dmo::SQLServer* server, dmo::Database& target, dmo::Database& reference,
+                                  std::string& step)
+{
+    step.clear();
+    auto tables = reference.GetTables();
+    int count = tables->Count();
+    if (m_pProgress) {
+        m_pProgress->SetRange(2, count);
+        m_pProgress->SetPos(2, 0);
+    }
+    for (int i = 1; i <= count; ++i) {
+        int result = CheckConnection(server);
+        if (result)
+            return result;
+        auto referenceTable = tables->Item(i);
+        if (referenceTable->TypeOf() != dmo::kTypeUserTable)
+            continue;
+        std::string name = referenceTable->Name();
+        std::shared_ptr<dmo::Table> table;
+        if (!FindTable(target, table, referenceTable->QualifiedName()))
+            continue;
+        if (!table->FullTextCatalogName().empty())
+            SetProgressResourceText(*this, res::IDS_REMOVING_FULLTEXT, name, step); // none on PostgreSQL
+
+        SetProgressResourceText(*this, res::IDS_REMOVING_PRIMARY_KEYS, name, step);
+        table->Refresh();
+        if (auto key = table->PrimaryKey(); key && key->Type() == 1) {
+            table->BeginAlter();
+            key->Remove();
+            table->DoAlter();
+        }
+
+        SetProgressResourceText(*this, res::IDS_REMOVING_INDEXES, name, step);
+        auto indexes = table->Indexes();
+        for (int j = 1; j <= indexes->Count();) {
+            auto index = indexes->Item(j);
+            if (index->Keep())
+                ++j;
+            else
+                index->Remove();
+        }
+
+        SetProgressResourceText(*this, res::IDS_REMOVING_TRIGGERS, name, step);
+        auto triggers = table->Triggers();
+        while (triggers->Count() >= 1)
+            triggers->Item(1)->Remove();
+
+        SetProgressResourceText(*this, res::IDS_REMOVING_CHECKS, name, step);
+        auto checks = table->Checks();
+        while (checks->Count() >= 1) {
+            if (!table->InAlter())
+                table->BeginAlter();
+            checks->Item(1)->Remove();
+        }
+        if (table->InAlter())
+            table->DoAlter();
+
+        SetProgressResourceText(*this, res::IDS_REMOVING_DEFAULTS, name, step);
+        auto columns = table->Columns();
+        for (int j = 1; j <= columns->Count(); ++j) {
+            auto dri = columns->Item(j)->GetDRIDefault();
+            if (dri->Name().empty())
+                continue;
+            if (!table->InAlter())
+                table->BeginAlter();
+            dri->Remove();
+        }
+        if (table->InAlter())
+            table->DoAlter();
+
+        SetProgressResourceText(*this, res::IDS_UNBINDING_DEFAULTS_RULES, name, step);
+        for (int j = 1; j <= columns->Count(); ++j) {
+            auto column = columns->Item(j);
+            column->BindDefault({}, {}, false);
+            column->BindRule({}, {}, false);
+        }
+        if (m_pProgress)
+            m_pProgress->StepIt(2);
+    }
+    return 0;
+}
+
+} // namespace dorvik

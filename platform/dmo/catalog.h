@@ -1,0 +1,58 @@
+// What the layer's catalogue classes share. Internal to the layer.
+#pragma once
+
+#include "dmo/pgexec.h"
+
+#include <libpq-fe.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dmo {
+class Table;
+}
+
+namespace dmo::detail {
+
+// A database's table objects by OID, so one table is one object, and the
+// positions of the last Tables.Refresh.
+struct Catalog {
+    std::shared_ptr<Table> table(const std::shared_ptr<Database>& db, std::uint32_t oid);
+    std::map<std::uint32_t, std::weak_ptr<Table>> tables;
+    std::vector<std::uint32_t> snapshot;
+    bool loaded = false;
+};
+
+// Runs `read` with search_path = pg_catalog, so type names and expressions
+// come out schema-qualified the same way in every database: in a
+// read-only transaction of its own, or in a savepoint when one is open.
+template <class Read>
+auto WithCatalogPath(PGconn* conn, Read read)
+{
+    bool open = PQtransactionStatus(conn) != PQTRANS_IDLE;
+    runBatch(conn, open ? "SAVEPOINT dmo_catalog_path; SET LOCAL search_path = pg_catalog"
+                        : "BEGIN READ ONLY; SET LOCAL search_path = pg_catalog",
+             nullptr);
+    try {
+        auto result = read();
+        runBatch(conn, open ? "ROLLBACK TO SAVEPOINT dmo_catalog_path; RELEASE SAVEPOINT dmo_catalog_path" : "COMMIT",
+                 nullptr);
+        return result;
+    } catch (...) {
+        if (PQstatus(conn) == CONNECTION_OK)
+            PQclear(PQexec(conn, open ? "ROLLBACK TO SAVEPOINT dmo_catalog_path; RELEASE SAVEPOINT dmo_catalog_path"
+                                      : "ROLLBACK"));
+        throw;
+    }
+}
+
+// The permission statements of a table or view, and of routines.
+std::string ScriptRelationGrants(PGconn* conn, std::uint32_t oid);
+std::string ScriptRoutineGrants(PGconn* conn, const std::vector<std::uint32_t>& oids);
+std::string RelationGrantAllToPublic(const std::string& qualifiedName);
+std::string RoutineGrantAllToPublic(PGconn* conn, const std::vector<std::uint32_t>& oids);
+
+} // namespace dmo::detail

@@ -1,0 +1,583 @@
+#include "dmo/tables.h"
+
+#include "dmo/catalog.h"
+#include "dmo/pgexec.h"
+#include "dmo/quote.h"
+#include "winapi/text.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <functional>
+#include <map>
+
+namespace dmo {
+
+using namespace detail;
+
+namespace {
+
+constexpr std::size_t kMaxIdentifierBytes = 63;
+
+// Every user table: not in pg_catalog, information_schema or the pg_
+// schemas (toast, temporary), not a partition.
+const char* const kUserTables =
+    "SELECT c.oid "
+    "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+    "WHERE c.relkind IN ('r','p') AND NOT c.relispartition "
+    "AND n.nspname <> 'information_schema' AND n.nspname NOT LIKE 'pg\\_%' "
+    "ORDER BY n.nspname COLLATE \"C\", c.relname COLLATE \"C\"";
+
+std::uint32_t toOid(const Param& text) { return static_cast<std::uint32_t>(std::strtoul(text->c_str(), nullptr, 10)); }
+
+bool isTrue(const Param& text) { return text && *text == "t"; }
+
+std::string oidText(std::uint32_t oid) { return std::to_string(oid); }
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+std::shared_ptr<Table> Catalog::table(const std::shared_ptr<Database>& db, std::uint32_t oid)
+{
+    std::erase_if(tables, [](const auto& entry) { return entry.second.expired(); });
+    if (auto it = tables.find(oid); it != tables.end())
+        if (auto t = it->second.lock())
+            return t;
+    std::shared_ptr<Table> t(new Table(db, oid));
+    tables[oid] = t;
+    return t;
+}
+
+Catalog& Access::catalog(Database& db)
+{
+    if (!db.m_catalog)
+        db.m_catalog = std::make_shared<Catalog>();
+    return *db.m_catalog;
+}
+
+std::shared_ptr<Tables> Database::GetTables()
+{
+    std::lock_guard lock(m_server->m_mutex);
+    return std::shared_ptr<Tables>(new Tables(shared_from_this()));
+}
+
+void Tables::Refresh()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    auto set = ExecParams(Access::connection(*m_db), kUserTables);
+    auto& cat = Access::catalog(*m_db);
+    cat.snapshot.clear();
+    for (const auto& row : set.rows)
+        cat.snapshot.push_back(toOid(row[0]));
+    cat.loaded = true;
+}
+
+int Tables::Count()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    if (!Access::catalog(*m_db).loaded)
+        Refresh();
+    return static_cast<int>(Access::catalog(*m_db).snapshot.size());
+}
+
+std::shared_ptr<Table> Tables::Item(int index)
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    auto& cat = Access::catalog(*m_db);
+    if (!cat.loaded)
+        Refresh();
+    if (index < 1 || static_cast<std::size_t>(index) > cat.snapshot.size())
+        throw Error(kErrNotFound, "table '" + std::to_string(index) + "' not found");
+    return cat.table(m_db, cat.snapshot[static_cast<std::size_t>(index) - 1]);
+}
+
+std::shared_ptr<Table> Tables::Item(const std::string& name)
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    TableRef ref = m_db->ResolveTable(name);
+    return Access::catalog(*m_db).table(m_db, ref.oid);
+}
+
+// ---------------------------------------------------------------------------
+
+Table::Names Table::names()
+{
+    auto set = ExecParams(Access::connection(*m_db),
+                         "SELECT n.nspname, c.relname, c.relpersistence, c.relkind, c.relispartition, "
+                         "EXISTS (SELECT 1 FROM pg_depend d WHERE d.classid = 'pg_class'::regclass "
+                         "AND d.objid = c.oid AND d.deptype = 'e') "
+                         "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = $1",
+                         {oidText(m_oid)});
+    if (set.rows.empty())
+        throw Error(kErrNotFound, "table '" + std::to_string(m_oid) + "' not found (it was dropped)");
+    const auto& row = set.rows[0];
+    return {*row[0], *row[1], (*row[2])[0], (*row[3])[0], isTrue(row[4]), isTrue(row[5])};
+}
+
+std::string Table::Name()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    return names().name;
+}
+
+std::string Table::Owner()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    return names().schema;
+}
+
+std::string Table::QualifiedName()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    auto n = names();
+    return QuoteQualified(n.schema, n.name);
+}
+
+int Table::TypeOf()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    return names().extension ? kTypeSystemTable : kTypeUserTable;
+}
+
+void Table::SetName(const std::string& name)
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    if (name.size() > kMaxIdentifierBytes)
+        throw Error(kErrArgument, "the name '" + name + "' is longer than 63 bytes", "DMO", "42622");
+    runBatch(Access::connection(*m_db), "ALTER TABLE " + QualifiedName() + " RENAME TO " + QuoteIdent(name), nullptr);
+}
+
+long Table::Rows()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    auto value = ScalarParams(Access::connection(*m_db), "SELECT count(*) FROM " + QualifiedName());
+    long long rows = value ? std::strtoll(value->c_str(), nullptr, 10) : 0;
+    return static_cast<long>(std::min<long long>(rows, INT_MAX));
+}
+
+void Table::Remove()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    runBatch(Access::connection(*m_db), "DROP TABLE " + QualifiedName(), nullptr);
+    m_loaded = false;
+}
+
+std::string Table::Script(int scriptType, int script2Type)
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    if (script2Type != 0 && script2Type != 16)
+        throw Error(kErrNotSupported, "not supported on PostgreSQL: script option " + std::to_string(script2Type));
+    if (scriptType == kScriptCreate)
+        return scriptCreate();
+    if (scriptType == kScriptPermissions)
+        return ScriptRelationGrants(Access::connection(*m_db), m_oid);
+    throw Error(kErrNotSupported, "not supported on PostgreSQL: script type " + std::to_string(scriptType));
+}
+
+std::string Table::ScriptGrantAllToPublic()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    return RelationGrantAllToPublic(QualifiedName());
+}
+
+std::string Table::scriptCreate()
+{
+    PGconn* conn = Access::connection(*m_db);
+    Names n = names();
+    if (n.kind == 'p' || n.partition ||
+        ScalarParams(conn, "SELECT EXISTS (SELECT 1 FROM pg_inherits WHERE inhrelid = $1 OR inhparent = $1)",
+                     {oidText(m_oid)}) == "t")
+        throw Error(kErrNotSupported, "not supported on PostgreSQL: scripting the partitioned or inherited table " +
+                                          QuoteQualified(n.schema, n.name));
+    auto set = WithCatalogPath(conn, [&] {
+        return ExecParams(
+            conn,
+            "SELECT a.attname, format_type(a.atttypid, a.atttypmod), a.attnotnull, a.attidentity, a.attgenerated, "
+            "CASE WHEN a.attcollation <> 0 AND a.attcollation <> t.typcollation THEN cn.nspname END, "
+            "CASE WHEN a.attcollation <> 0 AND a.attcollation <> t.typcollation THEN co.collname END, "
+            "CASE WHEN a.attgenerated <> '' THEN pg_get_expr(d.adbin, d.adrelid) END, "
+            "s.seqstart, s.seqincrement, s.seqmin, s.seqmax, s.seqcache, s.seqcycle, s.seqtypid "
+            "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
+            "LEFT JOIN pg_collation co ON co.oid = a.attcollation "
+            "LEFT JOIN pg_namespace cn ON cn.oid = co.collnamespace "
+            "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
+            "LEFT JOIN LATERAL (SELECT q.* FROM pg_depend dep JOIN pg_sequence q ON q.seqrelid = dep.objid "
+            "  WHERE a.attidentity <> '' AND dep.classid = 'pg_class'::regclass "
+            "  AND dep.refclassid = 'pg_class'::regclass AND dep.refobjid = a.attrelid "
+            "  AND dep.refobjsubid = a.attnum AND dep.deptype = 'i' LIMIT 1) s ON true "
+            "WHERE a.attrelid = $1 AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum",
+            {oidText(m_oid)}, true);
+    });
+    std::string text = std::string("CREATE ") + (n.persistence == 'u' ? "UNLOGGED " : "") + "TABLE " +
+                       QuoteQualified(n.schema, n.name) + " (\r\n";
+    for (std::size_t i = 0; i < set.rows.size(); ++i) {
+        const auto& r = set.rows[i];
+        text += "\t" + QuoteIdent(*r[0]) + " " + *r[1];
+        if (r[5] && r[6])
+            text += " COLLATE " + QuoteQualified(*r[5], *r[6]);
+        if (r[4] && !r[4]->empty() && r[7])
+            text += " GENERATED ALWAYS AS (" + *r[7] + ") STORED";
+        if (r[3] && !r[3]->empty() && r[8]) {
+            long long inc = std::strtoll(r[9]->c_str(), nullptr, 10);
+            long long min = std::strtoll(r[10]->c_str(), nullptr, 10);
+            long long max = std::strtoll(r[11]->c_str(), nullptr, 10);
+            std::uint32_t type = toOid(r[14]);
+            long long typeMin = type == 21 ? -32768LL : type == 23 ? INT_MIN : LLONG_MIN;
+            long long typeMax = type == 21 ? 32767LL : type == 23 ? INT_MAX : LLONG_MAX;
+            text += std::string(" GENERATED ") + ((*r[3])[0] == 'a' ? "ALWAYS" : "BY DEFAULT") +
+                    " AS IDENTITY (START WITH " + *r[8] + " INCREMENT BY " + *r[9];
+            if (min != (inc > 0 ? 1 : typeMin))
+                text += " MINVALUE " + *r[10];
+            if (max != (inc > 0 ? typeMax : -1))
+                text += " MAXVALUE " + *r[11];
+            if (*r[12] != "1")
+                text += " CACHE " + *r[12];
+            if (isTrue(r[13]))
+                text += " CYCLE";
+            text += ")";
+        }
+        text += isTrue(r[2]) ? " NOT NULL" : " NULL";
+        text += i + 1 < set.rows.size() ? ",\r\n" : "\r\n";
+    }
+    text += ")\r\n";
+    return text;
+}
+
+// ---------------------------------------------------------------------------
+
+void Table::load()
+{
+    if (m_loaded)
+        return;
+    PGconn* conn = Access::connection(*m_db);
+    std::vector<Param> oid{oidText(m_oid)};
+    m_keys.clear();
+    m_checks.clear();
+    m_indexes.clear();
+    m_triggers.clear();
+    m_columns.clear();
+    auto keys = ExecParams(conn,
+                          "SELECT k.conname, k.contype, rn.nspname, r.relname FROM pg_constraint k "
+                          "LEFT JOIN pg_class r ON r.oid = k.confrelid "
+                          "LEFT JOIN pg_namespace rn ON rn.oid = r.relnamespace "
+                          "WHERE k.conrelid = $1 AND k.contype IN ('p','u','f','c') "
+                          "ORDER BY k.conname COLLATE \"C\"",
+                          oid);
+    for (const auto& r : keys.rows) {
+        char type = (*r[1])[0];
+        if (type == 'c') {
+            m_checks.push_back({*r[0], 0, {}});
+            continue;
+        }
+        m_keys.push_back({*r[0], type == 'p' ? 1 : type == 'u' ? 2 : 3,
+                          type == 'f' && r[2] && r[3] ? QuoteQualified(*r[2], *r[3]) : std::string()});
+    }
+    auto indexes = ExecParams(conn,
+                             "SELECT n.nspname, ic.relname, EXISTS (SELECT 1 FROM pg_constraint k "
+                             "WHERE k.conindid = i.indexrelid AND k.conrelid = i.indrelid "
+                             "AND k.contype IN ('p','u','x')) "
+                             "FROM pg_index i JOIN pg_class ic ON ic.oid = i.indexrelid "
+                             "JOIN pg_namespace n ON n.oid = ic.relnamespace "
+                             "WHERE i.indrelid = $1 ORDER BY ic.relname COLLATE \"C\"",
+                             oid);
+    for (const auto& r : indexes.rows)
+        m_indexes.push_back({*r[0], *r[1], isTrue(r[2])});
+    auto triggers = ExecParams(
+        conn, "SELECT tgname FROM pg_trigger WHERE tgrelid = $1 AND NOT tgisinternal ORDER BY tgname COLLATE \"C\"",
+        oid);
+    for (const auto& r : triggers.rows)
+        m_triggers.push_back(*r[0]);
+    auto columns = WithCatalogPath(conn, [&] {
+        return ExecParams(conn,
+                         "SELECT a.attname, a.attnum, a.attidentity IN ('a','d'), format_type(a.atttypid, NULL), "
+                         "CASE WHEN a.attgenerated = '' THEN pg_get_expr(d.adbin, d.adrelid) END "
+                         "FROM pg_attribute a LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid "
+                         "AND d.adnum = a.attnum WHERE a.attrelid = $1 AND a.attnum > 0 "
+                         "AND NOT a.attisdropped ORDER BY a.attnum",
+                         oid, true);
+    });
+    for (const auto& r : columns.rows)
+        m_columns.push_back({*r[0], std::atoi(r[1]->c_str()), isTrue(r[2]), *r[3], r[4].value_or("")});
+    m_loaded = true;
+}
+
+void Table::Refresh()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    m_loaded = false;
+    load();
+}
+
+void Table::BeginAlter()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    if (m_inAlter)
+        throw Error(kErrArgument, "an alter block is already open on this table");
+    m_inAlter = true;
+    m_actions.clear();
+}
+
+void Table::DoAlter()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    if (!m_inAlter)
+        throw Error(kErrArgument, "no alter block is open on this table");
+    m_inAlter = false;
+    auto actions = std::move(m_actions);
+    m_actions.clear();
+    if (actions.empty())
+        return;
+    std::string sql = "ALTER TABLE " + QualifiedName() + " ";
+    for (std::size_t i = 0; i < actions.size(); ++i)
+        sql += (i ? ", " : "") + actions[i];
+    m_loaded = false;
+    runBatch(Access::connection(*m_db), sql, nullptr);
+}
+
+void Table::alter(const std::string& action)
+{
+    if (m_inAlter) {
+        m_actions.push_back(action);
+        return;
+    }
+    runBatch(Access::connection(*m_db), "ALTER TABLE " + QualifiedName() + " " + action, nullptr);
+}
+
+void Table::dropConstraint(const std::string& name)
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    load();
+    alter("DROP CONSTRAINT " + QuoteIdent(name));
+    std::erase_if(m_keys, [&](const KeyRow& k) { return k.name == name; });
+    std::erase_if(m_checks, [&](const KeyRow& k) { return k.name == name; });
+}
+
+void Table::dropIndex(const std::string& schema, const std::string& name)
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    load();
+    runBatch(Access::connection(*m_db), "DROP INDEX " + QuoteQualified(schema, name), nullptr);
+    std::erase_if(m_indexes, [&](const IndexRow& i) { return i.schema == schema && i.name == name; });
+}
+
+void Table::dropTrigger(const std::string& name)
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    load();
+    runBatch(Access::connection(*m_db), "DROP TRIGGER " + QuoteIdent(name) + " ON " + QualifiedName(), nullptr);
+    std::erase(m_triggers, name);
+}
+
+void Table::setDefault(const std::string& column, const std::string& text)
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    load();
+    alter("ALTER COLUMN " + QuoteIdent(column) + (text.empty() ? " DROP DEFAULT" : " SET DEFAULT " + text));
+    for (auto& c : m_columns)
+        if (c.name == column)
+            c.defaultText = text;
+}
+
+namespace {
+
+template <class T>
+class ListOf : public Collection<T> {
+public:
+    using Make = std::function<std::shared_ptr<T>(int)>;
+    ListOf(std::shared_ptr<Table> t, std::function<int()> count, Make make)
+        : m_table(std::move(t)), m_count(std::move(count)), m_make(std::move(make))
+    {
+    }
+    int Count() override { return m_count(); }
+    std::shared_ptr<T> Item(int index) override
+    {
+        if (index < 1 || index > m_count())
+            throw Error(kErrNotFound, "item '" + std::to_string(index) + "' not found");
+        return m_make(index - 1);
+    }
+
+private:
+    std::shared_ptr<Table> m_table;
+    std::function<int()> m_count;
+    Make m_make;
+};
+
+template <class T>
+std::shared_ptr<Collection<T>> makeList(std::shared_ptr<Table> t, std::function<int()> count,
+                                        typename ListOf<T>::Make make)
+{
+    return std::make_shared<ListOf<T>>(std::move(t), std::move(count), std::move(make));
+}
+
+} // namespace
+
+std::shared_ptr<Collection<Key>> Table::Keys()
+{
+    auto self = shared_from_this();
+    return makeList<Key>(
+        self,
+        [this] {
+            std::lock_guard lock(Access::mutex(*m_db));
+            load();
+            return static_cast<int>(m_keys.size());
+        },
+        [this, self](int i) { return std::shared_ptr<Key>(new Key(self, m_keys[static_cast<std::size_t>(i)])); });
+}
+
+std::shared_ptr<Key> Table::PrimaryKey()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    load();
+    for (const auto& k : m_keys)
+        if (k.type == 1)
+            return std::shared_ptr<Key>(new Key(shared_from_this(), k));
+    return nullptr;
+}
+
+std::shared_ptr<Collection<Index>> Table::Indexes()
+{
+    auto self = shared_from_this();
+    return makeList<Index>(
+        self,
+        [this] {
+            std::lock_guard lock(Access::mutex(*m_db));
+            load();
+            return static_cast<int>(m_indexes.size());
+        },
+        [this, self](int i) {
+            return std::shared_ptr<Index>(new Index(self, m_indexes[static_cast<std::size_t>(i)]));
+        });
+}
+
+std::shared_ptr<Collection<Trigger>> Table::Triggers()
+{
+    auto self = shared_from_this();
+    return makeList<Trigger>(
+        self,
+        [this] {
+            std::lock_guard lock(Access::mutex(*m_db));
+            load();
+            return static_cast<int>(m_triggers.size());
+        },
+        [this, self](int i) {
+            return std::shared_ptr<Trigger>(new Trigger(self, m_triggers[static_cast<std::size_t>(i)]));
+        });
+}
+
+std::shared_ptr<Collection<Check>> Table::Checks()
+{
+    auto self = shared_from_this();
+    return makeList<Check>(
+        self,
+        [this] {
+            std::lock_guard lock(Access::mutex(*m_db));
+            load();
+            return static_cast<int>(m_checks.size());
+        },
+        [this, self](int i) {
+            return std::shared_ptr<Check>(new Check(self, m_checks[static_cast<std::size_t>(i)].name));
+        });
+}
+
+std::shared_ptr<Collection<dmo::Column>> Table::Columns()
+{
+    auto self = shared_from_this();
+    return makeList<dmo::Column>(
+        self,
+        [this] {
+            std::lock_guard lock(Access::mutex(*m_db));
+            load();
+            return static_cast<int>(m_columns.size());
+        },
+        [this, self](int i) {
+            return std::shared_ptr<dmo::Column>(new dmo::Column(self, m_columns[static_cast<std::size_t>(i)].name));
+        });
+}
+
+std::shared_ptr<dmo::Column> Table::ColumnByName(const std::string& name)
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    load();
+    for (const auto& c : m_columns)
+        if (c.name == name)
+            return std::shared_ptr<dmo::Column>(new dmo::Column(shared_from_this(), name));
+    throw Error(kErrNotFound, "column '" + name + "' not found");
+}
+
+void Key::Remove() { m_table->dropConstraint(m_row.name); }
+void Check::Remove() { m_table->dropConstraint(m_name); }
+void Index::Remove() { m_table->dropIndex(m_row.schema, m_row.name); }
+void Trigger::Remove() { m_table->dropTrigger(m_name); }
+
+const Table::ColumnRow& Column::row()
+{
+    m_table->load();
+    for (const auto& c : m_table->m_columns)
+        if (c.name == m_name)
+            return c;
+    throw Error(kErrNotFound, "column '" + m_name + "' not found");
+}
+
+bool Column::Identity()
+{
+    std::lock_guard lock(Access::mutex(*m_table->m_db));
+    return row().identity;
+}
+
+std::string Column::Datatype()
+{
+    std::lock_guard lock(Access::mutex(*m_table->m_db));
+    return row().datatype;
+}
+
+std::shared_ptr<DRIDefault> Column::GetDRIDefault()
+{
+    return std::shared_ptr<DRIDefault>(new DRIDefault(m_table, m_name));
+}
+
+void Column::BindDefault(const std::string&, const std::string& name, bool bind)
+{
+    if (bind && !name.empty())
+        throw Error(kErrNotSupported, "not supported on PostgreSQL: bound default '" + name + "'");
+}
+
+void Column::BindRule(const std::string&, const std::string& name, bool bind)
+{
+    if (bind && !name.empty())
+        throw Error(kErrNotSupported, "not supported on PostgreSQL: bound rule '" + name + "'");
+}
+
+const Table::ColumnRow* DRIDefault::row()
+{
+    m_table->load();
+    for (const auto& c : m_table->m_columns)
+        if (c.name == m_column)
+            return &c;
+    throw Error(kErrNotFound, "column '" + m_column + "' not found");
+}
+
+std::string DRIDefault::Name()
+{
+    std::lock_guard lock(Access::mutex(*m_table->m_db));
+    if (row()->defaultText.empty())
+        return {};
+    return "DF_" + m_table->names().name + "_" + m_column;
+}
+
+std::string DRIDefault::Text()
+{
+    std::lock_guard lock(Access::mutex(*m_table->m_db));
+    return row()->defaultText;
+}
+
+void DRIDefault::SetText(const std::string& text)
+{
+    if (text.empty())
+        throw Error(kErrArgument, "a default needs an expression");
+    m_table->setDefault(m_column, text);
+}
+
+void DRIDefault::Remove() { m_table->setDefault(m_column, {}); }
+
+} // namespace dmo
