@@ -1,5 +1,6 @@
 #include "charts/basediagramdoc.h"
 
+#include "charts/chartprogress.h"
 #include "charts/chartshell.h"
 
 wxIMPLEMENT_DYNAMIC_CLASS(CBaseDiagramDoc, wxDocument);
@@ -9,7 +10,7 @@ using namespace tarnwick;
 
 namespace {
 
-constexpr int ID_SAVE_TO_DB = 32788;
+const char* const kReadOnlyNotice = "Режим \"только чтение\", диаграмма не будет сохранена";
 
 std::size_t characterCount(const std::string& s)
 {
@@ -96,7 +97,7 @@ bool CBaseDiagramDoc::OnOpenDocument(const wxString& file)
     bool ok = false;
     try {
         ok = wxDocument::OnOpenDocument(file);
-    } catch (const std::exception&) {
+    } catch (...) {
         ChartShell().Message("Ошибка загрузки файла !", "", ChartIcon::None);
         return false;
     }
@@ -118,6 +119,8 @@ bool CBaseDiagramDoc::DoSaveDocument(const wxString& file)
     // Written beside the target first, so that a failed write leaves the old file whole.
     const std::string path = file.utf8_string();
     const std::string temporary = path + ".tmp";
+    // Storing the model clears its flag; a write that fails must not.
+    const bool modelModified = m_pModel && m_pModel->IsModified();
     try {
         {
             CFile out(temporary, CFile::modeCreate | CFile::modeWrite);
@@ -130,6 +133,8 @@ bool CBaseDiagramDoc::DoSaveDocument(const wxString& file)
             throw CFileException(CFileException::generic, path, "cannot replace " + path);
     } catch (const std::exception& e) {
         std::remove(temporary.c_str());
+        if (m_pModel)
+            m_pModel->SetModified(modelModified);
         ChartShell().Message(e.what(), "", ChartIcon::Stop);
         return false;
     }
@@ -146,7 +151,7 @@ bool CBaseDiagramDoc::OnSaveModified()
     if (m_bFromFile) {
         question = "Диаграмма была загружена из файла!\n";
     } else if (ChartShell().IsReadOnly()) {
-        ChartShell().Message("Режим \"только чтение\", диаграмма не будет сохранена", "", ChartIcon::Exclamation);
+        ChartShell().Message(kReadOnlyNotice, "", ChartIcon::Exclamation);
         return true;
     }
     question += "Сохранить диаграмму '" + GetTitle().utf8_string() + "' в БД ?";
@@ -154,8 +159,9 @@ bool CBaseDiagramDoc::OnSaveModified()
     case IDCANCEL:
         return false;
     case IDYES:
-        ChartShell().SendCommand(ID_SAVE_TO_DB);
-        return true;
+        // This document's chart, whichever window is active; a save that
+        // did not commit keeps the window open with its edits.
+        return SaveChartToDatabase();
     default:
         return true;
     }
@@ -192,8 +198,35 @@ bool CBaseDiagramDoc::SaveAs()
     return ok;
 }
 
+bool CBaseDiagramDoc::SaveChartToDatabase()
+{
+    return false;
+}
+
 CTarnwickDoc::CTarnwickDoc()
 {
     m_pModel = new CTarnwickModel;
     m_pModel->AddRef();
+}
+
+bool CTarnwickDoc::SaveChartToDatabase()
+{
+    CTarnwickModel* model = GetModel();
+    if (!model)
+        return false;
+    if (ChartShell().IsReadOnly()) {
+        ChartShell().Message(kReadOnlyNotice, "", ChartIcon::Exclamation);
+        return false;
+    }
+    if (model->m_DocTypes.IsEmpty())
+        return false;
+    if (!CheckChart(*model, false)) {
+        // The elements now carry their error marks.
+        UpdateAllViews();
+        return false;
+    }
+    if (!model->SaveToDB())
+        return false;
+    Modify(false);
+    return true;
 }

@@ -18,6 +18,9 @@ public:
 
     CDiagramModel* GetModel() const { return m_pModel; }
     virtual bool OpenFromDB(std::int32_t key, const std::string& title, bool build);
+    // Writes this document's own chart to the database: true only when the
+    // save committed. The base document has nothing it could write.
+    virtual bool SaveChartToDatabase();
     // The document file is exactly the model's archive.
     virtual void Serialize(CArchive& ar);
 
@@ -52,4 +55,6 @@ class CTarnwickDoc : public CBaseDiagramDoc {
 public:
     CTarnwickDoc();
     CTarnwickModel* GetModel() const { return static_cast<CTarnwickModel*>(m_pModel); }
+    // Refused in read-only mode; the integrity check first, then the save.
+    bool SaveChartToDatabase() override;
 };

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
 using namespace wft;
@@ -847,17 +848,20 @@ TEST(WorkflowDocument, SaveModifiedQuestions)
         std::vector<std::string> questions;
         std::vector<std::string> messages;
         bool result;
-        std::vector<int> sent;
     };
     const std::string ask = "Сохранить диаграмму 'Заказ' в БД ?";
+    const std::string readOnlyNotice = "Режим \"только чтение\", диаграмма не будет сохранена";
     const Case cases[] = {
-        {"unchanged", 5, false, false, false, {}, {}, {}, true, {}},
-        {"read-only", 5, false, true, true, {}, {}, {"Режим \"только чтение\", диаграмма не будет сохранена"}, true, {}},
-        {"yes", 5, false, false, true, {tarnwick::IDYES}, {ask}, {}, true, {32788}},
-        {"no", 5, false, false, true, {tarnwick::IDNO}, {ask}, {}, true, {}},
-        {"cancel", 5, false, false, true, {tarnwick::IDCANCEL}, {ask}, {}, false, {}},
+        {"unchanged", 5, false, false, false, {}, {}, {}, true},
+        {"read-only", 5, false, true, true, {}, {}, {readOnlyNotice}, true},
+        // Yes closes only once the chart is in the database; this one has nothing it could write.
+        {"yes, nothing saved", 5, false, false, true, {tarnwick::IDYES}, {ask}, {}, false},
+        {"no", 5, false, false, true, {tarnwick::IDNO}, {ask}, {}, true},
+        {"cancel", 5, false, false, true, {tarnwick::IDCANCEL}, {ask}, {}, false},
         {"from a file, read-only", 5, true, true, true, {tarnwick::IDNO},
-         {"Диаграмма была загружена из файла!\n" + ask}, {}, true, {}},
+         {"Диаграмма была загружена из файла!\n" + ask}, {}, true},
+        {"from a file, read-only, yes", 5, true, true, true, {tarnwick::IDYES},
+         {"Диаграмма была загружена из файла!\n" + ask}, {readOnlyNotice}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -872,8 +876,53 @@ TEST(WorkflowDocument, SaveModifiedQuestions)
         EXPECT_EQ(doc.OnSaveModified(), c.result);
         EXPECT_EQ(scope.shell.questions, c.questions);
         EXPECT_EQ(scope.shell.messages, c.messages);
-        EXPECT_EQ(scope.shell.sent, c.sent);
+        EXPECT_TRUE(scope.shell.sent.empty());
+        EXPECT_EQ(doc.IsModified(), c.modified);
     }
+}
+
+TEST(WorkflowDocument, AFileWriteThatFailsKeepsTheChartModified)
+{
+    kelm::test::TempDir dir;
+    const std::filesystem::path occupied = dir.path() / "occupied.wfa";
+    std::filesystem::create_directories(occupied / "inside");
+    const std::filesystem::path targets[] = {
+        dir.path() / "missing" / "chart.wfa", // the write fails
+        occupied,                             // the rename fails
+    };
+    for (const std::filesystem::path& target : targets) {
+        SCOPED_TRACE(target.string());
+        ShellScope scope;
+        CTarnwickDoc doc;
+        AddState(*doc.GetModel(), nullptr, 1, 0, 0);
+        doc.GetModel()->SetModified(true);
+        EXPECT_FALSE(doc.OnSaveDocument(wxString::FromUTF8(target.string())));
+        EXPECT_TRUE(doc.IsModified());
+        EXPECT_EQ(scope.shell.messages.size(), 1u);
+        EXPECT_FALSE(std::filesystem::exists(target.string() + ".tmp"));
+    }
+    // A write that succeeds clears it.
+    ShellScope scope;
+    CTarnwickDoc doc;
+    AddState(*doc.GetModel(), nullptr, 1, 0, 0);
+    doc.GetModel()->SetModified(true);
+    EXPECT_TRUE(doc.OnSaveDocument(wxString::FromUTF8((dir.path() / "chart.wfa").string())));
+    EXPECT_FALSE(doc.IsModified());
+}
+
+TEST(WorkflowDocument, AnyExceptionOutOfAFileReadIsReported)
+{
+    struct Throwing : CTarnwickDoc {
+        bool DoOpenDocument(const wxString&) override { throw 42; }
+    };
+    ShellScope scope;
+    kelm::test::TempDir dir;
+    const std::filesystem::path file = dir.write("chart.wfa", "x");
+    Throwing doc;
+    bool opened = true;
+    EXPECT_NO_THROW(opened = doc.OnOpenDocument(wxString::FromUTF8(file.string())));
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(scope.shell.messages, std::vector<std::string>{"Ошибка загрузки файла !"});
 }
 
 TEST(WorkflowLayout, SymbolsGrowByWhatTheirTextsNeed)
