@@ -41,10 +41,20 @@ public:
     // Writes defState and DocTypeOptions into the chart's MainDocType row.
     void SaveToDB(const ado::_ConnectionPtr& connection);
 
+    // The values as read from the database or the archive, or as last
+    // saved: another chart's row is updated only where the user changed them.
+    void MarkSaved()
+    {
+        SavedDefState = defState;
+        SavedDocTypeOptions = DocTypeOptions;
+    }
+
     std::int32_t TypeDoc;
     std::int32_t DocTypeOptions = 0;
     std::int16_t defState = -1;
     std::string NameDoc;
+    std::int16_t SavedDefState = -1;
+    std::int32_t SavedDocTypeOptions = 0;
 };
 
 class CAWFState : public CODSymbolComponent, public CAWFBase {

@@ -80,6 +80,7 @@ void CAWFDocumentType::Serialize(CArchive& ar)
     ar >> schema >> TypeDoc >> NameDoc >> defState >> DocTypeOptions;
     for (int i = 0; i < 10; ++i)
         ar >> reserved;
+    MarkSaved();
 }
 
 void CAWFDocumentType::SaveToDB(const ado::_ConnectionPtr& connection)
@@ -215,6 +216,13 @@ std::int32_t CAWFState::SaveToDB(const ado::_ConnectionPtr& connection)
                              " AND Grp = " + std::to_string(grp) + " AND TypeDoc = " + std::to_string(typeDoc)),
              connection, ado::adOpenStatic, ado::adLockOptimistic, ado::adCmdText);
     const bool added = rs->IsEOF();
+    if (!added && model && typeDoc != model->GetTypeDoc()) {
+        // A foreign state's row belongs to the chart of its own document
+        // type; this chart's copy may be stale, so the row stays as it is.
+        const ado::_variant_t id = rs->GetCollect("idState");
+        rs->Close();
+        return id.vt == ado::VT_NULL ? 0 : id.ToLong();
+    }
     if (added) {
         rs->AddNew();
         rs->PutCollect("Grp", ado::_variant_t(static_cast<int>(grp)));

@@ -3,6 +3,9 @@
 #include "charts/diagrammodel.h"
 
 #include <cstdio>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 using namespace tarnwick;
 
@@ -21,10 +24,17 @@ CAWFBase* errorListOf(CODComponent* c)
     return nullptr;
 }
 
-bool isCompleteMove(CAWFLink* link)
-{
-    return link && link->IsDocumentMove() && link->GetFromState() && link->GetToState();
-}
+const char* const kMixedMove = "Переход между состояниями разных типов документов не сохраняется в БД!";
+
+template <class Key>
+struct KeyHash {
+    std::size_t operator()(const Key& key) const
+    {
+        const std::size_t a = std::hash<typename Key::first_type>()(key.first);
+        const std::size_t b = std::hash<typename Key::second_type>()(key.second);
+        return a ^ (b + 0x9e3779b97f4a7c15ull + (a << 6) + (a >> 2));
+    }
+};
 
 } // namespace
 
@@ -46,35 +56,45 @@ int CTarnwickModel::CountErrors()
     return count;
 }
 
+// Each member of a group of k equal elements gets the message k - 1 times,
+// once for every other member: what comparing every pair gives, in one pass.
+template <class Key, class Element>
+void markGroups(std::unordered_map<Key, std::vector<Element*>, KeyHash<Key>>& groups, const char* message)
+{
+    for (auto& [key, members] : groups)
+        if (members.size() > 1)
+            for (Element* e : members)
+                e->Errors.insert(e->Errors.end(), members.size() - 1, message);
+}
+
 void CTarnwickModel::CheckDuplicateStates()
 {
+    std::unordered_map<std::pair<std::int32_t, std::int32_t>, std::vector<CAWFState*>,
+                       KeyHash<std::pair<std::int32_t, std::int32_t>>>
+        groups;
     CODComponentSet* components = GetComponents();
-    for (int i = 0; i < components->GetSize(); ++i) {
-        auto* a = dynamic_cast<CAWFState*>(components->GetAt(i));
-        if (!a)
-            continue;
-        for (int j = 0; j < components->GetSize(); ++j) {
-            auto* b = dynamic_cast<CAWFState*>(components->GetAt(j));
-            if (b && b != a && a->GetTypeDoc() == b->GetTypeDoc() && a->GetState() == b->GetState())
-                a->Errors.push_back("Дублирование состояний!");
-        }
-    }
+    for (int i = 0; i < components->GetSize(); ++i)
+        if (auto* state = dynamic_cast<CAWFState*>(components->GetAt(i)))
+            groups[{state->GetTypeDoc(), state->GetState()}].push_back(state);
+    markGroups(groups, "Дублирование состояний!");
 }
 
 void CTarnwickModel::CheckDuplicateMoves()
 {
+    std::unordered_map<std::pair<CAWFState*, CAWFState*>, std::vector<CAWFLink*>,
+                       KeyHash<std::pair<CAWFState*, CAWFState*>>>
+        groups;
     CODComponentSet* components = GetComponents();
     for (int i = 0; i < components->GetSize(); ++i) {
-        auto* a = dynamic_cast<CAWFLink*>(components->GetAt(i));
-        if (!isCompleteMove(a))
+        auto* link = dynamic_cast<CAWFLink*>(components->GetAt(i));
+        if (!link || !link->IsDocumentMove())
             continue;
-        for (int j = 0; j < components->GetSize(); ++j) {
-            auto* b = dynamic_cast<CAWFLink*>(components->GetAt(j));
-            if (b != a && isCompleteMove(b) && a->GetFromState() == b->GetFromState() &&
-                a->GetToState() == b->GetToState())
-                a->Errors.push_back("Дублирование перехода!");
-        }
+        CAWFState* from = link->GetFromState();
+        CAWFState* to = link->GetToState();
+        if (from && to)
+            groups[{from, to}].push_back(link);
     }
+    markGroups(groups, "Дублирование перехода!");
 }
 
 void CTarnwickModel::CheckDuplicateActions()
@@ -122,6 +142,12 @@ void CTarnwickModel::CheckConnections()
         CODComponent* c = components->GetAt(i);
         if (auto* link = dynamic_cast<CAWFLink*>(c)) {
             link->Validate();
+            // Its row keeps the source's document type only: loaded again, it
+            // would end on the source type's state of the same number.
+            if (link->IsDocumentMove())
+                if (CAWFState* from = link->GetFromState(), *to = link->GetToState();
+                    from && to && from->GetTypeDoc() != to->GetTypeDoc())
+                    link->Errors.push_back(kMixedMove);
         } else if (auto* action = dynamic_cast<CAWFAction*>(c)) {
             action->Validate();
         } else if (auto* foreign = dynamic_cast<CAWForeign*>(c)) {
@@ -130,16 +156,15 @@ void CTarnwickModel::CheckConnections()
             const std::size_t before = state->Errors.size();
             if (ownStates > 1)
                 state->Validate();
-            if (!hasInitial)
+            // Without the initial state no answer lets the save pass, so
+            // nothing is asked. The answer accepts unconnected states only:
+            // a duplicate found before still fails the check.
+            if (!hasInitial) {
                 state->Errors.push_back(kNoInitialState);
-            if (!state->Errors.empty() &&
-                ChartShell().AskYesNo("На диаграмме обнаружены несвязанные состояния или\n"
-                                      "остутсвует начальное состояние.Сохранять?")) {
-                // The answer accepts unconnected states only: a duplicate
-                // found before, and a missing initial state, still fail the check.
+            } else if (!state->Errors.empty() &&
+                       ChartShell().AskYesNo("На диаграмме обнаружены несвязанные состояния или\n"
+                                             "остутсвует начальное состояние.Сохранять?")) {
                 state->Errors.resize(before);
-                if (!hasInitial)
-                    state->Errors.push_back(kNoInitialState);
                 accepted = true;
             }
         }

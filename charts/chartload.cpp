@@ -126,9 +126,13 @@ bool CTarnwickModel::LoadFromDB(std::int32_t key, bool build)
         progress.StepProgress();
         progress.StepProgress();
     } catch (const ado::_com_error& e) {
+        // One box: the cause goes under the load's own text.
         result = false;
-        ShowChartComError(e);
-        ChartShell().Message("Ошибка загрузки графической компоненты Диаграммы", "", ChartIcon::Stop);
+        std::string cause = e.Description().str();
+        if (cause.empty())
+            cause = e.ErrorMessage();
+        ChartShell().Message("Ошибка загрузки графической компоненты Диаграммы\n" + cause, "",
+                             ChartIcon::Stop);
     } catch (...) {
         result = false;
         ChartShell().Message("Ошибка загрузки графической компоненты Диаграммы", "", ChartIcon::Stop);

@@ -2,7 +2,9 @@
 #include "charts/chartshell.h"
 #include "charts/diagrammodel.h"
 
+#include <optional>
 #include <set>
+#include <utility>
 
 using namespace tarnwick;
 
@@ -21,32 +23,40 @@ void run(const ado::_ConnectionPtr& connection, const std::string& sql)
     rs.Release();
 }
 
-// The MainDocType row of a document type other than the chart's: updated
-// where it exists, else filed under the operation the catalogue gives it.
+// The MainDocType row of a document type other than the chart's belongs to
+// that document type's chart: only the values the user changed here are
+// written into it, and a missing row is not made.
 void saveOtherDocTypeRow(const ado::_ConnectionPtr& connection, const CAWFDocumentType& element)
 {
-    const std::string typeDoc = std::to_string(element.GetTypeDoc());
-    ado::_RecordsetPtr rs = connection->Execute("SELECT TypeDoc FROM MainDocType WHERE TypeDoc = " + typeDoc);
-    const bool found = !rs->IsEOF();
-    rs->Close();
-    if (found) {
-        run(connection, "UPDATE MainDocType SET defState=" + std::to_string(element.defState) +
-                            ",DocTypeOptions=" + std::to_string(element.DocTypeOptions) + " WHERE TypeDoc = " + typeDoc);
-        return;
+    std::string changes;
+    if (element.defState != element.SavedDefState)
+        changes = "defState=" + std::to_string(element.defState);
+    if (element.DocTypeOptions != element.SavedDocTypeOptions)
+        changes += (changes.empty() ? "" : ",") + std::string("DocTypeOptions=") +
+                   std::to_string(element.DocTypeOptions);
+    if (!changes.empty())
+        run(connection, "UPDATE MainDocType SET " + changes + " WHERE TypeDoc = " +
+                            std::to_string(element.GetTypeDoc()));
+}
+
+// The group and operation under which MainDocType already files the chart's
+// document type, when they are not the chart's own: the row's key is the
+// document type alone, so the chart's row could be neither found nor added.
+std::optional<std::pair<std::int32_t, std::int32_t>> filedElsewhere(const ado::_ConnectionPtr& connection,
+                                                                    std::int32_t grp, std::int32_t type,
+                                                                    std::int32_t typeDoc)
+{
+    ado::_RecordsetPtr rs = connection->Execute("SELECT Grp, Type FROM MainDocType WHERE TypeDoc = " +
+                                                std::to_string(typeDoc));
+    std::optional<std::pair<std::int32_t, std::int32_t>> holder;
+    if (!rs->IsEOF()) {
+        const std::int32_t rowGrp = rs->GetCollect("Grp").ToLong();
+        const std::int32_t rowType = rs->GetCollect("Type").ToLong();
+        if (rowGrp != grp || rowType != type)
+            holder.emplace(rowGrp, rowType);
     }
-    rs = connection->Execute("SELECT Grp, Type FROM ProdDocType WHERE TypeDoc = " + typeDoc);
-    if (rs->IsEOF()) {
-        rs->Close();
-        return; // no operation to file it under
-    }
-    const ado::_variant_t grp = rs->GetCollect("Grp");
-    const ado::_variant_t type = rs->GetCollect("Type");
     rs->Close();
-    if (grp.vt == ado::VT_NULL || type.vt == ado::VT_NULL)
-        return;
-    run(connection, "INSERT INTO MainDocType(Grp, Type, TypeDoc, defState, DocTypeOptions)\nVALUES(" +
-                        std::to_string(grp.ToLong()) + "," + std::to_string(type.ToLong()) + "," + typeDoc + "," +
-                        std::to_string(element.defState) + "," + std::to_string(element.DocTypeOptions) + ")");
+    return holder;
 }
 
 } // namespace
@@ -160,6 +170,17 @@ bool CTarnwickModel::SaveToDB()
         progress.BeginProgress("Сохранение диаграммы...", 0, 80);
         connection->BeginTrans();
         progress.StepProgress();
+        if (const auto holder = filedElsewhere(connection, Grp, Type, GetKey())) {
+            connection->RollbackTrans();
+            ChartShell().Message("Тип документа " + std::to_string(GetKey()) +
+                                     " уже размещен в MainDocType в другой группе операций: группа " +
+                                     std::to_string(holder->first) + ", операция " + std::to_string(holder->second) +
+                                     " (у диаграммы: группа " + std::to_string(Grp) + ", операция " +
+                                     std::to_string(Type) + ").\nДиаграмма не сохранена.",
+                                 "", ChartIcon::Stop);
+            progress.EndProgress();
+            return false;
+        }
         DeleteStaleMoves(connection);
         progress.StepProgress();
 
@@ -214,6 +235,8 @@ bool CTarnwickModel::SaveToDB()
         connection->CommitTrans();
         progress.StepProgress();
         SetModified(false);
+        for (CODComponent* c : m_DocTypes)
+            static_cast<CAWFDocumentType*>(c)->MarkSaved();
     } catch (const ado::_com_error& e) {
         result = false;
         std::string text = e.Description().str();

@@ -121,6 +121,7 @@ CAWFDocumentType* CTarnwickModel::GetDocType(std::int32_t typeDoc, const std::st
             ShowChartComError(e);
         }
     }
+    element->MarkSaved();
     m_DocTypes.Add(element);
     element->SetModel(this);
     element->AddRef();

@@ -1,6 +1,7 @@
 // A chart's whole round trip through the workflow tables on both engines:
 // load, edit, save, load again; a failing save; rows the load cannot place;
 // stored drawings that are empty or broken; the archived drawing.
+#include "charts/basediagramdoc.h"
 #include "charts/chartprogress.h"
 
 #include "afx/archive.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <deque>
 #include <filesystem>
+#include <stdexcept>
 
 using namespace wft;
 
@@ -173,6 +175,14 @@ TEST_P(ChartDb, LoadEditSaveAndLoadAgainGivesExactlyTheExpectedRows)
     // Opposite moves are bent apart; a lone move stays straight.
     EXPECT_EQ(m12->GetPointCount(), 3);
     EXPECT_EQ(m21->GetPointCount(), 3);
+    // The second link ran straight from (130,75) to (50,25), so h = 40; each
+    // bends to its own side, 20 units off the end's height.
+    const std::vector<CPoint> bentFirst = {{50, 25}, {170, 45}, {130, 75}};
+    const std::vector<CPoint> bentSecond = {{130, 75}, {90, 5}, {50, 25}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(m12->GetPoint(i), bentFirst[i]) << i;
+        EXPECT_EQ(m21->GetPoint(i), bentSecond[i]) << i;
+    }
     EXPECT_NE(m12->GetPoint(1), m21->GetPoint(1));
     EXPECT_EQ(m23->GetPointCount(), 2);
     CODComponentSet actions;
@@ -299,9 +309,38 @@ TEST_P(ChartDb, ANullConnectionOrNoOperationSavesNothing)
     const std::vector<std::string> before = Everything();
     scope.shell.connection = nullptr;
     EXPECT_FALSE(model.SaveToDB());
-    EXPECT_EQ(scope.shell.messages.size(), 2u); // the failed rollback, then the error
+    // A null connection fails at its first use, as a COM error; its rollback fails too.
+    ASSERT_EQ(scope.shell.messages.size(), 2u);
+    EXPECT_EQ(scope.shell.messages[0],
+              "Не удалось откатить транзакцию при обработке исключения при сохранении модели в БД!");
+    EXPECT_EQ(scope.shell.messages[1], "Invalid pointer");
     scope.shell.connection = db->connection;
     EXPECT_EQ(Everything(), before);
+}
+
+TEST_P(ChartDb, AnErrorOtherThanTheDatabasesIsRolledBackWithItsOwnMessage)
+{
+    struct Exploding : CAWFState {
+        using CAWFState::CAWFState;
+        void Serialize(CArchive& ar) override
+        {
+            if (ar.IsStoring())
+                throw std::runtime_error("not storable");
+            CAWFState::Serialize(ar);
+        }
+    };
+    CTarnwickModel model;
+    ASSERT_TRUE(model.LoadFromDB(70001, true));
+    auto* exploding = new Exploding(model.GetDocType(70001, ""), 4);
+    model.AppendComponent(exploding);
+    Delete(model, model.FindMove(70001, 2, 70001, 1));
+    model.SetModified(true);
+    const std::vector<std::string> before = Everything();
+    EXPECT_FALSE(model.SaveToDB());
+    EXPECT_EQ(Everything(), before);
+    EXPECT_TRUE(model.IsModified());
+    EXPECT_FALSE(db->connection->InTransaction());
+    EXPECT_EQ(scope.shell.messages, std::vector<std::string>{"Ошибка сохранения схемы документооборота в БД!"});
 }
 
 TEST_P(ChartDb, RowsTheLoadCannotPlaceAreReportedAndKept)
@@ -361,7 +400,7 @@ TEST_P(ChartDb, AnEmptyDrawingIsNoDrawingAndABrokenOneIsReportedWithItsElement)
     EXPECT_EQ(model.m_NewComponents.GetSize(), 3 + 4 + 3 + 3);
 }
 
-TEST_P(ChartDb, EveryDocumentTypeWritesItsOwnRow)
+TEST_P(ChartDb, OtherDocumentTypesRowsGetOnlyWhatTheUserChangedHere)
 {
     db->Exec("INSERT INTO ProdDocType(TypeDoc, Type, Grp, NameDoc) VALUES (70003, 6, 8, 'Акт')");
     CTarnwickModel model;
@@ -369,6 +408,8 @@ TEST_P(ChartDb, EveryDocumentTypeWritesItsOwnRow)
     static_cast<CAWFDocumentType*>(model.m_DocTypes.GetAt(0))->defState = 3;
     CAWFDocumentType* other = model.GetDocType(70002, "Счёт");
     EXPECT_EQ(other->defState, 2);
+    // Meanwhile the other chart changes its initial state; here only the options change.
+    db->Exec("UPDATE MainDocType SET defState = 4 WHERE TypeDoc = 70002");
     other->DocTypeOptions = 9;
     CAWFDocumentType* unlisted = model.GetDocType(70003, "Акт");
     unlisted->TypeDoc = 70003; // as a stored drawing brings it
@@ -377,8 +418,166 @@ TEST_P(ChartDb, EveryDocumentTypeWritesItsOwnRow)
     EXPECT_EQ(nameless->GetTypeDoc(), -1);
     nameless->defState = 4;
     ASSERT_TRUE(model.SaveToDB());
-    EXPECT_EQ(Rows("SELECT Grp, Type, TypeDoc, defState, DocTypeOptions FROM MainDocType ORDER BY TypeDoc"),
-              (std::vector<std::string>{"3|4|70001|3|6", "3|5|70002|2|9", "8|6|70003|1|0"}));
+    const std::vector<std::string> rows = {"3|4|70001|3|6", "3|5|70002|4|9"};
+    EXPECT_EQ(Rows("SELECT Grp, Type, TypeDoc, defState, DocTypeOptions FROM MainDocType ORDER BY TypeDoc"), rows);
+
+    // Saved once, the values are no longer this chart's changes.
+    db->Exec("UPDATE MainDocType SET DocTypeOptions = 1 WHERE TypeDoc = 70002");
+    ASSERT_TRUE(model.SaveToDB());
+    EXPECT_EQ(Rows("SELECT defState, DocTypeOptions FROM MainDocType WHERE TypeDoc = 70002"),
+              std::vector<std::string>{"4|1"});
+}
+
+TEST_P(ChartDb, AForeignStateInsertsItsMissingRowAndLeavesAnExistingOneAlone)
+{
+    const std::vector<std::string> before = States(70002);
+    CTarnwickModel model;
+    ASSERT_TRUE(model.LoadFromDB(70001, true));
+    CAWFDocumentType* bill = model.GetDocType(70002, "Счёт");
+    CAWFState* stale = AddState(model, bill, 1, 600, 0);
+    stale->Comment = "копия";
+    stale->GenNewOperate = 1;
+    stale->DataAction = 5;
+    CAWFState* fresh = AddState(model, bill, 4, 800, 0);
+    fresh->Comment = "новое";
+    ASSERT_TRUE(model.SaveToDB());
+    std::vector<std::string> expected = before;
+    expected.push_back("4|0|0|0|0|новое");
+    EXPECT_EQ(States(70002), expected);
+    EXPECT_EQ(db->Value("SELECT Grp FROM MainDocState WHERE TypeDoc = 70002 AND State = 1"), "3");
+
+    // Saved again, the inserted row is the other chart's now.
+    fresh->Comment = "изменено здесь";
+    ASSERT_TRUE(model.SaveToDB());
+    EXPECT_EQ(States(70002), expected);
+}
+
+TEST_P(ChartDb, ADocumentTypeFiledUnderAnotherOperationIsReportedAndNothingIsWritten)
+{
+    db->Exec("UPDATE MainDocType SET Grp = 5, Type = 6 WHERE TypeDoc = 70001");
+    CTarnwickModel model;
+    ASSERT_TRUE(model.LoadFromDB(70001, true));
+    AddState(model, model.GetDocType(70001, ""), 4, 400, 300);
+    model.SetModified(true);
+    const std::vector<std::string> before = Everything();
+    EXPECT_FALSE(model.SaveToDB());
+    EXPECT_EQ(Everything(), before);
+    EXPECT_TRUE(model.IsModified());
+    EXPECT_FALSE(db->connection->InTransaction());
+    ASSERT_EQ(scope.shell.messages.size(), 1u);
+    EXPECT_NE(scope.shell.messages[0].find("группа 5, операция 6"), std::string::npos) << scope.shell.messages[0];
+    EXPECT_NE(scope.shell.messages[0].find("70001"), std::string::npos) << scope.shell.messages[0];
+}
+
+TEST_P(ChartDb, YesToTheClosingQuestionSavesThatDocumentsOwnChart)
+{
+    CTarnwickDoc order, bill;
+    ASSERT_TRUE(order.OpenFromDB(70001, "Заказ", true));
+    ASSERT_TRUE(bill.OpenFromDB(70002, "Счёт", true));
+    ASSERT_TRUE(scope.shell.messages.empty());
+
+    // The chart closed in the background is the one written.
+    bill.GetModel()->FindState(70002, 2)->Comment = "фон";
+    bill.GetModel()->SetModified(true);
+    scope.shell.threeWay = {tarnwick::IDYES};
+    EXPECT_TRUE(bill.OnSaveModified());
+    EXPECT_EQ(db->Value("SELECT Comment FROM MainDocState WHERE TypeDoc = 70002 AND State = 2"), "фон");
+    EXPECT_FALSE(bill.IsModified());
+    EXPECT_TRUE(scope.shell.sent.empty());
+
+    // A move into another document type's state cannot be stored as such:
+    // the check refuses it, nothing is written and the window stays.
+    CTarnwickModel& model = *order.GetModel();
+    CAWFState* foreign = AddState(model, model.GetDocType(70002, "Счёт"), 2, 600, 0);
+    CAWFLink* mixed = AddLink(model, model.FindState(70001, 3), foreign);
+    model.SetModified(true);
+    const std::vector<std::string> before = Everything();
+    scope.shell.threeWay = {tarnwick::IDYES};
+    EXPECT_FALSE(order.OnSaveModified());
+    EXPECT_TRUE(order.IsModified());
+    EXPECT_EQ(Everything(), before);
+    ASSERT_FALSE(scope.shell.messages.empty());
+    EXPECT_EQ(scope.shell.messages.back(), "При проверке целостности диаграммы\nобнаружено 1 ошибок!");
+    EXPECT_EQ(mixed->Errors.size(), 1u);
+
+    // A save the database refuses keeps it too.
+    Delete(model, mixed);
+    Delete(model, foreign);
+    if (Sqlite())
+        db->Exec("CREATE TRIGGER refuse_state BEFORE UPDATE ON MainDocState BEGIN SELECT RAISE(ABORT, 'no'); END");
+    else {
+        db->Exec("CREATE FUNCTION refuse_state() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'no'; "
+                 "END $$");
+        db->Exec("CREATE TRIGGER refuse_state BEFORE UPDATE ON MainDocState FOR EACH ROW EXECUTE FUNCTION "
+                 "refuse_state()");
+    }
+    scope.shell.threeWay = {tarnwick::IDYES};
+    EXPECT_FALSE(order.OnSaveModified());
+    EXPECT_TRUE(order.IsModified());
+    EXPECT_EQ(Everything(), before);
+    db->Exec(Sqlite() ? "DROP TRIGGER refuse_state" : "DROP TRIGGER refuse_state ON MainDocState");
+
+    // Then Yes writes it.
+    scope.shell.threeWay = {tarnwick::IDYES};
+    EXPECT_TRUE(order.OnSaveModified());
+    EXPECT_FALSE(order.IsModified());
+    EXPECT_EQ(db->Value("SELECT Comment FROM MainDocState WHERE TypeDoc = 70002 AND State = 2"), "фон");
+}
+
+TEST_P(ChartDb, AnActionTakenOffAMoveThatStaysLosesItsRow)
+{
+    const std::vector<std::string> other = Actions(70002);
+    CTarnwickModel model;
+    ASSERT_TRUE(model.LoadFromDB(70001, true));
+    Delete(model, ActionOf(model, 11));
+    ASSERT_TRUE(model.SaveToDB());
+    EXPECT_EQ(Actions(70001), (std::vector<std::string>{"1|2|10|3|0|1|1|2", "2|3|12|7|1|1|2|3"}));
+    EXPECT_EQ(Actions(70002), other);
+}
+
+TEST_P(ChartDb, AnEmptyChartRemovesItsOwnRowsAndNothingElse)
+{
+    CTarnwickModel model;
+    ASSERT_TRUE(model.LoadFromDB(70001, false));
+    ASSERT_EQ(model.GetComponentCount(), 0);
+    std::vector<std::string> expected;
+    for (const std::string& row : Everything())
+        if (row.find("|70001|") == std::string::npos && row != "3|70001|NULL")
+            expected.push_back(row);
+    ASSERT_TRUE(model.SaveToDB());
+    // The chart's MainDocType row stays: no element of the chart writes or removes it.
+    std::vector<std::string> after = Everything();
+    after.erase(std::remove(after.begin(), after.end(), "3|4|70001|1|6"), after.end());
+    EXPECT_EQ(after, expected);
+    EXPECT_EQ(db->Count("SELECT count(*) FROM MainDocType WHERE TypeDoc = 70001"), 1);
+}
+
+TEST_P(ChartDb, RowsThatBuildNothingFailTheLoad)
+{
+    // State rows without a document type, whose state nobody chooses (the default prompt cancels).
+    db->Exec("INSERT INTO ProdDocType(TypeDoc, Type, Grp, NameDoc) VALUES (-1, 4, 3, 'Без номера')");
+    db->Exec("INSERT INTO MainDocState(Grp, Type, TypeDoc, State) VALUES (3, 4, -1, 7)");
+    CTarnwickModel model;
+    EXPECT_FALSE(model.LoadFromDB(-1, true));
+    EXPECT_EQ(model.GetComponentCount(), 0);
+    ASSERT_EQ(scope.shell.messages.size(), 2u); // the rows left off, then the verdict
+    EXPECT_EQ(scope.shell.messages[1],
+              "Диаграмма не соответствует настройке документооборота в БД!\nРекомендуется обновить диаграмму!");
+}
+
+TEST_P(ChartDb, ALoadThatFailsPartWayShowsOneMessageAndKeepsWhatItBuilt)
+{
+    db->Exec("ALTER TABLE MainDocAction RENAME TO MainDocActionGone");
+    CTarnwickModel model;
+    EXPECT_FALSE(model.LoadFromDB(70001, true));
+    ASSERT_EQ(scope.shell.messages.size(), 1u);
+    EXPECT_EQ(scope.shell.messages[0].rfind("Ошибка загрузки графической компоненты Диаграммы\n", 0), 0u)
+        << scope.shell.messages[0];
+    EXPECT_GT(scope.shell.messages[0].size(), std::string("Ошибка загрузки графической компоненты Диаграммы\n").size());
+    EXPECT_EQ(CountOf(model, RUNTIME_CLASS(CAWFState)), 3);
+    EXPECT_EQ(CountOf(model, RUNTIME_CLASS(CAWFCircleLink)), 1);
+    EXPECT_EQ(CountOf(model, RUNTIME_CLASS(CAWFLink)), 3);
+    EXPECT_EQ(CountOf(model, RUNTIME_CLASS(CAWFAction)), 0);
 }
 
 TEST_P(ChartDb, TheArchivedDrawingHoldsTheChartFileAndTheSaveDropsIt)
