@@ -76,43 +76,6 @@ std::string FormatComError(const std::string& prefix, std::int32_t hresult, cons
            prefix + "DESCRIPTION : " + description;
 }
 
-std::vector<std::string> SplitScriptBatches(const std::string& text)
-{
-    std::vector<std::string> batches;
-    auto keep = [&](std::string batch) {
-        for (unsigned char c : batch)
-            if (c == 0 || c > 32) {
-                batches.push_back(std::move(batch));
-                return;
-            }
-    };
-    std::size_t batchStart = 0; // where the current batch begins
-    std::size_t lineStart = 0;
-    while (lineStart <= text.size()) {
-        std::size_t lf = text.find('\n', lineStart);
-        std::size_t lineEnd = lf == std::string::npos ? text.size() : lf;
-        std::size_t contentEnd = lineEnd;
-        if (contentEnd > lineStart && text[contentEnd - 1] == '\r')
-            --contentEnd;
-        if (text.compare(lineStart, contentEnd - lineStart, "GO") == 0) {
-            // The line break before the separator belongs to neither batch.
-            std::size_t end = lineStart;
-            if (end > batchStart && text[end - 1] == '\n')
-                --end;
-            if (end > batchStart && text[end - 1] == '\r')
-                --end;
-            keep(text.substr(batchStart, end - batchStart));
-            batchStart = lf == std::string::npos ? text.size() : lf + 1;
-        }
-        if (lf == std::string::npos)
-            break;
-        lineStart = lf + 1;
-    }
-    if (batchStart < text.size())
-        keep(text.substr(batchStart));
-    return batches;
-}
-
 CCommander::CCommander(IProgress* progress) : m_pProgress(progress) { Reset(); }
 
 CCommander::~CCommander() = default;
@@ -146,21 +109,8 @@ bool CCommander::Execute(dmo::SQLServer* server, const std::string& line)
 void CCommander::SplitLine(const std::string& line)
 {
     m_command.DeleteAll();
-    std::size_t pos = 0;
-    for (;;) {
-        while (pos < line.size() && line[pos] == ' ')
-            ++pos;
-        std::size_t end = line.find_first_of(",()", pos);
-        std::string token = line.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-        while (!token.empty() && token.back() == ' ')
-            token.pop_back();
-        if (token.empty())
-            return; // an empty token ends the line
+    for (auto& token : SplitCommandLine(line))
         m_command.Add(new TLexema(std::move(token)));
-        if (end == std::string::npos)
-            return;
-        pos = end + 1;
-    }
 }
 
 const char* CCommander::GetResultText() const { return GetResultText(m_nResult); }

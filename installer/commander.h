@@ -5,6 +5,7 @@
 #pragma once
 
 #include "installer/compressfile.h"
+#include "installer/scripttext.h"
 #include "installer/slist.h"
 #include "winapi/prompt.h"
 
@@ -73,11 +74,6 @@ public:
 // "HRESULT : n", "MESSAGE : text", "DESCRIPTION : text", each line after
 // `prefix`.
 std::string FormatComError(const std::string& prefix, std::int32_t hresult, const std::string& description);
-
-// A script's batches: the text is cut at every line that is exactly "GO"
-// (with CR LF, LF or no line end); batches of nothing but bytes 1..32 are
-// left out.
-std::vector<std::string> SplitScriptBatches(const std::string& text);
 
 class CCommander {
 public:
