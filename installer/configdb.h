@@ -2,9 +2,17 @@
 // maintenance jobs of the step, scheduled on the server's job agent.
 #pragma once
 
+#include <memory>
 #include <string>
 
+namespace dmo {
+class JobServer;
+}
+
 namespace dorvik {
+
+// The maintenance tool the job steps run: beside the program.
+std::string SqlMaintPath();
 
 class CInstallData;
 struct TDatabase;
@@ -20,6 +28,15 @@ public:
     const std::string& GetResultText() const { return m_strResult; }
 
 protected:
+    // A job, schedule or step object; null with the result text set when it
+    // cannot be made.
+    template <class T>
+    std::shared_ptr<T> CreateDMOObject(const char* kind, const std::string& name);
+    // One maintenance job; kind 0 daily checks, 1 weekly backup, checks and
+    // index rebuild; week day -1 means every day.
+    bool CreateJob(dmo::JobServer& jobServer, const std::string& baseName, const std::string& description,
+                   const std::string& scheduleName, int hour, int weekDay, int kind, const std::string& backupPath);
+
     std::string m_strResult;
     TDatabase* m_pStep;
     std::string m_strServer; // "%SERVER%" expanded for the step
