@@ -123,6 +123,19 @@ void ParseCommandLine(CCommandLineInfo& info, const std::vector<std::string>& ar
     }
 }
 
+std::vector<std::string> TakeCommandLine(int argc, char** argv)
+{
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        args.emplace_back(argv[i]);
+        char* arg = argv[i];
+        if (arg[0] == '-' && (arg[1] == 'p' || arg[1] == 'P') && arg[2] == ':')
+            for (char* c = arg + 3; *c; ++c)
+                *c = 'x';
+    }
+    return args;
+}
+
 std::string RegistryKeyName() { return std::string("Kelm Tarnwick v") + KELM_VERSION_STRING; }
 
 int CompareVersions(const std::string& a, const std::string& b)

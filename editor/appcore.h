@@ -42,6 +42,11 @@ public:
 // leading '/' is an absolute path.
 void ParseCommandLine(CCommandLineInfo& info, const std::vector<std::string>& args);
 
+// The program's arguments (without the program name) as given; the value of
+// every -p: flag is then overwritten in argv itself, so that the password no
+// longer shows in the process list. Called by main before anything copies argv.
+std::vector<std::string> TakeCommandLine(int argc, char** argv);
+
 // The profile: section and key names as the registry had them.
 class ISettingsStore {
 public:

@@ -44,6 +44,7 @@ public:
 };
 
 MessageBoxPrompt g_messageBoxPrompt;
+std::vector<std::string> g_arguments;
 
 constexpr int kSplashMilliseconds = 1500;
 
@@ -74,10 +75,8 @@ bool CTarnwickApp::OnInit()
     SetTopWindow(m_mainFrame);
 
     m_cmdInfo.m_nShellCommand = CCommandLineInfo::FileNothing;
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i)
-        args.push_back(argv[i].utf8_string());
-    ParseCommandLine(m_cmdInfo, args);
+    // wx's copy of argv holds the wiped password; main kept the arguments as given.
+    ParseCommandLine(m_cmdInfo, g_arguments);
 
     m_mainFrame->Show();
     m_mainFrame->Update();
@@ -163,4 +162,10 @@ void CTarnwickApp::OnUpdateCloseConnectionCommand(wxUpdateUIEvent& event)
 
 } // namespace tarnwick
 
-wxIMPLEMENT_APP(tarnwick::CTarnwickApp);
+wxIMPLEMENT_APP_NO_MAIN(tarnwick::CTarnwickApp);
+
+int main(int argc, char** argv)
+{
+    tarnwick::g_arguments = tarnwick::TakeCommandLine(argc, argv);
+    return wxEntry(argc, argv);
+}

@@ -13,6 +13,23 @@ using namespace tarnwick;
 
 namespace {
 
+TEST(CommandLine, PasswordsAreWipedFromArgvAndKeptForTheProgram)
+{
+    std::string program = "tarnwick", user = "-u:ivan", password = "-p:se cret", upper = "-P:другой",
+                path = "/home/u/p:x.wfa", bare = "-p:", other = "-pass";
+    char* argv[] = {program.data(), user.data(), password.data(), upper.data(),
+                    path.data(),    bare.data(), other.data(),    nullptr};
+    const std::vector<std::string> args = TakeCommandLine(7, argv);
+    EXPECT_EQ(args, (std::vector<std::string>{"-u:ivan", "-p:se cret", "-P:другой", "/home/u/p:x.wfa", "-p:",
+                                              "-pass"}));
+    EXPECT_STREQ(argv[1], "-u:ivan");
+    EXPECT_STREQ(argv[2], "-p:xxxxxxx");
+    EXPECT_EQ(std::string(argv[3]), "-P:" + std::string(std::string("другой").size(), 'x'));
+    EXPECT_STREQ(argv[4], "/home/u/p:x.wfa");
+    EXPECT_STREQ(argv[5], "-p:");
+    EXPECT_STREQ(argv[6], "-pass");
+}
+
 TEST(CommandLine, FlagsAreMatchedByPrefixInOrder)
 {
     struct Case {

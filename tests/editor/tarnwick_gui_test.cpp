@@ -84,6 +84,11 @@ TEST(TarnwickGui, StartsWithCommandLineLoginAndReachesItsMainWindow)
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
     EXPECT_TRUE(connected) << windows;
+    // Connected with the password, which no longer shows in the process list.
+    const std::string cmdline = kelm::test::readFile("/proc/" + std::to_string(pid) + "/cmdline");
+    EXPECT_EQ(cmdline.find("gui pass"), std::string::npos);
+    EXPECT_NE(cmdline.find("-p:xxxxxxxx"), std::string::npos);
+    EXPECT_NE(cmdline.find("-u:" + role), std::string::npos);
     // No login dialog and no message box came up.
     EXPECT_EQ(windows.find("Параметры подключения"), std::string::npos);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
