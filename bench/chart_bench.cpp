@@ -4,6 +4,10 @@
 // them, the same number of rows written with plain INSERTs in one
 // transaction. "table_ops" counts the scans and row writes the server saw
 // on the user tables (pg_stat_user_tables), a measure of the statements.
+// "x_plain" is the first save over the plain INSERTs of the same run,
+// "x_first" the unchanged save over the first save. The integrity check the
+// save command runs first is timed on the same charts, without a database.
+#include "charts/chartprogress.h"
 #include "charts/chartshell.h"
 #include "charts/diagrammodel.h"
 #include "testsupport.h"
@@ -93,6 +97,18 @@ void StoreChart(Database& db, CTarnwickModel& model, int scale)
     model.SaveToDB();
 }
 
+// Seconds of the last timed step, by benchmark and scale, for the ratios.
+std::map<std::pair<std::string, int>, double> g_seconds;
+
+void Ratio(benchmark::State& state, const char* name, const char* over, int scale, double seconds)
+{
+    g_seconds[{name, scale}] = seconds;
+    if (over)
+        if (auto it = g_seconds.find({over, scale}); it != g_seconds.end() && it->second > 0)
+            state.counters[std::string("x_") + (std::string(over) == "plain" ? "plain" : "first")] =
+                seconds / it->second;
+}
+
 void Report(benchmark::State& state, int scale, long ops)
 {
     const double elements = 7000.0 * scale;
@@ -104,7 +120,7 @@ void Report(benchmark::State& state, int scale, long ops)
 // Runs one step of an iteration, timing it alone and counting the table
 // operations it caused.
 template <class Step>
-void Measure(benchmark::State& state, Database& db, long& ops, const char* what, Step step)
+double Measure(benchmark::State& state, Database& db, long& ops, const char* what, Step step)
 {
     const long before = TableOps(db);
     const auto t0 = std::chrono::steady_clock::now();
@@ -113,7 +129,9 @@ void Measure(benchmark::State& state, Database& db, long& ops, const char* what,
     ops = TableOps(db) - before;
     if (!ok)
         state.SkipWithError((std::string(what) + " failed: " + db.shell.last).c_str());
-    state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+    const double seconds = std::chrono::duration<double>(t1 - t0).count();
+    state.SetIterationTime(seconds);
+    return seconds;
 }
 
 void BM_ChartFirstSave(benchmark::State& state)
@@ -123,13 +141,15 @@ void BM_ChartFirstSave(benchmark::State& state)
     if (!db)
         return;
     long ops = 0;
+    double seconds = 0;
     for (auto _ : state) {
         ClearChart(*db);
         CTarnwickModel model;
         Build(model, scale);
-        Measure(state, *db, ops, "save", [&] { return model.SaveToDB(); });
+        seconds = Measure(state, *db, ops, "save", [&] { return model.SaveToDB(); });
     }
     Report(state, scale, ops);
+    Ratio(state, "first", "plain", scale, seconds);
 }
 
 void BM_ChartSaveUnchanged(benchmark::State& state)
@@ -141,10 +161,12 @@ void BM_ChartSaveUnchanged(benchmark::State& state)
     CTarnwickModel model;
     StoreChart(*db, model, scale);
     long ops = 0;
+    double seconds = 0;
     for (auto _ : state) {
-        Measure(state, *db, ops, "save", [&] { return model.SaveToDB(); });
+        seconds = Measure(state, *db, ops, "save", [&] { return model.SaveToDB(); });
     }
     Report(state, scale, ops);
+    Ratio(state, "unchanged", "first", scale, seconds);
 }
 
 void BM_ChartLoad(benchmark::State& state)
@@ -195,15 +217,38 @@ void BM_PlainInserts(benchmark::State& state)
         c->CommitTrans();
         const auto t1 = std::chrono::steady_clock::now();
         state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+        Ratio(state, "plain", nullptr, scale, std::chrono::duration<double>(t1 - t0).count());
     }
     state.counters["elements"] = 7000.0 * scale;
+}
+
+// The integrity check of the same chart, as the save command runs it first.
+void BM_ChartCheck(benchmark::State& state)
+{
+    const int scale = static_cast<int>(state.range(0));
+    BenchShell shell;
+    tarnwick::SetChartShell(&shell);
+    CTarnwickModel model;
+    Build(model, scale);
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const bool passed = tarnwick::CheckChart(model, false);
+        const auto t1 = std::chrono::steady_clock::now();
+        if (!passed)
+            state.SkipWithError(("check failed: " + shell.last).c_str());
+        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+        state.counters["ns_per_element"] = std::chrono::duration<double, std::nano>(t1 - t0).count() / (7000.0 * scale);
+    }
+    state.counters["elements"] = 7000.0 * scale;
+    tarnwick::SetChartShell(nullptr);
 }
 
 } // namespace
 
 #define CHART_SIZES Arg(1)->Arg(4)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_PlainInserts)->CHART_SIZES;
 BENCHMARK(BM_ChartFirstSave)->CHART_SIZES;
 BENCHMARK(BM_ChartSaveUnchanged)->CHART_SIZES;
 BENCHMARK(BM_ChartLoad)->CHART_SIZES;
-BENCHMARK(BM_PlainInserts)->CHART_SIZES;
+BENCHMARK(BM_ChartCheck)->CHART_SIZES;
 BENCHMARK_MAIN();

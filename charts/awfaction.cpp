@@ -1,6 +1,7 @@
 #include "charts/awfelements.h"
 
 #include "charts/chartshell.h"
+#include "charts/diagrammodel.h"
 
 #include <wx/dc.h>
 
@@ -92,15 +93,21 @@ void CAWFAction::SaveToDB(const ado::_ConnectionPtr& connection, std::int32_t gr
 {
     ado::_RecordsetPtr rs;
     rs.CreateInstance("ADODB.Recordset");
-    rs->Open(ado::_variant_t("SELECT Grp FROM ProdDocAction WHERE Action = " + std::to_string(ActionId)), connection,
-             ado::adOpenForwardOnly, ado::adLockReadOnly, ado::adCmdText);
     std::int16_t actionGrp = 0;
-    if (!rs->IsEOF()) {
-        rs->MoveFirst();
-        const ado::_variant_t v = rs->GetCollect("Grp");
-        actionGrp = v.vt == ado::VT_NULL ? 0 : v.ToShort();
+    auto* model = dynamic_cast<CTarnwickModel*>(GetModel());
+    if (model && model->m_ActionGroups) {
+        if (auto found = model->m_ActionGroups->find(ActionId); found != model->m_ActionGroups->end())
+            actionGrp = found->second;
+    } else {
+        rs->Open(ado::_variant_t("SELECT Grp FROM ProdDocAction WHERE Action = " + std::to_string(ActionId)),
+                 connection, ado::adOpenForwardOnly, ado::adLockReadOnly, ado::adCmdText);
+        if (!rs->IsEOF()) {
+            rs->MoveFirst();
+            const ado::_variant_t v = rs->GetCollect("Grp");
+            actionGrp = v.vt == ado::VT_NULL ? 0 : v.ToShort();
+        }
+        rs->Close();
     }
-    rs->Close();
 
     rs->Open(ado::_variant_t("SELECT * FROM MainDocAction WHERE Grp = " + std::to_string(grp) +
                              " AND Type = " + std::to_string(type) + " AND TypeDoc = " + std::to_string(typeDoc) +

@@ -2,6 +2,8 @@
 #include "charts/chartshell.h"
 #include "charts/diagrammodel.h"
 
+#include <array>
+#include <map>
 #include <optional>
 #include <set>
 #include <utility>
@@ -59,6 +61,29 @@ std::optional<std::pair<std::int32_t, std::int32_t>> filedElsewhere(const ado::_
     return holder;
 }
 
+// The group of every action number on the chart (0 for one without a
+// group or without a catalogue row), as the action's own look-up gives it.
+std::map<std::int32_t, std::int16_t> ReadActionGroups(const ado::_ConnectionPtr& connection,
+                                                      CODComponentSet& components)
+{
+    std::set<std::int32_t> numbers;
+    for (CODComponent* c : components)
+        if (auto* action = dynamic_cast<CAWFAction*>(c))
+            numbers.insert(action->GetActionId());
+    std::map<std::int32_t, std::int16_t> groups;
+    if (numbers.empty())
+        return groups;
+    std::string sql = "SELECT Action, Grp FROM ProdDocAction WHERE Action IN(";
+    appendIds(sql, std::vector<std::int32_t>(numbers.begin(), numbers.end()));
+    ado::_RecordsetPtr rs = connection->Execute(sql);
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+        const ado::_variant_t grp = rs->GetCollect("Grp");
+        groups.emplace(rs->GetCollect("Action").ToLong(), grp.vt == ado::VT_NULL ? 0 : grp.ToShort());
+    }
+    rs->Close();
+    return groups;
+}
+
 } // namespace
 
 CAWFState* CTarnwickModel::FindState(int typeDoc, int state)
@@ -95,8 +120,12 @@ void CTarnwickModel::DeleteArchive(const ado::_ConnectionPtr& connection, int gr
 
 void CTarnwickModel::DeleteStaleMoves(const ado::_ConnectionPtr& connection)
 {
-    std::vector<std::int32_t> moveIds, actionIds;
-    const std::string grp = std::to_string(Grp);
+    struct Move {
+        CAWFLink* link;
+        std::int32_t typeDoc, state, newState;
+    };
+    std::vector<Move> moves;
+    std::set<std::int32_t> typeDocs;
     CODComponentSet* components = GetComponents();
     for (int i = 0; i < components->GetSize(); ++i) {
         auto* link = dynamic_cast<CAWFLink*>(components->GetAt(i));
@@ -106,29 +135,49 @@ void CTarnwickModel::DeleteStaleMoves(const ado::_ConnectionPtr& connection)
         CAWFState* to = link->GetToState();
         if (!from || !to)
             continue;
-        const std::string moveKey = "Grp = " + grp + " AND Type = " + std::to_string(Type) +
-                                    " AND TypeDoc = " + std::to_string(from->GetTypeDoc()) +
-                                    " AND State = " + std::to_string(from->GetState()) + " AND NewGrp = " + grp +
-                                    " AND NewState = " + std::to_string(to->GetState());
-        ado::_RecordsetPtr rs = connection->Execute("SELECT idMove FROM MainDocMove WHERE " + moveKey);
-        if (rs->IsEOF()) {
-            rs->Close();
-            continue;
-        }
-        rs->MoveFirst();
-        moveIds.push_back(rs->GetCollect("idMove").ToLong());
-        CODComponentSet actions;
-        link->GetActions(actions);
-        for (CODComponent* c : actions) {
-            rs->Close();
-            rs = connection->Execute("SELECT idAction FROM MainDocAction WHERE " + moveKey +
-                                     " AND Action = " + std::to_string(static_cast<CAWFAction*>(c)->GetActionId()));
-            if (!rs->IsEOF()) {
-                rs->MoveFirst();
-                actionIds.push_back(rs->GetCollect("idAction").ToLong());
-            }
-        }
+        moves.push_back({link, from->GetTypeDoc(), from->GetState(), to->GetState()});
+        typeDocs.insert(from->GetTypeDoc());
+    }
+
+    // One read per table gives what a read per move and per action gave: the
+    // first row of each key, the rows in the order of their ids.
+    using MoveKey = std::array<std::int32_t, 3>;
+    using ActionKey = std::array<std::int32_t, 4>;
+    std::map<MoveKey, std::int32_t> movesByKey;
+    std::map<ActionKey, std::int32_t> actionsByKey;
+    if (!moves.empty()) {
+        std::string where = " WHERE Grp = " + std::to_string(Grp) + " AND Type = " + std::to_string(Type) +
+                            " AND NewGrp = " + std::to_string(Grp) + " AND TypeDoc IN(";
+        appendIds(where, std::vector<std::int32_t>(typeDocs.begin(), typeDocs.end()));
+        ado::_RecordsetPtr rs =
+            connection->Execute("SELECT idMove, TypeDoc, State, NewState FROM MainDocMove" + where + " ORDER BY idMove");
+        for (; !rs->IsEOF(); rs->MoveNext())
+            movesByKey.emplace(MoveKey{rs->GetCollect("TypeDoc").ToLong(), rs->GetCollect("State").ToLong(),
+                                       rs->GetCollect("NewState").ToLong()},
+                               rs->GetCollect("idMove").ToLong());
         rs->Close();
+        rs = connection->Execute("SELECT idAction, TypeDoc, State, NewState, Action FROM MainDocAction" + where +
+                                 " ORDER BY idAction");
+        for (; !rs->IsEOF(); rs->MoveNext())
+            actionsByKey.emplace(ActionKey{rs->GetCollect("TypeDoc").ToLong(), rs->GetCollect("State").ToLong(),
+                                           rs->GetCollect("NewState").ToLong(), rs->GetCollect("Action").ToLong()},
+                                 rs->GetCollect("idAction").ToLong());
+        rs->Close();
+    }
+
+    std::vector<std::int32_t> moveIds, actionIds;
+    for (const Move& move : moves) {
+        auto found = movesByKey.find({move.typeDoc, move.state, move.newState});
+        if (found == movesByKey.end())
+            continue;
+        moveIds.push_back(found->second);
+        CODComponentSet actions;
+        move.link->GetActions(actions);
+        for (CODComponent* c : actions)
+            if (auto action = actionsByKey.find(
+                    {move.typeDoc, move.state, move.newState, static_cast<CAWFAction*>(c)->GetActionId()});
+                action != actionsByKey.end())
+                actionIds.push_back(action->second);
     }
 
     const std::string key = "WHERE TypeDoc=" + std::to_string(GetKey());
@@ -225,9 +274,11 @@ bool CTarnwickModel::SaveToDB()
         run(connection, sql);
         progress.StepProgress();
 
+        m_ActionGroups = ReadActionGroups(connection, *components);
         for (int i = 0; i < components->GetSize(); ++i)
             if (auto* link = dynamic_cast<CAWFLink*>(components->GetAt(i)))
                 link->SaveToDB(connection);
+        m_ActionGroups.reset();
         progress.StepProgress();
 
         DeleteArchive(connection, Grp, key);
@@ -238,6 +289,7 @@ bool CTarnwickModel::SaveToDB()
         for (CODComponent* c : m_DocTypes)
             static_cast<CAWFDocumentType*>(c)->MarkSaved();
     } catch (const ado::_com_error& e) {
+        m_ActionGroups.reset();
         result = false;
         std::string text = e.Description().str();
         if (text.empty())
@@ -250,6 +302,7 @@ bool CTarnwickModel::SaveToDB()
         }
         ChartShell().Message(text, e.Source().str(), ChartIcon::Stop);
     } catch (...) {
+        m_ActionGroups.reset();
         result = false;
         try {
             connection->RollbackTrans();

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -107,6 +109,9 @@ public:
     // chart; the save leaves them (and a kept move's actions) in the tables.
     std::vector<std::int32_t> m_KeptStateIds;
     std::vector<std::int32_t> m_KeptMoveIds;
+    // While a save writes the actions: the group of each action number on
+    // the chart, read from ProdDocAction at once rather than once per action.
+    std::optional<std::map<std::int32_t, std::int16_t>> m_ActionGroups;
 
 private:
     // One-value catalogue look-up shared by the name functions.
