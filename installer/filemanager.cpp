@@ -485,9 +485,12 @@ CSetupFileManager::CSetupFileManager()
     m_bExistingFolderOk = true;
 }
 
-bool CSetupFileManager::Copy(const std::string& source, const std::string& target, bool recursive)
+bool CSetupFileManager::Copy(const std::string& source, const std::string& target, bool recursive, bool pattern)
 {
-    return CFileManager::Copy(source, target, true, false, recursive, false);
+    m_bExactNames = !pattern;
+    bool ok = CFileManager::Copy(source, target, true, false, recursive, false);
+    m_bExactNames = true;
+    return ok;
 }
 
 bool CSetupFileManager::Delete(const std::string& path, bool ignoreErrors)

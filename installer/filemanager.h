@@ -108,7 +108,9 @@ private:
 class CSetupFileManager : protected CFileManager {
 public:
     CSetupFileManager();
-    bool Copy(const std::string& source, const std::string& target, bool recursive);
+    // With `pattern` the source's last component is a mask (a kit's "*"),
+    // otherwise it names one entry exactly.
+    bool Copy(const std::string& source, const std::string& target, bool recursive, bool pattern = false);
     bool Delete(const std::string& path, bool ignoreErrors);
     using CFileManager::GetErrorCode;
     using CFileManager::GetMessage;

@@ -1,0 +1,171 @@
+#include "winapi/shelllink.h"
+
+#include "winapi/errors.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace winapi {
+
+bool IsSafePathComponent(const std::string& text)
+{
+    return !text.empty() && text != "." && text != ".." && text.find('/') == std::string::npos &&
+           text.find('\0') == std::string::npos;
+}
+
+bool IsConfinedRelativePath(const std::string& path)
+{
+    if (path.empty() || path[0] == '/' || path.find('\0') != std::string::npos)
+        return false;
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t slash = path.find('/', pos);
+        if (path.compare(pos, slash == std::string::npos ? std::string::npos : slash - pos, "..") == 0)
+            return false;
+        if (slash == std::string::npos)
+            return true;
+        pos = slash + 1;
+    }
+}
+
+std::vector<std::string> SplitCommandLine(const std::string& text)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            if (inWord)
+                words.push_back(word);
+            word.clear();
+            inWord = false;
+            continue;
+        }
+        inWord = true;
+        if (c == '\\') {
+            if (i + 1 < text.size())
+                word += text[++i];
+        } else if (c == '\'') {
+            std::size_t end = text.find('\'', i + 1);
+            if (end == std::string::npos)
+                end = text.size();
+            word += text.substr(i + 1, end - i - 1);
+            i = end;
+        } else if (c == '"') {
+            for (++i; i < text.size() && text[i] != '"'; ++i) {
+                if (text[i] == '\\' && i + 1 < text.size() &&
+                    (text[i + 1] == '"' || text[i + 1] == '\\' || text[i + 1] == '$' || text[i + 1] == '`'))
+                    ++i;
+                word += text[i];
+            }
+        } else {
+            word += c;
+        }
+    }
+    if (inWord)
+        words.push_back(word);
+    return words;
+}
+
+std::string QuoteExecWord(const std::string& word)
+{
+    static const std::string reserved = " \t\n\"'\\><~|&;$*?#()`";
+    bool quote = word.empty() || word.find_first_of(reserved) != std::string::npos;
+    std::string out;
+    for (char c : word) {
+        if (c == '%')
+            out += "%%";
+        else if (quote && (c == '"' || c == '`' || c == '$' || c == '\\'))
+            out += std::string("\\") + c;
+        else
+            out += c;
+    }
+    return quote ? "\"" + out + "\"" : out;
+}
+
+std::string EscapeDesktopString(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        case '\r': out += "\\r"; break;
+        default: out += c; break;
+        }
+    }
+    // A leading blank would be trimmed by readers.
+    if (!out.empty() && out[0] == ' ')
+        out.replace(0, 1, "\\s");
+    return out;
+}
+
+std::string ShellLink::Text(const std::string& linkPath) const
+{
+    std::string name = m_name;
+    if (name.empty()) {
+        name = linkPath.substr(linkPath.rfind('/') + 1);
+        std::string ext = kShortcutExtension;
+        if (name.size() > ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0)
+            name.resize(name.size() - ext.size());
+    }
+    std::string exec = QuoteExecWord(m_target);
+    for (const auto& word : SplitCommandLine(m_arguments))
+        exec += " " + QuoteExecWord(word);
+    std::string text = "[Desktop Entry]\nType=Application\nVersion=1.5\n";
+    text += "Name=" + EscapeDesktopString(name) + "\n";
+    text += "Exec=" + EscapeDesktopString(exec) + "\n";
+    if (!m_icon.empty())
+        text += "Icon=" + EscapeDesktopString(m_icon) + "\n";
+    text += "Terminal=false\n";
+    return text;
+}
+
+BOOL ShellLink::Save(const std::string& linkPath) const
+{
+    if (m_target.empty() || linkPath.empty())
+        return FailWith(kErrorInvalidParameter);
+    std::string text = Text(linkPath);
+    std::string folder = linkPath.substr(0, linkPath.rfind('/') + 1);
+    std::string tmp = folder + ".shortcutXXXXXX";
+    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return FailWithErrno(errno, linkPath);
+    std::size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            int err = n < 0 ? errno : ENOSPC;
+            ::close(fd);
+            ::unlink(tmp.c_str());
+            return FailWithErrno(err, linkPath);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    bool written = ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    int err = errno;
+    if (::close(fd) != 0 && written) {
+        written = false;
+        err = errno;
+    }
+    if (written && ::rename(tmp.c_str(), linkPath.c_str()) != 0) {
+        written = false;
+        err = errno;
+    }
+    if (!written) {
+        ::unlink(tmp.c_str());
+        return FailWithErrno(err, linkPath);
+    }
+    SetLastError(kErrorSuccess);
+    return kTrue;
+}
+
+} // namespace winapi
