@@ -4,3 +4,20 @@ kelm_test(setup_unit_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/appini_test.cpp
     LIBS setup-core kelm_testsupport
     LABELS unit)
+
+add_library(setup_sandbox STATIC ${CMAKE_CURRENT_LIST_DIR}/sandbox.cpp)
+target_link_libraries(setup_sandbox PUBLIC kelm_testsupport platform-winapi GTest::gtest)
+target_compile_definitions(setup_sandbox PUBLIC KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    WINAPI_REG_TOOL="$<TARGET_FILE:winapi-reg>" SETUP_BIN="$<TARGET_FILE:setup>"
+    UNINSTALL_BIN="$<TARGET_FILE:uninstall>")
+add_dependencies(setup_sandbox setup uninstall winapi-reg)
+
+kelm_test(setup_sandbox_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/sandbox_test.cpp
+    LIBS setup-core setup_sandbox PkgConfig::ODBC
+    LABELS unit)
+
+kelm_test(setup_presenter_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/presenter_test.cpp
+    LIBS setup-core setup_sandbox
+    LABELS unit)
