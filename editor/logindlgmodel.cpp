@@ -2,7 +2,7 @@
 
 #include "appcore.h"
 
-#include <odbcinst.h>
+#include "winapi/odbcconfig.h"
 
 #include <algorithm>
 #include <cctype>
@@ -20,23 +20,13 @@ std::string Lower(std::string text)
 
 bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
-// Sets the configuration mode for one lookup and puts the default back.
-class ConfigMode {
-public:
-    explicit ConfigMode(UWORD mode) { SQLSetConfigMode(mode); }
-    ~ConfigMode() { SQLSetConfigMode(ODBC_BOTH_DSN); }
-};
-
-bool TrustedIn(UWORD mode, const std::string& dsn)
+bool TrustedIn(winapi::OdbcScope scope, const std::string& dsn)
 {
-    ConfigMode scope(mode);
-    char value[256] = {};
-    int length = SQLGetPrivateProfileString(dsn.c_str(), "Trusted_Connection", "", value, sizeof value, "odbc.ini");
-    if (length <= 0)
+    auto value = winapi::OdbcDsnValue(scope, dsn, "Trusted_Connection", 256);
+    if (!value || value->empty())
         return false;
-    std::string text(value);
     // The registry value was read into 4 bytes: a longer value never matched.
-    return text.size() <= 3 && Lower(text) == "yes";
+    return value->size() <= 3 && Lower(*value) == "yes";
 }
 
 } // namespace
@@ -54,7 +44,7 @@ bool IsTrustedDataSource(const std::string& dsn)
 {
     if (dsn.empty())
         return false;
-    return TrustedIn(ODBC_SYSTEM_DSN, dsn) || TrustedIn(ODBC_USER_DSN, dsn);
+    return TrustedIn(winapi::OdbcScope::System, dsn) || TrustedIn(winapi::OdbcScope::User, dsn);
 }
 
 CLoginDlgModel::CLoginDlgModel(const std::string& user, const std::string& dsn, int diagramKind)

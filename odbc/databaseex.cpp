@@ -6,6 +6,7 @@
 
 #include "quillmark.h"
 #include "winapi/folders.h"
+#include "winapi/odbcconfig.h"
 
 #include <odbcinst.h>
 
@@ -120,23 +121,11 @@ bool IsPasswordKey(const std::string& key)
 }
 
 // The data-source settings of unixODBC's odbc.ini files, system first.
-std::mutex g_configModeLock;
-
 std::optional<std::string> DsnValue(const std::string& dsn, const char* name)
 {
-    std::lock_guard<std::mutex> lock(g_configModeLock);
-    std::optional<std::string> found;
-    for (UWORD mode : {UWORD(ODBC_SYSTEM_DSN), UWORD(ODBC_USER_DSN)}) {
-        SQLSetConfigMode(mode);
-        char value[257] = {};
-        int length = SQLGetPrivateProfileString(dsn.c_str(), name, "\x01", value, sizeof value, "odbc.ini");
-        if (length >= 0 && std::strcmp(value, "\x01") != 0) {
-            found = std::string(value);
-            break;
-        }
-    }
-    SQLSetConfigMode(ODBC_BOTH_DSN);
-    return found;
+    if (auto value = winapi::OdbcDsnValue(winapi::OdbcScope::System, dsn, name, 257))
+        return value;
+    return winapi::OdbcDsnValue(winapi::OdbcScope::User, dsn, name, 257);
 }
 
 std::atomic<bool> g_fatalShown{false};
