@@ -160,6 +160,12 @@ int CCommander::Dispatch(dmo::SQLServer* server, int command)
         return RemoveDB(server, arg(1));
     case cmdSyncDBs:
         return server ? SyncDBs(server, arg(1), arg(2)) : 8;
+    case cmdSavePermissions:
+        return ProcessPermissions(server, arg(1), ResolvePath(path(2)), true, isOne(arg(3)), isOne(arg(4)),
+                                  isOne(arg(5)), false, false, isOne(arg(6)));
+    case cmdRestorePermissions:
+        return ProcessPermissions(server, arg(1), ResolvePath(path(2)), false, isOne(arg(3)), isOne(arg(4)),
+                                  isOne(arg(5)), isOne(arg(6)), isOne(arg(7)), isOne(arg(8)));
     default:
         // Bulk loads, dumps, structure, permissions and object lists are
         // built with the server layer's later members.

@@ -78,4 +78,21 @@ TListItem* CSList::GetAt(int index) const
     return item;
 }
 
+bool CSList::Remove(TListItem* item)
+{
+    if (!item)
+        return false;
+    if (item == m_pHead) {
+        m_pHead = item->m_pNext;
+    } else {
+        TListItem* prev = GetPrev(item);
+        if (!prev)
+            return false;
+        prev->m_pNext = item->m_pNext;
+    }
+    --m_nCount;
+    delete item;
+    return true;
+}
+
 } // namespace dorvik

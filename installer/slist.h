@@ -26,6 +26,8 @@ public:
     virtual int Insert(TListItem* item, int position);
 
     void DeleteAll();
+    // Takes `item` out of the list and deletes it; false for a stranger.
+    bool Remove(TListItem* item);
 
     TListItem* GetHead() const { return m_pHead; }
     TListItem* GetTail() const;

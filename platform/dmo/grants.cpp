@@ -66,7 +66,7 @@ std::vector<Routine> routines(PGconn* conn, const std::vector<std::uint32_t>& oi
                          "p.prokind = 'p', p.proacl IS NULL, EXISTS (SELECT 1 FROM aclexplode(p.proacl) x "
                          "WHERE x.grantee = 0 AND x.privilege_type = 'EXECUTE') "
                          "FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace "
-                         "WHERE p.oid = ANY ($1::oid[]) ORDER BY 4 COLLATE \"C\", 1",
+                         "WHERE p.oid = ANY ($1::oid[]) ORDER BY pg_get_function_identity_arguments(p.oid) COLLATE \"C\", p.oid",
                          {oidArray(oids)}, true);
     });
     std::vector<Routine> list;

@@ -65,7 +65,7 @@ std::vector<std::shared_ptr<RoutineGroup>> StoredProcedures::load()
                              ") FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace "
                              "WHERE p.prokind = 'p' AND n.nspname <> 'information_schema' "
                              "AND n.nspname NOT LIKE 'pg\\_%' GROUP BY 1, 2 "
-                             "ORDER BY 1 COLLATE \"C\", 2 COLLATE \"C\"");
+                             "ORDER BY n.nspname COLLATE \"C\", p.proname COLLATE \"C\"");
     std::vector<std::shared_ptr<RoutineGroup>> list;
     for (const auto& r : set.rows)
         list.push_back(std::shared_ptr<RoutineGroup>(new RoutineGroup(m_db, *r[0], *r[1], *r[2] == "t", true)));
