@@ -225,6 +225,16 @@ bool CDBBulkVariant::PutData(int row, const char* v)
     return true;
 }
 
+bool CDBBulkVariant::PutData(int row, CFile& file)
+{
+    if (!InRange(row) || (m_dwType != DBVT_STRING && m_dwType != DBVT_BINARY))
+        return false;
+    const std::vector<std::uint8_t> bytes = ReadFileFromStart(file);
+    if (m_dwType == DBVT_STRING)
+        return StoreText(row, TextUpToZero(bytes));
+    return StoreBytes(row, bytes.data(), bytes.size());
+}
+
 bool CDBBulkVariant::PutData(int row, const unsigned char* data, unsigned long size)
 {
     if (!InRange(row) || m_dwType == DBVT_NULL)

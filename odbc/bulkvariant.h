@@ -36,6 +36,13 @@ public:
         return view.GetData(out);
     }
     long GetData(int row, std::string& out, int precision) const;
+    long GetData(int row, unsigned char* buffer, unsigned long size) const
+    {
+        CDBVariantEx view;
+        if (!View(row, view))
+            return -1;
+        return view.GetData(buffer, size);
+    }
 
     bool PutData(int row, unsigned char v) { return PutValue(row, v); }
     bool PutData(int row, short v) { return PutValue(row, v); }
@@ -52,6 +59,8 @@ public:
     bool PutData(int row, const SYSTEMTIME& v) { return PutValue(row, v); }
     bool PutData(int row, const GUID& v) { return PutValue(row, v); }
     bool PutData(int row, const char* v);
+    // The file's whole content, from its start.
+    bool PutData(int row, CFile& file);
     bool PutData(int row, const unsigned char* data, unsigned long size);
     bool PutData(int row, const std::vector<std::uint8_t>& v)
     {

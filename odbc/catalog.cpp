@@ -229,6 +229,9 @@ void CProcedures::DoFieldExchange(CFieldExchange* pFX)
     Text(pFX, "PROCEDURE_QUALIFIER", m_strProcedureQualifier);
     Text(pFX, "PROCEDURE_OWNER", m_strProcedureOwner);
     Text(pFX, "PROCEDURE_NAME", m_strProcedureName);
+    RFX_Int(pFX, "NUM_INPUT_PARAMS", m_nInputParams);
+    RFX_Int(pFX, "NUM_OUTPUT_PARAMS", m_nOutputParams);
+    RFX_Int(pFX, "NUM_RESULT_SETS", m_nResultSets);
     Text(pFX, "REMARKS", m_strRemarks);
     RFX_Int(pFX, "PROCEDURE_TYPE", m_nProcedureType);
 }

@@ -119,11 +119,16 @@ public:
 
 class CProcedures : public CCatalogRecordset {
 public:
-    explicit CProcedures(CDatabase* db = nullptr) : CCatalogRecordset(db, 5) {}
+    explicit CProcedures(CDatabase* db = nullptr) : CCatalogRecordset(db, 8) {}
     BOOL Open(const char* qualifier, const char* owner, const char* procedure, UINT nOpenType = forwardOnly);
     void DoFieldExchange(CFieldExchange* pFX) override;
     std::string m_strProcedureQualifier, m_strProcedureOwner, m_strProcedureName, m_strRemarks;
     int m_nProcedureType = 0;
+
+private:
+    // The driver's result has the parameter and result-set counts between
+    // the name and the remarks; they are read to keep the columns in place.
+    int m_nInputParams = 0, m_nOutputParams = 0, m_nResultSets = 0;
 };
 
 class CProcedureColumns : public CCatalogRecordset {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <langinfo.h>
 #include <locale.h>
 #include <stdexcept>
 
@@ -72,11 +73,25 @@ wxImage LoadImage(const std::vector<std::uint8_t>& bytes, wxBitmapType type)
 }
 
 // Formats with the user's locale (from the environment) or the "C" locale.
+// A null pattern is the locale's short date, with the year in four digits
+// where the locale writes two (1924 and 2024 must not look alike).
 bool Format(const std::tm& tm, const char* pattern, bool systemLocale, std::string& out)
 {
     locale_t loc = newlocale(LC_ALL_MASK, systemLocale ? "C" : "", static_cast<locale_t>(0));
     if (loc == static_cast<locale_t>(0))
         loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    std::string shortDate;
+    if (pattern == nullptr) {
+        shortDate = nl_langinfo_l(D_FMT, loc);
+        for (std::size_t i = 0; i + 1 < shortDate.size(); ++i) {
+            if (shortDate[i] != '%')
+                continue;
+            if (shortDate[i + 1] == 'y')
+                shortDate[i + 1] = 'Y';
+            ++i;
+        }
+        pattern = shortDate.c_str();
+    }
     char buffer[256];
     std::size_t n = strftime_l(buffer, sizeof buffer, pattern, &tm, loc);
     freelocale(loc);
@@ -228,7 +243,7 @@ bool DateToString(const DATE_STRUCT& date, std::string& out, bool longFormat, bo
     tm.tm_mday = date.day;
     tm.tm_wday = DayOfWeek(date.year, date.month, date.day);
     tm.tm_yday = DaysFromBeginYear(date);
-    return Format(tm, longFormat ? "%A, %d %B %Y" : "%x", systemLocale, out);
+    return Format(tm, longFormat ? "%A, %d %B %Y" : nullptr, systemLocale, out);
 }
 
 bool TimeToString(const TIME_STRUCT& time, std::string& out, bool systemLocale)

@@ -394,21 +394,16 @@ long CDynamicBulkRecord::GetFieldData(short i, CFile& value)
 
 long CDynamicBulkRecord::GetFieldData(short i, unsigned char* buffer, DWORD size)
 {
-    std::vector<std::uint8_t> bytes;
-    long r = GetFieldData(i, bytes);
-    if (r < 0 || buffer == nullptr)
-        return r;
-    std::size_t n = std::min<std::size_t>(bytes.size(), size);
-    std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n), buffer);
-    return r;
+    int row = CurrentRow();
+    CheckFieldIndex(i);
+    return m_fields.at(static_cast<std::size_t>(i)).m_value.GetData(row, buffer, size);
 }
 
 bool CDynamicBulkRecord::PutData(short i, CFile& v)
 {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(v.GetLength() - v.GetPosition()));
-    std::size_t got = bytes.empty() ? 0 : v.Read(bytes.data(), bytes.size());
-    bytes.resize(got);
-    return Write(i, bytes);
+    int row = CurrentRow();
+    CheckFieldIndex(i);
+    return m_fields.at(static_cast<std::size_t>(i)).m_value.PutData(row, v);
 }
 
 bool CDynamicBulkRecord::PutData(short i, const unsigned char* data, DWORD length)

@@ -301,16 +301,16 @@ BOOL CODBCRecord::OpenStatement(UINT nOpenType, LPCTSTR lpszSQL, DWORD dwOptions
         } else {
             BuildSQL(lpszSQL);
         }
-        PrepareAndExecute();
-        SQLSMALLINT markers = 0;
-        RETCODE rc = AfxOdbcRetry([&] { return SQLNumParams(m_hstmt, &markers); });
-        if (!Check(rc))
-            ThrowDBException(rc);
+        // The markers are counted on the text prepared apart: executed with
+        // too few parameters, the driver would refuse it with its own words.
+        // (psqlODBC overruns a buffer when one statement is prepared twice.)
+        const SQLSMALLINT markers = CountMarkers();
         if (m_params.GetSize() < markers) {
             CDBException e(SQL_ERROR);
             e.m_strError = "Не совпадает количество параметров запроса !";
             throw e;
         }
+        PrepareAndExecute();
         AllocAndCacheFieldInfo();
         AllocRowset();
         if (statusDue && (m_nFields > 0 || m_nParams > 0))
@@ -326,6 +326,26 @@ BOOL CODBCRecord::OpenStatement(UINT nOpenType, LPCTSTR lpszSQL, DWORD dwOptions
         throw;
     }
     return TRUE;
+}
+
+SQLSMALLINT CODBCRecord::CountMarkers()
+{
+    HSTMT hstmt = SQL_NULL_HSTMT;
+    RETCODE rc = SQLAllocHandle(SQL_HANDLE_STMT, m_pDatabase->m_hdbc, &hstmt);
+    if (!Check(rc))
+        AfxThrowDBException(rc, m_pDatabase, SQL_NULL_HSTMT);
+    SQLSMALLINT markers = 0;
+    rc = AfxOdbcRetry([&] { return SQLPrepare(hstmt, reinterpret_cast<SQLCHAR*>(m_strSQL.data()), SQL_NTS); });
+    if (Check(rc))
+        rc = AfxOdbcRetry([&] { return SQLNumParams(hstmt, &markers); });
+    if (!Check(rc)) {
+        CDBException e(rc);
+        e.BuildErrorString(m_pDatabase, hstmt);
+        SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
+        throw e;
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
+    return markers;
 }
 
 void CODBCRecord::Close()

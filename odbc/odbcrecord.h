@@ -93,6 +93,8 @@ protected:
     void CheckFieldIndex(short index) const;
     SQLLEN ColAttribute(short index, SQLUSMALLINT field);
     BOOL OpenStatement(UINT nOpenType, LPCTSTR lpszSQL, DWORD dwOptions, bool asWritten);
+    // The parameter markers of the recordset's SQL text.
+    SQLSMALLINT CountMarkers();
     // The text form of a double with the decimal rule of the text readers.
     static int DecimalsFor(int decimals, SQLULEN precision);
 

@@ -1,4 +1,5 @@
 #include "values.h"
+#include "odbcrecord.h"
 
 #include "afx/file.h"
 
@@ -138,16 +139,8 @@ std::string FormatDate(const TIMESTAMP_STRUCT& ts, const char* format)
         DateTimeToString(ts, out, false, false);
         return out;
     }
-    std::tm tm{};
-    tm.tm_year = ts.year - 1900;
-    tm.tm_mon = ts.month - 1;
-    tm.tm_mday = ts.day;
-    tm.tm_hour = ts.hour;
-    tm.tm_min = ts.minute;
-    tm.tm_sec = ts.second;
-    char buffer[512];
-    std::size_t n = std::strftime(buffer, sizeof buffer, format, &tm);
-    return std::string(buffer, n);
+    // The pattern may name the weekday or the day of the year.
+    return FormatDateTimePattern(format, ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second);
 }
 
 std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -571,7 +564,9 @@ long CDBVariantEx::GetData(unsigned char* buffer, unsigned long size) const
         unsigned long needed = static_cast<unsigned long>(text.size()) + 1;
         if (buffer == nullptr || size == 0)
             return static_cast<long>(needed);
-        if (size >= needed) {
+        // An exact fit counts as a cut: the result is then the characters
+        // copied, never more than the buffer holds besides the zero.
+        if (size > needed) {
             std::memcpy(buffer, text.c_str(), needed);
             return static_cast<long>(needed);
         }
@@ -599,8 +594,11 @@ long CDBVariantEx::GetData(std::vector<std::uint8_t>& out) const
     long needed = GetData(static_cast<unsigned char*>(nullptr), 0);
     if (needed < 1)
         return needed;
-    out.assign(static_cast<std::size_t>(needed), 0);
-    return GetData(out.data(), static_cast<unsigned long>(needed));
+    // One byte to spare, so that a text arrives whole with its zero.
+    out.assign(static_cast<std::size_t>(needed) + 1, 0);
+    long got = GetData(out.data(), static_cast<unsigned long>(out.size()));
+    out.resize(static_cast<std::size_t>(needed));
+    return got;
 }
 
 long CDBVariantEx::GetData(CFile& out) const
@@ -904,24 +902,34 @@ bool CDBVariantEx::PutData(const unsigned char* data, unsigned long size)
     return false;
 }
 
+std::vector<std::uint8_t> ReadFileFromStart(CFile& file)
+{
+    file.Seek(0, CFile::begin);
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t chunk[8192];
+    for (std::size_t n; (n = file.Read(chunk, sizeof chunk)) > 0;)
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    return bytes;
+}
+
+std::string TextUpToZero(const std::vector<std::uint8_t>& bytes)
+{
+    std::size_t zero = 0;
+    while (zero < bytes.size() && bytes[zero] != 0)
+        ++zero;
+    return std::string(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(zero));
+}
+
 bool CDBVariantEx::PutData(CFile& file)
 {
     if (!Usable() || !TakeType(DBVT_BINARY))
         return false;
     if (m_dwType != DBVT_STRING && m_dwType != DBVT_BINARY)
         return false;
-    file.Seek(0, CFile::begin);
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t chunk[8192];
-    for (std::size_t n; (n = file.Read(chunk, sizeof chunk)) > 0;)
-        bytes.insert(bytes.end(), chunk, chunk + n);
+    std::vector<std::uint8_t> bytes = ReadFileFromStart(file);
     if (m_dwType == DBVT_STRING) {
-        std::size_t zero = 0;
-        while (zero < bytes.size() && bytes[zero] != 0)
-            ++zero;
-        bytes.resize(zero);
         // A raw character buffer receives what fits, cut on a character boundary.
-        return WriteText(std::string(bytes.begin(), bytes.end()));
+        return WriteText(TextUpToZero(bytes));
     }
     return PutData(bytes.data(), static_cast<unsigned long>(bytes.size()));
 }

@@ -223,3 +223,8 @@ public:
 protected:
     std::vector<std::unique_ptr<T>> m_items;
 };
+
+// The whole content of a file, read from its start whatever its position.
+std::vector<std::uint8_t> ReadFileFromStart(CFile& file);
+// The bytes before the first zero, as text.
+std::string TextUpToZero(const std::vector<std::uint8_t>& bytes);

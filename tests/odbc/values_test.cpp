@@ -339,6 +339,42 @@ TEST(DBVariantEx, BufferReadsAndOwnedCopies)
     EXPECT_EQ(array.GetSize(), 0);
 }
 
+// A text read into a caller's buffer: always ended with a zero inside the
+// buffer, never cut inside a character; the result counts what was copied
+// (with the zero when the buffer had room to spare). The value and the bulk
+// column buffer read alike.
+TEST(DBVariantEx, TextIntoABufferIsEndedAndCounted)
+{
+    const struct {
+        const char* text;
+        unsigned long size;
+        long result;
+        const char* copied;
+    } cases[] = {
+        {"abcdef", 5, 4, "abcd"},
+        {"abcd", 5, 4, "abcd"},
+        {"abc", 5, 4, "abc"},
+        {"", 1, 0, ""},
+        {"", 2, 1, ""},
+        {"\xD0\xAF\xD1\x8F", 4, 2, "\xD0\xAF"},
+    };
+    CDBBulkVariant bulk;
+    bulk.Allocate(DBVT_STRING, 1, 16);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.text << " into " << c.size);
+        CDBVariantEx v;
+        v = c.text;
+        ASSERT_TRUE(bulk.PutData(0, c.text));
+        for (int reader = 0; reader < 2; ++reader) {
+            unsigned char buffer[8];
+            std::memset(buffer, 'x', sizeof buffer);
+            EXPECT_EQ(reader == 0 ? v.GetData(buffer, c.size) : bulk.GetData(0, buffer, c.size), c.result) << reader;
+            EXPECT_STREQ(reinterpret_cast<char*>(buffer), c.copied) << reader;
+            EXPECT_EQ(buffer[c.size], 'x') << "nothing written past the buffer";
+        }
+    }
+}
+
 TEST(DBVariantEx, FilesInAndOut)
 {
     CMemFile file;
@@ -354,6 +390,23 @@ TEST(DBVariantEx, FilesInAndOut)
     CMemFile out;
     EXPECT_EQ(text.GetData(out), 4); // the text and its terminating zero
     EXPECT_EQ(out.GetLength(), 4u);
+
+    // The bulk column buffer takes a file whole, wherever its position is.
+    CDBBulkVariant texts;
+    texts.Allocate(DBVT_STRING, 2, 16);
+    ASSERT_TRUE(texts.PutData(1, file));
+    std::string got;
+    EXPECT_EQ(texts.GetData(1, got, -1), 3);
+    EXPECT_EQ(got, "abc");
+    CDBBulkVariant blobs;
+    blobs.Allocate(DBVT_BINARY, 1, 16);
+    ASSERT_TRUE(blobs.PutData(0, file));
+    std::vector<std::uint8_t> raw;
+    EXPECT_EQ(blobs.GetData(0, raw), 7);
+    EXPECT_EQ(std::string(raw.begin(), raw.end()), std::string("abc\0def", 7));
+    CDBBulkVariant numbers;
+    numbers.Allocate(DBVT_LONG, 1);
+    EXPECT_FALSE(numbers.PutData(0, file));
 }
 
 TEST(Records, ParamInfoNamesAndFieldInfoInit)
@@ -403,8 +456,36 @@ TEST(Conversions, CalendarDifferences)
     EXPECT_EQ(ts.fraction, 0u);
     std::string text;
     EXPECT_TRUE(DateTimeToString(TIMESTAMP_STRUCT{2024, 2, 29, 13, 14, 15, 0}, text, false, true));
-    EXPECT_EQ(text, "02/29/24 13:14:15");
+    EXPECT_EQ(text, "02/29/2024 13:14:15");
     EXPECT_FALSE(DateToString(DATE_STRUCT{2023, 2, 29}, text, false, true));
+    // The short date keeps the century: the C locale's own has two digits.
+    std::string older;
+    EXPECT_TRUE(DateToString(DATE_STRUCT{1924, 2, 29}, older, false, true));
+    EXPECT_TRUE(DateToString(DATE_STRUCT{2024, 2, 29}, text, false, true));
+    EXPECT_EQ(older, "02/29/1924");
+    EXPECT_EQ(text, "02/29/2024");
+}
+
+// A date value read as text with a pattern names its weekday and day of the
+// year as the calendar has them.
+TEST(Conversions, DatePatternsKnowTheWeekdayAndDayOfYear)
+{
+    const struct {
+        TIMESTAMP_STRUCT ts;
+        const char* text;
+    } cases[] = {
+        {{2024, 2, 29, 0, 0, 0, 0}, "Thursday 060 Feb"},
+        {{2023, 12, 31, 0, 0, 0, 0}, "Sunday 365 Dec"},
+        {{1900, 1, 1, 0, 0, 0, 0}, "Monday 001 Jan"},
+    };
+    for (const auto& c : cases) {
+        CDBVariantEx v;
+        v = c.ts;
+        v.m_pszDateFormat = "%A %j %b";
+        std::string text;
+        v.GetData(text, -1);
+        EXPECT_EQ(text, c.text);
+    }
 }
 
 TEST(Conversions, HexTextBothWays)
