@@ -28,6 +28,15 @@ enum : int {
     OD_STATE_RUBBER = 43,
 };
 
+// While the button is down on the selection (state 41), a move that stays
+// under 5 pixels from the press both ways is no drag yet. Window coordinates
+// are signed: a captured pointer left of the window has x below 0.
+constexpr bool ODIsSmallMove(int state, const CPoint& press, const CPoint& at)
+{
+    const std::int32_t dx = at.x - press.x, dy = at.y - press.y;
+    return state == OD_STATE_PRESSED && dx > -5 && dx < 5 && dy > -5 && dy < 5;
+}
+
 // Command ids of the library.
 enum : int {
     ID_OD_DEFAULT_PROPERTIES = 44511,

@@ -296,6 +296,45 @@ CODPortComponent* CODModel::PortAt(const CPoint& pt, int tolerance, const CODCom
     return nullptr;
 }
 
+void CODModel::ComponentsIn(const CRect& area, std::vector<CODComponent*>& out) const
+{
+    out.clear();
+    if (area.IsRectEmpty())
+        return;
+    // Pens, arrow heads and labels may reach a little past the bounds.
+    auto reaches = [&](const CODComponent* c) {
+        if (!c || !c->IsVisible())
+            return false;
+        CRect r = c->GetBounds();
+        r.InflateRect(HitGrid::kSlack, HitGrid::kSlack);
+        CRect common;
+        return common.IntersectRect(r, area);
+    };
+    const std::int64_t x0 = area.left >> HitGrid::kShift, x1 = area.right >> HitGrid::kShift;
+    const std::int64_t y0 = area.top >> HitGrid::kShift, y1 = area.bottom >> HitGrid::kShift;
+    // An area that spans more cells than there are components is cheaper to
+    // walk in order.
+    if ((x1 - x0 + 1) * (y1 - y0 + 1) > m_components.GetSize()) {
+        for (CODComponent* c : m_components)
+            if (reaches(c))
+                out.push_back(c);
+        return;
+    }
+    const HitGrid& grid = hitGrid();
+    std::vector<int> found(grid.large);
+    for (std::int64_t y = y0; y <= y1; ++y)
+        for (std::int64_t x = x0; x <= x1; ++x) {
+            auto it = grid.cells.find(HitGrid::key(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)));
+            if (it != grid.cells.end())
+                found.insert(found.end(), it->second.begin(), it->second.end());
+        }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    for (int i : found)
+        if (CODComponent* c = m_components.GetAt(i); reaches(c))
+            out.push_back(c);
+}
+
 CRect CODModel::GetComponentBounds() const
 {
     CRect r;

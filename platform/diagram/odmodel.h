@@ -92,6 +92,10 @@ public:
     CODPortComponent* PortAt(const CPoint& pt, int tolerance = 5, const CODComponent* exclude = nullptr) const;
     // Union of every component's bounds.
     CRect GetComponentBounds() const;
+    // The visible top-level components that reach into an area, in drawing
+    // order; found through the hit-test grid, so the cost follows the area,
+    // not the size of the model.
+    void ComponentsIn(const CRect& area, std::vector<CODComponent*>& out) const;
 
     CSize GetSize() const { return m_size; }
     void SetSize(const CSize& s) { m_size = s; }

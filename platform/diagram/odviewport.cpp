@@ -68,6 +68,9 @@ CODViewport::CODViewport()
 
 CODViewport::~CODViewport()
 {
+    // A window that outlives its viewport must not call back into it.
+    if (m_pWnd)
+        m_pWnd->Unbind(wxEVT_DESTROY, &CODViewport::OnWndDestroy, this);
     if (m_pModel)
         m_pModel->RemoveObserver(this);
     if (m_bOwnsController)
@@ -78,15 +81,20 @@ bool CODViewport::Create(wxWindow* parent)
 {
     if (!parent)
         return false;
+    if (m_pWnd)
+        m_pWnd->Unbind(wxEVT_DESTROY, &CODViewport::OnWndDestroy, this);
     m_pWnd = parent;
-    parent->Bind(wxEVT_DESTROY, [this, parent](wxWindowDestroyEvent& e) {
-        if (e.GetEventObject() == parent)
-            m_pWnd = nullptr;
-        e.Skip();
-    });
+    parent->Bind(wxEVT_DESTROY, &CODViewport::OnWndDestroy, this);
     const wxSize s = parent->GetClientSize();
     SetSize(s.x, s.y);
     return true;
+}
+
+void CODViewport::OnWndDestroy(wxWindowDestroyEvent& e)
+{
+    if (e.GetEventObject() == m_pWnd)
+        m_pWnd = nullptr;
+    e.Skip();
 }
 
 void CODViewport::SetModel(CODModel* model)
@@ -154,19 +162,59 @@ void CODViewport::OnPrepareDC(wxDC& dc, int)
 
 void CODViewport::Draw(wxDC& dc)
 {
-    EraseBackground(dc, GetLogBounds());
-    DrawAll(dc);
+    CRect area = GetLogBounds();
+    if (m_pWnd && !m_bPrinting) {
+        const wxRect box = m_pWnd->GetUpdateRegion().GetBox();
+        if (!box.IsEmpty()) {
+            const CPoint a = DevToLog(CPoint(box.GetLeft(), box.GetTop()));
+            const CPoint b = DevToLog(CPoint(box.GetRight() + 1, box.GetBottom() + 1));
+            area.IntersectRect(area, CRect(a.x, a.y, b.x + 1, b.y + 1));
+        }
+    }
+    wxRect clip;
+    if (dc.GetClippingBox(clip))
+        area.IntersectRect(area, CRect(clip.GetLeft(), clip.GetTop(), clip.GetRight() + 1, clip.GetBottom() + 1));
+    if (area.IsRectEmpty())
+        return;
+    EraseBackground(dc, area);
+    DrawComponents(dc, area);
     if (!m_bPrinting)
         DrawSelection(dc);
 }
 
 void CODViewport::DrawAll(wxDC& dc)
 {
+    wxRect clip;
+    if (dc.GetClippingBox(clip))
+        DrawComponents(dc, CRect(clip.GetLeft(), clip.GetTop(), clip.GetRight() + 1, clip.GetBottom() + 1));
+    else
+        DrawComponents(dc, GetVirtualBounds());
+}
+
+void CODViewport::DrawComponents(wxDC& dc, const CRect& logArea)
+{
     if (!m_pModel)
         return;
-    for (CODComponent* c : *m_pModel->GetComponents())
-        if (c && c->IsVisible())
-            c->OnDraw(dc);
+    std::vector<CODComponent*> found;
+    m_pModel->ComponentsIn(logArea, found);
+    for (CODComponent* c : found)
+        c->OnDraw(dc);
+}
+
+void CODViewport::SetLogOrigin(std::int32_t x, std::int32_t y)
+{
+    if (CPoint(x, y) == GetLogOrigin())
+        return;
+    MvcViewport::SetLogOrigin(x, y);
+    InvalidateRect(GetLogBounds(), false, false);
+}
+
+void CODViewport::SetScale(double scale)
+{
+    const double before = GetScale();
+    MvcViewport::SetScale(scale);
+    if (GetScale() != before)
+        InvalidateRect(GetLogBounds(), true, false);
 }
 
 void CODViewport::DrawSelection(wxDC& dc)
@@ -220,8 +268,9 @@ void CODViewport::DrawSelection(wxDC& dc)
 void CODViewport::OnPrint(wxDC& dc, void*)
 {
     m_bPrinting = true;
-    OnPrepareDC(dc, 0);
-    DrawAll(dc);
+    const CRect area = GetVirtualBounds();
+    dc.SetLogicalOrigin(area.left, area.top);
+    DrawComponents(dc, area);
 }
 
 bool CODViewport::OnCmdMsg(wxEvent& event)
@@ -284,9 +333,11 @@ bool CODViewport::OnWndMsg(wxEvent& event)
 
 void CODViewport::InvalidateRect(const CRect& logRect, bool erase, bool updateNow)
 {
-    CRect dev = LogToDev(logRect);
+    CRect visible = logRect;
+    visible.NormalizeRect();
+    ClampRect(visible);
+    CRect dev = LogToDev(visible);
     dev.NormalizeRect();
-    ClampRect(dev);
     m_rcDirty.UnionRect(m_rcDirty, dev);
     if (!m_pWnd || dev.IsRectEmpty())
         return;
@@ -311,10 +362,11 @@ void CODViewport::EraseBackground(wxDC& dc, const CRect& rect)
 
 void CODViewport::ClampRect(CRect& rect) const
 {
-    CRect out;
-    if (!out.IntersectRect(rect, m_rcBounds))
-        out.SetRectEmpty();
-    rect = out;
+    const CRect visible = GetLogBounds();
+    rect.left = std::max(rect.left, visible.left);
+    rect.top = std::max(rect.top, visible.top);
+    rect.right = std::min(rect.right, visible.right);
+    rect.bottom = std::min(rect.bottom, visible.bottom);
 }
 
 CRect CODViewport::GetVirtualBounds() const
@@ -359,7 +411,7 @@ bool CODViewport::DrawToImage(wxImage& image, int)
         dc.Clear();
         dc.SetUserScale(m_dScale, m_dScale);
         dc.SetLogicalOrigin(area.left, area.top);
-        DrawAll(dc);
+        DrawComponents(dc, area);
         dc.SelectObject(wxNullBitmap);
     }
     image = bmp.ConvertToImage();

@@ -85,11 +85,23 @@ public:
     virtual void OnInitialUpdate();
     virtual int OnSize(unsigned type, std::int32_t cx, std::int32_t cy);
     virtual void OnPrepareDC(wxDC& dc, int info = 0);
+    // What is visible (within the window's update region while it paints,
+    // and within the context's clipping box): background, components and
+    // what the mouse is doing.
     void Draw(wxDC& dc) override;
+    // The components within the context's clipping box, or all of them.
     virtual void DrawAll(wxDC& dc);
     virtual void DrawSelection(wxDC& dc);
+    // The components that reach into a logical area, and only those.
+    void DrawComponents(wxDC& dc, const CRect& logArea);
+
+    // Scrolling and zooming show the drawing anew.
+    void SetLogOrigin(std::int32_t x, std::int32_t y) override;
+    void SetScale(double scale) override;
 
     virtual bool OnPreparePrinting(void* info) { return true; }
+    // The whole drawing, its top left at the context's logical origin, in
+    // the context's own mapping: the printout fits it to the page.
     virtual void OnPrint(wxDC& dc, void* info);
     virtual void OnEndPrinting(wxDC& dc, void* info) { m_bPrinting = false; }
     bool IsPrinting() const { return m_bPrinting; }
@@ -102,6 +114,7 @@ public:
     virtual void InvalidateRect(const CRect& logRect, bool erase = true, bool updateNow = false);
     virtual bool GetUpdateRect(CRect& rect, bool erase = false);
     virtual void EraseBackground(wxDC& dc, const CRect& rect);
+    // Limits a logical rectangle to the visible logical area.
     virtual void ClampRect(CRect& rect) const;
     void Redraw() { InvalidateRect(GetVirtualBounds(), true, false); }
     void Update(int, int) { InvalidateRect(GetVirtualBounds(), true, true); }
@@ -134,6 +147,8 @@ public:
     bool DrawToImage(wxImage& image, int flags = 0);
 
 private:
+    void OnWndDestroy(wxWindowDestroyEvent& e);
+
     wxWindow* m_pWnd = nullptr;
     CODModel* m_pModel = nullptr;
     CODController* m_pController = nullptr;

@@ -8,6 +8,7 @@
 #include "afx/cmdid.h"
 
 #include "testsupport.h"
+#include "wxtestapp.h"
 
 #include <gtest/gtest.h>
 
@@ -24,30 +25,7 @@
 
 namespace {
 
-// Any wx assertion fails the test.
-void onAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
-{
-    ADD_FAILURE() << "wx assertion: " << cond.utf8_string() << " " << msg.utf8_string() << " at "
-                  << file.utf8_string() << ":" << line << " in " << func.utf8_string();
-}
-
-class WxEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        wxSetAssertHandler(onAssert);
-        static int argc = 1;
-        static char name[] = "diagram_draw_test";
-        static char* argv[] = {name, nullptr};
-        wxApp::SetInstance(new wxApp);
-        ASSERT_TRUE(wxEntryStart(argc, argv));
-        ASSERT_TRUE(wxTheApp->CallOnInit());
-        wxInitAllImageHandlers();
-    }
-    void TearDown() override { wxEntryCleanup(); }
-};
-
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new odtest::WxEnvironment);
 
 bool inked(const wxImage& img, int x, int y)
 {

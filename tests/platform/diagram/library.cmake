@@ -20,3 +20,17 @@ if(TARGET platform-diagram)
         LIBS platform-diagram
         LABELS unit)
 endif()
+
+if(TARGET platform-diagram)
+    kelm_test(diagram_scroll_arithmetic_test
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/scroll_arithmetic_test.cpp
+        LIBS platform-diagram
+        LABELS unit)
+endif()
+
+if(TARGET platform-diagram)
+    kelm_test(diagram_wrapper_test
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/wrapper_test.cpp ${CMAKE_CURRENT_LIST_DIR}/fixtures.cpp
+        LIBS platform-diagram
+        LABELS gui)
+endif()
