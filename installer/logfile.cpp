@@ -22,7 +22,8 @@ std::string CLogFile::logFolder()
     if (!documents)
         return {};
     std::string folder = *documents + "/Varnholt Inc";
-    CreateFolderTree(folder);
+    // Under sudo the folder is the user's, so a later run of theirs can log.
+    winapi::CreateDirectories(folder, winapi::GetInvokingUser());
     return folder;
 }
 
@@ -42,7 +43,15 @@ bool CLogFile::Open()
     Close();
     if (m_strPath.empty())
         return false;
-    int fd = ::open(m_strPath.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    int fd = ::open(m_strPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        // A new log made under sudo belongs to the user who ran it; should
+        // that fail, it stays root's and this run still logs.
+        if (auto user = winapi::GetInvokingUser())
+            static_cast<void>(::fchown(fd, user->uid, user->gid) == 0);
+    } else if (errno == EEXIST) {
+        fd = ::open(m_strPath.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    }
     if (fd < 0)
         return false;
     if (!m_bShared && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -193,7 +202,7 @@ std::string setupLogPath()
     if (!documents)
         return {};
     std::string folder = *documents + "/Varnholt Inc/Orvo Server";
-    CreateFolderTree(folder);
+    winapi::CreateDirectories(folder, winapi::GetInvokingUser());
     return folder + "/Orvo_App.log";
 }
 

@@ -67,7 +67,7 @@ std::string RunUnprivileged(const fs::path& tree, const std::function<std::strin
         gid = pw->pw_gid;
     }
     bool root = ::geteuid() == 0;
-    if (root) {
+    if (root && !tree.empty()) {
         std::error_code ec;
         ::lchown(tree.c_str(), uid, gid);
         for (auto it = fs::recursive_directory_iterator(tree, ec); !ec && it != fs::recursive_directory_iterator();

@@ -30,8 +30,8 @@ private:
 std::string readFile(const std::filesystem::path& path);
 
 // Runs `body` in a child process that is not root: when the tests run as
-// root (./test.sh in CI does), `tree` and all below it are handed to the
-// user nobody and the child becomes that user first. Returns what the body
+// root (./test.sh in CI does), `tree` (when given) and all below it are
+// handed to the user nobody and the child becomes that user first. Returns what the body
 // returned, or a text saying how the child failed.
 std::string RunUnprivileged(const std::filesystem::path& tree, const std::function<std::string()>& body);
 

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -124,4 +128,37 @@ TEST_F(LogTest, DorviksLogIsExclusiveTheSharedLogIsNot)
         EXPECT_NE(text.find("uninstall " + std::to_string(i) + "\r\n"), std::string::npos);
     }
     EXPECT_NE(text.find("VER_SETUP   =PRODUCT : " + kVersion), std::string::npos);
+}
+
+TEST_F(LogTest, UnderSudoTheLogsStayTheUsers)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root hands files to another user";
+    const passwd* pw = ::getpwnam("nobody");
+    uid_t uid = pw ? pw->pw_uid : 65534;
+    ::setenv("SUDO_UID", std::to_string(uid).c_str(), 1);
+    {
+        CLogFile dorvik;
+        CSetupLogFile setup;
+        ASSERT_TRUE(dorvik.Open());
+        ASSERT_TRUE(setup.Open());
+        dorvik.WriteLine("as root");
+        setup.WriteLine("as root");
+    }
+    ::unsetenv("SUDO_UID");
+    for (const char* made : {"Varnholt Inc", "Varnholt Inc/Orvo-Dorvik.log", "Varnholt Inc/Orvo Server",
+                             "Varnholt Inc/Orvo Server/Orvo_App.log"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat((dir / made).c_str(), &st), 0) << made;
+        EXPECT_EQ(st.st_uid, uid) << made;
+    }
+    // The user's own run logs on.
+    std::string report = kelm::test::RunUnprivileged({}, [] {
+        CLogFile dorvik;
+        CSetupLogFile setup;
+        return std::string(dorvik.Open() && dorvik.WriteLine("as the user") ? "dorvik " : "") +
+               (setup.Open() && setup.WriteLine("as the user") ? "setup" : "");
+    });
+    EXPECT_EQ(report, "dorvik setup");
+    EXPECT_EQ(kelm::test::readFile(dir / "Varnholt Inc/Orvo-Dorvik.log"), "as root\r\nas the user\r\n");
 }
