@@ -10,6 +10,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <new>
 #include <thread>
@@ -71,8 +72,23 @@ int OutcomeStringId(int status)
     }
 }
 
+std::vector<Band> BackgroundBands(int clientHeight)
+{
+    std::vector<Band> bands;
+    const int height = (4 * clientHeight / 7) / 255 + 1;
+    double red = 0, green = 103, blue = 178;
+    for (int top = 0; top + height < clientHeight; top += height) {
+        red = std::min(255.0, red + 255.0 / 255);
+        green = std::min(255.0, green + 152.0 / 255);
+        blue = std::min(255.0, blue + 77.0 / 255);
+        bands.push_back({top, height, static_cast<std::uint8_t>(red), static_cast<std::uint8_t>(green),
+                         static_cast<std::uint8_t>(blue)});
+    }
+    return bands;
+}
+
 CMainRun::CMainRun(IMainView& view)
-    : m_view(view), m_data(std::make_shared<CInstallData>()), m_progress(std::make_shared<CProgressState>())
+    : m_view(&view), m_data(std::make_shared<CInstallData>()), m_progress(std::make_shared<CProgressState>())
 {
 }
 
@@ -80,7 +96,7 @@ CMainRun::~CMainRun() = default;
 
 int CMainRun::Message(const std::string& message, int caption, UINT style)
 {
-    return ShowMessage(m_view.GetOwner(), message, caption, style);
+    return ShowMessage(m_view->GetOwner(), message, caption, style);
 }
 
 void CMainRun::ReportFatal(const std::string& logText, const std::string& messageText)
@@ -93,7 +109,7 @@ void CMainRun::ReportFatal(const std::string& logText, const std::string& messag
 void CMainRun::SetLanguage(int language)
 {
     SetInterfaceLanguage(language);
-    m_view.LanguageChanged();
+    m_view->LanguageChanged();
 }
 
 bool CMainRun::Start(const std::vector<std::string>& args, const std::string& programPath)
@@ -140,7 +156,7 @@ bool CMainRun::Connect(const std::string& name, const std::string& user, const s
     if (!server)
         return false;
     if (showWaiting)
-        m_view.ShowWaiting(text(res::IDS_CONNECTING));
+        m_view->ShowWaiting(text(res::IDS_CONNECTING));
     std::string error;
     try {
         server->SetLoginSecure(trusted);
@@ -155,7 +171,7 @@ bool CMainRun::Connect(const std::string& name, const std::string& user, const s
         error = "Unrecornized error";
     }
     if (showWaiting)
-        m_view.HideWaiting();
+        m_view->HideWaiting();
     if (error.empty())
         return true;
     if (CDorvikCore::Get().IsQuiet())
@@ -188,15 +204,15 @@ int CMainRun::RunInstallation()
     auto cancel = std::make_shared<CManualEvent>();
     SetInstallCancelEvent(cancel);
     std::thread worker(InstallWorker, params);
-    bool cancelled = m_view.ShowProgress(*m_progress);
+    bool cancelled = m_view->ShowProgress(*m_progress);
     if (cancelled) {
         cancel->Set();
-        m_view.LanguageChanged();
-        m_view.ShowWaiting(text(res::IDS_TERMINATING));
+        m_view->LanguageChanged();
+        m_view->ShowWaiting(text(res::IDS_TERMINATING));
     }
-    m_view.WaitFor(*params->done);
+    m_view->WaitFor(*params->done);
     if (cancelled)
-        m_view.HideWaiting();
+        m_view->HideWaiting();
     worker.join();
     SetInstallCancelEvent(nullptr);
     m_bInstalling = false;
@@ -230,7 +246,7 @@ int CMainRun::Run()
             std::optional<int> end;
             std::string error;
             try {
-                end = m_view.RunWizard(*m_data);
+                end = m_view->RunWizard(*m_data);
             } catch (int code) {
                 error = "Return code : " + std::to_string(code);
             } catch (const dmo::Error& e) {
@@ -276,7 +292,7 @@ void CMainRun::ShowOutcome(int status)
     if (auto at = offer.find("%s"); at != std::string::npos)
         offer.replace(at, 2, path);
     if (Message(offer, res::IDS_MESSAGE, winapi::MB_YESNO | winapi::MB_ICONQUESTION) == winapi::IDYES)
-        m_view.ShowLog(path);
+        m_view->ShowLog(path);
 }
 
 } // namespace dorvik

@@ -46,6 +46,15 @@ bool DmoVersionPasses(int major, int minor, int build, std::uint32_t productMS, 
 // The outcome message of a status.
 int OutcomeStringId(int status);
 
+// The main window's background: horizontal bands from the top, each a
+// little lighter, while a band's bottom lies above the client's bottom.
+struct Band {
+    int top;
+    int height;
+    std::uint8_t red, green, blue;
+};
+std::vector<Band> BackgroundBands(int clientHeight);
+
 // What the main run asks of the windows.
 class IMainView {
 public:
@@ -73,6 +82,8 @@ public:
 
     explicit CMainRun(IMainView& view);
     ~CMainRun();
+    // The windows, once they exist.
+    void SetView(IMainView& view) { m_view = &view; }
 
     // Start-up steps 3 to 10 after the single-instance check: the log's
     // header, the command line, the INI path and kit folder, the server
@@ -102,7 +113,7 @@ private:
     void ShowOutcome(int status);
     int Message(const std::string& text, int caption, UINT style);
 
-    IMainView& m_view;
+    IMainView* m_view;
     std::string m_strIniPath;
     std::shared_ptr<CInstallData> m_data;
     std::shared_ptr<CProgressState> m_progress;

@@ -156,6 +156,32 @@ TEST(CommandLine, QuietFlagAndIniFile)
     EXPECT_FALSE(DmoVersionPasses(6, 5, 0, 0x000A0002, 0));
 }
 
+TEST(MainWindow, BackgroundBands)
+{
+    EXPECT_TRUE(BackgroundBands(0).empty());
+    EXPECT_TRUE(BackgroundBands(1).empty());
+    auto small = BackgroundBands(3); // bands of one pixel while their bottom is above 3
+    ASSERT_EQ(small.size(), 2u);
+    EXPECT_EQ(small[0].top, 0);
+    EXPECT_EQ(small[0].height, 1);
+    EXPECT_EQ(small[0].red, 1);
+    EXPECT_EQ(small[0].green, 103); // 103 + 152/255 truncated
+    EXPECT_EQ(small[0].blue, 178);
+    EXPECT_EQ(small[1].green, 104);
+
+    auto bands = BackgroundBands(1050); // (4 * 1050 / 7) / 255 + 1 = 3
+    ASSERT_EQ(bands.size(), 349u);
+    EXPECT_EQ(bands[0].height, 3);
+    EXPECT_EQ(bands.back().top, 348 * 3);
+    EXPECT_LT(bands.back().top + bands.back().height, 1050);
+    EXPECT_EQ(bands[260].red, 255);
+    EXPECT_EQ(bands[260].green, 255);
+    EXPECT_EQ(bands[260].blue, 255);
+    EXPECT_EQ(bands[100].red, 101);
+    EXPECT_EQ(bands[100].green, 103 + 101 * 152 / 255);
+    EXPECT_EQ(bands[100].blue, 178 + 101 * 77 / 255);
+}
+
 TEST_F(MainRunTest, QuietRunAsksNothingAndLogsItsOutcome)
 {
     std::string ini = login() + "[DORVIK]\nDataBase=postgres\nbcp_Step1=Script(%DATABASE%, ok.sql)\n"

@@ -1,0 +1,59 @@
+// Dorvik's full-screen main window: painted bands, the kit's two texts and
+// the logo; it runs the main run and shows its dialogs.
+#pragma once
+
+#include "installer/mainrun.h"
+#include "installer/ui/dialogs.h"
+
+#include <wx/bitmap.h>
+#include <wx/font.h>
+#include <wx/frame.h>
+
+#include <memory>
+#include <string>
+
+namespace dorvik {
+
+// The wizard sheet; the pages come with the wizard. Without it in this
+// build: nullopt.
+std::optional<int> RunMainSheet(wxWindow* parent, CInstallData& data);
+
+class CMainFrame : public wxFrame, public IMainView {
+public:
+    explicit CMainFrame(CMainRun& run);
+    ~CMainFrame() override;
+
+    // The posted start of the main run; ends the program with its status.
+    void StartMainRun();
+    void BringToFront();
+    int GetStatus() const { return m_status; }
+
+    // IMainView
+    std::shared_ptr<winapi::PromptOwner> GetOwner() override { return m_owner; }
+    void LanguageChanged() override;
+    void ShowWaiting(const std::string& text) override;
+    void HideWaiting() override;
+    bool ShowProgress(CProgressState& progress) override;
+    void WaitFor(const CManualEvent& done) override;
+    std::optional<int> RunWizard(CInstallData& data) override;
+    void ShowLog(const std::string& path) override;
+
+    CDlgProgress& GetProgressDialog() { return *m_progress; }
+
+private:
+    void ReadTexts();
+    void OnPaint(wxPaintEvent& event);
+    void OnClose(wxCloseEvent& event);
+
+    CMainRun& m_run;
+    std::shared_ptr<winapi::PromptOwner> m_owner;
+    CDlgProgress* m_progress;
+    CDlgWaiting m_waiting;
+    wxFont m_font;
+    std::string m_text1R, m_text1E, m_text2R, m_text2E;
+    bool m_bDrawLogo = true;
+    wxBitmap m_logo;
+    int m_status = 2;
+};
+
+} // namespace dorvik

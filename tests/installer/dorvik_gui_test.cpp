@@ -1,0 +1,151 @@
+// The dorvik program as a user starts it: a quiet run of a small kit shows
+// the main window and the progress dialog, writes its log and exits with
+// its status; a second start exits 4 and raises the first.
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+std::string Shell(const std::string& command)
+{
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            output.append(buffer, n);
+        pclose(pipe);
+    }
+    return output;
+}
+
+pid_t Start(const std::vector<std::string>& args, const std::string& errFile = {})
+{
+    std::vector<char*> argv{const_cast<char*>(DORVIK_BIN)};
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!errFile.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, DORVIK_BIN, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+// The exit status, or -1 when the program does not end in time.
+int WaitExit(pid_t pid, std::chrono::seconds limit)
+{
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+class DorvikGui : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KELM_REQUIRE_PG();
+        ASSERT_NE(std::getenv("DISPLAY"), nullptr);
+        std::filesystem::create_directories(home / "runtime");
+        std::filesystem::permissions(home / "runtime", std::filesystem::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
+        setenv("XDG_DOCUMENTS_DIR", (home.path() / "Documents").c_str(), 1);
+        out = std::filesystem::path(KELM_TEST_OUTPUT) / "installer_dorvik_gui_test";
+        std::filesystem::create_directories(out);
+    }
+    std::string Kit(const std::string& steps)
+    {
+        kit.write("sleep.sql", "SELECT pg_sleep(3)");
+        kit.write("ok.sql", "SELECT 1");
+        return kit.write("dorvik.ini", "[MAINWINDOW]\nText1E=Kelm database\nText2E=Demo installation\n"
+                                       "[LOGIN]\nServer=" + kelm::test::PgHost() + "," + kelm::test::PgPort() +
+                                           "\nTrustedConnection=1\n"
+                                           "[PATCHDB]\nSectionDescriptionE=Demo patch\n" + steps)
+            .string();
+    }
+    std::string Log() { return kelm::test::readFile(home.path() / "Documents/Varnholt Inc/Orvo-Dorvik.log"); }
+
+    kelm::test::TempDir home, kit;
+    std::filesystem::path out;
+};
+
+} // namespace
+
+TEST_F(DorvikGui, QuietRunShowsItsProgressAndASecondStartExitsFour)
+{
+    std::string ini = Kit("Step1=Script(postgres, sleep.sql)\nMsgE1=Waiting for the server\n");
+    pid_t first = Start({"-quite", ini});
+    ASSERT_GT(first, 0);
+    bool shown = false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!shown && std::chrono::steady_clock::now() < deadline) {
+        shown = Shell("xwininfo -root -tree 2>/dev/null").find("Installation ...") != std::string::npos;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(shown);
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    std::filesystem::remove(out / "quiet-run.png");
+    Shell("import -window root '" + (out / "quiet-run.png").string() + "'");
+    EXPECT_TRUE(std::filesystem::exists(out / "quiet-run.png"));
+    std::printf("screenshot: %s\n", (out / "quiet-run.png").c_str());
+
+    std::string err = (home / "second.err").string();
+    pid_t second = Start({"-quite", ini}, err);
+    EXPECT_EQ(WaitExit(second, std::chrono::seconds(20)), 4);
+    std::string line = kelm::test::readFile(err);
+    EXPECT_NE(line.find("already running"), std::string::npos) << line;
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1);
+
+    EXPECT_EQ(WaitExit(first, std::chrono::seconds(60)), 0);
+    std::string log = Log();
+    EXPECT_NE(log.find("STEP  1 = Script(postgres, sleep.sql)"), std::string::npos) << log;
+    EXPECT_NE(log.find("INSTALL STATUS : SUCCESS\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("BEGIN LOG"), log.rfind("BEGIN LOG")); // the second start wrote nothing
+    EXPECT_NE(log.find("VER_DORVIK    =PRODUCT : "), std::string::npos) << log;
+    EXPECT_NE(log.find("VER_DMO       =DMOLIBINFO : 8.0.0; PRODUCT : "), std::string::npos) << log;
+}
+
+TEST_F(DorvikGui, RunsThatEndAtOnceDoNotHang)
+{
+    struct Case {
+        const char* steps;
+        int status;
+    } cases[] = {
+        {"", 0},                                    // nothing to run
+        {"Step1=Script(postgres, ok.sql)\n", 0},    // over before the dialog shows
+        {"Step1=Script(postgres, none.sql)\n", 2},  // fails at once
+    };
+    for (const auto& c : cases) {
+        pid_t pid = Start({"-QUITE", Kit(c.steps)});
+        ASSERT_GT(pid, 0);
+        EXPECT_EQ(WaitExit(pid, std::chrono::seconds(30)), c.status) << c.steps;
+    }
+    // A missing INI in quiet mode fails without asking.
+    pid_t pid = Start({(kit.path() / "missing.ini").string(), "-quite"});
+    EXPECT_EQ(WaitExit(pid, std::chrono::seconds(30)), 2);
+    EXPECT_NE(Log().find("Can not load data from ini-file !"), std::string::npos);
+}
