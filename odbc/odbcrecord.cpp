@@ -395,8 +395,8 @@ void CODBCRecord::DoFieldExchange(CFieldExchange* pFX)
             if (!v.m_bAttached || v.m_nBufferLength < 1)
                 RFX_Text_Ntv(pFX, name, v.m_bAttached ? *static_cast<std::string*>(at) : *v.m_pstring,
                              static_cast<int>(p.m_info.m_nPrecision) + 3, p.m_info.m_nSQLType, p.m_info.m_nScale);
-            else
-                RFX_Text_Ntv(pFX, name, static_cast<char*>(at), v.m_nBufferLength);
+            else // a caller's element of that many bytes, its zero included
+                RFX_Text_Ntv(pFX, name, static_cast<char*>(at), v.m_nBufferLength - 1);
             break;
         case DBVT_BINARY:
             RFX_Binary_Ntv(pFX, name, v.m_bAttached ? *static_cast<std::vector<std::uint8_t>*>(at) : *v.m_pbinary,

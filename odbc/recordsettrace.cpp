@@ -4,6 +4,7 @@
 #include "winapi/folders.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -56,7 +57,8 @@ char CursorLetter(HSTMT hstmt)
 
 std::string TraceHandle(const void* handle)
 {
-    return Format("0x%08lX", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(handle) & 0xFFFFFFFFu));
+    // The whole handle: a 64-bit pointer cut to 32 bits names another one.
+    return Format("0x%08" PRIXPTR, reinterpret_cast<std::uintptr_t>(handle));
 }
 
 CRecordsetTrace::CRecordsetTrace(CDatabase* pDatabase) : CRecordset(pDatabase)

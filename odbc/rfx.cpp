@@ -496,9 +496,15 @@ void RFX_Binary_Ntv(CFieldExchange* pFX, const char* szName, std::vector<std::ui
             value = kBinaryNullMarker;
             return;
         }
-        // A value longer than the bound buffer would arrive cut: refuse it.
-        if (*length < 0 || static_cast<std::size_t>(*length) > value.size())
-            AfxThrowInvalidArgException();
+        // A value longer than the bound buffer would arrive cut: refuse it,
+        // as the database error callers of a fetch catch.
+        if (*length < 0 || static_cast<std::size_t>(*length) > value.size()) {
+            CDBException e(SQL_ERROR);
+            e.m_strError = std::string("Column ") + (szName ? szName : "") + ": the value (" +
+                           (*length < 0 ? std::string("of unknown size") : std::to_string(*length) + " bytes") +
+                           ") is longer than the " + std::to_string(value.size()) + " bytes read for it";
+            throw e;
+        }
         value.resize(static_cast<std::size_t>(*length));
         return;
     case CFieldExchange::MarkForAddNew: MarkAddedIf(prs, n, value != kBinaryNullMarker); return;

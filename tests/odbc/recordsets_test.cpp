@@ -158,6 +158,22 @@ TEST_P(Recordsets, BulkRecordReadsRowsetsAndKnowsAShortLastRowset)
     EXPECT_THROW(empty.GetFieldData(0, id), CDBException);
 }
 
+// A binary value longer than the recordset reads of it is a database error
+// that names the column, not a value silently cut.
+TEST_P(Recordsets, BinaryLongerThanItsCapIsADatabaseError)
+{
+    db.ExecuteSQL(GetParam() ? "CREATE TABLE blobs (id INTEGER, raw BYTEA)" : "CREATE TABLE blobs (id INTEGER, raw BLOB)");
+    db.ExecuteSQL(GetParam() ? "INSERT INTO blobs VALUES (1, decode(repeat('ab', 3000), 'hex'))"
+                             : "INSERT INTO blobs VALUES (1, zeroblob(3000))");
+    CDynamicRecord rs(&db);
+    try {
+        rs.Open(CRecordset::forwardOnly, "SELECT id, raw FROM blobs", CRecordset::readOnly);
+        ADD_FAILURE() << "a 3000-byte value was read into 2048 bytes";
+    } catch (const CDBException& e) {
+        EXPECT_NE(e.m_strError.find("raw"), std::string::npos) << e.m_strError;
+    }
+}
+
 // Too few parameters for the statement's markers: the library's own message,
 // before the driver is asked to execute.
 TEST_P(Recordsets, TooFewParametersAreReportedBeforeExecuting)
@@ -470,6 +486,24 @@ TEST_P(Recordsets, StatementsAsWrittenArrayParametersAndOutputValues)
     fromArray.GetFieldData(0, name, -1);
     EXPECT_EQ(name, "n4");
 
+    // A text parameter in a caller's array of 6-byte elements is bound
+    // within its element, its zero included.
+    char names[2][6] = {"n5", "n6"};
+    CArrayPointParam texts(1);
+    texts.AddParam("name", &names[0][0], 6, SQL_VARCHAR, SQL_PARAM_INPUT, 0);
+    CODBCRecord fromTexts(&db);
+    fromTexts.AddParamPoint(texts);
+    ASSERT_TRUE(fromTexts.Open(CRecordset::forwardOnly, "SELECT id FROM t WHERE name = ?", CRecordset::readOnly));
+    int id = 0;
+    fromTexts.GetFieldData(0, id);
+    EXPECT_EQ(id, 5);
+    SQLHDESC apd = SQL_NULL_HDESC;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetStmtAttr(fromTexts.m_hstmt, SQL_ATTR_APP_PARAM_DESC, &apd, 0, nullptr)));
+    SQLLEN bound = 0;
+    if (SQL_SUCCEEDED(SQLGetDescField(apd, 1, SQL_DESC_OCTET_LENGTH, &bound, 0, nullptr)))
+        EXPECT_EQ(bound, 6);
+    else
+        EXPECT_FALSE(GetParam()) << "only the SQLite driver keeps its descriptors to itself";
 }
 
 std::vector<std::string> Lines(const std::string& text)
@@ -534,6 +568,10 @@ TEST_P(Recordsets, CursorTraceWritesOpenCloseAndErrorLinesAndTheRecordsetList)
     EXPECT_NE(lines[0].find("; O; " + cursor + "; SELECT id FROM t;"), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find("; C; " + cursor + "; SELECT id FROM t;"), std::string::npos) << lines[1];
     EXPECT_EQ(lines[0].find("0x"), lines[0].find("; ") + 2);
+    // Handles are written whole, at least eight digits.
+    EXPECT_NE(lines[0].find("; " + TraceHandle(db.m_hdbc) + "; "), std::string::npos) << lines[0];
+    EXPECT_EQ(TraceHandle(reinterpret_cast<void*>(std::uintptr_t{0x7F0012345678})), "0x7F0012345678");
+    EXPECT_EQ(TraceHandle(reinterpret_cast<void*>(std::uintptr_t{0x1234})), "0x00001234");
 
     // A general error with the trace file closed goes to the list file.
     std::filesystem::remove(listFile);
