@@ -1,8 +1,65 @@
 #include "installer/commander.h"
 
+#include "installer/utils.h"
 #include "dmo/dmo.h"
+#include "dmo/restore.h"
+
+#include <new>
 
 namespace dorvik {
+
+namespace {
+
+// A file name as the statement text carries it: at most 780 characters,
+// no trailing blanks.
+std::string PhysicalNameText(std::string name)
+{
+    std::size_t characters = 0, at = 0;
+    while (at < name.size() && characters < 780) {
+        unsigned char c = static_cast<unsigned char>(name[at]);
+        at += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        ++characters;
+    }
+    name.resize(std::min(at, name.size()));
+    while (!name.empty() && name.back() == ' ')
+        name.pop_back();
+    return name;
+}
+
+} // namespace
+
+bool CCommander::LoadDump(dmo::SQLServer* server, const std::string& database, const std::string& file)
+{
+    if (!server)
+        return false;
+    // The dump path stays whole: there is no short form of it here.
+    std::string path = ResolvePath(file);
+    std::shared_ptr<dmo::Restore> restore;
+    try {
+        restore = dmo::Restore::Create();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    restore->Files = path;
+    auto list = restore->ReadFileList(*server);
+    if (!list || list->ResultSets() < 1 || list->Rows() < 1 || list->Columns() < 1)
+        return false;
+    std::string dataName = list->GetColumnString(1, 1);
+    auto databases = server->GetDatabases();
+    auto db = databases->Item(database);
+    std::string text = "RESTORE DATABASE " + database + " FROM DISK='" + path + "' WITH REPLACE " + ", MOVE '" +
+                       dataName + "' TO '" + PhysicalNameText(db->PrimaryFilePhysicalName("PRIMARY")) + "'";
+    if (list->Rows() > 1)
+        text += ", MOVE '" + list->GetColumnString(2, 1) + "' TO '" + PhysicalNameText(db->LogFilePhysicalName()) +
+                "'";
+    // What the restore stands for, for the log; the restore itself is made
+    // by PostgreSQL's own tools.
+    m_protocol.AddLine(text, true, false);
+    restore->Database = db->Name();
+    restore->ReplaceDatabase = true;
+    restore->SQLRestore(*server);
+    return true;
+}
 
 int CCommander::RemoveDB(dmo::SQLServer* server, const std::string& database)
 {

@@ -156,6 +156,8 @@ int CCommander::Dispatch(dmo::SQLServer* server, int command)
                                    isOne(arg(4)));
     case cmdFileCreatePath:
         return FileCreatePath(path(1));
+    case cmdLoadDump:
+        return LoadDump(server, arg(1), path(2)) ? 0 : 7;
     case cmdRemoveDB:
         return RemoveDB(server, arg(1));
     case cmdSyncDBs:

@@ -509,4 +509,20 @@ std::shared_ptr<QueryResults> Database::ExecuteWithResults(const std::string& sq
     return results;
 }
 
+std::vector<std::pair<std::string, std::string>> SQLServer::ToolEnvironment() const
+{
+    std::lock_guard lock(m_mutex);
+    const Params& p = *m_params;
+    std::vector<std::pair<std::string, std::string>> env;
+    if (!p.address.host.empty())
+        env.emplace_back("PGHOST", p.address.host);
+    env.emplace_back("PGPORT", std::to_string(p.address.port));
+    if (!p.loginSecure) {
+        env.emplace_back("PGUSER", p.login);
+        env.emplace_back("PGPASSWORD", p.password);
+    }
+    env.emplace_back("PGAPPNAME", p.applicationName.empty() ? std::string("Dorvik") : p.applicationName);
+    return env;
+}
+
 } // namespace dmo

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 typedef struct pg_conn PGconn;
@@ -83,6 +84,10 @@ public:
 
     std::shared_ptr<QueryResults> ExecuteWithResults(const std::string& sql);
     std::shared_ptr<Databases> GetDatabases();
+    // What PostgreSQL's client programs need to reach this server as this
+    // login: PGHOST, PGPORT, PGUSER, PGPASSWORD, PGAPPNAME (for their
+    // environment, never their command line).
+    std::vector<std::pair<std::string, std::string>> ToolEnvironment() const;
     // Null when the pgagent extension (schema version 4) is missing from
     // the maintenance database, or the login may not write its tables.
     std::shared_ptr<JobServer> GetJobServer();

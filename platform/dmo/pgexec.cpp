@@ -98,5 +98,6 @@ PGconn* Access::connection(Database& db) { return db.connection(); }
 PGconn* Access::serverConnection(SQLServer& server) { return server.mainConnection(); }
 std::recursive_mutex& Access::mutex(SQLServer& server) { return server.m_mutex; }
 std::shared_ptr<SQLServer> Access::server(Database& db) { return db.m_server; }
+void Access::close(Database& db) { db.close(); }
 
 } // namespace dmo::detail

@@ -46,6 +46,8 @@ struct Access {
     static std::recursive_mutex& mutex(SQLServer& server);
     static std::shared_ptr<SQLServer> server(Database& db);
     static struct Catalog& catalog(Database& db);
+    // Closes the layer's own connection to the database.
+    static void close(Database& db);
 };
 
 } // namespace dmo::detail

@@ -1,0 +1,191 @@
+#include "dmo/restore.h"
+
+#include "dmo/catalog.h"
+#include "dmo/quote.h"
+#include "dmo/tools.h"
+
+#include <libpq-fe.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace dmo {
+
+using namespace detail;
+
+namespace fs = std::filesystem;
+
+Restore::Format Restore::Detect(const std::string& path)
+{
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+        if (fs::is_regular_file(fs::path(path) / "toc.dat", ec))
+            return Format::Directory;
+        throw Error(kErrFile, path + ": a folder without toc.dat is not a dump");
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw Error(kErrFile, path + ": " + std::strerror(errno));
+    char head[262] = {};
+    in.read(head, sizeof head);
+    std::streamsize got = in.gcount();
+    if (got >= 5 && std::memcmp(head, "PGDMP", 5) == 0)
+        return Format::Custom;
+    if (got >= 262 && std::memcmp(head + 257, "ustar", 5) == 0)
+        return Format::Tar;
+    return Format::Plain;
+}
+
+namespace {
+
+std::string toolFailure(const std::string& tool, const ToolRun& run)
+{
+    return tool + " failed (exit status " + std::to_string(run.exitStatus) + ")" +
+           (run.errorText.empty() ? "" : ": " + run.errorText);
+}
+
+// A name for the database being restored: unique, within 63 bytes.
+std::string scratchName(const std::string& database)
+{
+    std::string prefix = "kelm_restore_" + std::to_string(::getpid()) + "_";
+    std::string part = database.substr(0, 63 - prefix.size());
+    while (!part.empty() && (static_cast<unsigned char>(part.back()) & 0xC0) == 0x80)
+        part.pop_back(); // a cut multi-byte character
+    if (!part.empty() && (static_cast<unsigned char>(part.back()) & 0xC0) == 0xC0)
+        part.pop_back();
+    return prefix + part;
+}
+
+} // namespace
+
+std::shared_ptr<QueryResults> Restore::ReadFileList(SQLServer& server)
+{
+    Format format = Detect(Files);
+    std::string name = fs::path(Files).stem().string();
+    if (format != Format::Plain) {
+        char listing[] = "/tmp/kelm-restore-list-XXXXXX";
+        int fd = ::mkstemp(listing);
+        if (fd < 0)
+            throw Error(kErrFile, std::string("a temporary file: ") + std::strerror(errno));
+        ToolRun run = RunTool({FindPgTool("pg_restore"), "--list", Files}, server.ToolEnvironment(), fd);
+        ::close(fd);
+        std::ifstream in(listing);
+        std::string line;
+        while (std::getline(in, line))
+            if (line.rfind(";     dbname: ", 0) == 0)
+                name = line.substr(std::strlen(";     dbname: "));
+        ::unlink(listing);
+        if (run.exitStatus != 0)
+            throw Error(kErrTool, toolFailure("pg_restore --list", run));
+    }
+    QueryResults::Set set;
+    set.types = {25, 25, 25, 25};
+    set.rows.push_back({name + "_Data", std::string(), std::string("D"), std::string("PRIMARY")});
+    set.rows.push_back({name + "_Log", std::string(), std::string("L"), std::string()});
+    auto results = std::make_shared<QueryResults>();
+    results->AddSet(std::move(set));
+    return results;
+}
+
+void Restore::SQLRestore(SQLServer& server)
+{
+    if (!ReplaceDatabase)
+        throw Error(kErrNotSupported, "not supported on PostgreSQL: a restore that does not replace the database");
+    Format format = Detect(Files);
+    std::lock_guard lock(Access::mutex(server));
+    auto databases = server.GetDatabases();
+    databases->Refresh();
+    auto db = databases->Item(Database);
+    PGconn* conn = Access::serverConnection(server);
+    std::string oid = std::to_string(db->Oid());
+
+    auto props = ExecParams(conn,
+                            "SELECT r.rolname, pg_encoding_to_char(d.encoding), d.datcollate, d.datctype, "
+                            "d.datlocprovider, d.daticulocale, t.spcname, d.datconnlimit, d.datacl IS NOT NULL "
+                            "FROM pg_database d JOIN pg_roles r ON r.oid = d.datdba "
+                            "JOIN pg_tablespace t ON t.oid = d.dattablespace WHERE d.oid = $1",
+                            {oid});
+    if (props.rows.empty())
+        throw Error(kErrNotFound, "database '" + Database + "' not found");
+    const auto& p = props.rows[0];
+    std::string scratch = scratchName(db->Name());
+    std::string create = "CREATE DATABASE " + QuoteIdent(scratch) + " WITH OWNER " + QuoteIdent(*p[0]) +
+                         " TEMPLATE template0 ENCODING " + QuoteLiteral(*p[1]) + " LC_COLLATE " +
+                         QuoteLiteral(*p[2]) + " LC_CTYPE " + QuoteLiteral(*p[3]);
+    if (*p[4] == "i")
+        create += " LOCALE_PROVIDER icu ICU_LOCALE " + QuoteLiteral(p[5].value_or(""));
+    create += " TABLESPACE " + QuoteIdent(*p[6]) + " CONNECTION LIMIT " + *p[7];
+
+    // Grants and settings go onto the new database; they stay with it when
+    // it takes the old name.
+    std::string target = QuoteIdent(scratch);
+    std::vector<std::string> after;
+    if (*p[8] == "t") {
+        after.push_back("REVOKE ALL ON DATABASE " + target + " FROM PUBLIC");
+        auto grants = ExecParams(conn,
+                                 "SELECT x.grantee = 0, r.rolname, x.privilege_type, x.is_grantable "
+                                 "FROM pg_database d CROSS JOIN LATERAL aclexplode(d.datacl) x "
+                                 "LEFT JOIN pg_roles r ON r.oid = x.grantee "
+                                 "WHERE d.oid = $1 AND x.grantee <> d.datdba",
+                                 {oid});
+        for (const auto& g : grants.rows)
+            if (*g[0] == "t" || g[1])
+                after.push_back("GRANT " + *g[2] + " ON DATABASE " + target + " TO " +
+                                (*g[0] == "t" ? std::string("PUBLIC") : QuoteIdent(*g[1])) +
+                                (*g[3] == "t" ? " WITH GRANT OPTION" : ""));
+    }
+    auto settings = ExecParams(conn,
+                               "SELECT r.rolname, split_part(c, '=', 1), substr(c, strpos(c, '=') + 1) "
+                               "FROM pg_db_role_setting s CROSS JOIN LATERAL unnest(s.setconfig) c "
+                               "LEFT JOIN pg_roles r ON r.oid = s.setrole WHERE s.setdatabase = $1",
+                               {oid});
+    for (const auto& s : settings.rows)
+        after.push_back((s[0] ? "ALTER ROLE " + QuoteIdent(*s[0]) + " IN DATABASE " + target
+                              : "ALTER DATABASE " + target) +
+                        " SET " + QuoteIdent(*s[1]) + " = " + QuoteLiteral(*s[2]));
+
+    runBatch(conn, create, nullptr);
+    auto dropScratch = [&] {
+        try {
+            runBatch(conn, "DROP DATABASE IF EXISTS " + QuoteIdent(scratch), nullptr);
+        } catch (const Error&) {
+            // The failure being reported matters more.
+        }
+    };
+    try {
+        for (const auto& statement : after)
+            runBatch(conn, statement, nullptr);
+        std::vector<std::string> argv;
+        std::string tool;
+        if (format == Format::Plain) {
+            tool = "psql";
+            argv = {FindPgTool("psql"), "-X", "-q", "-v", "ON_ERROR_STOP=1", "--dbname=" + scratch, "-f", Files};
+        } else {
+            tool = "pg_restore";
+            argv = {FindPgTool("pg_restore"), "--dbname=" + scratch, "--no-tablespaces", "--no-owner",
+                    "--exit-on-error", Files};
+        }
+        int devnull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        ToolRun run = RunTool(argv, server.ToolEnvironment(), devnull);
+        if (devnull >= 0)
+            ::close(devnull);
+        if (run.exitStatus != 0)
+            throw Error(kErrTool, toolFailure(tool, run));
+        // Only now does the old database go; in use, it stays (55006).
+        Access::close(*db);
+        runBatch(conn, "DROP DATABASE " + QuoteIdent(db->Name()), nullptr);
+    } catch (...) {
+        dropScratch();
+        throw;
+    }
+    runBatch(conn, "ALTER DATABASE " + QuoteIdent(scratch) + " RENAME TO " + QuoteIdent(db->Name()), nullptr);
+    databases->Refresh();
+}
+
+} // namespace dmo
