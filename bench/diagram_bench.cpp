@@ -1,6 +1,9 @@
 // A chart of 5,000 symbols and about 10,000 links (each symbol linked to its
 // right and lower neighbours), and four times that: each cost should grow
-// about fourfold. Drawing needs a display (./test.sh starts Xvfb).
+// about fourfold; a repaint of a window and a scroll step through the
+// buffered viewport, beside a draw of the whole chart, should not grow with
+// the chart. Drawing needs a display (./test.sh starts Xvfb).
+#include "diagram/mvcbuffered.h"
 #include "diagram/odcommand.h"
 #include "diagram/odmodel.h"
 #include "diagram/odviewport.h"
@@ -9,7 +12,11 @@
 
 #include <wx/app.h>
 #include <wx/dcmemory.h>
+#include <wx/frame.h>
 #include <wx/init.h>
+#include <wx/panel.h>
+
+#include <chrono>
 
 #include <memory>
 #include <random>
@@ -126,10 +133,98 @@ void BM_Draw(benchmark::State& state)
     }
 }
 
+// A window of 1280 by 1024 pixels over the middle of the chart, at scale 1.
+constexpr int kWindowW = 1280, kWindowH = 1024;
+
+double msSince(std::chrono::steady_clock::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// What a paint cost before it looked only at what is visible: every
+// component of the chart drawn into the window's context.
+double wholeChartDrawMs(CODViewport& viewport, wxDC& dc)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    dc.DestroyClippingRegion();
+    for (CODComponent* c : *viewport.GetModel()->GetComponents())
+        if (c->IsVisible())
+            c->OnDraw(dc);
+    return msSince(t0);
+}
+
+void BM_Repaint(benchmark::State& state)
+{
+    auto model = chart(static_cast<int>(state.range(0)));
+    CODViewport viewport;
+    viewport.SetModel(model.get());
+    viewport.SetSize(kWindowW, kWindowH);
+    const CSize size = model->GetSize();
+    viewport.SetLogOrigin((size.cx - kWindowW) / 2, (size.cy - kWindowH) / 2);
+    wxBitmap bmp(kWindowW, kWindowH, 24);
+    wxMemoryDC dc(bmp);
+    viewport.OnPrepareDC(dc, 0);
+    std::vector<CODComponent*> shown;
+    model->ComponentsIn(viewport.GetLogBounds(), shown);
+    viewport.Draw(dc); // the hit-test grid is built once, as for the first paint
+    const double whole = wholeChartDrawMs(viewport, dc);
+    double loop = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        viewport.Draw(dc);
+        loop += msSince(t0);
+    }
+    state.counters["components"] = model->GetComponentCount();
+    state.counters["shown"] = static_cast<double>(shown.size());
+    state.counters["whole_chart_ms"] = whole;
+    state.counters["whole_over_repaint"] = whole / (loop / static_cast<double>(state.iterations()));
+}
+
+struct BufferedViewport : MvcBufferedWrapper_T<CODViewport> {};
+
+// One wheel notch down through the buffered viewport of a real window: the
+// buffer is brought up to date and the paint copies it.
+void BM_ScrollStep(benchmark::State& state)
+{
+    auto model = chart(static_cast<int>(state.range(0)));
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(kWindowW + 100, kWindowH + 100));
+    auto* canvas = new wxWindow(new wxPanel(frame), wxID_ANY, wxPoint(0, 0), wxSize(kWindowW, kWindowH));
+    frame->Show();
+    double whole = 0, loop = 0;
+    {
+        BufferedViewport viewport;
+        viewport.Create(canvas);
+        viewport.SetModel(model.get());
+        viewport.OnSize(0, kWindowW, kWindowH);
+        viewport.OnInitialUpdate();
+        const CSize size = model->GetSize();
+        viewport.SetLogOrigin((size.cx - kWindowW) / 2, 0);
+        wxBitmap screen(kWindowW, kWindowH, 24);
+        wxMemoryDC dc(screen);
+        viewport.OnPrepareDC(dc, 0);
+        whole = wholeChartDrawMs(viewport, dc);
+        int step = 0;
+        for (auto _ : state) {
+            const auto t0 = std::chrono::steady_clock::now();
+            // Down the chart and back, a notch at a time.
+            viewport.ScrollBy(0, (step++ / 100) % 2 ? -10 : 10);
+            viewport.OnPrepareDC(dc, 0);
+            viewport.Draw(dc);
+            loop += msSince(t0);
+        }
+    }
+    frame->Destroy();
+    wxTheApp->ProcessIdle();
+    state.counters["whole_chart_ms"] = whole;
+    state.counters["whole_over_step"] = whole / (loop / static_cast<double>(state.iterations()));
+}
+
 BENCHMARK(BM_Save)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HitTest)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Draw)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Repaint)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScrollStep)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

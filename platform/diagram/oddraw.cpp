@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -91,13 +92,19 @@ wxFont CODFontProperty::CreateFont() const
             }
         it = resolved.emplace(m_strFace, chosen).first;
     }
+    // Made once per face, size and style: a paint sets a font per label.
+    // Kept for the process: fonts must not be freed after the toolkit has gone.
+    static auto* made = new std::map<std::tuple<std::string, std::int32_t, bool, bool>, wxFont>;
+    const auto key = std::make_tuple(m_strFace, m_nPointSize, bool(m_bBold), bool(m_bItalic));
+    if (auto f = made->find(key); f != made->end())
+        return f->second;
     wxFontInfo info(std::max(1, m_nPointSize));
     if (!it->second.empty())
         info.FaceName(it->second);
     else
         info.Family(wxFONTFAMILY_SWISS);
     info.Bold(m_bBold).Italic(m_bItalic);
-    return wxFont(info);
+    return made->emplace(key, wxFont(info)).first->second;
 }
 
 void CODComponent::OnDraw(wxDC& dc)
@@ -158,13 +165,16 @@ void CODTextComponent::DrawSelf(wxDC& dc)
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
     const CRect r = GetModelBounds();
     std::int32_t y = r.top;
-    for (const std::string& line : GetLines()) {
-        const wxString text = wxString::FromUTF8(line);
-        wxCoord w = 0, h = 0;
-        dc.GetTextExtent(text.empty() ? wxString("X") : text, &w, &h);
+    const auto& lines = GetLines();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const wxString text = wxString::FromUTF8(lines[i]);
         if (!text.empty())
             dc.DrawText(text, r.left, y);
-        y += h;
+        if (i + 1 < lines.size()) { // the next line goes one line height lower
+            wxCoord w = 0, h = 0;
+            dc.GetTextExtent(text.empty() ? wxString("X") : text, &w, &h);
+            y += h;
+        }
     }
 }
 
