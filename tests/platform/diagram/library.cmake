@@ -33,4 +33,7 @@ if(TARGET platform-diagram)
         SOURCES ${CMAKE_CURRENT_LIST_DIR}/wrapper_test.cpp ${CMAKE_CURRENT_LIST_DIR}/fixtures.cpp
         LIBS platform-diagram
         LABELS gui)
+    target_compile_definitions(diagram_wrapper_test PRIVATE KELM_TEST_OUTPUT="${CMAKE_BINARY_DIR}/test-output")
+    # It reads the screen.
+    set_tests_properties(diagram_wrapper_test PROPERTIES RESOURCE_LOCK display)
 endif()

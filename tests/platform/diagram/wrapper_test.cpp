@@ -14,6 +14,10 @@
 #include <wx/dcmemory.h>
 #include <wx/frame.h>
 #include <wx/panel.h>
+#include <wx/utils.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -320,6 +324,40 @@ TEST_F(WrapperTest, PrintingFitsTheWholeDrawingAndLeavesTheBufferAlone)
     EXPECT_EQ(PixelAt(page, 1000 / 4, 700 / 4), *wxWHITE);
     EXPECT_EQ(viewport.Bitmap(), buffer);
     EXPECT_EQ(PixelAt(Painted(viewport), 70, 50), before) << "the buffer was not touched";
+}
+
+TEST_F(WrapperTest, AScrolledChartOnScreen)
+{
+    // A grid of linked states, larger than the window.
+    std::vector<CODSymbolComponent*> grid;
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 8; ++c) {
+            grid.push_back(odtest::MakeSymbol("S", 40 + c * 200, 40 + r * 140));
+            model.AppendComponent(grid.back());
+        }
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c + 1 < 8; ++c) {
+            auto* link = new CODLinkComponent;
+            auto* cmd = new CODLinkCommand(&model);
+            cmd->SetLink(link);
+            cmd->SetStartPort(grid[r * 8 + c]->GetPort());
+            cmd->SetEndPort(grid[r * 8 + c + 1]->GetPort());
+            ASSERT_TRUE(model.ExecuteCommand(cmd));
+            link->SetEndDecoration(12);
+        }
+    ScrolledChart chart;
+    wxWindow* canvas = NewCanvas(700, 500);
+    Open(chart, canvas);
+    chart.ScrollBy(60, 30);
+    canvas->Refresh();
+    canvas->Update();
+    wxYield();
+    EXPECT_EQ(chart.GetVertBar()->GetThumbPosition(), 30);
+    std::filesystem::path out = std::filesystem::path(KELM_TEST_OUTPUT) / "diagram_wrapper_test";
+    std::filesystem::create_directories(out);
+    const std::string shot = (out / "scrolled_chart.png").string();
+    EXPECT_EQ(std::system(("import -window root '" + shot + "'").c_str()), 0);
+    EXPECT_TRUE(std::filesystem::exists(shot));
 }
 
 TEST_F(WrapperTest, AViewportThatRefusesPrintsNothing)
