@@ -468,7 +468,7 @@ void CAWFLink::SaveToDB(const ado::_ConnectionPtr& connection)
     rs->Update();
 
     std::int32_t idMove = 0;
-    if (added) {
+    if (added && rs->GetCollect("idMove").vt == ado::VT_NULL) {
         rs->Close();
         // The key the engine gave this insert, read in the same session.
         rs->Open(ado::_variant_t(connection->GetDialect().LastIdentityQuery("MainDocMove", "idMove")), connection,

@@ -247,8 +247,9 @@ std::int32_t CAWFState::SaveToDB(const ado::_ConnectionPtr& connection)
     rs->Update();
 
     std::int32_t idState = 0;
-    if (!added) {
-        const ado::_variant_t id = rs->GetCollect("idState");
+    // An updated row has its id; an added one has it where the engine handed
+    // it back with the insert.
+    if (const ado::_variant_t id = rs->GetCollect("idState"); !added || id.vt != ado::VT_NULL) {
         idState = id.vt == ado::VT_NULL ? 0 : id.ToLong();
         rs->Close();
         return idState;

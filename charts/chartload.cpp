@@ -157,6 +157,25 @@ void CTarnwickModel::BuildFromDB()
 {
     m_KeptStateIds.clear();
     m_KeptMoveIds.clear();
+    // The catalogue's names are read once for the whole build, not once per row.
+    struct NameCacheScope {
+        CTarnwickModel& model;
+        ~NameCacheScope() { model.m_NameCache.reset(); }
+    } nameCacheScope{*this};
+    m_NameCache.emplace();
+    if (Grp != -1) {
+        try {
+            std::map<std::int32_t, std::string> stateNames;
+            ado::_RecordsetPtr names =
+                openRows("SELECT State, NameState FROM ProdDocState WHERE Grp = " + std::to_string(Grp));
+            for (; !names->IsEOF(); names->MoveNext())
+                stateNames.emplace(readLong(names, "State", -1), names->GetCollect("NameState").ToString());
+            names->Close();
+            m_NameCache->stateNames = std::move(stateNames);
+        } catch (const ado::_com_error&) {
+            // Each state's own look-up then reports what fails.
+        }
+    }
     std::vector<std::string> skipped, unreadable;
     const std::string key = std::to_string(GetKey());
 

@@ -132,6 +132,9 @@ std::string CTarnwickModel::lookUpName(const std::string& sql, const char* colum
 {
     if (Grp == -1)
         return "?";
+    if (m_NameCache)
+        if (auto found = m_NameCache->names.find(sql); found != m_NameCache->names.end())
+            return found->second;
     try {
         ado::_RecordsetPtr rs;
         rs.CreateInstance("ADODB.Recordset");
@@ -141,6 +144,8 @@ std::string CTarnwickModel::lookUpName(const std::string& sql, const char* colum
         if (!rs->IsEOF())
             name = rs->GetCollect(column).ToString();
         rs->Close();
+        if (m_NameCache)
+            m_NameCache->names.emplace(sql, name);
         return name;
     } catch (const ado::_com_error& e) {
         ShowChartComError(e);
@@ -157,6 +162,10 @@ std::string CTarnwickModel::GetNameState(std::int32_t state, std::int32_t grp)
 {
     if (grp == -1)
         grp = Grp;
+    if (m_NameCache && m_NameCache->stateNames && grp == Grp && Grp != -1) {
+        auto found = m_NameCache->stateNames->find(state);
+        return found == m_NameCache->stateNames->end() ? "(null)" : found->second;
+    }
     return lookUpName("SELECT NameState FROM ProdDocState WHERE Grp = " + std::to_string(grp) +
                           " AND State = " + std::to_string(state),
                       "NameState");

@@ -113,6 +113,14 @@ public:
     // the chart, read from ProdDocAction at once rather than once per action.
     std::optional<std::map<std::int32_t, std::int16_t>> m_ActionGroups;
 
+    // While a load builds the chart: the names already looked up (by the
+    // look-up's text), and the state names of the chart's group read at once.
+    struct NameCache {
+        std::map<std::string, std::string> names;
+        std::optional<std::map<std::int32_t, std::string>> stateNames;
+    };
+    std::optional<NameCache> m_NameCache;
+
 private:
     // One-value catalogue look-up shared by the name functions.
     std::string lookUpName(const std::string& sql, const char* column);

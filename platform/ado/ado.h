@@ -340,10 +340,15 @@ private:
     void Insert();
     void UpdateExisting();
     std::vector<std::string> PrimaryKeyColumns();
+    // The single integer key column an insert leaves to the engine, on an
+    // engine that hands it back with the insert.
+    std::optional<std::size_t> GeneratedKeyColumn();
     // Runs one of the layer's own statements with the given values bound;
-    // returns the rows it affected.
+    // returns the rows it affected. With returned set, the statement gives
+    // back one integer (an INSERT's RETURNING), stored there.
     std::int64_t ExecuteWritten(const std::string& sql, const std::vector<std::size_t>& columns,
-                                const std::vector<const _variant_t*>& values);
+                                const std::vector<const _variant_t*>& values,
+                                std::optional<std::int64_t>* returned = nullptr);
     [[noreturn]] void ThrowOwn(int number, const std::string& description) const;
 
     std::shared_ptr<Connection> m_connection;

@@ -478,10 +478,19 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
 
     SQLRETURN rc;
     std::string loginUser;
+    // The same login as a connection string, for the second connection below.
+    std::string again;
+    bool namesRollbackLevel = false;
+    bool secretAgain = !password.empty();
     if (connectionString.find('=') == std::string::npos) {
         TracePause pause(!password.empty());
         rc = ConnectByName(dbc, connectionString, userId, password);
         loginUser = userId;
+        again = "DSN=" + BracedValue(connectionString) + ";";
+        if (!userId.empty())
+            again += "UID=" + BracedValue(userId) + ";";
+        if (!password.empty())
+            again += "PWD=" + BracedValue(password) + ";";
     } else {
         std::vector<Pair> pairs;
         try {
@@ -511,8 +520,11 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
                 ++others;
             if (EqualsNoCase(pair.key, "UID") || EqualsNoCase(pair.key, "User ID") || EqualsNoCase(pair.key, "Username"))
                 loginUser = pair.value;
+            if (EqualsNoCase(pair.key, "Protocol"))
+                namesRollbackLevel = true;
             rest += pair.key + "=" + pair.raw + ";";
         }
+        secretAgain = secret;
         if (!userId.empty() && loginUser.empty())
             loginUser = userId;
         TracePause pause(secret);
@@ -520,12 +532,18 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
             // The data source alone: its name goes in as a name, so nothing in
             // it can add keys to a connection string.
             rc = ConnectByName(dbc, dsn->value, userId, password);
+            again = "DSN=" + BracedValue(dsn->value) + ";";
+            if (!userId.empty())
+                again += "UID=" + BracedValue(userId) + ";";
+            if (!password.empty())
+                again += "PWD=" + BracedValue(password) + ";";
         } else {
             // Credentials given beside a connection string go in as keys of it.
             if (!userId.empty())
                 rest += "UID=" + BracedValue(userId) + ";";
             if (!password.empty())
                 rest += "PWD=" + BracedValue(password) + ";";
+            again = rest;
             narrowDriver = IsNarrowDriver(pairs);
             if (narrowDriver) {
                 // A file path in the string reaches the driver as UTF-8.
@@ -550,6 +568,34 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
     SQLSMALLINT dbmsLength = 0;
     SQLGetInfoW(dbc, SQL_DBMS_NAME, dbms, sizeof dbms, &dbmsLength);
     m_dialect = Dialect::FromDbmsName(ToUtf8(dbms));
+    // psqlODBC puts every statement of a transaction under a savepoint of its
+    // own (a round trip or two more per statement) unless it is told to roll
+    // the whole transaction back on an error, which is all this layer's
+    // callers do with a failed transaction. Connected once more so told,
+    // unless the connection string names a level itself; should that fail,
+    // the first connection stays.
+    if (m_dialect.engine() == Dialect::Engine::PostgreSQL && !namesRollbackLevel && !again.empty()) {
+        SQLHDBC second = SQL_NULL_HDBC;
+        if (Succeeded(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &second))) {
+            SQLSetConnectAttrW(second, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
+            std::u16string text = winapi::Utf8ToUtf16(again + "Protocol=7.4-1;");
+            SQLWCHAR out[1024];
+            SQLSMALLINT outLength = 0;
+            SQLRETURN secondRc;
+            {
+                TracePause pause(secretAgain);
+                secondRc = SQLDriverConnectW(second, nullptr, W(text), static_cast<SQLSMALLINT>(text.size()), out,
+                                             1024, &outLength, SQL_DRIVER_NOPROMPT);
+            }
+            if (Succeeded(secondRc)) {
+                SQLDisconnect(dbc);
+                SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+                dbc = second;
+            } else {
+                SQLFreeHandle(SQL_HANDLE_DBC, second);
+            }
+        }
+    }
     SQLSetConnectAttrW(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
     m_dbc = dbc;
     m_loginUser = loginUser;
@@ -1350,16 +1396,27 @@ void Recordset::Insert()
     }
     std::string sql = columns.empty() ? "INSERT INTO " + m_table + " DEFAULT VALUES"
                                       : "INSERT INTO " + m_table + " (" + names + ") VALUES (" + marks + ")";
+    // On PostgreSQL the key the engine gives the new row comes back with the
+    // insert, so the row holds it without a second query.
+    std::optional<std::size_t> key = GeneratedKeyColumn();
+    if (key)
+        sql += " RETURNING " + m_columns[*key].name;
     std::vector<const _variant_t*> values;
     values.reserve(columns.size());
     for (std::size_t i : columns)
         values.push_back(&*m_assigned[i]);
-    ExecuteWritten(sql, columns, values);
+    std::optional<std::int64_t> returned;
+    ExecuteWritten(sql, columns, values, key ? &returned : nullptr);
 
     std::vector<_variant_t> row;
     row.reserve(m_columns.size());
     for (std::size_t i = 0; i < m_columns.size(); ++i)
         row.push_back(m_assigned[i] ? *m_assigned[i] : _variant_t::Null());
+    if (key && returned) {
+        _variant_t v(static_cast<long long>(*returned));
+        v.vt = m_columns[*key].kind == Kind::Int16 ? VT_I2 : m_columns[*key].kind == Kind::Int32 ? VT_I4 : VT_I8;
+        row[*key] = std::move(v);
+    }
     m_adding = false;
     m_assigned.clear();
     if (m_forwardOnly) {
@@ -1376,8 +1433,26 @@ void Recordset::Insert()
     m_bof = m_eof = false;
 }
 
+std::optional<std::size_t> Recordset::GeneratedKeyColumn()
+{
+    if (m_connection->m_dialect.engine() != Dialect::Engine::PostgreSQL)
+        return std::nullopt;
+    const std::vector<std::string> keys = PrimaryKeyColumns();
+    if (keys.size() != 1)
+        return std::nullopt;
+    for (std::size_t i = 0; i < m_columns.size(); ++i)
+        if (EqualsNoCase(m_columns[i].name, keys[0])) {
+            const Kind kind = m_columns[i].kind;
+            if (m_assigned[i] || (kind != Kind::Int16 && kind != Kind::Int32 && kind != Kind::Int64))
+                return std::nullopt;
+            return i;
+        }
+    return std::nullopt;
+}
+
 std::int64_t Recordset::ExecuteWritten(const std::string& sql, const std::vector<std::size_t>& columns,
-                                       const std::vector<const _variant_t*>& values)
+                                       const std::vector<const _variant_t*>& values,
+                                       std::optional<std::int64_t>* returned)
 {
     const Dialect& dialect = m_connection->m_dialect;
     SQLHSTMT stmt = static_cast<SQLHSTMT>(m_connection->PreparedStatement(sql));
@@ -1409,6 +1484,20 @@ std::int64_t Recordset::ExecuteWritten(const std::string& sql, const std::vector
         ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
     if (rc != SQL_NO_DATA && !Succeeded(SQLRowCount(stmt, &count)))
         ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
+    if (returned && rc != SQL_NO_DATA) {
+        rc = SQLFetch(stmt);
+        if (Succeeded(rc)) {
+            std::int64_t value = 0;
+            SQLLEN indicator = 0;
+            rc = SQLGetData(stmt, 1, SQL_C_SBIGINT, &value, 0, &indicator);
+            if (!Succeeded(rc))
+                ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
+            if (indicator != SQL_NULL_DATA)
+                *returned = value;
+        } else if (rc != SQL_NO_DATA) {
+            ThrowDriver(SQL_HANDLE_STMT, stmt, dialect);
+        }
+    }
     release.failed = false;
     return count;
 }

@@ -401,6 +401,34 @@ TEST_F(AdoDb, RollbackUndoesRecordsetAndExecuteWork)
     EXPECT_EQ(Count(other, "SELECT count(*) AS n FROM MainGroupOperate"), 1);
 }
 
+// psqlODBC is told to roll the whole transaction back at an error instead of
+// putting each statement under a savepoint; a connection string that names
+// its own level keeps it.
+TEST_F(AdoDb, OnPostgreSQLAnErrorEndsTheWholeTransaction)
+{
+    if (kEngine != Engine::PostgreSQL)
+        GTEST_SKIP() << "SQLite's driver keeps no savepoints";
+    cn->BeginTrans();
+    cn->Execute("INSERT INTO MainGroupOperate (Grp) VALUES (40)");
+    EXPECT_EQ(ErrorOf([&] { cn->Execute("INSERT INTO MainGroupOperate (Grp) VALUES (40)"); }), E_FAIL);
+    cn->Execute("INSERT INTO MainGroupOperate (Grp) VALUES (41)");
+    cn->CommitTrans();
+    EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM MainGroupOperate WHERE Grp = 40"), 0);
+    EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM MainGroupOperate WHERE Grp = 41"), 1);
+
+    _ConnectionPtr statementLevel;
+    statementLevel.CreateInstance("ADODB.Connection");
+    statementLevel->Open(db->connString() + "Protocol=7.4-2;");
+    statementLevel->BeginTrans();
+    statementLevel->Execute("INSERT INTO MainGroupOperate (Grp) VALUES (30)");
+    EXPECT_EQ(ErrorOf([&] { statementLevel->Execute("INSERT INTO MainGroupOperate (Grp) VALUES (30)"); }), E_FAIL);
+    // Only the failed statement was undone: the transaction goes on.
+    statementLevel->Execute("INSERT INTO MainGroupOperate (Grp) VALUES (31)");
+    statementLevel->CommitTrans();
+    EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM MainGroupOperate WHERE Grp IN (30, 31)"), 2);
+    statementLevel->Close();
+}
+
 TEST_F(AdoDb, FailedCommitStaysOpenForTheRollback)
 {
     if (kEngine == Engine::PostgreSQL) {
