@@ -1,5 +1,6 @@
 #include "installer/commander.h"
 
+#include "installer/bulkcopy.h"
 #include "installer/filemanager.h"
 #include "installer/utils.h"
 #include "dmo/dmo.h"
@@ -168,6 +169,11 @@ int CCommander::Dispatch(dmo::SQLServer* server, int command)
     case cmdRestorePermissions:
         return ProcessPermissions(server, arg(1), ResolvePath(path(2)), false, isOne(arg(3)), isOne(arg(4)),
                                   isOne(arg(5)), isOne(arg(6)), isOne(arg(7)), isOne(arg(8)));
+    case cmdLoadBcp:
+        LoadFromBcp(*this, server, arg(1), arg(2), args < 3 || toInt(arg(3)) != 0);
+        return 0;
+    case cmdListChangedObjects:
+        return ListChangedObjects(*this, server, arg(1), arg(2));
     default:
         // Bulk loads, dumps, structure, permissions and object lists are
         // built with the server layer's later members.
