@@ -193,8 +193,11 @@ protected:
         // stands in its window.
         dc.SetDeviceOrigin(0, 0);
         CRect area = this->GetLogBounds();
-        CRect dev;
-        if (GetUpdateRect(dev)) {
+        // What was invalidated before is in the bitmap already: only the
+        // latest rectangle is drawn again (the whole update area each time
+        // would make a run of small updates cost the square of their number).
+        CRect dev = m_rcDirty;
+        if (!dev.IsRectEmpty() || GetUpdateRect(dev)) {
             const CPoint a = this->DevToLog(dev.TopLeft());
             const CPoint b = this->DevToLog(dev.BottomRight());
             CRect update(a.x, a.y, b.x + 1, b.y + 1);

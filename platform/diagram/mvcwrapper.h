@@ -17,6 +17,7 @@
 #include <wx/window.h>
 
 #include <algorithm>
+#include <memory>
 
 template <class V>
 class MvcWrapper_T : public V {
@@ -136,11 +137,21 @@ public:
         afterChange(false);
     }
 
-    // The drawing may have grown or shrunk: the bars follow.
+    // The drawing may have grown or shrunk: the bars follow, once a run of
+    // updates is over (each look at the drawing's size walks the model).
     void OnUpdate(void* sender, std::intptr_t hint, void* data) override
     {
         Base::OnUpdate(sender, hint, data);
-        afterChange(true);
+        wxWindow* wnd = this->GetWnd();
+        if (!wnd || m_bRecalcPending || !m_pHorzBar)
+            return;
+        m_bRecalcPending = true;
+        wnd->CallAfter([this, alive = std::weak_ptr<int>(m_alive)] {
+            if (alive.expired())
+                return;
+            m_bRecalcPending = false;
+            afterChange(true);
+        });
     }
 
     bool OnWndMsg(wxEvent& event) override
@@ -356,4 +367,6 @@ private:
 
     MvcWheel m_wheel;
     int m_nBusy = 0;
+    bool m_bRecalcPending = false;
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0); // gone with the wrapper
 };

@@ -214,6 +214,7 @@ TEST_F(WrapperTest, BarsSitBesideTheViewportAndFollowIt)
     ASSERT_TRUE(model.RemoveComponent(b));
     model.SetSize(CSize(300, 200));
     model.UpdateAllComponents();
+    wxTheApp->ProcessPendingEvents(); // once the run of updates is over
     EXPECT_FALSE(h->IsShown());
     EXPECT_FALSE(v->IsShown());
     EXPECT_FALSE(chart.GetSizeBox()->IsShown());
@@ -282,9 +283,17 @@ TEST_F(WrapperTest, AnInvalidatedChangeShowsAtTheNextPaint)
     model.UpdateComponent(a);
     EXPECT_EQ(PixelAt(Painted(viewport), 70, 50), wxColour(0x20, 0xC0, 0x40));
 
+    // A later invalidation elsewhere draws only its own rectangle again, not
+    // everything invalidated since the last paint.
+    a->SetProperty(CODIntProperty(OD_PROP_FILL, 0x4080C0));
+    viewport.InvalidateRect(CRect(200, 100, 250, 150), true, false);
+    EXPECT_EQ(PixelAt(Painted(viewport), 70, 50), wxColour(0x20, 0xC0, 0x40));
+    model.UpdateComponent(a);
+    EXPECT_EQ(PixelAt(Painted(viewport), 70, 50), wxColour(0x40, 0x80, 0xC0));
+
     // Scrolling shows the drawing anew.
     viewport.SetLogOrigin(50, 0);
-    EXPECT_EQ(PixelAt(Painted(viewport), 20, 50), wxColour(0x20, 0xC0, 0x40));
+    EXPECT_EQ(PixelAt(Painted(viewport), 20, 50), wxColour(0x40, 0x80, 0xC0));
     EXPECT_EQ(PixelAt(Painted(viewport), 100, 50), wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW));
 }
 
