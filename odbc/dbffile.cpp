@@ -323,6 +323,7 @@ void CDataBaseFile::Close()
     if (m_file < 0)
         return;
     Flush();
+    WriteAppended();
     m_record.reset();
     m_fields.clear();
     if (::close(m_file) != 0 && m_error.empty())
@@ -331,6 +332,8 @@ void CDataBaseFile::Close()
     m_current = -1;
     m_modified = false;
     m_head = CDBFHead{};
+    m_appended.clear();
+    m_appendedCount = 0;
 }
 
 int CDataBaseFile::Seek(long index)
@@ -341,6 +344,7 @@ int CDataBaseFile::Seek(long index)
         return 1;
     if (m_modified)
         Flush();
+    WriteAppended();
     const std::uint64_t pos =
         m_head.m_headerLength + std::uint64_t(index) * m_head.m_recordLength;
     if (!ReadAt(m_file, m_record.get(), m_head.m_recordLength, pos))
@@ -378,25 +382,43 @@ void CDataBaseFile::Discard()
 void CDataBaseFile::WriteRecord()
 {
     const bool append = m_current == GetRecordCount();
-    if (append && m_head.m_recordCount == std::numeric_limits<std::uint32_t>::max()) {
-        Fail("the table is full");
+    if (append) {
+        if (m_head.m_recordCount == std::numeric_limits<std::uint32_t>::max()) {
+            Fail("the table is full");
+            return;
+        }
+        m_appended.insert(m_appended.end(), m_record.get(), m_record.get() + m_head.m_recordLength);
+        ++m_appendedCount;
+        ++m_head.m_recordCount;
+        if (m_appended.size() >= (std::size_t{1} << 20))
+            WriteAppended();
         return;
     }
+    // The record may still be among those waiting to be written.
+    WriteAppended();
     const std::uint64_t pos =
         m_head.m_headerLength + std::uint64_t(m_current) * m_head.m_recordLength;
-    // A new last record is written with the end-of-file mark after it, as
-    // at creation; the buffer's spare byte carries the mark.
-    const std::size_t size = m_head.m_recordLength + (append ? 1u : 0u);
-    m_record[m_head.m_recordLength] = static_cast<char>(append ? kEndOfFile : 0);
-    const bool written = WriteAt(m_file, m_record.get(), size, pos);
-    m_record[m_head.m_recordLength] = 0;
-    if (!written) {
+    if (!WriteAt(m_file, m_record.get(), m_head.m_recordLength, pos))
         Fail("cannot write record " + std::to_string(m_current) + ": " + std::strerror(errno));
+}
+
+void CDataBaseFile::WriteAppended()
+{
+    if (m_appendedCount == 0 || m_file < 0)
+        return;
+    const std::uint32_t first = m_head.m_recordCount - m_appendedCount;
+    const std::uint64_t pos = m_head.m_headerLength + std::uint64_t(first) * m_head.m_recordLength;
+    // The new last record is followed by the end-of-file mark, as at creation.
+    m_appended.push_back(static_cast<char>(kEndOfFile));
+    const bool written = WriteAt(m_file, m_appended.data(), m_appended.size(), pos);
+    m_appended.clear();
+    m_appendedCount = 0;
+    if (!written) {
+        // The header keeps counting only the records that are in the file.
+        m_head.m_recordCount = first;
+        Fail("cannot write record " + std::to_string(first) + ": " + std::strerror(errno));
         return;
     }
-    if (!append)
-        return;
-    ++m_head.m_recordCount;
     m_head.m_date = CDBFBinaryDate::Today();
     std::uint8_t head[CDBFHead::Size];
     m_head.Encode(head);
@@ -565,29 +587,46 @@ int CDataBaseFile::SetValue(int field, const char* text)
 
 // A number right-aligned in the field; one that does not fit is refused
 // rather than cut to a different number.
-int CDataBaseFile::SetNumberText(int field, const std::string& digits)
+int CDataBaseFile::SetNumberText(int field, const char* digits, std::size_t size)
 {
     if (!WritableField(field))
         return 0;
-    const std::size_t width = m_fields[static_cast<std::size_t>(field)]->m_length;
-    if (digits.size() > width)
+    const CFieldDBF& f = *m_fields[static_cast<std::size_t>(field)];
+    if (size > f.m_length)
         return 0;
-    return SetValue(field, (std::string(width - digits.size(), ' ') + digits).c_str());
+    char* p = m_record.get() + f.m_offset;
+    std::memset(p, ' ', f.m_length - size);
+    std::memcpy(p + (f.m_length - size), digits, size);
+    m_modified = true;
+    return 1;
 }
+
+namespace {
+
+template <class Integer>
+int SetInteger(CDataBaseFile& file, int field, Integer value,
+               int (CDataBaseFile::*set)(int, const char*, std::size_t))
+{
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value);
+    return (file.*set)(field, buf, static_cast<std::size_t>(res.ptr - buf));
+}
+
+} // namespace
 
 int CDataBaseFile::SetValue(int field, short value)
 {
-    return SetNumberText(field, std::to_string(value));
+    return SetInteger(*this, field, value, &CDataBaseFile::SetNumberText);
 }
 
 int CDataBaseFile::SetValue(int field, std::int32_t value)
 {
-    return SetNumberText(field, std::to_string(value));
+    return SetInteger(*this, field, value, &CDataBaseFile::SetNumberText);
 }
 
 int CDataBaseFile::SetValue(int field, std::int64_t value)
 {
-    return SetNumberText(field, std::to_string(value));
+    return SetInteger(*this, field, value, &CDataBaseFile::SetNumberText);
 }
 
 int CDataBaseFile::SetValue(int field, float value)
@@ -605,7 +644,7 @@ int CDataBaseFile::SetValue(int field, double value)
     const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
     if (res.ec != std::errc())
         return 0;
-    return SetNumberText(field, std::string(buf, res.ptr));
+    return SetNumberText(field, buf, static_cast<std::size_t>(res.ptr - buf));
 }
 
 int CDataBaseFile::SetValue(int field, const SQLGUID& g)
@@ -623,6 +662,18 @@ int CDataBaseFile::SetValue(int field, const TIMESTAMP_STRUCT& ts)
     if (!WritableField(field) || m_fields[static_cast<std::size_t>(field)]->m_length < 8)
         return 0;
     char buf[32];
+    if (ts.year >= 0 && ts.year <= 9999 && ts.month <= 99 && ts.day <= 99) {
+        // "%4d%02d%02d" without the formatter: a year below 1000 is padded with blanks.
+        int y = ts.year;
+        for (int i = 3; i >= 0; --i, y /= 10)
+            buf[i] = (y > 0 || i == 3) ? static_cast<char>('0' + y % 10) : ' ';
+        buf[4] = static_cast<char>('0' + ts.month / 10);
+        buf[5] = static_cast<char>('0' + ts.month % 10);
+        buf[6] = static_cast<char>('0' + ts.day / 10);
+        buf[7] = static_cast<char>('0' + ts.day % 10);
+        buf[8] = 0;
+        return SetValue(field, buf);
+    }
     const int n = std::snprintf(buf, sizeof buf, "%4d%02d%02d", ts.year, ts.month, ts.day);
     // A year or month out of its digits would be cut into another date.
     if (n != 8)

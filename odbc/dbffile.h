@@ -106,8 +106,9 @@ private:
     bool WritableField(int field) const;
     int Fail(std::string message);
     std::string FieldText(int field) const;
-    int SetNumberText(int field, const std::string& digits);
+    int SetNumberText(int field, const char* digits, std::size_t size);
     void WriteRecord();
+    void WriteAppended();
 
     std::string m_path;
     int m_file = -1; // descriptor of the open file
@@ -119,6 +120,11 @@ private:
     CDBFHead m_head;
     std::uint64_t m_fileSize = 0;
     std::string m_error;
+    // New records not yet in the file, in order; they are written in one
+    // go with the header when this grows large, and before any read, any
+    // rewrite of a record and the close.
+    std::vector<char> m_appended;
+    std::uint32_t m_appendedCount = 0;
 };
 
 // Writes an empty table with these descriptors (offsets as given). Gives

@@ -258,6 +258,8 @@ TEST_P(DbfExport, RowCutShortByAnErrorIsNotWritten)
 
 // A row that fails on the server ends the export with the database error,
 // not a result; the rows copied before it are in a file left consistent.
+// Rows are fetched in rowsets: those of the rowset that failed may be
+// missing, the rows before them are there.
 TEST(DbfExportErrors, ServerErrorMidwayReachesTheCaller)
 {
     KELM_REQUIRE_PG();
@@ -274,11 +276,18 @@ TEST(DbfExportErrors, ServerErrorMidwayReachesTheCaller)
     EXPECT_THROW(CopyODBCtoDBF(path.c_str(), rs), CDBException);
     CDataBaseFile file;
     ASSERT_EQ(file.Open(path.c_str(), 1), 1);
-    EXPECT_EQ(file.GetRecordCount(), 2);
-    std::int32_t v = 0;
-    ASSERT_EQ(file.Seek(1), 1);
-    EXPECT_EQ(file.GetValue(1, v), 1);
-    EXPECT_EQ(v, 10);
+    const long count = file.GetRecordCount();
+    EXPECT_GE(count, 1);
+    EXPECT_LE(count, 2);
+    const std::int32_t expected[] = {5, 10};
+    for (long r = 0; r < count; ++r) {
+        std::int32_t v = 0;
+        ASSERT_EQ(file.Seek(r), 1);
+        EXPECT_EQ(file.GetValue(1, v), 1);
+        EXPECT_EQ(v, expected[r]);
+    }
+    // Header, two descriptors, the records and the end mark: nothing half-written.
+    EXPECT_EQ(kelm::test::readFile(path).size(), 32u * 3 + 1 + std::size_t(count) * (1 + 11 + 11) + 1);
 }
 
 // The library's owning array takes the descriptors made before a refused
