@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 continue;
             std::string value;
             DWORD n = winapi::GetPrivateProfileString(name.c_str(), key.c_str(), "\n", value, 260, file);
-            if (n != value.size() || n > 259)
+            // n counts characters, so a value of multi-byte ones is longer.
+            if (n > 259 || n > value.size() || value.size() > 4 * 259)
                 std::abort();
             (void)winapi::GetPrivateProfileInt(name.c_str(), key.c_str(), -1, file);
             std::uint8_t bytes[8];
