@@ -42,8 +42,10 @@ std::shared_ptr<Table> Catalog::table(const std::shared_ptr<Database>& db, std::
 {
     std::erase_if(tables, [](const auto& entry) { return entry.second.expired(); });
     if (auto it = tables.find(oid); it != tables.end())
-        if (auto t = it->second.lock())
+        if (auto t = it->second.lock()) {
+            t->m_names.reset();
             return t;
+        }
     std::shared_ptr<Table> t(new Table(db, oid));
     tables[oid] = t;
     return t;
@@ -95,6 +97,22 @@ std::shared_ptr<Table> Tables::Item(int index)
 std::shared_ptr<Table> Tables::Item(const std::string& name)
 {
     std::lock_guard lock(Access::mutex(*m_db));
+    // The form this layer writes ("schema"."name") names one table exactly.
+    ObjectName parsed;
+    try {
+        parsed = ParseObjectName(name);
+    } catch (const Error&) {
+        throw Error(kErrNotFound, "table '" + name + "' not found");
+    }
+    if (!parsed.schema.empty() && name == QuoteQualified(parsed.schema, parsed.name)) {
+        auto oid = ScalarParams(Access::connection(*m_db),
+                                "SELECT c.oid FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                                "WHERE n.nspname = $1 AND c.relname = $2 AND c.relkind IN ('r','p') "
+                                "AND NOT c.relispartition",
+                                {parsed.schema, parsed.name});
+        if (oid)
+            return Access::catalog(*m_db).table(m_db, toOid(oid));
+    }
     TableRef ref = m_db->ResolveTable(name);
     return Access::catalog(*m_db).table(m_db, ref.oid);
 }
@@ -103,6 +121,8 @@ std::shared_ptr<Table> Tables::Item(const std::string& name)
 
 Table::Names Table::names()
 {
+    if (m_names)
+        return *m_names;
     auto set = ExecParams(Access::connection(*m_db),
                          "SELECT n.nspname, c.relname, c.relpersistence, c.relkind, c.relispartition, "
                          "EXISTS (SELECT 1 FROM pg_depend d WHERE d.classid = 'pg_class'::regclass "
@@ -112,7 +132,8 @@ Table::Names Table::names()
     if (set.rows.empty())
         throw Error(kErrNotFound, "table '" + std::to_string(m_oid) + "' not found (it was dropped)");
     const auto& row = set.rows[0];
-    return {*row[0], *row[1], (*row[2])[0], (*row[3])[0], isTrue(row[4]), isTrue(row[5])};
+    m_names = Names{*row[0], *row[1], (*row[2])[0], (*row[3])[0], isTrue(row[4]), isTrue(row[5])};
+    return *m_names;
 }
 
 std::string Table::Name()
@@ -145,7 +166,9 @@ void Table::SetName(const std::string& name)
     std::lock_guard lock(Access::mutex(*m_db));
     if (name.size() > kMaxIdentifierBytes)
         throw Error(kErrArgument, "the name '" + name + "' is longer than 63 bytes", "DMO", "42622");
-    runBatch(Access::connection(*m_db), "ALTER TABLE " + QualifiedName() + " RENAME TO " + QuoteIdent(name), nullptr);
+    std::string old = QualifiedName();
+    m_names.reset();
+    runBatch(Access::connection(*m_db), "ALTER TABLE " + old + " RENAME TO " + QuoteIdent(name), nullptr);
 }
 
 long Table::Rows()
@@ -159,8 +182,10 @@ long Table::Rows()
 void Table::Remove()
 {
     std::lock_guard lock(Access::mutex(*m_db));
-    runBatch(Access::connection(*m_db), "DROP TABLE " + QualifiedName(), nullptr);
+    std::string name = QualifiedName();
+    m_names.reset();
     m_loaded = false;
+    runBatch(Access::connection(*m_db), "DROP TABLE " + name, nullptr);
 }
 
 std::string Table::Script(int scriptType, int script2Type)
@@ -305,6 +330,7 @@ void Table::load()
 void Table::Refresh()
 {
     std::lock_guard lock(Access::mutex(*m_db));
+    m_names.reset();
     m_loaded = false;
     load();
 }

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,8 @@ private:
 
     std::shared_ptr<Database> m_db;
     std::uint32_t m_oid;
+    // Read once per hand-out of the object; a rename or refresh reads again.
+    std::optional<Names> m_names;
     bool m_loaded = false;
     bool m_inAlter = false;
     std::vector<std::string> m_actions;
