@@ -1,11 +1,10 @@
 #include "installer/ui/singleinstance.h"
 
-#include <wx/defs.h>
-#include <wx/snglinst.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -50,31 +49,37 @@ CSingleInstance::~CSingleInstance()
     }
     if (m_thread.joinable())
         m_thread.join();
-    if (m_checker)
+    if (m_lockFd >= 0) {
         ::unlink(m_socketPath.c_str());
+        ::close(m_lockFd);
+    }
 }
 
 bool CSingleInstance::Acquire()
 {
-    auto checker = std::make_unique<wxSingleInstanceChecker>();
-    if (!checker->Create(m_name, RuntimeFolder()) || checker->IsAnotherRunning()) {
-        sockaddr_un address;
-        int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd >= 0 && fillAddress(m_socketPath, address) &&
-            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
-            (void)!::write(fd, "raise\n", 6);
-        if (fd >= 0)
-            ::close(fd);
-        return false;
+    std::string lockPath = RuntimeFolder() + "/" + m_name + ".lock";
+    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return true; // no place for the lock: nothing to guard with
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        m_lockFd = fd;
+        return true;
     }
-    m_checker = std::move(checker);
-    return true;
+    ::close(fd);
+    sockaddr_un address;
+    int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (client >= 0 && fillAddress(m_socketPath, address) &&
+        ::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+        (void)!::write(client, "raise\n", 6);
+    if (client >= 0)
+        ::close(client);
+    return false;
 }
 
 void CSingleInstance::Listen(std::function<void()> onRaise)
 {
     sockaddr_un address;
-    if (!m_checker || !fillAddress(m_socketPath, address))
+    if (m_lockFd < 0 || !fillAddress(m_socketPath, address))
         return;
     ::unlink(m_socketPath.c_str()); // left by a copy that crashed; we hold the lock
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);

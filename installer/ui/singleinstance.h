@@ -1,4 +1,5 @@
-// One Dorvik per user: a lock under $XDG_RUNTIME_DIR, and a Unix socket
+// One Dorvik per user: a lock file held with flock under $XDG_RUNTIME_DIR
+// (released by the system however the process ends), and a Unix socket
 // beside it through which a second start asks the first one to come to the
 // front.
 #pragma once
@@ -7,8 +8,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-
-class wxSingleInstanceChecker;
 
 namespace dorvik {
 
@@ -31,7 +30,7 @@ public:
 private:
     std::string m_name;
     std::string m_socketPath;
-    std::unique_ptr<wxSingleInstanceChecker> m_checker;
+    int m_lockFd = -1;
     int m_listenFd = -1;
     std::thread m_thread;
 };
