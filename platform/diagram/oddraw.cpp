@@ -13,6 +13,20 @@
 
 namespace {
 
+// A context makes a drawing object of its own for every pen, brush and font
+// it is given: give it one only when it differs.
+void usePen(wxDC& dc, const wxPen& pen)
+{
+    if (dc.GetPen() != pen)
+        dc.SetPen(pen);
+}
+
+void useBrush(wxDC& dc, const wxBrush& brush)
+{
+    if (dc.GetBrush() != brush)
+        dc.SetBrush(brush);
+}
+
 wxColour colourOf(const CODComponent& c, std::int32_t id, const wxColour& fallback)
 {
     for (const CODComponent* p = &c; p; p = p->GetParent())
@@ -65,7 +79,7 @@ void drawArrow(wxDC& dc, const CPoint& from, const CPoint& tip, std::int32_t siz
     wxPoint tri[3] = {wxPoint(tip.x, tip.y),
                       wxPoint(static_cast<int>(std::lround(bx - uy * half)), static_cast<int>(std::lround(by + ux * half))),
                       wxPoint(static_cast<int>(std::lround(bx + uy * half)), static_cast<int>(std::lround(by - ux * half)))};
-    dc.SetBrush(wxBrush(dc.GetPen().GetColour()));
+    useBrush(dc, wxBrush(dc.GetPen().GetColour()));
     dc.DrawPolygon(3, tri);
 }
 
@@ -127,8 +141,8 @@ void CODPolygonComponent::DrawSelf(wxDC& dc)
     std::vector<CPoint> pts = GetPoints(true);
     if (pts.size() < 2)
         return;
-    dc.SetPen(wxPen(colourOf(*this, OD_PROP_LINECOLOR, *wxBLACK), 1));
-    dc.SetBrush(wxBrush(colourOf(*this, OD_PROP_FILL, *wxWHITE)));
+    usePen(dc, wxPen(colourOf(*this, OD_PROP_LINECOLOR, *wxBLACK), 1));
+    useBrush(dc, wxBrush(colourOf(*this, OD_PROP_FILL, *wxWHITE)));
     auto w = toWx(pts);
     dc.DrawPolygon(static_cast<int>(w.size()), w.data());
 }
@@ -139,7 +153,7 @@ void CODLineComponent::DrawSelf(wxDC& dc)
     if (pts.size() < 2)
         return;
     wxPen pen(colourOf(*this, OD_PROP_LINECOLOR, *wxBLACK), 1, m_nLineDecoration == 1 ? wxPENSTYLE_SHORT_DASH : wxPENSTYLE_SOLID);
-    dc.SetPen(pen);
+    usePen(dc, pen);
     auto w = toWx(pts);
     dc.DrawLines(static_cast<int>(w.size()), w.data());
     drawArrow(dc, pts[pts.size() - 2], pts.back(), m_nEndDecoration);
@@ -148,8 +162,8 @@ void CODLineComponent::DrawSelf(wxDC& dc)
 void CODEllipseComponent::DrawSelf(wxDC& dc)
 {
     CRect r = GetModelBounds();
-    dc.SetPen(wxPen(colourOf(*this, OD_PROP_LINECOLOR, *wxBLACK), 1));
-    dc.SetBrush(m_bFilled ? wxBrush(colourOf(*this, OD_PROP_FILL, *wxWHITE)) : *wxTRANSPARENT_BRUSH);
+    usePen(dc, wxPen(colourOf(*this, OD_PROP_LINECOLOR, *wxBLACK), 1));
+    useBrush(dc, m_bFilled ? wxBrush(colourOf(*this, OD_PROP_FILL, *wxWHITE)) : *wxTRANSPARENT_BRUSH);
     dc.DrawEllipse(r.left, r.top, r.Width(), r.Height());
 }
 
@@ -159,7 +173,9 @@ void CODTextComponent::DrawSelf(wxDC& dc)
     const CODFontProperty* font = GetFont();
     if (!font)
         font = &kDefaultFont;
-    dc.SetFont(font->CreateFont());
+    const wxFont f = font->CreateFont();
+    if (dc.GetFont() != f)
+        dc.SetFont(f);
     const std::uint32_t c = font->m_crColor;
     dc.SetTextForeground(wxColour((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
@@ -195,7 +211,7 @@ void CODLinkComponent::DrawSelf(wxDC& dc)
     clipEnd(GetTargetJoin(), pts.size() - 1, pts.size() - 2);
     wxPen pen(colourOf(*this, OD_PROP_LINECOLOR, *wxBLACK), 1,
               m_pLine->GetLineDecoration() == 1 ? wxPENSTYLE_SHORT_DASH : wxPENSTYLE_SOLID);
-    dc.SetPen(pen);
+    usePen(dc, pen);
     auto w = toWx(pts);
     dc.DrawLines(static_cast<int>(w.size()), w.data());
     drawArrow(dc, pts[pts.size() - 2], pts.back(), m_pLine->GetEndDecoration());
