@@ -23,6 +23,14 @@ CLogFile& theLog() { return CDorvikCore::Get().GetLog(); }
 
 std::string text(int id) { return res::LoadString(id, GetInterfaceLanguage()); }
 
+// What start-up sets on the server object: a 30-second login time-out and
+// the program's title as the application name.
+void ConfigureServer(dmo::SQLServer& server)
+{
+    server.SetLoginTimeout(30);
+    server.SetApplicationName(res::LoadString(res::IDS_APP_TITLE));
+}
+
 } // namespace
 
 void CDorvikCommandLineInfo::ParseParam(const std::string& param, bool flag, bool last)
@@ -140,8 +148,7 @@ bool CMainRun::Start(const std::vector<std::string>& args, const std::string& pr
             ReportFatal("DMO version mast be 7.0.2 or higher !", "DMO version mast be 7.0.2 or higher !");
             return false;
         }
-        server->SetLoginTimeout(30);
-        server->SetApplicationName(res::LoadString(res::IDS_APP_TITLE));
+        ConfigureServer(*server);
     } catch (const dmo::Error& e) {
         ReportFatal(e.description, e.description);
         return false;
@@ -179,6 +186,17 @@ bool CMainRun::Connect(const std::string& name, const std::string& user, const s
     else
         Message(error, res::IDS_ERROR, winapi::MB_ICONERROR | winapi::MB_OK);
     return false;
+}
+
+bool CMainRun::Reconnect(const std::string& name, const std::string& user, const std::string& password,
+                         bool trusted, bool showWaiting)
+{
+    auto server = CDorvikCore::Get().GetServer();
+    if (!server)
+        return false;
+    server->DisConnect();
+    ConfigureServer(*server);
+    return Connect(name, user, password, trusted, showWaiting);
 }
 
 void CMainRun::FillBackupFolders()

@@ -96,6 +96,10 @@ public:
 
     bool Connect(const std::string& server, const std::string& user, const std::string& password, bool trusted,
                  bool showWaiting);
+    // Drops the connection (ignoring errors), sets the server object up as
+    // start-up did, and connects again.
+    bool Reconnect(const std::string& server, const std::string& user, const std::string& password, bool trusted,
+                   bool showWaiting);
     // Log text, status 2 in the end record, log closed, then the message
     // unless quiet.
     void ReportFatal(const std::string& logText, const std::string& messageText);

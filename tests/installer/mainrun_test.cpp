@@ -197,6 +197,16 @@ TEST_F(MainRunTest, QuietRunAsksNothingAndLogsItsOutcome)
     ASSERT_FALSE(root.empty());
     EXPECT_NE(log.find("STEP  2 = FileCreatePath(" + root + "/backup)"), std::string::npos);
 
+    // Reconnect drops the connection and makes it again, set up as before.
+    {
+        CMainRun again(view);
+        auto server = CDorvikCore::Get().GetServer();
+        ASSERT_TRUE(again.Reconnect(kelm::test::PgHost() + "," + kelm::test::PgPort(), "", "", true, false));
+        EXPECT_TRUE(server->VerifyConnection(6));
+        EXPECT_EQ(server->GetLoginTimeout(), 30);
+        EXPECT_EQ(server->GetApplicationName(), "Dorvik");
+    }
+
     // A failed connection is logged with its reason; the run then fails.
     CDorvikCore::Get().SetLog(std::make_unique<CLogFile>("refused.log"));
     std::string refused = "[LOGIN]\nServer=127.0.0.1:" + kelm::test::PgPort() +
