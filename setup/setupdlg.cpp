@@ -96,8 +96,9 @@ CSetupDlg::CSetupDlg(CSetupApp& app) : m_app(app), m_model(app)
             wxWizardPageSimple::Chain(m_pages.back(), p);
         m_pages.push_back(p);
     }
-    GetPageAreaSizer()->Add(m_pages.front());
     SetPageSize(pageSize);
+    for (auto* page : m_pages)
+        GetPageAreaSizer()->Add(page);
 
     Bind(wxEVT_WIZARD_PAGE_SHOWN, &CSetupDlg::OnPageShown, this);
     Bind(wxEVT_WIZARD_PAGE_CHANGING, &CSetupDlg::OnPageChanging, this);
@@ -130,7 +131,6 @@ void CSetupDlg::ApplyButtons()
         help->SetLabel(U(LoadString(IDS_HELP)));
         help->Disable();
     }
-    Layout();
 }
 
 void CSetupDlg::OnPageShown(wxWizardEvent& event)

@@ -25,3 +25,10 @@ kelm_test(setup_presenter_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/presenter_test.cpp
     LIBS setup-core setup_sandbox
     LABELS unit)
+
+kelm_test(setup_gui_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/gui_test.cpp
+    LIBS setup-wx setup_sandbox
+    LABELS gui)
+target_compile_definitions(setup_gui_test PRIVATE KELM_TEST_OUTPUT="${CMAKE_BINARY_DIR}/test-output")
+set_tests_properties(setup_gui_test PROPERTIES RESOURCE_LOCK display)
