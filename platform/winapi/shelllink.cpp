@@ -118,7 +118,7 @@ std::string ShellLink::Text(const std::string& linkPath) const
     std::string exec = QuoteExecWord(m_target);
     for (const auto& word : SplitCommandLine(m_arguments))
         exec += " " + QuoteExecWord(word);
-    std::string text = "[Desktop Entry]\nType=Application\nVersion=1.5\n";
+    std::string text = "[Desktop Entry]\nType=Application\nVersion=1.4\n";
     text += "Name=" + EscapeDesktopString(name) + "\n";
     text += "Exec=" + EscapeDesktopString(exec) + "\n";
     if (!m_icon.empty())

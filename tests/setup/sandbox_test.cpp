@@ -3,7 +3,11 @@
 #include "sandbox.h"
 
 #include "setup/appini.h"
+#include "winapi/process.h"
 #include "winapi/registry.h"
+
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -12,7 +16,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <chrono>
+#include <thread>
 
 namespace fs = std::filesystem;
 using kelm::test::readFile;
@@ -87,8 +92,9 @@ TEST(SetupSandboxRun, SilentInstallReinstallAndRemoval)
     EXPECT_EQ(entry["Name"], "Tarnwick");
     EXPECT_EQ(entry["Exec"], box.ClientFolder() + "/OrvoExec -d:KelmDemo");
     EXPECT_EQ(entry["Icon"], folder + "/kelm.svg");
-    if (fs::exists("/usr/bin/desktop-file-validate"))
+    if (fs::exists("/usr/bin/desktop-file-validate")) {
         EXPECT_EQ(SetupSandbox::Run({"/usr/bin/desktop-file-validate", box.Group() + "/Tarnwick.desktop"}), 0);
+    }
 
     std::vector<std::string> names;
     std::map<std::string, std::string> texts;
@@ -160,6 +166,34 @@ TEST(SetupSandboxRun, FailuresEndWithTheirStatusAndLeaveNothingBehind)
     box.RegisterClient();
     EXPECT_EQ(SetupSandbox::Run({SETUP_BIN, box.Kit()}), 2);
     EXPECT_FALSE(fs::exists(box.ProgramFiles() + "/Varnholt Inc"));
+}
+
+TEST(SetupSandboxRun, ATemporaryCopyWaitsForTheProcessItIsGivenThenRemovesTheProgramAndItsEmptyFolders)
+{
+    SetupSandbox box;
+    std::string folder = box.ProgramFiles() + "/Varnholt Inc/App/1.0";
+    fs::create_directories(folder);
+    fs::create_directories(box.ProgramFiles() + "/Varnholt Inc/Other");
+    std::string program = folder + "/uninstall";
+    fs::copy_file(UNINSTALL_BIN, program);
+
+    auto sleeper = winapi::Spawn({"/bin/sleep", "1"});
+    ASSERT_TRUE(sleeper);
+    int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, *sleeper, 0));
+    ASSERT_GE(pidfd, 0);
+    auto copy = winapi::Spawn({UNINSTALL_BIN, "-h:3", "-o:" + program}, winapi::SpawnOptions{{{pidfd, 3}}});
+    ::close(pidfd);
+    ASSERT_TRUE(copy);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(fs::exists(program)); // still waiting for the sleeper
+    EXPECT_EQ(winapi::WaitProcess(*sleeper), 0);
+    EXPECT_EQ(winapi::WaitProcess(*copy), 0);
+    EXPECT_FALSE(fs::exists(program));
+    EXPECT_FALSE(fs::exists(folder));
+    // The parent still holds another folder; the Program Files folder stays.
+    EXPECT_TRUE(fs::exists(box.ProgramFiles() + "/Varnholt Inc/Other"));
+    // No log, no App.ini, no questions in this role.
+    EXPECT_EQ(box.LogText(), "");
 }
 
 } // namespace

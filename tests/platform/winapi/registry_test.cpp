@@ -297,6 +297,11 @@ TEST(ShellLink, ShortcutsAreDesktopEntriesWhoseCommandReadsBackWordForWord)
         std::vector<std::string> expected{"/opt/Orvo Client/OrvoExec"};
         expected.insert(expected.end(), c.words.begin(), c.words.end());
         EXPECT_EQ(ParseExec(exec), expected) << exec;
+        if (std::filesystem::exists("/usr/bin/desktop-file-validate")) {
+            auto pid = Spawn({"/usr/bin/desktop-file-validate", path});
+            ASSERT_TRUE(pid);
+            EXPECT_EQ(WaitProcess(*pid), 0) << exec;
+        }
     }
     ShellLink noTarget;
     EXPECT_FALSE(noTarget.Save((dir.path() / "x.desktop").string()));
