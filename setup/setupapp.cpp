@@ -63,40 +63,6 @@ std::string absolute(const std::string& path)
     return withoutTrailingSlash(joinPath(cwd ? *cwd : "/", path));
 }
 
-// Writes a whole file beside its place and renames it there.
-bool writeWholeFile(const std::string& path, const std::string& text)
-{
-    std::string tmp = path + ".tmpXXXXXX";
-    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return winapi::FailWithErrno(errno, path);
-    std::size_t done = 0;
-    bool ok = true;
-    while (ok && done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return winapi::FailWithErrno(err ? err : EIO, path);
-    }
-    return true;
-}
-
 bool isPsqlDriver(const std::string& driver)
 {
     return winapi::Utf8Upper(driver).rfind("POSTGRESQL", 0) == 0;
@@ -545,7 +511,7 @@ bool CSetupApp::WriteFileList(const std::string& source, const std::string& fold
 {
     std::vector<std::string> lines;
     if (!ListFolderTree(source, lines) ||
-        !writeWholeFile(joinPath(folder, kFileListName), FormatFileList(lines))) {
+        !winapi::WriteWholeFile(joinPath(folder, kFileListName), FormatFileList(lines))) {
         std::string error = winapi::FormatMessage(winapi::GetLastError());
         Report(IDS_FILES_DAT_ERROR);
         Log(std::string(winapi::Utf8Left(error, 255)));

@@ -328,6 +328,40 @@ BOOL CopyFile(const std::string& source, const std::string& target, BOOL failIfE
     return succeed();
 }
 
+BOOL WriteWholeFile(const std::string& path, const std::string& text, unsigned mode)
+{
+    std::string tmp = path + ".tmpXXXXXX";
+    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return FailWithErrno(errno, path);
+    bool ok = true;
+    for (std::size_t done = 0; ok && done < text.size();) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            done += static_cast<std::size_t>(n);
+        else if (n == 0)
+            errno = ENOSPC;
+    }
+    ok = ok && ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && ::fsync(fd) == 0;
+    int err = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        return FailWithErrno(err ? err : EIO, path);
+    }
+    return succeed();
+}
+
 BOOL MoveFile(const std::string& source, const std::string& target)
 {
     struct stat st {};

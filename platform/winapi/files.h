@@ -65,6 +65,11 @@ std::optional<std::vector<FindData>> FindFiles(const std::string& folder, const 
 // target appears whole (written beside it, then renamed into place).
 BOOL CopyFile(const std::string& source, const std::string& target, BOOL failIfExists);
 
+// Writes `text` as the whole new content of `path` with `mode`: into a
+// temporary file beside it, synced, then renamed over it, so that readers
+// see the old file or the new one, never half of one.
+BOOL WriteWholeFile(const std::string& path, const std::string& text, unsigned mode = 0644);
+
 // Never replaces: 183 when the target exists. Across file systems a file
 // is copied and then deleted; a folder fails with 17.
 BOOL MoveFile(const std::string& source, const std::string& target);

@@ -1,6 +1,7 @@
 #include "winapi/registry.h"
 
 #include "winapi/errors.h"
+#include "winapi/files.h"
 #include "winapi/text.h"
 
 #include <fcntl.h>
@@ -212,35 +213,8 @@ public:
 
     LONG Write(const Hive& hive)
     {
-        std::string tmp = m_folder + "/hive.tmp";
-        std::string text = formatHive(hive);
-        int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (fd < 0)
-            return static_cast<LONG>(Win32ErrorFromErrno(errno, tmp));
-        std::size_t done = 0;
-        while (done < text.size()) {
-            ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                int err = n < 0 ? errno : ENOSPC;
-                ::close(fd);
-                ::unlink(tmp.c_str());
-                return static_cast<LONG>(Win32ErrorFromErrno(err, tmp));
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        ::fchmod(fd, 0644);
-        if (::fsync(fd) != 0 || ::close(fd) != 0) {
-            int err = errno;
-            ::unlink(tmp.c_str());
-            return static_cast<LONG>(Win32ErrorFromErrno(err, tmp));
-        }
-        if (::rename(tmp.c_str(), (m_folder + "/hive").c_str()) != 0) {
-            int err = errno;
-            ::unlink(tmp.c_str());
-            return static_cast<LONG>(Win32ErrorFromErrno(err, tmp));
-        }
+        if (!WriteWholeFile(m_folder + "/hive", formatHive(hive), 0644))
+            return static_cast<LONG>(GetLastError());
         return kErrorSuccess;
     }
 

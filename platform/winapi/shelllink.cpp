@@ -1,12 +1,9 @@
 #include "winapi/shelllink.h"
 
 #include "winapi/errors.h"
+#include "winapi/files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 
 namespace winapi {
@@ -131,41 +128,7 @@ BOOL ShellLink::Save(const std::string& linkPath) const
 {
     if (m_target.empty() || linkPath.empty())
         return FailWith(kErrorInvalidParameter);
-    std::string text = Text(linkPath);
-    std::string folder = linkPath.substr(0, linkPath.rfind('/') + 1);
-    std::string tmp = folder + ".shortcutXXXXXX";
-    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return FailWithErrno(errno, linkPath);
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            int err = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            return FailWithErrno(err, linkPath);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    bool written = ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && written) {
-        written = false;
-        err = errno;
-    }
-    if (written && ::rename(tmp.c_str(), linkPath.c_str()) != 0) {
-        written = false;
-        err = errno;
-    }
-    if (!written) {
-        ::unlink(tmp.c_str());
-        return FailWithErrno(err, linkPath);
-    }
-    SetLastError(kErrorSuccess);
-    return kTrue;
+    return WriteWholeFile(linkPath, Text(linkPath), 0644);
 }
 
 } // namespace winapi
