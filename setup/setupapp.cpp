@@ -128,7 +128,6 @@ bool BuildDsnAttributes(const TSec& sec, std::vector<std::pair<std::string, std:
 void DeleteListedPaths(const std::string& folder, const std::vector<std::string>& lines,
                        const std::function<void(const std::string&)>& log)
 {
-    dorvik::CSetupFileManager manager;
     for (const auto& line : lines) {
         if (line.empty())
             continue;
@@ -140,10 +139,14 @@ void DeleteListedPaths(const std::string& folder, const std::vector<std::string>
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0)
             continue;
-        // A folder still holding something that was not installed stays.
-        if (S_ISDIR(st.st_mode) && winapi::IsFolderEmpty(path) != winapi::FolderState::Empty)
-            continue;
-        manager.Delete(path, true);
+        // A folder still holding something that was not installed stays;
+        // an empty one and a file (or link) go, and a failure does not stop
+        // the list. Folders come after their content, so nothing is left
+        // for a recursive delete to do.
+        if (!S_ISDIR(st.st_mode))
+            winapi::DeleteFile(path);
+        else if (winapi::IsFolderEmpty(path) == winapi::FolderState::Empty)
+            winapi::RemoveDirectory(path);
     }
 }
 
