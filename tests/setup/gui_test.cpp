@@ -14,6 +14,7 @@
 #include <wx/button.h>
 #include <wx/radiobut.h>
 #include <wx/textctrl.h>
+#include <wx/utils.h>
 
 #include <filesystem>
 #include <functional>
@@ -45,8 +46,11 @@ std::string Screenshot(const std::string& name)
 {
     fs::path out = fs::path(KELM_TEST_OUTPUT) / "setup_gui_test";
     fs::create_directories(out);
-    for (int i = 0; i < 5; ++i)
+    // Let GTK repaint what changed (a button's sensitivity is drawn late).
+    for (int i = 0; i < 10; ++i) {
         wxTheApp->Yield(true);
+        wxMilliSleep(30);
+    }
     std::string path = (out / name).string();
     fs::remove(path);
     EXPECT_EQ(SetupSandbox::Run({"/usr/bin/import", "-window", "root", path}), 0);
