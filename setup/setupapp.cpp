@@ -128,6 +128,18 @@ bool BuildDsnAttributes(const TSec& sec, std::vector<std::pair<std::string, std:
 void DeleteListedPaths(const std::string& folder, const std::vector<std::string>& lines,
                        const std::function<void(const std::string&)>& log)
 {
+    // Every line is walked from the folder's descriptor one level at a time
+    // without following links, so no line reaches outside the folder.
+    int base = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (base < 0)
+        return;
+    std::string openParent; // the parent of the last line, relative
+    int parentFd = -1;
+    auto closeParent = [&] {
+        if (parentFd >= 0 && parentFd != base)
+            ::close(parentFd);
+        parentFd = -1;
+    };
     for (const auto& line : lines) {
         if (line.empty())
             continue;
@@ -135,19 +147,44 @@ void DeleteListedPaths(const std::string& folder, const std::vector<std::string>
             log("Skipped, outside the installation folder : " + line);
             continue;
         }
-        std::string path = joinPath(folder, line);
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0)
+        auto slash = line.rfind('/');
+        std::string parent = slash == std::string::npos ? std::string() : line.substr(0, slash);
+        std::string name = slash == std::string::npos ? line : line.substr(slash + 1);
+        if (name.empty() || name == ".")
             continue;
-        // A folder still holding something that was not installed stays;
-        // an empty one and a file (or link) go, and a failure does not stop
-        // the list. Folders come after their content, so nothing is left
-        // for a recursive delete to do.
-        if (!S_ISDIR(st.st_mode))
-            winapi::DeleteFile(path);
-        else if (winapi::IsFolderEmpty(path) == winapi::FolderState::Empty)
-            winapi::RemoveDirectory(path);
+        if (parentFd < 0 || parent != openParent) {
+            closeParent();
+            openParent = parent;
+            int dir = base;
+            std::size_t pos = 0;
+            while (dir >= 0 && pos < parent.size()) {
+                std::size_t next = parent.find('/', pos);
+                std::string part = parent.substr(pos, next == std::string::npos ? std::string::npos : next - pos);
+                pos = next == std::string::npos ? parent.size() : next + 1;
+                if (part.empty() || part == ".")
+                    continue;
+                int sub = ::openat(dir, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                if (dir != base)
+                    ::close(dir);
+                dir = sub;
+            }
+            parentFd = dir;
+            if (parentFd < 0)
+                continue; // a level is missing or is a link: nothing to delete
+        }
+        struct stat st {};
+        if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        // A folder still holding something that was not installed stays
+        // (rmdir refuses it); a read-only file is not deleted by force; a
+        // failure does not stop the list.
+        if (S_ISDIR(st.st_mode))
+            ::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR);
+        else if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR))
+            ::unlinkat(parentFd, name.c_str(), 0);
     }
+    closeParent();
+    ::close(base);
 }
 
 CSetupApp::CSetupApp() : m_isAdmin([] { return winapi::IsUserAnAdmin() != 0; }) {}

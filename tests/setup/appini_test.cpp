@@ -200,10 +200,13 @@ TEST(FileList, DeletingStaysInsideTheFolderAndKeepsFoldersThatStillHoldSomething
     std::ofstream(folder / "kept" / "listed.txt") << "x";
     std::ofstream(folder / "gone" / "inner" / "f") << "x";
     std::filesystem::create_symlink(dir.path() / "elsewhere", folder / "link");
+    std::filesystem::create_symlink(dir.path() / "elsewhere", folder / "hop");
+    std::ofstream(folder / "readonly.txt") << "x";
+    std::filesystem::permissions(folder / "readonly.txt", std::filesystem::perms(0444));
     std::vector<std::string> logged;
     DeleteListedPaths(folder.string(),
                       {"a.txt", "kept/listed.txt", "kept", "../outside.txt", outside.string(), "gone/inner/f",
-                       "gone/inner", "gone", "link", "missing"},
+                       "gone/inner", "gone", "hop/keep.txt", "hop", "link", "missing", "readonly.txt"},
                       [&](const std::string& line) { logged.push_back(line); });
     EXPECT_FALSE(std::filesystem::exists(folder / "a.txt"));
     EXPECT_FALSE(std::filesystem::exists(folder / "kept" / "listed.txt"));
@@ -212,6 +215,9 @@ TEST(FileList, DeletingStaysInsideTheFolderAndKeepsFoldersThatStillHoldSomething
     EXPECT_FALSE(std::filesystem::is_symlink(folder / "link"));
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "elsewhere" / "keep.txt"));
     EXPECT_TRUE(std::filesystem::exists(outside));
+    // A line through a link to another folder deletes nothing there.
+    EXPECT_FALSE(std::filesystem::is_symlink(folder / "hop"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "readonly.txt"));
     EXPECT_EQ(logged.size(), 2u);
 }
 
