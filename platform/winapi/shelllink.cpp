@@ -2,6 +2,7 @@
 
 #include "winapi/errors.h"
 #include "winapi/files.h"
+#include "winapi/shell.h"
 
 
 #include <cstdlib>
@@ -27,46 +28,6 @@ bool IsConfinedRelativePath(const std::string& path)
             return true;
         pos = slash + 1;
     }
-}
-
-std::vector<std::string> SplitCommandLine(const std::string& text)
-{
-    std::vector<std::string> words;
-    std::string word;
-    bool inWord = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-            if (inWord)
-                words.push_back(word);
-            word.clear();
-            inWord = false;
-            continue;
-        }
-        inWord = true;
-        if (c == '\\') {
-            if (i + 1 < text.size())
-                word += text[++i];
-        } else if (c == '\'') {
-            std::size_t end = text.find('\'', i + 1);
-            if (end == std::string::npos)
-                end = text.size();
-            word += text.substr(i + 1, end - i - 1);
-            i = end;
-        } else if (c == '"') {
-            for (++i; i < text.size() && text[i] != '"'; ++i) {
-                if (text[i] == '\\' && i + 1 < text.size() &&
-                    (text[i + 1] == '"' || text[i + 1] == '\\' || text[i + 1] == '$' || text[i + 1] == '`'))
-                    ++i;
-                word += text[i];
-            }
-        } else {
-            word += c;
-        }
-    }
-    if (inWord)
-        words.push_back(word);
-    return words;
 }
 
 std::string QuoteExecWord(const std::string& word)
@@ -113,7 +74,7 @@ std::string ShellLink::Text(const std::string& linkPath) const
             name.resize(name.size() - ext.size());
     }
     std::string exec = QuoteExecWord(m_target);
-    for (const auto& word : SplitCommandLine(m_arguments))
+    for (const auto& word : SplitShellWords(m_arguments))
         exec += " " + QuoteExecWord(word);
     std::string text = "[Desktop Entry]\nType=Application\nVersion=1.4\n";
     text += "Name=" + EscapeDesktopString(name) + "\n";

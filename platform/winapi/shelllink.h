@@ -20,12 +20,6 @@ bool IsSafePathComponent(const std::string& text);
 // without a ".." component.
 bool IsConfinedRelativePath(const std::string& path);
 
-// Splits a command-line text into words as a POSIX shell would, without
-// expanding anything: blanks separate, single quotes keep everything,
-// double quotes keep all but \" \\ \$ \` escapes, a backslash outside
-// quotes keeps the next character.
-std::vector<std::string> SplitCommandLine(const std::string& text);
-
 // One word of a desktop entry's Exec value (before the value is written as
 // a desktop string): quoted when it holds a reserved character, '%'
 // doubled.
