@@ -10,6 +10,17 @@
 #include <cstdint>
 #include <vector>
 
+namespace {
+
+template <class Element>
+void loadDrawing(const std::vector<std::uint8_t>& bytes)
+{
+    Element element;
+    tarnwick::LoadElement(element, bytes);
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size == 0)
@@ -25,31 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             model.Serialize(ar);
             break;
         }
-        case 1: {
-            CAWFState state;
-            tarnwick::LoadElement(state, bytes);
-            break;
-        }
-        case 2: {
-            CAWForeign foreign;
-            tarnwick::LoadElement(foreign, bytes);
-            break;
-        }
-        case 3: {
-            CAWFAction action;
-            tarnwick::LoadElement(action, bytes);
-            break;
-        }
-        case 4: {
-            CAWFLink link;
-            tarnwick::LoadElement(link, bytes);
-            break;
-        }
-        default: {
-            CAWFCircleLink loop;
-            tarnwick::LoadElement(loop, bytes);
-            break;
-        }
+        case 1: loadDrawing<CAWFState>(bytes); break;
+        case 2: loadDrawing<CAWForeign>(bytes); break;
+        case 3: loadDrawing<CAWFAction>(bytes); break;
+        case 4: loadDrawing<CAWFLink>(bytes); break;
+        default: loadDrawing<CAWFCircleLink>(bytes); break;
         }
     } catch (const CException&) {
     }
