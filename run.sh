@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds (optimised, build-run/),
 # starts a private PostgreSQL cluster under var/, installs the demo Kelm
-# database from kits/demo with Dorvik in quiet mode, registers its ODBC data
-# source and opens Tarnwick on it. Steps whose program is not built yet are
-# skipped with a message.
+# database from the staged kit (build-run/kits/demo) with Dorvik in quiet
+# mode, registers its ODBC data source and opens Tarnwick on it.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
@@ -41,23 +40,32 @@ sed -i -e "/^\[$DSN\]/,/^\[/ s|^Servername=.*|Servername=$KELM_PG_HOST|" \
        -e "/^\[$DSN\]/,/^\[/ s|^Port=.*|Port=$KELM_PG_PORT|" "$VAR/odbc/odbc.ini"
 kelm_log "ODBC data source $DSN (ODBCSYSINI=$ODBCSYSINI)"
 
-if [[ -x "$BIN/dorvik" && -f kits/demo/dorvik.ini ]]; then
-    kelm_log "installing the demo database with Dorvik"
-    "$BIN/dorvik" -quite "$PWD/kits/demo/dorvik.ini"
-elif [[ -f kits/demo/schema/postgresql.sql ]]; then
-    kelm_log "Dorvik is not built yet: loading the demo schema with psql"
-    if ! psql -d postgres -qAtc "SELECT 1 FROM pg_database WHERE datname='$DB'" | grep -q 1; then
-        psql -d postgres -qc "CREATE DATABASE $DB"
-        psql -d "$DB" -q -v ON_ERROR_STOP=1 -f kits/demo/schema/postgresql.sql >/dev/null
-        # The one who installs the demo administers it.
-        psql -d "$DB" -qc "INSERT INTO kelm_user (db_user_netname, kelm_user_isadmin) VALUES (session_user, 1)"
-    fi
-fi
-
+# Dorvik shows its frame and progress even in a quiet run.
 if [[ -z "${DISPLAY:-}" ]]; then
     kelm_start_xvfb "$VAR/x"
-    kelm_log "no display: Tarnwick runs on Xvfb $DISPLAY (screenshot: import -window root shot.png)"
+    kelm_log "no display: the programs run on Xvfb $DISPLAY (screenshot: import -window root shot.png)"
 fi
+export XDG_DOCUMENTS_DIR="$VAR/documents"
+if [[ -z "${XDG_RUNTIME_DIR:-}" || ! -w "${XDG_RUNTIME_DIR:-/nonexistent}" ]]; then
+    export XDG_RUNTIME_DIR="$VAR/runtime"
+fi
+mkdir -p "$XDG_DOCUMENTS_DIR" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+KIT="$PWD/build-run/kits/demo"
+LOG="$XDG_DOCUMENTS_DIR/Varnholt Inc/Orvo-Dorvik.log"
+kelm_log "installing the demo database with Dorvik from $KIT (log: $LOG)"
+status=0
+"$BIN/dorvik" -quite "$KIT/dorvik.ini" || status=$?
+case "$status" in
+    0) ;;
+    1) kelm_log "Dorvik ended with warnings; the end of its log:"
+       tail -n 25 "$LOG" >&2 || true ;;
+    *) kelm_log "Dorvik failed (exit status $status); the end of its log:"
+       tail -n 40 "$LOG" >&2 || true
+       exit "$status" ;;
+esac
+
 if [[ -x "$BIN/tarnwick" ]]; then
     kelm_log "opening Tarnwick on $DSN"
     "$BIN/tarnwick" "-d:$DSN"

@@ -46,6 +46,8 @@ bool CCommander::LoadDump(dmo::SQLServer* server, const std::string& database, c
         return false;
     std::string dataName = list->GetColumnString(1, 1);
     auto databases = server->GetDatabases();
+    // An earlier step of the run may have created the database.
+    databases->Refresh();
     auto db = databases->Item(database);
     std::string text = "RESTORE DATABASE " + database + " FROM DISK='" + path + "' WITH REPLACE " + ", MOVE '" +
                        dataName + "' TO '" + PhysicalNameText(db->PrimaryFilePhysicalName("PRIMARY")) + "'";

@@ -1,0 +1,222 @@
+// The main road on the staged demo kit, retargeted to databases of the
+// test's own: a quiet Dorvik run installs the demo database from the bulk
+// files, a second run keeps it as it is, the dump installs the same
+// content, the maintenance job is scheduled, and Tarnwick opens on it.
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <thread>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using kelm::test::TempDir;
+
+namespace {
+
+std::string Shell(const std::string& command)
+{
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            output.append(buffer, n);
+        pclose(pipe);
+    }
+    return output;
+}
+
+std::string Psql(const std::string& db, const std::string& sql)
+{
+    std::string out = Shell("psql -X -A -t -q -d '" + db + "' -c \"" + sql + "\" 2>&1");
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out;
+}
+
+// Everything of the demo's content that a user can see, as one text.
+std::string Content(const std::string& db)
+{
+    std::string text;
+    for (const char* query :
+         {"SELECT string_agg(concat_ws('|', grp, namegrp, fullnamegrp), ';' ORDER BY grp) FROM prodgroupoperate",
+          "SELECT string_agg(concat_ws('|', grp, type, nameoperate), ';' ORDER BY grp, type) FROM maintypeoperate",
+          "SELECT string_agg(concat_ws('|', typedoc, type, grp, namedoc), ';' ORDER BY typedoc) FROM proddoctype",
+          "SELECT string_agg(concat_ws('|', typedoc, grp, state, comment), ';' ORDER BY typedoc, state) FROM maindocstate",
+          "SELECT string_agg(concat_ws('|', idmove, typedoc, state, newtypedoc, newstate), ';' ORDER BY idmove) "
+          "FROM maindocmove",
+          "SELECT string_agg(concat_ws('|', idaction, idmove, action, orderaction), ';' ORDER BY idaction) "
+          "FROM maindocaction",
+          "SELECT string_agg(concat_ws('|', id_struct, struct_code, struct_parent, struct_name), ';' ORDER BY "
+          "id_struct) FROM struct_gr",
+          "SELECT applversion FROM common_ver"})
+        text += Psql(db, query) + "\n";
+    return text;
+}
+
+struct Kit {
+    TempDir dir;
+    TempDir home;
+    std::string database;
+
+    // A copy of the staged kit whose database is `database`.
+    Kit(const std::string& name, int loadDump) : database(name)
+    {
+        fs::copy(KELM_DEMO_KIT, dir.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        std::string ini = kelm::test::readFile(dir.path() / "dorvik.ini");
+        ini = std::regex_replace(ini, std::regex("DataBase=kelm_demo"), "DataBase=" + name);
+        ini = std::regex_replace(ini, std::regex("LoadDump=0"), "LoadDump=" + std::to_string(loadDump));
+        std::ofstream(dir.path() / "dorvik.ini", std::ios::binary | std::ios::trunc) << ini;
+        fs::create_directories(home.path() / "runtime");
+        fs::permissions(home.path() / "runtime", fs::perms::owner_all);
+    }
+    ~Kit()
+    {
+        Psql("postgres", "DROP DATABASE IF EXISTS " + database);
+        Psql("postgres", "DELETE FROM pgagent.pga_job WHERE jobname LIKE '%''" + database + "''%'");
+    }
+
+    // dorvik -quite on the kit; the exit status.
+    int Install() const
+    {
+        std::string env = "XDG_DOCUMENTS_DIR='" + (home.path() / "Documents").string() + "' XDG_RUNTIME_DIR='" +
+                          (home.path() / "runtime").string() + "' ASAN_OPTIONS=detect_leaks=0 ";
+        int rc = std::system((env + "timeout 300 '" DORVIK_BIN "' -quite '" + (dir.path() / "dorvik.ini").string() +
+                              "' >/dev/null 2>&1")
+                                 .c_str());
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    }
+    std::string Log() const { return kelm::test::readFile(home.path() / "Documents/Varnholt Inc/Orvo-Dorvik.log"); }
+};
+
+} // namespace
+
+TEST(DemoKit, InstallsQuietlyKeepsItOnARerunAndTheDumpGivesTheSameContent)
+{
+    KELM_REQUIRE_PG();
+    const std::string suffix = std::to_string(::getpid());
+    Kit bcp("kelm_demo_bcp_" + suffix, 0);
+
+    ASSERT_EQ(bcp.Install(), 0) << bcp.Log();
+    std::string log = bcp.Log();
+    EXPECT_NE(log.find("INSTALL STATUS : SUCCESS"), std::string::npos) << log;
+    EXPECT_NE(log.find("STEP  4 = LoadBcp(" + bcp.database + ", bcp/*.bcp, 1)"), std::string::npos) << log;
+    std::string content = Content(bcp.database);
+    EXPECT_EQ(Psql(bcp.database, "SELECT count(*) FROM prodgroupoperate"), "3");
+    EXPECT_EQ(Psql(bcp.database, "SELECT count(*) FROM proddoctype"), "8");
+    EXPECT_EQ(Psql(bcp.database, "SELECT count(DISTINCT typedoc) FROM maindocstate WHERE typedoc IN (101, 201, 301)"),
+              "3");
+    EXPECT_EQ(Psql(bcp.database, "SELECT min(n) FROM (SELECT count(*) AS n FROM maindocstate "
+                                 "WHERE typedoc IN (101, 201, 301) GROUP BY typedoc) c"),
+              "11");
+    EXPECT_EQ(Psql(bcp.database, "SELECT count(*) FROM maindocmove WHERE state = newstate"), "1");
+    EXPECT_EQ(Psql(bcp.database, "SELECT count(*) FROM maindocmove WHERE newtypedoc = 102"), "1");
+    EXPECT_EQ(Psql(bcp.database, "SELECT count(*) FROM struct_gr"), "7");
+    EXPECT_EQ(Psql(bcp.database, "SELECT kelm_user_isadmin FROM kelm_user WHERE db_user_netname = session_user"),
+              "1");
+    // New rows continue after the loaded numbers.
+    EXPECT_EQ(Psql(bcp.database, "INSERT INTO maindocmove (grp, type, typedoc, state, newstate) "
+                                 "VALUES (1, 1, 101, 1, 3) RETURNING idmove > (SELECT count(*) FROM maindocmove)"),
+              "t");
+    Psql(bcp.database, "DELETE FROM maindocmove WHERE idmove = (SELECT max(idmove) FROM maindocmove)");
+    // The weekly maintenance job, scheduled in pgAgent.
+    EXPECT_EQ(Psql("postgres", "SELECT count(*) FROM pgagent.pga_job WHERE jobname LIKE '%''" + bcp.database +
+                                   "''%' AND jobenabled"),
+              "1");
+
+    // A second run asks whether to create it anew; the quiet answer is No.
+    ASSERT_EQ(bcp.Install(), 0) << bcp.Log();
+    std::string second = bcp.Log().substr(log.size());
+    EXPECT_NE(second.find("User choise : No"), std::string::npos) << second;
+    EXPECT_EQ(second.find("STEP  2 ="), std::string::npos) << second;
+    EXPECT_NE(second.find("INSTALL STATUS : SUCCESS"), std::string::npos) << second;
+    EXPECT_EQ(Content(bcp.database), content);
+    EXPECT_EQ(Psql("postgres", "SELECT count(*) FROM pgagent.pga_job WHERE jobname LIKE '%''" + bcp.database + "''%'"),
+              "1");
+
+    // The dump source installs the same content.
+    Kit dump("kelm_demo_dump_" + suffix, 1);
+    ASSERT_EQ(dump.Install(), 0) << dump.Log();
+    EXPECT_NE(dump.Log().find("LoadDump(" + dump.database + ", dump/kelm_demo.sql)"), std::string::npos);
+    EXPECT_EQ(Content(dump.database), content);
+}
+
+TEST(DemoKit, TarnwickOpensOnTheInstalledDatabase)
+{
+    KELM_REQUIRE_PG();
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr);
+    Kit kit("kelm_demo_gui_" + std::to_string(::getpid()), 0);
+    ASSERT_EQ(kit.Install(), 0) << kit.Log();
+
+    const char* sysini = std::getenv("ODBCSYSINI");
+    ASSERT_NE(sysini, nullptr);
+    TempDir odbc;
+    odbc.write("odbcinst.ini", kelm::test::readFile(fs::path(sysini) / "odbcinst.ini"));
+    odbc.write("odbc.ini", "[KelmDemoTest]\nDriver=PostgreSQL Unicode\nServername=" + kelm::test::PgHost() +
+                               "\nPort=" + kelm::test::PgPort() + "\nDatabase=" + kit.database + "\n");
+    odbc.write("user-odbc.ini", "");
+    std::string env = "ODBCSYSINI=" + odbc.path().string();
+    std::string envIni = "ODBCINI=" + (odbc.path() / "user-odbc.ini").string();
+    std::string envConfig = "XDG_CONFIG_HOME=" + (odbc.path() / "config").string();
+    std::string envRuntime = "XDG_RUNTIME_DIR=" + (kit.home.path() / "runtime").string();
+    std::vector<std::string> envs{env, envIni, envConfig, envRuntime, "ASAN_OPTIONS=detect_leaks=0"};
+    std::vector<char*> envp;
+    for (char** e = environ; *e; ++e) {
+        std::string entry(*e);
+        bool replaced = false;
+        for (const auto& mine : envs)
+            replaced = replaced || entry.compare(0, mine.find('=') + 1, mine, 0, mine.find('=') + 1) == 0;
+        if (!replaced)
+            envp.push_back(*e);
+    }
+    for (auto& mine : envs)
+        envp.push_back(mine.data());
+    envp.push_back(nullptr);
+
+    std::string dsn = "-d:KelmDemoTest";
+    char* argv[] = {const_cast<char*>(TARNWICK_BIN), dsn.data(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, TARNWICK_BIN, nullptr, nullptr, argv, envp.data()), 0);
+    bool connected = false;
+    std::string windows;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0) << "tarnwick ended early";
+        std::string sessions = Psql("postgres", "SELECT count(*) FROM pg_stat_activity WHERE datname = '" +
+                                                    kit.database + "'");
+        windows = Shell("xwininfo -root -tree 2>/dev/null");
+        if (sessions != "0" && windows.find("Диаграммы") != std::string::npos &&
+            windows.find("Kelm Tarnwick") == std::string::npos) {
+            connected = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    EXPECT_TRUE(connected) << windows;
+    // Read-write: no login dialog, no "read only" in any title.
+    EXPECT_EQ(windows.find("Параметры подключения"), std::string::npos);
+    EXPECT_EQ(windows.find("только чтение"), std::string::npos) << windows;
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    fs::path out = fs::path(KELM_TEST_OUTPUT) / "demo_kit_test";
+    fs::create_directories(out);
+    Shell("import -window root '" + (out / "tarnwick.png").string() + "'");
+    EXPECT_TRUE(fs::exists(out / "tarnwick.png"));
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+}
