@@ -152,6 +152,7 @@ bool CBaseDiagramDoc::OnSaveModified()
         question = "Диаграмма была загружена из файла!\n";
     } else if (ChartShell().IsReadOnly()) {
         ChartShell().Message(kReadOnlyNotice, "", ChartIcon::Exclamation);
+        DiscardChanges();
         return true;
     }
     question += "Сохранить диаграмму '" + GetTitle().utf8_string() + "' в БД ?";
@@ -163,8 +164,17 @@ bool CBaseDiagramDoc::OnSaveModified()
         // did not commit keeps the window open with its edits.
         return SaveChartToDatabase();
     default:
+        DiscardChanges();
         return true;
     }
+}
+
+void CBaseDiagramDoc::DiscardChanges()
+{
+    // The document is closing: asked once, it is not asked again when its last view goes.
+    if (m_pModel)
+        m_pModel->SetModified(false);
+    Modify(false);
 }
 
 std::string CBaseDiagramDoc::ProposedFileTitle(const std::string& title)

@@ -47,6 +47,8 @@ protected:
     bool DoOpenDocument(const wxString& file) override;
     // Drops the model (a failed load).
     void DropModel();
+    // The answer to the save question is final for a closing document.
+    void DiscardChanges();
 };
 
 class CTarnwickDoc : public CBaseDiagramDoc {

@@ -212,6 +212,13 @@ bool CTarnwickModel::SaveToDB()
 {
     if (Grp == -1)
         return false;
+    if (m_bIncomplete) {
+        // own wording
+        ChartShell().Message("Диаграмма загружена не полностью и не будет сохранена в БД.\n"
+                             "Загрузите её заново командой \"Обновить диаграмму\".",
+                             "", ChartIcon::Stop);
+        return false;
+    }
     ado::_ConnectionPtr connection = ChartShell().Connection();
     IChartProgress& progress = ChartProgress();
     bool result = true;

@@ -6,7 +6,10 @@
 
 #include "ado/ado.h"
 
+#include <cstdint>
 #include <string>
+
+class CODViewport;
 
 namespace tarnwick {
 
@@ -30,6 +33,11 @@ public:
     virtual bool IsReadOnly() const = 0;
     // The application's connection, opened on demand; null without one.
     virtual ado::_ConnectionPtr Connection() = 0;
+    // Shows the chart of a key, opening its window when needed.
+    virtual void OpenDiagram(std::int32_t key, const std::string& title) {}
+    // The viewport's default element properties, kept by the program between runs.
+    virtual void LoadDefaultProperties(CODViewport& viewport) {}
+    virtual void SaveDefaultProperties(CODViewport& viewport) {}
 };
 
 // The shell in use; without an installed one, a shell that shows message

@@ -104,6 +104,9 @@ public:
     std::int16_t Type = -1;
     std::int32_t m_bActionsShown = 1;
     std::int32_t m_bIsolatedShown = 0;
+    // Opened with its keys only, after its rows failed to load: a save would
+    // delete the stored chart, so it is refused until a reload.
+    bool m_bIncomplete = false;
     CODComponentSet m_NewComponents;
     // Rows of the chart's tables that the last load could not place on the
     // chart; the save leaves them (and a kept move's actions) in the tables.

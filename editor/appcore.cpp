@@ -353,8 +353,9 @@ void CTarnwickAppCore::OnOpenConnection()
 void CTarnwickAppCore::OnCloseConnection()
 {
     try {
-        if (m_shell)
-            m_shell->CloseChildWindows();
+        // A chart the user keeps keeps the connection and the tree too.
+        if (m_shell && !m_shell->CloseChildWindows())
+            return;
         auto connection = ConnectDB(FALSE);
         if (connection && connection->GetState() != ado::adStateClosed)
             connection->Close();

@@ -84,7 +84,9 @@ public:
                                 LoginResult& result) = 0;
     virtual void BuildNavigationTree(TreeClass treeClass) = 0;
     virtual void RemoveNavigationTree() = 0;
-    virtual void CloseChildWindows() = 0;
+    // Closes every chart window, each through its save question; false when
+    // one of them stayed open.
+    virtual bool CloseChildWindows() = 0;
 };
 
 class CTarnwickAppCore {

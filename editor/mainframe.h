@@ -1,18 +1,75 @@
-// The main window. A plain frame with the connection commands until the
-// workbook frame takes its place.
+// The main window: a workbook of chart windows (tabs on GTK) with the
+// docking tree bar, seven toolbars and the status bar, laid out by AUI.
 #pragma once
 
 #include "appcore.h"
+#include "childframe.h"
 
-#include <wx/frame.h>
+#include "charts/chartprogress.h"
 
-class CMainFrame : public wxFrame {
+#include <wx/aui/aui.h>
+#include <wx/docmdi.h>
+
+#include <vector>
+
+class wxGauge;
+
+namespace tarnwick {
+
+struct ToolbarDef {
+    int id;
+    const char* title;
+    int resource;
+    bool newRow; // placed after none: starts a row
+    std::vector<int> commands; // 0: separator
+};
+// The seven bars in their order.
+const std::vector<ToolbarDef>& MainToolbars();
+
+class CMainFrame : public wxDocMDIParentFrame, public IChartProgress {
 public:
-    CMainFrame();
-    void SetTreeClass(tarnwick::TreeClass treeClass);
-    void ClearTree();
-    bool HasTree() const { return m_hasTree; }
+    CMainFrame(wxDocManager* manager, ITreeHost& host);
+    ~CMainFrame() override;
+
+    CTreeDockingWnd* GetTreeBar() const { return m_wndTreeBar; }
+    CBaseTreeCtrl* GetTree() const { return m_wndTreeBar ? m_wndTreeBar->GetTree() : nullptr; }
+    wxAuiManager& GetAuiManager() { return m_mgr; }
+    bool IsTreeBarVisible();
+    void ShowTreeBar(bool show);
+    bool IsWorkbookMode() const { return m_bWorkbookMode; }
+    void SetWorkbookMode(bool on);
+
+    void BeginProgress(const std::string& text, int lower, int upper) override;
+    void StepProgress() override;
+    void EndProgress() override;
+    wxGauge* GetProgressGauge() const { return m_progress; }
+
+    // The profile's "BarState": the AUI layout of every bar.
+    void SaveBarState();
+    void LoadBarState();
+    // Moves the focus as F6 does.
+    void OnNextPane();
 
 private:
-    bool m_hasTree = false;
+    void CreateToolbars();
+    void OnClose(wxCloseEvent& event);
+    void OnIdle(wxIdleEvent& event);
+    void OnForwardToTree(wxCommandEvent& event);
+    void OnUpdateForwarded(wxUpdateUIEvent& event);
+    void OnToggleTreeBar(wxCommandEvent& event);
+    void OnUpdateToggleTreeBar(wxUpdateUIEvent& event);
+    void OnWorkbookMode(wxCommandEvent& event);
+    void OnUpdateWorkbookMode(wxUpdateUIEvent& event);
+    void OnCustomize(wxCommandEvent& event);
+    void OnLoadFromDB(wxCommandEvent& event);
+    void OnUpdateLoadFromDB(wxUpdateUIEvent& event);
+
+    wxAuiManager m_mgr;
+    CTreeDockingWnd* m_wndTreeBar = nullptr;
+    std::vector<wxAuiToolBar*> m_toolbars;
+    wxGauge* m_progress = nullptr;
+    int m_progressLower = 0;
+    bool m_bWorkbookMode = true;
 };
+
+} // namespace tarnwick

@@ -25,6 +25,12 @@ public:
     void WriteProfileInt(const std::string& section, const std::string& key, int value) override;
     // Writes the file; false when it could not be written.
     bool Flush();
+    // For what keeps its own keys (the recent-file list); counts as changed.
+    wxFileConfig& Config()
+    {
+        m_dirty = true;
+        return *m_config;
+    }
 
 private:
     std::filesystem::path m_file;

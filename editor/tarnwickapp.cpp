@@ -1,15 +1,23 @@
 #include "tarnwickapp.h"
 
+#include "childframe.h"
+#include "defprop.h"
+#include "filetype.h"
 #include "logindlg.h"
 #include "mainframe.h"
 #include "settings.h"
+#include "uires.h"
 
 #include "afx/cmdid.h"
+#include "charts/basediagramdoc.h"
+#include "charts/chartview.h"
+#include "charts/messagebox.h"
+#include "charts/tarnwickview.h"
 #include "resources/tarnwick/strings.h"
 
-#include <wx/bitmap.h>
-#include <wx/dcmemory.h>
-#include <wx/msgdlg.h>
+#include <wx/filehistory.h>
+#include <wx/fileconf.h>
+#include <wx/image.h>
 #include <wx/splash.h>
 #include <wx/xrc/xmlres.h>
 
@@ -23,46 +31,76 @@ class MessageBoxPrompt : public IPrompt {
 public:
     void Message(const std::string& text, const std::string& caption, MessageIcon icon) override
     {
-        long style = wxOK;
+        ChartIcon shown = ChartIcon::None;
         switch (icon) {
         case MessageIcon::Error:
         case MessageIcon::Stop:
-            style |= wxICON_ERROR;
+            shown = ChartIcon::Stop;
             break;
         case MessageIcon::Warning:
-            style |= wxICON_EXCLAMATION;
+            shown = ChartIcon::Exclamation;
             break;
         case MessageIcon::Information:
-            style |= wxICON_INFORMATION;
+            shown = ChartIcon::Information;
             break;
         case MessageIcon::None:
             break;
         }
-        wxString title = wxString::FromUTF8(caption.empty() ? res::LoadString(res::IDS_APP_TITLE) : caption);
-        wxMessageBox(wxString::FromUTF8(text), title, style, nullptr);
+        ShowMessageBox(text, caption, shown, MessageButtons::Ok);
     }
 };
 
 MessageBoxPrompt g_messageBoxPrompt;
-std::vector<std::string> g_arguments;
 
 constexpr int kSplashMilliseconds = 1500;
+constexpr int kRecentFiles = 4;
+constexpr const char* kRecentFileSection = "/Recent File List";
 
 } // namespace
+
+std::vector<std::string> g_arguments;
+
+void InitTarnwickResources()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    wxXmlResource::Get()->InitAllHandlers();
+    InitTarnwickXmlResource();
+}
+
+wxFileHistory* CTarnwickDocManager::OnCreateFileHistory()
+{
+    return new wxFileHistory(kRecentFiles);
+}
+
+wxDocTemplate* CTarnwickDocManager::SelectDocumentPath(wxDocTemplate** templates, int noTemplates, wxString& path,
+                                                      long flags, bool save)
+{
+    if (!m_choosePath)
+        return wxDocManager::SelectDocumentPath(templates, noTemplates, path, flags, save);
+    path = m_choosePath();
+    if (path.empty() || noTemplates < 1)
+        return nullptr;
+    return templates[0];
+}
 
 wxBEGIN_EVENT_TABLE(CTarnwickApp, wxApp)
     EVT_MENU(ToWxId(res::ID_OPEN_CONNECTION), CTarnwickApp::OnOpenConnectionCommand)
     EVT_MENU(ToWxId(res::ID_CLOSE_CONNECTION), CTarnwickApp::OnCloseConnectionCommand)
     EVT_UPDATE_UI(ToWxId(res::ID_OPEN_CONNECTION), CTarnwickApp::OnUpdateOpenConnectionCommand)
     EVT_UPDATE_UI(ToWxId(res::ID_CLOSE_CONNECTION), CTarnwickApp::OnUpdateCloseConnectionCommand)
+    EVT_MENU(ToWxId(res::ID_LOAD_FROM_FILE), CTarnwickApp::OnLoadFromFile)
 wxEND_EVENT_TABLE()
 
 bool CTarnwickApp::OnInit()
 {
     SetPrompt(&g_messageBoxPrompt);
+    SetChartShell(this);
     SetAppDisplayName(wxString::FromUTF8(res::LoadString(res::IDS_APP_TITLE)));
-    wxXmlResource::Get()->InitAllHandlers();
-    InitTarnwickXmlResource();
+    InitTarnwickResources();
+    wxInitAllImageHandlers();
     SetShell(this);
 
     {
@@ -71,47 +109,82 @@ bool CTarnwickApp::OnInit()
     }
     ShowSplash();
 
-    m_mainFrame = new CMainFrame();
-    SetTopWindow(m_mainFrame);
+    if (!CreateWindows())
+        return false;
 
     m_cmdInfo.m_nShellCommand = CCommandLineInfo::FileNothing;
     // wx's copy of argv holds the wiped password; main kept the arguments as given.
     ParseCommandLine(m_cmdInfo, g_arguments);
+    RegisterChartFileType();
 
     m_mainFrame->Show();
     m_mainFrame->Update();
 
-    return ConnectAtStartup();
+    if (!ConnectAtStartup())
+        return false;
+    // A chart file named on the command line opens once the connection is there.
+    if (!m_cmdInfo.m_strFileName.empty())
+        m_docManager->CreateDocument(wxString::FromUTF8(m_cmdInfo.m_strFileName), wxDOC_SILENT);
+    return true;
+}
+
+bool CTarnwickApp::CreateWindows()
+{
+    m_docManager = new CTarnwickDocManager;
+    new wxDocTemplate(m_docManager, wxString::FromUTF8("Документооборот"), "*.wfa", "", "wfa", "DiagramAWF",
+                      "DiagramAWF Document", CLASSINFO(CTarnwickDoc), CLASSINFO(CTarnwickView));
+    {
+        CFileProfileStore store;
+        wxFileConfig& config = store.Config();
+        config.SetPath(kRecentFileSection);
+        m_docManager->FileHistoryLoad(config);
+        config.SetPath("/");
+    }
+    m_mainFrame = new CMainFrame(m_docManager, *this);
+    SetChartFrameFactory([this](wxDocument* doc, wxView* view) -> wxWindow* {
+        return m_mainFrame ? new CChildFrame(doc, view, m_mainFrame) : nullptr;
+    });
+    SetTopWindow(m_mainFrame);
+    m_mainFrame->GetTreeBar()->CreateTree(TreeClass::Base);
+    return true;
+}
+
+void CTarnwickApp::DestroyWindows()
+{
+    if (m_docManager) {
+        CFileProfileStore store;
+        wxFileConfig& config = store.Config();
+        config.DeleteGroup(kRecentFileSection);
+        config.SetPath(kRecentFileSection);
+        m_docManager->FileHistorySave(config);
+        config.SetPath("/");
+        store.Flush();
+    }
+    SetChartFrameFactory({});
+    delete m_docManager;
+    m_docManager = nullptr;
+    m_mainFrame = nullptr;
 }
 
 int CTarnwickApp::OnExit()
 {
+    DestroyWindows();
     CFileProfileStore store;
     SaveSettings(store);
     if (!store.Flush())
         Prompt().Message("Не удалось сохранить настройки: " + SettingsFilePath().string(), {},
                          MessageIcon::Warning);
     ReleaseConnection();
+    SetChartShell(nullptr);
     SetPrompt(nullptr);
     return wxApp::OnExit();
 }
 
 void CTarnwickApp::ShowSplash()
 {
-    wxBitmap bitmap(360, 200);
-    {
-        wxMemoryDC dc(bitmap);
-        dc.SetBackground(wxBrush(wxColour(40, 70, 120)));
-        dc.Clear();
-        dc.SetTextForeground(*wxWHITE);
-        wxFont font = dc.GetFont();
-        font.SetPointSize(20);
-        font.SetWeight(wxFONTWEIGHT_BOLD);
-        dc.SetFont(font);
-        wxString title = "Kelm Tarnwick";
-        wxSize extent = dc.GetTextExtent(title);
-        dc.DrawText(title, (360 - extent.x) / 2, (200 - extent.y) / 2);
-    }
+    wxBitmap bitmap = SplashBitmap();
+    if (!bitmap.IsOk())
+        return;
     auto* splash = new wxSplashScreen(bitmap, wxSPLASH_CENTRE_ON_SCREEN | wxSPLASH_TIMEOUT, kSplashMilliseconds,
                                       nullptr, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                       wxCAPTION | wxSTAY_ON_TOP);
@@ -135,18 +208,193 @@ bool CTarnwickApp::RunLoginDialog(const std::string& user, const std::string& ds
 void CTarnwickApp::BuildNavigationTree(TreeClass treeClass)
 {
     if (m_mainFrame)
-        m_mainFrame->SetTreeClass(treeClass);
+        m_mainFrame->GetTreeBar()->CreateTree(treeClass);
 }
 
 void CTarnwickApp::RemoveNavigationTree()
 {
     if (m_mainFrame)
-        m_mainFrame->ClearTree();
+        m_mainFrame->GetTreeBar()->CreateTree(TreeClass::Base);
 }
 
-void CTarnwickApp::CloseChildWindows()
+bool CTarnwickApp::CloseChildWindows()
 {
-    // Chart windows arrive with the workbook frame; the plain frame has none.
+    return !m_docManager || m_docManager->CloseDocuments(false);
+}
+
+std::vector<wxDocTemplate*> CTarnwickApp::CurrentTemplates()
+{
+    std::vector<wxDocTemplate*> found;
+    const int kind = m_cmdInfo.m_nDiagrammType;
+    if (kind < 1 || !m_docManager)
+        return found;
+    const wxString name = wxString::FromUTF8(res::LoadString(res::IDS_DOCUMENT_NAME_BASE + kind));
+    for (wxObject* object : m_docManager->GetTemplates())
+        if (auto* templ = dynamic_cast<wxDocTemplate*>(object); templ && templ->GetDocumentName() == name)
+            found.push_back(templ);
+    return found;
+}
+
+wxFrame* CTarnwickApp::FindDiagram(std::int32_t key, bool activate)
+{
+    for (wxDocTemplate* templ : CurrentTemplates()) {
+        for (wxObject* object : m_docManager->GetDocuments()) {
+            auto* doc = dynamic_cast<CBaseDiagramDoc*>(object);
+            if (!doc || doc->GetDocumentTemplate() != templ || !doc->GetModel() || doc->GetModel()->GetKey() != key)
+                continue;
+            wxView* view = doc->GetFirstView();
+            if (!view)
+                continue;
+            auto* frame = dynamic_cast<wxFrame*>(view->GetFrame());
+            if (frame && activate)
+                ActivateChildFrame(frame);
+            return frame;
+        }
+    }
+    return nullptr;
+}
+
+wxDocument* CTarnwickApp::FindDiagramByPath(const std::string& path)
+{
+    for (wxDocTemplate* templ : CurrentTemplates()) {
+        for (wxObject* object : m_docManager->GetDocuments()) {
+            auto* doc = dynamic_cast<wxDocument*>(object);
+            if (!doc || doc->GetDocumentTemplate() != templ || doc->GetFilename().utf8_string() != path)
+                continue;
+            if (wxView* view = doc->GetFirstView())
+                ActivateChildFrame(dynamic_cast<wxFrame*>(view->GetFrame()));
+            return doc;
+        }
+    }
+    return nullptr;
+}
+
+void CTarnwickApp::ActivateChildFrame(wxFrame* frame)
+{
+    if (auto* child = dynamic_cast<wxMDIChildFrame*>(frame))
+        child->Activate();
+}
+
+CBaseDiagramDoc* CTarnwickApp::NewDocument(wxDocTemplate* templ)
+{
+    auto* doc = dynamic_cast<CBaseDiagramDoc*>(templ->GetDocClassInfo()->CreateObject());
+    if (!doc)
+        return nullptr;
+    doc->SetDocumentTemplate(templ);
+    doc->SetDocumentName(templ->GetDocumentName());
+    m_docManager->AddDocument(doc);
+    return doc;
+}
+
+void CTarnwickApp::DropDocument(wxDocument* document)
+{
+    m_docManager->RemoveDocument(document);
+    delete document;
+}
+
+void CTarnwickApp::OpenDiagram(std::int32_t key, const std::string& title)
+{
+    if (m_cmdInfo.m_nDiagrammType < 1 || FindDiagram(key, true))
+        return;
+    for (wxDocTemplate* templ : CurrentTemplates()) {
+        CBaseDiagramDoc* doc = NewDocument(templ);
+        if (!doc)
+            return;
+        if (!doc->OpenFromDB(key, title, true)) {
+            DropDocument(doc);
+            doc = NewDocument(templ);
+            if (!doc || !doc->OpenFromDB(key, title, false)) {
+                if (doc)
+                    DropDocument(doc);
+                return;
+            }
+            // Opened with its keys only: saving it would delete the stored chart.
+            if (auto* model = dynamic_cast<CTarnwickModel*>(doc->GetModel()))
+                model->m_bIncomplete = true;
+        }
+        auto* view = dynamic_cast<CChartViewBase*>(templ->CreateView(doc, 0));
+        if (!view) {
+            DropDocument(doc);
+            return;
+        }
+        view->OnInitialUpdate();
+        ActivateChildFrame(dynamic_cast<wxFrame*>(view->GetFrame()));
+        if (auto* model = dynamic_cast<CTarnwickModel*>(doc->GetModel()))
+            model->FitSymbolsToText(view->GetChartViewport().GetController(), doc);
+        view->GetChartViewport().Redraw();
+    }
+}
+
+void CTarnwickApp::LoadDefaultProperties(CODViewport& viewport)
+{
+    LoadDefaultPropertiesFile(DefaultPropertiesPath(), viewport.GetDefaultProperties());
+}
+
+void CTarnwickApp::SaveDefaultProperties(CODViewport& viewport)
+{
+    SaveDefaultPropertiesFile(DefaultPropertiesPath(), viewport.GetDefaultProperties());
+}
+
+bool CTarnwickApp::CloseDiagram(std::int32_t key)
+{
+    wxFrame* frame = FindDiagram(key, true);
+    if (!frame)
+        return true;
+    auto* child = dynamic_cast<wxDocMDIChildFrame*>(frame);
+    wxDocument* doc = child ? child->GetDocument() : nullptr;
+    return !doc || m_docManager->CloseDocument(doc, false);
+}
+
+CBaseDiagramDoc* CTarnwickApp::OpenChartFile()
+{
+    if (!m_mainFrame)
+        return nullptr;
+    wxMDIChildFrame* before = m_mainFrame->GetActiveChild();
+    wxCommandEvent open(wxEVT_MENU, wxID_OPEN);
+    m_mainFrame->GetEventHandler()->ProcessEvent(open);
+    wxMDIChildFrame* after = m_mainFrame->GetActiveChild();
+    if (!after || after == before)
+        return nullptr;
+    auto* child = dynamic_cast<wxDocMDIChildFrame*>(after);
+    return child ? dynamic_cast<CBaseDiagramDoc*>(child->GetDocument()) : nullptr;
+}
+
+void CTarnwickApp::CloseChartLater(CBaseDiagramDoc* document)
+{
+    if (!document || !document->GetFirstView())
+        return;
+    if (wxWindow* frame = document->GetFirstView()->GetFrame())
+        frame->GetEventHandler()->CallAfter([frame] { frame->Close(); });
+}
+
+bool CTarnwickApp::AskYesNo(const std::string& text)
+{
+    return ShowMessageBox(text, {}, ChartIcon::Question, MessageButtons::YesNo) == IDYES;
+}
+
+int CTarnwickApp::AskYesNoCancel(const std::string& text)
+{
+    return ShowMessageBox(text, {}, ChartIcon::Question, MessageButtons::YesNoCancel);
+}
+
+void CTarnwickApp::Message(const std::string& text, const std::string& caption, ChartIcon icon)
+{
+    ShowMessageBox(text, caption, icon, MessageButtons::Ok);
+}
+
+void CTarnwickApp::PostCommand(int id)
+{
+    if (m_mainFrame)
+        wxQueueEvent(m_mainFrame, new wxCommandEvent(wxEVT_MENU, ToWxId(id)));
+}
+
+bool CTarnwickApp::SendCommand(int id)
+{
+    if (!m_mainFrame)
+        return false;
+    wxCommandEvent event(wxEVT_MENU, ToWxId(id));
+    event.SetEventObject(m_mainFrame);
+    return m_mainFrame->GetEventHandler()->ProcessEvent(event);
 }
 
 void CTarnwickApp::OnOpenConnectionCommand(wxCommandEvent&) { OnOpenConnection(); }
@@ -160,12 +408,21 @@ void CTarnwickApp::OnUpdateCloseConnectionCommand(wxUpdateUIEvent& event)
     event.Enable(OnUpdateCloseConnection());
 }
 
-} // namespace tarnwick
-
-wxIMPLEMENT_APP_NO_MAIN(tarnwick::CTarnwickApp);
-
-int main(int argc, char** argv)
+void CTarnwickApp::OnLoadFromFile(wxCommandEvent&)
 {
-    tarnwick::g_arguments = tarnwick::TakeCommandLine(argc, argv);
-    return wxEntry(argc, argv);
+    CBaseTreeCtrl* tree = m_mainFrame ? m_mainFrame->GetTree() : nullptr;
+    if (tree && tree->GetTreeClass() != TreeClass::AWF)
+        return;
+    if (tree) {
+        const TreeItem selected = tree->GetSelection();
+        if (selected && tree->GetItemImage(selected) == IMAGE_DOCUMENT) {
+            wxQueueEvent(tree, new wxCommandEvent(wxEVT_MENU, ToWxId(res::ID_LOAD_FROM_FILE)));
+            return;
+        }
+    }
+    wxCommandEvent open(wxEVT_MENU, wxID_OPEN);
+    if (m_mainFrame)
+        m_mainFrame->GetEventHandler()->ProcessEvent(open);
 }
+
+} // namespace tarnwick

@@ -8,6 +8,10 @@ inline constexpr int IDR_MAINFRAME = 128;
 inline constexpr int IDR_TARNWICKTYPE = 129;
 inline constexpr int IDR_DWFTYPE = 130;
 inline constexpr int IDS_APP_TITLE = 57344;
+inline constexpr int IDS_TREE_UNDEFINED = 1500;
+inline constexpr int IDS_TREE_AWF = 1501;
+// The document name of diagram kind k is string IDS_DOCUMENT_NAME_BASE + k.
+inline constexpr int IDS_DOCUMENT_NAME_BASE = 1510;
 
 inline constexpr int ID_OPEN_CONNECTION = 32775;
 inline constexpr int ID_CLOSE_CONNECTION = 32776;
@@ -35,6 +39,11 @@ inline constexpr StringEntry kStrings[] = {
     {IDR_DWFTYPE, "Подразделения\nDiagramDWF\nПодразделения\nПодразделения (*.wfd)\n.wfd\nDTarnwick.Document\n"
                   "DiagramDWF Document"},
     {IDS_APP_TITLE, "Диаграммы"},
+    {IDS_TREE_UNDEFINED, "Не определена"},
+    {IDS_TREE_AWF, "Документооборот"},
+    {IDS_DOCUMENT_NAME_BASE, "???"},
+    {IDS_DOCUMENT_NAME_BASE + 1, "DiagramAWF"},
+    {IDS_DOCUMENT_NAME_BASE + 2, "DiagramDWF"},
     {ID_OPEN_CONNECTION, "Подключение к БД"},
     {ID_CLOSE_CONNECTION, "Отключение от БД"},
     {ID_LOAD_FROM_FILE, "Загрузить диаграмму из файла"},

@@ -95,6 +95,7 @@ struct ScriptedShell : IAppShell {
     std::deque<LoginResult> answers;
     std::vector<std::string> dialogUsers, dialogDsns;
     int trees = 0, removed = 0, closedChildren = 0;
+    bool closeChildren = true;
     bool RunLoginDialog(const std::string& user, const std::string& dsn, int, LoginResult& result) override
     {
         dialogUsers.push_back(user);
@@ -107,7 +108,11 @@ struct ScriptedShell : IAppShell {
     }
     void BuildNavigationTree(TreeClass) override { ++trees; }
     void RemoveNavigationTree() override { ++removed; }
-    void CloseChildWindows() override { ++closedChildren; }
+    bool CloseChildWindows() override
+    {
+        ++closedChildren;
+        return closeChildren;
+    }
 };
 
 class ConnectDb : public ::testing::Test {
@@ -151,10 +156,17 @@ TEST_F(ConnectDb, AdministratorWritesAndASecondCallRunsNoQuery)
     EXPECT_TRUE(again == cn);
     EXPECT_TRUE(prompt.shown.empty());
 
+    // A chart window the user keeps open keeps the connection and the tree.
+    shell.closeChildren = false;
+    app.OnCloseConnection();
+    EXPECT_NE(cn->GetState(), ado::adStateClosed);
+    EXPECT_EQ(shell.removed, 0);
+
+    shell.closeChildren = true;
     app.OnCloseConnection();
     EXPECT_EQ(cn->GetState(), ado::adStateClosed);
     EXPECT_EQ(shell.removed, 1);
-    EXPECT_EQ(shell.closedChildren, 1);
+    EXPECT_EQ(shell.closedChildren, 2);
 }
 
 TEST_F(ConnectDb, DataSourceNamedInRussian)

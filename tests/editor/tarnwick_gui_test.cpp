@@ -59,6 +59,7 @@ TEST(TarnwickGui, StartsWithCommandLineLoginAndReachesItsMainWindow)
     setenv("ODBCSYSINI", dir.path().c_str(), 1);
     setenv("ODBCINI", (dir.path() / "user-odbc.ini").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
 
     std::string d = "-d:KelmGui", u = "-u:" + role, p = "-p:gui pass";
     char* argv[] = {const_cast<char*>(TARNWICK_BIN), d.data(), u.data(), p.data(), nullptr};
@@ -118,6 +119,7 @@ TEST(TarnwickGui, WithoutADataSourceTheLoginDialogComesUp)
     setenv("ODBCSYSINI", dir.path().c_str(), 1);
     setenv("ODBCINI", (dir.path() / "user-odbc.ini").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
 
     char* argv[] = {const_cast<char*>(TARNWICK_BIN), nullptr};
     pid_t pid = 0;

@@ -1,0 +1,242 @@
+#include "basetreectrl.h"
+
+#include "uires.h"
+
+#include "afx/cmdid.h"
+
+#include <wx/imaglist.h>
+#include <wx/menu.h>
+#include <wx/settings.h>
+#include <wx/xrc/xmlres.h>
+
+namespace tarnwick {
+
+namespace {
+
+// One 32-bit word per item.
+class CItemWord : public wxTreeItemData {
+public:
+    explicit CItemWord(std::int32_t word) : m_word(word) {}
+    std::int32_t m_word;
+};
+
+// Commands the tree's own menu and keys carry, beside the forwarded ones.
+constexpr int kTreeCommands[] = {ID_TREE_REREAD,      ID_TREE_LOAD_FROM_DB, ID_TREE_LOAD_FROM_FILE, ID_ADD_GROUP,
+                                 ID_DELETE_GROUP,     ID_RENAME_GROUP,      ID_ADD_PROCESS,         ID_DELETE_PROCESS,
+                                 ID_RENAME_PROCESS,   ID_ADD_DOCUMENT,      ID_DELETE_DOCUMENT,     ID_RENAME_DOCUMENT,
+                                 ID_SHOW_PROPERTIES,  ID_REREAD_PROCESS_TREE, ID_TREE_ADD_GROUP,    ID_TREE_ADD_PROCESS,
+                                 ID_TREE_DELETE,      ID_TREE_RENAME,       ID_TREE_ADD_DOCUMENT,
+                                 ID_TREE_PROCESS_PROPERTIES, ID_TREE_DOCUMENT_PROPERTIES};
+
+bool isTreeCommand(int id)
+{
+    for (int c : kTreeCommands)
+        if (c == id)
+            return true;
+    return false;
+}
+
+} // namespace
+
+CBaseTreeCtrl::CBaseTreeCtrl(TreeClass treeClass, ITreeHost& host)
+    : m_treeClass(treeClass)
+    , m_logic(CreateTreeLogic(treeClass, *this, host))
+{
+}
+
+bool CBaseTreeCtrl::Create(wxWindow* parent)
+{
+    long style = wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_SINGLE | wxTR_HIDE_ROOT | wxBORDER_SUNKEN;
+    if (!g_bReadOnlyMode)
+        style |= wxTR_EDIT_LABELS;
+    if (!wxTreeCtrl::Create(parent, kTreeId, wxDefaultPosition, wxDefaultSize, style))
+        return false;
+    SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
+    auto* images = new wxImageList(16, 16, true, 8);
+    for (const wxBitmap& bitmap : TreeImageStrip())
+        images->Add(bitmap);
+    AssignImageList(images);
+    m_hiddenRoot = AddRoot(wxString());
+    Bind(wxEVT_TREE_ITEM_EXPANDING, &CBaseTreeCtrl::OnExpanding, this);
+    Bind(wxEVT_TREE_ITEM_ACTIVATED, &CBaseTreeCtrl::OnActivated, this);
+    Bind(wxEVT_TREE_BEGIN_LABEL_EDIT, &CBaseTreeCtrl::OnBeginLabelEdit, this);
+    Bind(wxEVT_TREE_END_LABEL_EDIT, &CBaseTreeCtrl::OnEndLabelEdit, this);
+    Bind(wxEVT_TREE_KEY_DOWN, &CBaseTreeCtrl::OnKeyDown, this);
+    Bind(wxEVT_CONTEXT_MENU, &CBaseTreeCtrl::OnContextMenu, this);
+    Bind(wxEVT_MENU, &CBaseTreeCtrl::OnCommand, this);
+    Bind(wxEVT_UPDATE_UI, &CBaseTreeCtrl::OnUpdateCommand, this);
+    return true;
+}
+
+TreeItem CBaseTreeCtrl::GetRootItem() { return FromId(m_hiddenRoot); }
+
+TreeItem CBaseTreeCtrl::AppendItem(TreeItem parent, const std::string& text, int image, std::int32_t data,
+                                   bool hasChildren)
+{
+    wxTreeItemId id =
+        wxTreeCtrl::AppendItem(ToId(parent), wxString::FromUTF8(text), image, image, new CItemWord(data));
+    if (hasChildren)
+        SetItemHasChildren(id, true);
+    return FromId(id);
+}
+
+std::string CBaseTreeCtrl::GetItemText(TreeItem item) { return wxTreeCtrl::GetItemText(ToId(item)).utf8_string(); }
+
+void CBaseTreeCtrl::SetItemText(TreeItem item, const std::string& text)
+{
+    wxTreeCtrl::SetItemText(ToId(item), wxString::FromUTF8(text));
+}
+
+int CBaseTreeCtrl::GetItemImage(TreeItem item) { return wxTreeCtrl::GetItemImage(ToId(item)); }
+
+std::int32_t CBaseTreeCtrl::GetItemData(TreeItem item)
+{
+    auto* word = dynamic_cast<CItemWord*>(wxTreeCtrl::GetItemData(ToId(item)));
+    return word ? word->m_word : 0;
+}
+
+TreeItem CBaseTreeCtrl::GetItemParent(TreeItem item) { return FromId(wxTreeCtrl::GetItemParent(ToId(item))); }
+
+std::vector<TreeItem> CBaseTreeCtrl::GetChildren(TreeItem item)
+{
+    std::vector<TreeItem> children;
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId child = GetFirstChild(ToId(item), cookie); child.IsOk(); child = GetNextChild(ToId(item), cookie))
+        children.push_back(FromId(child));
+    return children;
+}
+
+void CBaseTreeCtrl::Expand(TreeItem item)
+{
+    // The hidden root is always open.
+    if (ToId(item) != m_hiddenRoot)
+        wxTreeCtrl::Expand(ToId(item));
+}
+bool CBaseTreeCtrl::IsExpanded(TreeItem item) { return wxTreeCtrl::IsExpanded(ToId(item)); }
+void CBaseTreeCtrl::DeleteItem(TreeItem item) { Delete(ToId(item)); }
+
+void CBaseTreeCtrl::DeleteAllItems()
+{
+    DeleteChildren(m_hiddenRoot);
+}
+
+TreeItem CBaseTreeCtrl::GetSelection() { return FromId(wxTreeCtrl::GetSelection()); }
+
+void CBaseTreeCtrl::SelectItem(TreeItem item)
+{
+    if (item) {
+        wxTreeCtrl::SelectItem(ToId(item));
+    } else {
+        const wxTreeItemId selected = wxTreeCtrl::GetSelection();
+        if (selected.IsOk())
+            SetItemDropHighlight(selected, false);
+        Unselect();
+    }
+}
+
+void CBaseTreeCtrl::EditLabel(TreeItem item) { wxTreeCtrl::EditLabel(ToId(item)); }
+bool CBaseTreeCtrl::IsEditingLabel() { return GetEditControl() != nullptr; }
+
+bool CBaseTreeCtrl::IsValid(TreeItem item)
+{
+    // Walks the tree: an id of a deleted item must not be touched.
+    std::vector<wxTreeItemId> pending{m_hiddenRoot};
+    while (!pending.empty()) {
+        wxTreeItemId id = pending.back();
+        pending.pop_back();
+        if (FromId(id) == item)
+            return true;
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId child = GetFirstChild(id, cookie); child.IsOk(); child = GetNextChild(id, cookie))
+            pending.push_back(child);
+    }
+    return false;
+}
+
+void CBaseTreeCtrl::OnExpanding(wxTreeEvent& event)
+{
+    if (!m_logic->OnItemExpanding(FromId(event.GetItem())))
+        event.Veto();
+}
+
+void CBaseTreeCtrl::OnActivated(wxTreeEvent& event)
+{
+    wxBusyCursor wait;
+    if (m_logic->OnItemActivated(FromId(event.GetItem())))
+        SetFocus();
+    else
+        event.Skip();
+}
+
+void CBaseTreeCtrl::OnBeginLabelEdit(wxTreeEvent& event)
+{
+    if (!m_logic->OnBeginLabelEdit(FromId(event.GetItem())))
+        event.Veto();
+}
+
+void CBaseTreeCtrl::OnEndLabelEdit(wxTreeEvent& event)
+{
+    const TreeItem item = FromId(event.GetItem());
+    if (!m_logic->OnEndLabelEdit(item, event.GetLabel().utf8_string(), event.IsEditCancelled()))
+        event.Veto();
+}
+
+void CBaseTreeCtrl::OnKeyDown(wxTreeEvent& event)
+{
+    // Delete and F2 act on the tree's items, never inside its label editor.
+    if (!GetEditControl()) {
+        if (event.GetKeyCode() == WXK_DELETE) {
+            m_logic->OnCommand(ID_TREE_DELETE);
+            return;
+        }
+        if (event.GetKeyCode() == WXK_F2) {
+            m_logic->OnCommand(ID_TREE_RENAME);
+            return;
+        }
+    }
+    event.Skip();
+}
+
+void CBaseTreeCtrl::OnContextMenu(wxContextMenuEvent& event)
+{
+    wxPoint at = event.GetPosition();
+    at = at == wxDefaultPosition ? wxPoint(0, 0) : ScreenToClient(at);
+    int flags = 0;
+    const wxTreeItemId hit = HitTest(at, flags);
+    const TreeMenu menu = m_logic->OnContextMenu(FromId(hit), hit.IsOk() && (flags & wxTREE_HITTEST_ONITEMLABEL));
+    std::unique_ptr<wxMenu> popup(LoadTreeMenu(menu));
+    if (popup)
+        PopupMenu(popup.get(), at);
+}
+
+void CBaseTreeCtrl::OnCommand(wxCommandEvent& event)
+{
+    const int id = FromWxId(event.GetId());
+    if (!isTreeCommand(id) || !m_logic->OnCommand(id))
+        event.Skip();
+}
+
+void CBaseTreeCtrl::OnUpdateCommand(wxUpdateUIEvent& event)
+{
+    bool enabled = false;
+    if (m_logic->OnUpdateCommand(FromWxId(event.GetId()), enabled))
+        event.Enable(enabled);
+    else
+        event.Skip();
+}
+
+wxMenu* LoadTreeMenu(const TreeMenu& menu)
+{
+    if (menu.popup < 0)
+        return nullptr;
+    std::unique_ptr<wxMenuBar> bar(LoadMenuBarResource("IDR_TREE_MENU"));
+    if (!bar || menu.popup >= static_cast<int>(bar->GetMenuCount()))
+        return nullptr;
+    wxMenu* popup = bar->Remove(menu.popup);
+    for (int id : menu.greyed)
+        if (popup->FindItem(ToWxId(id)))
+            popup->Enable(ToWxId(id), false);
+    return popup;
+}
+
+} // namespace tarnwick

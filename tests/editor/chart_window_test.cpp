@@ -1,0 +1,400 @@
+// The editor's windows in this process under the test display: the main
+// frame with its docking process tree on a real database, charts opened
+// from the tree through the document template, and what closing, reopening
+// and the file command do to them. Questions are answered by a script.
+#include "basetreectrl.h"
+#include "childframe.h"
+#include "mainframe.h"
+#include "tarnwickapp.h"
+
+#include "afx/cmdid.h"
+#include "charts/basediagramdoc.h"
+#include "charts/messagebox.h"
+#include "charts/tarnwickview.h"
+#include "diagram/odcontroller.h"
+
+#include "fixture.h"
+#include "kelmdb.h"
+
+#include <gtest/gtest.h>
+
+#include <wx/init.h>
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+
+using namespace tarnwick;
+
+namespace {
+
+void failOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
+{
+    ADD_FAILURE() << "wx assertion: " << cond.utf8_string() << " " << msg.utf8_string() << " at "
+                  << file.utf8_string() << ":" << line << " in " << func.utf8_string();
+}
+
+CTarnwickApp* g_app = nullptr;
+
+class WxEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        wxSetAssertHandler(failOnAssert);
+        static int argc = 1;
+        static char name[] = "chart_window_test";
+        static char* argv[] = {name, nullptr};
+        g_app = new CTarnwickApp;
+        wxApp::SetInstance(g_app);
+        ASSERT_TRUE(wxEntryStart(argc, argv));
+        g_app->SetAppDisplayName(wxString::FromUTF8("Диаграммы"));
+        InitTarnwickResources();
+        wxInitAllImageHandlers();
+    }
+    void TearDown() override { wxEntryCleanup(); }
+};
+
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+
+std::filesystem::path outputFolder()
+{
+    std::filesystem::path out = std::filesystem::path(KELM_TEST_OUTPUT) / "chart_window_test";
+    std::filesystem::create_directories(out);
+    return out;
+}
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->Yield(true);
+        wxTheApp->ProcessIdle();
+    }
+}
+
+class ChartWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
+        db = std::make_unique<kelm::test::KelmDatabase>(kelm::test::Engine::SQLite, "chartwin");
+        for (const std::string& sql : kelm::test::FixtureStatements(WORKFLOW_FIXTURES "/chartdb_chart.sql"))
+            db->Exec(sql);
+        app().m_pConnection = db->Open();
+        app().m_cmdInfo.m_strDSN = "KelmTest";
+        app().m_cmdInfo.m_nDiagrammType = 1;
+        g_bReadOnlyMode = FALSE;
+        app().SetShell(&app());
+        SetChartShell(&app());
+        SetMessageBoxAnswer([this](const std::string& text, ChartIcon, MessageButtons buttons) {
+            asked.push_back(text);
+            if (buttons == MessageButtons::Ok)
+                return 1;
+            if (answers.empty()) {
+                ADD_FAILURE() << "unexpected question: " << text;
+                return static_cast<int>(IDCANCEL);
+            }
+            int answer = answers.front();
+            answers.pop_front();
+            return answer;
+        });
+        ASSERT_TRUE(app().CreateWindows());
+        frame()->SetSize(1100, 760);
+        frame()->Show();
+        app().BuildNavigationTree(TreeClass::AWF);
+        settle();
+    }
+    void TearDown() override
+    {
+        if (app().GetDocManager())
+            app().GetDocManager()->CloseDocuments(true);
+        settle();
+        if (frame())
+            frame()->Destroy();
+        settle();
+        app().DestroyWindows();
+        settle();
+        SetMessageBoxAnswer({});
+        SetChartShell(nullptr);
+        app().SetShell(nullptr);
+        app().ReleaseConnection();
+        app().m_cmdInfo = CTarnwickCommandLineInfo();
+    }
+
+    static CTarnwickApp& app() { return *g_app; }
+    CMainFrame* frame() { return app().GetMainFrame(); }
+    CBaseTreeCtrl* tree() { return frame()->GetTree(); }
+
+    // The item under parent with this text, expanding its way down.
+    TreeItem Find(const std::vector<std::string>& path)
+    {
+        TreeItem item = tree()->GetRootItem();
+        for (const std::string& text : path) {
+            tree()->Expand(item);
+            TreeItem found = 0;
+            for (TreeItem child : tree()->GetChildren(item))
+                if (tree()->GetItemText(child) == text)
+                    found = child;
+            if (!found)
+                return 0;
+            item = found;
+        }
+        return item;
+    }
+    TreeItem OrderItem() { return Find({"KelmTest [DSN]", "Продажи и расчёты", "Оформление заказа", "Заказ"}); }
+    TreeItem InvoiceItem() { return Find({"KelmTest [DSN]", "Продажи и расчёты", "Выставление счёта", "Счёт"}); }
+
+    void Activate(TreeItem item)
+    {
+        wxTreeEvent event(wxEVT_TREE_ITEM_ACTIVATED, tree(), CBaseTreeCtrl::ToId(item));
+        tree()->GetEventHandler()->ProcessEvent(event);
+        settle();
+    }
+
+    std::vector<CBaseDiagramDoc*> Charts()
+    {
+        std::vector<CBaseDiagramDoc*> charts;
+        for (wxObject* object : app().GetDocManager()->GetDocuments())
+            if (auto* doc = dynamic_cast<CBaseDiagramDoc*>(object))
+                charts.push_back(doc);
+        return charts;
+    }
+
+    void Screenshot(const char* name)
+    {
+        for (int i = 0; i < 10; ++i) {
+            wxMilliSleep(50);
+            settle();
+        }
+        const std::filesystem::path file = outputFolder() / name;
+        std::filesystem::remove(file);
+        std::system(("import -window root '" + file.string() + "'").c_str());
+        EXPECT_TRUE(std::filesystem::exists(file));
+        std::printf("screenshot: %s\n", file.c_str());
+    }
+
+    kelm::test::TempDir dir;
+    std::unique_ptr<kelm::test::KelmDatabase> db;
+    std::deque<int> answers;
+    std::vector<std::string> asked;
+};
+
+TEST_F(ChartWindow, ADocumentTypeOfTheTreeOpensItsChartOnceInAWindowOfItsOwn)
+{
+    const TreeItem order = OrderItem();
+    ASSERT_NE(order, 0u);
+    Activate(order);
+    ASSERT_EQ(Charts().size(), 1u);
+    CBaseDiagramDoc* chart = Charts()[0];
+    EXPECT_EQ(chart->GetModel()->GetKey(), 70001);
+    EXPECT_EQ(chart->GetTitle().utf8_string(), "Заказ");
+    EXPECT_GT(chart->GetModel()->GetComponents()->GetSize(), 3);
+    auto* view = dynamic_cast<CTarnwickView*>(chart->GetFirstView());
+    ASSERT_NE(view, nullptr);
+    EXPECT_NE(dynamic_cast<CChildFrame*>(view->GetFrame()), nullptr);
+    EXPECT_NE(dynamic_cast<CTarnwickController*>(view->GetViewport()->GetController()), nullptr);
+    EXPECT_FALSE(chart->IsModified());
+    EXPECT_EQ(frame()->GetActiveChild(), view->GetFrame());
+    Screenshot("chart.png");
+
+    // Opening the same key again activates the first window.
+    Activate(InvoiceItem());
+    ASSERT_EQ(Charts().size(), 2u);
+    EXPECT_NE(frame()->GetActiveChild(), view->GetFrame());
+    Activate(order);
+    EXPECT_EQ(Charts().size(), 2u);
+    EXPECT_EQ(frame()->GetActiveChild(), view->GetFrame());
+    EXPECT_TRUE(asked.empty());
+}
+
+TEST_F(ChartWindow, NothingOpensWithoutADiagramKindOrForTypeDocZero)
+{
+    app().m_cmdInfo.m_nDiagrammType = 0;
+    Activate(OrderItem());
+    EXPECT_TRUE(Charts().empty());
+    app().m_cmdInfo.m_nDiagrammType = 1;
+    const TreeItem zero = tree()->AppendItem(tree()->GetRootItem(), "Пустой", IMAGE_DOCUMENT, 0);
+    Activate(zero);
+    EXPECT_TRUE(Charts().empty());
+}
+
+TEST_F(ChartWindow, ReadOnlyChartsSayItInTheirTitle)
+{
+    g_bReadOnlyMode = TRUE;
+    Activate(OrderItem());
+    ASSERT_EQ(Charts().size(), 1u);
+    EXPECT_EQ(Charts()[0]->GetTitle().utf8_string(), "Заказ (только чтение)");
+}
+
+TEST_F(ChartWindow, AChartWhoseRowsFailToLoadOpensWithItsKeysAndRefusesToSave)
+{
+    db->Exec("DROP TABLE MainDocMove");
+    Activate(OrderItem());
+    ASSERT_EQ(Charts().size(), 1u);
+    auto* model = dynamic_cast<CTarnwickModel*>(Charts()[0]->GetModel());
+    ASSERT_NE(model, nullptr);
+    EXPECT_EQ(model->GetKey(), 70001);
+    EXPECT_EQ(model->GetComponents()->GetSize(), 0);
+    EXPECT_TRUE(model->m_bIncomplete);
+    const std::size_t before = asked.size();
+    EXPECT_FALSE(model->SaveToDB());
+    ASSERT_EQ(asked.size(), before + 1);
+    EXPECT_NE(asked.back().find("Обновить диаграмму"), std::string::npos);
+    // The stored states are all still there.
+    auto rs = app().m_pConnection->Execute("SELECT count(*) AS n FROM MainDocState WHERE TypeDoc = 70001");
+    EXPECT_EQ(rs->GetCollect("n").ToLong(), 3);
+}
+
+TEST_F(ChartWindow, LoadingFromAFileClosesTheOpenChartFirstAndAsksWhenTheTypesDiffer)
+{
+    // A fresh copy of the chart file each time: wx shows a file that is open already instead.
+    int chosen = 0;
+    app().GetDocManager()->m_choosePath = [this, &chosen] {
+        const std::filesystem::path copy = dir.path() / ("chart" + std::to_string(++chosen) + ".wfa");
+        std::filesystem::copy_file(WORKFLOW_FIXTURES "/chart.wfa", copy);
+        return wxString::FromUTF8(copy.string());
+    };
+
+    // A modified chart of that document type asks; Cancel keeps it and stops.
+    Activate(OrderItem());
+    ASSERT_EQ(Charts().size(), 1u);
+    Charts()[0]->Modify(true);
+    tree()->SelectItem(OrderItem());
+    answers = {IDCANCEL};
+    tree()->Logic().OnCommand(ID_TREE_LOAD_FROM_FILE);
+    settle();
+    EXPECT_EQ(Charts().size(), 1u);
+    EXPECT_EQ(chosen, 0);
+    EXPECT_TRUE(answers.empty());
+    Charts()[0]->Modify(false);
+    Charts()[0]->GetModel()->SetModified(false);
+
+    // The same document type: the open chart closes and the file takes its place.
+    tree()->Logic().OnCommand(ID_TREE_LOAD_FROM_FILE);
+    settle();
+    EXPECT_EQ(chosen, 1);
+    ASSERT_EQ(Charts().size(), 1u);
+    EXPECT_EQ(Charts()[0]->GetTitle().utf8_string(), "Заказ");
+    EXPECT_EQ(Charts()[0]->GetModel()->GetKey(), 70001);
+
+    // Another document type: Yes gives the file's document type the item's key.
+    tree()->SelectItem(InvoiceItem());
+    answers = {IDYES};
+    tree()->Logic().OnCommand(ID_TREE_LOAD_FROM_FILE);
+    settle();
+    ASSERT_EQ(Charts().size(), 2u);
+    auto* model = dynamic_cast<CTarnwickModel*>(Charts()[1]->GetModel());
+    ASSERT_NE(model, nullptr);
+    EXPECT_EQ(model->GetKey(), 70002);
+    EXPECT_EQ(dynamic_cast<CAWFDocumentType*>(model->m_DocTypes.GetAt(0))->TypeDoc, 70002);
+
+    // No closes the window it opened.
+    app().GetDocManager()->CloseDocument(Charts()[1], true);
+    answers = {IDNO};
+    tree()->Logic().OnCommand(ID_TREE_LOAD_FROM_FILE);
+    settle();
+    EXPECT_EQ(Charts().size(), 1u);
+    EXPECT_TRUE(answers.empty());
+}
+
+TEST_F(ChartWindow, DisconnectingKeepsEverythingWhenTheUserKeepsAModifiedChart)
+{
+    Activate(OrderItem());
+    ASSERT_EQ(Charts().size(), 1u);
+    Charts()[0]->GetModel()->SetModified(true);
+    answers = {IDCANCEL};
+    app().OnCloseConnection();
+    EXPECT_EQ(Charts().size(), 1u);
+    EXPECT_NE(app().m_pConnection->GetState(), ado::adStateClosed);
+    EXPECT_EQ(tree()->GetTreeClass(), TreeClass::AWF);
+    EXPECT_NE(OrderItem(), 0u);
+
+    answers = {IDNO};
+    app().OnCloseConnection();
+    settle();
+    EXPECT_TRUE(Charts().empty());
+    EXPECT_EQ(app().m_pConnection->GetState(), ado::adStateClosed);
+    EXPECT_EQ(tree()->GetTreeClass(), TreeClass::Base);
+}
+
+TEST_F(ChartWindow, TheTreeBarToggleIsGreyedWithoutAKindAndAHiddenBarStaysHiddenAfterARestart)
+{
+    auto state = [this] {
+        wxUpdateUIEvent update(ToWxId(32796));
+        update.SetEventObject(frame());
+        frame()->ProcessWindowEvent(update);
+        return std::make_pair(update.GetEnabled(), update.GetChecked());
+    };
+    EXPECT_TRUE(frame()->IsTreeBarVisible());
+    EXPECT_EQ(state(), std::make_pair(true, true));
+    app().m_cmdInfo.m_nDiagrammType = 0;
+    EXPECT_EQ(state(), std::make_pair(false, false));
+    app().m_cmdInfo.m_nDiagrammType = 1;
+
+    wxCommandEvent toggle(wxEVT_MENU, ToWxId(32796));
+    frame()->ProcessWindowEvent(toggle);
+    EXPECT_FALSE(frame()->IsTreeBarVisible());
+    EXPECT_EQ(state(), std::make_pair(true, false));
+
+    // Closing writes the layout, with or without a connection; the next frame reads it.
+    app().m_pConnection->Close();
+    frame()->Close(true);
+    settle();
+    app().DestroyWindows();
+    ASSERT_TRUE(app().CreateWindows());
+    frame()->Show();
+    settle();
+    EXPECT_FALSE(frame()->IsTreeBarVisible());
+    EXPECT_TRUE(frame()->GetAuiManager().GetPane("Bar59392").IsShown());
+}
+
+TEST_F(ChartWindow, DelInTheTreesLabelEditorDeletesACharacterAndNeverReachesTheChart)
+{
+    Activate(OrderItem());
+    ASSERT_EQ(Charts().size(), 1u);
+    CODModel* model = Charts()[0]->GetModel();
+    auto* view = dynamic_cast<CTarnwickView*>(Charts()[0]->GetFirstView());
+    ASSERT_NE(view, nullptr);
+    // Everything on the chart is selected: a Del that reached the chart would delete it.
+    CODController* controller = view->GetViewport()->GetController();
+    for (CODComponent* c : *model->GetComponents())
+        controller->Select(c, true);
+    const int components = model->GetComponents()->GetSize();
+
+    const TreeItem order = OrderItem();
+    tree()->SelectItem(order);
+    tree()->SetFocus();
+    settle();
+    tree()->EditLabel(order);
+    settle();
+    wxTextCtrl* editor = tree()->GetEditControl();
+    ASSERT_NE(editor, nullptr);
+    editor->SetFocus();
+    editor->SetInsertionPoint(0);
+    settle();
+    wxUIActionSimulator input;
+    input.Char(WXK_DELETE);
+    for (int i = 0; i < 10 && editor->GetValue() != wxString::FromUTF8("аказ"); ++i) {
+        wxMilliSleep(30);
+        settle();
+    }
+    EXPECT_EQ(editor->GetValue().utf8_string(), "аказ");
+    EXPECT_EQ(model->GetComponents()->GetSize(), components);
+    input.Char(WXK_ESCAPE);
+    settle();
+    EXPECT_EQ(tree()->GetItemText(order), "Заказ");
+
+    // Del with the focus on the tree itself is the tree's delete, not the chart's.
+    tree()->SetFocus();
+    settle();
+    input.Char(WXK_DELETE);
+    for (int i = 0; i < 5; ++i) {
+        wxMilliSleep(30);
+        settle();
+    }
+    EXPECT_EQ(model->GetComponents()->GetSize(), components);
+}
+
+} // namespace
