@@ -2,12 +2,12 @@
 
 #include "afx/cmdid.h"
 #include "diagram/odcontroller.h"
+#include "diagram/odprintout.h"
 
 #include <wx/dcbuffer.h>
 #include <wx/dcclient.h>
 #include <wx/print.h>
 
-#include <cstdlib>
 #include <memory>
 
 namespace tarnwick {
@@ -25,48 +25,7 @@ void SetChartFrameFactory(ChartFrameFactory factory)
     frameFactory() = std::move(factory);
 }
 
-bool IsSmallMove(int controllerState, const wxPoint& down, const wxPoint& at)
-{
-    return controllerState == OD_STATE_PRESSED && std::abs(at.x - down.x) < 5 && std::abs(at.y - down.y) < 5;
-}
-
 } // namespace tarnwick
-
-namespace {
-
-// One page: the chart as the viewport prints it.
-class CChartPrintout : public wxDocPrintout {
-public:
-    explicit CChartPrintout(CChartViewBase* view)
-        : wxDocPrintout(view, view->GetDocument() ? view->GetDocument()->GetUserReadableName() : wxString())
-        , m_pChartView(view)
-    {
-    }
-    bool OnPrintPage(int page) override
-    {
-        wxDC* dc = GetDC();
-        if (!dc || page != 1)
-            return false;
-        m_pChartView->GetChartViewport().OnPrint(*dc, this);
-        return true;
-    }
-    bool HasPage(int page) override { return page == 1; }
-    void GetPageInfo(int* minPage, int* maxPage, int* selFrom, int* selTo) override
-    {
-        *minPage = *maxPage = *selFrom = *selTo = 1;
-    }
-    void OnEndPrinting() override
-    {
-        if (wxDC* dc = GetDC())
-            m_pChartView->GetChartViewport().OnEndPrinting(*dc, this);
-        wxDocPrintout::OnEndPrinting();
-    }
-
-private:
-    CChartViewBase* m_pChartView;
-};
-
-} // namespace
 
 CChartCanvas::CChartCanvas(wxWindow* parent, CChartViewBase* view)
     : wxWindow(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxWANTS_CHARS | wxBORDER_NONE)
@@ -86,6 +45,11 @@ CChartCanvas::CChartCanvas(wxWindow* parent, CChartViewBase* view)
     Bind(wxEVT_KILL_FOCUS, &CChartCanvas::OnInput, this);
     Bind(wxEVT_MOUSE_CAPTURE_LOST, &CChartCanvas::OnInput, this);
     Bind(wxEVT_CONTEXT_MENU, &CChartCanvas::OnInput, this);
+    // The scroll wrapper's bars are children of the canvas.
+    for (wxEventType type : {wxEVT_SCROLL_TOP, wxEVT_SCROLL_BOTTOM, wxEVT_SCROLL_LINEUP, wxEVT_SCROLL_LINEDOWN,
+                             wxEVT_SCROLL_PAGEUP, wxEVT_SCROLL_PAGEDOWN, wxEVT_SCROLL_THUMBTRACK,
+                             wxEVT_SCROLL_THUMBRELEASE, wxEVT_SCROLL_CHANGED})
+        Bind(type, &CChartCanvas::OnInput, this);
 }
 
 CChartCanvas::~CChartCanvas()
@@ -175,7 +139,6 @@ void CChartViewBase::OnDraw(wxDC* dc)
     CODViewport& viewport = GetChartViewport();
     viewport.OnPrepareDC(*dc, 0);
     viewport.Draw(*dc);
-    viewport.ValidateAll();
 }
 
 void CChartViewBase::OnUpdate(wxView*, wxObject*)
@@ -192,12 +155,12 @@ bool CChartViewBase::OnWndMsg(wxEvent& event)
 {
     CODViewport& viewport = GetChartViewport();
     if (auto* mouse = dynamic_cast<wxMouseEvent*>(&event)) {
-        const wxPoint at = mouse->GetPosition();
+        const CPoint at(mouse->GetX(), mouse->GetY());
         if (event.GetEventType() == wxEVT_LEFT_DOWN) {
             m_ptDown = at;
         } else if (event.GetEventType() == wxEVT_MOTION) {
             CODController* controller = viewport.GetController();
-            if (controller && tarnwick::IsSmallMove(controller->GetState(), m_ptDown, at))
+            if (controller && ODIsSmallMove(controller->GetState(), m_ptDown, at))
                 return true;
         }
     }
@@ -206,27 +169,18 @@ bool CChartViewBase::OnWndMsg(wxEvent& event)
 
 wxPrintout* CChartViewBase::OnCreatePrintout()
 {
-    return new CChartPrintout(this);
-}
-
-bool CChartViewBase::PreparePrinting()
-{
-    return GetChartViewport().OnPreparePrinting(nullptr);
+    wxDocManager* manager = GetDocumentManager();
+    return CODPrintout::Create(GetChartViewport(), GetDocument() ? GetDocument()->GetUserReadableName() : wxString(),
+                               manager ? &manager->GetPageSetupDialogData() : nullptr);
 }
 
 void CChartViewBase::OnCommand(wxCommandEvent& event)
 {
-    const int id = event.GetId();
-    if (id == wxID_PRINT || id == wxID_PREVIEW) {
-        // The document manager prints through OnCreatePrintout once the viewport agrees.
-        if (PreparePrinting())
-            event.Skip();
-        return;
-    }
-    if (id == ToWxId(ID_FILE_PRINT_DIRECT)) {
-        if (PreparePrinting()) {
+    // Print and preview are the document manager's, through OnCreatePrintout;
+    // the direct print goes without the dialog.
+    if (event.GetId() == ToWxId(ID_FILE_PRINT_DIRECT)) {
+        if (std::unique_ptr<wxPrintout> printout{OnCreatePrintout()}) {
             wxPrinter printer;
-            std::unique_ptr<wxPrintout> printout(OnCreatePrintout());
             printer.Print(GetFrame(), printout.get(), false);
         }
         return;

@@ -36,10 +36,6 @@ namespace tarnwick {
 using ChartFrameFactory = std::function<wxWindow*(wxDocument*, wxView*)>;
 void SetChartFrameFactory(ChartFrameFactory factory);
 
-// True when a mouse move in this controller state is too small to pass on:
-// pressed on the selection, fewer than 5 pixels away from the press point.
-bool IsSmallMove(int controllerState, const wxPoint& down, const wxPoint& at);
-
 } // namespace tarnwick
 
 class CChartViewBase : public wxView {
@@ -56,6 +52,8 @@ public:
     void OnUpdate(wxView* sender, wxObject* hint = nullptr) override;
     // Once the window is up: the viewport makes its controller and draws.
     virtual void OnInitialUpdate();
+    // One page fitted to the margins; null when the viewport refuses to print,
+    // so that no print dialog shows.
     wxPrintout* OnCreatePrintout() override;
 
     void OnSize(int cx, int cy);
@@ -63,7 +61,7 @@ public:
     virtual bool OnWndMsg(wxEvent& event);
 
     // Client position of the last left-button press.
-    wxPoint m_ptDown;
+    CPoint m_ptDown;
 
 protected:
     // The canvas goes before the viewport that watches it: a derived view
@@ -74,8 +72,6 @@ private:
     friend class CChartCanvas;
     void OnCommand(wxCommandEvent& event);
     void OnUpdateCommand(wxUpdateUIEvent& event);
-    // False when the viewport refuses to print: no dialog, nothing printed.
-    bool PreparePrinting();
 
     CChartCanvas* m_pCanvas = nullptr;
 };

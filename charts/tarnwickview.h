@@ -3,8 +3,11 @@
 
 #include "charts/chartview.h"
 #include "charts/tarnwickcontroller.h"
+#include "diagram/mvcbuffered.h"
+#include "diagram/mvcwrapper.h"
 
-class CTarnwickViewport : public CODViewport {
+// The library's buffered viewport with the workflow controller.
+class CTarnwickViewport : public MvcBufferedWrapper_T<CODViewport> {
 public:
     // The workflow controller, owned by the viewport.
     bool CreateController() override;
@@ -18,8 +21,8 @@ public:
     ~CTarnwickView() override;
 
     CTarnwickDoc* GetDocument() const { return static_cast<CTarnwickDoc*>(wxView::GetDocument()); }
-    CTarnwickViewport* GetViewport() { return &m_Viewport; }
+    MvcScrollWrapper_T<CTarnwickViewport>* GetViewport() { return &m_Viewport; }
     CODViewport& GetChartViewport() override { return m_Viewport; }
 
-    CTarnwickViewport m_Viewport;
+    MvcScrollWrapper_T<CTarnwickViewport> m_Viewport;
 };

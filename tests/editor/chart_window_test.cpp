@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <wx/init.h>
+#include <wx/scrolbar.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
@@ -198,6 +199,17 @@ TEST_F(ChartWindow, ADocumentTypeOfTheTreeOpensItsChartOnceInAWindowOfItsOwn)
     EXPECT_FALSE(chart->IsModified());
     EXPECT_EQ(frame()->GetActiveChild(), view->GetFrame());
     Screenshot("chart.png");
+
+    // A window smaller than the chart scrolls it.
+    frame()->SetSize(560, 420);
+    settle();
+    int shownBars = 0;
+    for (wxWindow* child : view->GetCanvas()->GetChildren())
+        if (dynamic_cast<wxScrollBar*>(child) && child->IsShown())
+            ++shownBars;
+    EXPECT_GE(shownBars, 1);
+    Screenshot("chart-small.png");
+    frame()->SetSize(1100, 760);
 
     // Opening the same key again activates the first window.
     Activate(InvoiceItem());
