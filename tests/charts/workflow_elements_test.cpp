@@ -877,7 +877,9 @@ TEST(WorkflowDocument, SaveModifiedQuestions)
         EXPECT_EQ(scope.shell.questions, c.questions);
         EXPECT_EQ(scope.shell.messages, c.messages);
         EXPECT_TRUE(scope.shell.sent.empty());
-        EXPECT_EQ(doc.IsModified(), c.modified);
+        // A chart that may close without saving drops its changes, so the
+        // question is not asked a second time when its last view goes.
+        EXPECT_EQ(doc.IsModified(), c.modified && !c.result);
     }
 }
 
