@@ -1,7 +1,8 @@
 #include "charts/chartshell.h"
+#include "charts/messagebox.h"
 
 #include <wx/app.h>
-#include <wx/msgdlg.h>
+#include <wx/window.h>
 
 namespace tarnwick {
 namespace {
@@ -10,48 +11,15 @@ class CDefaultChartShell : public IChartShell {
 public:
     bool AskYesNo(const std::string& text) override
     {
-        if (!wxTheApp)
-            return false;
-        return wxMessageBox(wxString::FromUTF8(text), wxTheApp->GetAppDisplayName(),
-                            wxYES_NO | wxICON_QUESTION) == wxYES;
+        return ShowMessageBox(text, "", ChartIcon::Question, MessageButtons::YesNo) == IDYES;
     }
     int AskYesNoCancel(const std::string& text) override
     {
-        if (!wxTheApp)
-            return IDCANCEL;
-        switch (wxMessageBox(wxString::FromUTF8(text), wxTheApp->GetAppDisplayName(),
-                             wxYES_NO | wxCANCEL | wxICON_QUESTION)) {
-        case wxYES:
-            return IDYES;
-        case wxNO:
-            return IDNO;
-        default:
-            return IDCANCEL;
-        }
+        return ShowMessageBox(text, "", ChartIcon::Question, MessageButtons::YesNoCancel);
     }
     void Message(const std::string& text, const std::string& caption, ChartIcon icon) override
     {
-        if (!wxTheApp)
-            return;
-        long style = wxOK;
-        switch (icon) {
-        case ChartIcon::Question:
-            style |= wxICON_QUESTION;
-            break;
-        case ChartIcon::Exclamation:
-            style |= wxICON_EXCLAMATION;
-            break;
-        case ChartIcon::Stop:
-            style |= wxICON_ERROR;
-            break;
-        case ChartIcon::Information:
-            style |= wxICON_INFORMATION;
-            break;
-        case ChartIcon::None:
-            break;
-        }
-        wxMessageBox(wxString::FromUTF8(text),
-                     caption.empty() ? wxTheApp->GetAppDisplayName() : wxString::FromUTF8(caption), style);
+        ShowMessageBox(text, caption, icon, MessageButtons::Ok);
     }
     void PostCommand(int id) override
     {

@@ -4,6 +4,7 @@
 #include "start/startwnd.h"
 
 #include "testsupport.h"
+#include "tests/platform/diagram/wxtestapp.h"
 
 #include <gtest/gtest.h>
 
@@ -25,29 +26,7 @@ using kelm::test::TempDir;
 
 namespace {
 
-void onAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
-{
-    ADD_FAILURE() << "wx assertion: " << cond.utf8_string() << " " << msg.utf8_string() << " at "
-                  << file.utf8_string() << ":" << line << " in " << func.utf8_string();
-}
-
-class WxEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        wxSetAssertHandler(onAssert);
-        static int argc = 1;
-        static char name[] = "start_window_test";
-        static char* argv[] = {name, nullptr};
-        wxApp::SetInstance(new wxApp);
-        ASSERT_TRUE(wxEntryStart(argc, argv));
-        ASSERT_TRUE(wxTheApp->CallOnInit());
-        wxInitAllImageHandlers();
-    }
-    void TearDown() override { wxEntryCleanup(); }
-};
-
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new odtest::WxEnvironment);
 
 // Lets the display deliver what it has, for `ms` milliseconds.
 void Pump(int ms = 150)
