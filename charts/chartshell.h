@@ -15,8 +15,8 @@ namespace tarnwick {
 
 enum class ChartIcon { None, Question, Exclamation, Stop, Information };
 
-// Answers of a yes/no/cancel question, with the class library's values.
-enum ChartAnswer : int { IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+// How a question or a dialog ended, with the class library's values.
+enum ChartAnswer : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 
 class IChartShell {
 public:

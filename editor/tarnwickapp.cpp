@@ -1,5 +1,6 @@
 #include "tarnwickapp.h"
 
+#include "chartdialogs_wx.h"
 #include "childframe.h"
 #include "defprop.h"
 #include "filetype.h"
@@ -51,6 +52,7 @@ public:
 };
 
 MessageBoxPrompt g_messageBoxPrompt;
+CWxChartDialogs g_chartDialogs;
 
 constexpr int kSplashMilliseconds = 1500;
 constexpr int kRecentFiles = 4;
@@ -98,6 +100,7 @@ bool CTarnwickApp::OnInit()
 {
     SetPrompt(&g_messageBoxPrompt);
     SetChartShell(this);
+    SetChartDialogs(&g_chartDialogs);
     SetAppDisplayName(wxString::FromUTF8(res::LoadString(res::IDS_APP_TITLE)));
     InitTarnwickResources();
     wxInitAllImageHandlers();
@@ -175,6 +178,7 @@ int CTarnwickApp::OnExit()
         Prompt().Message("Не удалось сохранить настройки: " + SettingsFilePath().string(), {},
                          MessageIcon::Warning);
     ReleaseConnection();
+    SetChartDialogs(nullptr);
     SetChartShell(nullptr);
     SetPrompt(nullptr);
     return wxApp::OnExit();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "charts/awfelements.h"
+#include "charts/chartdialogs.h"
 #include "charts/chartshell.h"
 #include "charts/chartsymbols.h"
 #include "charts/diagrammodel.h"
@@ -10,8 +11,10 @@
 #include "testsupport.h"
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace wft {
@@ -45,6 +48,56 @@ struct ShellScope {
     ShellScope() { tarnwick::SetChartShell(&shell); }
     ~ShellScope() { tarnwick::SetChartShell(nullptr); }
     ScriptedShell shell;
+};
+
+// Dialogs that answer from the test: each entry runs its function, or
+// cancels when none is set, and counts its calls.
+class ScriptedDialogs : public tarnwick::IChartDialogs {
+public:
+    int SelectAction(tarnwick::ActionChoice& choice) override
+    {
+        return Run(selectAction, calls.selectAction, choice);
+    }
+    int RunProperties(CODComponentSet& selection, CODViewport& viewport, const std::string& caption) override
+    {
+        return Run(runProperties, calls.runProperties, selection, viewport, caption);
+    }
+    int ShowBackReferences(std::int32_t typeDoc, tarnwick::DocTypeChoice& chosen) override
+    {
+        return Run(showBackReferences, calls.showBackReferences, typeDoc, chosen);
+    }
+    int AskPicturePath(const std::string& proposed, std::string& path) override
+    {
+        return Run(askPicturePath, calls.askPicturePath, proposed, path);
+    }
+    int ArrangeParams(tarnwick::ArrangeChoice& params) override
+    {
+        return Run(arrangeParams, calls.arrangeParams, params);
+    }
+
+    std::function<int(tarnwick::ActionChoice&)> selectAction;
+    std::function<int(CODComponentSet&, CODViewport&, const std::string&)> runProperties;
+    std::function<int(std::int32_t, tarnwick::DocTypeChoice&)> showBackReferences;
+    std::function<int(const std::string&, std::string&)> askPicturePath;
+    std::function<int(tarnwick::ArrangeChoice&)> arrangeParams;
+    struct {
+        int selectAction = 0, runProperties = 0, showBackReferences = 0, askPicturePath = 0, arrangeParams = 0;
+    } calls;
+
+private:
+    template <class F, class... A>
+    static int Run(const F& f, int& count, A&&... args)
+    {
+        ++count;
+        return f ? f(std::forward<A>(args)...) : tarnwick::IDCANCEL;
+    }
+};
+
+// Installs scripted dialogs for the scope.
+struct DialogsScope {
+    DialogsScope() { tarnwick::SetChartDialogs(&dialogs); }
+    ~DialogsScope() { tarnwick::SetChartDialogs(nullptr); }
+    ScriptedDialogs dialogs;
 };
 
 CAWFState* AddState(CTarnwickModel& model, CAWFDocumentType* docType, std::int16_t state, int x, int y,

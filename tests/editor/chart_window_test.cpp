@@ -3,6 +3,7 @@
 // from the tree through the document template, and what closing, reopening
 // and the file command do to them. Questions are answered by a script.
 #include "basetreectrl.h"
+#include "chartdialogs_wx.h"
 #include "childframe.h"
 #include "mainframe.h"
 #include "tarnwickapp.h"
@@ -410,3 +411,21 @@ TEST_F(ChartWindow, DelInTheTreesLabelEditorDeletesACharacterAndNeverReachesTheC
 }
 
 } // namespace
+
+TEST(ChartDialogs, AnEndOtherThanOkIsACancelAndUninstalledDialogsCancelWithoutTouchingTheChoice)
+{
+    EXPECT_EQ(DialogResultFromWx(wxID_OK), IDOK);
+    for (int end : {int(wxID_CANCEL), int(wxID_NO), int(wxID_CLOSE), 0, int(IDOK)})
+        EXPECT_EQ(DialogResultFromWx(end), IDCANCEL) << end;
+
+    ActionChoice action;
+    action.name = "kept";
+    EXPECT_EQ(ChartDialogs().SelectAction(action), IDCANCEL);
+    EXPECT_EQ(action.name, "kept");
+    ArrangeChoice arrange{40, 50};
+    EXPECT_EQ(ChartDialogs().ArrangeParams(arrange), IDCANCEL);
+    EXPECT_EQ(arrange.horzSpace, 40u);
+    std::string path = "x";
+    EXPECT_EQ(ChartDialogs().AskPicturePath("chart", path), IDCANCEL);
+    EXPECT_EQ(path, "x");
+}
