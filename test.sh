@@ -16,7 +16,7 @@ export LANG=C.UTF-8 LC_ALL=C.UTF-8
 kelm_install_deps
 
 BUILD_DIR="${BUILD_DIR:-build}"
-JOBS="$(nproc)"
+JOBS="${JOBS:-$(nproc)}"
 
 configure() { # dir, extra args...
     local dir="$1"; shift
