@@ -1,6 +1,8 @@
 #include "charts/chartshell.h"
 #include "charts/messagebox.h"
 
+#include "afx/cmdid.h"
+
 #include <wx/app.h>
 #include <wx/window.h>
 
@@ -25,13 +27,13 @@ public:
     {
         if (!wxTheApp || !wxTheApp->GetTopWindow())
             return;
-        wxTheApp->GetTopWindow()->GetEventHandler()->QueueEvent(new wxCommandEvent(wxEVT_MENU, id));
+        wxTheApp->GetTopWindow()->GetEventHandler()->QueueEvent(new wxCommandEvent(wxEVT_MENU, ToWxId(id)));
     }
     bool SendCommand(int id) override
     {
         if (!wxTheApp || !wxTheApp->GetTopWindow())
             return false;
-        wxCommandEvent event(wxEVT_MENU, id);
+        wxCommandEvent event(wxEVT_MENU, ToWxId(id));
         return wxTheApp->GetTopWindow()->GetEventHandler()->ProcessEvent(event);
     }
     bool IsReadOnly() const override { return true; }

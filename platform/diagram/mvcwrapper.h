@@ -237,8 +237,10 @@ protected:
     {
         if (!m_pHorzBar || !m_pVertBar || !m_pSizeBox)
             return;
-        m_pHorzBar->SetSize(r.left, r.bottom, r.Width(), m_cyHorzBar);
-        m_pVertBar->SetSize(r.right, r.top, m_cxVertBar, r.Height());
+        // Never shorter than the toolkit can draw a bar: a window smaller
+        // than that clips the bar instead.
+        m_pHorzBar->SetSize(r.left, r.bottom, std::max<int>(r.Width(), m_pHorzBar->GetBestSize().x), m_cyHorzBar);
+        m_pVertBar->SetSize(r.right, r.top, m_cxVertBar, std::max<int>(r.Height(), m_pVertBar->GetBestSize().y));
         if (m_pHorzBar->IsShown() && m_pVertBar->IsShown())
             m_pSizeBox->SetSize(r.right, r.bottom, m_cxVertBar, m_cyHorzBar);
         else

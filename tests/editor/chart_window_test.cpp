@@ -429,3 +429,17 @@ TEST(ChartDialogs, AnEndOtherThanOkIsACancelAndUninstalledDialogsCancelWithoutTo
     EXPECT_EQ(ChartDialogs().AskPicturePath("chart", path), IDCANCEL);
     EXPECT_EQ(path, "x");
 }
+
+TEST_F(ChartWindow, WithoutTheProgramsShellCommandsStillReachTheMainWindowUnderTheirWindowIds)
+{
+    constexpr int kSaveAsPicture = 33801; // above what the toolkit takes as a window id
+    std::vector<int> seen;
+    frame()->Bind(wxEVT_MENU, [&](wxCommandEvent& event) { seen.push_back(event.GetId()); }, ToWxId(kSaveAsPicture));
+    wxTheApp->SetTopWindow(frame());
+    SetChartShell(nullptr);
+    EXPECT_TRUE(ChartShell().SendCommand(kSaveAsPicture));
+    ChartShell().PostCommand(kSaveAsPicture);
+    settle();
+    SetChartShell(&app());
+    EXPECT_EQ(seen, (std::vector<int>{ToWxId(kSaveAsPicture), ToWxId(kSaveAsPicture)}));
+}

@@ -139,6 +139,20 @@ TEST_F(WrapperTest, EachWrapperClassNumbersItsBarsFrom2561)
     EXPECT_TRUE(first.GetHorzBar()->IsVertical() == false && first.GetVertBar()->IsVertical());
 }
 
+TEST_F(WrapperTest, InAWindowTooSmallForThemTheBarsKeepTheLengthTheToolkitNeeds)
+{
+    ScrolledChart chart;
+    wxWindow* canvas = NewCanvas(12, 9);
+    Open(chart, canvas);
+    wxScrollBar* h = chart.GetHorzBar();
+    wxScrollBar* v = chart.GetVertBar();
+    ASSERT_TRUE(h && v);
+    EXPECT_GE(h->GetSize().x, h->GetBestSize().x);
+    EXPECT_GE(v->GetSize().y, v->GetBestSize().y);
+    EXPECT_EQ(h->GetPosition().x, 0);
+    EXPECT_EQ(v->GetPosition().y, 0);
+}
+
 TEST_F(WrapperTest, BarsSitBesideTheViewportAndFollowIt)
 {
     ScrolledChart chart;
