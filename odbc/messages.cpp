@@ -38,6 +38,18 @@ const Entry kStrings[] = {
     {IDS_ERR_NO_MODEL_VERSION, "There isn't a data model version information!",
      "Отсутствует информация о версии репозитория!"},
     {IDS_ERR_ODBC_DRIVER, "ODBC driver error!\r\n%s", "Ошибка ODBC драйвера!\r\n%s"},
+    {IDS_DSN_NAME_COLUMN, "Name", "Наименование"},
+    {IDS_DSN_DRIVER_COLUMN, "Driver", "Драйвер"},
+    {IDS_LOGIN_WARNING, "Warning", "Предупреждение"},
+    {IDS_LOGIN_DSN_MISSING, "DSN - \"%s\" not found!\nSelect DSN from list.",
+     "Запрашиваемый DSN - \"%s\" отсутствует!\nВыберите DSN из списка."},
+    {IDS_LOGIN_TRUSTED, "Trusted connect", "Аутентификация средствами ОС"},
+    {IDS_TREE_REFRESH, "Refresh", "Перечитать данные в окне\nПеречитать данные в окне"},
+    {IDS_TREE_SCRIPT_SELECT, "Script Object to &Clipboard As Select", "Script Object to &Clipboard As Select"},
+    {IDS_TREE_SCRIPT_INSERT, "Script Object to &Clipboard As Insert", "Script Object to &Clipboard As Insert"},
+    {IDS_TREE_SCRIPT_UPDATE, "Script Object to &Clipboard As Update", "Script Object to &Clipboard As Update"},
+    {IDS_TREE_SCRIPT_DELETE, "Script Object to &Clipboard As Delete", "Script Object to &Clipboard As Delete"},
+    {IDS_TREE_SCRIPT_EXECUTE, "Script Object to &Clipboard As Execute", "Script Object to &Clipboard As Execute "},
 };
 
 } // namespace
@@ -50,6 +62,11 @@ void SetOrvoMessageHandler(OrvoMessageHandler handler)
 
 int OrvoMessageBox(const std::string& text, long style)
 {
+    return OrvoMessageBox(text, style, std::string());
+}
+
+int OrvoMessageBox(const std::string& text, long style, const std::string& caption)
+{
     OrvoMessageHandler handler;
     {
         std::lock_guard<std::mutex> lock(g_handlerLock);
@@ -61,7 +78,8 @@ int OrvoMessageBox(const std::string& text, long style)
         long icon = (style & 0xF0) == MB_ICONEXCLAMATION ? wxICON_EXCLAMATION
                     : (style & 0xF0) == MB_ICONSTOP     ? wxICON_ERROR
                                                         : wxICON_INFORMATION;
-        wxMessageBox(wxString::FromUTF8(text), wxTheApp->GetAppDisplayName(), wxOK | icon);
+        wxString title = caption.empty() ? wxTheApp->GetAppDisplayName() : wxString::FromUTF8(caption);
+        wxMessageBox(wxString::FromUTF8(text), title, wxOK | icon);
         return IDOK;
     }
     std::fprintf(stderr, "%s\n", text.c_str());

@@ -9,6 +9,7 @@ constexpr long MB_OK = 0x0;
 constexpr long MB_ICONSTOP = 0x10;
 constexpr long MB_ICONERROR = MB_ICONSTOP;
 constexpr long MB_ICONEXCLAMATION = 0x30;
+constexpr long MB_ICONINFORMATION = 0x40;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 
@@ -18,11 +19,26 @@ constexpr int IDCANCEL = 2;
 using OrvoMessageHandler = std::function<int(const std::string& text, long style)>;
 void SetOrvoMessageHandler(OrvoMessageHandler handler);
 int OrvoMessageBox(const std::string& text, long style);
+// The same with a caption of its own for the window (the handler sees the
+// text and style only).
+int OrvoMessageBox(const std::string& text, long style, const std::string& caption);
 
 enum : unsigned {
     IDS_ERR_MODEL_VERSION = 20201,
     IDS_ERR_NO_MODEL_VERSION = 20202,
     IDS_ERR_ODBC_DRIVER = 20203,
+    IDS_DSN_NAME_COLUMN = 20200,
+    IDS_DSN_DRIVER_COLUMN = 20208,
+    IDS_LOGIN_WARNING = 20210,
+    IDS_LOGIN_DSN_MISSING = 20213,
+    IDS_LOGIN_TRUSTED = 20220,
+    // Prompts of the object tree's commands.
+    IDS_TREE_REFRESH = 32772,
+    IDS_TREE_SCRIPT_SELECT = 32773,
+    IDS_TREE_SCRIPT_INSERT = 32774,
+    IDS_TREE_SCRIPT_UPDATE = 32775,
+    IDS_TREE_SCRIPT_DELETE = 32776,
+    IDS_TREE_SCRIPT_EXECUTE = 32777,
 };
 
 // The text of a string resource in the language of the environment

@@ -4,3 +4,7 @@ kelm_test(odbc_dsn_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/dsn_test.cpp
           LIBS orvoodbc kelm_testsupport LABELS sqlite)
 kelm_test(odbc_host_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/host/host_test.cpp
           LIBS orvoodbc quillmark kelm_testsupport LABELS sqlite pg)
+kelm_test(odbc_login_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/login_test.cpp
+          LIBS orvoodbc quillmark kelm_testsupport LABELS sqlite)
+kelm_test(odbc_listfillers_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/listfillers_test.cpp
+          LIBS orvoodbc kelm_testsupport LABELS sqlite pg)

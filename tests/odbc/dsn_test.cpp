@@ -62,7 +62,7 @@ TEST(DataSource, LogonOpensTrustedSourcesWithoutTheDialog)
     int shown = 0;
     CLoginDlg::SetPresenter([&](CLoginDlg& dlg) {
         ++shown;
-        EXPECT_TRUE(dlg.m_bLockDsn);
+        EXPECT_TRUE(dlg.m_bLockDSN);
         dlg.m_strUID = "someone";
         dlg.m_strPWD = "secret";
         return IDOK;
