@@ -119,12 +119,7 @@ TEST_P(ListFillers, SelectListCellsByTheirSqlType)
         EXPECT_EQ(SelectListCellText(rs, 0, info.m_nSQLType), c.text);
     }
     // The fixed texts of long columns and binary values read as binary.
-    struct Forced {
-        const char* expression;
-        short type;
-        const char* text;
-    };
-    const Forced forced[] = {
+    const Case forced[] = {
         {"CAST('abc' AS text)", SQL_WLONGVARCHAR, "UNKNOWN TYPE"},
         {"CAST('\\x0aff' AS bytea)", SQL_LONGVARBINARY, "LONG VARBINARY"},
         {"CAST('\\x0aff' AS bytea)", SQL_VARBINARY, "0x0aff"},
@@ -132,7 +127,7 @@ TEST_P(ListFillers, SelectListCellsByTheirSqlType)
         {"CAST(NULL AS bytea)", SQL_VARBINARY, "NULL"},
         {"CAST(1 AS integer)", 99, "UNKNOWN TYPE"},
     };
-    for (const Forced& c : forced) {
+    for (const Case& c : forced) {
         SCOPED_TRACE(c.expression);
         CRecordset rs(&db);
         ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, (std::string("SELECT ") + c.expression).c_str(), CRecordset::readOnly));
