@@ -74,18 +74,37 @@ void buildAction(CODSymbolComponent& symbol)
     finish(symbol);
 }
 
+// A rounded box with the department's name; the port sits in its middle,
+// where the links of the department chart meet.
+void buildDepartment(CODSymbolComponent& symbol)
+{
+    symbol.SetName("DEPARTMENT");
+    addPort(symbol, CPoint(0, 20));
+    auto* box = new CODPolygonComponent;
+    box->SetName("Polygon");
+    const std::vector<CPoint> outline{{-56, 0}, {56, 0}, {60, 4}, {60, 36}, {56, 40},
+                                      {-56, 40}, {-60, 36}, {-60, 4}, {-56, 0}};
+    box->SetVertices(outline.data(), static_cast<int>(outline.size()));
+    box->UpdateBounds(false);
+    symbol.AppendChild(box);
+    addText(symbol, "DocState", "", CRect(-56, 4, 56, 36));
+    finish(symbol);
+}
+
 } // namespace
 
 bool LoadChartSymbol(CODSymbolComponent& symbol, std::uint32_t id)
 {
-    if (id != IDR_SYMBOL_STATE && id != IDR_SYMBOL_ACTION)
+    if (id != IDR_SYMBOL_STATE && id != IDR_SYMBOL_ACTION && id != IDR_SYMBOL_DEPARTMENT)
         return false;
     clearChildren(symbol);
     symbol.GetProperties().Clear();
     if (id == IDR_SYMBOL_STATE)
         buildState(symbol);
-    else
+    else if (id == IDR_SYMBOL_ACTION)
         buildAction(symbol);
+    else
+        buildDepartment(symbol);
     return true;
 }
 

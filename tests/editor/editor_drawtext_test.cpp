@@ -1,5 +1,5 @@
 // The text box below a chart element: layout and drawing.
-#include "drawtext.h"
+#include "charts/drawtext.h"
 
 #include "diagram/odcomponent.h"
 #include "diagram/odproperty.h"

@@ -1,4 +1,4 @@
-#include "drawtext.h"
+#include "charts/drawtext.h"
 
 #include "diagram/odcomponent.h"
 #include "diagram/odproperty.h"
