@@ -8,3 +8,5 @@ kelm_test(odbc_login_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/login_test.cpp
           LIBS orvoodbc quillmark kelm_testsupport LABELS sqlite)
 kelm_test(odbc_listfillers_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/listfillers_test.cpp
           LIBS orvoodbc kelm_testsupport LABELS sqlite pg)
+kelm_test(odbc_objectscripts_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/objectscripts_test.cpp
+          LIBS orvoodbc kelm_testsupport LABELS sqlite pg)
