@@ -34,6 +34,12 @@ _RecordsetPtr OpenReader(const _variant_t& sql, const _ConnectionPtr& connection
 
 } // namespace
 
+_RecordsetPtr OpenAppReader(const std::string& sql)
+{
+    _ConnectionPtr connection = OpenConnection();
+    return connection ? OpenReader(_variant_t(sql), connection) : nullptr;
+}
+
 BOOL FillComboFromSQL(IItemList& combo, _variant_t sql, const char* textField, const char* dataField,
                       std::int32_t selectData)
 {

@@ -30,6 +30,9 @@ BOOL FillComboFromSQL(IItemList& combo, ado::_variant_t sql, const char* textFie
                       std::int32_t selectData);
 BOOL FillListBoxFromSQL(IItemList& list, ado::_variant_t sql, const char* textField, const char* dataField1,
                         const char* dataField2);
+// A forward-only, read-only row set of the application's connection; null
+// without a connection. Errors are thrown as _com_error.
+ado::_RecordsetPtr OpenAppReader(const std::string& sql);
 
 // The caller owns *buffer (delete[]).
 BOOL VariantToBuffer(ado::_variant_t value, std::uint8_t** buffer, std::uint32_t* length);

@@ -12,6 +12,8 @@ inline constexpr int IDS_TREE_UNDEFINED = 1500;
 inline constexpr int IDS_TREE_AWF = 1501;
 // The document name of diagram kind k is string IDS_DOCUMENT_NAME_BASE + k.
 inline constexpr int IDS_DOCUMENT_NAME_BASE = 1510;
+// The caption of the name dialog in mode m is string IDS_ADD_STATE_MODE_BASE + m - 1.
+inline constexpr int IDS_ADD_STATE_MODE_BASE = 2000;
 
 inline constexpr int ID_OPEN_CONNECTION = 32775;
 inline constexpr int ID_CLOSE_CONNECTION = 32776;
@@ -44,6 +46,15 @@ inline constexpr StringEntry kStrings[] = {
     {IDS_DOCUMENT_NAME_BASE, "???"},
     {IDS_DOCUMENT_NAME_BASE + 1, "DiagramAWF"},
     {IDS_DOCUMENT_NAME_BASE + 2, "DiagramDWF"},
+    {IDS_ADD_STATE_MODE_BASE, "Переименовать состояние."},
+    {IDS_ADD_STATE_MODE_BASE + 1, "Удалить состояние."},
+    {IDS_ADD_STATE_MODE_BASE + 2, "Добавить документ."},
+    {IDS_ADD_STATE_MODE_BASE + 3, "Переименовать документ."},
+    {IDS_ADD_STATE_MODE_BASE + 4, "Удалить документ."},
+    {IDS_ADD_STATE_MODE_BASE + 5, "Добавить процесс."},
+    {IDS_ADD_STATE_MODE_BASE + 6, "Переименовать процесс."},
+    {IDS_ADD_STATE_MODE_BASE + 7, "Удалить процесс."},
+    {IDS_ADD_STATE_MODE_BASE + 8, "Добавить состояние."},
     {ID_OPEN_CONNECTION, "Подключение к БД"},
     {ID_CLOSE_CONNECTION, "Отключение от БД"},
     {ID_LOAD_FROM_FILE, "Загрузить диаграмму из файла"},

@@ -16,6 +16,7 @@
 
 #include "fixture.h"
 #include "kelmdb.h"
+#include "tarnwickenv.h"
 
 #include <gtest/gtest.h>
 
@@ -32,33 +33,9 @@ using namespace tarnwick;
 
 namespace {
 
-void failOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
-{
-    ADD_FAILURE() << "wx assertion: " << cond.utf8_string() << " " << msg.utf8_string() << " at "
-                  << file.utf8_string() << ":" << line << " in " << func.utf8_string();
-}
-
 CTarnwickApp* g_app = nullptr;
 
-class WxEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        wxSetAssertHandler(failOnAssert);
-        static int argc = 1;
-        static char name[] = "chart_window_test";
-        static char* argv[] = {name, nullptr};
-        g_app = new CTarnwickApp;
-        wxApp::SetInstance(g_app);
-        ASSERT_TRUE(wxEntryStart(argc, argv));
-        g_app->SetAppDisplayName(wxString::FromUTF8("Диаграммы"));
-        InitTarnwickResources();
-        wxInitAllImageHandlers();
-    }
-    void TearDown() override { wxEntryCleanup(); }
-};
-
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new kelm::test::TarnwickEnvironment(g_app));
 
 std::filesystem::path outputFolder()
 {
