@@ -1,5 +1,6 @@
 #include "installer/syncdb.h"
 
+#include "installer/appcore.h"
 #include "installer/commander.h"
 #include "installer/utils.h"
 #include "dmo/quote.h"
@@ -306,7 +307,9 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
         }
         if (m_pProgress)
             m_pProgress->ShowThirdLine(false);
-        if (!allKept && m_pProgress)
+        // A quiet run shows its progress but has nobody to close a message
+        // box; the KEEP TABLE warnings in the log say it there.
+        if (!allKept && m_pProgress && !CDorvikCore::Get().IsQuiet())
             if (auto owner = m_pProgress->GetOwner(); owner && owner->IsWindow())
                 ShowMessageId(owner, res::IDS_NOT_ALL_DATA_TRANSFERRED);
         return result;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes the demo kit's bulk files (kits/demo/bcp/<table>.bcp, COPY's text
-# format) and its dump (kits/demo/dump/kelm_demo.sql, plain SQL) from the
-# schema and kits/demo/data/demo.sql, through a scratch database. Uses the
+# format), its dump (kits/demo/dump/kelm_demo.sql, plain SQL) and the patch's
+# keys and indexes (kits/demo/patch/keys.sql) from the schema and
+# kits/demo/data/demo.sql, through a scratch database. Uses the
 # cluster that PGHOST/PGPORT name, else a private one of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,3 +38,10 @@ pg_dump --no-owner --no-privileges --format=plain "$db" |
     sed -e '/^-- Dumped from database version/d' -e '/^-- Dumped by pg_dump version/d' \
     >kits/demo/dump/kelm_demo.sql
 kelm_log "dump/kelm_demo.sql written"
+# Structure sync strips keys and indexes; the patch puts the schema's back.
+# The session settings go: the script runs on a connection later steps use.
+pg_dump --no-owner --no-privileges --schema-only --section=post-data "$db" |
+    sed -e '/^-- Dumped from database version/d' -e '/^-- Dumped by pg_dump version/d' \
+        -e '/^SET /d' -e '/^SELECT pg_catalog.set_config/d' -e '/^\\restrict /d' -e '/^\\unrestrict /d' \
+    >kits/demo/patch/keys.sql
+kelm_log "patch/keys.sql written"

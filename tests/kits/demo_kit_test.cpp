@@ -1,7 +1,9 @@
 // The main road on the staged demo kit, retargeted to databases of the
 // test's own: a quiet Dorvik run installs the demo database from the bulk
 // files, a second run keeps it as it is, the dump installs the same
-// content, the maintenance job is scheduled, and Tarnwick opens on it.
+// content, the maintenance job is scheduled, the patch kit brings an
+// installed and a changed database to the kit's structure, and Tarnwick
+// opens on it.
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +21,7 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <vector>
 
 extern char** environ;
 
@@ -68,6 +71,30 @@ std::string Content(const std::string& db)
     return text;
 }
 
+// The structure of the demo's tables (columns, keys, indexes) and the rights
+// granted on them, leaving out tables that a structure sync kept aside.
+std::string Structure(const std::string& db)
+{
+    const std::string tables = "SELECT oid FROM pg_class WHERE relnamespace = 'public'::regnamespace "
+                               "AND relkind = 'r' AND relname NOT ILIKE '\\_\\_\\_kelmback%'";
+    std::string text;
+    for (const std::string& query : std::vector<std::string>{
+             "SELECT string_agg(concat_ws(' ', table_name, column_name, data_type, character_maximum_length, "
+          "is_nullable, column_default, is_identity, identity_generation), ';' ORDER BY table_name, ordinal_position) "
+          "FROM information_schema.columns WHERE table_schema = 'public' AND table_name NOT ILIKE "
+          "'\\_\\_\\_kelmback%'",
+          "SELECT string_agg(conname || ' ' || pg_get_constraintdef(oid), ';' ORDER BY conname) FROM pg_constraint "
+          "WHERE conrelid IN (" + tables + ")",
+          "SELECT string_agg(indexdef, ';' ORDER BY indexname) FROM pg_indexes WHERE schemaname = 'public' AND "
+          "tablename NOT ILIKE '\\_\\_\\_kelmback%'",
+          "SELECT string_agg(relname || '=' || relacl::text, ';' ORDER BY relname) FROM pg_class WHERE oid IN (" +
+              tables + ") AND relacl IS NOT NULL",
+          "SELECT string_agg(attrelid::regclass || '.' || attname || '=' || attacl::text, ';' ORDER BY 1) "
+          "FROM pg_attribute WHERE attrelid IN (" + tables + ") AND attacl IS NOT NULL"})
+        text += Psql(db, query) + "\n";
+    return text;
+}
+
 struct Kit {
     TempDir dir;
     TempDir home;
@@ -81,21 +108,26 @@ struct Kit {
         ini = std::regex_replace(ini, std::regex("DataBase=kelm_demo"), "DataBase=" + name);
         ini = std::regex_replace(ini, std::regex("LoadDump=0"), "LoadDump=" + std::to_string(loadDump));
         std::ofstream(dir.path() / "dorvik.ini", std::ios::binary | std::ios::trunc) << ini;
+        std::string patch = kelm::test::readFile(dir.path() / "patch.ini");
+        patch = std::regex_replace(patch, std::regex("DataBase=kelm_demo\n"), "DataBase=" + name + "\n");
+        patch = std::regex_replace(patch, std::regex("TempDataBase=kelm_demo_patchref"), "TempDataBase=" + name + "_ref");
+        std::ofstream(dir.path() / "patch.ini", std::ios::binary | std::ios::trunc) << patch;
         fs::create_directories(home.path() / "runtime");
         fs::permissions(home.path() / "runtime", fs::perms::owner_all);
     }
     ~Kit()
     {
         Psql("postgres", "DROP DATABASE IF EXISTS " + database);
+        Psql("postgres", "DROP DATABASE IF EXISTS " + database + "_ref");
         Psql("postgres", "DELETE FROM pgagent.pga_job WHERE jobname LIKE '%''" + database + "''%'");
     }
 
-    // dorvik -quite on the kit; the exit status.
-    int Install() const
+    // dorvik -quite on the kit (or on its patch); the exit status.
+    int Install(const char* ini = "dorvik.ini") const
     {
         std::string env = "XDG_DOCUMENTS_DIR='" + (home.path() / "Documents").string() + "' XDG_RUNTIME_DIR='" +
                           (home.path() / "runtime").string() + "' ASAN_OPTIONS=detect_leaks=0 ";
-        int rc = std::system((env + "timeout 300 '" DORVIK_BIN "' -quite '" + (dir.path() / "dorvik.ini").string() +
+        int rc = std::system((env + "timeout 300 '" DORVIK_BIN "' -quite '" + (dir.path() / ini).string() +
                               "' >/dev/null 2>&1")
                                  .c_str());
         return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
@@ -153,6 +185,61 @@ TEST(DemoKit, InstallsQuietlyKeepsItOnARerunAndTheDumpGivesTheSameContent)
     ASSERT_EQ(dump.Install(), 0) << dump.Log();
     EXPECT_NE(dump.Log().find("LoadDump(" + dump.database + ", dump/kelm_demo.sql)"), std::string::npos);
     EXPECT_EQ(Content(dump.database), content);
+}
+
+TEST(DemoKit, ThePatchKeepsRowsKeysAndRightsAndRebuildsOnlyWhatChanged)
+{
+    KELM_REQUIRE_PG();
+    Kit kit("kelm_demo_patch_" + std::to_string(::getpid()), 0);
+    ASSERT_EQ(kit.Install(), 0) << kit.Log();
+    const std::string reader = kit.database + "_reader";
+    Psql("postgres", "CREATE ROLE " + reader);
+    Psql(kit.database, "GRANT SELECT ON proddoctype TO " + reader + "; GRANT UPDATE (struct_name) ON struct_gr TO " +
+                           reader + "; GRANT INSERT ON maindocmove TO " + reader);
+    const std::string content = Content(kit.database);
+    const std::string structure = Structure(kit.database);
+    ASSERT_NE(structure.find(reader), std::string::npos) << structure;
+    ASSERT_NE(structure.find("maindocmove_key"), std::string::npos) << structure;
+
+    // On the installed database nothing changes, the keys and indexes that the
+    // sync takes away come back, and the reference database goes.
+    std::size_t before = kit.Log().size();
+    ASSERT_EQ(kit.Install("patch.ini"), 0) << kit.Log().substr(before);
+    std::string log = kit.Log().substr(before);
+    EXPECT_NE(log.find("Using file : patch.pak !"), std::string::npos) << log;
+    EXPECT_NE(log.find("INSTALL STATUS : SUCCESS"), std::string::npos) << log;
+    EXPECT_EQ(log.find("RENAME TABLE"), std::string::npos) << log;
+    EXPECT_EQ(Content(kit.database), content);
+    EXPECT_EQ(Structure(kit.database), structure);
+    EXPECT_EQ(Psql("postgres", "SELECT count(*) FROM pg_database WHERE datname = '" + kit.database + "_ref'"), "0");
+    EXPECT_FALSE(fs::exists(kit.dir.path() / "permissions.dat"));
+
+    // A table that lost a column is rebuilt with its rows and rights; one with
+    // a column of the user's own is kept aside with it, and the run warns.
+    Psql(kit.database, "ALTER TABLE proddoctype DROP COLUMN fullnamedoc; ALTER TABLE struct_gr ADD COLUMN note text; "
+                       "UPDATE struct_gr SET note = 'mine'");
+    before = kit.Log().size();
+    ASSERT_EQ(kit.Install("patch.ini"), 1) << kit.Log().substr(before);
+    log = kit.Log().substr(before);
+    EXPECT_NE(log.find("RENAME TABLE proddoctype->"), std::string::npos) << log;
+    EXPECT_NE(log.find("DROP TABLE"), std::string::npos) << log;
+    EXPECT_NE(log.find("KEEP TABLE"), std::string::npos) << log;
+    EXPECT_EQ(Content(kit.database), content);
+    EXPECT_EQ(Structure(kit.database), structure);
+    EXPECT_EQ(Psql(kit.database, "SELECT count(*) FROM proddoctype WHERE fullnamedoc IS NULL"), "8");
+    EXPECT_EQ(Psql(kit.database, "SELECT string_agg(relname, ',') FROM pg_class WHERE relname ILIKE "
+                                 "'\\_\\_\\_kelmback%struct_gr' AND relkind = 'r'")
+                  .empty(),
+              false);
+    EXPECT_EQ(Psql(kit.database, "SELECT count(*) FROM pg_attribute WHERE attname = 'note' AND attrelid IN "
+                                 "(SELECT oid FROM pg_class WHERE relname ILIKE '\\_\\_\\_kelmback%')"),
+              "1");
+    // New rows continue after the copied numbers.
+    EXPECT_EQ(Psql(kit.database, "INSERT INTO proddoctype (namedoc) VALUES ('x') RETURNING typedoc > 302"), "t");
+    EXPECT_EQ(Psql("postgres", "SELECT count(*) FROM pg_database WHERE datname = '" + kit.database + "_ref'"), "0");
+    Psql(kit.database, "REVOKE ALL ON ALL TABLES IN SCHEMA public FROM " + reader);
+    Psql("postgres", "DROP DATABASE " + kit.database);
+    Psql("postgres", "DROP ROLE " + reader);
 }
 
 TEST(DemoKit, TarnwickOpensOnTheInstalledDatabase)
