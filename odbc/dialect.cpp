@@ -252,3 +252,29 @@ bool IsUnsupportedAttribute(HSTMT hstmt)
     std::string s(reinterpret_cast<const char*>(state));
     return s == "HY091" || s == "HY092" || s == "HYC00" || s == "S1091" || s == "S1092" || s == "S1C00";
 }
+
+std::string DataTypeNamesQuery(const CDatabase& db, bool userDefined)
+{
+    switch (EngineOf(db)) {
+    case DbEngine::SqlServer:
+        return std::string("SELECT name FROM sys.types WHERE ") + (userDefined ? "user_type_id>=257" : "user_type_id<257") +
+               " ORDER BY 1";
+    case DbEngine::PostgreSql:
+        // Neither the row types of tables nor the array types that come
+        // with every type.
+        return std::string("SELECT CAST(t.typname AS VARCHAR) FROM pg_catalog.pg_type t JOIN pg_catalog.pg_namespace n ON "
+                           "n.oid = t.typnamespace LEFT JOIN pg_catalog.pg_class c ON c.oid = t.typrelid WHERE "
+                           "t.typcategory <> 'A' AND (t.typrelid = 0 OR c.relkind = 'c') AND ") +
+               (userDefined ? "n.nspname NOT IN ('pg_catalog', 'information_schema') AND n.nspname NOT LIKE 'pg\\_%'"
+                            : "n.nspname = 'pg_catalog'") +
+               " ORDER BY 1";
+    default: return std::string();
+    }
+}
+
+std::string RoutineKindsQuery(const std::string& owner)
+{
+    return "SELECT CAST(p.proname AS VARCHAR), CAST(p.prokind AS VARCHAR) FROM pg_catalog.pg_proc p JOIN "
+           "pg_catalog.pg_namespace n ON n.oid = p.pronamespace WHERE n.nspname = " +
+           QuoteLiteral(owner);
+}

@@ -42,3 +42,10 @@ constexpr SQLSMALLINT SQL_SS_XML = -152;
 // True when the statement's last error says the driver does not know the
 // attribute or option asked for (HY091, HY092, HYC00).
 bool IsUnsupportedAttribute(HSTMT hstmt);
+
+// The names of the data types an object tree lists: those the users
+// defined, or the system's own. Empty where the engine has no such list.
+std::string DataTypeNamesQuery(const CDatabase& db, bool userDefined);
+// PostgreSQL: name and kind ('p' procedure, 'f' function, ...) of every
+// routine of the schema `owner`.
+std::string RoutineKindsQuery(const std::string& owner);

@@ -60,16 +60,9 @@ std::string ObjectName(DbEngine engine, const std::string& text)
     return Name(engine, owner) + "." + Name(engine, name);
 }
 
-std::string SizeSuffix(const ScriptColumn& c)
+std::string TypeOf(const ScriptColumn& c)
 {
-    switch (c.dataType) {
-    case 1: case 12: case -8: case -9: case -2: case -3: {
-        char size[32];
-        std::snprintf(size, sizeof size, "(%d)", static_cast<int>(c.precision));
-        return size;
-    }
-    default: return std::string();
-    }
+    return TypeWithSize(c.typeName, c.dataType, c.precision);
 }
 
 template <class Fn>
@@ -110,6 +103,20 @@ std::vector<ScriptColumn> ProcedureColumns(CDatabaseEx& db, const std::string& d
 }
 
 } // namespace
+
+std::string TypeWithSize(const std::string& typeName, int dataType, long precision)
+{
+    switch (dataType) {
+    case 1: case 12: case -8: case -9: case -2: case -3: {
+        if (!typeName.empty() && typeName.back() == ')')
+            return typeName;
+        char size[32];
+        std::snprintf(size, sizeof size, "(%d)", static_cast<int>(precision));
+        return typeName + size;
+    }
+    default: return typeName;
+    }
+}
 
 void SplitObjectText(const std::string& text, std::string& owner, std::string& name)
 {
@@ -163,7 +170,7 @@ std::string ExecuteScript(DbEngine engine, const std::string& database, const st
                           const std::vector<ScriptColumn>& parameters)
 {
     std::string object = Name(engine, database) + "." + ObjectName(engine, text);
-    auto placeholder = [](const ScriptColumn& c) { return "<" + c.name + "," + c.typeName + SizeSuffix(c) + ">"; };
+    auto placeholder = [](const ScriptColumn& c) { return "<" + c.name + "," + TypeOf(c) + ">"; };
     auto argumentsOf = [&](std::initializer_list<int> kinds) {
         std::vector<ScriptColumn> picked;
         for (const ScriptColumn& c : parameters)
@@ -189,7 +196,7 @@ std::string ExecuteScript(DbEngine engine, const std::string& database, const st
             declarations += "\n";
         }
         first = false;
-        declarations += "DECLARE " + c.name + " " + c.typeName + SizeSuffix(c);
+        declarations += "DECLARE " + c.name + " " + TypeOf(c);
         call += c.name;
         if (c.columnType != 1)
             call += " OUTPUT";

@@ -54,6 +54,10 @@ struct ScriptColumn {
     long precision = 0;
 };
 
+// A type name with its size "(n)" for the character and binary types,
+// unless the driver's name carries its size already ("VARCHAR(10)").
+std::string TypeWithSize(const std::string& typeName, int dataType, long precision);
+
 // "owner.name" split at the first '.'; no '.' gives an empty owner.
 void SplitObjectText(const std::string& text, std::string& owner, std::string& name);
 

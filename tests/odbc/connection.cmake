@@ -10,3 +10,5 @@ kelm_test(odbc_listfillers_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/listfillers_te
           LIBS orvoodbc kelm_testsupport LABELS sqlite pg)
 kelm_test(odbc_objectscripts_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/objectscripts_test.cpp
           LIBS orvoodbc kelm_testsupport LABELS sqlite pg)
+kelm_test(odbc_dbobjecttree_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/dbobjecttree_test.cpp
+          LIBS orvoodbc kelm_testsupport LABELS sqlite pg)
