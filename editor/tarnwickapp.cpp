@@ -2,6 +2,7 @@
 
 #include "chartdialogs_wx.h"
 #include "childframe.h"
+#include "createstatedlg.h"
 #include "defprop.h"
 #include "filetype.h"
 #include "logindlg.h"
@@ -53,6 +54,7 @@ public:
 
 MessageBoxPrompt g_messageBoxPrompt;
 CWxChartDialogs g_chartDialogs;
+CWxCreateStatePrompt g_createStatePrompt;
 
 constexpr int kSplashMilliseconds = 1500;
 constexpr int kRecentFiles = 4;
@@ -101,6 +103,7 @@ bool CTarnwickApp::OnInit()
     SetPrompt(&g_messageBoxPrompt);
     SetChartShell(this);
     SetChartDialogs(&g_chartDialogs);
+    SetCreateStatePrompt(&g_createStatePrompt);
     SetAppDisplayName(wxString::FromUTF8(res::LoadString(res::IDS_APP_TITLE)));
     InitTarnwickResources();
     wxInitAllImageHandlers();
@@ -178,6 +181,7 @@ int CTarnwickApp::OnExit()
         Prompt().Message("Не удалось сохранить настройки: " + SettingsFilePath().string(), {},
                          MessageIcon::Warning);
     ReleaseConnection();
+    SetCreateStatePrompt(nullptr);
     SetChartDialogs(nullptr);
     SetChartShell(nullptr);
     SetPrompt(nullptr);

@@ -2,6 +2,8 @@
 // fixture: what each shows at start, how OK follows the edits and the list,
 // and what a confirmed dialog hands back.
 #include "catalogdlgs.h"
+#include "createstatedlg.h"
+#include "charts/diagrammodel.h"
 
 #include "fixture.h"
 #include "kelmdb.h"
@@ -14,6 +16,8 @@
 #include <wx/listbox.h>
 #include <wx/radiobut.h>
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
 #include <wx/xrc/xmlres.h>
 
 #include <cstdlib>
@@ -59,8 +63,13 @@ protected:
         db->Exec("INSERT INTO ProdGroupOperate(Grp, NameGrp, FullNameGrp) VALUES (11, 'Касса', 'Кассовые операции')");
         db->Exec("INSERT INTO ProdTypeOperate(Grp, Type, Kind, Code, NameOperate) VALUES (92, 40, 2, 'VP', 'Перемещение')");
         g_app->m_pConnection = db->Open();
+        g_bReadOnlyMode = FALSE;
     }
-    void TearDown() override { g_app->ReleaseConnection(); }
+    void TearDown() override
+    {
+        g_bReadOnlyMode = TRUE;
+        g_app->ReleaseConnection();
+    }
 
     std::unique_ptr<kelm::test::KelmDatabase> db;
 };
@@ -157,6 +166,37 @@ TEST_F(CatalogDialogWindow, TheGroupDialogReturnsTheSelectedGroupsInListOrder)
     CProdGroupSelectDlg none(nullptr);
     EXPECT_EQ(RunAndConfirm(none), wxID_CANCEL);
     EXPECT_TRUE(none.m_model.m_arrGroups.empty());
+}
+
+TEST_F(CatalogDialogWindow, TheCreateStateDialogRereadsByKeyAndHandsBackTheChosenState)
+{
+    CTarnwickModel chart;
+    CCreateStateDlg dialog(3, 70002, &chart, nullptr);
+    auto* list = XRCCTRL(dialog, "IDC_STATE_LIST", wxListBox);
+    const int result = RunAndConfirm(dialog, [&] {
+        ASSERT_EQ(list->GetCount(), 2u);
+        EXPECT_EQ(list->GetString(0).utf8_string(), "Архив");
+        EXPECT_EQ(list->GetString(1).utf8_string(), "Закрыт");
+        EXPECT_EQ(list->GetSelection(), 0);
+        EXPECT_TRUE(dialog.FindWindow(wxID_OK)->IsEnabled());
+        for (int i = 0; i < 5; ++i)
+            wxTheApp->Yield(true);
+        Screenshot("create_state.png");
+        // F5 through the dialog's accelerators rereads the catalogue.
+        db->Exec("DELETE FROM ProdDocState WHERE Grp = 3 AND State = 4");
+        list->SetFocus();
+        wxUIActionSimulator input;
+        input.Char(WXK_F5);
+        for (int i = 0; i < 20 && list->GetCount() != 1; ++i) {
+            wxMilliSleep(30);
+            wxTheApp->Yield(true);
+        }
+        ASSERT_EQ(list->GetCount(), 1u);
+        EXPECT_EQ(list->GetString(0).utf8_string(), "Закрыт");
+    });
+    EXPECT_EQ(result, wxID_OK);
+    EXPECT_EQ(dialog.m_model.m_nState, 3);
+    EXPECT_EQ(dialog.m_model.m_strState, "Закрыт");
 }
 
 } // namespace
