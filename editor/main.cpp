@@ -1,5 +1,9 @@
 #include "tarnwickapp.h"
 
+#include "winapi/module_version.h"
+
+WINAPI_MODULE_VERSION("Tarnwick workflow editor")
+
 wxIMPLEMENT_APP_NO_MAIN(tarnwick::CTarnwickApp);
 
 int main(int argc, char** argv)

@@ -1,5 +1,6 @@
 #include "tarnwickapp.h"
 
+#include "aboutdlg.h"
 #include "chartdialogs_wx.h"
 #include "childframe.h"
 #include "createstatedlg.h"
@@ -96,6 +97,7 @@ wxBEGIN_EVENT_TABLE(CTarnwickApp, wxApp)
     EVT_UPDATE_UI(ToWxId(res::ID_OPEN_CONNECTION), CTarnwickApp::OnUpdateOpenConnectionCommand)
     EVT_UPDATE_UI(ToWxId(res::ID_CLOSE_CONNECTION), CTarnwickApp::OnUpdateCloseConnectionCommand)
     EVT_MENU(ToWxId(res::ID_LOAD_FROM_FILE), CTarnwickApp::OnLoadFromFile)
+    EVT_MENU(ToWxId(res::ID_APP_ABOUT), CTarnwickApp::OnAppAbout)
 wxEND_EVENT_TABLE()
 
 bool CTarnwickApp::OnInit()
@@ -431,6 +433,12 @@ void CTarnwickApp::OnLoadFromFile(wxCommandEvent&)
     wxCommandEvent open(wxEVT_MENU, wxID_OPEN);
     if (m_mainFrame)
         m_mainFrame->GetEventHandler()->ProcessEvent(open);
+}
+
+void CTarnwickApp::OnAppAbout(wxCommandEvent&)
+{
+    CAboutDlg dialog(m_mainFrame, CVersionInfo(), m_strDbVersion, m_cmdInfo.m_nDiagrammType);
+    dialog.ShowModal();
 }
 
 } // namespace tarnwick

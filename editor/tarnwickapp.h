@@ -77,6 +77,7 @@ private:
     void OnUpdateOpenConnectionCommand(wxUpdateUIEvent& event);
     void OnUpdateCloseConnectionCommand(wxUpdateUIEvent& event);
     void OnLoadFromFile(wxCommandEvent& event);
+    void OnAppAbout(wxCommandEvent& event);
 
     CMainFrame* m_mainFrame = nullptr;
     CTarnwickDocManager* m_docManager = nullptr;

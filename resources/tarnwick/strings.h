@@ -29,6 +29,10 @@ inline constexpr int IDC_DSN = 1078;
 inline constexpr int IDC_PASSWORD = 1002;
 inline constexpr int IDC_USER = 1001;
 
+inline constexpr int IDS_ABOUT_LEGAL = 1000;
+// The about box's caption for diagram kind k is string IDS_ABOUT_CAPTION_BASE + k.
+inline constexpr int IDS_ABOUT_CAPTION_BASE = 1001;
+
 struct StringEntry {
     int id;
     const char* text;
@@ -58,6 +62,12 @@ inline constexpr StringEntry kStrings[] = {
     {ID_OPEN_CONNECTION, "Подключение к БД"},
     {ID_CLOSE_CONNECTION, "Отключение от БД"},
     {ID_LOAD_FROM_FILE, "Загрузить диаграмму из файла"},
+    // own wording
+    {IDS_ABOUT_LEGAL, "Программа защищена законом об авторском праве. Её копирование и распространение без "
+                      "разрешения правообладателя запрещены."},
+    {IDS_ABOUT_CAPTION_BASE, "О программе Tarnwick"},
+    {IDS_ABOUT_CAPTION_BASE + 1, "О программе \"Документооборот\""},
+    {IDS_ABOUT_CAPTION_BASE + 2, "О программе \"Подразделения\""},
 };
 
 inline const char* LoadString(int id)
