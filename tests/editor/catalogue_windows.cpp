@@ -1,0 +1,141 @@
+#include "catalogue_windows.h"
+
+#include "fixture.h"
+#include "tarnwickenv.h"
+
+#include "afx/cmdid.h"
+#include "charts/messagebox.h"
+#include "winapi/module_version.h"
+
+#include <wx/dialog.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+// The program registers its record in main; this test program stands in for it.
+WINAPI_MODULE_VERSION("catalogue window tests")
+
+using namespace tarnwick;
+
+namespace kelm::test {
+
+namespace {
+
+CTarnwickApp* g_app = nullptr;
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new TarnwickEnvironment(g_app));
+
+} // namespace
+
+CTarnwickApp& App() { return *g_app; }
+
+void Settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->Yield(true);
+        wxTheApp->ProcessIdle();
+    }
+}
+
+void Screenshot(const char* name)
+{
+    for (int i = 0; i < 10; ++i) {
+        wxMilliSleep(50);
+        Settle();
+    }
+    const std::filesystem::path out = std::filesystem::path(KELM_TEST_OUTPUT) / "catalogue_window_test";
+    std::filesystem::create_directories(out);
+    const std::filesystem::path file = out / name;
+    std::filesystem::remove(file);
+    std::system(("import -window root '" + file.string() + "'").c_str());
+    EXPECT_TRUE(std::filesystem::exists(file));
+    std::printf("screenshot: %s\n", file.c_str());
+}
+
+void WhenModal(std::function<void(wxDialog&)> body)
+{
+    wxTheApp->CallAfter([body] {
+        for (wxWindow* window : wxTopLevelWindows)
+            if (auto* dialog = dynamic_cast<wxDialog*>(window); dialog && dialog->IsModal()) {
+                body(*dialog);
+                return;
+            }
+        ADD_FAILURE() << "no modal dialog is up";
+    });
+}
+
+void CatalogueWindow::SetUp()
+{
+    setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
+    db = std::make_unique<KelmDatabase>(Engine::SQLite, "cataloguewin");
+    for (const std::string& sql : FixtureStatements(WORKFLOW_FIXTURES "/chartdb_chart.sql"))
+        db->Exec(sql);
+    App().m_pConnection = db->Open();
+    App().m_cmdInfo.m_strDSN = "KelmTest";
+    App().m_cmdInfo.m_nDiagrammType = 1;
+    App().m_strDbVersion = "3.01.35";
+    g_bReadOnlyMode = FALSE;
+    App().SetShell(&App());
+    SetChartShell(&App());
+    SetMessageBoxAnswer([this](const std::string& text, ChartIcon, MessageButtons buttons) {
+        asked.push_back(text);
+        if (buttons == MessageButtons::Ok)
+            return 1;
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << text;
+            return static_cast<int>(IDCANCEL);
+        }
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    });
+    ASSERT_TRUE(App().CreateWindows());
+    Frame()->SetSize(900, 640);
+    Frame()->Show();
+    App().BuildNavigationTree(TreeClass::AWF);
+    Settle();
+}
+
+void CatalogueWindow::TearDown()
+{
+    if (App().GetDocManager())
+        App().GetDocManager()->CloseDocuments(true);
+    Settle();
+    if (Frame())
+        Frame()->Destroy();
+    Settle();
+    App().DestroyWindows();
+    Settle();
+    SetMessageBoxAnswer({});
+    SetChartShell(nullptr);
+    App().SetShell(nullptr);
+    App().ReleaseConnection();
+    g_bReadOnlyMode = TRUE;
+}
+
+TreeItem CatalogueWindow::Find(const std::vector<std::string>& path)
+{
+    TreeItem item = Tree()->GetRootItem();
+    for (const std::string& text : path) {
+        TreeItem found = 0;
+        if (!Tree()->IsExpanded(item) && item != Tree()->GetRootItem())
+            Tree()->wxTreeCtrl::Expand(CBaseTreeCtrl::ToId(item));
+        for (TreeItem child : Tree()->GetChildren(item))
+            if (Tree()->GetItemText(child) == text)
+                found = child;
+        if (!found)
+            return 0;
+        item = found;
+    }
+    return item;
+}
+
+void CatalogueWindow::MenuCommand(int id)
+{
+    wxCommandEvent event(wxEVT_MENU, ToWxId(id));
+    Frame()->GetEventHandler()->ProcessEvent(event);
+    Settle();
+}
+
+} // namespace kelm::test
