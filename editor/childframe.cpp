@@ -37,11 +37,18 @@ CChildFrame::~CChildFrame()
 
 void CChildFrame::OnActivate(wxActivateEvent& event)
 {
-    // The main frame's caption names the active chart.
-    if (event.GetActive() && GetParent() && GetDocument())
-        GetParent()->SetLabel(wxString::FromUTF8(res::LoadString(res::IDS_APP_TITLE)) + " - " +
-                              GetDocument()->GetUserReadableName());
+    if (event.GetActive())
+        ShowInParentCaption();
     event.Skip();
+}
+
+void CChildFrame::ShowInParentCaption()
+{
+    // The main frame's caption names the active chart.
+    // On GTK the window's parent is the tab window, not the main frame.
+    if (GetMDIParent() && GetDocument())
+        GetMDIParent()->SetLabel(wxString::FromUTF8(res::LoadString(res::IDS_APP_TITLE)) + " - " +
+                              GetDocument()->GetUserReadableName());
 }
 
 CTreeDockingWnd::CTreeDockingWnd(wxWindow* parent, ITreeHost& host)

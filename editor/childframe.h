@@ -13,6 +13,8 @@ class CChildFrame : public wxDocMDIChildFrame {
 public:
     CChildFrame(wxDocument* doc, wxView* view, wxMDIParentFrame* parent);
     ~CChildFrame() override;
+    // Names the chart in the main frame's caption.
+    void ShowInParentCaption();
 
 private:
     void OnActivate(wxActivateEvent& event);

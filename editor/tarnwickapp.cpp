@@ -283,6 +283,9 @@ void CTarnwickApp::ActivateChildFrame(wxFrame* frame)
 {
     if (auto* child = dynamic_cast<wxMDIChildFrame*>(frame))
         child->Activate();
+    // A window that is the current tab already hears of no activation.
+    if (auto* chart = dynamic_cast<CChildFrame*>(frame))
+        chart->ShowInParentCaption();
 }
 
 CBaseDiagramDoc* CTarnwickApp::NewDocument(wxDocTemplate* templ)

@@ -40,7 +40,10 @@ public:
                 DestroyBuffer();
                 CreateBuffer();
             }
-            UpdateBuffer();
+            // A new size shows parts the bitmap has never held, whatever
+            // else waits to be painted: all that is visible is drawn again.
+            m_rcDirty.SetRectEmpty();
+            drawIntoBuffer(this->GetLogBounds());
         }
         return result;
     }
@@ -187,11 +190,6 @@ protected:
     {
         if (!m_bBuffered || !m_pMemDC)
             return;
-        wxMemoryDC& dc = *m_pMemDC;
-        V::OnPrepareDC(dc, 1);
-        // The bitmap's top left is the viewport's, wherever the viewport
-        // stands in its window.
-        dc.SetDeviceOrigin(0, 0);
         CRect area = this->GetLogBounds();
         // What was invalidated before is in the bitmap already: only the
         // latest rectangle is drawn again (the whole update area each time
@@ -204,15 +202,7 @@ protected:
             if (!area.IntersectRect(area, update))
                 area.SetRectEmpty();
         }
-        if (!area.IsRectEmpty()) {
-            // The library's drawing erases and draws only within the clip.
-            dc.SetClippingRegion(area.left, area.top, area.Width(), area.Height());
-            V::Draw(dc);
-            dc.DestroyClippingRegion();
-        }
-        dc.SetUserScale(1, 1);
-        dc.SetLogicalOrigin(0, 0);
-        m_rcDirty.SetRectEmpty();
+        drawIntoBuffer(area);
     }
 
     // Copies the bitmap to the window's context within a device rectangle.
@@ -252,6 +242,27 @@ protected:
     CRect m_rcUnpainted; // invalidated through the wrapper since the last paint
 
 private:
+    // Draws a logical rectangle of the chart into the bitmap.
+    void drawIntoBuffer(const CRect& area)
+    {
+        if (!m_bBuffered || !m_pMemDC)
+            return;
+        wxMemoryDC& dc = *m_pMemDC;
+        V::OnPrepareDC(dc, 1);
+        // The bitmap's top left is the viewport's, wherever the viewport
+        // stands in its window.
+        dc.SetDeviceOrigin(0, 0);
+        if (!area.IsRectEmpty()) {
+            // The library's drawing erases and draws only within the clip.
+            dc.SetClippingRegion(area.left, area.top, area.Width(), area.Height());
+            V::Draw(dc);
+            dc.DestroyClippingRegion();
+        }
+        dc.SetUserScale(1, 1);
+        dc.SetLogicalOrigin(0, 0);
+        m_rcDirty.SetRectEmpty();
+    }
+
     // The window's update area while it paints, in device units.
     bool windowUpdateBox(CRect& rect) const
     {

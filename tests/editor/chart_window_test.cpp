@@ -4,6 +4,7 @@
 // and the file command do to them. Questions are answered by a script.
 #include "basetreectrl.h"
 #include "chartdialogs_wx.h"
+#include "uires.h"
 #include "childframe.h"
 #include "mainframe.h"
 #include "tarnwickapp.h"
@@ -13,6 +14,7 @@
 #include "charts/messagebox.h"
 #include "charts/tarnwickview.h"
 #include "diagram/odcontroller.h"
+#include "resources/tarnwick/strings.h"
 
 #include "fixture.h"
 #include "kelmdb.h"
@@ -176,6 +178,7 @@ TEST_F(ChartWindow, ADocumentTypeOfTheTreeOpensItsChartOnceInAWindowOfItsOwn)
     EXPECT_NE(dynamic_cast<CTarnwickController*>(view->GetViewport()->GetController()), nullptr);
     EXPECT_FALSE(chart->IsModified());
     EXPECT_EQ(frame()->GetActiveChild(), view->GetFrame());
+    EXPECT_EQ(frame()->GetLabel().utf8_string(), std::string(res::LoadString(res::IDS_APP_TITLE)) + " - Заказ");
     Screenshot("chart.png");
 
     // A window smaller than the chart scrolls it.

@@ -1,6 +1,7 @@
 // Starts the real program under the test display with d:, u: and p: on a
 // data source of its own, waits until it is connected with its main window
 // up, and keeps a screenshot in the test output folder.
+#include "fixture.h"
 #include "kelmdb.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <memory>
 #include <thread>
+#include <vector>
 
 extern char** environ;
 
@@ -40,72 +42,157 @@ std::string Shell(const std::string& command)
     return output;
 }
 
+// The program on a PostgreSQL database of its own, started with d:, u: and
+// p: for a role of its own, until it is connected with its main window up.
+class RunningTarnwick {
+public:
+    explicit RunningTarnwick(const std::vector<std::string>& fixture = {})
+    {
+        db = std::make_unique<kelm::test::KelmDatabase>(kelm::test::Engine::PostgreSQL, "gui");
+        for (const std::string& sql : fixture)
+            db->Exec(sql);
+        role = "kelm_gui_" + std::to_string(::getpid());
+        kelm::test::PgAdminExec("DROP ROLE IF EXISTS " + role);
+        kelm::test::PgAdminExec("CREATE ROLE " + role + " LOGIN PASSWORD 'gui pass'");
+        db->Exec("GRANT ALL ON ALL TABLES IN SCHEMA public TO " + role);
+        db->Exec("INSERT INTO kelm_user (db_user_netname, kelm_user_isadmin) VALUES ('" + role + "', 1)");
+
+        dir.write("odbcinst.ini", g_drivers);
+        dir.write("odbc.ini", "[KelmGui]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=" +
+                                  kelm::test::PgPort() + "\nDatabase=" + db->DatabaseName() + "\n");
+        dir.write("user-odbc.ini", "");
+        setenv("ODBCSYSINI", dir.path().c_str(), 1);
+        setenv("ODBCINI", (dir.path() / "user-odbc.ini").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
+
+        std::string d = "-d:KelmGui", u = "-u:" + role, p = "-p:gui pass";
+        char* argv[] = {const_cast<char*>(TARNWICK_BIN), d.data(), u.data(), p.data(), nullptr};
+        if (posix_spawn(&pid, TARNWICK_BIN, nullptr, nullptr, argv, environ) != 0)
+            pid = 0;
+    }
+    ~RunningTarnwick()
+    {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            int status = 0;
+            waitpid(pid, &status, 0);
+        }
+        db.reset();
+        kelm::test::PgAdminExec("DROP ROLE IF EXISTS " + role);
+    }
+
+    // Connected: the server has a session of the role, and the main window
+    // is up without the splash.
+    bool WaitConnected()
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (pid > 0 && std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) != 0) {
+                ADD_FAILURE() << "tarnwick ended early";
+                pid = 0;
+                return false;
+            }
+            std::string count = Shell("psql -XAtq -h '" + kelm::test::PgHost() + "' -p " + kelm::test::PgPort() +
+                                    " -d postgres -c \"SELECT count(*) FROM pg_stat_activity WHERE usename = '" +
+                                    role + "'\" 2>/dev/null");
+            windows = Shell("xwininfo -root -tree 2>/dev/null");
+            if (count.rfind("1", 0) == 0 && windows.find("Диаграммы") != std::string::npos &&
+                windows.find("Kelm Tarnwick") == std::string::npos)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        }
+        return false;
+    }
+
+    // Polls the window list until it holds text.
+    bool WaitForWindow(const std::string& text, int seconds)
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (std::chrono::steady_clock::now() < deadline) {
+            windows = Shell("xwininfo -root -tree 2>/dev/null");
+            if (windows.find(text) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        return false;
+    }
+
+    std::unique_ptr<kelm::test::KelmDatabase> db;
+    std::string role;
+    kelm::test::TempDir dir;
+    pid_t pid = 0;
+    std::string windows;
+};
+
+std::filesystem::path Screenshot(const std::string& name)
+{
+    std::filesystem::path out = std::filesystem::path(KELM_TEST_OUTPUT) / "tarnwick_gui_test";
+    std::filesystem::create_directories(out);
+    std::filesystem::remove(out / name);
+    Shell("import -window root '" + (out / name).string() + "'");
+    std::printf("screenshot: %s\n", (out / name).c_str());
+    return out / name;
+}
+
 TEST(TarnwickGui, StartsWithCommandLineLoginAndReachesItsMainWindow)
 {
     KELM_REQUIRE_PG();
     ASSERT_NE(std::getenv("DISPLAY"), nullptr);
-    auto db = std::make_unique<kelm::test::KelmDatabase>(kelm::test::Engine::PostgreSQL, "gui");
-    std::string role = "kelm_gui_" + std::to_string(::getpid());
-    kelm::test::PgAdminExec("DROP ROLE IF EXISTS " + role);
-    kelm::test::PgAdminExec("CREATE ROLE " + role + " LOGIN PASSWORD 'gui pass'");
-    db->Exec("GRANT ALL ON ALL TABLES IN SCHEMA public TO " + role);
-    db->Exec("INSERT INTO kelm_user (db_user_netname, kelm_user_isadmin) VALUES ('" + role + "', 1)");
-
-    kelm::test::TempDir dir;
-    dir.write("odbcinst.ini", g_drivers);
-    dir.write("odbc.ini", "[KelmGui]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=" +
-                              kelm::test::PgPort() + "\nDatabase=" + db->DatabaseName() + "\n");
-    dir.write("user-odbc.ini", "");
-    setenv("ODBCSYSINI", dir.path().c_str(), 1);
-    setenv("ODBCINI", (dir.path() / "user-odbc.ini").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
-
-    std::string d = "-d:KelmGui", u = "-u:" + role, p = "-p:gui pass";
-    char* argv[] = {const_cast<char*>(TARNWICK_BIN), d.data(), u.data(), p.data(), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, TARNWICK_BIN, nullptr, nullptr, argv, environ), 0);
-
-    // Connected: the server has a session of the role.
-    bool connected = false;
-    std::string windows;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0) << "tarnwick ended early";
-        std::string count = Shell("psql -XAtq -h '" + kelm::test::PgHost() + "' -p " + kelm::test::PgPort() +
-                                " -d postgres -c \"SELECT count(*) FROM pg_stat_activity WHERE usename = '" + role +
-                                "'\" 2>/dev/null");
-        windows = Shell("xwininfo -root -tree 2>/dev/null");
-        if (count.rfind("1", 0) == 0 && windows.find("Диаграммы") != std::string::npos &&
-            windows.find("Kelm Tarnwick") == std::string::npos) {
-            connected = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    }
-    EXPECT_TRUE(connected) << windows;
+    RunningTarnwick tarnwick;
+    ASSERT_GT(tarnwick.pid, 0);
+    EXPECT_TRUE(tarnwick.WaitConnected()) << tarnwick.windows;
     // Connected with the password, which no longer shows in the process list.
-    const std::string cmdline = kelm::test::readFile("/proc/" + std::to_string(pid) + "/cmdline");
+    const std::string cmdline = kelm::test::readFile("/proc/" + std::to_string(tarnwick.pid) + "/cmdline");
     EXPECT_EQ(cmdline.find("gui pass"), std::string::npos);
     EXPECT_NE(cmdline.find("-p:xxxxxxxx"), std::string::npos);
-    EXPECT_NE(cmdline.find("-u:" + role), std::string::npos);
+    EXPECT_NE(cmdline.find("-u:" + tarnwick.role), std::string::npos);
     // No login dialog and no message box came up.
-    EXPECT_EQ(windows.find("Параметры подключения"), std::string::npos);
+    EXPECT_EQ(tarnwick.windows.find("Параметры подключения"), std::string::npos);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_TRUE(std::filesystem::exists(Screenshot("main.png")));
+}
+
+// A user's road through the keyboard of the display: into the process tree,
+// down to a group, open it, down to a process, open it, and Enter on its
+// document type opens the chart, whose name the main window's caption shows.
+TEST(TarnwickGui, ADocumentTypeOpenedFromTheTreeShowsItsChart)
+{
+    KELM_REQUIRE_PG();
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr);
+    RunningTarnwick tarnwick(kelm::test::FixtureStatements(WORKFLOW_FIXTURES "/chartdb_chart.sql"));
+    ASSERT_GT(tarnwick.pid, 0);
+    ASSERT_TRUE(tarnwick.WaitConnected()) << tarnwick.windows;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
 
-    std::filesystem::path out = std::filesystem::path(KELM_TEST_OUTPUT) / "tarnwick_gui_test";
-    std::filesystem::create_directories(out);
-    std::filesystem::remove(out / "main.png");
-    Shell("import -window root '" + (out / "main.png").string() + "'");
-    EXPECT_TRUE(std::filesystem::exists(out / "main.png"));
-    std::printf("screenshot: %s\n", (out / "main.png").c_str());
+    const std::string found = Shell("xdotool search --onlyvisible --classname tarnwick 2>/dev/null");
+    ASSERT_FALSE(found.empty()) << tarnwick.windows;
+    const std::string id = found.substr(0, found.find('\n'));
+    Shell("xdotool windowfocus --sync " + id + " 2>/dev/null");
+    // The connection's row is the tree's first, below the menus, the two
+    // rows of toolbars, the bar's caption and its tab.
+    Shell("xdotool mousemove --window " + id + " 100 150 click 1 2>/dev/null");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The connection's row opens with the groups under it. Right opens an
+    // item that is closed and steps into one that is open. Down to the second
+    // group, open it, into its first process, open it, into its document
+    // type, and Enter. One key at a time: each opening reads the database.
+    for (const char* key : {"Down", "Down", "Right", "Right", "Right", "Right", "Return"}) {
+        Shell(std::string("xdotool key ") + key + " 2>/dev/null");
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    }
+    const bool opened = tarnwick.WaitForWindow("\"Диаграммы - ", 20);
+    const std::filesystem::path shot = Screenshot("chart.png");
+    EXPECT_TRUE(opened) << tarnwick.windows;
+    EXPECT_TRUE(std::filesystem::exists(shot));
+    // The chart's window is open: nothing was asked on the way.
+    EXPECT_EQ(Shell("xdotool search --onlyvisible --classname tarnwick 2>/dev/null | wc -l"), "1\n");
 
-    kill(pid, SIGTERM);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    db.reset();
-    kelm::test::PgAdminExec("DROP ROLE IF EXISTS " + role);
+    // Smaller than the chart: the chart window shows its scroll bars.
+    Shell("xdotool windowsize --sync " + id + " 640 480 2>/dev/null");
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_TRUE(std::filesystem::exists(Screenshot("chart-small.png")));
 }
 
 TEST(TarnwickGui, WithoutADataSourceTheLoginDialogComesUp)

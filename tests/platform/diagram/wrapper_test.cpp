@@ -311,6 +311,29 @@ TEST_F(WrapperTest, AnInvalidatedChangeShowsAtTheNextPaint)
     EXPECT_EQ(PixelAt(Painted(viewport), 100, 50), wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW));
 }
 
+// A chart window starts tiny and grows to its size while changes made at the
+// small size still wait for their paint: the grown parts show the chart.
+TEST_F(WrapperTest, GrowingDrawsAllThatShowsThoughAnEarlierChangeWaitsForItsPaint)
+{
+    const wxColour window = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW);
+    struct Step {
+        wxSize from, to;
+        const char* what;
+    };
+    for (const Step& step : {Step{{20, 20}, {600, 400}, "the bitmap rebuilt"},
+                             Step{{300, 200}, {380, 280}, "the bitmap kept"}}) {
+        BufferedViewport viewport;
+        wxWindow* canvas = NewCanvas(step.from.x, step.from.y);
+        Open(viewport, canvas);
+        viewport.InvalidateRect(CRect(0, 0, 20, 20), true, false);
+        canvas->SetSize(step.to);
+        viewport.OnSize(0, step.to.x, step.to.y);
+        const wxBitmap shown = Painted(viewport);
+        EXPECT_EQ(PixelAt(shown, 70, 50), wxColour(0xFF, 0xEE, 0xCC)) << step.what;
+        EXPECT_EQ(PixelAt(shown, step.to.x - 10, step.to.y - 10), window) << step.what;
+    }
+}
+
 TEST_F(WrapperTest, PrintingFitsTheWholeDrawingAndLeavesTheBufferAlone)
 {
     BufferedViewport viewport;
