@@ -10,6 +10,19 @@
 #include <wx/button.h>
 #include <wx/sizer.h>
 
+const char* ODLoadString(int id)
+{
+    // Own wording.
+    switch (id) {
+    case OD_IDS_PROPERTIES_READONLY:
+        return "Свойства (только просмотр)";
+    case OD_IDS_PROPERTIES:
+        return "Свойства";
+    default:
+        return "";
+    }
+}
+
 CPropertyPage::CPropertyPage(const std::string& caption) : m_strCaption(caption) {}
 
 CPropertyPage::~CPropertyPage() = default;
@@ -69,6 +82,8 @@ CPropertySheet::CPropertySheet(const std::string& caption, wxWindow* parent, int
     Create(parent, wxID_ANY, wxString::FromUTF8(caption), wxDefaultPosition, wxDefaultSize,
            wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER);
     CreateButtons(wxOK | wxCANCEL);
+    if (wxWindow* cancel = FindWindow(wxID_CANCEL))
+        cancel->SetLabel(wxString::FromUTF8("Отмена"));
     GetBookCtrl()->Bind(wxEVT_BOOKCTRL_PAGE_CHANGING, &CPropertySheet::OnPageChanging, this);
     GetBookCtrl()->Bind(wxEVT_BOOKCTRL_PAGE_CHANGED, &CPropertySheet::OnPageChanged, this);
     Bind(wxEVT_BUTTON, &CPropertySheet::OnOkButton, this, wxID_OK);

@@ -20,6 +20,11 @@ class wxBookCtrlEvent;
 // How a sheet ended.
 enum : int { OD_IDOK = 1, OD_IDCANCEL = 2 };
 
+// The library's captions of the component sheet: read-only, and editable.
+enum : int { OD_IDS_PROPERTIES_READONLY = 22104, OD_IDS_PROPERTIES = 22105 };
+// The library's text of a string id, empty for an unknown one.
+const char* ODLoadString(int id);
+
 // A page of a property sheet. The sheet creates the page's window when the
 // page is added; nothing runs on the page before it is first shown.
 class CPropertyPage : public wxPanel {

@@ -307,3 +307,14 @@ TEST(ComponentSheet, ASheetOpensModallyFromAPageOfAnother)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ComponentSheet, CaptionsAreTheLibrarysStrings)
+{
+    EXPECT_STREQ(ODLoadString(OD_IDS_PROPERTIES), "Свойства");
+    EXPECT_STREQ(ODLoadString(OD_IDS_PROPERTIES_READONLY), "Свойства (только просмотр)");
+    EXPECT_STREQ(ODLoadString(1), "");
+}
+
+} // namespace

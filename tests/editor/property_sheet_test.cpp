@@ -1,0 +1,293 @@
+// The property sheet of chart elements as the user sees it: opened on a
+// chart window of the program in this process, filled from the test
+// database, clicked through in code, with screenshots.
+#include "chartdialogs_wx.h"
+#include "diagrampropsheet.h"
+#include "mainframe.h"
+#include "tarnwickapp.h"
+
+
+#include "charts/basediagramdoc.h"
+#include "charts/messagebox.h"
+#include "charts/tarnwickview.h"
+
+#include "fixture.h"
+#include "kelmdb.h"
+#include "recorder.h"
+#include "tarnwickenv.h"
+
+#include <gtest/gtest.h>
+
+#include <wx/checkbox.h>
+#include <wx/init.h>
+#include <wx/listbox.h>
+#include <wx/textctrl.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+using namespace tarnwick;
+
+namespace {
+
+CTarnwickApp* g_app = nullptr;
+
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new kelm::test::TarnwickEnvironment(g_app));
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->Yield(true);
+        wxTheApp->ProcessIdle();
+    }
+}
+
+// The sheet the program shows now, or null.
+CDiagramPropSheet* OpenSheet()
+{
+    for (wxWindow* w : wxTopLevelWindows)
+        if (auto* sheet = dynamic_cast<CDiagramPropSheet*>(w); sheet && sheet->IsModal())
+            return sheet;
+    return nullptr;
+}
+
+void Press(wxWindow& dialog, int id)
+{
+    wxCommandEvent click(wxEVT_BUTTON, id);
+    click.SetEventObject(&dialog);
+    dialog.GetEventHandler()->ProcessEvent(click);
+}
+
+// A click on a check box of a page, as the toolkit reports it.
+void Click(CModelPage& page, int id)
+{
+    auto* box = dynamic_cast<wxCheckBox*>(page.ControlWindow(id));
+    ASSERT_NE(box, nullptr) << id;
+    box->SetValue(!box->GetValue());
+    wxCommandEvent event(wxEVT_CHECKBOX, box->GetId());
+    event.SetEventObject(box);
+    event.SetInt(box->GetValue());
+    box->GetEventHandler()->ProcessEvent(event);
+}
+
+CModelPage& Page(CDiagramPropSheet& sheet, int i)
+{
+    return *dynamic_cast<CModelPage*>(sheet.GetPage(i));
+}
+
+class PropertySheet : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
+        db = std::make_unique<kelm::test::KelmDatabase>(kelm::test::Engine::SQLite, "sheet");
+        for (const std::string& sql : kelm::test::FixtureStatements(WORKFLOW_FIXTURES "/chartdb_chart.sql"))
+            db->Exec(sql);
+        app().m_pConnection = db->Open();
+        app().m_cmdInfo.m_strDSN = "KelmTest";
+        app().m_cmdInfo.m_nDiagrammType = 1;
+        g_bReadOnlyMode = FALSE;
+        app().SetShell(&app());
+        SetChartShell(&app());
+        SetChartDialogs(&dialogs);
+        SetMessageBoxAnswer([](const std::string&, ChartIcon, MessageButtons) { return 1; });
+        ASSERT_TRUE(app().CreateWindows());
+        app().GetMainFrame()->SetSize(1100, 760);
+        app().GetMainFrame()->Show();
+        settle();
+        app().OpenDiagram(70001, "Заказ");
+        settle();
+        for (wxObject* object : app().GetDocManager()->GetDocuments())
+            if (auto* doc = dynamic_cast<CBaseDiagramDoc*>(object))
+                chart = doc;
+        ASSERT_NE(chart, nullptr);
+        model = dynamic_cast<CTarnwickModel*>(chart->GetModel());
+        view = dynamic_cast<CTarnwickView*>(chart->GetFirstView());
+        ASSERT_NE(view, nullptr);
+        model->SetModified(false);
+    }
+    void TearDown() override
+    {
+        if (app().GetDocManager())
+            app().GetDocManager()->CloseDocuments(true);
+        settle();
+        if (app().GetMainFrame())
+            app().GetMainFrame()->Destroy();
+        settle();
+        app().DestroyWindows();
+        settle();
+        SetMessageBoxAnswer({});
+        SetChartDialogs(nullptr);
+        SetChartShell(nullptr);
+        app().SetShell(nullptr);
+        app().ReleaseConnection();
+        app().m_cmdInfo = CTarnwickCommandLineInfo();
+    }
+    static CTarnwickApp& app() { return *g_app; }
+
+    CAWFState* State(int number)
+    {
+        for (CODComponent* c : *model->GetComponents())
+            if (auto* s = dynamic_cast<CAWFState*>(c); s && s->State == number)
+                return s;
+        return nullptr;
+    }
+
+    // Opens the sheet of these elements; while it is shown, runs the step.
+    int Run(std::initializer_list<CODComponent*> selected, std::function<void(CDiagramPropSheet&)> step)
+    {
+        CODComponentSet selection;
+        for (CODComponent* c : selected)
+            selection.Add(c);
+        bool ran = false;
+        wxTheApp->CallAfter([&] {
+            CDiagramPropSheet* sheet = OpenSheet();
+            ASSERT_NE(sheet, nullptr);
+            ran = true;
+            step(*sheet);
+        });
+        const int result = ChartDialogs().RunProperties(selection, *view->GetViewport(), ODLoadString(OD_IDS_PROPERTIES));
+        settle();
+        EXPECT_TRUE(ran);
+        return result;
+    }
+
+    void Screenshot(const char* name)
+    {
+        for (int i = 0; i < 10; ++i) {
+            wxMilliSleep(50);
+            settle();
+        }
+        std::filesystem::path out = std::filesystem::path(KELM_TEST_OUTPUT) / "property_sheet_test";
+        std::filesystem::create_directories(out);
+        std::system(("import -window root '" + (out / name).string() + "'").c_str());
+        EXPECT_TRUE(std::filesystem::exists(out / name));
+    }
+
+    kelm::test::TempDir dir;
+    std::unique_ptr<kelm::test::KelmDatabase> db;
+    kelm::test::RecordingPrompt prompt;
+    CWxChartDialogs dialogs;
+    CBaseDiagramDoc* chart = nullptr;
+    CTarnwickModel* model = nullptr;
+    CTarnwickView* view = nullptr;
+};
+
+TEST_F(PropertySheet, AStateOpensOnItsStatePageAndOnlyThePagesShownApply)
+{
+    CAWFState* state = State(2);
+    ASSERT_NE(state, nullptr);
+    const std::int32_t dataAction = state->DataAction;
+    state->DataActionI = 5;
+    const int result = Run({state}, [&](CDiagramPropSheet& sheet) {
+        ASSERT_EQ(sheet.GetPageCount(), 3);
+        EXPECT_EQ(sheet.Pages.GetSize(), 3);
+        EXPECT_EQ(sheet.GetActiveIndex(), 1);
+        EXPECT_FALSE(sheet.GetPage(0)->IsInitialized());
+        EXPECT_TRUE(sheet.GetPage(1)->IsInitialized());
+        EXPECT_FALSE(sheet.GetPage(2)->IsInitialized());
+        EXPECT_EQ(sheet.GetPage(1)->GetCaption(), "Состояние");
+        Click(Page(sheet, 1), CDocStatePPModel::IDC_WHOLE_SUM);
+        EXPECT_TRUE(sheet.GetPage(1)->IsModified());
+        sheet.SetActivePage(0);
+        Screenshot("state-document.png");
+        Press(sheet, wxID_OK);
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(state->isHoleProcess, 1);
+    // The access page was never shown: its bits are untouched.
+    EXPECT_EQ(state->DataAction, dataAction);
+    EXPECT_EQ(state->DataActionI, 5);
+    EXPECT_TRUE(model->IsModified());
+}
+
+TEST_F(PropertySheet, CancelChangesNothingAndATaxRefusalWarns)
+{
+    CAWFState* state = State(1);
+    ASSERT_NE(state, nullptr);
+    CAWFDocumentType* docType = state->GetDocTypeElement();
+    ASSERT_NE(docType, nullptr);
+    const std::int32_t options = docType->DocTypeOptions;
+    const int result = Run({state}, [&](CDiagramPropSheet& sheet) {
+        sheet.SetActivePage(0);
+        CModelPage& doc = Page(sheet, 0);
+        Click(doc, CDocStatePPDocumentModel::IDC_TAX_IN_PRICE);
+        EXPECT_FALSE(dynamic_cast<wxCheckBox*>(doc.ControlWindow(CDocStatePPDocumentModel::IDC_TAX_IN_PRICE))->GetValue());
+        EXPECT_EQ(prompt.shown.size(), 1u);
+        Click(doc, CDocStatePPDocumentModel::IDC_ZERO_SUM);
+        Press(sheet, wxID_CANCEL);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(docType->DocTypeOptions, options);
+    EXPECT_FALSE(model->IsModified());
+}
+
+TEST_F(PropertySheet, AnActionPageRefusesAnOrderAboveAByteAndKeepsTheSheetOpen)
+{
+    CAWFAction* action = nullptr;
+    for (CODComponent* c : *model->GetComponents())
+        if (auto* a = dynamic_cast<CAWFAction*>(c))
+            action = a;
+    ASSERT_NE(action, nullptr);
+    const int result = Run({action}, [&](CDiagramPropSheet& sheet) {
+        ASSERT_EQ(sheet.GetPageCount(), 1);
+        CModelPage& page = Page(sheet, 0);
+        auto* order = dynamic_cast<wxTextCtrl*>(page.ControlWindow(CDocActionPPModel::IDC_ORDER));
+        ASSERT_NE(order, nullptr);
+        order->ChangeValue("256");
+        Press(sheet, wxID_OK);
+        EXPECT_TRUE(sheet.IsModal());
+        EXPECT_EQ(prompt.Texts(), std::vector<std::string>{RangeMessage(0, 255)});
+        order->ChangeValue("12");
+        Press(sheet, wxID_OK);
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(action->Order, 12);
+    EXPECT_TRUE(model->IsModified());
+}
+
+TEST_F(PropertySheet, ALinkThatIsNoMoveOpensNoSheet)
+{
+    CAWFLink* link = nullptr;
+    for (CODComponent* c : *model->GetComponents())
+        if (auto* l = dynamic_cast<CAWFLink*>(c); l && !l->IsDocumentMove())
+            link = l;
+    ASSERT_NE(link, nullptr);
+    CODComponentSet selection;
+    selection.Add(link);
+    EXPECT_EQ(ChartDialogs().RunProperties(selection, *view->GetViewport(), ODLoadString(OD_IDS_PROPERTIES)), IDCANCEL);
+    EXPECT_EQ(OpenSheet(), nullptr);
+}
+
+TEST_F(PropertySheet, TheActionChoiceGivesTheChosenRow)
+{
+    wxTheApp->CallAfter([&] {
+        CActionSelectDlg* dialog = nullptr;
+        for (wxWindow* w : wxTopLevelWindows)
+            if (auto* d = dynamic_cast<CActionSelectDlg*>(w); d && d->IsModal())
+                dialog = d;
+        ASSERT_NE(dialog, nullptr);
+        auto* list = dynamic_cast<wxListBox*>(dialog->FindWindow("IDC_1035"));
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(list->GetCount(), 3u);
+        EXPECT_TRUE(dialog->FindWindow(wxID_OK)->IsEnabled());
+        list->SetSelection(2);
+        wxCommandEvent changed(wxEVT_LISTBOX, list->GetId());
+        changed.SetEventObject(list);
+        changed.SetInt(2);
+        list->GetEventHandler()->ProcessEvent(changed);
+        dynamic_cast<wxTextCtrl*>(dialog->FindWindow("IDC_1049"))->ChangeValue("5");
+        Screenshot("action-choice.png");
+        Press(*dialog, wxID_OK);
+    });
+    ActionChoice choice;
+    EXPECT_EQ(ChartDialogs().SelectAction(choice), IDOK);
+    EXPECT_EQ(choice.action, 11);
+    EXPECT_EQ(choice.name, "Уведомить");
+    EXPECT_EQ(choice.kind, 0);
+    EXPECT_EQ(choice.order, 5);
+}
+
+} // namespace
