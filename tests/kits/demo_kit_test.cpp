@@ -3,10 +3,21 @@
 // files, a second run keeps it as it is, the dump installs the same
 // content, the maintenance job is scheduled, the patch kit brings an
 // installed and a changed database to the kit's structure, and Tarnwick
-// opens on it.
+// opens on it: its process tree shows the demo groups and a document type
+// opened through the tree shows its states and links.
+#include "../editor/recorder.h"
+#include "basetreectrl.h"
+#include "mainframe.h"
+#include "tarnwickapp.h"
+
+#include "charts/awfelements.h"
+#include "charts/basediagramdoc.h"
+#include "charts/diagrammodel.h"
+#include "charts/messagebox.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
+#include <wx/init.h>
 
 #include <signal.h>
 #include <spawn.h>
@@ -19,7 +30,9 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <string>
+#include <tuple>
 #include <thread>
 #include <vector>
 
@@ -27,8 +40,65 @@ extern char** environ;
 
 namespace fs = std::filesystem;
 using kelm::test::TempDir;
+using namespace tarnwick;
 
 namespace {
+
+void failOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
+{
+    ADD_FAILURE() << "wx assertion: " << cond.utf8_string() << " " << msg.utf8_string() << " at "
+                  << file.utf8_string() << ":" << line << " in " << func.utf8_string();
+}
+
+CTarnwickApp* g_app = nullptr;
+
+// The editor's application object lives in this process, as in the program.
+class WxEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (!std::getenv("DISPLAY"))
+            return;
+        wxSetAssertHandler(failOnAssert);
+        static int argc = 1;
+        static char name[] = "demo_kit_test";
+        static char* argv[] = {name, nullptr};
+        g_app = new CTarnwickApp;
+        wxApp::SetInstance(g_app);
+        if (!wxEntryStart(argc, argv))
+            g_app = nullptr;
+        if (!g_app)
+            return;
+        g_app->SetAppDisplayName(wxString::FromUTF8("Диаграммы"));
+        InitTarnwickResources();
+        wxInitAllImageHandlers();
+    }
+    void TearDown() override
+    {
+        if (g_app)
+            wxEntryCleanup();
+    }
+};
+
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->Yield(true);
+        wxTheApp->ProcessIdle();
+    }
+}
+
+void Screenshot(const std::string& name)
+{
+    fs::path out = fs::path(KELM_TEST_OUTPUT) / "demo_kit_test";
+    fs::create_directories(out);
+    fs::remove(out / name);
+    std::system(("import -window root '" + (out / name).string() + "'").c_str());
+    EXPECT_TRUE(fs::exists(out / name));
+}
 
 std::string Shell(const std::string& command)
 {
@@ -49,6 +119,20 @@ std::string Psql(const std::string& db, const std::string& sql)
     while (!out.empty() && out.back() == '\n')
         out.pop_back();
     return out;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
 }
 
 // Everything of the demo's content that a user can see, as one text.
@@ -133,6 +217,28 @@ struct Kit {
         return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     }
     std::string Log() const { return kelm::test::readFile(home.path() / "Documents/Varnholt Inc/Orvo-Dorvik.log"); }
+};
+
+// ODBC files of the test's own holding the data source kName on a database.
+struct DataSource {
+    static inline const std::string kName = "KelmDemoTest";
+    TempDir dir;
+
+    explicit DataSource(const std::string& database)
+    {
+        const char* sysini = std::getenv("ODBCSYSINI");
+        EXPECT_NE(sysini, nullptr);
+        dir.write("odbcinst.ini", sysini ? kelm::test::readFile(fs::path(sysini) / "odbcinst.ini") : "");
+        dir.write("odbc.ini", "[" + kName + "]\nDriver=PostgreSQL Unicode\nServername=" + kelm::test::PgHost() +
+                                  "\nPort=" + kelm::test::PgPort() + "\nDatabase=" + database + "\n");
+        dir.write("user-odbc.ini", "");
+    }
+    // The variables that make a program use these files and settings of its own.
+    std::vector<std::string> Environment() const
+    {
+        return {"ODBCSYSINI=" + dir.path().string(), "ODBCINI=" + (dir.path() / "user-odbc.ini").string(),
+                "XDG_CONFIG_HOME=" + (dir.path() / "config").string()};
+    }
 };
 
 } // namespace
@@ -249,18 +355,10 @@ TEST(DemoKit, TarnwickOpensOnTheInstalledDatabase)
     Kit kit("kelm_demo_gui_" + std::to_string(::getpid()), 0);
     ASSERT_EQ(kit.Install(), 0) << kit.Log();
 
-    const char* sysini = std::getenv("ODBCSYSINI");
-    ASSERT_NE(sysini, nullptr);
-    TempDir odbc;
-    odbc.write("odbcinst.ini", kelm::test::readFile(fs::path(sysini) / "odbcinst.ini"));
-    odbc.write("odbc.ini", "[KelmDemoTest]\nDriver=PostgreSQL Unicode\nServername=" + kelm::test::PgHost() +
-                               "\nPort=" + kelm::test::PgPort() + "\nDatabase=" + kit.database + "\n");
-    odbc.write("user-odbc.ini", "");
-    std::string env = "ODBCSYSINI=" + odbc.path().string();
-    std::string envIni = "ODBCINI=" + (odbc.path() / "user-odbc.ini").string();
-    std::string envConfig = "XDG_CONFIG_HOME=" + (odbc.path() / "config").string();
-    std::string envRuntime = "XDG_RUNTIME_DIR=" + (kit.home.path() / "runtime").string();
-    std::vector<std::string> envs{env, envIni, envConfig, envRuntime, "ASAN_OPTIONS=detect_leaks=0"};
+    DataSource source(kit.database);
+    std::vector<std::string> envs = source.Environment();
+    envs.push_back("XDG_RUNTIME_DIR=" + (kit.home.path() / "runtime").string());
+    envs.push_back("ASAN_OPTIONS=detect_leaks=0");
     std::vector<char*> envp;
     for (char** e = environ; *e; ++e) {
         std::string entry(*e);
@@ -274,7 +372,7 @@ TEST(DemoKit, TarnwickOpensOnTheInstalledDatabase)
         envp.push_back(mine.data());
     envp.push_back(nullptr);
 
-    std::string dsn = "-d:KelmDemoTest";
+    std::string dsn = "-d:" + DataSource::kName;
     char* argv[] = {const_cast<char*>(TARNWICK_BIN), dsn.data(), nullptr};
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, TARNWICK_BIN, nullptr, nullptr, argv, envp.data()), 0);
@@ -299,11 +397,143 @@ TEST(DemoKit, TarnwickOpensOnTheInstalledDatabase)
     EXPECT_EQ(windows.find("Параметры подключения"), std::string::npos);
     EXPECT_EQ(windows.find("только чтение"), std::string::npos) << windows;
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    fs::path out = fs::path(KELM_TEST_OUTPUT) / "demo_kit_test";
-    fs::create_directories(out);
-    Shell("import -window root '" + (out / "tarnwick.png").string() + "'");
-    EXPECT_TRUE(fs::exists(out / "tarnwick.png"));
+    Screenshot("tarnwick.png");
     kill(pid, SIGTERM);
     int status = 0;
     waitpid(pid, &status, 0);
+}
+
+TEST(DemoKit, TarnwicksProcessTreeOpensADemoChartWithItsStatesAndLinks)
+{
+    KELM_REQUIRE_PG();
+    ASSERT_NE(g_app, nullptr) << "no display";
+    Kit kit("kelm_demo_tree_" + std::to_string(::getpid()), 0);
+    ASSERT_EQ(kit.Install(), 0) << kit.Log();
+    DataSource source(kit.database);
+    for (const std::string& variable : source.Environment()) {
+        auto eq = variable.find('=');
+        setenv(variable.substr(0, eq).c_str(), variable.substr(eq + 1).c_str(), 1);
+    }
+
+    CTarnwickApp& app = *g_app;
+    kelm::test::RecordingPrompt prompt;
+    std::vector<std::string> asked;
+    app.SetShell(&app);
+    SetChartShell(&app);
+    SetMessageBoxAnswer([&asked](const std::string& text, ChartIcon, MessageButtons) {
+        asked.push_back(text);
+        return static_cast<int>(IDCANCEL);
+    });
+    // As the program connects on "-d:" with a trusted login.
+    app.m_cmdInfo.m_strDSN = DataSource::kName;
+    app.m_cmdInfo.m_bNTAuthentication = TRUE;
+    app.m_cmdInfo.m_nDiagrammType = 1;
+    app.m_pConnection.CreateInstance("ADODB.Connection");
+    ASSERT_TRUE(app.ConnectDB(TRUE));
+    EXPECT_FALSE(g_bReadOnlyMode);
+    EXPECT_TRUE(prompt.shown.empty()) << prompt.Texts().front();
+
+    ASSERT_TRUE(app.CreateWindows());
+    CMainFrame* frame = app.GetMainFrame();
+    frame->SetSize(1200, 860);
+    frame->Show();
+    app.BuildNavigationTree(TreeClass::AWF);
+    settle();
+    CBaseTreeCtrl* tree = frame->GetTree();
+    auto children = [tree](TreeItem item) {
+        tree->Expand(item);
+        std::vector<std::string> texts;
+        for (TreeItem child : tree->GetChildren(item))
+            texts.push_back(tree->GetItemText(child));
+        return texts;
+    };
+    auto find = [tree](TreeItem item, const std::string& text) -> TreeItem {
+        tree->Expand(item);
+        for (TreeItem child : tree->GetChildren(item))
+            if (tree->GetItemText(child) == text)
+                return child;
+        return 0;
+    };
+    ASSERT_EQ(children(tree->GetRootItem()), std::vector<std::string>{DataSource::kName + " [DSN]"});
+    TreeItem server = find(tree->GetRootItem(), DataSource::kName + " [DSN]");
+    auto groups = children(server);
+    std::sort(groups.begin(), groups.end());
+    EXPECT_EQ(groups, (std::vector<std::string>{"Закупки у поставщиков", "Продажи покупателям", "Складские операции"}));
+    TreeItem sales = find(server, "Продажи покупателям");
+    EXPECT_EQ(children(sales).size(), 3u);
+    TreeItem order = find(find(sales, "Заказ покупателя"), "Заказ покупателя");
+    ASSERT_NE(order, 0u);
+
+    wxTreeEvent event(wxEVT_TREE_ITEM_ACTIVATED, tree, CBaseTreeCtrl::ToId(order));
+    tree->GetEventHandler()->ProcessEvent(event);
+    settle();
+    std::vector<CBaseDiagramDoc*> charts;
+    for (wxObject* object : app.GetDocManager()->GetDocuments())
+        if (auto* doc = dynamic_cast<CBaseDiagramDoc*>(object))
+            charts.push_back(doc);
+    ASSERT_EQ(charts.size(), 1u);
+    auto* model = dynamic_cast<CTarnwickModel*>(charts[0]->GetModel());
+    ASSERT_NE(model, nullptr);
+    EXPECT_EQ(model->GetKey(), 101);
+    EXPECT_EQ(charts[0]->GetTitle().utf8_string(), "Заказ покупателя");
+    EXPECT_FALSE(model->m_bIncomplete);
+
+    // The chart holds the stored states and moves, the one that makes a
+    // shipment (another document type) and the loop included, and the
+    // actions on the moves.
+    using Move = std::tuple<int, int, int>; // state, new state, new document type
+    std::set<int> states;
+    std::set<Move> moves;
+    int circular = 0, actions = 0;
+    for (CODComponent* comp : *model->GetComponents()) {
+        if (auto* state = dynamic_cast<CAWFState*>(comp))
+            states.insert(state->GetState());
+        else if (dynamic_cast<CAWFAction*>(comp))
+            ++actions;
+        if (auto* link = dynamic_cast<CAWFLink*>(comp); link && link->IsDocumentMove()) {
+            ASSERT_NE(link->GetFromState(), nullptr);
+            ASSERT_NE(link->GetToState(), nullptr);
+            EXPECT_EQ(link->GetToState()->GetTypeDoc(), 101);
+            moves.insert({link->GetFromState()->GetState(), link->GetToState()->GetState(), link->NewTypeDoc});
+            circular += dynamic_cast<CAWFCircleLink*>(link) != nullptr;
+        }
+    }
+    std::set<int> storedStates;
+    for (const std::string& line : Lines(
+             Psql(kit.database, "SELECT state FROM maindocstate WHERE typedoc = 101")))
+        storedStates.insert(std::stoi(line));
+    std::set<Move> storedMoves;
+    std::string rows =
+        Psql(kit.database, "SELECT state || ' ' || newstate || ' ' || newtypedoc FROM maindocmove WHERE typedoc = 101");
+    for (const std::string& line : Lines(rows)) {
+        int a = 0, b = 0, c = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%d %d %d", &a, &b, &c), 3) << line;
+        storedMoves.insert({a, b, c});
+    }
+    EXPECT_EQ(states.size(), 12u);
+    EXPECT_EQ(states, storedStates);
+    EXPECT_EQ(moves.size(), 16u);
+    EXPECT_EQ(moves.count({7, 1, 102}), 1u);
+    EXPECT_EQ(moves, storedMoves);
+    EXPECT_EQ(circular, 1);
+    EXPECT_GT(actions, 0);
+    EXPECT_EQ(std::to_string(actions), Psql(kit.database, "SELECT count(*) FROM maindocaction WHERE typedoc = 101"));
+    EXPECT_TRUE(asked.empty());
+    for (int i = 0; i < 10; ++i) {
+        wxMilliSleep(50);
+        settle();
+    }
+    Screenshot("demo-chart.png");
+
+    app.GetDocManager()->CloseDocuments(true);
+    settle();
+    frame->Destroy();
+    settle();
+    app.DestroyWindows();
+    settle();
+    SetMessageBoxAnswer({});
+    SetChartShell(nullptr);
+    app.SetShell(nullptr);
+    app.ReleaseConnection();
+    app.m_cmdInfo = CTarnwickCommandLineInfo();
 }
