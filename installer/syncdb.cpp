@@ -153,8 +153,35 @@ std::string MakeTableBackupName(const std::string& table)
     return name;
 }
 
+// The sequences that the reference table's serial columns own and the target
+// lacks are made like the reference's, owned by the target's column, so the
+// defaults that name them can be set.
+void CreateMissingSequences(dmo::Database& target, dmo::Database& reference, const std::string& name)
+{
+    auto sequences = reference.ExecuteWithResults(
+        "SELECT format('%I.%I', n.nspname, c.relname), a.attname, format('AS %s INCREMENT BY %s MINVALUE %s "
+        "MAXVALUE %s START WITH %s CACHE %s %s', format_type(s.seqtypid, NULL), s.seqincrement, s.seqmin, "
+        "s.seqmax, s.seqstart, s.seqcache, CASE WHEN s.seqcycle THEN 'CYCLE' ELSE 'NO CYCLE' END) "
+        "FROM pg_depend d JOIN pg_class c ON c.oid = d.objid JOIN pg_namespace n ON n.oid = c.relnamespace "
+        "JOIN pg_sequence s ON s.seqrelid = c.oid "
+        "JOIN pg_attribute a ON a.attrelid = d.refobjid AND a.attnum = d.refobjsubid "
+        "WHERE d.classid = 'pg_class'::regclass AND d.refclassid = 'pg_class'::regclass AND d.deptype = 'a' "
+        "AND c.relkind = 'S' AND d.refobjid = " + dmo::QuoteLiteral(name) + "::regclass");
+    std::string tableName = target.GetTables()->Item(name)->QualifiedName();
+    for (int row = 1; row <= sequences->Rows(); ++row) {
+        std::string sequence = sequences->GetColumnString(row, 1);
+        auto found = target.ExecuteWithResults("SELECT to_regclass(" + dmo::QuoteLiteral(sequence) + ") IS NULL");
+        if (found->GetColumnString(1, 1) != "t")
+            continue;
+        target.ExecuteImmediate("CREATE SEQUENCE " + sequence + " " + sequences->GetColumnString(row, 3));
+        target.ExecuteImmediate("ALTER SEQUENCE " + sequence + " OWNED BY " + tableName + "." +
+                                dmo::QuoteIdent(sequences->GetColumnString(row, 2)));
+    }
+}
+
 void RestoreColumnDefaults(dmo::Database& target, dmo::Database& reference, const std::string& name)
 {
+    CreateMissingSequences(target, reference, name);
     auto targetTable = target.GetTables()->Item(name);
     auto referenceTable = reference.GetTables()->Item(name);
     auto targetColumns = targetTable->Columns();
@@ -174,6 +201,24 @@ void RestoreColumnDefaults(dmo::Database& target, dmo::Database& reference, cons
     }
     if (targetTable->InAlter())
         targetTable->DoAlter();
+}
+
+// A serial column's default names a sequence that the old table owns, and
+// dropping the old table would take the sequence the new default uses: the
+// new table's columns take over the sequences their defaults use.
+void HandOverOwnedSequences(dmo::Database& db, dmo::Table& oldTable, dmo::Table& newTable)
+{
+    auto results = db.ExecuteWithResults(
+        "SELECT DISTINCT d.refobjid::regclass::text, a.attname FROM pg_depend d "
+        "JOIN pg_attrdef ad ON d.classid = 'pg_attrdef'::regclass AND d.objid = ad.oid "
+        "JOIN pg_attribute a ON a.attrelid = ad.adrelid AND a.attnum = ad.adnum "
+        "JOIN pg_depend o ON o.classid = 'pg_class'::regclass AND o.objid = d.refobjid AND o.deptype = 'a' "
+        "AND o.refclassid = 'pg_class'::regclass AND o.refobjid = " + dmo::QuoteLiteral(oldTable.QualifiedName()) +
+        "::regclass WHERE d.refclassid = 'pg_class'::regclass AND ad.adrelid = " +
+        dmo::QuoteLiteral(newTable.QualifiedName()) + "::regclass");
+    for (int row = 1; row <= results->Rows(); ++row)
+        db.ExecuteImmediate("ALTER SEQUENCE " + results->GetColumnString(row, 1) + " OWNED BY " +
+                            newTable.QualifiedName() + "." + dmo::QuoteIdent(results->GetColumnString(row, 2)));
 }
 
 bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database& target,
@@ -213,6 +258,7 @@ bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database
             kept = false;
         }
         protocol.AddLine("COPY DATA : " + status, false, !kept);
+        HandOverOwnedSequences(target, *table, *created);
         std::string oldIdentity, newIdentity;
         if (FindIdentityColumn(*table, oldIdentity) && FindIdentityColumn(*created, newIdentity)) {
             // Never below a copied value, whatever the old counter said.

@@ -21,6 +21,52 @@ using namespace detail;
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The server keeps a list setting as one text of names, quoted where needed;
+// set again as one literal it would become a single name.
+bool IsListSetting(const std::string& name)
+{
+    for (const char* list : {"search_path", "temp_tablespaces", "local_preload_libraries",
+                             "session_preload_libraries", "shared_preload_libraries", "unix_socket_directories"})
+        if (name == list)
+            return true;
+    return false;
+}
+
+std::string SettingValue(const std::string& name, const std::string& text)
+{
+    if (!IsListSetting(name))
+        return QuoteLiteral(text);
+    std::string value, item;
+    bool quoted = false;
+    auto flush = [&] {
+        value += (value.empty() ? "" : ", ") + QuoteLiteral(item);
+        item.clear();
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (quoted) {
+            if (c != '"')
+                item += c;
+            else if (i + 1 < text.size() && text[i + 1] == '"')
+                item += text[++i];
+            else
+                quoted = false;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            flush();
+        } else if (c != ' ') {
+            item += c;
+        }
+    }
+    flush();
+    return value;
+}
+
+} // namespace
+
 Restore::Format Restore::Detect(const std::string& path)
 {
     std::error_code ec;
@@ -148,7 +194,7 @@ void Restore::SQLRestore(SQLServer& server)
     for (const auto& s : settings.rows)
         after.push_back((s[0] ? "ALTER ROLE " + QuoteIdent(*s[0]) + " IN DATABASE " + target
                               : "ALTER DATABASE " + target) +
-                        " SET " + QuoteIdent(*s[1]) + " = " + QuoteLiteral(*s[2]));
+                        " SET " + QuoteIdent(*s[1]) + " = " + SettingValue(*s[1], *s[2]));
 
     runBatch(conn, create, nullptr);
     auto dropScratch = [&] {

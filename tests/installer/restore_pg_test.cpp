@@ -27,7 +27,9 @@ protected:
                                 db->name() + "\" OWNER TO \"" + owner + "\"; REVOKE ALL ON DATABASE \"" + db->name() +
                                 "\" FROM PUBLIC; GRANT CONNECT ON DATABASE \"" + db->name() + "\" TO \"" + reader +
                                 "\"; ALTER DATABASE \"" + db->name() + "\" CONNECTION LIMIT 50; ALTER DATABASE \"" +
-                                db->name() + "\" SET work_mem = '8MB'");
+                                db->name() + "\" SET work_mem = '8MB'; ALTER DATABASE \"" + db->name() +
+                                "\" SET search_path = \"$user\", public, \"Odd, \"\"Name\"\"\"; ALTER ROLE \"" + reader +
+                                "\" IN DATABASE \"" + db->name() + "\" SET search_path = a, b");
         db->exec("CREATE TABLE t (id int GENERATED ALWAYS AS IDENTITY PRIMARY KEY, v text);"
                  "INSERT INTO t (v) VALUES ('one'), ('two'), ('три')");
         server = kelm::test::ConnectTrustedServer();
@@ -51,7 +53,7 @@ protected:
     std::string properties()
     {
         return QueryOn("postgres", "SELECT r.rolname, pg_encoding_to_char(d.encoding), d.datcollate, t.spcname, "
-                                   "d.datconnlimit, d.datacl::text, (SELECT string_agg(c, ',') FROM "
+                                   "d.datconnlimit, d.datacl::text, (SELECT string_agg(c, ',' ORDER BY s.setrole, c) FROM "
                                    "pg_db_role_setting s, unnest(s.setconfig) c WHERE s.setdatabase = d.oid) "
                                    "FROM pg_database d JOIN pg_roles r ON r.oid = d.datdba JOIN pg_tablespace t "
                                    "ON t.oid = d.dattablespace WHERE d.datname = '" + db->name() + "'");

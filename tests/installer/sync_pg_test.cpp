@@ -198,6 +198,27 @@ TEST_F(SyncTest, AFailedRebuildLeavesTheOldTableUnderItsName)
     EXPECT_EQ(Query(*target, "SELECT count(*) FROM v_base"), "1");
 }
 
+// A serial column's default names a sequence that the old table owns: the
+// rebuilt table takes it over, so the old one can go and numbering goes on.
+TEST_F(SyncTest, SerialColumnsKeepTheirSequenceThroughARebuild)
+{
+    reference->exec("CREATE TABLE s (id serial PRIMARY KEY, a int, b int); CREATE TABLE n (id bigserial, x int)");
+    target->exec("CREATE TABLE s (id serial PRIMARY KEY, a int); INSERT INTO s (a) VALUES (1), (2), (3)");
+    EXPECT_TRUE(sync()) << commander.GetDetailText() << protocol();
+    EXPECT_EQ(commander.GetResultCode(), 0) << commander.GetDetailText();
+    EXPECT_NE(protocol().find("DROP TABLE ___KELMBACK_"), std::string::npos) << protocol();
+    EXPECT_EQ(Query(*target, "SELECT count(*) FROM pg_class WHERE relname LIKE '\\_\\_\\_KELMBACK%'"), "0");
+    EXPECT_EQ(Query(*target, "SELECT string_agg(a::text, ',' ORDER BY id) FROM s"), "1,2,3");
+    EXPECT_EQ(Query(*target, "INSERT INTO s (a) VALUES (4) RETURNING id"), "4");
+    EXPECT_EQ(Query(*target, "SELECT pg_get_serial_sequence('s', 'id')"), "public.s_id_seq");
+    // A serial table that only the reference has arrives with a sequence of its own.
+    EXPECT_EQ(Query(*target, "INSERT INTO n (x) VALUES (1) RETURNING id"), "1");
+    EXPECT_EQ(Query(*target, "SELECT pg_get_serial_sequence('n', 'id') IS NOT NULL"), "t");
+    // A second run finds nothing to rebuild.
+    EXPECT_TRUE(sync()) << commander.GetDetailText();
+    EXPECT_EQ(protocol().find("RENAME TABLE"), std::string::npos) << protocol();
+}
+
 TEST_F(SyncTest, CancelDuringTheStrippingStopsWithNine)
 {
     reference->exec("CREATE TABLE a (id int PRIMARY KEY); CREATE TABLE b (id int PRIMARY KEY)");
