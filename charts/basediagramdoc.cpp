@@ -219,24 +219,33 @@ CTarnwickDoc::CTarnwickDoc()
     m_pModel->AddRef();
 }
 
+ChartSaveResult tarnwick::SaveWorkflowChart(CTarnwickModel& model)
+{
+    if (ChartShell().IsReadOnly()) {
+        ChartShell().Message(kReadOnlyNotice, "", ChartIcon::Exclamation);
+        return ChartSaveResult::Refused;
+    }
+    if (model.m_DocTypes.IsEmpty())
+        return ChartSaveResult::Empty;
+    if (!CheckChart(model, false))
+        return ChartSaveResult::CheckFailed;
+    return model.SaveToDB() ? ChartSaveResult::Saved : ChartSaveResult::NotSaved;
+}
+
 bool CTarnwickDoc::SaveChartToDatabase()
 {
     CTarnwickModel* model = GetModel();
     if (!model)
         return false;
-    if (ChartShell().IsReadOnly()) {
-        ChartShell().Message(kReadOnlyNotice, "", ChartIcon::Exclamation);
-        return false;
-    }
-    if (model->m_DocTypes.IsEmpty())
-        return false;
-    if (!CheckChart(*model, false)) {
+    switch (SaveWorkflowChart(*model)) {
+    case ChartSaveResult::Saved:
+        Modify(false);
+        return true;
+    case ChartSaveResult::CheckFailed:
         // The elements now carry their error marks.
         UpdateAllViews();
         return false;
-    }
-    if (!model->SaveToDB())
+    default:
         return false;
-    Modify(false);
-    return true;
+    }
 }

@@ -9,6 +9,16 @@
 #include <cstdint>
 #include <string>
 
+namespace tarnwick {
+
+enum class ChartSaveResult { Refused, Empty, CheckFailed, NotSaved, Saved };
+// The save of a workflow chart: refused in read-only mode, nothing for a
+// chart without document types, the integrity check first (a failed check
+// leaves its marks on the elements), then the save.
+ChartSaveResult SaveWorkflowChart(CTarnwickModel& model);
+
+} // namespace tarnwick
+
 class CBaseDiagramDoc : public wxDocument {
     wxDECLARE_DYNAMIC_CLASS(CBaseDiagramDoc);
 

@@ -153,8 +153,11 @@ bool CTarnwickModel::LoadFromDB(std::int32_t key, bool build)
     return result;
 }
 
-void CTarnwickModel::BuildFromDB()
+void CTarnwickModel::BuildFromDB(bool fromSymbols, const std::function<void()>& step)
 {
+    auto drawingOf = [fromSymbols](const ado::_variant_t& value) {
+        return fromSymbols ? std::nullopt : DrawingOf(value);
+    };
     m_KeptStateIds.clear();
     m_KeptMoveIds.clear();
     // The catalogue's names are read once for the whole build, not once per row.
@@ -189,6 +192,20 @@ void CTarnwickModel::BuildFromDB()
         const std::int32_t isPrevStateHole = readLong(rs, "isPrevStateHole", 0);
         const std::int32_t isTakePrevState = readLong(rs, "isTakePrevState", 0);
         const std::string comment = readString(rs, "Comment");
+        if (CAWFState* known = fromSymbols && typeDoc != -1 ? FindState(typeDoc, stateNo) : nullptr) {
+            if (known->GenNewOperate != genNewOperate || known->isHoleProcess != isHoleProcess ||
+                known->isPrevStateHole != isPrevStateHole || known->isTakePrevState != isTakePrevState) {
+                known->GenNewOperate = genNewOperate;
+                known->isHoleProcess = isHoleProcess;
+                known->isPrevStateHole = isPrevStateHole;
+                known->isTakePrevState = isTakePrevState;
+                known->Comment = comment;
+            }
+            known->DataAction = readLong(rs, "DataAction", 0);
+            known->DataActionI = readLong(rs, "DataActionI", 0);
+            known->idParentState = readLong(rs, "idParentState", 0);
+            continue;
+        }
         std::string stateName = "State";
         if (typeDoc == -1 && Grp != -1 && Type != -1) {
             if (!CreateStatePrompt().ChooseState(Grp, GetKey(), *this, stateNo, stateName)) {
@@ -206,7 +223,7 @@ void CTarnwickModel::BuildFromDB()
         CAWFDocumentType* docType = GetDocType(typeDoc, docName);
 
         Fresh<CAWFState> state(docType, static_cast<std::int16_t>(-1));
-        if (!readDrawing(state, DrawingOf(rs->GetCollect("GraphInfo")), unreadable,
+        if (!readDrawing(state, drawingOf(rs->GetCollect("GraphInfo")), unreadable,
                          "состояние " + std::to_string(stateNo) + " (" + idText("idState", idState) + ")", docType,
                          static_cast<std::int16_t>(-1))) {
             LoadChartSymbol(*state.p, IDR_SYMBOL_STATE);
@@ -226,6 +243,8 @@ void CTarnwickModel::BuildFromDB()
         AppendComponent(state.p);
     }
     rs->Close();
+    if (step)
+        step();
 
     // Look-ups by key, each giving what FindState and FindMove give (the
     // first match in component order), without a walk of the chart per row.
@@ -252,14 +271,16 @@ void CTarnwickModel::BuildFromDB()
                               ": нет состояния (" + idText("idMove", idMove) + ")");
             continue;
         }
+        CAWFLink* known = fromSymbols ? FindMove(typeDoc, stateNo, typeDoc, newState) : nullptr;
         const std::string what = "переход " + std::to_string(stateNo) + " -> " + std::to_string(newState) + " (" +
                                  idText("idMove", idMove) + ")";
         std::optional<Fresh<CAWFLink>> plain;
         std::optional<Fresh<CAWFCircleLink>> loop;
         bool drawn = false;
-        const auto drawing = DrawingOf(rs->GetCollect("GraphInfo"));
-        CAWFLink* raw = nullptr;
-        if (from == to) {
+        const auto drawing = drawingOf(rs->GetCollect("GraphInfo"));
+        CAWFLink* raw = known;
+        if (known) {
+        } else if (from == to) {
             loop.emplace();
             drawn = readDrawing(*loop, drawing, unreadable, what);
             raw = loop->p;
@@ -268,7 +289,7 @@ void CTarnwickModel::BuildFromDB()
             drawn = readDrawing(*plain, drawing, unreadable, what);
             raw = plain->p;
         }
-        if (!drawn) {
+        if (!drawn && !known) {
             raw->SetupLink(from->GetPort(), to->GetPort());
             if (auto* loop = dynamic_cast<CAWFCircleLink*>(raw))
                 loop->Route();
@@ -286,9 +307,12 @@ void CTarnwickModel::BuildFromDB()
             raw->ConnectSource(from->GetPort());
             raw->ConnectTarget(to->GetPort());
         }
-        AppendComponent(raw);
+        if (!known)
+            AppendComponent(raw);
     }
     rs->Close();
+    if (step)
+        step();
 
     std::map<std::array<std::int32_t, 4>, CAWFLink*> movesByKey;
     for (CODComponent* c : *GetComponents()) {
@@ -312,22 +336,40 @@ void CTarnwickModel::BuildFromDB()
         const std::int32_t actionNo = readLong(rs, "Action", -1);
         const std::int32_t typeAction = readLong(rs, "TypeAction", 1);
         const std::int32_t order = readLong(rs, "OrderAction", 0);
+        const auto move = movesByKey.find({typeDoc, stateNo, typeDoc, newState});
+        if (fromSymbols) {
+            if (move == movesByKey.end()) {
+                skipped.push_back("действие " + std::to_string(actionNo) + ": нет перехода " + std::to_string(stateNo) +
+                                  " -> " + std::to_string(newState) + " (" + idText("idAction", idAction) + ")");
+                continue;
+            }
+            if (CAWFAction* known = move->second->FindAction(actionNo)) {
+                if (known->Order != static_cast<std::uint16_t>(order) || known->TypeAction != typeAction) {
+                    known->Order = static_cast<std::uint16_t>(order);
+                    known->TypeAction = typeAction;
+                    known->FormatOrderLabel();
+                }
+                continue;
+            }
+        }
 
         Fresh<CAWFAction> action;
-        if (!readDrawing(action, DrawingOf(rs->GetCollect("GraphInfo")), unreadable,
+        if (!readDrawing(action, drawingOf(rs->GetCollect("GraphInfo")), unreadable,
                          "действие " + std::to_string(actionNo) + " (" + idText("idAction", idAction) + ")")) {
             LoadChartSymbol(*action.p, IDR_SYMBOL_ACTION);
             action.p->SetActionName(actionNo, GetNameAction(actionNo), typeAction, static_cast<std::uint16_t>(order));
             m_NewComponents.Add(action.p);
         }
         Fresh<CAWFLink> tie;
-        if (auto it = movesByKey.find({typeDoc, stateNo, typeDoc, newState}); it != movesByKey.end())
-            tie.p->SetupLink(it->second->GetPort(), action.p->GetPort());
+        if (move != movesByKey.end())
+            tie.p->SetupLink(move->second->GetPort(), action.p->GetPort());
         m_NewComponents.Add(tie.p);
         AppendComponent(action.p);
         AppendComponent(tie.p);
     }
     rs->Close();
+    if (step)
+        step();
 
     // Later links that run the other way between the same two components,
     // found by their ends rather than by comparing every pair.

@@ -68,7 +68,10 @@ public:
     // States, moves and actions from their rows, then the cascade for the
     // components without a stored drawing. Throws what the database or an
     // allocation throws; rows it leaves off the chart are reported and kept.
-    void BuildFromDB();
+    // fromSymbols (the reload): stored drawings are ignored, repeated rows
+    // of a state, a move or an action update the one component, and an
+    // action without its move is left off. step runs after each table.
+    void BuildFromDB(bool fromSymbols = false, const std::function<void()>& step = {});
 
     // Saving: the whole chart in one transaction; false when nothing was saved.
     bool SaveToDB();

@@ -27,3 +27,13 @@ if(TARGET tarnwick-charts)
         LABELS pg)
     target_compile_definitions(chartdb_concurrent_test PRIVATE KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 endif()
+
+if(TARGET tarnwick-views)
+    kelm_test(chart_commands_test
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/chart_commands_test.cpp
+                ${CMAKE_CURRENT_LIST_DIR}/workflow_support.cpp
+        LIBS tarnwick-views kelm_testsupport
+        LABELS sqlite pg)
+    target_compile_definitions(chart_commands_test PRIVATE
+        KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}" WORKFLOW_FIXTURES="${CMAKE_CURRENT_LIST_DIR}/fixtures")
+endif()
