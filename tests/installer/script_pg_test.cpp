@@ -1,7 +1,9 @@
 #include "installer/commander.h"
 #include "installer/logfile.h"
 #include "installer/packwriter.h"
+#include "dmo/address.h"
 #include "dmo/dmo.h"
+#include "dmo/restore.h"
 
 #include "testsupport.h"
 
@@ -309,4 +311,66 @@ TEST_F(ScriptTest, ABatchIsOneTransaction)
     auto probe = dir.write("probe.sql", "SELECT 0, (SELECT count(*) FROM pg_tables WHERE tablename = 'not_kept')::int");
     commander.Execute(server.get(), run("RScript", probe.string()));
     EXPECT_EQ(commander.GetDetailText(), "RS_VALUES : 0 , 0");
+}
+
+// Every kind of failure of the server layer, and the lines the protocol and
+// the message box show for it.
+TEST_F(ScriptTest, LayerFailuresCarryTheirCategoryIntoTheMessageLines)
+{
+    auto database = server->GetDatabases()->Item(db->name());
+    auto damaged = dir.write("damaged.dump", "PGDMP\x01\x0e\x00garbage that is no archive");
+    auto restore = [](const std::string& file) {
+        return [file](dmo::SQLServer& s) {
+            auto r = dmo::Restore::Create();
+            r->Files = file;
+            r->ReadFileList(s);
+        };
+    };
+    struct Case {
+        const char* what;
+        std::function<void(dmo::SQLServer&)> call;
+        std::int32_t hresult;
+        int number; // of "IDispatch error #n"
+        const char* source;
+        const char* sqlstate;
+        const char* description; // what the description starts with or holds
+    } cases[] = {
+        {"a statement the server refuses",
+         [&](dmo::SQLServer&) { database->ExecuteImmediate("SELECT * FROM missing_table"); }, dmo::kErrStatement,
+         1, "PostgreSQL", "42P01", "[SQLSTATE 42P01] relation \"missing_table\" does not exist"},
+        {"a server that never connected", [](dmo::SQLServer&) { dmo::SQLServer::Create()->GetDatabases(); },
+         dmo::kErrConnection, 2, "DMO", "", ""},
+        {"a database by name", [](dmo::SQLServer& s) { s.GetDatabases()->Item("no_such_database_here"); },
+         dmo::kErrNotFound, 3, "DMO", "", "'no_such_database_here' not found"},
+        {"a database by position", [](dmo::SQLServer& s) { s.GetDatabases()->Item(100000); }, dmo::kErrNotFound, 3,
+         "DMO", "", "not found"},
+        {"a named instance", [](dmo::SQLServer&) { dmo::ParseServerName("host\\SQLEXPRESS"); },
+         dmo::kErrNotSupported, 4, "DMO", "", "not supported on PostgreSQL"},
+        {"a damaged archive", restore(damaged.string()), dmo::kErrTool, 5, "DMO", "", "pg_restore"},
+        {"a row past the end", [&](dmo::SQLServer&) { database->ExecuteWithResults("SELECT 1")->GetColumnLong(5, 1); },
+         dmo::kErrArgument, 6, "DMO", "", ""},
+        {"a number past 32 bits",
+         [&](dmo::SQLServer&) { database->ExecuteWithResults("SELECT 3000000000")->GetColumnLong(1, 1); },
+         dmo::kErrArgument, 6, "DMO", "", ""},
+        {"a missing dump", restore((dir.path() / "none.dump").string()), dmo::kErrFile, 7, "DMO", "",
+         "none.dump"},
+    };
+    for (const Case& c : cases) {
+        try {
+            c.call(*server);
+            ADD_FAILURE() << c.what << ": no error";
+        } catch (const dmo::Error& e) {
+            EXPECT_EQ(e.hresult, c.hresult) << c.what << ": " << e.description;
+            EXPECT_EQ(e.source, c.source) << c.what;
+            EXPECT_EQ(e.sqlstate, c.sqlstate) << c.what;
+            EXPECT_FALSE(e.description.empty()) << c.what;
+            EXPECT_NE(e.description.find(c.description), std::string::npos) << c.what << ": " << e.description;
+            EXPECT_EQ(FormatComError("\t", e.hresult, e.description),
+                      "\tHRESULT : " + std::to_string(c.hresult) + "\r\n\tMESSAGE : IDispatch error #" +
+                          std::to_string(c.number) + "\r\n\tDESCRIPTION : " + e.description)
+                << c.what;
+        }
+    }
+    // A refused statement leaves the connection usable.
+    EXPECT_EQ(database->ExecuteWithResults("SELECT 7")->GetColumnLong(1, 1), 7);
 }
