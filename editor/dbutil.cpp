@@ -40,6 +40,11 @@ _RecordsetPtr OpenAppReader(const std::string& sql)
     return connection ? OpenReader(_variant_t(sql), connection) : nullptr;
 }
 
+_ConnectionPtr ApplicationConnection()
+{
+    return OpenConnection();
+}
+
 BOOL FillComboFromSQL(IItemList& combo, _variant_t sql, const char* textField, const char* dataField,
                       std::int32_t selectData)
 {

@@ -33,6 +33,8 @@ BOOL FillListBoxFromSQL(IItemList& list, ado::_variant_t sql, const char* textFi
 // A forward-only, read-only row set of the application's connection; null
 // without a connection. Errors are thrown as _com_error.
 ado::_RecordsetPtr OpenAppReader(const std::string& sql);
+// The application's open connection, or null.
+ado::_ConnectionPtr ApplicationConnection();
 
 // The caller owns *buffer (delete[]).
 BOOL VariantToBuffer(ado::_variant_t value, std::uint8_t** buffer, std::uint32_t* length);

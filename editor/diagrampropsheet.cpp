@@ -69,8 +69,13 @@ void AddPagesForSelection(CDiagramPropSheet& sheet)
             sheet.AddPage(new CDocActionPP(static_cast<CAWFAction*>(p.element), grp));
             break;
         case PageKind::Move:
+            sheet.AddPage(new CDocLinkPP(static_cast<CAWFLink*>(p.element), sheet.GetViewport(), grp, type));
+            break;
         case PageKind::Actions:
+            sheet.AddPage(new CDocLinkPPAction(static_cast<CAWFLink*>(p.element), sheet.GetViewport(), grp));
+            break;
         case PageKind::Script:
+            sheet.AddPage(new CDocLinkPPScript(static_cast<CAWFLink*>(p.element)));
             break;
         }
     }
@@ -101,6 +106,36 @@ CDocActionPP::CDocActionPP(CAWFAction* action, int grp)
 
 CDocMessagePP::CDocMessagePP(const std::vector<std::string>* errors)
     : CModelPage(std::make_unique<CDocMessagePPModel>(errors), "IDD_MESSAGES", "Сообщения")
+{
+}
+
+CDocLinkPP::CDocLinkPP(CAWFLink* link, CODViewport* viewport, int grp, int type)
+    : CModelPage(std::make_unique<CDocLinkPPModel>(link, viewport, grp, type), "IDD_LINK_MOVE", "Переход")
+{
+}
+
+CDocLinkPPAction::CDocLinkPPAction(CAWFLink* link, CODViewport* viewport, int grp)
+    : CModelPage(std::make_unique<CDocLinkPPActionModel>(link, viewport, grp), "IDD_LINK_ACTIONS", "Действия")
+{
+    static_cast<CDocLinkPPActionModel&>(Model()).SetRunSheet([this, viewport](CAWFAction* action) {
+        CODComponentSet one;
+        one.Add(action);
+        CDiagramPropSheet sheet(one, viewport, ODLoadString(OD_IDS_PROPERTIES), 0xFFFFFFFFu, this);
+        AddPagesForSelection(sheet);
+        return sheet.DoModal();
+    });
+}
+
+bool CDocLinkPPAction::OnInitDialog()
+{
+    CModelPage::OnInitDialog();
+    if (wxWindow* list = ControlWindow(CDocLinkPPActionModel::IDC_ACTIONS))
+        list->SetFocus();
+    return false;
+}
+
+CDocLinkPPScript::CDocLinkPPScript(CAWFLink* link)
+    : CModelPage(std::make_unique<CDocLinkPPScriptModel>(link), "IDD_LINK_SCRIPT", "Условный переход")
 {
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "actionpages.h"
+#include "linkpages.h"
 #include "pagewindow.h"
 #include "statepages.h"
 
@@ -58,6 +59,23 @@ public:
 class CDocMessagePP : public CModelPage {
 public:
     explicit CDocMessagePP(const std::vector<std::string>* errors);
+};
+
+class CDocLinkPP : public CModelPage {
+public:
+    CDocLinkPP(CAWFLink* link, CODViewport* viewport, int grp, int type);
+};
+
+// Its button "Свойства" opens the sheet of the chosen action over the page.
+class CDocLinkPPAction : public CModelPage {
+public:
+    CDocLinkPPAction(CAWFLink* link, CODViewport* viewport, int grp);
+    bool OnInitDialog() override;
+};
+
+class CDocLinkPPScript : public CModelPage {
+public:
+    explicit CDocLinkPPScript(CAWFLink* link);
 };
 
 // The choice of a catalogue action, its kind and order for a new action.

@@ -2,6 +2,7 @@
 // pages a selection gets, what each page reads from the catalogue on both
 // engines, what it refuses and what it writes back into the element.
 #include "actionpages.h"
+#include "linkpages.h"
 #include "appcore.h"
 #include "pageplan.h"
 #include "statepages.h"
@@ -429,6 +430,288 @@ TEST_P(Pages, MessagePageListsTheMessagesInTheirOrder)
     page.Init();
     EXPECT_EQ(page.Control(CDocMessagePPModel::IDC_MESSAGES).items, state->Errors);
 }
+
+using Mv = CDocLinkPPModel;
+
+// The chart's states 1, 2 (creates documents) and 3, and a move 1 -> 2 as
+// the fixture stores it.
+class LinkPages : public Pages {
+protected:
+    void SetUp() override
+    {
+        Pages::SetUp();
+        if (HasFatalFailure() || IsSkipped())
+            return;
+        entered = wft::AddState(model, docType, 1, 0, 0);
+        entered->SetDocStateLabel("Введен");
+        state->GenNewOperate = 1;
+        state->SetDocStateLabel("Проведен");
+        closed = wft::AddState(model, docType, 3, 0, 400);
+        move = Move(entered, state);
+        move->NewTypeDoc = 70002;
+        move->LinkState = 2;
+        move->MoveOptions = 5;
+        move->name_template = "шаблон";
+    }
+    CAWFLink* Move(CAWFState* from, CAWFState* to)
+    {
+        CAWFLink* link = wft::AddLink(model, from, to);
+        link->Kind = CAWFLink::kindMove;
+        return link;
+    }
+    std::string Templates(Mv& page) { return Join(page.Control(Mv::IDC_TEMPLATE).items); }
+    static std::string Join(const std::vector<std::string>& items)
+    {
+        std::string out;
+        for (const std::string& item : items)
+            out += (out.empty() ? "" : ",") + item;
+        return out;
+    }
+
+    CAWFState* entered = nullptr;
+    CAWFState* closed = nullptr;
+    CAWFLink* move = nullptr;
+};
+
+TEST_P(LinkPages, MovePageShowsTheMoveAndTheDocumentItCreates)
+{
+    Mv page(move, nullptr, 3, 4);
+    page.Init();
+    EXPECT_FALSE(page.EndRequested);
+    EXPECT_EQ(page.Control(Mv::IDC_FROM_STATE).text, "Введен");
+    EXPECT_EQ(page.Control(Mv::IDC_TO_STATE).text, "Проведен");
+    EXPECT_FALSE(page.Control(Mv::IDC_FROM_STATE).enabled);
+    EXPECT_EQ(page.Control(Mv::IDC_MOVE_NUMBER).text,
+              db->Value("SELECT idMove FROM MainDocMove WHERE TypeDoc = 70001 AND State = 1 AND NewState = 2"));
+    EXPECT_EQ(page.Control(Mv::IDC_PROCESS).SelectedText(), "Выставление счёта");
+    EXPECT_EQ(page.Control(Mv::IDC_NEW_DOCTYPE).SelectedText(), "Счёт");
+    EXPECT_EQ(Join(page.Control(Mv::IDC_NEW_STATE).items), "Введен,Проведен");
+    EXPECT_EQ(page.Control(Mv::IDC_NEW_STATE).SelectedText(), "Проведен");
+    EXPECT_EQ(page.CheckTypeDoc(), 70002);
+    // A template is in use, but the document type has no template table:
+    // the list is enabled and stays as it was.
+    EXPECT_TRUE(page.Checked(Mv::IDC_USE_TEMPLATE));
+    EXPECT_TRUE(page.Control(Mv::IDC_TEMPLATE).enabled);
+    EXPECT_TRUE(page.Control(Mv::IDC_TEMPLATE).items.empty());
+    EXPECT_TRUE(prompt.shown.empty());
+
+    // Another process: its document types, the first one chosen, and its states.
+    ControlState& processes = page.Control(Mv::IDC_PROCESS);
+    processes.selection = processes.FindText("Оформление заказа");
+    page.OnCommand(Mv::IDC_PROCESS);
+    EXPECT_EQ(page.Control(Mv::IDC_NEW_DOCTYPE).SelectedText(), "Заказ");
+    EXPECT_EQ(page.NewTypeDoc(), 70001);
+    EXPECT_EQ(Join(page.Control(Mv::IDC_NEW_STATE).items), "Введен,Закрыт,Проведен");
+    page.Control(Mv::IDC_NEW_STATE).selection = 1;
+    page.Apply();
+    EXPECT_EQ(move->NewTypeDoc, 70001);
+    EXPECT_EQ(move->LinkState, 3);
+    // The template list was empty: no template is kept.
+    EXPECT_EQ(move->name_template, "");
+    EXPECT_TRUE(page.ChangedElement);
+}
+
+TEST_P(LinkPages, MovePageWithoutBothEndsEndsTheSheet)
+{
+    auto* loose = new CAWFLink;
+    model.AppendComponent(loose);
+    loose->Kind = CAWFLink::kindMove;
+    Mv page(loose, nullptr, 3, 4);
+    page.Init();
+    EXPECT_TRUE(page.EndRequested);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, "Перемещение документа не имеет\nисточника или приемника!");
+    EXPECT_EQ(prompt.shown[0].icon, MessageIcon::Error);
+}
+
+TEST_P(LinkPages, AMoveToAStateThatCreatesNothingDisablesTheNewDocumentAndKeepsItsType)
+{
+    db->Exec("INSERT INTO MainDocMove(idMove, Grp, Type, TypeDoc, State, NewGrp, NewState) VALUES (40000, 3, 4, 70001, "
+             "1, 3, 3)");
+    CAWFLink* toClosed = Move(entered, closed);
+    toClosed->NewTypeDoc = 70002;
+    toClosed->name_template = "шаблон";
+    Mv page(toClosed, nullptr, 3, 4);
+    page.Init();
+    // A number beyond 16 bits.
+    EXPECT_EQ(page.Control(Mv::IDC_MOVE_NUMBER).text, "40000");
+    for (int id : {Mv::IDC_NEW_STATE, Mv::IDC_TEMPLATE, Mv::IDC_PROCESS, Mv::IDC_NEW_DOCTYPE, Mv::IDC_LINK_DOCUMENT,
+                   Mv::IDC_USE_TEMPLATE})
+        EXPECT_FALSE(page.Control(id).enabled) << id;
+    EXPECT_EQ(page.CheckTypeDoc(), 0);
+    page.Apply();
+    EXPECT_EQ(toClosed->NewTypeDoc, 70002);
+
+    // No stored row for this move yet: no number.
+    Mv back(Move(closed, entered), nullptr, 3, 4);
+    back.Init();
+    EXPECT_EQ(back.Control(Mv::IDC_MOVE_NUMBER).text, "");
+    EXPECT_EQ(back.IdMove(), 0);
+}
+
+TEST_P(LinkPages, TemplateListComesFromTheDocumentTypesTemplateTable)
+{
+    db->Exec("INSERT INTO Operation_DocumentTempl(name_template, Type, TypeTemplate) VALUES ('Основной', 5, 0)");
+    db->Exec("INSERT INTO Operation_DocumentTempl(name_template, Type, TypeTemplate) VALUES ('шаблон', 5, 0)");
+    db->Exec("INSERT INTO Operation_DocumentTempl(name_template, Type, TypeTemplate) VALUES ('Другой процесс', 4, 0)");
+    db->Exec("INSERT INTO Operation_DocumentTempl(name_template, Type, TypeTemplate) VALUES ('Другой вид', 5, 1)");
+    struct Case {
+        const char* nameTable;
+        const char* stored;
+        const char* items;
+        const char* selected;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"Operation_Document", "шаблон", "Основной,шаблон", "шаблон", false},
+        // A template no longer there: the first one.
+        {"Operation_Document", "удалён", "Основной,шаблон", "Основной", false},
+        {"operation_document", "шаблон", "Основной,шаблон", "шаблон", false},
+        {"Operation_Missing", "шаблон", "", "", true},
+        // Not a plain table name: never put into the statement.
+        {"Operation_Document; DELETE FROM MainDocMove; --", "шаблон", "", "", true},
+    };
+    for (const Case& c : cases) {
+        prompt.shown.clear();
+        db->Exec("UPDATE ProdDocType SET NameTable = '" + SqlQuote(c.nameTable) + "' WHERE TypeDoc = 70002");
+        move->name_template = c.stored;
+        Mv page(move, nullptr, 3, 4);
+        page.Init();
+        EXPECT_EQ(Templates(page), c.items) << c.nameTable;
+        EXPECT_EQ(page.Control(Mv::IDC_TEMPLATE).SelectedText(), c.selected) << c.nameTable;
+        EXPECT_EQ(page.Control(Mv::IDC_TEMPLATE).enabled, !c.refused) << c.nameTable;
+        EXPECT_EQ(page.Checked(Mv::IDC_USE_TEMPLATE), !c.refused) << c.nameTable;
+        if (c.refused)
+            EXPECT_EQ(prompt.Texts(), std::vector<std::string>{"Процесс не поддерживает работу с шаблонами документов!"})
+                << c.nameTable;
+        else
+            EXPECT_TRUE(prompt.shown.empty()) << c.nameTable;
+        page.Apply();
+        EXPECT_EQ(move->name_template, c.selected) << c.nameTable;
+    }
+    EXPECT_GT(db->Count("SELECT count(*) FROM MainDocMove"), 0);
+
+    // Checking the box loads the list; unchecking it drops the template on apply.
+    db->Exec("UPDATE ProdDocType SET NameTable = 'Operation_Document' WHERE TypeDoc = 70002");
+    move->name_template = "";
+    Mv page(move, nullptr, 3, 4);
+    page.Init();
+    EXPECT_FALSE(page.Control(Mv::IDC_TEMPLATE).enabled);
+    page.Check(Mv::IDC_USE_TEMPLATE, true);
+    page.OnCommand(Mv::IDC_USE_TEMPLATE);
+    EXPECT_EQ(Templates(page), "Основной,шаблон");
+    EXPECT_TRUE(page.Control(Mv::IDC_TEMPLATE).enabled);
+    page.Control(Mv::IDC_TEMPLATE).selection = 1;
+    page.Apply();
+    EXPECT_EQ(move->name_template, "шаблон");
+    page.Check(Mv::IDC_USE_TEMPLATE, false);
+    page.OnCommand(Mv::IDC_USE_TEMPLATE);
+    page.Apply();
+    EXPECT_EQ(move->name_template, "");
+}
+
+TEST_P(LinkPages, MovePageRefusesPartialProcessingWithComponentsOrKitsAndChangesNothing)
+{
+    db->Exec("UPDATE MainDocState SET Action = 256 WHERE TypeDoc = 70002 AND State = 2");
+    move->MoveOptions = 1;
+    struct Case {
+        std::vector<int> boxes;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {{Mv::IDC_PARTIAL, Mv::IDC_COMPONENTS_ONLY}, Mv::kPartialWithComponents},
+        {{Mv::IDC_PARTIAL}, Mv::kPartialWithKits},
+    };
+    for (const Case& c : cases) {
+        prompt.shown.clear();
+        Mv page(move, nullptr, 3, 4);
+        page.Init();
+        for (int box : c.boxes)
+            page.Check(box, true);
+        page.Check(Mv::IDC_CONCURRENT, true);
+        EXPECT_FALSE(page.Apply());
+        ASSERT_EQ(prompt.shown.size(), 1u);
+        EXPECT_EQ(prompt.shown[0].text, c.refusal);
+        EXPECT_EQ(prompt.shown[0].caption, "Предупреждение");
+        EXPECT_EQ(move->isPartialProc, 0);
+        EXPECT_EQ(move->isConcurrent, 0);
+        EXPECT_EQ(move->MoveOptions, 1);
+    }
+    // Without kit actions in the new document's state, partial processing goes.
+    db->Exec("UPDATE MainDocState SET Action = 2 WHERE TypeDoc = 70002 AND State = 2");
+    Mv page(move, nullptr, 3, 4);
+    page.Init();
+    page.Check(Mv::IDC_PARTIAL, true);
+    EXPECT_TRUE(page.Apply());
+    EXPECT_EQ(move->isPartialProc, 1);
+}
+
+TEST_P(LinkPages, MoveOptionsGoInAndComeBackBitByBit)
+{
+    for (int bit = -1; bit < 8; ++bit) {
+        move->MoveOptions = bit < 0 ? 0 : 1 << bit;
+        Mv page(move, nullptr, 3, 4);
+        page.Init();
+        for (int b = 0; b < 8; ++b)
+            EXPECT_EQ(page.Checked(Mv::kOptionBoxes[b]), b == bit) << bit << "/" << b;
+        move->MoveOptions = 0x5A5A;
+        page.Apply();
+        EXPECT_EQ(move->MoveOptions, bit < 0 ? 0 : 1 << bit);
+    }
+}
+
+TEST_P(LinkPages, ActionsPageListsFirstLinesAndOpensTheActionsSheet)
+{
+    CAWFAction* first = wft::AddAction(model, 10, "Провести", 1, 100, 200);
+    CAWFAction* second = wft::AddAction(model, 11, "Уведомить", 2, 300, 200);
+    wft::AddLink(model, move, first);
+    wft::AddLink(model, move, second);
+    second->SetActionName(11, "Уведомить\r\nклиента", 0, 2);
+    first->SetActionName(10, "Архивировать\nсразу", 0, 1);
+    CDocLinkPPActionModel page(move, nullptr, 3);
+    std::vector<CAWFAction*> opened;
+    page.SetRunSheet([&](CAWFAction* action) {
+        opened.push_back(action);
+        action->SetActionName(12, "Закрыть", 0, 1);
+        return 1;
+    });
+    page.Init();
+    using P = CDocLinkPPActionModel;
+    EXPECT_EQ(page.Control(P::IDC_ACTIONS).items, (std::vector<std::string>{"Архивировать", "Уведомить"}));
+    EXPECT_EQ(page.Control(P::IDC_ACTIONS).selection, 0);
+    EXPECT_TRUE(page.Control(P::IDC_PROPERTIES).enabled);
+    EXPECT_FALSE(page.Control(P::IDC_ADD).enabled);
+    EXPECT_FALSE(page.Control(P::IDC_DELETE).enabled);
+    page.Control(P::IDC_ACTIONS).selection = 1;
+    page.OnCommand(P::IDC_PROPERTIES);
+    EXPECT_EQ(opened, std::vector<CAWFAction*>{second});
+    EXPECT_TRUE(page.Modified);
+    EXPECT_EQ(page.Control(P::IDC_ACTIONS).items[0], "Архивировать");
+    EXPECT_EQ(page.Control(P::IDC_ACTIONS).items[1].rfind("Закрыть", 0), 0u);
+
+    // A move without actions: nothing to open.
+    CDocLinkPPActionModel none(Move(closed, entered), nullptr, 3);
+    none.Init();
+    EXPECT_TRUE(none.Control(P::IDC_ACTIONS).items.empty());
+    EXPECT_FALSE(none.Control(P::IDC_PROPERTIES).enabled);
+}
+
+TEST_P(LinkPages, ScriptPageGivesTheScriptBack)
+{
+    move->FormulaScript = "if (a > 1)\n  b = 'да';";
+    CDocLinkPPScriptModel page(move);
+    EXPECT_EQ(page.Control(CDocLinkPPScriptModel::IDC_SCRIPT).text, move->FormulaScript);
+    page.Apply();
+    EXPECT_EQ(move->FormulaScript, "if (a > 1)\n  b = 'да';");
+    EXPECT_FALSE(page.ChangedElement);
+    page.Control(CDocLinkPPScriptModel::IDC_SCRIPT).text = "";
+    page.Apply();
+    EXPECT_EQ(move->FormulaScript, "");
+    EXPECT_TRUE(page.ChangedElement);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, LinkPages, ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
+                         [](const auto& info) { return wft::EngineName(info.param); });
 
 INSTANTIATE_TEST_SUITE_P(Engines, Pages, ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
                          [](const auto& info) { return wft::EngineName(info.param); });

@@ -44,13 +44,14 @@ void settle()
     }
 }
 
-// The sheet the program shows now, or null.
+// The sheet the program shows now (the innermost), or null.
 CDiagramPropSheet* OpenSheet()
 {
+    CDiagramPropSheet* shown = nullptr;
     for (wxWindow* w : wxTopLevelWindows)
         if (auto* sheet = dynamic_cast<CDiagramPropSheet*>(w); sheet && sheet->IsModal())
-            return sheet;
-    return nullptr;
+            shown = sheet;
+    return shown;
 }
 
 void Press(wxWindow& dialog, int id)
@@ -58,6 +59,16 @@ void Press(wxWindow& dialog, int id)
     wxCommandEvent click(wxEVT_BUTTON, id);
     click.SetEventObject(&dialog);
     dialog.GetEventHandler()->ProcessEvent(click);
+}
+
+// A click on a button of a page.
+void ClickButton(CModelPage& page, int id)
+{
+    wxWindow* button = page.ControlWindow(id);
+    ASSERT_NE(button, nullptr) << id;
+    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
+    click.SetEventObject(button);
+    button->GetEventHandler()->ProcessEvent(click);
 }
 
 // A click on a check box of a page, as the toolkit reports it.
@@ -246,6 +257,67 @@ TEST_F(PropertySheet, AnActionPageRefusesAnOrderAboveAByteAndKeepsTheSheetOpen)
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(action->Order, 12);
     EXPECT_TRUE(model->IsModified());
+}
+
+TEST_F(PropertySheet, AMoveShowsItsPagesAndAnActionChangedInTheNestedSheetStaysChanged)
+{
+    CAWFLink* move = nullptr;
+    for (CODComponent* c : *model->GetComponents())
+        if (auto* l = dynamic_cast<CAWFLink*>(c); l && l->IsDocumentMove() && l->GetFromState() == State(1) &&
+                                                  l->GetToState() == State(2))
+            move = l;
+    ASSERT_NE(move, nullptr);
+    CODComponentSet actions;
+    move->GetActions(actions);
+    ASSERT_EQ(actions.GetSize(), 2);
+    const std::int32_t options = move->MoveOptions;
+    const int result = Run({move}, [&](CDiagramPropSheet& sheet) {
+        ASSERT_EQ(sheet.GetPageCount(), 3);
+        EXPECT_EQ(sheet.GetActiveIndex(), 0);
+        EXPECT_EQ(sheet.GetPage(0)->GetCaption(), "Переход");
+        Click(Page(sheet, 0), CDocLinkPPModel::IDC_HIDE_RESULT);
+        Screenshot("move.png");
+        ASSERT_TRUE(sheet.SetActivePage(1));
+        CModelPage& page = Page(sheet, 1);
+        auto* list = dynamic_cast<wxListBox*>(page.ControlWindow(CDocLinkPPActionModel::IDC_ACTIONS));
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(list->GetCount(), 2u);
+        wxTheApp->CallAfter([&] {
+            CDiagramPropSheet* nested = OpenSheet();
+            ASSERT_NE(nested, &sheet);
+            ASSERT_EQ(nested->GetPageCount(), 1);
+            auto* order = dynamic_cast<wxTextCtrl*>(Page(*nested, 0).ControlWindow(CDocActionPPModel::IDC_ORDER));
+            ASSERT_NE(order, nullptr);
+            order->ChangeValue("77");
+            Press(*nested, wxID_OK);
+        });
+        ClickButton(page, CDocLinkPPActionModel::IDC_PROPERTIES);
+        EXPECT_TRUE(model->IsModified());
+        Press(sheet, wxID_CANCEL);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    // The move page's change went with the cancel; the action's stays, and so
+    // does the mark that the chart changed.
+    EXPECT_EQ(move->MoveOptions, options);
+    int changed = 0;
+    for (CODComponent* c : actions)
+        changed += static_cast<CAWFAction*>(c)->Order == 77;
+    EXPECT_EQ(changed, 1);
+    EXPECT_TRUE(model->IsModified());
+}
+
+TEST_F(PropertySheet, AMoveWithoutBothEndsSaysSoAndEndsBeforeTheSheetShows)
+{
+    auto* loose = new CAWFLink;
+    model->AppendComponent(loose);
+    loose->Kind = CAWFLink::kindMove;
+    loose->isConcurrent = 0;
+    CODComponentSet selection;
+    selection.Add(loose);
+    EXPECT_EQ(ChartDialogs().RunProperties(selection, *view->GetViewport(), ODLoadString(OD_IDS_PROPERTIES)), IDCANCEL);
+    EXPECT_EQ(prompt.Texts(), std::vector<std::string>{CDocLinkPPModel::kNoEnds});
+    EXPECT_EQ(OpenSheet(), nullptr);
+    EXPECT_FALSE(model->IsModified());
 }
 
 TEST_F(PropertySheet, ALinkThatIsNoMoveOpensNoSheet)
