@@ -10,6 +10,7 @@
 #include "charts/basediagramdoc.h"
 #include "charts/messagebox.h"
 #include "charts/tarnwickview.h"
+#include "diagram/odcontroller.h"
 
 #include "fixture.h"
 #include "kelmdb.h"
@@ -211,6 +212,37 @@ TEST_F(PropertySheet, AStateOpensOnItsStatePageAndOnlyThePagesShownApply)
     // The access page was never shown: its bits are untouched.
     EXPECT_EQ(state->DataAction, dataAction);
     EXPECT_EQ(state->DataActionI, 5);
+    EXPECT_TRUE(model->IsModified());
+}
+
+TEST_F(PropertySheet, DoubleClickingAStateOnTheChartOpensItsSheet)
+{
+    CAWFState* state = State(3);
+    ASSERT_NE(state, nullptr);
+    state->isTakePrevState = 0;
+    CODController* controller = view->GetViewport()->GetController();
+    ASSERT_NE(controller, nullptr);
+    CRect bounds;
+    state->GetBounds(bounds);
+    const CPoint at(bounds.CenterPoint().x, bounds.top + 4);
+    bool shown = false;
+    controller->OnLButtonDown(OD_MK_LBUTTON, at);
+    controller->OnLButtonUp(0, at);
+    controller->OnLButtonDblClk(OD_MK_LBUTTON, at);
+    wxTheApp->CallAfter([&] {
+        CDiagramPropSheet* sheet = OpenSheet();
+        ASSERT_NE(sheet, nullptr);
+        shown = true;
+        EXPECT_EQ(sheet->GetTitle().utf8_string(), "Свойства");
+        ASSERT_EQ(sheet->GetComponentCount(), 1);
+        EXPECT_EQ(sheet->GetComponent(0), state);
+        EXPECT_EQ(sheet->GetActiveIndex(), 1);
+        Click(Page(*sheet, 1), CDocStatePPModel::IDC_TAKE_PREV);
+        Press(*sheet, wxID_OK);
+    });
+    settle();
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(state->isTakePrevState, 1);
     EXPECT_TRUE(model->IsModified());
 }
 
