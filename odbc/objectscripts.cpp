@@ -41,8 +41,9 @@ std::string Name(DbEngine engine, const std::string& name)
     std::string lower;
     for (char c : name) {
         auto u = static_cast<unsigned char>(c);
-        // PostgreSQL folds bare names to lower case; SQLite ignores case.
-        bool fits = std::islower(u) || std::isdigit(u) || c == '_' ||
+        // PostgreSQL folds only ASCII letters of a bare name to lower case
+        // and keeps other letters as they are; SQLite ignores case.
+        bool fits = u >= 0x80 || std::islower(u) || std::isdigit(u) || c == '_' ||
                     (engine == DbEngine::Sqlite && std::isupper(u)) || (engine == DbEngine::PostgreSql && c == '$');
         bare = bare && fits;
         lower += static_cast<char>(std::tolower(u));

@@ -54,8 +54,8 @@ TEST(ObjectScripts, SkeletonTextsOnServerStyleNames)
         // PostgreSQL: bare names where they fold to themselves, quoted otherwise.
         {"postgres names",
          SelectScript(DbEngine::PostgreSql, "shop", "Sales.order",
-                      {{"id", "int4"}, {"Note", "text"}, {"user", "text"}, {"2nd", "int4"}, {"a_$1", "int4"}}),
-         "SELECT id, \"Note\", \"user\", \"2nd\", a_$1 FROM shop.\"Sales\".\"order\""},
+                      {{"id", "int4"}, {"Note", "text"}, {"user", "text"}, {"2nd", "int4"}, {"a_$1", "int4"}, {"Имя", "text"}}),
+         "SELECT id, \"Note\", \"user\", \"2nd\", a_$1, Имя FROM shop.\"Sales\".\"order\""},
         {"postgres procedure", ExecuteScript(DbEngine::PostgreSql, "shop", "public.p", kNodeProcedure, procedure),
          "CALL shop.public.p(<@a,int>, <@b,varchar(10)>)"},
         {"sqlite names", InsertScript(DbEngine::Sqlite, "main", "Orders", {{"Id", "INTEGER"}, {"my col", "TEXT"}}),
