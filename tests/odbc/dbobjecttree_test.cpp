@@ -160,6 +160,11 @@ TEST_F(ObjectTreePg, EachKindExpandsOnceIntoItsChildren)
     tree.Expand(functions);
     EXPECT_EQ(Texts(functions), (std::vector<std::string>{"sales.twice", "sales.twice"}));
     EXPECT_EQ(functions->children[0]->kind, kNodeFunction);
+    // The catalog names routines, not overloads: each node shows the
+    // parameters of both.
+    tree.Expand(functions->children[0].get());
+    EXPECT_EQ(Texts(Child(functions->children[0].get(), "Parameters")),
+              (std::vector<std::string>{" (int4,Return value,)", "x (int4,In,)", " (text,Return value,)", "x (text,In,)"}));
 
     CDBTreeNode* book = procedures->children[0].get();
     tree.Expand(book);

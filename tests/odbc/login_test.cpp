@@ -7,14 +7,13 @@
 #include "messages.h"
 
 #include "quillmark.h"
+#include "datasources.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 using namespace kelm::test;
 
@@ -26,21 +25,16 @@ public:
     void SetUp() override
     {
         dir = std::make_unique<TempDir>();
-        std::ifstream drivers("/etc/odbcinst.ini");
-        std::stringstream text;
-        text << drivers.rdbuf();
-        dir->write("odbcinst.ini", text.str());
         std::string db = (*dir / "lite.db").string();
-        std::string sys = "[KelmPg]\nDriver=PostgreSQL Unicode\nServername=localhost\nDatabase=kelm\n\n"
+        UseOwnDataSources(*dir,
+                          "[KelmPg]\nDriver=PostgreSQL Unicode\nServername=localhost\nDatabase=kelm\n\n"
                           "[kelmlite]\nDriver=SQLite3\nDatabase=" + db + "\n\n"
                           "[Trusted]\nDriver=SQLite3\nDatabase=" + db + "\nTrusted_Connection=yes\n\n"
                           "[Other]\nDriver=SQLite\nDatabase=" + db + "\n\n"
                           // A driver description far past the old 256-byte buffer.
                           "[LongDriver]\nDriver=" + std::string(300, 'd') + "\n\n"
-                          "[Zafter]\nDriver=SQLite3\nDatabase=" + db + "\n\n";
-        dir->write("odbc.ini", sys);
-        setenv("ODBCSYSINI", dir->path().c_str(), 1);
-        setenv("ODBCINI", dir->write("user.ini", "[UserSrc]\nDriver=SQLite3\nDatabase=" + db + "\n\n").c_str(), 1);
+                          "[Zafter]\nDriver=SQLite3\nDatabase=" + db + "\n\n",
+                          "[UserSrc]\nDriver=SQLite3\nDatabase=" + db + "\n\n");
         setenv("XDG_CONFIG_HOME", (dir->path() / "config").c_str(), 1);
         setenv("LC_ALL", "ru_RU.UTF-8", 1);
     }
@@ -271,6 +265,29 @@ TEST(DataSourceList, WalkGoesOnPastALongDriverDescription)
     EXPECT_FALSE(DriverPassesFilter(&filter, "SQLite"));
     std::vector<std::string> none;
     EXPECT_FALSE(DriverPassesFilter(&none, "SQLite3"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(DataSourceList, ManySourcesAreListedWhole)
+{
+    // More names than the driver manager's own walk lists (about 4 KB of them).
+    TempDir dir;
+    std::string ini;
+    for (int i = 0; i < 600; ++i)
+        ini += "[Source number " + std::to_string(i) + "]\nDriver=SQLite3\n\n";
+    std::string saved = std::getenv("ODBCINI");
+    setenv("ODBCINI", dir.write("many.ini", ini).c_str(), 1);
+    std::vector<OrvoDataSource> sources;
+    bool read = EnumDataSources(sources);
+    setenv("ODBCINI", saved.c_str(), 1);
+    ASSERT_TRUE(read);
+    ASSERT_EQ(sources.size(), 600u + 6u); // and the six system sources
+    EXPECT_EQ(sources[599].name, "Source number 599");
+    EXPECT_EQ(sources[599].driver, "SQLite3");
+    EXPECT_EQ(sources[600].name, "KelmPg");
 }
 
 } // namespace

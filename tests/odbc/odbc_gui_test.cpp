@@ -10,6 +10,7 @@
 #include "treedbobjects.h"
 
 #include "afx/cmdid.h"
+#include "datasources.h"
 #include "testsupport.h"
 #include "tests/platform/diagram/wxtestapp.h"
 
@@ -31,9 +32,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <thread>
 
 using namespace kelm::test;
@@ -46,15 +45,11 @@ public:
     void SetUp() override
     {
         dir = std::make_unique<TempDir>();
-        std::ifstream drivers("/etc/odbcinst.ini");
-        std::stringstream text;
-        text << drivers.rdbuf();
-        dir->write("odbcinst.ini", text.str());
         std::string db = (*dir / "lite.db").string();
-        dir->write("odbc.ini", "[Склад]\nDriver=SQLite3\nDatabase=" + db + "\n\n[Trusted]\nDriver=SQLite3\nDatabase=" + db +
-                                   "\nTrusted_Connection=yes\n\n[Other]\nDriver=SQLite\nDatabase=" + db + "\n\n");
-        setenv("ODBCSYSINI", dir->path().c_str(), 1);
-        setenv("ODBCINI", (dir->path() / "user.ini").c_str(), 1);
+        UseOwnDataSources(*dir,
+                          "[Склад]\nDriver=SQLite3\nDatabase=" + db + "\n\n[Trusted]\nDriver=SQLite3\nDatabase=" + db +
+                              "\nTrusted_Connection=yes\n\n[Other]\nDriver=SQLite\nDatabase=" + db + "\n\n",
+                          "");
         setenv("LC_ALL", "ru_RU.UTF-8", 1);
     }
     std::unique_ptr<TempDir> dir;
