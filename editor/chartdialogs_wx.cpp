@@ -1,12 +1,16 @@
 #include "chartdialogs_wx.h"
 
 #include "diagrampropsheet.h"
+#include "shortcutdlg.h"
 
 #include "diagram/odviewport.h"
 
 #include <wx/app.h>
 #include <wx/defs.h>
+#include <wx/filedlg.h>
 #include <wx/toplevel.h>
+
+#include <cctype>
 
 namespace tarnwick {
 
@@ -43,9 +47,39 @@ int CWxChartDialogs::RunProperties(CODComponentSet& selection, CODViewport& view
     return sheet.DoModal() == OD_IDOK ? IDOK : IDCANCEL;
 }
 
-int CWxChartDialogs::ShowBackReferences(std::int32_t, DocTypeChoice&) { return IDCANCEL; }
+int CWxChartDialogs::ShowBackReferences(std::int32_t typeDoc, DocTypeChoice& chosen)
+{
+    CShortCutDlg dialog(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, typeDoc);
+    if (DialogResultFromWx(dialog.ShowModal()) != IDOK)
+        return IDCANCEL;
+    chosen.typeDoc = dialog.m_model.m_nSelTypeDoc;
+    chosen.name = dialog.m_model.m_strSelName;
+    return IDOK;
+}
 
-int CWxChartDialogs::AskPicturePath(const std::string&, std::string&) { return IDCANCEL; }
+std::string PicturePathWithExtension(const std::string& path)
+{
+    const std::string extension = ".jpg";
+    if (path.size() >= extension.size()) {
+        std::string tail = path.substr(path.size() - extension.size());
+        for (char& c : tail)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (tail == extension)
+            return path;
+    }
+    return path + extension;
+}
+
+int CWxChartDialogs::AskPicturePath(const std::string& proposed, std::string& path)
+{
+    wxFileDialog dialog(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, wxString::FromUTF8("Сохранить файл как рисунок."),
+                        "", wxString::FromUTF8(proposed + ".jpg"), wxString::FromUTF8("Файлы формата JPEG (*.jpg)|*.jpg"),
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (DialogResultFromWx(dialog.ShowModal()) != IDOK)
+        return IDCANCEL;
+    path = PicturePathWithExtension(dialog.GetPath().utf8_string());
+    return IDOK;
+}
 
 int CWxChartDialogs::ArrangeParams(ArrangeChoice&) { return IDCANCEL; }
 

@@ -17,5 +17,7 @@ public:
 
 // wxID_OK is IDOK; every other end of a dialog is IDCANCEL.
 int DialogResultFromWx(int wxResult);
+// A picture path ends in ".jpg" (in any case); otherwise it is added.
+std::string PicturePathWithExtension(const std::string& path);
 
 } // namespace tarnwick

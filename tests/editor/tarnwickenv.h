@@ -4,10 +4,16 @@
 
 #include "tarnwickapp.h"
 
+#include "charts/messagebox.h"
+
 #include <gtest/gtest.h>
 
 #include <wx/image.h>
 #include <wx/init.h>
+
+#include <deque>
+#include <string>
+#include <vector>
 
 namespace kelm::test {
 
@@ -39,5 +45,34 @@ public:
 private:
     tarnwick::CTarnwickApp*& m_app;
 };
+
+// Lets pending events, idle handlers and painting run.
+inline void Settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->Yield(true);
+        wxTheApp->ProcessIdle();
+    }
+}
+
+// The program's message boxes record their texts; questions take the next
+// scripted answer, and a question without one fails the test.
+inline void AnswerMessageBoxes(std::vector<std::string>& asked, std::deque<int>& answers)
+{
+    tarnwick::SetMessageBoxAnswer([&asked, &answers](const std::string& text, tarnwick::ChartIcon,
+                                                     tarnwick::MessageButtons buttons) {
+        asked.push_back(text);
+        if (buttons == tarnwick::MessageButtons::Ok)
+            return 1;
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << text;
+            return static_cast<int>(tarnwick::IDCANCEL);
+        }
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    });
+}
 
 } // namespace kelm::test
