@@ -38,7 +38,7 @@ def source_files(root):
         rel = os.path.relpath(dirpath, root)
         dirnames[:] = sorted(d for d in dirnames
                              if not (rel == "." and (d in SKIP_DIRS or d.startswith("build")))
-                             and not (rel == "tests" and d == "docs")
+                             and not (rel == os.path.join("tests", "docs") and d == "fixtures")
                              and d != ".git")
         for f in filenames:
             if os.path.splitext(f)[1] in SOURCE_SUFFIXES:
