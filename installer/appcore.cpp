@@ -48,6 +48,13 @@ std::shared_ptr<dmo::SQLServer> CDorvikCore::GetLiveServer() const
     return nullptr;
 }
 
+std::string CDorvikCore::GetBackupDirectory() const
+{
+    auto server = GetLiveServer();
+    std::string root = server ? server->RootDirectory() : std::string();
+    return root.empty() ? root : root + "/backup";
+}
+
 bool CDorvikCore::IsQuiet() const
 {
     std::lock_guard lock(m_mutex);

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace dmo {
 class SQLServer;
@@ -27,6 +28,9 @@ public:
     // The server once its connection has been checked (and made again when
     // it had died); null when there is none that works.
     std::shared_ptr<dmo::SQLServer> GetLiveServer() const;
+    // The live server's default backup folder (its root's "backup"); ""
+    // without a live server.
+    std::string GetBackupDirectory() const;
 
     bool IsQuiet() const;
     void SetQuiet(bool quiet);

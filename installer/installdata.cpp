@@ -19,7 +19,7 @@ constexpr const char* kDefaultDataPath = "/var/lib/kelm/data";
 
 std::atomic<PageFactory> g_pageFactory{nullptr};
 
-CDorvikPage* makePage(PageKind kind, TBase& step)
+CPageBase* makePage(PageKind kind, TBase& step)
 {
     PageFactory factory = g_pageFactory.load();
     return factory ? factory(kind, step) : nullptr;
@@ -95,7 +95,7 @@ bool TBase::Load(const std::string& iniPath)
     return true;
 }
 
-CDorvikPage* TBase::CreatePage() { return nullptr; }
+CPageBase* TBase::CreatePage() { return nullptr; }
 
 void TBase::ExpandMacros(std::string& text) const
 {
@@ -117,7 +117,7 @@ bool TStart::Load(const std::string& iniPath)
     return true;
 }
 
-CDorvikPage* TStart::CreatePage() { return makePage(PageKind::Start, *this); }
+CPageBase* TStart::CreatePage() { return makePage(PageKind::Start, *this); }
 
 bool TLicense::Load(const std::string& iniPath)
 {
@@ -127,7 +127,7 @@ bool TLicense::Load(const std::string& iniPath)
     return true;
 }
 
-CDorvikPage* TLicense::CreatePage() { return makePage(PageKind::License, *this); }
+CPageBase* TLicense::CreatePage() { return makePage(PageKind::License, *this); }
 
 bool TLogin::Load(const std::string& iniPath)
 {
@@ -142,9 +142,9 @@ bool TLogin::Load(const std::string& iniPath)
     return true;
 }
 
-CDorvikPage* TLogin::CreatePage() { return makePage(PageKind::Login, *this); }
+CPageBase* TLogin::CreatePage() { return makePage(PageKind::Login, *this); }
 
-CDorvikPage* TEnd::CreatePage() { return makePage(PageKind::End, *this); }
+CPageBase* TEnd::CreatePage() { return makePage(PageKind::End, *this); }
 
 bool TSetup::Load(const std::string& iniPath)
 {
@@ -191,7 +191,7 @@ bool TPatch::Load(const std::string& iniPath)
     return true;
 }
 
-CDorvikPage* TPatch::CreatePage() { return makePage(PageKind::Patch, *this); }
+CPageBase* TPatch::CreatePage() { return makePage(PageKind::Patch, *this); }
 
 void TPatch::ExpandMacros(std::string& text) const
 {
@@ -217,7 +217,7 @@ bool TDatabase::Load(const std::string& iniPath)
     return true;
 }
 
-CDorvikPage* TDatabase::CreatePage() { return makePage(PageKind::Database, *this); }
+CPageBase* TDatabase::CreatePage() { return makePage(PageKind::Database, *this); }
 
 void TDatabase::ExpandMacros(std::string& text) const
 {

@@ -15,13 +15,13 @@
 namespace dorvik {
 
 class CInstallData;
-class CDorvikPage; // a wizard page; the pages are built with the wizard
+class CPageBase; // a wizard page (installer/wizardpages.h)
 
 struct TBase : TListItem {
     virtual bool Load(const std::string& iniPath);
     // A new page for this step, owned by the caller; null until the program
     // has registered its pages (SetPageFactory).
-    virtual CDorvikPage* CreatePage();
+    virtual CPageBase* CreatePage();
     virtual void ExpandMacros(std::string& text) const;
     virtual int NeededSpace(const winapi::DriveId& drive) const { return 0; }
 
@@ -35,19 +35,19 @@ struct TBase : TListItem {
 
 struct TStart : TBase {
     bool Load(const std::string& iniPath) override;
-    CDorvikPage* CreatePage() override;
+    CPageBase* CreatePage() override;
     int m_nDefaultLanguage = 0;
 };
 
 struct TLicense : TBase {
     bool Load(const std::string& iniPath) override;
-    CDorvikPage* CreatePage() override;
+    CPageBase* CreatePage() override;
     std::string m_strLicenseFile;
 };
 
 struct TLogin : TBase {
     bool Load(const std::string& iniPath) override;
-    CDorvikPage* CreatePage() override;
+    CPageBase* CreatePage() override;
     bool m_bEnableChangeLogin = true;
     std::string m_strServer;
     std::string m_strUser;
@@ -56,7 +56,7 @@ struct TLogin : TBase {
 };
 
 struct TEnd : TBase {
-    CDorvikPage* CreatePage() override;
+    CPageBase* CreatePage() override;
 };
 
 struct TSetup : TBase {
@@ -74,7 +74,7 @@ struct TSetup : TBase {
 
 struct TPatch : TSetup {
     bool Load(const std::string& iniPath) override;
-    CDorvikPage* CreatePage() override;
+    CPageBase* CreatePage() override;
     void ExpandMacros(std::string& text) const override;
 
     std::string m_strDataBase;
@@ -85,7 +85,7 @@ struct TPatch : TSetup {
 
 struct TDatabase : TPatch {
     bool Load(const std::string& iniPath) override;
-    CDorvikPage* CreatePage() override;
+    CPageBase* CreatePage() override;
     void ExpandMacros(std::string& text) const override;
 
     int m_nLoadDump = 0; // 0 bulk files, 1 dump, 2 attach
@@ -102,7 +102,7 @@ struct TDatabase : TPatch {
 
 // Which page a step wants; the program's page factory makes it.
 enum class PageKind { Start, License, Login, Patch, Database, End };
-using PageFactory = CDorvikPage* (*)(PageKind kind, TBase& step);
+using PageFactory = CPageBase* (*)(PageKind kind, TBase& step);
 void SetPageFactory(PageFactory factory);
 
 // A disk-space text: a number and one unit letter; "1.9M" is 1, a text

@@ -201,13 +201,12 @@ bool CMainRun::Reconnect(const std::string& name, const std::string& user, const
 
 void CMainRun::FillBackupFolders()
 {
-    auto server = CDorvikCore::Get().GetLiveServer();
-    std::string root = server ? server->RootDirectory() : std::string();
-    if (root.empty())
+    std::string backup = CDorvikCore::Get().GetBackupDirectory();
+    if (backup.empty())
         return;
     m_data->ForEach([&](TBase& step) {
         if (auto* db = dynamic_cast<TDatabase*>(&step); db && db->m_strBackUpPath.empty())
-            db->m_strBackUpPath = root + "/backup";
+            db->m_strBackUpPath = backup;
     });
 }
 

@@ -1,6 +1,7 @@
 #include "installer/ui/mainframe.h"
 
 #include "installer/installdata.h"
+#include "installer/ui/mainsheet.h"
 #include "installer/wxprompt.h"
 #include "resources/dorvik/strings.h"
 #include "winapi/ini.h"
@@ -133,7 +134,7 @@ void CMainFrame::WaitFor(const CManualEvent& done)
     WaitDispatchingEvents(done);
 }
 
-std::optional<int> CMainFrame::RunWizard(CInstallData& data) { return RunMainSheet(this, data); }
+std::optional<int> CMainFrame::RunWizard(CInstallData&) { return RunMainSheet(this, m_run); }
 
 void CMainFrame::ShowLog(const std::string& path)
 {

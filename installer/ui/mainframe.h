@@ -14,10 +14,6 @@
 
 namespace dorvik {
 
-// The wizard sheet; the pages come with the wizard. Without it in this
-// build: nullopt.
-std::optional<int> RunMainSheet(wxWindow* parent, CInstallData& data);
-
 class CMainFrame : public wxFrame, public IMainView {
 public:
     explicit CMainFrame(CMainRun& run);

@@ -55,6 +55,48 @@ inline constexpr int IDS_OBJECT_MENU = 61411;
 inline constexpr int IDS_SERVER_TOO_OLD = 61415;
 inline constexpr int IDS_OBJECT_MODULE = 61417;
 
+// The wizard's pages and their dialogs.
+inline constexpr int IDS_NOT_ENOUGH_SPACE = 61210;
+inline constexpr int IDS_LANGUAGE = 61222;
+inline constexpr int IDS_RUSSIAN = 61224;
+inline constexpr int IDS_ENGLISH = 61226;
+inline constexpr int IDS_SERVER = 61228;
+inline constexpr int IDS_USER = 61230;
+inline constexpr int IDS_PASSWORD = 61232;
+inline constexpr int IDS_NEED = 61238;
+inline constexpr int IDS_FREE = 61240;
+inline constexpr int IDS_INSTALL_HELP = 61242;
+inline constexpr int IDS_LOCATION = 61244;
+inline constexpr int IDS_INSTALL_DATABASE = 61246;
+inline constexpr int IDS_MAINTENANCE_BUTTON = 61248;
+inline constexpr int IDS_SOURCE = 61250;
+inline constexpr int IDS_LOAD_BCP = 61252;
+inline constexpr int IDS_LOAD_DUMP = 61254;
+inline constexpr int IDS_DATA_LOCATION = 61256;
+inline constexpr int IDS_LOG_LOCATION = 61258;
+inline constexpr int IDS_EXECUTE_PATCH = 61260;
+inline constexpr int IDS_DATABASE = 61262;
+inline constexpr int IDS_TEMP_LOCATION = 61264;
+inline constexpr int IDS_PATCH_LOG_LOCATION = 61266;
+inline constexpr int IDS_MAINTENANCE = 61284;
+inline constexpr int IDS_DAILY = 61286;
+inline constexpr int IDS_DAILY_WHAT = 61288;
+inline constexpr int IDS_TIME_TO_RUN = 61290;
+inline constexpr int IDS_WEEKLY = 61292;
+inline constexpr int IDS_WEEKLY_WHAT = 61294;
+inline constexpr int IDS_DAY_OF_WEEK = 61296;
+inline constexpr int IDS_BACKUP = 61298;
+inline constexpr int IDS_RECONNECT = 61310;
+inline constexpr int IDS_CANNOT_CONNECT = 61312;
+inline constexpr int IDS_ACCEPT = 61324;
+inline constexpr int IDS_TRUSTED = 61326;
+inline constexpr int IDS_DECLINE = 61332;
+inline constexpr int IDS_NOT_SUPERUSER = 61356;
+inline constexpr int IDS_ATTACH = 61393;
+inline constexpr int IDS_NO_NETWORK_PATH = 61395;
+inline constexpr int IDS_CHOOSE_FOLDER = 61397;
+inline constexpr int IDS_REMOTE_SERVER = 61399;
+
 // The text of one identifier; "" when the table has none.
 const char* LoadString(int id);
 // The English identifier plus the language (0 English, 1 Russian). A text

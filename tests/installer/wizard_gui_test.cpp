@@ -1,0 +1,447 @@
+// The wizard inside the test process under Xvfb: the whole sheet walked
+// with a small kit against the test cluster until Finish runs the
+// installation, the folder chooser on a temporary tree, and the maintenance
+// dialog. Questions are answered by a script; screenshots go to the test's
+// output folder.
+#include "installer/appcore.h"
+#include "installer/installdata.h"
+#include "installer/logfile.h"
+#include "installer/mainrun.h"
+#include "installer/progress.h"
+#include "installer/ui/mainframe.h"
+#include "installer/ui/mainsheet.h"
+#include "installer/ui/wizarddlgs.h"
+
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/image.h>
+#include <wx/radiobut.h>
+#include <wx/textctrl.h>
+#include <wx/timer.h>
+#include <wx/xrc/xmlres.h>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+void InitDorvikXmlResource();
+
+using namespace dorvik;
+
+namespace {
+
+class WxEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char name[] = "installer_wizard_gui_test";
+        static char* argv[] = {name, nullptr};
+        wxApp::SetInstance(new wxApp);
+        ASSERT_TRUE(wxEntryStart(argc, argv));
+        ASSERT_TRUE(wxTheApp->CallOnInit());
+        wxInitAllImageHandlers();
+        wxXmlResource::Get()->InitAllHandlers();
+        InitDorvikXmlResource();
+    }
+    void TearDown() override { wxEntryCleanup(); }
+};
+
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+
+void Screenshot(const std::string& name)
+{
+    auto out = std::filesystem::path(KELM_TEST_OUTPUT) / "installer_wizard_gui_test";
+    std::filesystem::create_directories(out);
+    std::string path = (out / name).string();
+    std::system(("import -window root '" + path + "' 2>/dev/null").c_str());
+    std::printf("screenshot: %s\n", path.c_str());
+}
+
+// Calls `tick` every 50 ms on the user-interface thread, also inside modal
+// loops, until it returns true; a tick never runs inside another.
+class Poller {
+public:
+    explicit Poller(std::function<bool()> tick) : m_tick(std::move(tick))
+    {
+        m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+            if (m_busy)
+                return;
+            m_busy = true;
+            if (m_tick())
+                m_timer.Stop();
+            m_busy = false;
+        });
+        m_timer.Start(50);
+    }
+
+private:
+    std::function<bool()> m_tick;
+    wxTimer m_timer;
+    bool m_busy = false;
+};
+
+template <typename T> T* FindTopLevel()
+{
+    for (wxWindow* w : wxTopLevelWindows)
+        if (auto* t = dynamic_cast<T*>(w); t && t->IsShown())
+            return t;
+    return nullptr;
+}
+
+// A click as the user makes it.
+void Click(wxWindow* window, wxEventType type = wxEVT_BUTTON)
+{
+    ASSERT_NE(window, nullptr);
+    if (auto* radio = dynamic_cast<wxRadioButton*>(window))
+        radio->SetValue(true);
+    wxCommandEvent event(type, window->GetId());
+    event.SetEventObject(window);
+    if (type == wxEVT_RADIOBUTTON)
+        event.SetInt(1);
+    window->GetEventHandler()->ProcessEvent(event);
+}
+
+std::string Label(wxWindow* window) { return window ? window->GetLabel().utf8_string() : "<none>"; }
+
+struct Headless : IMainView {
+    std::shared_ptr<winapi::PromptOwner> GetOwner() override { return nullptr; }
+    bool ShowProgress(CProgressState&) override { return false; }
+};
+
+class WizardGui : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KELM_REQUIRE_PG();
+        setenv("XDG_DOCUMENTS_DIR", docs.path().c_str(), 1);
+        CDorvikCore::Get().SetLog(std::make_unique<CLogFile>());
+        winapi::SetPrompt(prompt);
+    }
+    void TearDown() override
+    {
+        winapi::SetPrompt(nullptr);
+        CDorvikCore::Get().SetServer(nullptr);
+        CDorvikCore::Get().SetLog(nullptr);
+        SetInterfaceLanguage(0);
+    }
+    kelm::test::TempDir docs, kit;
+    std::shared_ptr<winapi::TestPrompt> prompt = std::make_shared<winapi::TestPrompt>();
+    Headless headless;
+};
+
+} // namespace
+
+TEST_F(WizardGui, TheWholeWizardWalkedToFinishRunsTheInstallation)
+{
+    kelm::test::PgDatabase db("wizard_gui");
+    kit.write("License.txt", "Terms of the Kelm test kit.\nRead them.");
+    kit.write("ok.sql", "SELECT 1");
+    kit.write("sleep.sql", "SELECT pg_sleep(1.5)");
+    std::string data = (kit.path() / "data").string();
+    std::string ini =
+        kit.write("dorvik.ini",
+                  "[LICENSE]\nCaptionE=Licence agreement\nContextE=Please read the agreement.\n"
+                  "[MAINWINDOW]\nText1E=Kelm\nText2E=Wizard test\n"
+                  "[START]\nCaptionE=Kelm test installation\nCaptionR=Тестовая установка Kelm\n"
+                  "ContextE=This wizard installs the test kit.\\nPress Next.\nContextR=Мастер установки.\n"
+                  "[LOGIN]\nCaptionE=Login\nContextE=Connect to the server.\nServer=" + kelm::test::PgHost() + "," +
+                      kelm::test::PgPort() + "\nTrustedConnection=1\n"
+                  "[KELM_DORVIK]\nCaptionE=Kelm database\nContextE=Where the database %DATABASE% goes.\n"
+                  "DataBase=kelm_wizard\nPathData=" + data + "\nPathData2=" + data + "\nNeedDiskSpace=1M\n"
+                  "EnableDorvik=1\nInstallSection=0\nbcp_Step1=Script(postgres, sleep.sql)\n"
+                  "[FIX_PATCHDB]\nCaptionE=Patch\nContextE=Choose the database to patch.\nDataBase=postgres\n"
+                  "HideTempDatabaseControls=1\nStep1=Script(%DATABASE%, ok.sql)\n"
+                  "[END]\nCaptionE=Ready\nContextE=Press Finish to install.\n")
+            .string();
+    CMainRun run(headless);
+    ASSERT_TRUE(run.Start({ini}, "/opt/kelm/dorvik"));
+    auto* frame = new CMainFrame(run);
+    run.SetView(*frame);
+    frame->SetSize(1024, 768);
+    frame->Show();
+
+    // Creating the data folder; the outcome; no log.
+    prompt->Script({winapi::IDYES, winapi::IDOK, winapi::IDNO});
+    std::vector<std::string> titles, nextLabels;
+    std::vector<bool> backEnabled, nextEnabled;
+    std::string databaseShown, combo;
+    bool progressSeen = false, wentBack = false, russianSeen = false;
+    int lastPage = -1, ticks = 0, phase = 0, progressTicks = 0;
+    CMainSheet* seenSheet = nullptr;
+    auto started = std::chrono::steady_clock::now();
+    Poller poller([&] {
+        if (std::chrono::steady_clock::now() - started > std::chrono::seconds(60))
+            return true;
+        if (frame->GetProgressDialog().IsModal()) {
+            if (!progressSeen && ++progressTicks == 10) {
+                Screenshot("wizard-progress.png");
+                progressSeen = true;
+            }
+            return false;
+        }
+        auto* sheet = FindTopLevel<CMainSheet>();
+        if (!sheet || !sheet->IsModal())
+            return false;
+        seenSheet = sheet;
+        int page = static_cast<int>(sheet->GetActiveIndex());
+        if (page != lastPage || phase < 0) {
+            lastPage = page;
+            ticks = 0;
+            phase = 0;
+            return false;
+        }
+        if (++ticks < 3)
+            return false;
+        wxWindow* next = sheet->FindWindow(wxID_FORWARD);
+        wxWindow* back = sheet->FindWindow(wxID_BACKWARD);
+        auto record = [&] {
+            titles.push_back(sheet->GetTitle().utf8_string());
+            nextLabels.push_back(Label(next));
+            backEnabled.push_back(back->IsEnabled());
+            nextEnabled.push_back(next->IsEnabled());
+        };
+        CWizardPage* wp = sheet->GetPageAt(static_cast<std::size_t>(page));
+        switch (page) {
+        case 0: // start: a look at it in Russian, then back to English
+            if (phase == 0) {
+                Click(wp->FindWindow(1014), wxEVT_RADIOBUTTON);
+                phase = 1;
+            } else if (phase == 1) {
+                russianSeen = sheet->GetTitle().utf8_string() == "Тестовая установка Kelm" &&
+                              Label(next) == "Далее >";
+                Screenshot("wizard-start-russian.png");
+                Click(wp->FindWindow(1015), wxEVT_RADIOBUTTON);
+                phase = 2;
+            } else {
+                Screenshot("wizard-start.png");
+                record();
+                Click(next);
+            }
+            break;
+        case 1: // licence: Next only after YES
+            if (phase == 0) {
+                record();
+                Screenshot("wizard-licence.png");
+                Click(wp->FindWindow(1031), wxEVT_RADIOBUTTON);
+                phase = 1;
+            } else {
+                nextEnabled.push_back(next->IsEnabled());
+                Click(next);
+            }
+            break;
+        case 2: // login
+            record();
+            Screenshot("wizard-login.png");
+            Click(next);
+            phase = -1;
+            break;
+        case 3: // database: once back to the login and on again, then on
+            if (phase == 0) {
+                record();
+                databaseShown = static_cast<wxTextCtrl*>(wp->FindWindow(1005))->GetValue().utf8_string();
+                // Install it after all: the folders are checked now.
+                auto* install = static_cast<wxCheckBox*>(wp->FindWindow(1010));
+                install->SetValue(true);
+                Click(install, wxEVT_CHECKBOX);
+                phase = 1;
+            } else if (phase == 1) {
+                Screenshot("wizard-database.png");
+                if (!wentBack) {
+                    wentBack = true;
+                    Click(back);
+                } else {
+                    Click(next);
+                }
+                phase = -1;
+            }
+            break;
+        case 4: { // patch: the test's database
+            record();
+            auto* choice = static_cast<wxChoice*>(wp->FindWindow(1048));
+            choice->SetStringSelection(wxString::FromUTF8(db.name()));
+            combo = choice->GetStringSelection().utf8_string();
+            Screenshot("wizard-patch.png");
+            Click(next);
+            phase = -1;
+            break;
+        }
+        case 5: // end
+            record();
+            Screenshot("wizard-end.png");
+            Click(next);
+            phase = -1;
+            break;
+        }
+        return false;
+    });
+    EXPECT_EQ(run.Run(), 0);
+    ASSERT_NE(seenSheet, nullptr);
+    EXPECT_TRUE(russianSeen);
+    EXPECT_TRUE(progressSeen);
+    EXPECT_EQ(combo, db.name());
+    EXPECT_EQ(databaseShown, data);
+    EXPECT_EQ(titles, (std::vector<std::string>{"Kelm test installation", "Licence agreement", "Login",
+                                                "Kelm database", "Login", "Kelm database", "Patch", "Ready"}));
+    EXPECT_EQ(nextLabels, (std::vector<std::string>{"Next >", "Next >", "Next >", "Next >", "Next >", "Next >",
+                                                    "Next >", "Finish"}));
+    EXPECT_EQ(backEnabled, (std::vector<bool>{false, true, true, true, true, true, true, true}));
+    // The licence page's Next: off before YES, on after.
+    ASSERT_GE(nextEnabled.size(), 3u);
+    EXPECT_FALSE(nextEnabled[1]);
+    EXPECT_TRUE(nextEnabled[2]);
+
+    // What the pages stored reached the run.
+    ASSERT_EQ(prompt->Calls().size(), 3u);
+    EXPECT_EQ(prompt->Calls()[0].text, "Path not exists\n" + data + ". \nCreate this folder ?");
+    EXPECT_EQ(prompt->Calls()[1].text, "The application was successfully installed !");
+    EXPECT_TRUE(std::filesystem::is_directory(data));
+    std::string log = kelm::test::readFile(CDorvikCore::Get().GetLog().GetPath());
+    EXPECT_NE(log.find("BEGIN SECTION KELM_DORVIK"), std::string::npos) << log;
+    EXPECT_NE(log.find("Script(" + db.name() + ", ok.sql)"), std::string::npos) << log;
+    EXPECT_NE(log.find("INSTALL STATUS : SUCCESS"), std::string::npos) << log;
+    frame->Destroy();
+}
+
+TEST_F(WizardGui, CancelAsksAndNoKeepsTheWizard)
+{
+    std::string ini = kit.write("dorvik.ini", "[START]\nCaptionE=Start\n[LOGIN]\n").string();
+    CMainRun run(headless);
+    ASSERT_TRUE(run.Start({ini}, "/opt/kelm/dorvik"));
+    auto* frame = new CMainFrame(run);
+    run.SetView(*frame);
+    frame->Show();
+    prompt->Script({winapi::IDNO, winapi::IDYES, winapi::IDOK, winapi::IDNO});
+    int presses = 0, ticks = 0;
+    bool stillThere = false;
+    Poller poller([&] {
+        auto* sheet = FindTopLevel<CMainSheet>();
+        if (!sheet || !sheet->IsModal() || ++ticks % 4)
+            return false;
+        if (presses == 1)
+            stillThere = true;
+        Click(sheet->FindWindow(wxID_CANCEL));
+        return ++presses == 2;
+    });
+    EXPECT_EQ(run.Run(), 3);
+    EXPECT_TRUE(stillThere);
+    ASSERT_GE(prompt->Calls().size(), 3u);
+    EXPECT_EQ(prompt->Calls()[0].text, "Do you want exit from Installer ?");
+    EXPECT_EQ(prompt->Calls()[1].text, "Do you want exit from Installer ?");
+    EXPECT_EQ(prompt->Calls()[2].text,
+              "Installation was terminated by user !\nThe applicatin was not properly installed.");
+    frame->Destroy();
+}
+
+TEST_F(WizardGui, FolderChooserListsOneLevelAtATime)
+{
+    kelm::test::TempDir tree;
+    std::filesystem::create_directories(tree.path() / "alpha" / "inner");
+    std::filesystem::create_directories(tree.path() / "files");
+    std::filesystem::create_directories(tree.path() / ".hidden");
+    tree.write("files/a.txt", "a");
+    winapi::DriveInfo drive;
+    drive.mountPoint = tree.path().string();
+    drive.label = "TEST tree";
+
+    wxFrame* parent = new wxFrame(nullptr, wxID_ANY, "parent");
+    parent->Show();
+    CDlgChooseDir dialog(parent, "Choose folder", "/start/path");
+    dialog.SetDrives({drive});
+    std::vector<std::string> children;
+    bool filesHadButton = true, filesButtonAfter = true;
+    std::string edit, rootText;
+    int step = 0;
+    Poller poller([&] {
+        if (!dialog.IsModal())
+            return false;
+        if (step++ > 0) {
+            if (step < 5)
+                return false;
+            Screenshot("folder-chooser.png");
+            Click(dialog.FindWindow(wxID_OK));
+            return true;
+        }
+        CDirTreeCtrl* t = dialog.GetTree();
+        wxTreeItemIdValue cookie;
+        wxTreeItemId root = t->GetFirstChild(t->GetRootItem(), cookie);
+        rootText = t->GetItemText(root).utf8_string();
+        edit = dialog.GetEdit()->GetValue().utf8_string();
+        t->Expand(root);
+        wxTreeItemIdValue c2;
+        wxTreeItemId files;
+        for (wxTreeItemId item = t->GetFirstChild(root, c2); item.IsOk(); item = t->GetNextChild(root, c2)) {
+            children.push_back(t->GetItemText(item).utf8_string());
+            if (t->GetItemText(item) == "files")
+                files = item;
+        }
+        if (files.IsOk()) {
+            filesHadButton = t->ItemHasChildren(files);
+            t->Expand(files);
+            filesButtonAfter = t->ItemHasChildren(files);
+            t->SelectItem(files);
+        }
+        return false;
+    });
+    EXPECT_EQ(dialog.ShowModal(), wxID_OK);
+    EXPECT_EQ(edit, "/start/path");
+    EXPECT_EQ(rootText, tree.path().string() + " [Test tree]");
+    EXPECT_EQ(children, (std::vector<std::string>{"alpha", "files"}));
+    EXPECT_TRUE(filesHadButton);
+    EXPECT_FALSE(filesButtonAfter); // only files inside: the button goes
+    EXPECT_EQ(dialog.GetPath(), (tree.path() / "files").string());
+
+    // The browse variant refuses a folder on a network file system.
+    struct stat st {};
+    ASSERT_EQ(::stat(tree.path().c_str(), &st), 0);
+    CDlgBrowse browse(parent, "Choose folder", (tree.path() / "alpha").string() + "/");
+    browse.SetMountInfo("30 1 " + std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)) +
+                        " / /mnt rw - nfs4 server:/x rw\n");
+    EXPECT_FALSE(browse.Accept());
+    ASSERT_EQ(prompt->Calls().size(), 1u);
+    EXPECT_EQ(prompt->Calls()[0].text, "You can not choose network path !");
+    browse.SetMountInfo("30 1 " + std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)) +
+                        " / /mnt rw - ext4 /dev/sda1 rw\n");
+    EXPECT_TRUE(browse.Accept());
+    EXPECT_EQ(browse.GetPath(), (tree.path() / "alpha").string());
+    parent->Destroy();
+}
+
+TEST_F(WizardGui, MaintenanceDialogShowsTheStep)
+{
+    wxFrame* parent = new wxFrame(nullptr, wxID_ANY, "parent");
+    parent->Show();
+    TDatabase step;
+    step.m_strName = "KELM_DORVIK";
+    step.m_strBackUpPath = kit.path().string();
+    step.m_nWeekMaintenanceDay = 6;
+    CMainRun run(headless);
+    CWizardHost host(run);
+    CDlgParamDB dialog(parent, step, host);
+    std::string day;
+    int ticks = 0;
+    Poller poller([&] {
+        if (!dialog.IsModal() || ++ticks < 4)
+            return false;
+        day = dialog.Controls().GetText(1025);
+        dialog.Controls().SetSelection(1023, 4);
+        Screenshot("maintenance.png");
+        Click(dialog.FindWindow(wxID_OK));
+        return true;
+    });
+    EXPECT_EQ(dialog.ShowModal(), wxID_OK);
+    EXPECT_EQ(day, "Sunday");
+    EXPECT_EQ(step.m_nDayMaintenanceTime, 4);
+    EXPECT_TRUE(step.m_bMaintenanceConfirmed);
+    parent->Destroy();
+}

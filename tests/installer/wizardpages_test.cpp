@@ -1,0 +1,821 @@
+// The wizard pages' rules without a display: controls, sheet and host are
+// fakes, questions are answered by a script.
+#include "installer/installdata.h"
+#include "installer/utils.h"
+#include "installer/wizardpages.h"
+#include "winapi/drives.h"
+#include "winapi/text.h"
+
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace dorvik;
+
+namespace {
+
+// The controls of each dialog, and its radio groups.
+std::set<int> controlsOf(int dialog)
+{
+    std::set<int> ids = {ctl::Context};
+    std::set<int> setup = {ctl::Install, ctl::LocationFrame};
+    for (int id : FolderControlIds())
+        setup.insert(id);
+    switch (dialog) {
+    case IDD_PAGE_START: ids.insert({ctl::LanguageLabel, ctl::Russian, ctl::English}); break;
+    case IDD_PAGE_LICENSE: ids.insert({ctl::LicenseText, ctl::Accept, ctl::Decline}); break;
+    case IDD_PAGE_LOGIN:
+        ids.insert({ctl::Trusted, ctl::Server, ctl::User, ctl::Password, ctl::ServerLabel, ctl::UserLabel,
+                    ctl::PasswordLabel});
+        break;
+    case IDD_PAGE_DATABASE:
+        ids.insert(setup.begin(), setup.end());
+        ids.insert({ctl::Maintenance, ctl::SourceFrame, ctl::LoadBcp, ctl::LoadDump, ctl::Attach});
+        break;
+    case IDD_PAGE_PATCH:
+        ids.insert(setup.begin(), setup.end());
+        ids.insert({ctl::DatabaseLabel, ctl::DatabaseCombo});
+        break;
+    case 147: // the maintenance dialog
+        ids = {ctl::DailyCheck, ctl::DailyHour,   ctl::WeeklyCheck, ctl::WeeklyDay,      ctl::WeeklyHour,
+               ctl::BackupEdit, ctl::BackupBrowse, ctl::DailyWhat,  ctl::DailyTimeLabel, ctl::WeeklyTimeLabel,
+               ctl::WeeklyWhat, ctl::DayLabel,    ctl::BackupLabel, ctl::OK,             ctl::Cancel};
+        break;
+    }
+    return ids;
+}
+
+std::vector<std::set<int>> groupsOf(int dialog)
+{
+    switch (dialog) {
+    case IDD_PAGE_START: return {{ctl::Russian, ctl::English}};
+    case IDD_PAGE_LICENSE: return {{ctl::Accept, ctl::Decline}};
+    case IDD_PAGE_DATABASE: return {{ctl::LoadBcp, ctl::LoadDump, ctl::Attach}};
+    default: return {};
+    }
+}
+
+class FakeControls : public IPageControls {
+public:
+    struct Control {
+        std::string text;
+        bool enabled = true, shown = true, checked = false;
+        std::vector<std::string> items;
+        int selection = -1;
+    };
+    explicit FakeControls(int dialog) : m_groups(groupsOf(dialog))
+    {
+        for (int id : controlsOf(dialog))
+            c[id];
+    }
+    bool Has(int id) const override { return c.count(id) != 0; }
+    void SetText(int id, const std::string& text) override
+    {
+        if (auto* x = get(id))
+            x->text = text;
+    }
+    std::string GetText(int id) const override
+    {
+        auto it = c.find(id);
+        if (it == c.end())
+            return {};
+        const Control& x = it->second;
+        if (!x.items.empty() || x.selection >= 0)
+            return x.selection >= 0 ? x.items[static_cast<std::size_t>(x.selection)] : std::string();
+        return x.text;
+    }
+    void Enable(int id, bool enable) override
+    {
+        if (auto* x = get(id))
+            x->enabled = enable;
+    }
+    bool IsEnabled(int id) const override { return Has(id) && c.at(id).enabled; }
+    void Show(int id, bool show) override
+    {
+        if (auto* x = get(id))
+            x->shown = show;
+    }
+    void SetCheck(int id, bool checked) override
+    {
+        auto* x = get(id);
+        if (!x)
+            return;
+        if (checked)
+            for (const auto& group : m_groups)
+                if (group.count(id))
+                    for (int other : group)
+                        c[other].checked = false;
+        x->checked = checked;
+    }
+    bool GetCheck(int id) const override { return Has(id) && c.at(id).checked; }
+    void SetFocus(int id) override { focus = id; }
+    void SetItems(int id, const std::vector<std::string>& items) override
+    {
+        if (auto* x = get(id)) {
+            x->items = items;
+            x->selection = -1;
+        }
+    }
+    int GetSelection(int id) const override { return Has(id) ? c.at(id).selection : -1; }
+    void SetSelection(int id, int index) override
+    {
+        if (auto* x = get(id))
+            x->selection = index;
+    }
+    std::shared_ptr<winapi::PromptOwner> GetOwner() override { return nullptr; }
+
+    // What a user's click does: the check, then the page's command.
+    void Click(CPageBase& page, int id, bool checked = true)
+    {
+        SetCheck(id, checked);
+        page.OnCommand(id);
+    }
+    void Type(CPageBase& page, int id, const std::string& text)
+    {
+        SetText(id, text);
+        page.OnChange(id);
+    }
+
+    std::map<int, Control> c;
+    int focus = 0;
+
+private:
+    Control* get(int id)
+    {
+        auto it = c.find(id);
+        return it == c.end() ? nullptr : &it->second;
+    }
+    std::vector<std::set<int>> m_groups;
+};
+
+struct FakeSheet : IWizardSheet {
+    void SetSheetTitle(const std::string& t) override { title = t; }
+    void SetButtonTexts() override { ++buttonTexts; }
+    void UpdateButtons() override { ++updates; }
+    void SetWizardButtons(bool b, bool n) override
+    {
+        back = b;
+        next = n;
+    }
+    std::string title;
+    int buttonTexts = 0, updates = 0;
+    bool back = false, next = false;
+};
+
+struct FakeHost : IWizardHost {
+    void SetLanguage(int language) override { SetInterfaceLanguage(language); }
+    bool IsLive() override { return live; }
+    bool Connect(const std::string& s, const std::string& u, const std::string& p, bool t) override
+    {
+        calls.push_back("connect " + s + " " + u + " " + p + (t ? " trusted" : ""));
+        live = connectWorks;
+        return connectWorks;
+    }
+    bool Reconnect(const std::string& s, const std::string& u, const std::string& p, bool t) override
+    {
+        calls.push_back("reconnect " + s + " " + u + " " + p + (t ? " trusted" : ""));
+        live = connectWorks;
+        return connectWorks;
+    }
+    bool IsSysAdmin() override { return sysAdmin; }
+    bool RefreshLogin() override
+    {
+        calls.push_back("refresh");
+        return true;
+    }
+    bool HasJobServer() override { return jobServer; }
+    std::string BackupDirectory() override { return backup; }
+    std::vector<std::string> DatabaseNames() override { return databases; }
+    // A path's drive: the longest mount point that prefixes it.
+    std::optional<winapi::DriveId> DriveOf(const std::string& path) override
+    {
+        if (realDrives)
+            return winapi::GetDriveOfPath(path);
+        std::optional<winapi::DriveId> best;
+        for (const auto& [mount, disk] : disks)
+            if (path.rfind(mount, 0) == 0 && (!best || mount.size() > best->mountPoint.size()))
+                best = winapi::DriveId{disk.first, mount};
+        return best;
+    }
+    bool FreeSpaceMB(const std::string& path, std::uint64_t& mb) override
+    {
+        auto drive = DriveOf(path);
+        if (!drive)
+            return false;
+        mb = disks[drive->mountPoint].second;
+        return true;
+    }
+    std::optional<std::string> BrowseFolder(const std::string& title, const std::string& start) override
+    {
+        calls.push_back("browse " + title + " " + start);
+        return browsed;
+    }
+    void EditMaintenance(TDatabase& step) override { calls.push_back("maintenance " + step.m_strName); }
+
+    bool live = false, connectWorks = true, sysAdmin = true, jobServer = true, realDrives = false;
+    std::string backup = "/srv/pg/backup";
+    std::vector<std::string> databases;
+    std::map<std::string, std::pair<dev_t, std::uint64_t>> disks; // mount point -> device, free MB
+    std::optional<std::string> browsed;
+    std::vector<std::string> calls;
+};
+
+class WizardPages : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        winapi::SetPrompt(prompt);
+        SetInterfaceLanguage(0);
+        SetPageFactory(&MakeWizardPage);
+    }
+    void TearDown() override
+    {
+        winapi::SetPrompt(nullptr);
+        SetInterfaceLanguage(0);
+        SetKitFolder("");
+    }
+    void Load(const std::string& ini)
+    {
+        path = dir.write("dorvik.ini", ini).string();
+        SetKitFolder(dir.path().string());
+        ASSERT_TRUE(data.Load(path));
+    }
+    TBase& Step(const std::string& name)
+    {
+        TBase* found = nullptr;
+        data.ForEach([&](TBase& s) {
+            if (s.m_strName == name)
+                found = &s;
+        });
+        EXPECT_NE(found, nullptr) << name;
+        return *found;
+    }
+    // The step's page, attached to fresh fakes and initialised as when first shown.
+    struct Shown {
+        std::unique_ptr<CPageBase> page;
+        std::unique_ptr<FakeControls> controls;
+    };
+    Shown Show(const std::string& name, bool init = true)
+    {
+        Shown s;
+        s.page.reset(Step(name).CreatePage());
+        s.controls = std::make_unique<FakeControls>(s.page->GetDialogId());
+        s.page->Attach(*s.controls, sheet, host);
+        if (init)
+            s.page->OnInitDialog();
+        s.page->OnSetActive();
+        return s;
+    }
+    std::vector<std::string> Asked() const
+    {
+        std::vector<std::string> out;
+        for (const auto& call : prompt->Calls())
+            out.push_back(call.text);
+        return out;
+    }
+
+    kelm::test::TempDir dir;
+    std::string path;
+    CInstallData data;
+    FakeSheet sheet;
+    FakeHost host;
+    std::shared_ptr<winapi::TestPrompt> prompt = std::make_shared<winapi::TestPrompt>();
+};
+
+using Texts = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(WizardPages, StartPageLanguageSwitchChangesEveryText)
+{
+    Load("[START]\nCaptionE=Welcome to %DATABASE%\nCaptionR=Добро пожаловать\nContextE=Line one\\nLine two\\tend\n"
+         "ContextR=Строка\n[LOGIN]\nServer=db1\n");
+    auto s = Show("START");
+    FakeControls& c = *s.controls;
+    EXPECT_TRUE(c.GetCheck(ctl::English));
+    EXPECT_FALSE(c.GetCheck(ctl::Russian));
+    EXPECT_EQ(sheet.title, "Welcome to %DATABASE%"); // the start step has no database macro
+    EXPECT_EQ(c.GetText(ctl::Context), "Line one\nLine two\tend");
+    EXPECT_EQ(c.GetText(ctl::LanguageLabel), "Language");
+    int texts = sheet.buttonTexts;
+
+    c.Click(*s.page, ctl::Russian);
+    EXPECT_EQ(GetInterfaceLanguage(), 1);
+    EXPECT_EQ(sheet.title, "Добро пожаловать");
+    EXPECT_EQ(c.GetText(ctl::Context), "Строка");
+    EXPECT_EQ((Texts{c.GetText(ctl::LanguageLabel), c.GetText(ctl::Russian), c.GetText(ctl::English)}),
+              (Texts{"Язык интерфейса", "Русский", "English"}));
+    EXPECT_GT(sheet.buttonTexts, texts);
+
+    c.Click(*s.page, ctl::English);
+    EXPECT_EQ(GetInterfaceLanguage(), 0);
+    EXPECT_EQ(c.GetText(ctl::Russian), "Russian");
+    EXPECT_EQ(sheet.title, "Welcome to %DATABASE%");
+
+    // A page shown again in Russian starts with Russian checked.
+    SetInterfaceLanguage(1);
+    auto again = Show("START");
+    EXPECT_TRUE(again.controls->GetCheck(ctl::Russian));
+}
+
+TEST_F(WizardPages, CaptionIsCutAt99CharactersAndTakesTheStepsMacros)
+{
+    std::string longCaption(120, 'x');
+    Load("[LOGIN]\nServer=db1\n[A_DORVIK]\nDataBase=kelm\nCaptionE=" + longCaption + "\nContextE=%DATABASE% on %SERVER%\n");
+    auto s = Show("A_DORVIK");
+    EXPECT_EQ(sheet.title, std::string(99, 'x'));
+    EXPECT_EQ(s.controls->GetText(ctl::Context), "kelm on db1");
+}
+
+TEST_F(WizardPages, LicencePageLetsNextPassOnlyAfterYes)
+{
+    dir.write("License.txt", "The terms.");
+    Load("[LICENSE]\nCaptionE=Terms\n[LOGIN]\n");
+    auto s = Show("LICENSE");
+    FakeControls& c = *s.controls;
+    EXPECT_EQ(c.GetText(ctl::LicenseText), "The terms.");
+    EXPECT_TRUE(c.GetCheck(ctl::Decline));
+    EXPECT_TRUE(sheet.back);
+    EXPECT_FALSE(sheet.next);
+    c.Click(*s.page, ctl::Accept);
+    EXPECT_TRUE(sheet.next);
+    c.Click(*s.page, ctl::Decline);
+    EXPECT_FALSE(sheet.next);
+    EXPECT_TRUE(prompt->Calls().empty());
+}
+
+TEST_F(WizardPages, LicencePageWithoutItsFileSaysSoAndShowsNothing)
+{
+    for (std::string key : {"LicenseFile=missing.txt\n", "LicenseFile=\n"}) {
+        Load("[LICENSE]\n" + key + "[LOGIN]\n");
+        prompt = std::make_shared<winapi::TestPrompt>();
+        winapi::SetPrompt(prompt);
+        auto s = Show("LICENSE");
+        std::string name = static_cast<TLicense&>(Step("LICENSE")).m_strLicenseFile;
+        EXPECT_EQ(Asked(), Texts{"File not found or corrupted\n\r" + name + " !"}) << key;
+        EXPECT_EQ(s.controls->GetText(ctl::LicenseText), "");
+        EXPECT_FALSE(sheet.next);
+    }
+}
+
+TEST(WizardRules, LocalServerNames)
+{
+    struct Case {
+        const char* server;
+        bool local;
+    } cases[] = {
+        {"(local)", true},      {"(local)\\5433", true}, {".", true},         {".\\inst", true},
+        {"/var/run/postgresql", true}, {"localhost", true}, {"LocalHost:5433", true}, {"kelmhost", true},
+        {"KELMHOST.example.org", true}, {"otherhost", false}, {"127.0.0.1", false}, {"db.example.org", false},
+        {"(LOCAL)", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsLocalServerName(c.server, "KELMHOST"), c.local) << c.server;
+}
+
+TEST_F(WizardPages, LoginRefusesEmptyFieldsWithABeepAndTheFocus)
+{
+    Load("[LOGIN]\nServer=(local)\nUser=sa\nTrustedConnection=0\n");
+    struct Case {
+        std::string server, user;
+        bool trusted;
+        int focus;
+    } cases[] = {{"", "sa", false, ctl::Server}, {"", "", true, ctl::Server}, {"(local)", "", false, ctl::User}};
+    for (const auto& k : cases) {
+        auto s = Show("LOGIN");
+        s.controls->Click(*s.page, ctl::Trusted, k.trusted);
+        s.controls->SetText(ctl::Server, k.server);
+        s.controls->SetText(ctl::User, k.user);
+        int beeps = prompt->Beeps();
+        EXPECT_FALSE(s.page->OnWizardNext());
+        EXPECT_EQ(prompt->Beeps(), beeps + 1);
+        EXPECT_EQ(s.controls->focus, k.focus);
+    }
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_TRUE(prompt->Calls().empty());
+}
+
+TEST_F(WizardPages, LoginTrustedCheckBoxEmptiesAndLocksTheUserFields)
+{
+    Load("[LOGIN]\nUser=kelm\nPassword=pw\nTrustedConnection=0\n");
+    auto s = Show("LOGIN");
+    FakeControls& c = *s.controls;
+    EXPECT_EQ(c.GetText(ctl::User), "kelm");
+    EXPECT_TRUE(c.IsEnabled(ctl::User));
+    c.Click(*s.page, ctl::Trusted, true);
+    EXPECT_EQ((Texts{c.GetText(ctl::User), c.GetText(ctl::Password)}), (Texts{"", ""}));
+    EXPECT_FALSE(c.IsEnabled(ctl::User));
+    EXPECT_FALSE(c.IsEnabled(ctl::Password));
+    c.Click(*s.page, ctl::Trusted, false);
+    EXPECT_EQ(c.GetText(ctl::Password), "pw");
+
+    // Without EnableChangeLogin nothing of the login can change.
+    Load("[LOGIN]\nUser=kelm\nEnableChangeLogin=0\n");
+    auto locked = Show("LOGIN");
+    EXPECT_FALSE(locked.controls->IsEnabled(ctl::User));
+    EXPECT_FALSE(locked.controls->IsEnabled(ctl::Trusted));
+}
+
+TEST_F(WizardPages, LoginConnectsAsksAndRefuses)
+{
+    Load("[LOGIN]\nServer=(local)\nUser=kelm\nPassword=pw\n");
+    const std::string remote = "The programm may work incorrectly on remote instance of the PostgreSQL server. Are you "
+                               "sure this instance is local?";
+    const std::string cannot = "Can not connect to the PostgreSQL server !\nPlease check that the service is running "
+                               "or try change parameters.";
+    const std::string reconnect = "Connection already has been established.\nDo You want reconnect with new parameters ?";
+    const std::string notSuper = "You have not superuser rights on the PostgreSQL server !";
+    struct Case {
+        const char* name;
+        std::string server;
+        bool live, connects, sysAdmin, typed;
+        std::vector<int> answers;
+        bool passes;
+        Texts questions;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {"first connection", "(local)", false, true, true, false, {}, true, {}, {"connect (local) kelm pw", "refresh"}},
+        {"remote, yes", "db.example.org", false, true, true, false, {winapi::IDYES}, true, {remote},
+         {"connect db.example.org kelm pw", "refresh"}},
+        {"remote, no", "db.example.org", false, true, true, false, {winapi::IDNO}, false, {remote}, {}},
+        {"connect fails", "(local)", false, false, true, false, {}, false, {cannot}, {"connect (local) kelm pw"}},
+        {"not superuser", "(local)", false, true, false, false, {}, false, {notSuper}, {"connect (local) kelm pw"}},
+        {"live, typed, yes", "(local)", true, true, true, true, {winapi::IDYES}, true, {reconnect},
+         {"reconnect (local) kelm pw", "refresh"}},
+        {"live, typed, no", "(local)", true, true, true, true, {winapi::IDNO}, true, {reconnect}, {"refresh"}},
+        {"live, typed, reconnect fails", "(local)", true, false, true, true, {winapi::IDYES}, false,
+         {reconnect, cannot}, {"reconnect (local) kelm pw"}},
+    };
+    for (const auto& k : cases) {
+        prompt = std::make_shared<winapi::TestPrompt>();
+        winapi::SetPrompt(prompt);
+        for (int answer : k.answers)
+            prompt->Script({answer});
+        host = FakeHost{};
+        host.live = k.live;
+        host.connectWorks = k.connects;
+        host.sysAdmin = k.sysAdmin;
+        auto s = Show("LOGIN");
+        auto& page = static_cast<CPageLogin&>(*s.page);
+        s.controls->SetText(ctl::Server, k.server);
+        if (k.typed)
+            s.controls->Type(page, ctl::Password, "pw");
+        EXPECT_EQ(page.OnWizardNext(), k.passes) << k.name;
+        EXPECT_EQ(Asked(), k.questions) << k.name;
+        EXPECT_EQ(host.calls, k.calls) << k.name;
+        EXPECT_EQ(page.IsChanged(), !k.passes) << k.name;
+    }
+}
+
+TEST_F(WizardPages, LoginBackAndNextWithoutAChangeKeepsTheConnectionWithoutAsking)
+{
+    Load("[LOGIN]\nServer=(local)\nUser=kelm\nTrustedConnection=1\n");
+    auto s = Show("LOGIN");
+    auto& page = static_cast<CPageLogin&>(*s.page);
+    ASSERT_TRUE(page.OnWizardNext());
+    page.OnKillActive();
+    EXPECT_TRUE(static_cast<TLogin&>(Step("LOGIN")).m_bTrustedConnection);
+    // Back to the page and on again: no question, no new connection.
+    page.OnSetActive();
+    ASSERT_TRUE(page.OnWizardNext());
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"connect (local)   trusted", "refresh", "refresh"}));
+    EXPECT_TRUE(prompt->Calls().empty());
+    // A typed character asks.
+    s.controls->Type(page, ctl::Server, "(local)");
+    prompt->Script({winapi::IDNO});
+    EXPECT_TRUE(page.OnWizardNext());
+    EXPECT_EQ(prompt->Calls().size(), 1u);
+}
+
+TEST_F(WizardPages, SetupPageShowsNeedAndFreeFigures)
+{
+    // The steps measure what they need on the real drives; only the free
+    // space is made up.
+    std::string base = dir.path().string();
+    auto drive = winapi::GetDriveOfPath(base);
+    ASSERT_TRUE(drive);
+    host.realDrives = true;
+    host.disks = {{drive->mountPoint, {drive->device, 1000}}};
+    host.databases = {"postgres"};
+    Load("[LOGIN]\n[A_DORVIK]\nPathData=" + base + "/data/kelm\nPathData2=" + base +
+         "/logs\nNeedDiskSpace=300M\nNeedDiskSpace2=20M\n[B_PATCHDB]\nPathData=" + base +
+         "/data/patch\nPathData2=relative/folder\nNeedDiskSpace=5M\nNeedDiskSpace2=7M\n");
+    auto a = Show("A_DORVIK");
+    FakeControls& c = *a.controls;
+    EXPECT_EQ((Texts{c.GetText(ctl::Need1), c.GetText(ctl::Need2), c.GetText(ctl::Free1), c.GetText(ctl::Free2)}),
+              (Texts{"300 M", "20 M", "1000 M", "1000 M"}));
+    // The patch after it: the database step's 320 M on the same drive are
+    // taken off; a relative folder has no drive.
+    auto b = Show("B_PATCHDB");
+    EXPECT_EQ((Texts{b.controls->GetText(ctl::Free1), b.controls->GetText(ctl::Free2)}), (Texts{"680 M", "?"}));
+    // A disabled step before it needs nothing.
+    Step("A_DORVIK").m_bEnabled = false;
+    b.page->OnCommand(ctl::Browse1); // browse cancelled: nothing changes
+    EXPECT_EQ(b.controls->GetText(ctl::Folder1), base + "/data/patch");
+    static_cast<CPageSetup&>(*b.page).RefreshFreeSpace();
+    EXPECT_EQ(b.controls->GetText(ctl::Free1), "1000 M");
+    EXPECT_EQ(host.calls.back(), "browse Choose folder " + base + "/data/patch");
+    // Browse puts the chosen folder in and refreshes the figure.
+    host.browsed = "elsewhere";
+    b.page->OnCommand(ctl::Browse1);
+    EXPECT_EQ(b.controls->GetText(ctl::Folder1), "elsewhere");
+    EXPECT_EQ(b.controls->GetText(ctl::Free1), "?");
+}
+
+TEST_F(WizardPages, SetupPageChecksEachDriveOrTheSumOnOne)
+{
+    struct Case {
+        const char* name;
+        std::string folder1, folder2;
+        int need1, need2;
+        std::uint64_t free1, free2;
+        bool passes;
+        Texts messages;
+    } cases[] = {
+        {"same drive, sum too big", "/c/data", "/c/log", 300, 200, 400, 0, false, {"Not enough space on disk /c !"}},
+        {"same drive, sum fits", "/c/data", "/c/log", 300, 100, 400, 0, true, {}},
+        {"two drives, each fits", "/c/data", "/d/log", 300, 200, 300, 200, true, {}},
+        {"two drives, second short", "/c/data", "/d/log", 300, 200, 300, 199, false, {"Not enough space on disk /d !"}},
+        {"two drives, first short", "/c/data", "/d/log", 300, 200, 10, 10, false, {"Not enough space on disk /c !"}},
+        {"no drive passes", "rel/data", "rel/log", 300, 200, 0, 0, true, {}},
+    };
+    for (const auto& k : cases) {
+        kelm::test::TempDir folders;
+        std::string f1 = k.folder1[0] == '/' ? k.folder1 : (folders.path() / k.folder1).string();
+        Load("[LOGIN]\n[A_DORVIK]\nPathData=" + f1 + "\nPathData2=" + k.folder2 + "\nNeedDiskSpace=" +
+             std::to_string(k.need1) + "M\nNeedDiskSpace2=" + std::to_string(k.need2) + "M\n");
+        host.disks = {{"/c", {1, k.free1}}, {"/d", {2, k.free2}}};
+        prompt = std::make_shared<winapi::TestPrompt>();
+        winapi::SetPrompt(prompt);
+        auto s = Show("A_DORVIK");
+        EXPECT_EQ(static_cast<CPageSetup&>(*s.page).CheckDiskSpace(), k.passes) << k.name;
+        EXPECT_EQ(Asked(), k.messages) << k.name;
+    }
+}
+
+TEST_F(WizardPages, SetupPageCreatesMissingFoldersOnlyWhenTheUserSaysSo)
+{
+    std::string data = (dir.path() / "new" / "data").string();
+    std::string log = (dir.path() / "log").string();
+    std::filesystem::create_directories(log);
+    Load("[LOGIN]\n[A_DORVIK]\nPathData=" + data + "\nPathData2=" + log + "\n");
+    auto s = Show("A_DORVIK");
+    const std::string ask = "Path not exists\n" + data + ". \nCreate this folder ?";
+
+    prompt->Script({winapi::IDNO});
+    EXPECT_FALSE(s.page->OnWizardNext());
+    EXPECT_FALSE(std::filesystem::exists(data));
+    EXPECT_EQ(Asked(), Texts{ask});
+
+    prompt->Script({winapi::IDYES});
+    EXPECT_TRUE(s.page->OnWizardNext());
+    EXPECT_TRUE(std::filesystem::is_directory(data));
+
+    // Unchecked, the page passes without any check.
+    std::string other = (dir.path() / "other").string();
+    s.controls->SetText(ctl::Folder1, other);
+    s.controls->Click(*s.page, ctl::Install, false);
+    EXPECT_FALSE(s.controls->IsEnabled(ctl::Folder1));
+    EXPECT_FALSE(s.controls->IsEnabled(ctl::Browse2));
+    std::size_t asked = prompt->Calls().size();
+    EXPECT_TRUE(s.page->OnWizardNext());
+    EXPECT_EQ(prompt->Calls().size(), asked);
+    s.page->OnKillActive();
+    auto& step = static_cast<TDatabase&>(Step("A_DORVIK"));
+    EXPECT_FALSE(step.m_bEnabled);
+    EXPECT_EQ(step.m_strPathData, other);
+}
+
+TEST_F(WizardPages, DatabasePageSourcesMaintenanceAndBackupFolder)
+{
+    Load("[LOGIN]\n[A_DORVIK]\nEnableDorvik=1\nLoadDump=1\nbcp_Step1=Script(postgres, a.sql)\n"
+         "dump_Step12=Script(postgres, b.sql)\nStopCount=12\n[B_DORVIK]\nEnableDorvik=1\ndump_Step11=x\n");
+    host.live = true;
+    auto s = Show("A_DORVIK");
+    FakeControls& c = *s.controls;
+    auto& step = static_cast<TDatabase&>(Step("A_DORVIK"));
+    EXPECT_TRUE(c.GetCheck(ctl::LoadDump));
+    EXPECT_TRUE(c.IsEnabled(ctl::LoadBcp));
+    EXPECT_TRUE(c.IsEnabled(ctl::LoadDump));
+    EXPECT_FALSE(c.IsEnabled(ctl::Attach)); // no attach_ steps
+    EXPECT_TRUE(c.IsEnabled(ctl::Maintenance));
+    EXPECT_EQ(step.m_strBackUpPath, "/srv/pg/backup");
+    s.page->OnCommand(ctl::Maintenance);
+    EXPECT_EQ(host.calls.back(), "maintenance A_DORVIK");
+    c.Click(*s.page, ctl::LoadBcp);
+    s.page->OnKillActive();
+    EXPECT_EQ(step.m_nLoadDump, 0);
+
+    // Beyond the default StopCount of 10 no step is found.
+    auto b = Show("B_DORVIK");
+    EXPECT_FALSE(b.controls->IsEnabled(ctl::LoadDump));
+    EXPECT_FALSE(b.controls->IsEnabled(ctl::LoadBcp));
+
+    // A server without a job scheduler: the maintenance button stays grey.
+    host.jobServer = false;
+    auto e = Show("A_DORVIK");
+    EXPECT_FALSE(e.controls->IsEnabled(ctl::Maintenance));
+    e.controls->Click(*e.page, ctl::Install, false);
+    e.controls->Click(*e.page, ctl::Install, true);
+    EXPECT_FALSE(e.controls->IsEnabled(ctl::Maintenance));
+    EXPECT_TRUE(e.controls->IsEnabled(ctl::Folder1));
+}
+
+TEST_F(WizardPages, PatchPageListsTheServersDatabases)
+{
+    Load("[LOGIN]\n[A_PATCHDB]\nDataBase=kelm\nHideTempDatabaseControls=1\nPathData=nowhere\n"
+         "[B_PATCHDB]\nDataBase=gone\n");
+    host.databases = {"alpha", "kelm", "postgres"};
+    auto s = Show("A_PATCHDB");
+    FakeControls& c = *s.controls;
+    EXPECT_EQ(c.c[ctl::DatabaseCombo].items, host.databases);
+    EXPECT_EQ(c.GetText(ctl::DatabaseCombo), "kelm");
+    for (int id : FolderControlIds())
+        EXPECT_FALSE(c.c[id].shown) << id;
+    // Hidden folders are never checked; a selection is needed.
+    EXPECT_TRUE(s.page->OnWizardNext());
+    c.SetSelection(ctl::DatabaseCombo, 2);
+    s.page->OnKillActive();
+    EXPECT_EQ(static_cast<TPatch&>(Step("A_PATCHDB")).m_strDataBase, "postgres");
+    c.SetItems(ctl::DatabaseCombo, {});
+    EXPECT_FALSE(s.page->OnWizardNext());
+    EXPECT_TRUE(prompt->Calls().empty());
+    c.Click(*s.page, ctl::Install, false);
+    EXPECT_FALSE(c.IsEnabled(ctl::DatabaseCombo));
+
+    // A name the server does not have selects the first entry.
+    auto b = Show("B_PATCHDB");
+    EXPECT_EQ(b.controls->GetText(ctl::DatabaseCombo), "alpha");
+}
+
+TEST_F(WizardPages, MaintenanceDialog)
+{
+    Load("[LOGIN]\n[A_DORVIK]\nDayMaintenanceTime=3\nWeekMaintenanceTime=22\nWeekMaintenanceDay=6\n");
+    auto& step = static_cast<TDatabase&>(Step("A_DORVIK"));
+    std::string backup = (dir.path() / "backup").string();
+    step.m_strBackUpPath = backup + "/";
+    for (int language : {0, 1}) {
+        SetInterfaceLanguage(language);
+        FakeControls c(147);
+        CParamDBPresenter dialog(step);
+        dialog.OnInitDialog(c);
+        const auto& hours = c.c[ctl::DailyHour].items;
+        ASSERT_EQ(hours.size(), 24u);
+        EXPECT_EQ(hours.front(), "00:00");
+        EXPECT_EQ(hours.back(), "23:00");
+        EXPECT_EQ(c.c[ctl::WeeklyHour].items, hours);
+        const auto& days = c.c[ctl::WeeklyDay].items;
+        ASSERT_EQ(days.size(), 7u);
+        EXPECT_EQ(days.front(), language ? "Понедельник" : "Monday");
+        EXPECT_EQ(days.back(), language ? "Воскресенье" : "Sunday");
+        EXPECT_EQ((std::vector<int>{c.GetSelection(ctl::DailyHour), c.GetSelection(ctl::WeeklyHour),
+                                    c.GetSelection(ctl::WeeklyDay)}),
+                  (std::vector<int>{3, 22, 6}));
+        EXPECT_EQ(CParamDBPresenter::Caption(), language ? "Обслуживание БД" : "Database maintenance");
+        EXPECT_EQ(c.GetText(ctl::Cancel), language ? "Отказ" : "Cancel");
+    }
+    SetInterfaceLanguage(0);
+    FakeControls c(147);
+    CParamDBPresenter dialog(step);
+    dialog.OnInitDialog(c);
+    EXPECT_FALSE(c.GetCheck(ctl::DailyCheck));
+    EXPECT_TRUE(c.GetCheck(ctl::WeeklyCheck));
+
+    // Without a selection OK does nothing and says nothing.
+    c.SetSelection(ctl::WeeklyDay, -1);
+    EXPECT_FALSE(dialog.OnOK(c));
+    EXPECT_TRUE(prompt->Calls().empty());
+    c.SetSelection(ctl::WeeklyDay, 0);
+    c.SetCheck(ctl::DailyCheck, true);
+    c.SetSelection(ctl::DailyHour, 7);
+
+    // A missing backup folder asks; No keeps the dialog and the step as it was.
+    prompt->Script({winapi::IDNO});
+    EXPECT_FALSE(dialog.OnOK(c));
+    EXPECT_FALSE(step.m_bMaintenanceConfirmed);
+    EXPECT_FALSE(step.m_bInstallDayMaintenance);
+    EXPECT_EQ(Asked(), Texts{"Path not exists\n" + backup + "/. \nCreate this folder ?"});
+
+    prompt->Script({winapi::IDYES});
+    EXPECT_TRUE(dialog.OnOK(c));
+    EXPECT_TRUE(std::filesystem::is_directory(backup));
+    EXPECT_TRUE(step.m_bMaintenanceConfirmed);
+    EXPECT_TRUE(step.m_bInstallDayMaintenance);
+    EXPECT_TRUE(step.m_bInstallWeekMaintenance);
+    EXPECT_EQ(step.m_nDayMaintenanceTime, 7);
+    EXPECT_EQ(step.m_nWeekMaintenanceTime, 22);
+    EXPECT_EQ(step.m_nWeekMaintenanceDay, 0);
+    EXPECT_EQ(step.m_strBackUpPath, backup); // without the trailing slash
+    EXPECT_TRUE(step.m_bEnabled);            // whether the step runs is the page's
+
+    host.browsed = "/srv/elsewhere";
+    dialog.OnBrowse(c, host);
+    EXPECT_EQ(c.GetText(ctl::BackupEdit), "/srv/elsewhere");
+    EXPECT_EQ(host.calls.back(), "browse Choose folder " + backup);
+}
+
+TEST_F(WizardPages, SheetButtonsCancelAndHelp)
+{
+    Load("[START]\nInfo=missing-readme.txt\n[LOGIN]\n");
+    const TBase& start = Step("START");
+    const TBase& login = Step("LOGIN");
+    struct Case {
+        std::size_t index;
+        const TBase& step;
+        bool back, next, finish, help;
+    } cases[] = {{0, start, false, true, false, true},
+                 {1, login, true, true, false, false},
+                 {2, login, true, false, true, false}};
+    for (const auto& k : cases) {
+        SheetButtons b = SheetButtonsFor(k.index, 3, k.step);
+        EXPECT_EQ((std::vector<bool>{b.back, b.next, b.finish, b.help}),
+                  (std::vector<bool>{k.back, k.next, k.finish, k.help}))
+            << k.index;
+    }
+
+    prompt->Script({winapi::IDNO, winapi::IDYES});
+    EXPECT_FALSE(ConfirmSheetCancel(nullptr));
+    EXPECT_TRUE(ConfirmSheetCancel(nullptr));
+    ASSERT_EQ(prompt->Calls().size(), 2u);
+    EXPECT_EQ(prompt->Calls()[0].text, "Do you want exit from Installer ?");
+    EXPECT_EQ(prompt->Calls()[0].caption, "Dorvik");
+    EXPECT_EQ(prompt->Calls()[0].style, winapi::MB_YESNO | winapi::MB_ICONQUESTION);
+
+    // Help on a page without a document only beeps; a missing document beeps and says so.
+    OpenStepHelp(nullptr, &login);
+    EXPECT_EQ(prompt->Beeps(), 1);
+    EXPECT_EQ(prompt->Calls().size(), 2u);
+    OpenStepHelp(nullptr, &start);
+    EXPECT_EQ(prompt->Beeps(), 2);
+    ASSERT_EQ(prompt->Calls().size(), 3u);
+    EXPECT_EQ(prompt->Calls()[2].text, "File not found or corrupted :\nmissing-readme.txt");
+}
+
+TEST(Drives, MountTableGivesTheDrives)
+{
+    const std::string table =
+        "21 1 0:30 / / rw,relatime - overlay overlay rw\n"
+        "22 21 0:5 / /proc rw - proc proc rw\n"
+        "23 21 8:1 / /data rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+        "24 21 8:1 /sub /srv/bind rw - ext4 /dev/sda1 rw\n"
+        "25 21 11:0 / /mnt/cd\\040rom ro - iso9660 /dev/sr0 ro\n"
+        "26 21 0:50 / /net/share rw - nfs4 server:/export rw\n"
+        "27 21 8:17 / /media/usb rw - vfat /dev/sdb1 rw\n"
+        "28 21 0:26 / /dev/shm rw - tmpfs tmpfs rw\n"
+        "broken line\n";
+    auto drives = winapi::ParseMountInfo(table);
+    std::vector<std::string> seen;
+    for (const auto& d : drives)
+        seen.push_back(d.mountPoint + (d.type == winapi::DriveType::CdRom     ? " cd"
+                                       : d.type == winapi::DriveType::Network ? " net"
+                                                                              : " fixed"));
+    EXPECT_EQ(seen, (std::vector<std::string>{"/ fixed", "/data fixed", "/mnt/cd rom cd", "/net/share net"}));
+    EXPECT_EQ(winapi::ParseMountInfo("").size(), 1u); // the root is always there
+
+    winapi::DriveInfo d;
+    d.mountPoint = "/data";
+    EXPECT_EQ(winapi::DriveItemText(d), "/data []");
+    d.label = "DATA disk";
+    EXPECT_EQ(winapi::DriveItemText(d), "/data [Data disk]");
+    d.label = "ДИСК";
+    EXPECT_EQ(winapi::DriveItemText(d), "/data [Диск]");
+    d.mountPoint = "/" + std::string(120, 'm');
+    EXPECT_EQ(winapi::Utf8Length(winapi::DriveItemText(d)), 99u);
+}
+
+TEST(Drives, NetworkPathsAreFoundByTheirFileSystem)
+{
+    kelm::test::TempDir dir;
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.path().c_str(), &st), 0);
+    auto line = [&](const char* fs) {
+        return "30 1 " + std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)) +
+               " / /mnt rw - " + fs + " src rw\n";
+    };
+    std::string below = (dir.path() / "not" / "yet").string();
+    EXPECT_TRUE(winapi::IsNetworkPath(below, line("nfs")));
+    EXPECT_TRUE(winapi::IsNetworkPath(below, line("cifs")));
+    EXPECT_FALSE(winapi::IsNetworkPath(below, line("ext4")));
+    EXPECT_FALSE(winapi::IsNetworkPath("relative", line("nfs")));
+}
+
+TEST(Folders, OneLevelOfSubfoldersWithoutHiddenOnes)
+{
+    kelm::test::TempDir dir;
+    for (const char* name : {"beta", "Alpha", ".hidden", "gamma/inner"})
+        std::filesystem::create_directories(dir.path() / name);
+    dir.write("file.txt", "x");
+    std::filesystem::create_directory_symlink(dir.path() / "beta", dir.path() / "link");
+    EXPECT_EQ(ListSubfolders(dir.path().string()), (std::vector<std::string>{"Alpha", "beta", "gamma", "link"}));
+    EXPECT_TRUE(ListSubfolders((dir.path() / "beta").string()).empty());
+    EXPECT_TRUE(ListSubfolders((dir.path() / "none").string()).empty());
+}
