@@ -10,6 +10,7 @@
 #include "installer/ui/mainframe.h"
 
 #include "testsupport.h"
+#include "wxgui.h"
 
 #include <gtest/gtest.h>
 
@@ -24,65 +25,17 @@
 #include <functional>
 #include <string>
 
-void InitDorvikXmlResource();
-
 using namespace dorvik;
 
 namespace {
 
-class WxEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "installer_dialogs_gui_test";
-        static char* argv[] = {name, nullptr};
-        wxApp::SetInstance(new wxApp);
-        ASSERT_TRUE(wxEntryStart(argc, argv));
-        ASSERT_TRUE(wxTheApp->CallOnInit());
-        wxInitAllImageHandlers();
-        wxXmlResource::Get()->InitAllHandlers();
-        InitDorvikXmlResource();
-    }
-    void TearDown() override { wxEntryCleanup(); }
-};
+const auto* const g_env =
+    ::testing::AddGlobalTestEnvironment(new dorvik::test::WxEnvironment("installer_dialogs_gui_test"));
 
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+void Screenshot(const std::string& name) { dorvik::test::Screenshot("installer_dialogs_gui_test", name); }
 
-void Screenshot(const std::string& name)
-{
-    auto out = std::filesystem::path(KELM_TEST_OUTPUT) / "installer_dialogs_gui_test";
-    std::filesystem::create_directories(out);
-    std::string path = (out / name).string();
-    std::system(("import -window root '" + path + "' 2>/dev/null").c_str());
-    std::printf("screenshot: %s\n", path.c_str());
-}
-
-// Calls `tick` every 50 ms on the user-interface thread, also inside modal
-// loops, until it returns true.
-class Poller {
-public:
-    explicit Poller(std::function<bool()> tick) : m_tick(std::move(tick))
-    {
-        m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
-            if (m_tick())
-                m_timer.Stop();
-        });
-        m_timer.Start(50);
-    }
-
-private:
-    std::function<bool()> m_tick;
-    wxTimer m_timer;
-};
-
-template <typename T> T* FindTopLevel()
-{
-    for (wxWindow* w : wxTopLevelWindows)
-        if (auto* t = dynamic_cast<T*>(w); t && t->IsShown())
-            return t;
-    return nullptr;
-}
+using dorvik::test::FindTopLevel;
+using dorvik::test::Poller;
 
 struct ScriptedFrame : CMainFrame {
     using CMainFrame::CMainFrame;

@@ -13,3 +13,7 @@ if(TARGET installer_wizard_gui_test)
     target_compile_definitions(installer_wizard_gui_test PRIVATE KELM_TEST_OUTPUT="${CMAKE_BINARY_DIR}/test-output")
     set_property(TEST installer_wizard_gui_test PROPERTY RESOURCE_LOCK display)
 endif()
+kelm_test(installer_wizard_pg_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/wizard_pg_test.cpp
+    LIBS dorvik-core kelm_testsupport
+    LABELS pg)

@@ -1,0 +1,135 @@
+// The login and patch pages with the program's own host against the test
+// cluster: a superuser passes, a plain role is refused, the patch page lists
+// the server's databases.
+#include "installer/appcore.h"
+#include "installer/installdata.h"
+#include "installer/logfile.h"
+#include "installer/mainrun.h"
+#include "installer/progress.h"
+#include "installer/wizardhost.h"
+#include "dmo/dmo.h"
+
+#include "fakepages.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+
+using namespace dorvik;
+using namespace dorvik::test;
+
+namespace {
+
+struct Headless : IMainView {
+    std::shared_ptr<winapi::PromptOwner> GetOwner() override { return nullptr; }
+    bool ShowProgress(CProgressState&) override { return false; }
+};
+
+class WizardPg : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KELM_REQUIRE_PG();
+        setenv("XDG_DOCUMENTS_DIR", docs.path().c_str(), 1);
+        CDorvikCore::Get().SetLog(std::make_unique<CLogFile>());
+        CDorvikCore::Get().SetServer(dmo::SQLServer::Create());
+        winapi::SetPrompt(prompt);
+        SetPageFactory(&MakeWizardPage);
+    }
+    void TearDown() override
+    {
+        winapi::SetPrompt(nullptr);
+        CDorvikCore::Get().SetServer(nullptr);
+        CDorvikCore::Get().SetLog(nullptr);
+    }
+    std::unique_ptr<CPageBase> Page(const std::string& ini, const std::string& section, FakeControls*& controls)
+    {
+        std::string path = kit.write("dorvik.ini", ini).string();
+        EXPECT_TRUE(run.GetInstallData().Load(path));
+        TBase* step = nullptr;
+        run.GetInstallData().ForEach([&](TBase& s) {
+            if (s.m_strName == section)
+                step = &s;
+        });
+        std::unique_ptr<CPageBase> page(step->CreatePage());
+        auto owned = std::make_unique<FakeControls>(page->GetDialogId());
+        controls = owned.get();
+        m_controls.push_back(std::move(owned));
+        page->Attach(*controls, sheet, host);
+        page->OnInitDialog();
+        page->OnSetActive();
+        return page;
+    }
+
+    kelm::test::TempDir docs, kit;
+    std::shared_ptr<winapi::TestPrompt> prompt = std::make_shared<winapi::TestPrompt>();
+    Headless headless;
+    CMainRun run{headless};
+    CWizardHost host{run};
+    FakeSheet sheet;
+    std::vector<std::unique_ptr<FakeControls>> m_controls;
+};
+
+} // namespace
+
+TEST_F(WizardPg, LoginPassesASuperuserAndRefusesAPlainRole)
+{
+    static std::atomic<int> counter{0};
+    std::string role = "wizard_plain_" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+    kelm::test::PgAdminExec("CREATE ROLE " + role + " LOGIN PASSWORD 'plain pw'");
+    std::string local = "localhost:" + kelm::test::PgPort();
+
+    FakeControls* c = nullptr;
+    auto page = Page("[LOGIN]\nServer=" + local + "\nUser=" + role + "\nPassword=plain pw\n", "LOGIN", c);
+    EXPECT_FALSE(page->OnWizardNext());
+    EXPECT_EQ(prompt->Calls().back().text, "You have not superuser rights on the PostgreSQL server !");
+    EXPECT_TRUE(host.IsLive());
+
+    // A wrong password: the reason, then the page's own message.
+    c->Type(*page, ctl::Password, "wrong");
+    prompt->Script({winapi::IDYES, winapi::IDOK});
+    EXPECT_FALSE(page->OnWizardNext());
+    auto calls = prompt->Calls();
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[calls.size() - 3].text,
+              "Connection already has been established.\nDo You want reconnect with new parameters ?");
+    EXPECT_EQ(calls.back().text, "Can not connect to the PostgreSQL server !\nPlease check that the service is "
+                                 "running or try change parameters.");
+
+    // The trusted login of the test user is a superuser: the page passes
+    // and the login step takes what the server reports.
+    c->SetText(ctl::Server, kelm::test::PgHost() + "," + kelm::test::PgPort());
+    c->Click(*page, ctl::Trusted, true);
+    prompt->Script({winapi::IDYES});
+    EXPECT_TRUE(page->OnWizardNext());
+    page->OnKillActive();
+    TLogin* login = run.GetInstallData().GetLoginStep();
+    EXPECT_TRUE(login->m_bTrustedConnection);
+    EXPECT_EQ(login->m_strUser, CDorvikCore::Get().GetLiveServer()->TrueLogin());
+
+    CDorvikCore::Get().GetServer()->DisConnect();
+    kelm::test::PgAdminExec("DROP ROLE " + role);
+}
+
+TEST_F(WizardPg, PatchPageListsTheTestsDatabases)
+{
+    kelm::test::PgDatabase db("wizard_patch");
+    ASSERT_TRUE(run.Connect(kelm::test::PgHost() + "," + kelm::test::PgPort(), "", "", true, false));
+    FakeControls* c = nullptr;
+    auto page = Page("[LOGIN]\n[FIX_PATCHDB]\nDataBase=" + db.name() + "\n", "FIX_PATCHDB", c);
+    const auto& items = c->c[ctl::DatabaseCombo].items;
+    EXPECT_NE(std::find(items.begin(), items.end(), db.name()), items.end());
+    EXPECT_NE(std::find(items.begin(), items.end(), "postgres"), items.end());
+    EXPECT_TRUE(std::is_sorted(items.begin(), items.end()));
+    EXPECT_EQ(c->GetText(ctl::DatabaseCombo), db.name());
+
+    // The database page takes the server's backup folder.
+    auto dbPage = Page("[LOGIN]\n[KELM_DORVIK]\n", "KELM_DORVIK", c);
+    EXPECT_EQ(static_cast<TDatabase&>(dbPage->GetStep()).m_strBackUpPath,
+              CDorvikCore::Get().GetLiveServer()->RootDirectory() + "/backup");
+    CDorvikCore::Get().GetServer()->DisConnect();
+}
