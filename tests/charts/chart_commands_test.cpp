@@ -492,6 +492,53 @@ TEST_P(ChartCommands, BackReferencesOpenTheChosenChart)
     EXPECT_EQ(scope.shell.opened[0], std::make_pair(70002, std::string("Счёт")));
 }
 
+TEST_P(ChartCommands, ACircularLinkClosesOnItsStateOrVanishesWhenItCannotBeLaid)
+{
+    Open(70001);
+    CAWFState* s1 = model.FindState(70001, 1);
+    const CPoint port = s1->GetPort()->GetModelBounds().CenterPoint();
+    Send(ID_INSERT_CIRCLE_LINK);
+    controller->OnLButtonDown(OD_MK_LBUTTON, port);
+    controller->OnLButtonUp(0, port);
+    EXPECT_EQ(controller->GetState(), OD_STATE_IDLE);
+    EXPECT_EQ(controller->GetInsertComponent(), nullptr);
+    CAWFLink* loop = model.FindMove(70001, 1, 70001, 1);
+    ASSERT_NE(loop, nullptr);
+    EXPECT_NE(dynamic_cast<CAWFCircleLink*>(loop), nullptr);
+    EXPECT_GT(loop->GetPointCount(), 2);
+
+    // A state without its outline: the loop cannot be laid and is deleted again, undoably.
+    CAWFState* bare = AddState(model, model.GetDocType(70001, "Заказ"), 4, 600, 600);
+    for (int i = bare->GetChildCount() - 1; i >= 0; --i)
+        if (bare->GetChild(i)->IsKindOf(RUNTIME_CLASS(CODPolygonComponent)))
+            bare->RemoveChild(bare->GetChild(i));
+    const int components = model.GetComponentCount();
+    const CPoint barePort = bare->GetPort()->GetModelBounds().CenterPoint();
+    Send(ID_INSERT_CIRCLE_LINK);
+    controller->OnLButtonDown(OD_MK_LBUTTON, barePort);
+    controller->OnLButtonUp(0, barePort);
+    EXPECT_EQ(model.GetComponentCount(), components);
+    EXPECT_EQ(model.FindMove(70001, 4, 70001, 4), nullptr);
+    ASSERT_TRUE(model.CanUndo());
+    model.Undo();
+    EXPECT_NE(model.FindMove(70001, 4, 70001, 4), nullptr);
+}
+
+TEST_P(ChartCommands, DeleteAsksWhatTheElementsAskAndDefaultPropertiesAreAlwaysWritten)
+{
+    Open(70001);
+    controller->Select(model.FindState(70001, 3));
+    scope.shell.answers = std::deque<bool>(8, true);
+    Send(ID_OD_EDIT_CLEAR);
+    EXPECT_FALSE(scope.shell.questions.empty());
+    EXPECT_EQ(model.m_bSilentRemove, 1);
+    EXPECT_EQ(model.FindState(70001, 3), nullptr);
+
+    // Without a window the dialog ends at once; the file is written all the same.
+    Send(ID_OD_DEFAULT_PROPERTIES);
+    EXPECT_EQ(scope.shell.defaultsSaved, 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, ChartCommands, ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
                          [](const auto& info) { return EngineName(info.param); });
 

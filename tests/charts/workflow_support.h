@@ -33,6 +33,7 @@ public:
     bool IsReadOnly() const override { return readOnly; }
     ado::_ConnectionPtr Connection() override { return connection; }
     void OpenDiagram(std::int32_t key, const std::string& title) override { opened.emplace_back(key, title); }
+    void SaveDefaultProperties(CODViewport&) override { ++defaultsSaved; }
 
     std::deque<bool> answers;     // for AskYesNo, in order; none left is a test failure
     std::deque<int> threeWay;     // for AskYesNoCancel
@@ -41,6 +42,7 @@ public:
     std::vector<int> posted;
     std::vector<int> sent;
     std::vector<std::pair<std::int32_t, std::string>> opened;
+    int defaultsSaved = 0;
     bool readOnly = false;
     ado::_ConnectionPtr connection;
 };
