@@ -236,6 +236,9 @@ TEST_F(PropertySheet, DoubleClickingAStateOnTheChartOpensItsSheet)
         EXPECT_EQ(sheet->GetTitle().utf8_string(), "Свойства");
         ASSERT_EQ(sheet->GetComponentCount(), 1);
         EXPECT_EQ(sheet->GetComponent(0), state);
+        EXPECT_TRUE(sheet->IsComponentKindOf(0, RUNTIME_CLASS(CAWFState)));
+        EXPECT_FALSE(sheet->IsComponentKindOf(0, RUNTIME_CLASS(CAWFLink)));
+        EXPECT_FALSE(sheet->IsComponentKindOf(1, RUNTIME_CLASS(CAWFState)));
         EXPECT_EQ(sheet->GetActiveIndex(), 1);
         Click(Page(*sheet, 1), CDocStatePPModel::IDC_TAKE_PREV);
         Press(*sheet, wxID_OK);
