@@ -37,7 +37,7 @@ namespace {
 CTarnwickApp* g_app = nullptr;
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new kelm::test::TarnwickEnvironment(g_app));
 
-using kelm::test::Settle;
+using kelm::test::SettleWindows;
 
 std::filesystem::path OutputFolder()
 {
@@ -50,7 +50,7 @@ void Screenshot(const char* name)
 {
     for (int i = 0; i < 10; ++i) {
         wxMilliSleep(30);
-        Settle();
+        SettleWindows();
     }
     const auto file = OutputFolder() / name;
     std::filesystem::remove(file);
@@ -113,18 +113,18 @@ protected:
         frame()->SetSize(1100, 760);
         frame()->Show();
         g_app->BuildNavigationTree(TreeClass::AWF);
-        Settle();
+        SettleWindows();
     }
     void TearDown() override
     {
         if (g_app->GetDocManager())
             g_app->GetDocManager()->CloseDocuments(true);
-        Settle();
+        SettleWindows();
         if (frame())
             frame()->Destroy();
-        Settle();
+        SettleWindows();
         g_app->DestroyWindows();
-        Settle();
+        SettleWindows();
         SetMessageBoxAnswer({});
         SetCreateStatePrompt(nullptr);
         SetChartDialogs(nullptr);
@@ -155,7 +155,7 @@ protected:
         }
         wxTreeEvent event(wxEVT_TREE_ITEM_ACTIVATED, tree, CBaseTreeCtrl::ToId(item));
         tree->GetEventHandler()->ProcessEvent(event);
-        Settle();
+        SettleWindows();
         for (wxDocument* doc : g_app->GetDocManager()->GetDocumentsVector())
             if (auto* chart = dynamic_cast<CTarnwickDoc*>(doc))
                 return chart;
@@ -172,7 +172,7 @@ protected:
         wxCommandEvent event(wxEVT_MENU, ToWxId(id));
         event.SetEventObject(frame());
         const bool handled = frame()->GetEventHandler()->ProcessEvent(event);
-        Settle();
+        SettleWindows();
         return handled;
     }
     std::pair<bool, int> Update(int id)
@@ -377,10 +377,10 @@ TEST_F(ChartCommandsWindow, TheBackReferencesDialogTakesOnlyADocumentType)
     const TreeItem process = const_cast<CMemoryTreeItems&>(items).GetChildren(group).at(0);
     const TreeItem docType = const_cast<CMemoryTreeItems&>(items).GetChildren(process).at(0);
     dialog.SelectItem(process);
-    Settle();
+    SettleWindows();
     EXPECT_FALSE(dialog.FindWindow(wxID_OK)->IsEnabled());
     dialog.SelectItem(docType);
-    Settle();
+    SettleWindows();
     EXPECT_TRUE(dialog.FindWindow(wxID_OK)->IsEnabled());
     EXPECT_EQ(dialog.m_model.m_nSelTypeDoc, 70001);
     EXPECT_EQ(dialog.m_model.m_strSelName, "Заказ");

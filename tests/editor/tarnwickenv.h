@@ -47,7 +47,7 @@ private:
 };
 
 // Lets pending events, idle handlers and painting run.
-inline void Settle()
+inline void SettleWindows()
 {
     for (int i = 0; i < 5; ++i) {
         wxTheApp->ProcessPendingEvents();
