@@ -229,7 +229,7 @@ wxMenu* LoadTreeMenu(const TreeMenu& menu)
 {
     if (menu.popup < 0)
         return nullptr;
-    std::unique_ptr<wxMenuBar> bar(LoadMenuBarResource("IDR_TREE_MENU"));
+    std::unique_ptr<wxMenuBar> bar(LoadMenuBarResource(menu.resource));
     if (!bar || menu.popup >= static_cast<int>(bar->GetMenuCount()))
         return nullptr;
     wxMenu* popup = bar->Remove(menu.popup);

@@ -1,5 +1,6 @@
 #include "chartdialogs_wx.h"
 
+#include "arrangedlg.h"
 #include "diagrampropsheet.h"
 #include "shortcutdlg.h"
 
@@ -81,6 +82,13 @@ int CWxChartDialogs::AskPicturePath(const std::string& proposed, std::string& pa
     return IDOK;
 }
 
-int CWxChartDialogs::ArrangeParams(ArrangeChoice&) { return IDCANCEL; }
+int CWxChartDialogs::ArrangeParams(ArrangeChoice& params)
+{
+    CArrangeHorzParamDlg dialog(params, wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
+    const int result = DialogResultFromWx(dialog.ShowModal());
+    if (result == IDOK)
+        params = dialog.Model().m_choice;
+    return result;
+}
 
 } // namespace tarnwick

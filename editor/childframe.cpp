@@ -3,6 +3,7 @@
 #include "uires.h"
 
 #include "afx/cmdid.h"
+#include "charts/deptview.h"
 #include "resources/tarnwick/strings.h"
 
 #include <wx/menu.h>
@@ -18,7 +19,8 @@ constexpr int AFX_IDW_PANE_FIRST = 0xE900;
 CChildFrame::CChildFrame(wxDocument* doc, wxView* view, wxMDIParentFrame* parent)
     : wxDocMDIChildFrame(doc, view, parent, wxID_ANY, doc ? doc->GetUserReadableName() : wxString())
 {
-    if (wxMenuBar* bar = LoadMenuBarResource("IDR_TARNWICKTYPE")) {
+    const bool department = dynamic_cast<CADepartmentDoc*>(doc) != nullptr;
+    if (wxMenuBar* bar = LoadMenuBarResource(department ? "IDR_DWFTYPE" : "IDR_TARNWICKTYPE")) {
         m_fileMenu = bar->GetMenu(0);
         if (doc && doc->GetDocumentManager()) {
             doc->GetDocumentManager()->FileHistoryUseMenu(m_fileMenu);

@@ -14,6 +14,7 @@
 #include "afx/cmdid.h"
 #include "charts/basediagramdoc.h"
 #include "charts/chartview.h"
+#include "charts/deptview.h"
 #include "charts/messagebox.h"
 #include "charts/tarnwickview.h"
 #include "resources/tarnwick/strings.h"
@@ -141,6 +142,8 @@ bool CTarnwickApp::CreateWindows()
     m_docManager = new CTarnwickDocManager;
     new wxDocTemplate(m_docManager, wxString::FromUTF8("Документооборот"), "*.wfa", "", "wfa", "DiagramAWF",
                       "DiagramAWF Document", CLASSINFO(CTarnwickDoc), CLASSINFO(CTarnwickView));
+    new wxDocTemplate(m_docManager, wxString::FromUTF8("Подразделения"), "*.wfd", "", "wfd", "DiagramDWF",
+                      "DiagramDWF Document", CLASSINFO(CADepartmentDoc), CLASSINFO(CADepartmentView));
     {
         CFileProfileStore store;
         wxFileConfig& config = store.Config();
@@ -314,7 +317,11 @@ void CTarnwickApp::OpenDiagram(std::int32_t key, const std::string& title)
         if (!doc)
             return;
         if (!doc->OpenFromDB(key, title, true)) {
+            // Only a workflow chart opens again with its keys alone.
+            const bool retry = dynamic_cast<CTarnwickDoc*>(doc) != nullptr;
             DropDocument(doc);
+            if (!retry)
+                return;
             doc = NewDocument(templ);
             if (!doc || !doc->OpenFromDB(key, title, false)) {
                 if (doc)
@@ -424,7 +431,8 @@ void CTarnwickApp::OnUpdateCloseConnectionCommand(wxUpdateUIEvent& event)
 void CTarnwickApp::OnLoadFromFile(wxCommandEvent&)
 {
     CBaseTreeCtrl* tree = m_mainFrame ? m_mainFrame->GetTree() : nullptr;
-    if (tree && tree->GetTreeClass() != TreeClass::AWF)
+    // The department tree has no item of its own to load into: the plain file-open.
+    if (tree && tree->GetTreeClass() == TreeClass::Base)
         return;
     if (tree) {
         const TreeItem selected = tree->GetSelection();

@@ -1,5 +1,7 @@
 #include "treelogic.h"
 
+#include "dwftreelogic.h"
+
 #include "dbutil.h"
 
 #include "charts/basediagramdoc.h"
@@ -472,6 +474,8 @@ std::unique_ptr<CBaseTreeLogic> CreateTreeLogic(TreeClass treeClass, ITreeItems&
 {
     if (treeClass == TreeClass::AWF)
         return std::make_unique<CTreeAWFLogic>(items, host);
+    if (treeClass == TreeClass::DWF)
+        return std::make_unique<CTreeDWFLogic>(items, host);
     return std::make_unique<CBaseTreeLogic>(items, host);
 }
 

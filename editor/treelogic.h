@@ -109,10 +109,12 @@ public:
     virtual bool AskYesNo(const std::string& question) = 0;
 };
 
-// A context menu: which popup of menu 139 and the commands greyed in it.
+// A context menu: which popup of which menu (139 unless named) and the
+// commands greyed in it.
 struct TreeMenu {
     int popup = -1; // -1: no menu
     std::vector<int> greyed;
+    const char* resource = "IDR_TREE_MENU"; // the menu bar that holds the popup
 };
 
 // Command ids the trees handle.

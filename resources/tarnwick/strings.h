@@ -10,6 +10,7 @@ inline constexpr int IDR_DWFTYPE = 130;
 inline constexpr int IDS_APP_TITLE = 57344;
 inline constexpr int IDS_TREE_UNDEFINED = 1500;
 inline constexpr int IDS_TREE_AWF = 1501;
+inline constexpr int IDS_TREE_DWF = 1502;
 // The document name of diagram kind k is string IDS_DOCUMENT_NAME_BASE + k.
 inline constexpr int IDS_DOCUMENT_NAME_BASE = 1510;
 // The caption of the name dialog in mode m is string IDS_ADD_STATE_MODE_BASE + m - 1.
@@ -47,6 +48,7 @@ inline constexpr StringEntry kStrings[] = {
     {IDS_APP_TITLE, "Диаграммы"},
     {IDS_TREE_UNDEFINED, "Не определена"},
     {IDS_TREE_AWF, "Документооборот"},
+    {IDS_TREE_DWF, "Подразделения"},
     {IDS_DOCUMENT_NAME_BASE, "???"},
     {IDS_DOCUMENT_NAME_BASE + 1, "DiagramAWF"},
     {IDS_DOCUMENT_NAME_BASE + 2, "DiagramDWF"},

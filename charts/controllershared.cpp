@@ -1,0 +1,38 @@
+#include "charts/controllershared.h"
+
+#include "diagram/odcontroller.h"
+#include "diagram/odmodel.h"
+
+#include <memory>
+
+namespace tarnwick {
+
+std::string ElementPropertiesCaption(const CODModel* model)
+{
+    // Own wording: the two captions of the diagram library.
+    if (!model || model->GetEditC() != 0)
+        return "Свойства";
+    return "Свойства элементов диаграммы";
+}
+
+void PrepareLinkLabels(CODController* controller, CODComponent* link)
+{
+    if (!link)
+        return;
+    for (int i = 0; i < link->GetChildCount(); ++i) {
+        CODComponent* child = link->GetChild(i);
+        if (!child)
+            continue;
+        if (controller)
+            controller->RegisterComponent(child);
+        if (child->GetName() != "Text")
+            continue;
+        const CODProperty* current = child->GetProperty(OD_PROP_TEXT);
+        std::unique_ptr<CODProperty> copy =
+            current ? current->Clone() : std::make_unique<CODIntProperty>(OD_PROP_TEXT);
+        copy->SetValue(1);
+        child->SetProperty(*copy);
+    }
+}
+
+} // namespace tarnwick

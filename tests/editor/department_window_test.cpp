@@ -1,0 +1,526 @@
+// The department side in this process under the test display: start-up with
+// the department kind on the default data source, the department tree of the
+// real frame, a firm's chart opened, rebuilt, arranged, saved and closed,
+// and the arrangement dialog. Questions are answered by a script.
+#include "arrangedlg.h"
+#include "basetreectrl.h"
+#include "dbutil.h"
+#include "prompt.h"
+#include "childframe.h"
+#include "mainframe.h"
+#include "settings.h"
+#include "tarnwickapp.h"
+
+#include "afx/cmdid.h"
+#include "charts/deptview.h"
+#include "charts/messagebox.h"
+#include "diagram/odcontroller.h"
+
+#include "fixture.h"
+#include "kelmdb.h"
+
+#include <gtest/gtest.h>
+
+#include <wx/checkbox.h>
+#include <wx/init.h>
+#include <wx/menu.h>
+#include <wx/textctrl.h>
+#include <wx/xrc/xmlres.h>
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <functional>
+
+using namespace tarnwick;
+
+namespace {
+
+void failOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
+{
+    ADD_FAILURE() << "wx assertion: " << cond.utf8_string() << " " << msg.utf8_string() << " at "
+                  << file.utf8_string() << ":" << line << " in " << func.utf8_string();
+}
+
+CTarnwickApp* g_app = nullptr;
+std::unique_ptr<kelm::test::TempDir> g_odbcDir;
+std::unique_ptr<kelm::test::KelmDatabase> g_db;
+
+// The default data source is a fixture database on SQLite where this
+// account is an administrator; the driver manager reads our files.
+class Environment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        g_odbcDir = std::make_unique<kelm::test::TempDir>();
+        const char* sysini = std::getenv("ODBCSYSINI");
+        g_odbcDir->write("odbcinst.ini",
+                         sysini ? kelm::test::readFile(std::filesystem::path(sysini) / "odbcinst.ini") : std::string());
+        g_odbcDir->write("odbc.ini", "");
+        g_odbcDir->write("user-odbc.ini", "");
+        setenv("ODBCSYSINI", g_odbcDir->path().c_str(), 1);
+        setenv("ODBCINI", (g_odbcDir->path() / "user-odbc.ini").c_str(), 1);
+        g_db = std::make_unique<kelm::test::KelmDatabase>(kelm::test::Engine::SQLite, "deptwin");
+        for (const std::string& sql : kelm::test::FixtureStatements(WORKFLOW_FIXTURES "/chartdb_chart.sql"))
+            g_db->Exec(sql);
+        g_db->Exec("INSERT INTO kelm_user (db_user_netname, kelm_user_isadmin) VALUES ('" +
+                   SqlQuote(CurrentUserName()) + "', 1)");
+        g_odbcDir->write("odbc.ini", "[Default]\nDriver=SQLite3\nDatabase=" + g_db->DatabaseName() + "\n");
+
+        wxSetAssertHandler(failOnAssert);
+        static int argc = 1;
+        static char name[] = "department_window_test";
+        static char* argv[] = {name, nullptr};
+        g_app = new CTarnwickApp;
+        wxApp::SetInstance(g_app);
+        ASSERT_TRUE(wxEntryStart(argc, argv));
+        g_app->SetAppDisplayName(wxString::FromUTF8("Диаграммы"));
+        InitTarnwickResources();
+        wxInitAllImageHandlers();
+    }
+    void TearDown() override
+    {
+        wxEntryCleanup();
+        g_db.reset();
+        g_odbcDir.reset();
+    }
+};
+
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new Environment);
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->Yield(true);
+        wxTheApp->ProcessIdle();
+    }
+}
+
+struct RecordingPrompt : IPrompt {
+    void Message(const std::string& text, const std::string&, MessageIcon) override { texts.push_back(text); }
+    std::vector<std::string> texts;
+};
+
+// The arrangement answered from the test.
+struct ScriptedArrange : IChartDialogs {
+    int SelectAction(ActionChoice&) override { return IDCANCEL; }
+    int RunProperties(CODComponentSet&, CODViewport&, const std::string&) override { return IDCANCEL; }
+    int ShowBackReferences(std::int32_t, DocTypeChoice&) override { return IDCANCEL; }
+    int AskPicturePath(const std::string&, std::string&) override { return IDCANCEL; }
+    int ArrangeParams(ArrangeChoice& params) override
+    {
+        seen.push_back(params);
+        return answer ? answer(params) : IDCANCEL;
+    }
+    std::function<int(ArrangeChoice&)> answer;
+    std::vector<ArrangeChoice> seen;
+};
+
+class DepartmentWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
+        g_db->Exec("DELETE FROM struct_gr_firm");
+        g_bReadOnlyMode = FALSE;
+        g_bShowDeptComments = 0;
+        app().SetShell(&app());
+        SetChartShell(&app());
+        SetChartDialogs(&dialogs);
+        SetMessageBoxAnswer([this](const std::string& text, ChartIcon, MessageButtons buttons) {
+            asked.push_back(text);
+            if (buttons == MessageButtons::Ok)
+                return 1;
+            if (answers.empty()) {
+                ADD_FAILURE() << "unexpected question: " << text;
+                return static_cast<int>(IDCANCEL);
+            }
+            int answer = answers.front();
+            answers.pop_front();
+            return answer;
+        });
+    }
+    void TearDown() override
+    {
+        if (app().GetDocManager())
+            app().GetDocManager()->CloseDocuments(true);
+        settle();
+        if (frame())
+            frame()->Destroy();
+        settle();
+        app().DestroyWindows();
+        settle();
+        SetMessageBoxAnswer({});
+        SetChartDialogs(nullptr);
+        SetChartShell(nullptr);
+        app().SetShell(nullptr);
+        app().ReleaseConnection();
+        app().m_cmdInfo = CTarnwickCommandLineInfo();
+    }
+
+    // Start-up as the program runs it: the stored kind, the windows, the
+    // silent connection to the default data source and the tree it builds.
+    void StartWithDepartments()
+    {
+        {
+            CFileProfileStore store;
+            store.WriteProfileInt("Settings", "DiagrammType", 2);
+            ASSERT_TRUE(store.Flush());
+        }
+        {
+            CFileProfileStore store;
+            app().LoadSettings(store);
+        }
+        ASSERT_TRUE(app().CreateWindows());
+        frame()->SetSize(1100, 760);
+        frame()->Show();
+        ASSERT_TRUE(app().ConnectAtStartup());
+        settle();
+    }
+
+    static CTarnwickApp& app() { return *g_app; }
+    CMainFrame* frame() { return app().GetMainFrame(); }
+    CBaseTreeCtrl* tree() { return frame()->GetTree(); }
+
+    TreeItem FirmItem()
+    {
+        TreeItem root = tree()->GetChildren(tree()->GetRootItem()).at(0);
+        for (TreeItem child : tree()->GetChildren(root))
+            if (tree()->GetItemText(child) == "ООО \"Кельм\"")
+                return child;
+        return 0;
+    }
+
+    void Activate(TreeItem item)
+    {
+        wxTreeEvent event(wxEVT_TREE_ITEM_ACTIVATED, tree(), CBaseTreeCtrl::ToId(item));
+        tree()->GetEventHandler()->ProcessEvent(event);
+        settle();
+    }
+
+    CADepartmentDoc* OpenFirmChart()
+    {
+        Activate(FirmItem());
+        for (wxObject* object : app().GetDocManager()->GetDocuments())
+            if (auto* doc = dynamic_cast<CADepartmentDoc*>(object))
+                return doc;
+        return nullptr;
+    }
+
+    static CADepartmentView* ViewOf(CADepartmentDoc* doc) { return dynamic_cast<CADepartmentView*>(doc->GetFirstView()); }
+
+    // A command of the chart window's menu, as the menu sends it.
+    bool Command(CADepartmentDoc* doc, int id)
+    {
+        wxCommandEvent event(wxEVT_MENU, ToWxId(id));
+        return ViewOf(doc)->GetFrame()->GetEventHandler()->ProcessEvent(event);
+    }
+    // Enabled and checked state of a command in the chart window.
+    std::pair<bool, bool> State(CADepartmentDoc* doc, int id)
+    {
+        wxUpdateUIEvent event(ToWxId(id));
+        event.Enable(true);
+        event.Check(false);
+        ViewOf(doc)->GetFrame()->GetEventHandler()->ProcessEvent(event);
+        return {!event.GetSetEnabled() || event.GetEnabled(), event.GetSetChecked() && event.GetChecked()};
+    }
+
+    void Screenshot(const char* name)
+    {
+        for (int i = 0; i < 10; ++i) {
+            wxMilliSleep(50);
+            settle();
+        }
+        const std::filesystem::path out = std::filesystem::path(KELM_TEST_OUTPUT) / "department_window_test";
+        std::filesystem::create_directories(out);
+        const std::filesystem::path file = out / name;
+        std::filesystem::remove(file);
+        std::system(("import -window root '" + file.string() + "'").c_str());
+        EXPECT_TRUE(std::filesystem::exists(file));
+        std::printf("screenshot: %s\n", file.c_str());
+    }
+
+    kelm::test::TempDir dir;
+    ScriptedArrange dialogs;
+    std::deque<int> answers;
+    std::vector<std::string> asked;
+};
+
+TEST_F(DepartmentWindow, StartedWithTheDepartmentKindTheDefaultSourceShowsTheDepartmentTree)
+{
+    StartWithDepartments();
+    EXPECT_EQ(app().m_cmdInfo.m_nDiagrammType, 2);
+    ASSERT_NE(tree(), nullptr);
+    EXPECT_EQ(tree()->GetTreeClass(), TreeClass::DWF);
+    EXPECT_EQ(frame()->GetTreeBar()->GetTabs()->GetPageText(0).utf8_string(), "Подразделения");
+    const TreeItem firm = FirmItem();
+    ASSERT_NE(firm, 0u);
+    EXPECT_EQ(tree()->GetItemData(firm), 1);
+    tree()->Expand(firm);
+    settle();
+    ASSERT_EQ(tree()->GetChildren(firm).size(), 1u);
+    EXPECT_EQ(tree()->GetItemText(tree()->GetChildren(firm)[0]), "Дирекция");
+    EXPECT_TRUE(asked.empty());
+    Screenshot("department-tree.png");
+}
+
+TEST_F(DepartmentWindow, AFirmsChartIsRebuiltArrangedSavedAndOpensAgainFromTheDatabase)
+{
+    StartWithDepartments();
+    CADepartmentDoc* doc = OpenFirmChart();
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->GetTitle().utf8_string(), "ООО \"Кельм\"");
+    EXPECT_EQ(doc->GetModel()->GetComponentCount(), 0); // nothing stored yet
+    auto* view = ViewOf(doc);
+    ASSERT_NE(view, nullptr);
+    EXPECT_NE(dynamic_cast<CChildFrame*>(view->GetFrame()), nullptr);
+    ASSERT_NE(view->GetController(), nullptr);
+    // The department window's own menu.
+    wxMenuBar* bar = dynamic_cast<wxFrame*>(view->GetFrame())->GetMenuBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_NE(bar->FindMenu(wxString::FromUTF8("Вс&тавка")), wxNOT_FOUND);
+
+    ASSERT_TRUE(Command(doc, 32792));
+    CADepartmentDiagramModel* model = doc->GetModel();
+    EXPECT_EQ(model->GetComponentCount(), 5); // three departments, two links
+
+    // The dialog opens with the default spacings, then with the last accepted ones.
+    dialogs.answer = [](ArrangeChoice& c) {
+        c.horzSpace = 180;
+        c.vertSpace = 120;
+        return static_cast<int>(IDOK);
+    };
+    ASSERT_TRUE(Command(doc, 32828));
+    ASSERT_TRUE(Command(doc, 32828));
+    ASSERT_EQ(dialogs.seen.size(), 2u);
+    EXPECT_EQ(dialogs.seen[0].horzSpace, 150u);
+    EXPECT_EQ(dialogs.seen[0].vertSpace, 100u);
+    EXPECT_EQ(dialogs.seen[1].horzSpace, 180u);
+    EXPECT_EQ(dialogs.seen[1].vertSpace, 120u);
+    EXPECT_TRUE(doc->IsModified());
+    Screenshot("department-chart.png");
+
+    EXPECT_TRUE(State(doc, 32788).first);
+    ASSERT_TRUE(Command(doc, 32788));
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(g_db->Open()->Execute("SELECT count(*) FROM struct_gr_firm WHERE id_firm = 1")
+                  ->GetCollect(ado::_variant_t(0))
+                  .ToLong(),
+              1);
+    ASSERT_TRUE(app().GetDocManager()->CloseDocument(doc));
+    settle();
+    EXPECT_TRUE(asked.empty());
+
+    CADepartmentDoc* again = OpenFirmChart();
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->GetModel()->GetComponentCount(), 5);
+    EXPECT_FALSE(again->IsModified());
+}
+
+TEST_F(DepartmentWindow, ArrowsOnlyLeaveTheNodesWhereTheyAre)
+{
+    StartWithDepartments();
+    CADepartmentDoc* doc = OpenFirmChart();
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(Command(doc, 32792));
+    std::vector<CRect> before;
+    for (CODComponent* c : *doc->GetModel()->GetComponents())
+        if (dynamic_cast<CADSubDivision*>(c))
+            before.push_back(c->GetBounds());
+    dialogs.answer = [](ArrangeChoice& c) {
+        c.arrangeNodes = false;
+        return static_cast<int>(IDOK);
+    };
+    ASSERT_TRUE(Command(doc, 32828));
+    std::vector<CRect> after;
+    for (CODComponent* c : *doc->GetModel()->GetComponents())
+        if (dynamic_cast<CADSubDivision*>(c))
+            after.push_back(c->GetBounds());
+    EXPECT_EQ(before, after);
+    // Cancel changes nothing and marks nothing.
+    doc->GetModel()->SetModified(false);
+    dialogs.answer = nullptr;
+    ASSERT_TRUE(Command(doc, 32828));
+    EXPECT_FALSE(doc->IsModified());
+}
+
+TEST_F(DepartmentWindow, AfterAHandInsertionTheSaveIsGreyedRefusedAndClosingOffersTheFile)
+{
+    StartWithDepartments();
+    CADepartmentDoc* doc = OpenFirmChart();
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(Command(doc, 32792));
+    CADepartmentDiagramController* controller = ViewOf(doc)->GetController();
+    ASSERT_TRUE(Command(doc, 32805));
+    auto* inserted = dynamic_cast<CADSubDivision*>(controller->GetInsertComponent());
+    ASSERT_NE(inserted, nullptr);
+    std::string name;
+    inserted->GetChildText("DocState", name);
+    EXPECT_EQ(name, "New Department");
+    EXPECT_EQ(inserted->GetCode(), -1);
+    EXPECT_EQ(inserted->GetParentCode(), -1);
+    EXPECT_EQ(controller->m_bManualInsert, 1);
+    controller->CancelInsertion();
+
+    EXPECT_FALSE(State(doc, 32788).first);
+    doc->GetModel()->SetModified(true);
+    Command(doc, 32788);
+    EXPECT_EQ(g_db->Open()->Execute("SELECT count(*) FROM struct_gr_firm")->GetCollect(ado::_variant_t(0)).ToLong(),
+              0);
+
+    // The link command draws a department link and keeps the save greyed.
+    ASSERT_TRUE(Command(doc, 44538));
+    EXPECT_NE(dynamic_cast<CDWFLink*>(controller->GetInsertComponent()), nullptr);
+    EXPECT_TRUE(State(doc, 44538).second);
+    controller->CancelInsertion();
+    EXPECT_FALSE(State(doc, 44538).second);
+
+    // Closing asks the file question, not the database one; No drops the changes.
+    answers = {IDNO};
+    ASSERT_TRUE(app().GetDocManager()->CloseDocument(doc));
+    settle();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0].find("Сохранить изменения в"), std::string::npos);
+    EXPECT_EQ(asked[0].find("в БД"), std::string::npos);
+}
+
+TEST_F(DepartmentWindow, ARefreshOfAChangedChartAsksFirstAndCancelKeepsIt)
+{
+    StartWithDepartments();
+    CADepartmentDoc* doc = OpenFirmChart();
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(Command(doc, 32792));
+    doc->GetModel()->SetModified(true);
+    answers = {IDCANCEL};
+    ASSERT_TRUE(Command(doc, 32792));
+    EXPECT_EQ(asked, std::vector<std::string>{"Диаграмма была изменена.\nВы хотите ее сохранить?"});
+    EXPECT_TRUE(doc->IsModified());
+
+    // Yes saves, then rebuilds.
+    answers = {IDYES};
+    ASSERT_TRUE(Command(doc, 32792));
+    EXPECT_EQ(g_db->Open()->Execute("SELECT count(*) FROM struct_gr_firm")->GetCollect(ado::_variant_t(0)).ToLong(),
+              1);
+    EXPECT_EQ(doc->GetModel()->GetComponentCount(), 5);
+
+    // A closing chart changed by moving only asks the database question.
+    doc->GetModel()->SetModified(true);
+    answers = {IDNO};
+    ASSERT_TRUE(app().GetDocManager()->CloseDocument(doc));
+    settle();
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[2], "Сохранить диаграмму 'ООО \"Кельм\"' в БД ?");
+}
+
+TEST_F(DepartmentWindow, TheCommentsSwitchIsOneForEveryChart)
+{
+    StartWithDepartments();
+    CADepartmentDoc* doc = OpenFirmChart();
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(Command(doc, 32792));
+    for (CODComponent* c : *doc->GetModel()->GetComponents())
+        if (auto* node = dynamic_cast<CADSubDivision*>(c))
+            node->m_strComment = "Комментарий\nвторая строка";
+    EXPECT_FALSE(State(doc, 32809).second);
+    ASSERT_TRUE(Command(doc, 32809));
+    EXPECT_EQ(g_bShowDeptComments, 1);
+    EXPECT_TRUE(State(doc, 32809).second);
+    // A second chart window of another firm sees the same switch.
+    g_db->Exec("INSERT INTO setup(id_firm, name) VALUES (2, 'Вторая')");
+    g_db->Exec("INSERT INTO struct_gr(id_firm, struct_code, struct_parent, struct_name, struct_lev, sort) "
+               "VALUES (2, 1, 0, 'Склад', 0, 1)");
+    app().OpenDiagram(2, "Вторая");
+    settle();
+    CADepartmentDoc* second = nullptr;
+    for (wxObject* object : app().GetDocManager()->GetDocuments())
+        if (auto* d = dynamic_cast<CADepartmentDoc*>(object); d && d != doc)
+            second = d;
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(State(second, 32809).second);
+    app().GetDocManager()->CloseDocument(second, true);
+    g_db->Exec("DELETE FROM struct_gr WHERE id_firm = 2");
+    g_db->Exec("DELETE FROM setup WHERE id_firm = 2");
+    settle();
+    Screenshot("department-comments.png");
+}
+
+TEST_F(DepartmentWindow, LoadFromFileOfAFirmOpensTheFileDialog)
+{
+    StartWithDepartments();
+    int asks = 0;
+    app().GetDocManager()->m_choosePath = [&asks] {
+        ++asks;
+        return wxString();
+    };
+    tree()->SelectItem(FirmItem());
+    wxCommandEvent event(wxEVT_MENU, ToWxId(ID_TREE_LOAD_FROM_FILE));
+    tree()->GetEventHandler()->ProcessEvent(event);
+    settle();
+    EXPECT_EQ(asks, 1);
+    app().GetDocManager()->m_choosePath = nullptr;
+}
+
+TEST_F(DepartmentWindow, AChartFileRoundTripComesBackFromTheFileAndCannotBeSavedToTheDatabase)
+{
+    StartWithDepartments();
+    CADepartmentDoc* doc = OpenFirmChart();
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(Command(doc, 32792));
+    const std::string file = (dir.path() / "firm.wfd").string();
+    ASSERT_TRUE(doc->OnSaveDocument(wxString::FromUTF8(file)));
+    ASSERT_TRUE(app().GetDocManager()->CloseDocument(doc, true));
+    settle();
+
+    wxDocument* opened = app().GetDocManager()->CreateDocument(wxString::FromUTF8(file), wxDOC_SILENT);
+    settle();
+    auto* fromFile = dynamic_cast<CADepartmentDoc*>(opened);
+    ASSERT_NE(fromFile, nullptr);
+    EXPECT_EQ(fromFile->m_bFromFile, 1);
+    EXPECT_EQ(fromFile->GetModel()->GetComponentCount(), 5);
+    EXPECT_FALSE(State(fromFile, 32788).first);
+}
+
+TEST_F(DepartmentWindow, TheArrangementDialogTakesWholeNumbersFrom10To1000)
+{
+    StartWithDepartments();
+    ArrangeChoice initial;
+    initial.horzSpace = 150;
+    initial.vertSpace = 100;
+    CArrangeHorzParamDlg dialog(initial, frame());
+    auto* horz = XRCCTRL(dialog, "IDC_1066", wxTextCtrl);
+    auto* vert = XRCCTRL(dialog, "IDC_1000", wxTextCtrl);
+    ASSERT_NE(horz, nullptr);
+    ASSERT_NE(vert, nullptr);
+    EXPECT_EQ(horz->GetValue(), "150");
+    EXPECT_EQ(vert->GetValue(), "100");
+    EXPECT_FALSE(XRCCTRL(dialog, "IDC_1006", wxCheckBox)->IsEnabled());
+    EXPECT_TRUE(XRCCTRL(dialog, "IDC_1006", wxCheckBox)->GetValue());
+    dialog.Show();
+    settle();
+    Screenshot("arrange-dialog.png");
+
+    struct Case {
+        const char* horz;
+        const char* vert;
+        bool taken;
+    } cases[] = {{"5", "100", false}, {"150", "1001", false}, {"abc", "100", false}, {"", "100", false},
+                 {"10", "1000", true}, {" 200 ", "80", true}};
+    RecordingPrompt prompt;
+    SetPrompt(&prompt);
+    for (const Case& c : cases) {
+        prompt.texts.clear();
+        horz->SetValue(c.horz);
+        vert->SetValue(c.vert);
+        EXPECT_EQ(dialog.TakeValues(), c.taken) << c.horz << " " << c.vert;
+        EXPECT_EQ(prompt.texts, c.taken ? std::vector<std::string>{}
+                                        : std::vector<std::string>{"Введите целое число от 10 до 1000."})
+            << c.horz << " " << c.vert;
+    }
+    SetPrompt(nullptr);
+    EXPECT_EQ(dialog.Model().m_choice.horzSpace, 200u);
+    EXPECT_EQ(dialog.Model().m_choice.vertSpace, 80u);
+    dialog.Hide();
+}
+
+} // namespace
