@@ -1,17 +1,12 @@
 #include "arrangedlgmodel.h"
 
+#include "pagemodel.h"
 #include "prompt.h"
 
 #include <cerrno>
 #include <cstdlib>
 
 namespace tarnwick {
-
-std::string SpacingRangeMessage()
-{
-    return "Введите целое число от " + std::to_string(CArrangeHorzParamDlgModel::kMinSpace) + " до " +
-           std::to_string(CArrangeHorzParamDlgModel::kMaxSpace) + ".";
-}
 
 bool CArrangeHorzParamDlgModel::ParseSpacing(const std::string& text, std::uint32_t& value)
 {
@@ -34,7 +29,7 @@ bool CArrangeHorzParamDlgModel::TakeSpacings(const std::string& horz, const std:
     std::uint32_t h = 0, v = 0;
     badField = !ParseSpacing(horz, h) ? FieldHorz : !ParseSpacing(vert, v) ? FieldVert : FieldNone;
     if (badField != FieldNone) {
-        Prompt().Message(SpacingRangeMessage(), {}, MessageIcon::Warning);
+        Prompt().Message(RangeMessage(kMinSpace, kMaxSpace), {}, MessageIcon::Warning);
         return false;
     }
     m_choice.horzSpace = h;

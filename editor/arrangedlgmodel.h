@@ -27,7 +27,4 @@ public:
     ArrangeChoice m_choice;
 };
 
-// The refusal of a number outside its range. Own wording.
-std::string SpacingRangeMessage();
-
 } // namespace tarnwick
