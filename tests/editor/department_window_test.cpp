@@ -17,6 +17,7 @@
 #include "diagram/odcontroller.h"
 
 #include "fixture.h"
+#include "tarnwickenv.h"
 #include "kelmdb.h"
 
 #include <gtest/gtest.h>
@@ -35,12 +36,6 @@
 using namespace tarnwick;
 
 namespace {
-
-void failOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
-{
-    ADD_FAILURE() << "wx assertion: " << cond.utf8_string() << " " << msg.utf8_string() << " at "
-                  << file.utf8_string() << ":" << line << " in " << func.utf8_string();
-}
 
 CTarnwickApp* g_app = nullptr;
 std::unique_ptr<kelm::test::TempDir> g_odbcDir;
@@ -66,27 +61,17 @@ public:
         g_db->Exec("INSERT INTO kelm_user (db_user_netname, kelm_user_isadmin) VALUES ('" +
                    SqlQuote(CurrentUserName()) + "', 1)");
         g_odbcDir->write("odbc.ini", "[Default]\nDriver=SQLite3\nDatabase=" + g_db->DatabaseName() + "\n");
-
-        wxSetAssertHandler(failOnAssert);
-        static int argc = 1;
-        static char name[] = "department_window_test";
-        static char* argv[] = {name, nullptr};
-        g_app = new CTarnwickApp;
-        wxApp::SetInstance(g_app);
-        ASSERT_TRUE(wxEntryStart(argc, argv));
-        g_app->SetAppDisplayName(wxString::FromUTF8("Диаграммы"));
-        InitTarnwickResources();
-        wxInitAllImageHandlers();
     }
     void TearDown() override
     {
-        wxEntryCleanup();
         g_db.reset();
         g_odbcDir.reset();
     }
 };
 
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new Environment);
+// The data source first: the driver manager must read our files from its first call on.
+const auto* const g_odbcEnv = ::testing::AddGlobalTestEnvironment(new Environment);
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new kelm::test::TarnwickEnvironment(g_app));
 
 void settle()
 {
