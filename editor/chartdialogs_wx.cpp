@@ -1,6 +1,7 @@
 #include "chartdialogs_wx.h"
 
 #include "arrangedlg.h"
+#include "deptpage.h"
 #include "diagrampropsheet.h"
 #include "shortcutdlg.h"
 
@@ -42,6 +43,7 @@ int CWxChartDialogs::RunProperties(CODComponentSet& selection, CODViewport& view
         parent = wxTheApp->GetTopWindow();
     CDiagramPropSheet sheet(selection, &viewport, caption, 0xFFFFFFFFu, parent);
     AddPagesForSelection(sheet);
+    AddDepartmentPages(sheet);
     // Nothing to show: no sheet.
     if (sheet.GetPageCount() == 0)
         return IDCANCEL;

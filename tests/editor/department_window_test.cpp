@@ -4,6 +4,9 @@
 // and the arrangement dialog. Questions are answered by a script.
 #include "arrangedlg.h"
 #include "basetreectrl.h"
+#include "chartdialogs_wx.h"
+#include "deptpage.h"
+#include "diagrampropsheet.h"
 #include "dbutil.h"
 #include "prompt.h"
 #include "childframe.h"
@@ -25,6 +28,7 @@
 #include <wx/checkbox.h>
 #include <wx/init.h>
 #include <wx/menu.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/xrc/xmlres.h>
 
@@ -506,6 +510,112 @@ TEST_F(DepartmentWindow, TheArrangementDialogTakesWholeNumbersFrom10To1000)
     EXPECT_EQ(dialog.Model().m_choice.horzSpace, 200u);
     EXPECT_EQ(dialog.Model().m_choice.vertSpace, 80u);
     dialog.Hide();
+}
+
+TEST_F(DepartmentWindow, TheSheetOfTwoDepartmentsAndALinkShowsTwoDepartmentPages)
+{
+    StartWithDepartments();
+    CADepartmentDoc* doc = OpenFirmChart();
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(Command(doc, 32792));
+    CADepartmentDiagramModel* model = doc->GetModel();
+    CADSubDivision* added = NewDepartmentNode();
+    added->SetData(-1, -1, "New Department");
+    model->AppendComponent(added);
+    CADSubDivision* stored = nullptr;
+    CDWFLink* link = nullptr;
+    for (CODComponent* c : *model->GetComponents()) {
+        if (auto* node = dynamic_cast<CADSubDivision*>(c); node && node->GetCode() == 1)
+            stored = node;
+        if (!link)
+            link = dynamic_cast<CDWFLink*>(c);
+    }
+    ASSERT_NE(stored, nullptr);
+    ASSERT_NE(link, nullptr);
+    CADepartmentDiagramController* controller = ViewOf(doc)->GetController();
+    controller->Select(added);
+    controller->Select(link, true);
+    controller->Select(stored, true);
+    model->SetModified(false);
+
+    CWxChartDialogs windows;
+    SetChartDialogs(&windows);
+    struct Seen {
+        int pages = 0;
+        std::string firstCode, secondCode;
+        bool firstEditable = false, secondEditable = true;
+    } seen;
+    wxTheApp->CallAfter([&seen] {
+        for (wxWindow* window : wxTopLevelWindows) {
+            auto* sheet = dynamic_cast<CDiagramPropSheet*>(window);
+            if (!sheet || !sheet->IsModal())
+                continue;
+            seen.pages = sheet->GetPageCount();
+            auto* first = dynamic_cast<CDepartmentPropPage*>(sheet->GetPage(0));
+            auto* second = dynamic_cast<CDepartmentPropPage*>(sheet->GetPage(1));
+            if (!first || !second)
+                break;
+            seen.firstCode = static_cast<wxStaticText*>(first->ControlWindow(1002))->GetLabel().utf8_string();
+            seen.firstEditable = first->ControlWindow(1001)->IsEnabled();
+            static_cast<wxTextCtrl*>(first->ControlWindow(1001))->SetValue(wxString::FromUTF8("Склад"));
+            sheet->SetActivePage(1);
+            seen.secondCode = static_cast<wxStaticText*>(second->ControlWindow(1002))->GetLabel().utf8_string();
+            seen.secondEditable = second->ControlWindow(1001)->IsEnabled();
+            wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
+            sheet->GetEventHandler()->ProcessEvent(ok);
+        }
+    });
+    ASSERT_TRUE(Command(doc, 44546));
+    settle();
+    SetChartDialogs(&dialogs);
+    EXPECT_EQ(seen.pages, 2);
+    EXPECT_EQ(seen.firstCode, "Новое");
+    EXPECT_TRUE(seen.firstEditable);
+    EXPECT_EQ(seen.secondCode, "1");
+    EXPECT_FALSE(seen.secondEditable);
+    std::string name;
+    added->GetChildText("DocState", name);
+    EXPECT_EQ(name, "Склад");
+    stored->GetChildText("DocState", name);
+    EXPECT_EQ(name, "Дирекция");
+    EXPECT_TRUE(model->IsModified());
+    answers = {IDNO};
+}
+
+TEST(DepartmentPage, ANewDepartmentIsNamedHereAStoredOneIsNot)
+{
+    struct Case {
+        std::int32_t code;
+        const char* code_text;
+        bool editable;
+        std::string typed;
+        bool taken;
+        const char* nameAfter;
+    } cases[] = {
+        {-1, "Новое", true, "Цех", true, "Цех"},
+        {12, "12", false, "Цех", true, "Склад"},
+        {-1, "Новое", true, std::string(255, 'x'), true, nullptr},
+        {-1, "Новое", true, std::string(256, 'x'), false, "Склад"},
+    };
+    for (const Case& c : cases) {
+        CADSubDivision* node = NewDepartmentNode();
+        node->AddRef();
+        node->SetData(c.code, -1, "Склад");
+        CDepartmentPropPageModel page(node);
+        page.Init();
+        EXPECT_EQ(page.Control(CDepartmentPropPageModel::IDC_CODE).text, c.code_text);
+        EXPECT_EQ(page.Control(CDepartmentPropPageModel::IDC_NAME).text, "Склад");
+        EXPECT_EQ(page.Control(CDepartmentPropPageModel::IDC_NAME).enabled, c.editable);
+        page.Control(CDepartmentPropPageModel::IDC_NAME).text = c.typed;
+        page.OnCommand(CDepartmentPropPageModel::IDC_NAME);
+        EXPECT_TRUE(page.Modified);
+        const bool taken = page.Validate() && page.Apply();
+        EXPECT_EQ(taken, c.taken) << c.typed.size();
+        std::string name;
+        node->GetChildText("DocState", name);
+        EXPECT_EQ(name, c.nameAfter ? std::string(c.nameAfter) : c.typed) << c.typed.size();
+        node->Release();
+    }
 }
 
 } // namespace
