@@ -6,6 +6,7 @@
 #include "basetreectrl.h"
 #include "mainframe.h"
 #include "tarnwickapp.h"
+#include "tarnwickenv.h"
 
 #include "testsupport.h"
 #include "kelmdb.h"
@@ -23,7 +24,6 @@ class wxDialog;
 namespace kelm::test {
 
 tarnwick::CTarnwickApp& App();
-void Settle();
 // Saves the whole screen into the test's output folder.
 void Screenshot(const char* name);
 // Runs body once the next modal dialog is up, with that dialog.
