@@ -29,6 +29,15 @@ const auto* const g_env = ::testing::AddGlobalTestEnvironment(new TarnwickEnviro
 
 CTarnwickApp& App() { return *g_app; }
 
+void Settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->Yield(true);
+        wxTheApp->ProcessIdle();
+    }
+}
+
 void Screenshot(const char* name)
 {
     for (int i = 0; i < 10; ++i) {

@@ -6,7 +6,6 @@
 #include "basetreectrl.h"
 #include "mainframe.h"
 #include "tarnwickapp.h"
-#include "tarnwickenv.h"
 
 #include "testsupport.h"
 #include "kelmdb.h"
@@ -24,6 +23,7 @@ class wxDialog;
 namespace kelm::test {
 
 tarnwick::CTarnwickApp& App();
+void Settle();
 // Saves the whole screen into the test's output folder.
 void Screenshot(const char* name);
 // Runs body once the next modal dialog is up, with that dialog.
