@@ -618,4 +618,16 @@ TEST(DepartmentPage, ANewDepartmentIsNamedHereAStoredOneIsNot)
     }
 }
 
+TEST_F(DepartmentWindow, AChangedChartFromTheDatabaseWithoutAViewDoesNotClose)
+{
+    CADepartmentDoc doc;
+    doc.GetModel()->m_nKey = 1;
+    doc.m_bFromFile = 0;
+    EXPECT_TRUE(doc.OnSaveModified()); // unchanged: closes without a question
+    doc.GetModel()->SetModified(true);
+    EXPECT_FALSE(doc.OnSaveModified());
+    EXPECT_TRUE(asked.empty());
+    doc.GetModel()->SetModified(false);
+}
+
 } // namespace
