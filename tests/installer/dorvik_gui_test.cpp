@@ -79,7 +79,9 @@ protected:
     }
     std::string Kit(const std::string& steps)
     {
-        kit.write("sleep.sql", "SELECT pg_sleep(3)");
+        // Long enough that the second start comes while the first still runs,
+        // however slowly a loaded machine starts the second program.
+        kit.write("sleep.sql", "SELECT pg_sleep(12)");
         kit.write("ok.sql", "SELECT 1");
         return kit.write("dorvik.ini", "[MAINWINDOW]\nText1E=Kelm database\nText2E=Demo installation\n"
                                        "[LOGIN]\nServer=" + kelm::test::PgHost() + "," + kelm::test::PgPort() +
