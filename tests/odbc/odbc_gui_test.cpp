@@ -367,12 +367,26 @@ TEST(OdbcWindows, ObjectTreeViewOnPostgreSql)
     EXPECT_EQ(tree->FindDialog(), nullptr);
     EXPECT_TRUE(messages.empty()) << messages.front();
 
+    // Next (F3) searches again with the stored settings: upwards from the
+    // first table finds nothing.
+    tree->SelectItem(tree->ItemOf(owner->children[0].get()));
+    wxCommandEvent again(wxEVT_MENU, ToWxId(ID_TREEDB_NEXT));
+    tree->GetEventHandler()->ProcessEvent(again);
+    EXPECT_EQ(messages, std::vector<std::string>{"Значение не найдено!"});
+
     // Refresh rebuilds from scratch.
     wxCommandEvent refresh(wxEVT_MENU, ToWxId(ID_TREEDB_REFRESH));
     tree->GetEventHandler()->ProcessEvent(refresh);
     EXPECT_TRUE(tree->Model().Root()->children.front()->children.front()->children.front()->children.empty());
 
+    // A find dialog still open goes with its tree.
+    tree->SelectItem(tree->ItemOf(tree->Model().Root()->children.front()->children.front().get()));
+    tree->GetEventHandler()->ProcessEvent(find);
+    ASSERT_NE(tree->FindDialog(), nullptr);
     doc->DeleteAllViews();
+    Pump(100);
+    for (wxWindow* top : wxTopLevelWindows)
+        EXPECT_NE(top->GetLabel().utf8_string(), "Поиск объектов БД");
     main->Destroy();
     Pump(100);
     delete manager;
