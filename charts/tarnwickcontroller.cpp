@@ -10,6 +10,7 @@
 
 #include "afx/cmdid.h"
 #include "diagram/odproperty.h"
+#include "diagram/odpropsheet.h"
 
 #include <wx/app.h>
 #include <wx/docview.h>
@@ -26,9 +27,6 @@ namespace {
 
 constexpr std::int32_t kUnitCode = 4;
 
-// The property sheet's captions (own wording).
-constexpr const char* kPropertiesCaption = "Свойства";
-constexpr const char* kPropertiesViewCaption = "Свойства (просмотр)";
 
 constexpr const char* kReloadQuestion = "Диаграмма была изменена.\nВы хотите ее сохранить?";
 
@@ -381,8 +379,8 @@ void CTarnwickController::OnProperties()
         return;
     const bool editable = !model->GetProperties().Find(OD_PROP_EDIT) || model->GetEditA() == 0;
     CODComponentSet selection = GetSelection();
-    if (ChartDialogs().RunProperties(selection, *m_pViewport, editable ? kPropertiesCaption : kPropertiesViewCaption) !=
-        IDOK)
+    const char* caption = ODLoadString(editable ? OD_IDS_PROPERTIES : OD_IDS_PROPERTIES_READONLY);
+    if (ChartDialogs().RunProperties(selection, *m_pViewport, caption) != IDOK)
         return;
     model->SetModified();
     Redraw();

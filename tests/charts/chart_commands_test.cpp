@@ -395,6 +395,22 @@ TEST_P(ChartCommands, ReadingTheArchiveOfAModifiedChartAsksFirst)
     EXPECT_EQ(model.GetComponentCount(), components);
 }
 
+TEST_P(ChartCommands, ThePropertySheetIsCaptionedByWhetherTheChartMayBeEdited)
+{
+    Open(70001);
+    std::vector<std::string> captions;
+    dialogs.dialogs.runProperties = [&](CODComponentSet&, CODViewport&, const std::string& caption) {
+        captions.push_back(caption);
+        return static_cast<int>(IDCANCEL);
+    };
+    controller->Select(model.GetComponents()->GetAt(0));
+    Send(ID_OD_PROPERTIES);
+    model.SetEditA(1);
+    Send(ID_OD_PROPERTIES);
+    EXPECT_EQ(captions, (std::vector<std::string>{"Свойства", "Свойства (только просмотр)"}));
+    EXPECT_FALSE(model.IsModified()) << "a cancelled sheet changes nothing";
+}
+
 TEST_P(ChartCommands, ShowActionsWorksOnTheSelectionOrTheWholeChart)
 {
     Open(70001);
