@@ -21,8 +21,6 @@ int DialogResultFromWx(int wxResult)
     return wxResult == wxID_OK ? IDOK : IDCANCEL;
 }
 
-// Each dialog below answers Cancel until its window exists.
-
 int CWxChartDialogs::SelectAction(ActionChoice& choice)
 {
     CActionSelectDlg dialog(wxTheApp ? wxTheApp->GetTopWindow() : nullptr);

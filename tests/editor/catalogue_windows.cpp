@@ -40,17 +40,7 @@ void Settle()
 
 void Screenshot(const char* name)
 {
-    for (int i = 0; i < 10; ++i) {
-        wxMilliSleep(50);
-        Settle();
-    }
-    const std::filesystem::path out = std::filesystem::path(KELM_TEST_OUTPUT) / "catalogue_window_test";
-    std::filesystem::create_directories(out);
-    const std::filesystem::path file = out / name;
-    std::filesystem::remove(file);
-    std::system(("import -window root '" + file.string() + "'").c_str());
-    EXPECT_TRUE(std::filesystem::exists(file));
-    std::printf("screenshot: %s\n", file.c_str());
+    kelm::test::SaveScreenshot(std::filesystem::path(KELM_TEST_OUTPUT) / "catalogue_window_test", name);
 }
 
 void WhenModal(std::function<void(wxDialog&)> body)

@@ -48,14 +48,7 @@ std::filesystem::path OutputFolder()
 
 void Screenshot(const char* name)
 {
-    for (int i = 0; i < 10; ++i) {
-        wxMilliSleep(30);
-        SettleWindows();
-    }
-    const auto file = OutputFolder() / name;
-    std::filesystem::remove(file);
-    std::system(("import -window root '" + file.string() + "' 2>/dev/null").c_str());
-    EXPECT_TRUE(std::filesystem::exists(file)) << file;
+    kelm::test::SaveScreenshot(OutputFolder(), name);
 }
 
 struct RecordingProgress : IChartProgress {

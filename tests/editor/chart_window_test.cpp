@@ -46,14 +46,7 @@ std::filesystem::path outputFolder()
     return out;
 }
 
-void settle()
-{
-    for (int i = 0; i < 5; ++i) {
-        wxTheApp->ProcessPendingEvents();
-        wxTheApp->Yield(true);
-        wxTheApp->ProcessIdle();
-    }
-}
+void settle() { kelm::test::SettleWindows(); }
 
 class ChartWindow : public ::testing::Test {
 protected:
@@ -69,18 +62,7 @@ protected:
         g_bReadOnlyMode = FALSE;
         app().SetShell(&app());
         SetChartShell(&app());
-        SetMessageBoxAnswer([this](const std::string& text, ChartIcon, MessageButtons buttons) {
-            asked.push_back(text);
-            if (buttons == MessageButtons::Ok)
-                return 1;
-            if (answers.empty()) {
-                ADD_FAILURE() << "unexpected question: " << text;
-                return static_cast<int>(IDCANCEL);
-            }
-            int answer = answers.front();
-            answers.pop_front();
-            return answer;
-        });
+        kelm::test::AnswerMessageBoxes(asked, answers);
         ASSERT_TRUE(app().CreateWindows());
         frame()->SetSize(1100, 760);
         frame()->Show();
@@ -143,18 +125,7 @@ protected:
         return charts;
     }
 
-    void Screenshot(const char* name)
-    {
-        for (int i = 0; i < 10; ++i) {
-            wxMilliSleep(50);
-            settle();
-        }
-        const std::filesystem::path file = outputFolder() / name;
-        std::filesystem::remove(file);
-        std::system(("import -window root '" + file.string() + "'").c_str());
-        EXPECT_TRUE(std::filesystem::exists(file));
-        std::printf("screenshot: %s\n", file.c_str());
-    }
+    void Screenshot(const char* name) { kelm::test::SaveScreenshot(outputFolder(), name); }
 
     kelm::test::TempDir dir;
     std::unique_ptr<kelm::test::KelmDatabase> db;

@@ -168,14 +168,7 @@ protected:
 
     void Screenshot(const char* name)
     {
-        for (int i = 0; i < 10; ++i) {
-            wxMilliSleep(50);
-            settle();
-        }
-        std::filesystem::path out = std::filesystem::path(KELM_TEST_OUTPUT) / "property_sheet_test";
-        std::filesystem::create_directories(out);
-        std::system(("import -window root '" + (out / name).string() + "'").c_str());
-        EXPECT_TRUE(std::filesystem::exists(out / name));
+        kelm::test::SaveScreenshot(std::filesystem::path(KELM_TEST_OUTPUT) / "property_sheet_test", name);
     }
 
     kelm::test::TempDir dir;

@@ -11,7 +11,10 @@
 #include <wx/image.h>
 #include <wx/init.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -54,6 +57,22 @@ inline void SettleWindows()
         wxTheApp->Yield(true);
         wxTheApp->ProcessIdle();
     }
+}
+
+// Lets the windows settle, then keeps a picture of the whole test display as
+// folder/name; the test fails when none was taken.
+inline void SaveScreenshot(const std::filesystem::path& folder, const std::string& name)
+{
+    for (int i = 0; i < 10; ++i) {
+        wxMilliSleep(50);
+        SettleWindows();
+    }
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path file = folder / name;
+    std::filesystem::remove(file);
+    std::system(("import -window root '" + file.string() + "' 2>/dev/null").c_str());
+    EXPECT_TRUE(std::filesystem::exists(file)) << file;
+    std::printf("screenshot: %s\n", file.c_str());
 }
 
 // The program's message boxes record their texts; questions take the next
