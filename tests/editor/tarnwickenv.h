@@ -10,6 +10,7 @@
 
 #include <wx/image.h>
 #include <wx/init.h>
+#include <wx/utils.h>
 
 #include <cstdio>
 #include <cstdlib>
