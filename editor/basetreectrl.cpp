@@ -137,6 +137,8 @@ void CBaseTreeCtrl::SelectItem(TreeItem item)
 void CBaseTreeCtrl::EditLabel(TreeItem item) { wxTreeCtrl::EditLabel(ToId(item)); }
 bool CBaseTreeCtrl::IsEditingLabel() { return GetEditControl() != nullptr; }
 
+bool CBaseTreeCtrl::HasChildrenMark(TreeItem item) { return ItemHasChildren(ToId(item)); }
+
 bool CBaseTreeCtrl::IsValid(TreeItem item)
 {
     // Walks the tree: an id of a deleted item must not be touched.

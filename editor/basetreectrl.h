@@ -41,6 +41,7 @@ public:
     void EditLabel(TreeItem item) override;
     bool IsEditingLabel() override;
     bool IsValid(TreeItem item) override;
+    bool HasChildrenMark(TreeItem item) override;
 
     // The edit commands the main frame forwards, and their state.
     bool UpdateCommand(int id, bool& enabled) { return m_logic->OnUpdateCommand(id, enabled); }

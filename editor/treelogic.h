@@ -43,6 +43,9 @@ public:
     virtual bool IsEditingLabel() = 0;
     // True while the item is in the tree.
     virtual bool IsValid(TreeItem item) = 0;
+    // True when the item shows an expand button: it has children, or was
+    // marked as having some still to load.
+    virtual bool HasChildrenMark(TreeItem item) { return !GetChildren(item).empty(); }
 };
 
 // An item tree in memory, for tests and for anything without a window.
@@ -68,8 +71,7 @@ public:
     bool IsEditingLabel() override { return m_editing != 0; }
     bool IsValid(TreeItem item) override { return m_items.count(item) != 0; }
 
-    // What the tree asks the control to do when an item expands; tests call it.
-    bool HasChildrenMark(TreeItem item);
+    bool HasChildrenMark(TreeItem item) override;
     void EndEditing() { m_editing = 0; }
 
 private:
