@@ -178,7 +178,7 @@ TEST_F(DocSelectWindow, ShowsTheProcessTreeLoadsAGroupOnExpansionAndTakesADocume
         t.SetFocus();
         wxUIActionSimulator input;
         input.Char(WXK_RETURN);
-        for (int i = 0; i < 20 && prompt.shown.size() < 2; ++i) {
+        for (int i = 0; i < 100 && prompt.shown.size() < 2; ++i) {
             wxMilliSleep(30);
             wxTheApp->Yield(true);
         }
