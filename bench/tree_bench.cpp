@@ -21,6 +21,8 @@ struct NoHost : tarnwick::ITreeHost {
     CBaseDiagramDoc* OpenChartFile() override { return nullptr; }
     void CloseChartLater(CBaseDiagramDoc*) override {}
     bool AskYesNo(const std::string&) override { return false; }
+    void DiscardDiagram(std::int32_t) override {}
+    void RetitleDiagram(std::int32_t, const std::string&) override {}
 };
 
 struct Catalogue {

@@ -42,6 +42,14 @@ CBaseTreeCtrl::CBaseTreeCtrl(TreeClass treeClass, ITreeHost& host)
     : m_treeClass(treeClass)
     , m_logic(CreateTreeLogic(treeClass, *this, host))
 {
+    m_logic->SetDialogs(&m_dialogs);
+}
+
+CBaseTreeCtrl::~CBaseTreeCtrl()
+{
+    // The editor, a child, outlives this part of the tree.
+    if (m_labelEditor)
+        m_labelEditor->Unbind(wxEVT_DESTROY, &CBaseTreeCtrl::OnLabelEditorDestroyed, this);
 }
 
 bool CBaseTreeCtrl::Create(wxWindow* parent)
@@ -134,8 +142,28 @@ void CBaseTreeCtrl::SelectItem(TreeItem item)
     }
 }
 
-void CBaseTreeCtrl::EditLabel(TreeItem item) { wxTreeCtrl::EditLabel(ToId(item)); }
-bool CBaseTreeCtrl::IsEditingLabel() { return GetEditControl() != nullptr; }
+void CBaseTreeCtrl::EditLabel(TreeItem item) { EditLabel(ToId(item)); }
+
+wxTextCtrl* CBaseTreeCtrl::EditLabel(const wxTreeItemId& item, wxClassInfo* textCtrlClass)
+{
+    wxTextCtrl* editor = wxTreeCtrl::EditLabel(item, textCtrlClass);
+    if (editor && editor != m_labelEditor) {
+        if (m_labelEditor)
+            m_labelEditor->Unbind(wxEVT_DESTROY, &CBaseTreeCtrl::OnLabelEditorDestroyed, this);
+        m_labelEditor = editor;
+        editor->Bind(wxEVT_DESTROY, &CBaseTreeCtrl::OnLabelEditorDestroyed, this);
+    }
+    return editor;
+}
+
+void CBaseTreeCtrl::OnLabelEditorDestroyed(wxWindowDestroyEvent& event)
+{
+    if (event.GetEventObject() == m_labelEditor)
+        m_labelEditor = nullptr;
+    event.Skip();
+}
+
+bool CBaseTreeCtrl::IsEditingLabel() { return GetEditControl() != nullptr || m_labelEditor != nullptr; }
 
 bool CBaseTreeCtrl::HasChildrenMark(TreeItem item) { return ItemHasChildren(ToId(item)); }
 
@@ -186,7 +214,7 @@ void CBaseTreeCtrl::OnEndLabelEdit(wxTreeEvent& event)
 void CBaseTreeCtrl::OnKeyDown(wxTreeEvent& event)
 {
     // Delete and F2 act on the tree's items, never inside its label editor.
-    if (!GetEditControl()) {
+    if (!IsEditingLabel()) {
         if (event.GetKeyCode() == WXK_DELETE) {
             m_logic->OnCommand(ID_TREE_DELETE);
             return;

@@ -2,8 +2,10 @@
 // tree logic and hands its events to it.
 #pragma once
 
+#include "treedialogs_wx.h"
 #include "treelogic.h"
 
+#include <wx/textctrl.h>
 #include <wx/treectrl.h>
 
 #include <memory>
@@ -16,6 +18,7 @@ public:
     static constexpr int kTreeId = 200;
 
     CBaseTreeCtrl(TreeClass treeClass, ITreeHost& host);
+    ~CBaseTreeCtrl() override;
     // Creates the window: label editing only outside read-only mode.
     bool Create(wxWindow* parent);
 
@@ -39,7 +42,11 @@ public:
     TreeItem GetSelection() override;
     void SelectItem(TreeItem item) override;
     void EditLabel(TreeItem item) override;
+    // True from the moment a label editor opens until its window is gone,
+    // which is after the edit has ended.
     bool IsEditingLabel() override;
+    // Every label edit starts here, by command, key or slow click.
+    wxTextCtrl* EditLabel(const wxTreeItemId& item, wxClassInfo* textCtrlClass = wxCLASSINFO(wxTextCtrl)) override;
     bool IsValid(TreeItem item) override;
     bool HasChildrenMark(TreeItem item) override;
 
@@ -58,8 +65,11 @@ private:
     void OnContextMenu(wxContextMenuEvent& event);
     void OnCommand(wxCommandEvent& event);
     void OnUpdateCommand(wxUpdateUIEvent& event);
+    void OnLabelEditorDestroyed(wxWindowDestroyEvent& event);
 
     TreeClass m_treeClass;
+    CWxTreeDialogs m_dialogs{this};
+    wxTextCtrl* m_labelEditor = nullptr;
     std::unique_ptr<CBaseTreeLogic> m_logic;
     wxTreeItemId m_hiddenRoot;
 };

@@ -387,6 +387,39 @@ void CTarnwickApp::CloseChartLater(CBaseDiagramDoc* document)
         frame->GetEventHandler()->CallAfter([frame] { frame->Close(); });
 }
 
+void CTarnwickApp::DiscardDiagram(std::int32_t key)
+{
+    wxFrame* frame = FindDiagram(key, false);
+    auto* child = dynamic_cast<wxDocMDIChildFrame*>(frame);
+    auto* doc = child ? dynamic_cast<CBaseDiagramDoc*>(child->GetDocument()) : nullptr;
+    if (!doc)
+        return;
+    // No save question: the changes are dropped before the document closes.
+    if (doc->GetModel())
+        doc->GetModel()->SetModified(false);
+    doc->Modify(false);
+    m_docManager->CloseDocument(doc, true);
+}
+
+void CTarnwickApp::RetitleDiagram(std::int32_t key, const std::string& title)
+{
+    wxFrame* frame = FindDiagram(key, false);
+    auto* child = dynamic_cast<wxDocMDIChildFrame*>(frame);
+    wxDocument* doc = child ? child->GetDocument() : nullptr;
+    if (!doc)
+        return;
+    static const std::string kReadOnlySuffix = " (только чтение)";
+    const std::string old = doc->GetTitle().utf8_string();
+    const bool readOnly =
+        old.size() >= kReadOnlySuffix.size() && old.compare(old.size() - kReadOnlySuffix.size(), std::string::npos,
+                                                            kReadOnlySuffix) == 0;
+    doc->SetTitle(wxString::FromUTF8(readOnly ? title + kReadOnlySuffix : title));
+    for (wxView* view : doc->GetViewsVector())
+        view->OnChangeFilename();
+    if (auto* chart = dynamic_cast<CChildFrame*>(frame); chart && m_mainFrame && m_mainFrame->GetActiveChild() == chart)
+        chart->ShowInParentCaption();
+}
+
 bool CTarnwickApp::AskYesNo(const std::string& text)
 {
     return ShowMessageBox(text, {}, ChartIcon::Question, MessageButtons::YesNo) == IDYES;

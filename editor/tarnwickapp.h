@@ -65,6 +65,8 @@ public:
     bool CloseDiagram(std::int32_t key) override;
     CBaseDiagramDoc* OpenChartFile() override;
     void CloseChartLater(CBaseDiagramDoc* document) override;
+    void DiscardDiagram(std::int32_t key) override;
+    void RetitleDiagram(std::int32_t key, const std::string& title) override;
 
 private:
     void ShowSplash();

@@ -2,8 +2,11 @@
 
 #include "dwftreelogic.h"
 
+#include "createstate.h"
 #include "dbutil.h"
+#include "prompt.h"
 
+#include "charts/awfelements.h"
 #include "charts/basediagramdoc.h"
 #include "resources/tarnwick/strings.h"
 
@@ -280,8 +283,8 @@ bool CBaseTreeLogic::OnUpdateCommand(int id, bool& enabled)
         enabled = m_items.GetSelection() && IsDiagramItem(m_items.GetSelection());
         return true;
     case ID_ADD_GROUP:
-        // No rule of the tree's own: only refused while a label is edited.
-        enabled = !m_items.IsEditingLabel();
+        // Any item will do; refused while a label is edited and in read-only mode.
+        enabled = !m_items.IsEditingLabel() && !g_bReadOnlyMode;
         return true;
     case ID_DELETE_GROUP:
     case ID_RENAME_GROUP:
@@ -297,6 +300,12 @@ bool CBaseTreeLogic::OnUpdateCommand(int id, bool& enabled)
     default:
         return false;
     }
+}
+
+ITreeDialogs& CBaseTreeLogic::Dialogs()
+{
+    static CCancellingTreeDialogs cancelling;
+    return m_dialogs ? *m_dialogs : cancelling;
 }
 
 bool CTreeAWFLogic::FillTree()
@@ -441,6 +450,9 @@ bool CTreeAWFLogic::UpdateEditCommand(int id)
     const TreeItem item = m_items.GetSelection();
     if (!item)
         return false;
+    // Read-only mode greys every edit; the properties only show.
+    if (g_bReadOnlyMode && id != ID_SHOW_PROPERTIES)
+        return false;
     const int kind = m_items.GetItemImage(item);
     const bool group = kind == IMAGE_GROUP, process = kind == IMAGE_PROCESS, document = kind == IMAGE_DOCUMENT;
     switch (id) {
@@ -466,8 +478,319 @@ bool CTreeAWFLogic::UpdateEditCommand(int id)
 
 void CTreeAWFLogic::EditSelectedLabel()
 {
-    if (TreeItem item = m_items.GetSelection(); item && !g_bReadOnlyMode)
-        m_items.EditLabel(item);
+    const TreeItem item = m_items.GetSelection();
+    if (!item || RefuseReadOnly())
+        return;
+    m_items.EditLabel(item);
+}
+
+bool CTreeAWFLogic::RefuseReadOnly()
+{
+    if (!g_bReadOnlyMode)
+        return false;
+    Prompt().Message(kReadOnlyCatalogMessage, {}, MessageIcon::Warning);
+    return true;
+}
+
+TreeItem CTreeAWFLogic::DataSourceItem()
+{
+    for (TreeItem top : m_items.GetChildren(m_items.GetRootItem()))
+        if (m_items.GetItemImage(top) == IMAGE_DSN)
+            return top;
+    return 0;
+}
+
+void CTreeAWFLogic::AddGroup()
+{
+    if (RefuseReadOnly())
+        return;
+    _ConnectionPtr connection = Connection();
+    if (!connection)
+        return;
+    std::vector<std::int16_t> groups;
+    if (!Dialogs().SelectGroups(groups))
+        return;
+    // One statement per group, without a transaction: the groups added
+    // before a failure stay, and the reread shows them.
+    bool added = false;
+    try {
+        for (std::int16_t grp : groups) {
+            connection->Execute("INSERT INTO MainGroupOperate(Grp) VALUES(" + std::to_string(grp) + ")", nullptr,
+                                adCmdText);
+            added = true;
+        }
+    } catch (const _com_error& e) {
+        ShowComError(e);
+    }
+    if (added) {
+        m_items.DeleteAllItems();
+        FillTree();
+    }
+}
+
+void CTreeAWFLogic::AddProcess()
+{
+    if (RefuseReadOnly())
+        return;
+    TreeItem group = m_items.GetSelection();
+    if (!group)
+        return;
+    FillChildren(group);
+    if (m_items.GetItemImage(group) == IMAGE_PROCESS)
+        group = m_items.GetItemParent(group);
+    if (!group || m_items.GetItemImage(group) != IMAGE_GROUP)
+        return;
+    _ConnectionPtr connection = Connection();
+    if (!connection)
+        return;
+    std::int32_t word = 0;
+    std::string name;
+    if (!Dialogs().SelectProcess(static_cast<std::int16_t>(m_items.GetItemData(group)), m_items.GetItemText(group),
+                                 word, name))
+        return;
+    std::int16_t grp = 0, type = 0;
+    UnpackProcessWord(word, grp, type);
+    try {
+        std::int64_t rows = 0;
+        connection->Execute("INSERT INTO MainTypeOperate(Grp,Type,NameOperate) VALUES(" + std::to_string(grp) + ", " +
+                                std::to_string(type) + ", '" + SqlQuote(name) + "')",
+                            &rows, adCmdText);
+        if (rows < 1)
+            return;
+    } catch (const _com_error& e) {
+        ShowComError(e);
+        return;
+    }
+    // The process goes under the group it belongs to, which is the chosen
+    // one unless the dialog answered for another.
+    if (m_items.GetItemData(group) != grp) {
+        group = 0;
+        if (TreeItem dsn = DataSourceItem())
+            for (TreeItem g : m_items.GetChildren(dsn))
+                if (m_items.GetItemImage(g) == IMAGE_GROUP && m_items.GetItemData(g) == grp)
+                    group = g;
+        if (!group)
+            return;
+        FillChildren(group);
+    }
+    m_items.AppendItem(group, name, IMAGE_PROCESS, word);
+    m_items.Expand(group);
+}
+
+void CTreeAWFLogic::AddDocument()
+{
+    if (RefuseReadOnly())
+        return;
+    TreeItem process = m_items.GetSelection();
+    if (!process)
+        return;
+    FillChildren(process);
+    if (m_items.GetItemImage(process) == IMAGE_DOCUMENT)
+        process = m_items.GetItemParent(process);
+    if (!process || m_items.GetItemImage(process) != IMAGE_PROCESS)
+        return;
+    _ConnectionPtr connection = Connection();
+    if (!connection)
+        return;
+    std::int16_t grp = 0, type = 0;
+    UnpackProcessWord(m_items.GetItemData(process), grp, type);
+    std::int32_t typeDoc = 0;
+    std::string name;
+    if (!Dialogs().SelectDocument(type, grp, typeDoc, name))
+        return;
+    try {
+        // The row takes the group and operation the catalogue gives the document type.
+        std::int16_t docGrp = 0, docType = 0;
+        _RecordsetPtr rs = OpenReader("SELECT * FROM ProdDocType WHERE TypeDoc = " + std::to_string(typeDoc), connection);
+        if (!rs->IsEOF()) {
+            docType = GetFieldValueShort(rs, "Type", 0).ToShort();
+            docGrp = GetFieldValueShort(rs, "Grp", 0).ToShort();
+        }
+        rs->Close();
+        std::int64_t rows = 0;
+        connection->Execute("INSERT INTO MainDocType (TypeDoc, Grp, Type) VALUES(" + std::to_string(typeDoc) + ", " +
+                                std::to_string(docGrp) + ", " + std::to_string(docType) + ")",
+                            &rows, adCmdText);
+        if (rows < 1)
+            return;
+    } catch (const _com_error& e) {
+        ShowComError(e);
+        return;
+    }
+    m_items.AppendItem(process, name, IMAGE_DOCUMENT, typeDoc);
+    m_items.Expand(process);
+}
+
+bool CTreeAWFLogic::RenameItem(TreeItem item, const std::string& newText)
+{
+    if (!item || RefuseReadOnly())
+        return false;
+    const int kind = m_items.GetItemImage(item);
+    const std::int32_t data = m_items.GetItemData(item);
+    const std::string quoted = SqlQuote(newText);
+    std::string sql;
+    switch (kind) {
+    case IMAGE_GROUP:
+        sql = "UPDATE ProdGroupOperate SET FullNameGrp = '" + quoted + "' WHERE Grp = " +
+              std::to_string(static_cast<std::int16_t>(data));
+        break;
+    case IMAGE_PROCESS: {
+        std::int16_t grp = 0, type = 0;
+        UnpackProcessWord(data, grp, type);
+        sql = "UPDATE MainTypeOperate SET NameOperate = '" + quoted + "' WHERE Grp = " + std::to_string(grp) +
+              " AND Type = " + std::to_string(type);
+        break;
+    }
+    case IMAGE_DOCUMENT:
+        sql = "UPDATE ProdDocType SET NameDoc = '" + quoted + "', FullNameDoc = '" + quoted +
+              "' WHERE TypeDoc = " + std::to_string(data);
+        break;
+    default:
+        return false;
+    }
+    _ConnectionPtr connection = Connection();
+    if (!connection)
+        return false;
+    try {
+        std::int64_t rows = 0;
+        connection->Execute(sql, &rows, adCmdText);
+        if (rows < 1) {
+            // The row went meanwhile: the label must not claim a stored name.
+            Prompt().Message("Запись не найдена в базе данных, имя не изменено", {}, // own wording
+                             MessageIcon::Warning);
+            return false;
+        }
+    } catch (const _com_error& e) {
+        ShowComError(e);
+        return false;
+    }
+    m_items.SetItemText(item, newText);
+    // An open chart of the document type is found by its key; a process has no chart of its own.
+    if (kind == IMAGE_DOCUMENT)
+        m_host.RetitleDiagram(data, newText);
+    return true;
+}
+
+void CTreeAWFLogic::RunDelete()
+{
+    // A Del meant for the label being edited never deletes an item.
+    if (m_items.IsEditingLabel())
+        return;
+    const TreeItem item = m_items.GetSelection();
+    if (!item)
+        return;
+    const int kind = m_items.GetItemImage(item);
+    const char* word = kind == IMAGE_GROUP     ? "группу"
+                       : kind == IMAGE_PROCESS ? "процесс"
+                       : kind == IMAGE_DOCUMENT ? "документ"
+                                                : nullptr;
+    if (!word || RefuseReadOnly())
+        return;
+    if (!m_host.AskYesNo(std::string("Вы уверены, что хотите удалить \n") + word + ": " + m_items.GetItemText(item)))
+        return;
+    // The question may have taken long enough for the item or the label editor to change.
+    if (!m_items.IsValid(item) || m_items.IsEditingLabel())
+        return;
+    _ConnectionPtr connection = Connection();
+    if (!connection)
+        return;
+    const std::int32_t data = m_items.GetItemData(item);
+    bool inTransaction = false;
+    try {
+        connection->BeginTrans();
+        inTransaction = true;
+        switch (kind) {
+        case IMAGE_GROUP:
+            connection->Execute("DELETE FROM MainGroupOperate WHERE Grp IN (SELECT p.Grp FROM ProdGroupOperate p "
+                                "WHERE p.Grp = " +
+                                    std::to_string(static_cast<std::int16_t>(data)) + ")",
+                                nullptr, adCmdText);
+            break;
+        case IMAGE_PROCESS: {
+            std::int16_t grp = 0, type = 0;
+            UnpackProcessWord(data, grp, type);
+            connection->Execute("DELETE FROM MainTypeOperate WHERE Grp = " + std::to_string(grp) +
+                                    " AND Type = " + std::to_string(type),
+                                nullptr, adCmdText);
+            break;
+        }
+        default: {
+            std::int16_t grp = 0, type = 0;
+            const TreeItem process = m_items.GetItemParent(item);
+            if (process && m_items.GetItemImage(process) == IMAGE_PROCESS)
+                UnpackProcessWord(m_items.GetItemData(process), grp, type);
+            const std::string typeDoc = std::to_string(data);
+            connection->Execute("DELETE FROM MainDocAction WHERE TypeDoc = " + typeDoc, nullptr, adCmdText);
+            connection->Execute("DELETE FROM MainDocMove WHERE TypeDoc = " + typeDoc, nullptr, adCmdText);
+            CTarnwickModel::DeleteArchive(connection, grp, data);
+            connection->Execute("DELETE FROM MainDocState WHERE TypeDoc = " + typeDoc, nullptr, adCmdText);
+            connection->Execute("DELETE FROM MainDocType WHERE TypeDoc = " + typeDoc, nullptr, adCmdText);
+            break;
+        }
+        }
+        connection->CommitTrans();
+        inTransaction = false;
+    } catch (const _com_error& e) {
+        if (inTransaction) {
+            try {
+                connection->RollbackTrans();
+            } catch (const _com_error&) {
+                // The error shown below is the one that matters.
+            }
+        }
+        ShowComError(e);
+        return;
+    }
+    // Its chart, if open, would write the deleted rows back on a save.
+    if (kind == IMAGE_DOCUMENT)
+        m_host.DiscardDiagram(data);
+    if (m_items.IsValid(item))
+        m_items.DeleteItem(item);
+}
+
+void CTreeAWFLogic::ShowProperties()
+{
+    const TreeItem item = m_items.GetSelection();
+    if (!item)
+        return;
+    const int kind = m_items.GetItemImage(item);
+    if (kind == IMAGE_PROCESS) {
+        std::int16_t grp = 0, type = 0;
+        UnpackProcessWord(m_items.GetItemData(item), grp, type);
+        Dialogs().ShowProcessProperties(grp, type, m_items.GetItemText(item));
+        return;
+    }
+    if (kind != IMAGE_DOCUMENT)
+        return;
+    std::int16_t grp = 0, type = 0;
+    const TreeItem process = m_items.GetItemParent(item);
+    if (process && m_items.GetItemImage(process) == IMAGE_PROCESS)
+        UnpackProcessWord(m_items.GetItemData(process), grp, type);
+    const std::int32_t typeDoc = m_items.GetItemData(item);
+    CAWFDocumentType element(typeDoc, m_items.GetItemText(item));
+    element.TypeDoc = -1;
+    element.DocTypeOptions = 0;
+    element.defState = -1;
+    if (grp != -1 && typeDoc != -1) {
+        _ConnectionPtr connection = Connection();
+        if (connection) {
+            try {
+                _RecordsetPtr rs =
+                    OpenReader("SELECT * FROM MainDocType WHERE TypeDoc = " + std::to_string(typeDoc), connection);
+                if (!rs->IsEOF()) {
+                    element.defState = GetFieldValueShort(rs, "defState", 0).ToShort();
+                    // Both are numbered beyond 16 bits.
+                    element.TypeDoc = GetFieldValueLong(rs, "TypeDoc", 0).ToLong();
+                    element.DocTypeOptions = GetFieldValueLong(rs, "DocTypeOptions", 0).ToLong();
+                }
+                rs->Close();
+            } catch (const _com_error& e) {
+                ShowComError(e);
+                return;
+            }
+        }
+    }
+    Dialogs().ShowDocumentProperties(element, grp, type);
 }
 
 std::unique_ptr<CBaseTreeLogic> CreateTreeLogic(TreeClass treeClass, ITreeItems& items, ITreeHost& host)

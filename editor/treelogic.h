@@ -5,6 +5,7 @@
 #pragma once
 
 #include "appcore.h"
+#include "treedialogs.h"
 
 #include <cstdint>
 #include <map>
@@ -109,6 +110,12 @@ public:
     // Closes a chart window after the current event.
     virtual void CloseChartLater(CBaseDiagramDoc* document) = 0;
     virtual bool AskYesNo(const std::string& question) = 0;
+    // Closes the open chart of the key without asking to save it: its rows
+    // are gone, and saving would write them again. Nothing when none is open.
+    virtual void DiscardDiagram(std::int32_t key) = 0;
+    // Gives the open chart of the key a new title; a read-only chart keeps
+    // saying so. Nothing when none is open.
+    virtual void RetitleDiagram(std::int32_t key, const std::string& title) = 0;
 };
 
 // A context menu: which popup of which menu (139 unless named) and the
@@ -192,6 +199,9 @@ public:
     void Reread();
 
     ITreeItems& Items() { return m_items; }
+    // The dialogs the catalogue commands open; null: every choice is cancelled.
+    void SetDialogs(ITreeDialogs* dialogs) { m_dialogs = dialogs; }
+    ITreeDialogs& Dialogs();
 
 protected:
     // The open connection, or null.
@@ -201,6 +211,7 @@ protected:
 
     ITreeItems& m_items;
     ITreeHost& m_host;
+    ITreeDialogs* m_dialogs = nullptr;
 };
 
 // The process tree: groups, their processes and the processes' document types.
@@ -216,6 +227,11 @@ public:
     bool IsDiagramItem(TreeItem item) override;
     std::string GetTreeTitle() override;
     bool UpdateEditCommand(int id) override;
+    bool RenameItem(TreeItem item, const std::string& newText) override;
+    void AddGroup() override;
+    void AddProcess() override;
+    void AddDocument() override;
+    void ShowProperties() override;
     void DeleteGroup() override { RunDelete(); }
     void DeleteProcess() override { RunDelete(); }
     void DeleteDocument() override { RunDelete(); }
@@ -224,9 +240,13 @@ public:
     void EditDocumentName() override { EditSelectedLabel(); }
 
 protected:
-    // The catalogue's delete of the selected item.
-    virtual void RunDelete() {}
+    // The catalogue's delete of the selected item, after the user's yes.
+    virtual void RunDelete();
     void EditSelectedLabel();
+    // True, after telling the user, when the catalogue may not be changed.
+    bool RefuseReadOnly();
+    // The data-source item the groups hang under, or 0.
+    TreeItem DataSourceItem();
 };
 
 std::unique_ptr<CBaseTreeLogic> CreateTreeLogic(TreeClass treeClass, ITreeItems& items, ITreeHost& host);

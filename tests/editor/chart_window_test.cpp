@@ -18,6 +18,8 @@
 
 #include "fixture.h"
 #include "kelmdb.h"
+#include "recorder.h"
+#include "scripted_tree_dialogs.h"
 #include "tarnwickenv.h"
 
 #include <gtest/gtest.h>
@@ -190,6 +192,10 @@ TEST_F(ChartWindow, ReadOnlyChartsSayItInTheirTitle)
     Activate(OrderItem());
     ASSERT_EQ(Charts().size(), 1u);
     EXPECT_EQ(Charts()[0]->GetTitle().utf8_string(), "Заказ (только чтение)");
+    // A new name keeps saying so; another key's chart is not touched.
+    app().RetitleDiagram(70001, "Заказ покупателя");
+    app().RetitleDiagram(70002, "Счёт покупателю");
+    EXPECT_EQ(Charts()[0]->GetTitle().utf8_string(), "Заказ покупателя (только чтение)");
 }
 
 TEST_F(ChartWindow, AChartWhoseRowsFailToLoadOpensWithItsKeysAndRefusesToSave)
@@ -346,19 +352,126 @@ TEST_F(ChartWindow, DelInTheTreesLabelEditorDeletesACharacterAndNeverReachesTheC
     }
     EXPECT_EQ(editor->GetValue().utf8_string(), "аказ");
     EXPECT_EQ(model->GetComponents()->GetSize(), components);
+    // The Edit menu's delete, forwarded to the tree while the editor is open, deletes nothing either.
+    for (int id : {ID_DELETE_DOCUMENT, ID_DELETE_PROCESS, ID_DELETE_GROUP})
+        wxQueueEvent(frame(), new wxCommandEvent(wxEVT_MENU, ToWxId(id)));
+    settle();
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(tree()->GetEditControl(), editor);
     input.Char(WXK_ESCAPE);
     settle();
     EXPECT_EQ(tree()->GetItemText(order), "Заказ");
+    EXPECT_TRUE(asked.empty());
 
-    // Del with the focus on the tree itself is the tree's delete, not the chart's.
+    // A delete arriving as the editor opens is refused as well.
+    tree()->EditLabel(order);
+    for (int id : {ID_DELETE_DOCUMENT, ID_TREE_DELETE}) {
+        wxCommandEvent event(wxEVT_MENU, ToWxId(id));
+        tree()->GetEventHandler()->ProcessEvent(event);
+    }
+    settle();
+    EXPECT_TRUE(asked.empty());
+    if (wxTextCtrl* open = tree()->GetEditControl()) {
+        open->SetFocus();
+        settle();
+        input.Char(WXK_ESCAPE);
+        settle();
+    }
+
+    // Del with the focus on the tree itself is the tree's delete, not the chart's: it asks, and No keeps all.
     tree()->SetFocus();
     settle();
+    answers = {IDNO};
     input.Char(WXK_DELETE);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 10 && !answers.empty(); ++i) {
         wxMilliSleep(30);
         settle();
     }
+    EXPECT_EQ(asked, (std::vector<std::string>{"Вы уверены, что хотите удалить \nдокумент: Заказ"}));
     EXPECT_EQ(model->GetComponents()->GetSize(), components);
+    EXPECT_EQ(Charts().size(), 1u);
+    EXPECT_EQ(OrderItem(), order);
+}
+
+TEST_F(ChartWindow, CatalogueCommandsAddToTheTreeRetitleAndCloseTheChartOfADeletedDocumentType)
+{
+    kelm::test::ScriptedTreeDialogs dialogs;
+    kelm::test::RecordingPrompt prompt;
+    tree()->Logic().SetDialogs(&dialogs);
+    db->Exec("INSERT INTO ProdGroupOperate(Grp, NameGrp, FullNameGrp) VALUES (11, 'Новая', 'Новая группа')");
+    db->Exec("INSERT INTO ProdDocType(TypeDoc, Type, Grp, NameDoc) VALUES (70003, 1, 11, 'Акт приёмки')");
+    auto command = [this](int id) {
+        // As the Edit menu does: the main window forwards it to the tree.
+        wxCommandEvent event(wxEVT_MENU, ToWxId(id));
+        frame()->GetEventHandler()->ProcessEvent(event);
+        settle();
+    };
+
+    tree()->SelectItem(Find({"KelmTest [DSN]"}));
+    dialogs.groups = std::vector<std::int16_t>{9, 11};
+    command(ID_ADD_GROUP);
+    const TreeItem group = Find({"KelmTest [DSN]", "Новая группа"});
+    ASSERT_NE(group, 0u);
+    ASSERT_NE(Find({"KelmTest [DSN]", "Архивные операции"}), 0u);
+
+    tree()->SelectItem(group);
+    dialogs.process = kelm::test::ScriptedTreeDialogs::Process{PackProcessWord(11, 1), "Приёмка работ"};
+    command(ID_ADD_PROCESS);
+    const TreeItem process = Find({"KelmTest [DSN]", "Новая группа", "Приёмка работ"});
+    ASSERT_NE(process, 0u);
+    EXPECT_EQ(tree()->GetItemData(process), PackProcessWord(11, 1));
+
+    tree()->SelectItem(process);
+    dialogs.document = kelm::test::ScriptedTreeDialogs::Document{70003, "Акт приёмки"};
+    command(ID_ADD_DOCUMENT);
+    const TreeItem act = Find({"KelmTest [DSN]", "Новая группа", "Приёмка работ", "Акт приёмки"});
+    ASSERT_NE(act, 0u);
+    EXPECT_EQ(tree()->GetItemData(act), 70003);
+    EXPECT_TRUE(tree()->IsExpanded(group));
+    EXPECT_TRUE(tree()->IsExpanded(process));
+    EXPECT_TRUE(asked.empty());
+    tree()->SelectItem(act);
+    Screenshot("tree-after-adds.png");
+
+    // A renamed document type renames its open chart.
+    Activate(OrderItem());
+    ASSERT_EQ(Charts().size(), 1u);
+    CBaseDiagramDoc* chart = Charts()[0];
+    EXPECT_TRUE(tree()->Logic().OnEndLabelEdit(OrderItem(), "Заказ покупателя", false));
+    EXPECT_EQ(chart->GetTitle().utf8_string(), "Заказ покупателя");
+    EXPECT_EQ(frame()->GetLabel().utf8_string(),
+              std::string(res::LoadString(res::IDS_APP_TITLE)) + " - Заказ покупателя");
+    const TreeItem order = Find({"KelmTest [DSN]", "Продажи и расчёты", "Оформление заказа", "Заказ покупателя"});
+    ASSERT_NE(order, 0u);
+
+    // A delete that rolls back leaves the chart open.
+    db->Exec("CREATE TRIGGER refuse_state_delete BEFORE DELETE ON MainDocState BEGIN SELECT RAISE(ABORT, "
+             "'refused'); END");
+    chart->GetModel()->SetModified(true);
+    tree()->SelectItem(order);
+    answers = {IDYES};
+    command(ID_DELETE_DOCUMENT);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Вы уверены, что хотите удалить \nдокумент: Заказ покупателя"}));
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_NE(prompt.shown[0].text.find("refused"), std::string::npos) << prompt.shown[0].text;
+    EXPECT_EQ(Charts().size(), 1u);
+    EXPECT_NE(Find({"KelmTest [DSN]", "Продажи и расчёты", "Оформление заказа", "Заказ покупателя"}), 0u);
+
+    // After the commit the modified chart closes without asking to save it, and nothing comes back.
+    db->Exec("DROP TRIGGER refuse_state_delete");
+    asked.clear();
+    answers = {IDYES};
+    command(ID_DELETE_DOCUMENT);
+    settle();
+    EXPECT_EQ(asked, (std::vector<std::string>{"Вы уверены, что хотите удалить \nдокумент: Заказ покупателя"}));
+    EXPECT_TRUE(Charts().empty());
+    EXPECT_EQ(Find({"KelmTest [DSN]", "Продажи и расчёты", "Оформление заказа", "Заказ покупателя"}), 0u);
+    for (const char* table : {"MainDocType", "MainDocState", "MainDocMove", "MainDocAction"}) {
+        auto rs = app().m_pConnection->Execute(std::string("SELECT count(*) AS n FROM ") + table +
+                                               " WHERE TypeDoc = 70001");
+        EXPECT_EQ(rs->GetCollect("n").ToLong(), 0) << table;
+    }
+    tree()->Logic().SetDialogs(nullptr);
 }
 
 } // namespace

@@ -23,6 +23,8 @@ struct NoHost : ITreeHost {
     CBaseDiagramDoc* OpenChartFile() override { return nullptr; }
     void CloseChartLater(CBaseDiagramDoc*) override {}
     bool AskYesNo(const std::string&) override { return false; }
+    void DiscardDiagram(std::int32_t) override {}
+    void RetitleDiagram(std::int32_t, const std::string&) override {}
 };
 
 // A navigation tree whose items load their children only when asked, as the

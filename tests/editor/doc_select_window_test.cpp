@@ -32,6 +32,8 @@ struct NoHost : ITreeHost {
     CBaseDiagramDoc* OpenChartFile() override { return nullptr; }
     void CloseChartLater(CBaseDiagramDoc*) override {}
     bool AskYesNo(const std::string&) override { return false; }
+    void DiscardDiagram(std::int32_t) override {}
+    void RetitleDiagram(std::int32_t, const std::string&) override {}
 };
 
 wxTreeItemId ChildOf(wxTreeCtrl& tree, const wxTreeItemId& parent, const std::string& text)

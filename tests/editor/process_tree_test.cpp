@@ -20,6 +20,8 @@ struct RecordingHost : ITreeHost {
     CBaseDiagramDoc* OpenChartFile() override { return nullptr; }
     void CloseChartLater(CBaseDiagramDoc*) override {}
     bool AskYesNo(const std::string&) override { return false; }
+    void DiscardDiagram(std::int32_t) override {}
+    void RetitleDiagram(std::int32_t, const std::string&) override {}
     std::vector<std::pair<std::int32_t, std::string>> opened;
 };
 
