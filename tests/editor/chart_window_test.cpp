@@ -5,7 +5,9 @@
 #include "basetreectrl.h"
 #include "chartdialogs_wx.h"
 #include "uires.h"
+#include "catalogdlgs.h"
 #include "childframe.h"
+#include "diagrampropsheet.h"
 #include "mainframe.h"
 #include "tarnwickapp.h"
 
@@ -31,6 +33,7 @@
 
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <filesystem>
 
 using namespace tarnwick;
@@ -391,6 +394,66 @@ TEST_F(ChartWindow, DelInTheTreesLabelEditorDeletesACharacterAndNeverReachesTheC
     EXPECT_EQ(model->GetComponents()->GetSize(), components);
     EXPECT_EQ(Charts().size(), 1u);
     EXPECT_EQ(OrderItem(), order);
+}
+
+TEST_F(ChartWindow, TheTreesPropertiesShowTheProcessDialogAndAReadOnlyDocumentSheet)
+{
+    kelm::test::RecordingPrompt prompt;
+    // Whatever modal dialog comes up is looked at, then cancelled.
+    auto whenModal = [](std::function<void(wxDialog&)> body) {
+        wxTheApp->CallAfter([body] {
+            for (wxWindow* window : wxTopLevelWindows)
+                if (auto* dialog = dynamic_cast<wxDialog*>(window); dialog && dialog->IsModal()) {
+                    body(*dialog);
+                    dialog->EndModal(wxID_CANCEL);
+                    return;
+                }
+            ADD_FAILURE() << "no modal dialog is up";
+        });
+    };
+    // Straight to the tree, as its context menu sends them: the dialog is up before anything else runs.
+    auto command = [this](int id) {
+        wxCommandEvent event(wxEVT_MENU, ToWxId(id));
+        tree()->GetEventHandler()->ProcessEvent(event);
+        settle();
+    };
+
+    bool processShown = false;
+    tree()->SelectItem(Find({"KelmTest [DSN]", "Продажи и расчёты", "Оформление заказа"}));
+    whenModal([&](wxDialog& dialog) { processShown = dynamic_cast<CAddProcessDlg*>(&dialog) != nullptr; });
+    command(ID_SHOW_PROPERTIES);
+    EXPECT_TRUE(processShown);
+
+    // Read-only mode still shows the properties.
+    g_bReadOnlyMode = TRUE;
+    bool sheetShown = false;
+    tree()->SelectItem(OrderItem());
+    whenModal([&](wxDialog& dialog) {
+        auto* sheet = dynamic_cast<CPropertySheet*>(&dialog);
+        ASSERT_NE(sheet, nullptr);
+        sheetShown = true;
+        EXPECT_EQ(sheet->GetTitle().utf8_string(), "Свойства");
+        ASSERT_EQ(sheet->GetBookCtrl()->GetPageCount(), 1u);
+        auto* page = dynamic_cast<CModelPage*>(sheet->GetBookCtrl()->GetPage(0));
+        ASSERT_NE(page, nullptr);
+        for (int id : {1012, 1013, 1014, 1015, 1016, 1022, 1005}) {
+            ASSERT_NE(page->ControlWindow(id), nullptr) << id;
+            EXPECT_FALSE(page->ControlWindow(id)->IsEnabled()) << id;
+        }
+        Screenshot("document-properties.png");
+    });
+    command(ID_SHOW_PROPERTIES);
+    EXPECT_TRUE(sheetShown);
+    g_bReadOnlyMode = FALSE;
+
+    // Until the selection dialogs are built in, choosing a process says so and adds nothing.
+    const TreeItem sales = Find({"KelmTest [DSN]", "Продажи и расчёты"});
+    const std::size_t processes = tree()->GetChildren(sales).size();
+    tree()->SelectItem(sales);
+    command(ID_ADD_PROCESS);
+    EXPECT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(tree()->GetChildren(sales).size(), processes);
+    EXPECT_TRUE(asked.empty());
 }
 
 TEST_F(ChartWindow, CatalogueCommandsAddToTheTreeRetitleAndCloseTheChartOfADeletedDocumentType)
