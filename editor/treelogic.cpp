@@ -492,6 +492,12 @@ bool CTreeAWFLogic::RefuseReadOnly()
     return true;
 }
 
+void CTreeAWFLogic::ReportNotStored()
+{
+    Prompt().Message("Изменение не записано в базу данных: строка не найдена", {}, // own wording
+                     MessageIcon::Warning);
+}
+
 TreeItem CTreeAWFLogic::DataSourceItem()
 {
     for (TreeItem top : m_items.GetChildren(m_items.GetRootItem()))
@@ -555,13 +561,15 @@ void CTreeAWFLogic::AddProcess()
         connection->Execute("INSERT INTO MainTypeOperate(Grp,Type,NameOperate) VALUES(" + std::to_string(grp) + ", " +
                                 std::to_string(type) + ", '" + SqlQuote(name) + "')",
                             &rows, adCmdText);
-        if (rows < 1)
+        if (rows < 1) {
+            ReportNotStored();
             return;
+        }
     } catch (const _com_error& e) {
         ShowComError(e);
         return;
     }
-    // The process goes under the group it belongs to, which is the chosen
+    // The process goes under the group its row names, which is the chosen
     // one unless the dialog answered for another.
     if (m_items.GetItemData(group) != grp) {
         group = 0;
@@ -571,7 +579,12 @@ void CTreeAWFLogic::AddProcess()
                     group = g;
         if (!group)
             return;
-        FillChildren(group);
+        // A group not read yet reads the new row with the others.
+        if (m_items.GetChildren(group).empty()) {
+            FillChildren(group);
+            m_items.Expand(group);
+            return;
+        }
     }
     m_items.AppendItem(group, name, IMAGE_PROCESS, word);
     m_items.Expand(group);
@@ -611,8 +624,10 @@ void CTreeAWFLogic::AddDocument()
         connection->Execute("INSERT INTO MainDocType (TypeDoc, Grp, Type) VALUES(" + std::to_string(typeDoc) + ", " +
                                 std::to_string(docGrp) + ", " + std::to_string(docType) + ")",
                             &rows, adCmdText);
-        if (rows < 1)
+        if (rows < 1) {
+            ReportNotStored();
             return;
+        }
     } catch (const _com_error& e) {
         ShowComError(e);
         return;
@@ -656,8 +671,7 @@ bool CTreeAWFLogic::RenameItem(TreeItem item, const std::string& newText)
         connection->Execute(sql, &rows, adCmdText);
         if (rows < 1) {
             // The row went meanwhile: the label must not claim a stored name.
-            Prompt().Message("Запись не найдена в базе данных, имя не изменено", {}, // own wording
-                             MessageIcon::Warning);
+            ReportNotStored();
             return false;
         }
     } catch (const _com_error& e) {

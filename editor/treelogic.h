@@ -245,6 +245,8 @@ protected:
     void EditSelectedLabel();
     // True, after telling the user, when the catalogue may not be changed.
     bool RefuseReadOnly();
+    // A statement that changed no row: nothing was stored.
+    void ReportNotStored();
     // The data-source item the groups hang under, or 0.
     TreeItem DataSourceItem();
 };

@@ -220,6 +220,24 @@ TEST_P(TreeEditing, AProcessGoesUnderItsGroupWithItsPackedWordAndQuotedName)
     EXPECT_EQ(prompt.shown.size(), 1u);
     EXPECT_EQ(Texts(staff).size(), 1u);
 
+    // An answer for another group files the process under that group:
+    // once with the group's other processes when it was not read yet, once
+    // as the last of a read group.
+    const TreeItem sales = Group("Продажи и расчёты");
+    ASSERT_TRUE(items.GetChildren(sales).empty());
+    for (const auto& [type, processName] : {std::pair<std::int16_t, const char*>{6, "Возврат"}, {7, "Предоплата"}}) {
+        items.SelectItem(staff);
+        dialogs.process = kelm::test::ScriptedTreeDialogs::Process{PackProcessWord(3, type), processName};
+        tree->OnCommand(ID_ADD_PROCESS);
+    }
+    EXPECT_EQ(Texts(staff), (std::vector<std::string>{"Приём на работу"}));
+    std::vector<std::string> salesTexts = Texts(sales);
+    ASSERT_EQ(salesTexts.size(), 4u);
+    EXPECT_EQ(salesTexts.back(), "Предоплата");
+    std::sort(salesTexts.begin(), salesTexts.end());
+    EXPECT_EQ(salesTexts, (std::vector<std::string>{"Возврат", "Выставление счёта", "Оформление заказа", "Предоплата"}));
+    EXPECT_TRUE(items.IsExpanded(sales));
+
     // Cancel, and a document type or the data source as the selection, add nothing.
     dialogs.process.reset();
     items.SelectItem(staff);
@@ -230,7 +248,7 @@ TEST_P(TreeEditing, AProcessGoesUnderItsGroupWithItsPackedWordAndQuotedName)
         tree->OnCommand(ID_ADD_PROCESS);
     }
     EXPECT_EQ(dialogs.calls.size(), asked);
-    EXPECT_EQ(Count("SELECT COUNT(*) FROM MainTypeOperate"), 5);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM MainTypeOperate"), 7);
 }
 
 TEST_P(TreeEditing, ADocumentTypeIsAddedAsARowAndAnItemUnderItsProcess)
