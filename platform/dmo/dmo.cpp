@@ -7,6 +7,7 @@
 #include "winapi/text.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -219,6 +220,7 @@ void SQLServer::DisConnect()
         PQfinish(m_conn);
         m_conn = nullptr;
     }
+    m_answered.clear();
     m_databases.reset();
 }
 
@@ -228,13 +230,42 @@ bool SQLServer::IsConnected() const
     return m_conn != nullptr;
 }
 
+namespace {
+
+// How long an answer to a probe vouches for a connection that shows no
+// sign of trouble.
+constexpr auto kProbeInterval = std::chrono::seconds(1);
+
+// A server that ends a session (shutdown, a terminated backend) says so
+// and closes the socket at once: on an idle connection any input at all,
+// or a socket that cannot be asked, is reason to look closer.
+bool inputWaiting(PGconn* conn)
+{
+    int fd = PQsocket(conn);
+    if (fd < 0)
+        return true;
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) != 0;
+}
+
+} // namespace
+
 bool SQLServer::alive(PGconn* conn)
 {
     if (!conn || PQstatus(conn) != CONNECTION_OK)
         return false;
+    auto now = std::chrono::steady_clock::now();
+    auto status = PQtransactionStatus(conn);
+    if ((status == PQTRANS_IDLE || status == PQTRANS_INTRANS) && !inputWaiting(conn))
+        if (auto it = m_answered.find(conn); it != m_answered.end() && now - it->second < kProbeInterval)
+            return true;
     PGresult* res = PQexec(conn, "SELECT 1");
     bool ok = PQresultStatus(res) == PGRES_TUPLES_OK;
     PQclear(res);
+    if (ok)
+        m_answered[conn] = now;
+    else
+        m_answered.erase(conn);
     return ok;
 }
 
@@ -274,6 +305,14 @@ bool SQLServer::VerifyConnection(int type)
             ok = false;
         }
     }
+    std::erase_if(m_answered, [&](const auto& entry) {
+        if (entry.first == m_conn)
+            return false;
+        for (auto& weak : m_handedOut)
+            if (auto db = weak.lock(); db && db->m_conn == entry.first)
+                return false;
+        return true;
+    });
     return ok;
 }
 

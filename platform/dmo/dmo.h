@@ -12,7 +12,9 @@
 #include "dmo/error.h"
 #include "dmo/names.h"
 
+#include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -67,7 +69,10 @@ public:
     void DisConnect();
     bool IsConnected() const;
     // Type 6: reconnect when dead. False when never connected or when a
-    // reconnect fails; never throws for a lost server.
+    // reconnect fails; never throws for a lost server. A connection that
+    // answered a probe less than a second ago, is idle or inside a healthy
+    // transaction and has nothing waiting on its socket is taken as good
+    // without a round trip; anything else is probed with a statement.
     bool VerifyConnection(int type);
 
     int VersionMajor();
@@ -116,6 +121,8 @@ private:
     };
     std::optional<std::vector<DbRow>> m_databases;
     std::vector<std::weak_ptr<Database>> m_handedOut;
+    // When each connection last answered a probe.
+    std::map<PGconn*, std::chrono::steady_clock::time_point> m_answered;
 };
 
 class Databases {

@@ -168,9 +168,10 @@ TEST_F(ScriptTest, ADeadConnectionGivesEight)
         tcp->SetLoginSecure(false);
         tcp->Connect("127.0.0.1:" + kelm::test::PgPort(), role, "pw");
         // The first batch cuts the layer's server connection and bars the
-        // login, so the check before the second batch cannot reconnect.
+        // login, so the check before the second batch cannot reconnect. It
+        // waits for the backend to be gone, as a crash would have it.
         auto script = dir.write("dead.sql", "ALTER ROLE " + role + " NOLOGIN;\r\n"
-                                "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = '" + role +
+                                "SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity WHERE usename = '" + role +
                                 "' AND pid <> pg_backend_pid();\r\nGO\r\nCREATE TABLE not_reached (a int)\r\n");
         EXPECT_FALSE(commander.Execute(tcp.get(), run("Script", script.string())));
         EXPECT_EQ(commander.GetResultCode(), 8);

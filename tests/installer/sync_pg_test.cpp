@@ -236,6 +236,34 @@ TEST_F(SyncTest, CancelDuringTheStrippingStopsWithNine)
     EXPECT_EQ(Query(*target, "SELECT count(*) FROM pg_constraint WHERE conrelid = 'b'::regclass"), "1");
 }
 
+// The server goes away between two tables of a pass, moments after the
+// check before the first: the check before the next still finds out.
+TEST_F(SyncTest, AConnectionLostBetweenTablesStopsWithEight)
+{
+    reference->exec("CREATE TABLE a (id int PRIMARY KEY); CREATE TABLE b (id int PRIMARY KEY)");
+    target->exec("CREATE TABLE a (id int PRIMARY KEY); CREATE TABLE b (id int PRIMARY KEY)");
+    std::string role = "dorvik_sync_lost_" + target->name();
+    kelm::test::PgAdminExec("CREATE ROLE \"" + role + "\" SUPERUSER LOGIN PASSWORD 'pw'");
+    auto tcp = dmo::SQLServer::Create();
+    tcp->SetLoginSecure(false);
+    tcp->Connect("127.0.0.1:" + kelm::test::PgPort(), role, "pw");
+    // No way back in: a reconnect cannot hide the loss.
+    progress.onText = [&](const std::string& text) {
+        if (text == "a : removing  triggers ...")
+            kelm::test::PgAdminExec("ALTER ROLE \"" + role + "\" NOLOGIN; SELECT pg_terminate_backend(pid, 10000) "
+                                    "FROM pg_stat_activity WHERE usename = '" + role + "'");
+    };
+    EXPECT_FALSE(commander.Execute(tcp.get(), "SyncDBs(" + target->name() + ", " + reference->name() + ")"));
+    EXPECT_EQ(commander.GetResultCode(), 8);
+    EXPECT_STREQ(commander.GetResultText(), "Dead connect...");
+    EXPECT_EQ(Query(*target, "SELECT count(*) FROM pg_constraint WHERE conrelid = 'a'::regclass"), "0");
+    EXPECT_EQ(Query(*target, "SELECT count(*) FROM pg_constraint WHERE conrelid = 'b'::regclass"), "1");
+    progress.onText = nullptr;
+    tcp->DisConnect();
+    tcp.reset();
+    kelm::test::PgAdminExec("DROP ROLE \"" + role + "\"");
+}
+
 TEST(SyncNames, BackupNamesFitPostgresNamesAndStayApart)
 {
     SetTimeSource([] { return std::time_t(1'700'000'000); });

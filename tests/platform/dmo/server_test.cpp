@@ -248,6 +248,31 @@ TEST(Server, QueryResults)
     EXPECT_EQ(none->Columns(), 0);
 }
 
+// A check right after another costs no statement, yet a session that the
+// server ended meanwhile is still seen and replaced, on the server's own
+// connection and on a database's.
+TEST(Server, AQuickSecondCheckStillSeesAnEndedSession)
+{
+    KELM_REQUIRE_PG();
+    PgDatabase db("dmo_quick");
+    auto server = connect();
+    server->SetApplicationName("dmo_quick_" + db.name());
+    server->Connect(kelm::test::PgHost() + "\\" + kelm::test::PgPort(), "", "");
+    auto database = server->GetDatabases()->Item(db.name());
+    auto pids = [&] {
+        return server->ExecuteWithResults("SELECT pg_backend_pid()")->GetColumnString(1, 1) + " " +
+               database->ExecuteWithResults("SELECT pg_backend_pid()")->GetColumnString(1, 1);
+    };
+    std::string before = pids();
+    ASSERT_TRUE(server->VerifyConnection(6));
+    kelm::test::PgAdminExec("SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity WHERE application_name = '" +
+                            server->GetApplicationName() + "'");
+    EXPECT_TRUE(server->VerifyConnection(6));
+    std::string after = pids();
+    EXPECT_NE(after.substr(0, after.find(' ')), before.substr(0, before.find(' ')));
+    EXPECT_NE(after.substr(after.find(' ')), before.substr(before.find(' ')));
+}
+
 TEST(Server, VerifyConnectionReconnectsAfterTheBackendIsGone)
 {
     KELM_REQUIRE_PG();
