@@ -26,28 +26,11 @@ struct Catalog {
     bool loaded = false;
 };
 
-// Runs `read` with search_path = pg_catalog, so type names and expressions
-// come out schema-qualified the same way in every database: in a
-// read-only transaction of its own, or in a savepoint when one is open.
-template <class Read>
-auto WithCatalogPath(PGconn* conn, Read read)
-{
-    bool open = PQtransactionStatus(conn) != PQTRANS_IDLE;
-    runBatch(conn, open ? "SAVEPOINT dmo_catalog_path; SET LOCAL search_path = pg_catalog"
-                        : "BEGIN READ ONLY; SET LOCAL search_path = pg_catalog",
-             nullptr);
-    try {
-        auto result = read();
-        runBatch(conn, open ? "ROLLBACK TO SAVEPOINT dmo_catalog_path; RELEASE SAVEPOINT dmo_catalog_path" : "COMMIT",
-                 nullptr);
-        return result;
-    } catch (...) {
-        if (PQstatus(conn) == CONNECTION_OK)
-            PQclear(PQexec(conn, open ? "ROLLBACK TO SAVEPOINT dmo_catalog_path; RELEASE SAVEPOINT dmo_catalog_path"
-                                      : "ROLLBACK"));
-        throw;
-    }
-}
+// Runs the queries (no parameters) in one round trip with search_path =
+// pg_catalog, so type names and expressions come out schema-qualified the
+// same way in every database: in a read-only transaction of its own, or in
+// a savepoint when one is open. Returns their rows in the queries' order.
+std::vector<QueryResults::Set> ReadCatalog(PGconn* conn, const std::vector<std::string>& queries);
 
 // The permission statements of a table or view, and of routines.
 std::string ScriptRelationGrants(PGconn* conn, std::uint32_t oid);

@@ -60,15 +60,12 @@ struct Routine {
 
 std::vector<Routine> routines(PGconn* conn, const std::vector<std::uint32_t>& oids)
 {
-    auto set = WithCatalogPath(conn, [&] {
-        return ExecParams(conn,
-                         "SELECT p.oid, n.nspname, p.proname, pg_get_function_identity_arguments(p.oid), "
-                         "p.prokind = 'p', p.proacl IS NULL, EXISTS (SELECT 1 FROM aclexplode(p.proacl) x "
-                         "WHERE x.grantee = 0 AND x.privilege_type = 'EXECUTE') "
-                         "FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace "
-                         "WHERE p.oid = ANY ($1::oid[]) ORDER BY pg_get_function_identity_arguments(p.oid) COLLATE \"C\", p.oid",
-                         {oidArray(oids)}, true);
-    });
+    auto set = ReadCatalog(conn, {"SELECT p.oid, n.nspname, p.proname, pg_get_function_identity_arguments(p.oid), "
+                                  "p.prokind = 'p', p.proacl IS NULL, EXISTS (SELECT 1 FROM aclexplode(p.proacl) x "
+                                  "WHERE x.grantee = 0 AND x.privilege_type = 'EXECUTE') "
+                                  "FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace "
+                                  "WHERE p.oid = ANY ('" + oidArray(oids) + "'::oid[]) "
+                                  "ORDER BY pg_get_function_identity_arguments(p.oid) COLLATE \"C\", p.oid"})[0];
     std::vector<Routine> list;
     for (const auto& r : set.rows)
         list.push_back({static_cast<std::uint32_t>(std::stoul(*r[0])), QuoteQualified(*r[1], *r[2]) + "(" + *r[3] + ")",
@@ -80,34 +77,30 @@ std::vector<Routine> routines(PGconn* conn, const std::vector<std::uint32_t>& oi
 
 std::string ScriptRelationGrants(PGconn* conn, std::uint32_t oid)
 {
-    std::string id = std::to_string(oid);
-    auto name = ExecParams(conn,
-                          "SELECT n.nspname, c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
-                          "WHERE c.oid = $1",
-                          {id});
+    std::string id = "'" + std::to_string(oid) + "'::oid";
+    auto sets = ReadCatalog(
+        conn, {"SELECT n.nspname, c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+               "WHERE c.oid = " + id,
+               "SELECT x.grantee, r.rolname, x.privilege_type, x.is_grantable "
+               "FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) x "
+               "LEFT JOIN pg_roles r ON r.oid = x.grantee WHERE c.oid = " + id + " AND x.grantee <> c.relowner",
+               "SELECT a.attname, x.grantee, r.rolname, x.privilege_type, x.is_grantable "
+               "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+               "CROSS JOIN LATERAL aclexplode(a.attacl) x LEFT JOIN pg_roles r ON r.oid = x.grantee "
+               "WHERE a.attrelid = " + id + " AND a.attnum > 0 AND NOT a.attisdropped "
+               "AND x.grantee <> c.relowner ORDER BY a.attnum"});
+    const auto &name = sets[0], &rel = sets[1], &col = sets[2];
     if (name.rows.empty())
-        throw Error(kErrNotFound, "object '" + id + "' not found");
+        throw Error(kErrNotFound, "object '" + std::to_string(oid) + "' not found");
     std::string qualified = QuoteQualified(*name.rows[0][0], *name.rows[0][1]);
 
     std::map<Grantee, std::array<bool, kPrivilegeCount>> table;
-    auto rel = ExecParams(conn,
-                         "SELECT x.grantee, r.rolname, x.privilege_type, x.is_grantable "
-                         "FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) x "
-                         "LEFT JOIN pg_roles r ON r.oid = x.grantee WHERE c.oid = $1 AND x.grantee <> c.relowner",
-                         {id});
     for (const auto& r : rel.rows) {
         int p = privilegeIndex(*r[2]);
         if (p >= 0 && (*r[0] == "0" || r[1]))
             table[grantee(r[0], r[1], r[3])][static_cast<std::size_t>(p)] = true;
     }
     std::map<std::pair<Grantee, int>, std::vector<std::string>> columns;
-    auto col = ExecParams(conn,
-                         "SELECT a.attname, x.grantee, r.rolname, x.privilege_type, x.is_grantable "
-                         "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
-                         "CROSS JOIN LATERAL aclexplode(a.attacl) x LEFT JOIN pg_roles r ON r.oid = x.grantee "
-                         "WHERE a.attrelid = $1 AND a.attnum > 0 AND NOT a.attisdropped "
-                         "AND x.grantee <> c.relowner ORDER BY a.attnum",
-                         {id});
     for (const auto& r : col.rows) {
         int p = privilegeIndex(*r[3]);
         if (p >= 0 && (*r[1] == "0" || r[2]))

@@ -1,5 +1,7 @@
 #include "dmo/pgexec.h"
 
+#include "dmo/catalog.h"
+
 #include <libpq-fe.h>
 
 namespace dmo::detail {
@@ -91,6 +93,48 @@ std::optional<std::string> ScalarParams(PGconn* conn, const std::string& sql, co
     if (set.rows.empty() || set.rows[0].empty())
         return std::nullopt;
     return set.rows[0][0];
+}
+
+std::vector<QueryResults::Set> ReadCatalog(PGconn* conn, const std::vector<std::string>& queries)
+{
+    bool open = PQtransactionStatus(conn) != PQTRANS_IDLE;
+    const char* undo = open ? "ROLLBACK TO SAVEPOINT dmo_catalog_path; RELEASE SAVEPOINT dmo_catalog_path" : "ROLLBACK";
+    std::string sql = open ? "SAVEPOINT dmo_catalog_path; SET LOCAL search_path = pg_catalog"
+                           : "BEGIN READ ONLY; SET LOCAL search_path = pg_catalog";
+    for (const auto& query : queries)
+        sql += ";\n" + query;
+    sql += open ? ";\nROLLBACK TO SAVEPOINT dmo_catalog_path; RELEASE SAVEPOINT dmo_catalog_path" : ";\nCOMMIT";
+    if (!PQsendQuery(conn, sql.c_str()))
+        throw Error(PQstatus(conn) == CONNECTION_OK ? kErrStatement : kErrConnection, trimmed(PQerrorMessage(conn)),
+                    "PostgreSQL");
+    std::vector<QueryResults::Set> sets;
+    std::optional<Error> failure;
+    while (PGresult* res = PQgetResult(conn)) {
+        ExecStatusType status = PQresultStatus(res);
+        if (status == PGRES_TUPLES_OK && !failure)
+            sets.push_back(RowsOf(res));
+        else if ((status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE) && !failure)
+            failure = StatementError(conn, res);
+        PQclear(res);
+        if (PQstatus(conn) != CONNECTION_OK)
+            break;
+    }
+    if (PQstatus(conn) != CONNECTION_OK) {
+        if (failure) {
+            failure->hresult = kErrConnection;
+            throw *failure;
+        }
+        throw Error(kErrConnection, trimmed(PQerrorMessage(conn)), "PostgreSQL");
+    }
+    if (failure) {
+        // What the caller had open stays as it was.
+        PQclear(PQexec(conn, undo));
+        throw *failure;
+    }
+    if (sets.size() != queries.size())
+        throw Error(kErrStatement, "a catalogue read returned " + std::to_string(sets.size()) + " of " +
+                                       std::to_string(queries.size()) + " result sets", "PostgreSQL");
+    return sets;
 }
 
 std::recursive_mutex& Access::mutex(Database& db) { return db.m_server->m_mutex; }

@@ -28,6 +28,12 @@ const char* const kUserTables =
     "AND n.nspname <> 'information_schema' AND n.nspname NOT LIKE 'pg\\_%' "
     "ORDER BY n.nspname COLLATE \"C\", c.relname COLLATE \"C\"";
 
+// What Table::Names holds, over pg_class c and pg_namespace n.
+const char* const kNameColumns =
+    "n.nspname, c.relname, c.relpersistence, c.relkind, c.relispartition, "
+    "EXISTS (SELECT 1 FROM pg_depend d WHERE d.classid = 'pg_class'::regclass "
+    "AND d.objid = c.oid AND d.deptype = 'e')";
+
 std::uint32_t toOid(const Param& text) { return static_cast<std::uint32_t>(std::strtoul(text->c_str(), nullptr, 10)); }
 
 bool isTrue(const Param& text) { return text && *text == "t"; }
@@ -105,13 +111,17 @@ std::shared_ptr<Table> Tables::Item(const std::string& name)
         throw Error(kErrNotFound, "table '" + name + "' not found");
     }
     if (!parsed.schema.empty() && name == QuoteQualified(parsed.schema, parsed.name)) {
-        auto oid = ScalarParams(Access::connection(*m_db),
-                                "SELECT c.oid FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
-                                "WHERE n.nspname = $1 AND c.relname = $2 AND c.relkind IN ('r','p') "
-                                "AND NOT c.relispartition",
-                                {parsed.schema, parsed.name});
-        if (oid)
-            return Access::catalog(*m_db).table(m_db, toOid(oid));
+        auto set = ExecParams(Access::connection(*m_db),
+                              std::string("SELECT c.oid, ") + kNameColumns +
+                                  " FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                                  "WHERE n.nspname = $1 AND c.relname = $2 AND c.relkind IN ('r','p') "
+                                  "AND NOT c.relispartition",
+                              {parsed.schema, parsed.name});
+        if (!set.rows.empty()) {
+            auto t = Access::catalog(*m_db).table(m_db, toOid(set.rows[0][0]));
+            t->m_names = Table::namesOf(set.rows[0], 1);
+            return t;
+        }
     }
     TableRef ref = m_db->ResolveTable(name);
     return Access::catalog(*m_db).table(m_db, ref.oid);
@@ -124,16 +134,19 @@ Table::Names Table::names()
     if (m_names)
         return *m_names;
     auto set = ExecParams(Access::connection(*m_db),
-                         "SELECT n.nspname, c.relname, c.relpersistence, c.relkind, c.relispartition, "
-                         "EXISTS (SELECT 1 FROM pg_depend d WHERE d.classid = 'pg_class'::regclass "
-                         "AND d.objid = c.oid AND d.deptype = 'e') "
-                         "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = $1",
-                         {oidText(m_oid)});
+                          std::string("SELECT ") + kNameColumns +
+                              " FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = $1",
+                          {oidText(m_oid)});
     if (set.rows.empty())
         throw Error(kErrNotFound, "table '" + std::to_string(m_oid) + "' not found (it was dropped)");
-    const auto& row = set.rows[0];
-    m_names = Names{*row[0], *row[1], (*row[2])[0], (*row[3])[0], isTrue(row[4]), isTrue(row[5])};
+    m_names = namesOf(set.rows[0], 0);
     return *m_names;
+}
+
+Table::Names Table::namesOf(const std::vector<Param>& row, std::size_t at)
+{
+    return Names{*row[at], *row[at + 1], (*row[at + 2])[0], (*row[at + 3])[0], isTrue(row[at + 4]),
+                 isTrue(row[at + 5])};
 }
 
 std::string Table::Name()
@@ -210,30 +223,28 @@ std::string Table::scriptCreate()
 {
     PGconn* conn = Access::connection(*m_db);
     Names n = names();
-    if (n.kind == 'p' || n.partition ||
-        ScalarParams(conn, "SELECT EXISTS (SELECT 1 FROM pg_inherits WHERE inhrelid = $1 OR inhparent = $1)",
-                     {oidText(m_oid)}) == "t")
+    std::string id = "'" + oidText(m_oid) + "'::oid";
+    auto sets = ReadCatalog(
+        conn,
+        {"SELECT EXISTS (SELECT 1 FROM pg_inherits WHERE inhrelid = " + id + " OR inhparent = " + id + ")",
+         "SELECT a.attname, format_type(a.atttypid, a.atttypmod), a.attnotnull, a.attidentity, a.attgenerated, "
+         "CASE WHEN a.attcollation <> 0 AND a.attcollation <> t.typcollation THEN cn.nspname END, "
+         "CASE WHEN a.attcollation <> 0 AND a.attcollation <> t.typcollation THEN co.collname END, "
+         "CASE WHEN a.attgenerated <> '' THEN pg_get_expr(d.adbin, d.adrelid) END, "
+         "s.seqstart, s.seqincrement, s.seqmin, s.seqmax, s.seqcache, s.seqcycle, s.seqtypid "
+         "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
+         "LEFT JOIN pg_collation co ON co.oid = a.attcollation "
+         "LEFT JOIN pg_namespace cn ON cn.oid = co.collnamespace "
+         "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
+         "LEFT JOIN LATERAL (SELECT q.* FROM pg_depend dep JOIN pg_sequence q ON q.seqrelid = dep.objid "
+         "  WHERE a.attidentity <> '' AND dep.classid = 'pg_class'::regclass "
+         "  AND dep.refclassid = 'pg_class'::regclass AND dep.refobjid = a.attrelid "
+         "  AND dep.refobjsubid = a.attnum AND dep.deptype = 'i' LIMIT 1) s ON true "
+         "WHERE a.attrelid = " + id + " AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum"});
+    if (n.kind == 'p' || n.partition || (!sets[0].rows.empty() && isTrue(sets[0].rows[0][0])))
         throw Error(kErrNotSupported, "not supported on PostgreSQL: scripting the partitioned or inherited table " +
                                           QuoteQualified(n.schema, n.name));
-    auto set = WithCatalogPath(conn, [&] {
-        return ExecParams(
-            conn,
-            "SELECT a.attname, format_type(a.atttypid, a.atttypmod), a.attnotnull, a.attidentity, a.attgenerated, "
-            "CASE WHEN a.attcollation <> 0 AND a.attcollation <> t.typcollation THEN cn.nspname END, "
-            "CASE WHEN a.attcollation <> 0 AND a.attcollation <> t.typcollation THEN co.collname END, "
-            "CASE WHEN a.attgenerated <> '' THEN pg_get_expr(d.adbin, d.adrelid) END, "
-            "s.seqstart, s.seqincrement, s.seqmin, s.seqmax, s.seqcache, s.seqcycle, s.seqtypid "
-            "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
-            "LEFT JOIN pg_collation co ON co.oid = a.attcollation "
-            "LEFT JOIN pg_namespace cn ON cn.oid = co.collnamespace "
-            "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
-            "LEFT JOIN LATERAL (SELECT q.* FROM pg_depend dep JOIN pg_sequence q ON q.seqrelid = dep.objid "
-            "  WHERE a.attidentity <> '' AND dep.classid = 'pg_class'::regclass "
-            "  AND dep.refclassid = 'pg_class'::regclass AND dep.refobjid = a.attrelid "
-            "  AND dep.refobjsubid = a.attnum AND dep.deptype = 'i' LIMIT 1) s ON true "
-            "WHERE a.attrelid = $1 AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum",
-            {oidText(m_oid)}, true);
-    });
+    const auto& set = sets[1];
     std::string text = std::string("CREATE ") + (n.persistence == 'u' ? "UNLOGGED " : "") + "TABLE " +
                        QuoteQualified(n.schema, n.name) + " (\r\n";
     for (std::size_t i = 0; i < set.rows.size(); ++i) {
@@ -276,19 +287,37 @@ void Table::load()
     if (m_loaded)
         return;
     PGconn* conn = Access::connection(*m_db);
-    std::vector<Param> oid{oidText(m_oid)};
+    std::string id = "'" + oidText(m_oid) + "'::oid";
     m_keys.clear();
     m_checks.clear();
     m_indexes.clear();
     m_triggers.clear();
     m_columns.clear();
-    auto keys = ExecParams(conn,
-                          "SELECT k.conname, k.contype, rn.nspname, r.relname FROM pg_constraint k "
-                          "LEFT JOIN pg_class r ON r.oid = k.confrelid "
-                          "LEFT JOIN pg_namespace rn ON rn.oid = r.relnamespace "
-                          "WHERE k.conrelid = $1 AND k.contype IN ('p','u','f','c') "
-                          "ORDER BY k.conname COLLATE \"C\"",
-                          oid);
+    auto sets = ReadCatalog(
+        conn, {"SELECT k.conname, k.contype, rn.nspname, r.relname FROM pg_constraint k "
+               "LEFT JOIN pg_class r ON r.oid = k.confrelid "
+               "LEFT JOIN pg_namespace rn ON rn.oid = r.relnamespace "
+               "WHERE k.conrelid = " + id + " AND k.contype IN ('p','u','f','c') "
+               "ORDER BY k.conname COLLATE \"C\"",
+               "SELECT n.nspname, ic.relname, EXISTS (SELECT 1 FROM pg_constraint k "
+               "WHERE k.conindid = i.indexrelid AND k.conrelid = i.indrelid "
+               "AND k.contype IN ('p','u','x')) "
+               "FROM pg_index i JOIN pg_class ic ON ic.oid = i.indexrelid "
+               "JOIN pg_namespace n ON n.oid = ic.relnamespace "
+               "WHERE i.indrelid = " + id + " ORDER BY ic.relname COLLATE \"C\"",
+               "SELECT tgname FROM pg_trigger WHERE tgrelid = " + id +
+                   " AND NOT tgisinternal ORDER BY tgname COLLATE \"C\"",
+               "SELECT a.attname, a.attnum, a.attidentity IN ('a','d'), format_type(a.atttypid, NULL), "
+               "CASE WHEN a.attgenerated = '' THEN pg_get_expr(d.adbin, d.adrelid) END "
+               "FROM pg_attribute a LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid "
+               "AND d.adnum = a.attnum WHERE a.attrelid = " + id + " AND a.attnum > 0 "
+               "AND NOT a.attisdropped ORDER BY a.attnum",
+               // The names too, in the same round trip, when not known yet.
+               m_names ? std::string("SELECT") : std::string("SELECT ") + kNameColumns +
+                   " FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = " + id});
+    const auto &keys = sets[0], &indexes = sets[1], &triggers = sets[2], &columns = sets[3];
+    if (!m_names && !sets[4].rows.empty())
+        m_names = namesOf(sets[4].rows[0], 0);
     for (const auto& r : keys.rows) {
         char type = (*r[1])[0];
         if (type == 'c') {
@@ -298,30 +327,10 @@ void Table::load()
         m_keys.push_back({*r[0], type == 'p' ? 1 : type == 'u' ? 2 : 3,
                           type == 'f' && r[2] && r[3] ? QuoteQualified(*r[2], *r[3]) : std::string()});
     }
-    auto indexes = ExecParams(conn,
-                             "SELECT n.nspname, ic.relname, EXISTS (SELECT 1 FROM pg_constraint k "
-                             "WHERE k.conindid = i.indexrelid AND k.conrelid = i.indrelid "
-                             "AND k.contype IN ('p','u','x')) "
-                             "FROM pg_index i JOIN pg_class ic ON ic.oid = i.indexrelid "
-                             "JOIN pg_namespace n ON n.oid = ic.relnamespace "
-                             "WHERE i.indrelid = $1 ORDER BY ic.relname COLLATE \"C\"",
-                             oid);
     for (const auto& r : indexes.rows)
         m_indexes.push_back({*r[0], *r[1], isTrue(r[2])});
-    auto triggers = ExecParams(
-        conn, "SELECT tgname FROM pg_trigger WHERE tgrelid = $1 AND NOT tgisinternal ORDER BY tgname COLLATE \"C\"",
-        oid);
     for (const auto& r : triggers.rows)
         m_triggers.push_back(*r[0]);
-    auto columns = WithCatalogPath(conn, [&] {
-        return ExecParams(conn,
-                         "SELECT a.attname, a.attnum, a.attidentity IN ('a','d'), format_type(a.atttypid, NULL), "
-                         "CASE WHEN a.attgenerated = '' THEN pg_get_expr(d.adbin, d.adrelid) END "
-                         "FROM pg_attribute a LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid "
-                         "AND d.adnum = a.attnum WHERE a.attrelid = $1 AND a.attnum > 0 "
-                         "AND NOT a.attisdropped ORDER BY a.attnum",
-                         oid, true);
-    });
     for (const auto& r : columns.rows)
         m_columns.push_back({*r[0], std::atoi(r[1]->c_str()), isTrue(r[2]), *r[3], r[4].value_or("")});
     m_loaded = true;

@@ -132,6 +132,7 @@ private:
         bool extension;
     };
     Names names();
+    static Names namesOf(const std::vector<std::optional<std::string>>& row, std::size_t at);
     void load();
     // An action of an ALTER TABLE: queued inside a block, else sent now.
     void alter(const std::string& action);
