@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace dorvik {
 
@@ -156,7 +157,8 @@ std::string MakeTableBackupName(const std::string& table)
 // The sequences that the reference table's serial columns own and the target
 // lacks are made like the reference's, owned by the target's column, so the
 // defaults that name them can be set.
-void CreateMissingSequences(dmo::Database& target, dmo::Database& reference, const std::string& name)
+void CreateMissingSequences(dmo::Database& target, dmo::Database& reference, const std::string& name,
+                            dmo::Table& targetTable)
 {
     auto sequences = reference.ExecuteWithResults(
         "SELECT format('%I.%I', n.nspname, c.relname), a.attname, format('AS %s INCREMENT BY %s MINVALUE %s "
@@ -167,23 +169,26 @@ void CreateMissingSequences(dmo::Database& target, dmo::Database& reference, con
         "JOIN pg_attribute a ON a.attrelid = d.refobjid AND a.attnum = d.refobjsubid "
         "WHERE d.classid = 'pg_class'::regclass AND d.refclassid = 'pg_class'::regclass AND d.deptype = 'a' "
         "AND c.relkind = 'S' AND d.refobjid = " + dmo::QuoteLiteral(name) + "::regclass");
-    std::string tableName = target.GetTables()->Item(name)->QualifiedName();
     for (int row = 1; row <= sequences->Rows(); ++row) {
         std::string sequence = sequences->GetColumnString(row, 1);
         auto found = target.ExecuteWithResults("SELECT to_regclass(" + dmo::QuoteLiteral(sequence) + ") IS NULL");
         if (found->GetColumnString(1, 1) != "t")
             continue;
         target.ExecuteImmediate("CREATE SEQUENCE " + sequence + " " + sequences->GetColumnString(row, 3));
-        target.ExecuteImmediate("ALTER SEQUENCE " + sequence + " OWNED BY " + tableName + "." +
+        target.ExecuteImmediate("ALTER SEQUENCE " + sequence + " OWNED BY " + targetTable.QualifiedName() + "." +
                                 dmo::QuoteIdent(sequences->GetColumnString(row, 2)));
     }
 }
 
 void RestoreColumnDefaults(dmo::Database& target, dmo::Database& reference, const std::string& name)
 {
-    CreateMissingSequences(target, reference, name);
-    auto targetTable = target.GetTables()->Item(name);
-    auto referenceTable = reference.GetTables()->Item(name);
+    RestoreColumnDefaults(target, reference, name, target.GetTables()->Item(name), reference.GetTables()->Item(name));
+}
+
+void RestoreColumnDefaults(dmo::Database& target, dmo::Database& reference, const std::string& name,
+                           std::shared_ptr<dmo::Table> targetTable, std::shared_ptr<dmo::Table> referenceTable)
+{
+    CreateMissingSequences(target, reference, name, *targetTable);
     auto targetColumns = targetTable->Columns();
     auto referenceColumns = referenceTable->Columns();
     int count = referenceColumns->Count();
@@ -222,12 +227,15 @@ void HandOverOwnedSequences(dmo::Database& db, dmo::Table& oldTable, dmo::Table&
 }
 
 bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database& target,
-                  std::shared_ptr<dmo::Table> table, const std::string& script, const std::string& name)
+                  std::shared_ptr<dmo::Table> table, const std::string& script, const std::string& name,
+                  std::shared_ptr<dmo::Table> referenceTable)
 {
+    if (!referenceTable)
+        referenceTable = reference.GetTables()->Item(name);
     std::string own;
     ScriptTable(*table, own);
     if (ScriptsEqual(script, own)) {
-        RestoreColumnDefaults(target, reference, name);
+        RestoreColumnDefaults(target, reference, name, table, referenceTable);
         return true;
     }
     auto& protocol = commander.Protocol();
@@ -247,7 +255,7 @@ bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database
         std::shared_ptr<dmo::Table> created;
         if (!FindTable(target, created, name))
             throw dmo::Error(dmo::kErrNotFound, "table '" + name + "' not found after it was created");
-        RestoreColumnDefaults(target, reference, name);
+        RestoreColumnDefaults(target, reference, name, created, referenceTable);
         std::string status;
         if (table->Rows() == 0) {
             status = "NO DATA";
@@ -342,9 +350,11 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
                     m_protocol.AddLine(step, true, false);
                     target->ExecuteImmediate(script, 0);
                     target->GetTables()->Refresh();
-                    RestoreColumnDefaults(*target, *reference, table->QualifiedName());
+                    RestoreColumnDefaults(*target, *reference, table->QualifiedName(),
+                                          target->GetTables()->Item(table->QualifiedName()), table);
                 } else {
-                    if (!RebuildTable(*this, *reference, *target, existing, script, table->QualifiedName()) && allKept)
+                    if (!RebuildTable(*this, *reference, *target, existing, script, table->QualifiedName(), table) &&
+                        allKept)
                         allKept = false;
                 }
             }
@@ -379,19 +389,26 @@ int CCommander::StripForeignKeys(dmo::SQLServer* server, dmo::Database& target, 
         m_pProgress->SetPos(2, 0);
     }
     // Foreign keys first, everywhere, then unique keys: a unique key that
-    // another table's foreign key still uses cannot go.
+    // another table's foreign key still uses cannot go. The second pass
+    // takes the tables and their look-ups from the first.
+    std::vector<std::shared_ptr<dmo::Table>> seen(static_cast<std::size_t>(count) + 1);
+    std::vector<char> found(static_cast<std::size_t>(count) + 1);
     for (int pass = 0; pass < 2; ++pass) {
         for (int i = 1; i <= count; ++i) {
             int result = CheckConnection(server);
             if (result)
                 return result;
-            auto table = tables->Item(i);
-            if (table->TypeOf() != dmo::kTypeUserTable)
+            auto& table = seen[static_cast<std::size_t>(i)];
+            auto& inReference = found[static_cast<std::size_t>(i)];
+            if (pass == 0) {
+                table = tables->Item(i);
+                if (table->TypeOf() != dmo::kTypeUserTable)
+                    continue;
+                std::shared_ptr<dmo::Table> match;
+                inReference = FindTable(reference, match, table->QualifiedName());
+            } else if (table->TypeOf() != dmo::kTypeUserTable || !inReference) {
                 continue;
-            std::shared_ptr<dmo::Table> match;
-            bool inReference = FindTable(reference, match, table->QualifiedName());
-            if (pass == 1 && !inReference)
-                continue;
+            }
             SetProgressResourceText(*this, inReference ? res::IDS_REMOVING_FOREIGN_UNIQUE_KEYS
                                                        : res::IDS_REMOVING_FOREIGN_KEYS,
                                     table->Name(), step);

@@ -37,8 +37,13 @@ bool BuildColumnList(std::string& list, dmo::Table& oldTable, dmo::Table& newTab
 bool CopyTableData(dmo::Database& db, dmo::Table& oldTable, dmo::Table& newTable);
 // The table's backup name, cut to fit PostgreSQL's 63 bytes.
 std::string MakeTableBackupName(const std::string& table);
+// `referenceTable`, when given, is the reference's table of that name.
 bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database& target,
-                  std::shared_ptr<dmo::Table> table, const std::string& script, const std::string& name);
+                  std::shared_ptr<dmo::Table> table, const std::string& script, const std::string& name,
+                  std::shared_ptr<dmo::Table> referenceTable = nullptr);
 void RestoreColumnDefaults(dmo::Database& target, dmo::Database& reference, const std::string& name);
+// The same with both tables already at hand.
+void RestoreColumnDefaults(dmo::Database& target, dmo::Database& reference, const std::string& name,
+                           std::shared_ptr<dmo::Table> targetTable, std::shared_ptr<dmo::Table> referenceTable);
 
 } // namespace dorvik
