@@ -30,7 +30,9 @@ struct Catalog {
 // pg_catalog, so type names and expressions come out schema-qualified the
 // same way in every database: in a read-only transaction of its own, or in
 // a savepoint when one is open. Returns their rows in the queries' order.
-std::vector<QueryResults::Set> ReadCatalog(PGconn* conn, const std::vector<std::string>& queries);
+// `plain`: the queries need no particular search path; outside a
+// transaction they go as they are.
+std::vector<QueryResults::Set> ReadCatalog(PGconn* conn, const std::vector<std::string>& queries, bool plain = false);
 
 // The permission statements of a table or view, and of routines.
 std::string ScriptRelationGrants(PGconn* conn, std::uint32_t oid);

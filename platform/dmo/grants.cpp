@@ -88,7 +88,8 @@ std::string ScriptRelationGrants(PGconn* conn, std::uint32_t oid)
                "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
                "CROSS JOIN LATERAL aclexplode(a.attacl) x LEFT JOIN pg_roles r ON r.oid = x.grantee "
                "WHERE a.attrelid = " + id + " AND a.attnum > 0 AND NOT a.attisdropped "
-               "AND x.grantee <> c.relowner ORDER BY a.attnum"});
+               "AND x.grantee <> c.relowner ORDER BY a.attnum"},
+        true);
     const auto &name = sets[0], &rel = sets[1], &col = sets[2];
     if (name.rows.empty())
         throw Error(kErrNotFound, "object '" + std::to_string(oid) + "' not found");

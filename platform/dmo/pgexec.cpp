@@ -95,15 +95,19 @@ std::optional<std::string> ScalarParams(PGconn* conn, const std::string& sql, co
     return set.rows[0][0];
 }
 
-std::vector<QueryResults::Set> ReadCatalog(PGconn* conn, const std::vector<std::string>& queries)
+std::vector<QueryResults::Set> ReadCatalog(PGconn* conn, const std::vector<std::string>& queries, bool plain)
 {
     bool open = PQtransactionStatus(conn) != PQTRANS_IDLE;
-    const char* undo = open ? "ROLLBACK TO SAVEPOINT dmo_catalog_path; RELEASE SAVEPOINT dmo_catalog_path" : "ROLLBACK";
-    std::string sql = open ? "SAVEPOINT dmo_catalog_path; SET LOCAL search_path = pg_catalog"
-                           : "BEGIN READ ONLY; SET LOCAL search_path = pg_catalog";
+    bool bare = plain && !open;
+    const char* undo = open ? "ROLLBACK TO SAVEPOINT dmo_catalog_path; RELEASE SAVEPOINT dmo_catalog_path"
+                       : bare ? "" : "ROLLBACK";
+    std::string sql = bare   ? ""
+                      : open ? "SAVEPOINT dmo_catalog_path; SET LOCAL search_path = pg_catalog"
+                             : "BEGIN READ ONLY; SET LOCAL search_path = pg_catalog";
     for (const auto& query : queries)
-        sql += ";\n" + query;
-    sql += open ? ";\nROLLBACK TO SAVEPOINT dmo_catalog_path; RELEASE SAVEPOINT dmo_catalog_path" : ";\nCOMMIT";
+        sql += (sql.empty() ? "" : ";\n") + query;
+    if (!bare)
+        sql += open ? ";\nROLLBACK TO SAVEPOINT dmo_catalog_path; RELEASE SAVEPOINT dmo_catalog_path" : ";\nCOMMIT";
     if (!PQsendQuery(conn, sql.c_str()))
         throw Error(PQstatus(conn) == CONNECTION_OK ? kErrStatement : kErrConnection, trimmed(PQerrorMessage(conn)),
                     "PostgreSQL");
@@ -128,7 +132,8 @@ std::vector<QueryResults::Set> ReadCatalog(PGconn* conn, const std::vector<std::
     }
     if (failure) {
         // What the caller had open stays as it was.
-        PQclear(PQexec(conn, undo));
+        if (*undo)
+            PQclear(PQexec(conn, undo));
         throw *failure;
     }
     if (sets.size() != queries.size())
