@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
 
 namespace dorvik {
 
@@ -119,10 +121,19 @@ int CCommander::ProcessPermissions(dmo::SQLServer* server, const std::string& da
     auto processKind = [&](int kind) -> int {
         std::vector<std::function<PermissionObject()>> objects;
         if (kind == 1) {
+            // Every table's name and statements in one read; a table the
+            // read missed is asked on its own, as any other object.
+            auto scripts = std::make_shared<std::map<std::uint32_t, dmo::RelationGrants>>(
+                tableList->ScriptPermissions());
             for (int i = 1, n = tableList->Count(); i <= n; ++i)
-                objects.push_back([&, i] {
+                objects.push_back([&, scripts, i] {
                     auto t = tableList->Item(i);
-                    return Describe(t, t->TypeOf() != dmo::kTypeUserTable);
+                    auto found = scripts->find(t->Oid());
+                    if (found == scripts->end())
+                        return Describe(t, t->TypeOf() != dmo::kTypeUserTable);
+                    const dmo::RelationGrants& g = found->second;
+                    return PermissionObject{g.extension, g.qualifiedName, [text = g.script] { return text; },
+                                            [t] { return t->ScriptGrantAllToPublic(); }};
                 });
         } else if (kind == 2) {
             for (int i = 1, n = viewList->Count(); i <= n; ++i)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "dmo/pgexec.h"
+#include "dmo/tables.h"
 
 #include <libpq-fe.h>
 
@@ -36,6 +37,9 @@ std::vector<QueryResults::Set> ReadCatalog(PGconn* conn, const std::vector<std::
 
 // The permission statements of a table or view, and of routines.
 std::string ScriptRelationGrants(PGconn* conn, std::uint32_t oid);
+// The same for many tables or views at once, by OID; one missing from the
+// catalogue is missing from the answer.
+std::map<std::uint32_t, RelationGrants> ScriptRelationGrants(PGconn* conn, const std::vector<std::uint32_t>& oids);
 std::string ScriptRoutineGrants(PGconn* conn, const std::vector<std::uint32_t>& oids);
 std::string RelationGrantAllToPublic(const std::string& qualifiedName);
 std::string RoutineGrantAllToPublic(PGconn* conn, const std::vector<std::uint32_t>& oids);

@@ -75,55 +75,69 @@ std::vector<Routine> routines(PGconn* conn, const std::vector<std::uint32_t>& oi
 
 } // namespace
 
-std::string ScriptRelationGrants(PGconn* conn, std::uint32_t oid)
+std::map<std::uint32_t, RelationGrants> ScriptRelationGrants(PGconn* conn, const std::vector<std::uint32_t>& oids)
 {
-    std::string id = "'" + std::to_string(oid) + "'::oid";
+    std::string ids = "ANY ('" + oidArray(oids) + "'::oid[])";
     auto sets = ReadCatalog(
-        conn, {"SELECT n.nspname, c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
-               "WHERE c.oid = " + id,
-               "SELECT x.grantee, r.rolname, x.privilege_type, x.is_grantable "
+        conn, {"SELECT c.oid, n.nspname, c.relname, EXISTS (SELECT 1 FROM pg_depend d "
+               "WHERE d.classid = 'pg_class'::regclass AND d.objid = c.oid AND d.deptype = 'e') "
+               "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = " + ids,
+               "SELECT c.oid, x.grantee, r.rolname, x.privilege_type, x.is_grantable "
                "FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) x "
-               "LEFT JOIN pg_roles r ON r.oid = x.grantee WHERE c.oid = " + id + " AND x.grantee <> c.relowner",
-               "SELECT a.attname, x.grantee, r.rolname, x.privilege_type, x.is_grantable "
+               "LEFT JOIN pg_roles r ON r.oid = x.grantee WHERE c.oid = " + ids + " AND x.grantee <> c.relowner",
+               "SELECT a.attrelid, a.attname, x.grantee, r.rolname, x.privilege_type, x.is_grantable "
                "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
                "CROSS JOIN LATERAL aclexplode(a.attacl) x LEFT JOIN pg_roles r ON r.oid = x.grantee "
-               "WHERE a.attrelid = " + id + " AND a.attnum > 0 AND NOT a.attisdropped "
-               "AND x.grantee <> c.relowner ORDER BY a.attnum"},
+               "WHERE a.attrelid = " + ids + " AND a.attnum > 0 AND NOT a.attisdropped "
+               "AND x.grantee <> c.relowner ORDER BY a.attrelid, a.attnum"},
         true);
-    const auto &name = sets[0], &rel = sets[1], &col = sets[2];
-    if (name.rows.empty())
-        throw Error(kErrNotFound, "object '" + std::to_string(oid) + "' not found");
-    std::string qualified = QuoteQualified(*name.rows[0][0], *name.rows[0][1]);
-
-    std::map<Grantee, std::array<bool, kPrivilegeCount>> table;
-    for (const auto& r : rel.rows) {
-        int p = privilegeIndex(*r[2]);
-        if (p >= 0 && (*r[0] == "0" || r[1]))
-            table[grantee(r[0], r[1], r[3])][static_cast<std::size_t>(p)] = true;
-    }
-    std::map<std::pair<Grantee, int>, std::vector<std::string>> columns;
-    for (const auto& r : col.rows) {
+    auto oidOf = [](const Param& text) { return static_cast<std::uint32_t>(std::stoul(*text)); };
+    std::map<std::uint32_t, std::map<Grantee, std::array<bool, kPrivilegeCount>>> tables;
+    for (const auto& r : sets[1].rows) {
         int p = privilegeIndex(*r[3]);
         if (p >= 0 && (*r[1] == "0" || r[2]))
-            columns[{grantee(r[1], r[2], r[4]), p}].push_back(QuoteIdent(*r[0]));
+            tables[oidOf(r[0])][grantee(r[1], r[2], r[4])][static_cast<std::size_t>(p)] = true;
+    }
+    std::map<std::uint32_t, std::map<std::pair<Grantee, int>, std::vector<std::string>>> columns;
+    for (const auto& r : sets[2].rows) {
+        int p = privilegeIndex(*r[4]);
+        if (p >= 0 && (*r[2] == "0" || r[3]))
+            columns[oidOf(r[0])][{grantee(r[2], r[3], r[5]), p}].push_back(QuoteIdent(*r[1]));
     }
 
-    std::string text;
-    for (const auto& [g, privs] : table) {
-        std::string list;
-        for (int p = 0; p < kPrivilegeCount; ++p)
-            if (privs[static_cast<std::size_t>(p)])
-                list += (list.empty() ? "" : ", ") + std::string(kPrivileges[p]);
-        text += "GRANT " + list + " ON TABLE " + qualified + " TO " + granteeText(g) + grantOption(g) + ";\r\n";
+    std::map<std::uint32_t, RelationGrants> scripts;
+    for (const auto& row : sets[0].rows) {
+        std::uint32_t oid = oidOf(row[0]);
+        RelationGrants& out = scripts[oid];
+        out.qualifiedName = QuoteQualified(*row[1], *row[2]);
+        out.extension = *row[3] == "t";
+        std::string& text = out.script;
+        for (const auto& [g, privs] : tables[oid]) {
+            std::string list;
+            for (int p = 0; p < kPrivilegeCount; ++p)
+                if (privs[static_cast<std::size_t>(p)])
+                    list += (list.empty() ? "" : ", ") + std::string(kPrivileges[p]);
+            text += "GRANT " + list + " ON TABLE " + out.qualifiedName + " TO " + granteeText(g) + grantOption(g) +
+                    ";\r\n";
+        }
+        for (const auto& [key, names] : columns[oid]) {
+            std::string list;
+            for (const auto& n : names)
+                list += (list.empty() ? "" : ", ") + n;
+            text += "GRANT " + std::string(kPrivileges[key.second]) + " (" + list + ") ON TABLE " +
+                    out.qualifiedName + " TO " + granteeText(key.first) + grantOption(key.first) + ";\r\n";
+        }
     }
-    for (const auto& [key, names] : columns) {
-        std::string list;
-        for (const auto& n : names)
-            list += (list.empty() ? "" : ", ") + n;
-        text += "GRANT " + std::string(kPrivileges[key.second]) + " (" + list + ") ON TABLE " + qualified + " TO " +
-                granteeText(key.first) + grantOption(key.first) + ";\r\n";
-    }
-    return text;
+    return scripts;
+}
+
+std::string ScriptRelationGrants(PGconn* conn, std::uint32_t oid)
+{
+    auto scripts = ScriptRelationGrants(conn, std::vector<std::uint32_t>{oid});
+    auto it = scripts.find(oid);
+    if (it == scripts.end())
+        throw Error(kErrNotFound, "object '" + std::to_string(oid) + "' not found");
+    return it->second.script;
 }
 
 std::string ScriptRoutineGrants(PGconn* conn, const std::vector<std::uint32_t>& oids)

@@ -100,6 +100,17 @@ std::shared_ptr<Table> Tables::Item(int index)
     return cat.table(m_db, cat.snapshot[static_cast<std::size_t>(index) - 1]);
 }
 
+std::map<std::uint32_t, RelationGrants> Tables::ScriptPermissions()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    auto& cat = Access::catalog(*m_db);
+    if (!cat.loaded)
+        Refresh();
+    if (cat.snapshot.empty())
+        return {};
+    return ScriptRelationGrants(Access::connection(*m_db), cat.snapshot);
+}
+
 std::shared_ptr<Table> Tables::Item(const std::string& name)
 {
     std::lock_guard lock(Access::mutex(*m_db));

@@ -11,6 +11,7 @@
 #include "dmo/dmo.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,10 +36,22 @@ constexpr int kTypeUserFunction = 4096;
 constexpr int kScriptCreate = 516;
 constexpr int kScriptPermissions = 2;
 
+// A table's or view's permission statements with what a permission walk
+// shows of it.
+struct RelationGrants {
+    std::string qualifiedName;
+    // Belongs to an extension: a system table to the walk.
+    bool extension = false;
+    std::string script; // as Script(kScriptPermissions)
+};
+
 class Tables {
 public:
     void Refresh();
     int Count();
+    // The permission statements of every table of the last Refresh, read
+    // in one round trip, by OID; a table dropped since is left out.
+    std::map<std::uint32_t, RelationGrants> ScriptPermissions();
     // 1-based over the last snapshot.
     std::shared_ptr<Table> Item(int index);
     // The table a user's name means (Database::ResolveTable).

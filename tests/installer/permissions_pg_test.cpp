@@ -1,6 +1,7 @@
 #include "installer/commander.h"
 #include "installer/scriptlist.h"
 #include "installer/utils.h"
+#include "dmo/tables.h"
 
 #include "pgtestutil.h"
 
@@ -180,4 +181,33 @@ TEST_F(PermissionsTest, FailuresKeepTheFiles)
     EXPECT_FALSE(restore("1, 0, 0, 1, 0, 0"));
     EXPECT_EQ(commander.GetResultCode(), 12);
     EXPECT_TRUE(std::filesystem::exists(file));
+}
+
+// The save reads every table's statements at once: each table must get
+// its own grants, column grants included, exactly as scripting it alone
+// gives them, and a table dropped since the refresh is left out.
+TEST_F(PermissionsTest, AllTablesAtOnceScriptLikeEachAlone)
+{
+    db->exec("CREATE TABLE u (a int, b int); GRANT INSERT (b) ON u TO \"" + r1 + "\"; GRANT SELECT (a, b) ON u TO \"" +
+             r2 + "\"; CREATE TABLE gone (a int); GRANT SELECT ON gone TO \"" + r1 + "\"");
+    auto tables = server->GetDatabases()->Item(db->name())->GetTables();
+    tables->Refresh();
+    auto all = tables->ScriptPermissions();
+    ASSERT_EQ(all.size(), 4u);
+    for (int i = 1; i <= tables->Count(); ++i) {
+        auto table = tables->Item(i);
+        const auto& one = all.at(table->Oid());
+        EXPECT_EQ(one.qualifiedName, table->QualifiedName());
+        EXPECT_FALSE(one.extension);
+        EXPECT_EQ(one.script, table->Script(dmo::kScriptPermissions, 16)) << one.qualifiedName;
+    }
+    EXPECT_EQ(all.at(tables->Item("u")->Oid()).script,
+              "GRANT INSERT (\"b\") ON TABLE \"public\".\"u\" TO \"" + r1 + "\";\r\n"
+              "GRANT SELECT (\"a\", \"b\") ON TABLE \"public\".\"u\" TO \"" + r2 + "\";\r\n");
+
+    auto gone = tables->Item("gone")->Oid();
+    db->exec("DROP TABLE gone");
+    all = tables->ScriptPermissions();
+    EXPECT_EQ(all.size(), 3u);
+    EXPECT_EQ(all.count(gone), 0u);
 }
