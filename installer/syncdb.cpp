@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <vector>
 
 namespace dorvik {
@@ -37,6 +38,17 @@ void FixScriptTypes(std::string& script)
 void ScriptTable(dmo::Table& table, std::string& script)
 {
     script = table.Script(dmo::kScriptCreate, 16);
+    FixScriptTypes(script);
+}
+
+void ScriptTable(dmo::Table& table, std::string& script, const std::map<std::uint32_t, std::string>* scripts)
+{
+    auto found = scripts ? scripts->find(table.Oid()) : std::map<std::uint32_t, std::string>::const_iterator();
+    if (!scripts || found == scripts->end()) {
+        ScriptTable(table, script);
+        return;
+    }
+    script = found->second;
     FixScriptTypes(script);
 }
 
@@ -228,12 +240,12 @@ void HandOverOwnedSequences(dmo::Database& db, dmo::Table& oldTable, dmo::Table&
 
 bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database& target,
                   std::shared_ptr<dmo::Table> table, const std::string& script, const std::string& name,
-                  std::shared_ptr<dmo::Table> referenceTable)
+                  std::shared_ptr<dmo::Table> referenceTable, const std::map<std::uint32_t, std::string>* scripts)
 {
     if (!referenceTable)
         referenceTable = reference.GetTables()->Item(name);
     std::string own;
-    ScriptTable(*table, own);
+    ScriptTable(*table, own, scripts);
     if (ScriptsEqual(script, own)) {
         RestoreColumnDefaults(target, reference, name, table, referenceTable);
         return true;
@@ -329,6 +341,11 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
         step.clear();
         bool allKept = true;
         int count = referenceTables->Count();
+        // Every script of both sides in one read each. The loop changes only
+        // tables it has already scripted (and the reference not at all), so
+        // these are the scripts each table would give when its turn comes.
+        auto referenceScripts = referenceTables->ScriptCreateAll();
+        auto targetScripts = target->GetTables()->ScriptCreateAll();
         if (m_pProgress) {
             m_pProgress->SetRange(2, count);
             m_pProgress->SetPos(2, 0);
@@ -343,7 +360,7 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
                 m_pProgress->SetLineText(2, name);
             if (table->TypeOf() == dmo::kTypeUserTable) {
                 std::string script;
-                ScriptTable(*table, script);
+                ScriptTable(*table, script, &referenceScripts);
                 std::shared_ptr<dmo::Table> existing;
                 if (!FindTable(*target, existing, table->QualifiedName())) {
                     step = "CREATE TABLE " + name;
@@ -353,7 +370,8 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
                     RestoreColumnDefaults(*target, *reference, table->QualifiedName(),
                                           target->GetTables()->Item(table->QualifiedName()), table);
                 } else {
-                    if (!RebuildTable(*this, *reference, *target, existing, script, table->QualifiedName(), table) &&
+                    if (!RebuildTable(*this, *reference, *target, existing, script, table->QualifiedName(), table,
+                                      &targetScripts) &&
                         allKept)
                         allKept = false;
                 }

@@ -2,6 +2,8 @@
 // per-table steps (script, compare, rebuild, copy, reseed, defaults).
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -22,6 +24,9 @@ bool EqualIgnoringBlanksCaseSensitive(const std::string& a, const std::string& b
 // The table's creation script without constraints, with the old type fix
 // (a length -1 or 0 after varchar, nvarchar, varbinary becomes max).
 void ScriptTable(dmo::Table& table, std::string& script);
+// The same from scripts read beforehand by OID (Tables::ScriptCreateAll);
+// a table missing there is scripted on its own.
+void ScriptTable(dmo::Table& table, std::string& script, const std::map<std::uint32_t, std::string>* scripts);
 void FixScriptTypes(std::string& script);
 bool ScriptsEqual(const std::string& a, const std::string& b);
 // Any failure of the look-up means "not found".
@@ -37,10 +42,12 @@ bool BuildColumnList(std::string& list, dmo::Table& oldTable, dmo::Table& newTab
 bool CopyTableData(dmo::Database& db, dmo::Table& oldTable, dmo::Table& newTable);
 // The table's backup name, cut to fit PostgreSQL's 63 bytes.
 std::string MakeTableBackupName(const std::string& table);
-// `referenceTable`, when given, is the reference's table of that name.
+// `referenceTable`, when given, is the reference's table of that name;
+// `scripts`, when given, the target's scripts read beforehand.
 bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database& target,
                   std::shared_ptr<dmo::Table> table, const std::string& script, const std::string& name,
-                  std::shared_ptr<dmo::Table> referenceTable = nullptr);
+                  std::shared_ptr<dmo::Table> referenceTable = nullptr,
+                  const std::map<std::uint32_t, std::string>* scripts = nullptr);
 void RestoreColumnDefaults(dmo::Database& target, dmo::Database& reference, const std::string& name);
 // The same with both tables already at hand.
 void RestoreColumnDefaults(dmo::Database& target, dmo::Database& reference, const std::string& name,

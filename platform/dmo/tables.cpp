@@ -230,65 +230,121 @@ std::string Table::ScriptGrantAllToPublic()
     return RelationGrantAllToPublic(QualifiedName());
 }
 
+namespace {
+
+// The columns of creation scripts: the table's OID, then what createText
+// reads, for the tables `ids` names.
+std::string scriptColumnsQuery(const std::string& ids)
+{
+    return "SELECT a.attrelid, a.attname, format_type(a.atttypid, a.atttypmod), a.attnotnull, a.attidentity, "
+           "a.attgenerated, "
+           "CASE WHEN a.attcollation <> 0 AND a.attcollation <> t.typcollation THEN cn.nspname END, "
+           "CASE WHEN a.attcollation <> 0 AND a.attcollation <> t.typcollation THEN co.collname END, "
+           "CASE WHEN a.attgenerated <> '' THEN pg_get_expr(d.adbin, d.adrelid) END, "
+           "s.seqstart, s.seqincrement, s.seqmin, s.seqmax, s.seqcache, s.seqcycle, s.seqtypid "
+           "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
+           "LEFT JOIN pg_collation co ON co.oid = a.attcollation "
+           "LEFT JOIN pg_namespace cn ON cn.oid = co.collnamespace "
+           "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
+           "LEFT JOIN LATERAL (SELECT q.* FROM pg_depend dep JOIN pg_sequence q ON q.seqrelid = dep.objid "
+           "  WHERE a.attidentity <> '' AND dep.classid = 'pg_class'::regclass "
+           "  AND dep.refclassid = 'pg_class'::regclass AND dep.refobjid = a.attrelid "
+           "  AND dep.refobjsubid = a.attnum AND dep.deptype = 'i' LIMIT 1) s ON true "
+           "WHERE a.attrelid = " + ids + " AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attrelid, a.attnum";
+}
+
+// The canonical creation script from a table's names and its rows of
+// scriptColumnsQuery.
+std::string createText(const std::string& schema, const std::string& name, char persistence,
+                       const std::vector<const std::vector<Param>*>& rows)
+{
+    std::string text = std::string("CREATE ") + (persistence == 'u' ? "UNLOGGED " : "") + "TABLE " +
+                       QuoteQualified(schema, name) + " (\r\n";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto& row = *rows[i];
+        auto r = [&](std::size_t column) -> const Param& { return row[column + 1]; };
+        text += "\t" + QuoteIdent(*r(0)) + " " + *r(1);
+        if (r(5) && r(6))
+            text += " COLLATE " + QuoteQualified(*r(5), *r(6));
+        if (r(4) && !r(4)->empty() && r(7))
+            text += " GENERATED ALWAYS AS (" + *r(7) + ") STORED";
+        if (r(3) && !r(3)->empty() && r(8)) {
+            long long inc = std::strtoll(r(9)->c_str(), nullptr, 10);
+            long long min = std::strtoll(r(10)->c_str(), nullptr, 10);
+            long long max = std::strtoll(r(11)->c_str(), nullptr, 10);
+            std::uint32_t type = toOid(r(14));
+            long long typeMin = type == 21 ? -32768LL : type == 23 ? INT_MIN : LLONG_MIN;
+            long long typeMax = type == 21 ? 32767LL : type == 23 ? INT_MAX : LLONG_MAX;
+            text += std::string(" GENERATED ") + ((*r(3))[0] == 'a' ? "ALWAYS" : "BY DEFAULT") +
+                    " AS IDENTITY (START WITH " + *r(8) + " INCREMENT BY " + *r(9);
+            if (min != (inc > 0 ? 1 : typeMin))
+                text += " MINVALUE " + *r(10);
+            if (max != (inc > 0 ? typeMax : -1))
+                text += " MAXVALUE " + *r(11);
+            if (*r(12) != "1")
+                text += " CACHE " + *r(12);
+            if (isTrue(r(13)))
+                text += " CYCLE";
+            text += ")";
+        }
+        text += isTrue(r(2)) ? " NOT NULL" : " NULL";
+        text += i + 1 < rows.size() ? ",\r\n" : "\r\n";
+    }
+    text += ")\r\n";
+    return text;
+}
+
+std::string oidList(const std::vector<std::uint32_t>& oids)
+{
+    std::string text = "ANY ('{";
+    for (std::size_t i = 0; i < oids.size(); ++i)
+        text += (i ? "," : "") + std::to_string(oids[i]);
+    return text + "}'::oid[])";
+}
+
+} // namespace
+
 std::string Table::scriptCreate()
 {
     PGconn* conn = Access::connection(*m_db);
     Names n = names();
     std::string id = "'" + oidText(m_oid) + "'::oid";
     auto sets = ReadCatalog(
-        conn,
-        {"SELECT EXISTS (SELECT 1 FROM pg_inherits WHERE inhrelid = " + id + " OR inhparent = " + id + ")",
-         "SELECT a.attname, format_type(a.atttypid, a.atttypmod), a.attnotnull, a.attidentity, a.attgenerated, "
-         "CASE WHEN a.attcollation <> 0 AND a.attcollation <> t.typcollation THEN cn.nspname END, "
-         "CASE WHEN a.attcollation <> 0 AND a.attcollation <> t.typcollation THEN co.collname END, "
-         "CASE WHEN a.attgenerated <> '' THEN pg_get_expr(d.adbin, d.adrelid) END, "
-         "s.seqstart, s.seqincrement, s.seqmin, s.seqmax, s.seqcache, s.seqcycle, s.seqtypid "
-         "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
-         "LEFT JOIN pg_collation co ON co.oid = a.attcollation "
-         "LEFT JOIN pg_namespace cn ON cn.oid = co.collnamespace "
-         "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
-         "LEFT JOIN LATERAL (SELECT q.* FROM pg_depend dep JOIN pg_sequence q ON q.seqrelid = dep.objid "
-         "  WHERE a.attidentity <> '' AND dep.classid = 'pg_class'::regclass "
-         "  AND dep.refclassid = 'pg_class'::regclass AND dep.refobjid = a.attrelid "
-         "  AND dep.refobjsubid = a.attnum AND dep.deptype = 'i' LIMIT 1) s ON true "
-         "WHERE a.attrelid = " + id + " AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum"});
+        conn, {"SELECT EXISTS (SELECT 1 FROM pg_inherits WHERE inhrelid = " + id + " OR inhparent = " + id + ")",
+               scriptColumnsQuery(id)});
     if (n.kind == 'p' || n.partition || (!sets[0].rows.empty() && isTrue(sets[0].rows[0][0])))
         throw Error(kErrNotSupported, "not supported on PostgreSQL: scripting the partitioned or inherited table " +
                                           QuoteQualified(n.schema, n.name));
-    const auto& set = sets[1];
-    std::string text = std::string("CREATE ") + (n.persistence == 'u' ? "UNLOGGED " : "") + "TABLE " +
-                       QuoteQualified(n.schema, n.name) + " (\r\n";
-    for (std::size_t i = 0; i < set.rows.size(); ++i) {
-        const auto& r = set.rows[i];
-        text += "\t" + QuoteIdent(*r[0]) + " " + *r[1];
-        if (r[5] && r[6])
-            text += " COLLATE " + QuoteQualified(*r[5], *r[6]);
-        if (r[4] && !r[4]->empty() && r[7])
-            text += " GENERATED ALWAYS AS (" + *r[7] + ") STORED";
-        if (r[3] && !r[3]->empty() && r[8]) {
-            long long inc = std::strtoll(r[9]->c_str(), nullptr, 10);
-            long long min = std::strtoll(r[10]->c_str(), nullptr, 10);
-            long long max = std::strtoll(r[11]->c_str(), nullptr, 10);
-            std::uint32_t type = toOid(r[14]);
-            long long typeMin = type == 21 ? -32768LL : type == 23 ? INT_MIN : LLONG_MIN;
-            long long typeMax = type == 21 ? 32767LL : type == 23 ? INT_MAX : LLONG_MAX;
-            text += std::string(" GENERATED ") + ((*r[3])[0] == 'a' ? "ALWAYS" : "BY DEFAULT") +
-                    " AS IDENTITY (START WITH " + *r[8] + " INCREMENT BY " + *r[9];
-            if (min != (inc > 0 ? 1 : typeMin))
-                text += " MINVALUE " + *r[10];
-            if (max != (inc > 0 ? typeMax : -1))
-                text += " MAXVALUE " + *r[11];
-            if (*r[12] != "1")
-                text += " CACHE " + *r[12];
-            if (isTrue(r[13]))
-                text += " CYCLE";
-            text += ")";
-        }
-        text += isTrue(r[2]) ? " NOT NULL" : " NULL";
-        text += i + 1 < set.rows.size() ? ",\r\n" : "\r\n";
+    std::vector<const std::vector<Param>*> rows;
+    for (const auto& row : sets[1].rows)
+        rows.push_back(&row);
+    return createText(n.schema, n.name, n.persistence, rows);
+}
+
+std::map<std::uint32_t, std::string> Tables::ScriptCreateAll()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    auto& cat = Access::catalog(*m_db);
+    if (!cat.loaded)
+        Refresh();
+    if (cat.snapshot.empty())
+        return {};
+    std::string ids = oidList(cat.snapshot);
+    auto sets = ReadCatalog(Access::connection(*m_db),
+                            {"SELECT c.oid, n.nspname, c.relname, c.relpersistence FROM pg_class c "
+                             "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = " + ids +
+                                 " AND c.relkind = 'r' AND NOT c.relispartition AND NOT EXISTS (SELECT 1 FROM "
+                                 "pg_inherits WHERE inhrelid = c.oid OR inhparent = c.oid)",
+                             scriptColumnsQuery(ids)});
+    std::map<std::uint32_t, std::vector<const std::vector<Param>*>> columns;
+    for (const auto& row : sets[1].rows)
+        columns[toOid(row[0])].push_back(&row);
+    std::map<std::uint32_t, std::string> scripts;
+    for (const auto& row : sets[0].rows) {
+        std::uint32_t oid = toOid(row[0]);
+        scripts[oid] = createText(*row[1], *row[2], (*row[3])[0], columns[oid]);
     }
-    text += ")\r\n";
-    return text;
+    return scripts;
 }
 
 // ---------------------------------------------------------------------------

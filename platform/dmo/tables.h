@@ -52,6 +52,10 @@ public:
     // The permission statements of every table of the last Refresh, read
     // in one round trip, by OID; a table dropped since is left out.
     std::map<std::uint32_t, RelationGrants> ScriptPermissions();
+    // The creation scripts (Script with kScriptCreate) of every table of the
+    // last Refresh, read in one round trip, by OID; a table dropped since,
+    // and one that cannot be scripted (partitioned, inherited), is left out.
+    std::map<std::uint32_t, std::string> ScriptCreateAll();
     // 1-based over the last snapshot.
     std::shared_ptr<Table> Item(int index);
     // The table a user's name means (Database::ResolveTable).

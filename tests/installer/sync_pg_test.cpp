@@ -92,6 +92,26 @@ TEST_F(SyncTest, TheCanonicalScriptShowsEveryStructuralChangeAndRoundTrips)
     // A date-time column is a date-time, never the row-version type.
     auto column = server->GetDatabases()->Item(target->name())->GetTables()->Item("c16")->ColumnByName("a");
     EXPECT_EQ(column->Datatype(), "timestamp without time zone");
+
+    // All tables at once give each table's own script; tables that cannot
+    // be scripted are left to the single script, which refuses them.
+    target->exec("CREATE UNLOGGED TABLE \"Odd Name\" (x int); CREATE TABLE parent (a int); "
+                 "CREATE TABLE child (b int) INHERITS (parent); "
+                 "CREATE TABLE parted (a int) PARTITION BY RANGE (a)");
+    auto tables = server->GetDatabases()->Item(target->name())->GetTables();
+    tables->Refresh();
+    auto all = tables->ScriptCreateAll();
+    EXPECT_EQ(all.size(), std::size(cases) + 1);
+    for (int i = 1; i <= tables->Count(); ++i) {
+        auto table = tables->Item(i);
+        std::string name = table->Name();
+        if (name == "parent" || name == "child" || name == "parted") {
+            EXPECT_EQ(all.count(table->Oid()), 0u) << name;
+            EXPECT_THROW(table->Script(dmo::kScriptCreate, 16), dmo::Error) << name;
+        } else {
+            EXPECT_EQ(all.at(table->Oid()), table->Script(dmo::kScriptCreate, 16)) << name;
+        }
+    }
 }
 
 TEST_F(SyncTest, SyncKeepsUnchangedTablesRebuildsChangedOnesAndCopiesTheirRows)
