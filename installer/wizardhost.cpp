@@ -3,6 +3,7 @@
 #include "installer/appcore.h"
 #include "installer/installdata.h"
 #include "installer/mainrun.h"
+#include "installer/utils.h"
 #include "dmo/dmo.h"
 #include "dmo/jobs.h"
 
@@ -27,11 +28,7 @@ bool CWizardHost::Reconnect(const std::string& server, const std::string& user, 
 bool CWizardHost::IsSysAdmin()
 {
     auto server = CDorvikCore::Get().GetLiveServer();
-    try {
-        return server && server->IsSysAdmin();
-    } catch (const dmo::Error&) {
-        return false;
-    }
+    return server && server->IsSysAdmin();
 }
 
 bool CWizardHost::RefreshLogin() { return m_run.GetInstallData().RefreshLogin(); }
@@ -39,11 +36,7 @@ bool CWizardHost::RefreshLogin() { return m_run.GetInstallData().RefreshLogin();
 bool CWizardHost::HasJobServer()
 {
     auto server = CDorvikCore::Get().GetLiveServer();
-    try {
-        return server && server->GetJobServer() != nullptr;
-    } catch (const dmo::Error&) {
-        return false;
-    }
+    return server && server->GetJobServer() != nullptr;
 }
 
 std::string CWizardHost::BackupDirectory() { return CDorvikCore::Get().GetBackupDirectory(); }
@@ -53,7 +46,7 @@ std::vector<std::string> CWizardHost::DatabaseNames()
     std::vector<std::string> names;
     auto server = CDorvikCore::Get().GetLiveServer();
     if (!server)
-        return names;
+        throw dmo::Error(dmo::kErrConnection, res::LoadString(res::IDS_CANNOT_CONNECT, GetInterfaceLanguage()));
     auto databases = server->GetDatabases();
     databases->Refresh();
     for (int i = 1, n = databases->Count(); i <= n; ++i)

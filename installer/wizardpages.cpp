@@ -5,6 +5,7 @@
 #include "winapi/ini.h"
 #include "winapi/shell.h"
 #include "winapi/text.h"
+#include "dmo/error.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -118,6 +119,17 @@ void CPageBase::Attach(IPageControls& controls, IWizardSheet& sheet, IWizardHost
 }
 
 std::string CPageBase::Text(int id) const { return res::LoadString(id, GetInterfaceLanguage()); }
+
+bool CPageBase::ServerCall(const std::function<void()>& call)
+{
+    try {
+        call();
+        return true;
+    } catch (const dmo::Error& e) {
+        ShowMessage(Owner(), e.description);
+        return false;
+    }
+}
 
 void CPageBase::OnInitDialog() { Exchange(false); }
 
@@ -305,7 +317,10 @@ bool CPageLogin::OnWizardNext()
         ShowMessageId(Owner(), res::IDS_CANNOT_CONNECT);
         return false;
     }
-    if (!m_host->IsSysAdmin()) {
+    bool sysAdmin = false;
+    if (!ServerCall([&] { sysAdmin = m_host->IsSysAdmin(); }))
+        return false;
+    if (!sysAdmin) {
         ShowMessageId(Owner(), res::IDS_NOT_SUPERUSER);
         return false;
     }
@@ -340,15 +355,8 @@ void CPageSetup::Exchange(bool save)
     m_controls->SetCheck(ctl::Install, step.m_bEnabled);
     m_controls->SetText(ctl::Folder1, step.m_strPathData);
     m_controls->SetText(ctl::Folder2, step.m_strPathData2);
-    if (auto* patch = dynamic_cast<TPatch*>(&step); patch && combo) {
-        std::vector<std::string> names = m_host->DatabaseNames();
-        m_controls->SetItems(ctl::DatabaseCombo, names);
-        auto it = std::find(names.begin(), names.end(), patch->m_strDataBase);
-        if (it != names.end())
-            m_controls->SetSelection(ctl::DatabaseCombo, static_cast<int>(it - names.begin()));
-        else if (!names.empty())
-            m_controls->SetSelection(ctl::DatabaseCombo, 0);
-    }
+    if (combo)
+        FillDatabases();
 }
 
 void CPageSetup::OnInitDialog()
@@ -481,11 +489,14 @@ void CPageDatabase::OnInitDialog()
     CPageSetup::OnInitDialog();
     if (!m_host->IsLive())
         return;
-    if (!m_host->HasJobServer()) {
+    bool jobServer = false;
+    ServerCall([&] { jobServer = m_host->HasJobServer(); });
+    if (!jobServer) {
         m_bNoJobServer = true;
         m_controls->Enable(ctl::Maintenance, false);
     }
-    std::string backup = m_host->BackupDirectory();
+    std::string backup;
+    ServerCall([&] { backup = m_host->BackupDirectory(); });
     if (!backup.empty())
         Database().m_strBackUpPath = backup;
 }
@@ -519,6 +530,26 @@ void CPagePatch::OnInitDialog()
     if (Patch().m_bHideTempDatabaseControls)
         for (int id : FolderControlIds())
             m_controls->Show(id, false);
+}
+
+void CPagePatch::FillDatabases()
+{
+    std::vector<std::string> names;
+    m_bListed = ServerCall([&] { names = m_host->DatabaseNames(); });
+    m_controls->SetItems(ctl::DatabaseCombo, names);
+    auto it = std::find(names.begin(), names.end(), Patch().m_strDataBase);
+    if (it != names.end())
+        m_controls->SetSelection(ctl::DatabaseCombo, static_cast<int>(it - names.begin()));
+    else if (!names.empty())
+        m_controls->SetSelection(ctl::DatabaseCombo, 0);
+}
+
+void CPagePatch::OnSetActive()
+{
+    if (m_bShown && !m_bListed)
+        FillDatabases();
+    m_bShown = true;
+    CPageSetup::OnSetActive();
 }
 
 void CPagePatch::EnableControls()

@@ -11,6 +11,7 @@
 #include "winapi/prompt.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -79,6 +80,9 @@ public:
 
 // What the pages reach outside themselves: the application (language,
 // connection), the server, the disks and the dialogs the pages open.
+// IsSysAdmin, HasJobServer, BackupDirectory and DatabaseNames throw
+// dmo::Error with the server's text when the server fails them; the pages
+// show that text and stay.
 class IWizardHost {
 public:
     virtual ~IWizardHost() = default;
@@ -96,7 +100,8 @@ public:
     virtual bool HasJobServer() = 0;
     // The server's default backup folder; "" when unknown.
     virtual std::string BackupDirectory() = 0;
-    // Database names in the server's order.
+    // Database names in the server's order; without a live connection
+    // the error says the server cannot be reached.
     virtual std::vector<std::string> DatabaseNames() = 0;
     virtual std::optional<winapi::DriveId> DriveOf(const std::string& path) = 0;
     virtual bool FreeSpaceMB(const std::string& path, std::uint64_t& megabytes) = 0;
@@ -164,6 +169,9 @@ protected:
     // Data exchange: from the step into the controls (false) or back.
     virtual void Exchange(bool save) {}
     std::string Text(int id) const;
+    // Runs a call to the server; when the server fails it, its text is
+    // shown over the page and the result is false.
+    bool ServerCall(const std::function<void()>& call);
     std::shared_ptr<winapi::PromptOwner> Owner() { return m_controls->GetOwner(); }
 
     TBase& m_step;
@@ -227,6 +235,8 @@ public:
 
 protected:
     void Exchange(bool save) override;
+    // Fills the database combo when the page has one.
+    virtual void FillDatabases() {}
     TSetup& Setup() { return static_cast<TSetup&>(m_step); }
 
     struct Folder {
@@ -257,14 +267,21 @@ class CPagePatch : public CPageSetup {
 public:
     explicit CPagePatch(TPatch& step) : CPageSetup(step, IDD_PAGE_PATCH) {}
     void OnInitDialog() override;
+    // A list the server refused is asked for again each time the page is
+    // shown, so a new connection made on the login page reaches it.
+    void OnSetActive() override;
     bool OnWizardNext() override;
     void RefreshTexts() override;
     void EnableControls() override;
     bool CheckDiskSpace() override;
     bool CheckFolders() override;
 
+protected:
+    void FillDatabases() override;
+
 private:
     TPatch& Patch() { return static_cast<TPatch&>(m_step); }
+    bool m_bListed = false, m_bShown = false;
 };
 
 class CPageEnd : public CPageBase {

@@ -4,6 +4,7 @@
 
 #include "installer/utils.h"
 #include "installer/wizardpages.h"
+#include "dmo/error.h"
 
 #include <map>
 #include <optional>
@@ -176,15 +177,31 @@ struct FakeHost : IWizardHost {
         live = connectWorks;
         return connectWorks;
     }
-    bool IsSysAdmin() override { return sysAdmin; }
+    bool IsSysAdmin() override
+    {
+        fail("sysadmin");
+        return sysAdmin;
+    }
     bool RefreshLogin() override
     {
         calls.push_back("refresh");
         return true;
     }
-    bool HasJobServer() override { return jobServer; }
-    std::string BackupDirectory() override { return backup; }
-    std::vector<std::string> DatabaseNames() override { return databases; }
+    bool HasJobServer() override
+    {
+        fail("jobserver");
+        return jobServer;
+    }
+    std::string BackupDirectory() override
+    {
+        fail("backup");
+        return backup;
+    }
+    std::vector<std::string> DatabaseNames() override
+    {
+        fail("databases");
+        return databases;
+    }
     // A path's drive: the longest mount point that prefixes it.
     std::optional<winapi::DriveId> DriveOf(const std::string& path) override
     {
@@ -211,6 +228,13 @@ struct FakeHost : IWizardHost {
     }
     void EditMaintenance(TDatabase& step) override { calls.push_back("maintenance " + step.m_strName); }
 
+    // A server call named in `failing` throws the server's error.
+    void fail(const std::string& call)
+    {
+        if (failing.count(call))
+            throw dmo::Error(dmo::kErrStatement, "server says no to " + call, "PostgreSQL");
+    }
+    std::set<std::string> failing;
     bool live = false, connectWorks = true, sysAdmin = true, jobServer = true, realDrives = false;
     std::string backup = "/srv/pg/backup";
     std::vector<std::string> databases;

@@ -8,6 +8,7 @@
 #include "installer/progress.h"
 #include "installer/wizardhost.h"
 #include "dmo/dmo.h"
+#include "dmo/jobs.h"
 
 #include "fakepages.h"
 #include "testsupport.h"
@@ -127,9 +128,65 @@ TEST_F(WizardPg, PatchPageListsTheTestsDatabases)
     EXPECT_TRUE(std::is_sorted(items.begin(), items.end()));
     EXPECT_EQ(c->GetText(ctl::DatabaseCombo), db.name());
 
-    // The database page takes the server's backup folder.
-    auto dbPage = Page("[LOGIN]\n[KELM_DORVIK]\n", "KELM_DORVIK", c);
+    // The database page takes the server's backup folder; its maintenance
+    // button follows the server's job scheduler.
+    auto dbPage = Page("[LOGIN]\n[KELM_DORVIK]\nEnableDorvik=1\n", "KELM_DORVIK", c);
     EXPECT_EQ(static_cast<TDatabase&>(dbPage->GetStep()).m_strBackUpPath,
               CDorvikCore::Get().GetLiveServer()->RootDirectory() + "/backup");
+    EXPECT_EQ(c->IsEnabled(ctl::Maintenance), CDorvikCore::Get().GetLiveServer()->GetJobServer() != nullptr);
+    EXPECT_TRUE(c->IsEnabled(ctl::Folder1));
+    EXPECT_TRUE(prompt->Calls().empty());
     CDorvikCore::Get().GetServer()->DisConnect();
+}
+
+// The server refusing a page's request reaches the user with the server's
+// own words, and the page stays; it does not pass for a plain refusal.
+TEST_F(WizardPg, ServerErrorsInsidePagesAreShownAndThePageStays)
+{
+    static std::atomic<int> counter{0};
+    std::string role = "wizard_refused_" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+    kelm::test::PgAdminExec("CREATE ROLE " + role + " LOGIN PASSWORD 'refused pw'");
+    std::string local = "localhost:" + kelm::test::PgPort();
+    ASSERT_TRUE(run.Connect(local, role, "refused pw", false, false));
+    auto server = CDorvikCore::Get().GetServer();
+
+    // The superuser test reads a catalog this role may not read (the
+    // session's own view stands in front of pg_roles): the server's text,
+    // not "not superuser".
+    server->ExecuteWithResults("CREATE TEMP VIEW pg_roles AS SELECT rolname, rolsuper FROM pg_catalog.pg_authid");
+    FakeControls* c = nullptr;
+    auto login = Page("[LOGIN]\nServer=" + local + "\nUser=" + role + "\nPassword=refused pw\n[FIX_PATCHDB]\n"
+                      "DataBase=postgres\n",
+                      "LOGIN", c);
+    prompt->Script({winapi::IDNO}); // keep the connection
+    EXPECT_FALSE(login->OnWizardNext());
+    auto calls = prompt->Calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_NE(calls[1].text.find("permission denied"), std::string::npos) << calls[1].text;
+    EXPECT_NE(calls[1].text.find("pg_authid"), std::string::npos) << calls[1].text;
+    EXPECT_EQ(calls[1].style, winapi::MB_ICONERROR | winapi::MB_OK);
+
+    // The server stops taking the role while the wizard is on: the patch
+    // page says it cannot reach the server and does not pass; once the role
+    // may log in again, showing the page again lists the databases.
+    kelm::test::PgAdminExec("ALTER ROLE " + role + " NOLOGIN");
+    kelm::test::PgAdminExec("SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity WHERE usename = '" + role +
+                            "'");
+    std::size_t before = prompt->Calls().size();
+    auto patch = Page("[LOGIN]\n[FIX_PATCHDB]\nDataBase=postgres\nHideTempDatabaseControls=1\n", "FIX_PATCHDB", c);
+    calls = prompt->Calls();
+    ASSERT_EQ(calls.size(), before + 1);
+    EXPECT_EQ(calls.back().text, "Can not connect to the PostgreSQL server !\nPlease check that the service is "
+                                 "running or try change parameters.");
+    EXPECT_TRUE(c->c[ctl::DatabaseCombo].items.empty());
+    EXPECT_FALSE(patch->OnWizardNext());
+
+    kelm::test::PgAdminExec("ALTER ROLE " + role + " LOGIN");
+    patch->OnSetActive();
+    EXPECT_EQ(prompt->Calls().size(), before + 1) << prompt->Calls().back().text;
+    EXPECT_EQ(c->GetText(ctl::DatabaseCombo), "postgres");
+    EXPECT_TRUE(patch->OnWizardNext());
+
+    server->DisConnect();
+    kelm::test::PgAdminExec("DROP ROLE " + role);
 }
