@@ -72,7 +72,7 @@ void OpenStepHelp(const std::shared_ptr<winapi::PromptOwner>& owner, const TBase
         return;
     }
     const std::string& info = step->m_strInfo;
-    std::string target = winapi::IsUrl(info) ? info : ResolvePath(info);
+    std::string target = winapi::IsUrl(info) ? info : ResolvePath(winapi::FromKitPath(info));
     if (winapi::ShellOpen(target) > 32)
         return;
     winapi::GetPrompt()->Beep();

@@ -11,6 +11,7 @@
 #include "installer/ui/mainframe.h"
 #include "installer/ui/mainsheet.h"
 #include "installer/ui/wizarddlgs.h"
+#include "afx/cmdid.h"
 
 #include "testsupport.h"
 #include "wxgui.h"
@@ -31,6 +32,7 @@
 #include <sys/sysmacros.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -291,6 +293,73 @@ TEST_F(WizardGui, CancelAsksAndNoKeepsTheWizard)
     frame->Destroy();
 }
 
+TEST_F(WizardGui, HelpOpensTheActivePagesDocument)
+{
+    // xdg-open is a stand-in that records what it is asked to open.
+    kelm::test::TempDir bin;
+    auto recorded = bin.path() / "opened.txt";
+    auto stub = bin.write("xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + recorded.string() + "'\n");
+    std::filesystem::permissions(stub, std::filesystem::perms::owner_all);
+    std::string oldPath = std::getenv("PATH");
+    setenv("PATH", (bin.path().string() + ":" + oldPath).c_str(), 1);
+
+    kit.write("help/start.html", "<p>Start</p>");
+    std::string ini = kit.write("dorvik.ini", "[START]\nCaptionE=Start\nInfo=help/start.html\n[LOGIN]\n"
+                                              "CaptionE=Login\n[END]\nCaptionE=End\nInfo=https://example.org/end\n")
+                          .string();
+    CMainRun run(headless);
+    ASSERT_TRUE(run.Start({ini}, "/opt/kelm/dorvik"));
+    auto* frame = new CMainFrame(run);
+    run.SetView(*frame);
+    frame->Show();
+    prompt->Script({winapi::IDYES, winapi::IDOK, winapi::IDNO});
+    std::vector<bool> helpEnabled;
+    int ticks = 0, step = 0;
+    std::string opened;
+    auto started = std::chrono::steady_clock::now();
+    Poller poller([&] {
+        auto* sheet = FindTopLevel<CMainSheet>();
+        if (std::chrono::steady_clock::now() - started > std::chrono::seconds(30))
+            return true;
+        if (!sheet || !sheet->IsModal() || ++ticks % 4)
+            return false;
+        wxWindow* help = sheet->FindWindow(wxID_HELP);
+        switch (step++) {
+        case 0: // start: the button, then F1's command
+            helpEnabled.push_back(help && help->IsEnabled());
+            Screenshot("wizard-help.png");
+            Click(help);
+            return false;
+        case 1: {
+            wxCommandEvent f1(wxEVT_MENU, ToWxId(ID_HELP));
+            sheet->GetEventHandler()->ProcessEvent(f1);
+            return false;
+        }
+        case 2: // the login page has no document
+            Click(sheet->FindWindow(wxID_FORWARD));
+            return false;
+        case 3:
+            helpEnabled.push_back(help && help->IsEnabled());
+            Click(sheet->FindWindow(wxID_CANCEL));
+            return true;
+        }
+        return false;
+    });
+    EXPECT_EQ(run.Run(), 3);
+    setenv("PATH", oldPath.c_str(), 1);
+    EXPECT_EQ(helpEnabled, (std::vector<bool>{true, false}));
+    std::string expected = (kit.path() / "help" / "start.html").string() + "\n";
+    auto read = [&] { return std::filesystem::exists(recorded) ? kelm::test::readFile(recorded) : std::string(); };
+    for (int i = 0; i < 500 && read() != expected + expected; ++i)
+        wxMilliSleep(10);
+    EXPECT_EQ(read(), expected + expected);
+    // Nothing went wrong on the way: only the Cancel question and the end.
+    ASSERT_GE(prompt->Calls().size(), 1u);
+    EXPECT_EQ(prompt->Calls()[0].text, "Do you want exit from Installer ?");
+    EXPECT_EQ(prompt->Beeps(), 0);
+    frame->Destroy();
+}
+
 TEST_F(WizardGui, FolderChooserListsOneLevelAtATime)
 {
     kelm::test::TempDir tree;
@@ -391,5 +460,6 @@ TEST_F(WizardGui, MaintenanceDialogShowsTheStep)
     EXPECT_EQ(day, "Sunday");
     EXPECT_EQ(step.m_nDayMaintenanceTime, 4);
     EXPECT_TRUE(step.m_bMaintenanceConfirmed);
+
     parent->Destroy();
 }

@@ -13,7 +13,9 @@
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -616,6 +618,58 @@ TEST_F(WizardPages, SheetButtonsCancelAndHelp)
     EXPECT_EQ(prompt->Beeps(), 2);
     ASSERT_EQ(prompt->Calls().size(), 3u);
     EXPECT_EQ(prompt->Calls()[2].text, "File not found or corrupted :\nmissing-readme.txt");
+}
+
+TEST_F(WizardPages, HelpOpensTheStepsDocumentOrAddress)
+{
+    // An xdg-open stand-in that records what it is asked to open.
+    kelm::test::TempDir bin;
+    auto recorded = bin.path() / "opened.txt";
+    auto stub = bin.write("xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + recorded.string() + "'\n");
+    ::chmod(stub.c_str(), 0755);
+    std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    struct PathGuard {
+        std::string old;
+        ~PathGuard() { setenv("PATH", old.c_str(), 1); }
+    } guard{oldPath};
+    setenv("PATH", (bin.path().string() + ":/usr/bin:/bin").c_str(), 1);
+    auto opened = [&] {
+        std::string text;
+        for (int i = 0; i < 500 && (text.empty() || text.back() != '\n'); ++i) {
+            ::usleep(10000);
+            if (std::filesystem::exists(recorded))
+                text = kelm::test::readFile(recorded);
+        }
+        std::filesystem::remove(recorded);
+        return text;
+    };
+
+    dir.write("docs/help me.html", "<p>help</p>");
+    Load("[START]\nInfo=docs\\help me.html\n[LICENSE]\nInfo=https://example.org/kelm?page=licence\n"
+         "[LOGIN]\nInfo=/nowhere/help.html\n");
+    struct Case {
+        const char* section;
+        std::string opened;
+    } cases[] = {
+        {"START", (dir.path() / "docs" / "help me.html").string() + "\n"}, // in the kit folder, '\\' read as '/'
+        {"LICENSE", "https://example.org/kelm?page=licence\n"},          // an address as it stands
+    };
+    for (const auto& k : cases) {
+        OpenStepHelp(nullptr, &Step(k.section));
+        EXPECT_EQ(opened(), k.opened) << k.section;
+    }
+    EXPECT_EQ(prompt->Beeps(), 0);
+    EXPECT_TRUE(prompt->Calls().empty());
+
+    // A missing document is not handed on; without xdg-open nothing opens
+    // the one that is there. Both beep and say what could not be opened.
+    OpenStepHelp(nullptr, &Step("LOGIN"));
+    setenv("PATH", dir.path().c_str(), 1);
+    OpenStepHelp(nullptr, &Step("START"));
+    EXPECT_EQ(prompt->Beeps(), 2);
+    EXPECT_EQ(Asked(), (Texts{"File not found or corrupted :\n/nowhere/help.html",
+                              "File not found or corrupted :\ndocs\\help me.html"}));
+    EXPECT_FALSE(std::filesystem::exists(recorded));
 }
 
 TEST(Drives, MountTableGivesTheDrives)
