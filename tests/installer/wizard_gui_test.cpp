@@ -461,5 +461,23 @@ TEST_F(WizardGui, MaintenanceDialogShowsTheStep)
     EXPECT_EQ(step.m_nDayMaintenanceTime, 4);
     EXPECT_TRUE(step.m_bMaintenanceConfirmed);
 
+    // Cancel after changes leaves the step as it was.
+    CDlgParamDB again(parent, step, host);
+    ticks = 0;
+    Poller cancel([&] {
+        if (!again.IsModal() || ++ticks < 4)
+            return false;
+        again.Controls().SetSelection(1023, 9);
+        again.Controls().SetSelection(1025, 0);
+        again.Controls().SetCheck(1034, true);
+        again.Controls().SetText(301, "/srv/other");
+        Click(again.FindWindow(wxID_CANCEL));
+        return true;
+    });
+    EXPECT_EQ(again.ShowModal(), wxID_CANCEL);
+    EXPECT_EQ(step.m_nDayMaintenanceTime, 4);
+    EXPECT_EQ(step.m_nWeekMaintenanceDay, 6);
+    EXPECT_FALSE(step.m_bInstallDayMaintenance);
+    EXPECT_EQ(step.m_strBackUpPath, kit.path().string());
     parent->Destroy();
 }
