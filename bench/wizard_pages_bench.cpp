@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <typeinfo>
 
 using namespace dorvik;
 
@@ -132,12 +133,12 @@ void ShowPage(benchmark::State& state, std::size_t index, PageFactory factory)
         winapi::SetPrompt(nullptr);
         return;
     }
-    SetPageFactory(factory);
     for (auto _ : state) {
         state.PauseTiming();
         CWxWizardHost host(k.run);
         auto* sheet = new CMainSheet(nullptr, host);
         host.SetParent(sheet);
+        SetPageFactory(factory); // after the sheet, which registers its own
         sheet->AddSteps(k.run.GetInstallData());
         if (sheet->GetPageCount() != kPages) {
             state.SkipWithError("the kit does not give six pages");
@@ -149,6 +150,11 @@ void ShowPage(benchmark::State& state, std::size_t index, PageFactory factory)
         sheet->Show();
         Settle();
         CWizardPage* target = sheet->GetPageAt(index);
+        if ((typeid(target->GetPage()) == typeid(CPageBase)) != (factory == &MakeBarePage)) {
+            state.SkipWithError("the sheet did not make the pages asked for");
+            sheet->Destroy();
+            break;
+        }
         bool shown = false, painted = false;
         sheet->SetOnPageShown([&](std::size_t active) { shown = shown || active == index; });
         target->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
