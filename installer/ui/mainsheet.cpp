@@ -14,6 +14,8 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <utility>
+
 namespace dorvik {
 
 namespace {
@@ -87,10 +89,15 @@ CWizardPage::CWizardPage(CMainSheet* sheet, std::unique_ptr<CPageBase> page, IWi
 {
     Build();
     m_page->Attach(m_controls, *sheet, host);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent& e) { m_page->OnCommand(e.GetId()); });
-    Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& e) { m_page->OnCommand(e.GetId()); });
-    Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent& e) { m_page->OnCommand(e.GetId()); });
-    Bind(wxEVT_TEXT, [this](wxCommandEvent& e) { m_page->OnChange(e.GetId()); });
+    auto command = [this, sheet](wxCommandEvent& e) {
+        sheet->Guarded([this, id = e.GetId()] { m_page->OnCommand(id); });
+    };
+    Bind(wxEVT_BUTTON, command);
+    Bind(wxEVT_CHECKBOX, command);
+    Bind(wxEVT_RADIOBUTTON, command);
+    Bind(wxEVT_TEXT, [this, sheet](wxCommandEvent& e) {
+        sheet->Guarded([this, id = e.GetId()] { m_page->OnChange(id); });
+    });
 }
 
 void CWizardPage::Build()
@@ -170,9 +177,9 @@ CMainSheet::CMainSheet(wxWindow* parent, IWizardHost& host)
     Bind(wxEVT_WIZARD_PAGE_SHOWN, &CMainSheet::OnPageShown, this);
     Bind(wxEVT_WIZARD_PAGE_CHANGING, &CMainSheet::OnPageChanging, this);
     Bind(wxEVT_WIZARD_CANCEL, &CMainSheet::OnCancel, this);
-    Bind(wxEVT_WIZARD_HELP, [this](wxWizardEvent&) { OpenHelp(); });
+    Bind(wxEVT_WIZARD_HELP, [this](wxWizardEvent&) { Guarded([this] { OpenHelp(); }); });
     // The program's help command (F1) opens the active page's document.
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { OpenHelp(); }, ToWxId(ID_HELP));
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { Guarded([this] { OpenHelp(); }); }, ToWxId(ID_HELP));
 }
 
 CMainSheet::~CMainSheet() { m_owner->Detach(); }
@@ -207,7 +214,29 @@ int CMainSheet::RunModal()
 {
     if (m_pages.empty())
         return 2;
-    return RunWizard(m_pages.front()) ? CMainRun::kFinish : 2;
+    bool finished = RunWizard(m_pages.front());
+    if (m_error)
+        std::rethrow_exception(std::exchange(m_error, nullptr));
+    return finished ? CMainRun::kFinish : 2;
+}
+
+void CMainSheet::Guarded(const std::function<void()>& action)
+{
+    if (m_error)
+        return;
+    try {
+        action();
+    } catch (...) {
+        m_error = std::current_exception();
+        // Before the modal loop runs (the first page), it ends as it starts.
+        if (IsModal())
+            EndModal(wxID_CANCEL);
+        else
+            CallAfter([this] {
+                if (IsModal())
+                    EndModal(wxID_CANCEL);
+            });
+    }
 }
 
 std::size_t CMainSheet::GetActiveIndex() const
@@ -264,9 +293,11 @@ void CMainSheet::OpenHelp()
 
 void CMainSheet::OnPageShown(wxWizardEvent& event)
 {
-    if (auto* page = dynamic_cast<CWizardPage*>(event.GetPage()))
-        page->Activate();
-    if (m_onPageShown)
+    Guarded([&] {
+        if (auto* page = dynamic_cast<CWizardPage*>(event.GetPage()))
+            page->Activate();
+    });
+    if (m_onPageShown && !m_error)
         m_onPageShown(GetActiveIndex());
     event.Skip();
 }
@@ -276,16 +307,24 @@ void CMainSheet::OnPageChanging(wxWizardEvent& event)
     auto* page = dynamic_cast<CWizardPage*>(event.GetPage());
     if (!page)
         return;
-    if (event.GetDirection() && !page->GetPage().OnWizardNext()) {
+    bool stays = true;
+    Guarded([&] {
+        if (event.GetDirection() && !page->GetPage().OnWizardNext())
+            return;
+        page->GetPage().OnKillActive();
+        stays = false;
+    });
+    if (stays)
         event.Veto();
-        return;
-    }
-    page->GetPage().OnKillActive();
 }
 
 void CMainSheet::OnCancel(wxWizardEvent& event)
 {
-    if (!ConfirmSheetCancel(m_owner))
+    if (m_error)
+        return;
+    bool stays = true;
+    Guarded([&] { stays = !ConfirmSheetCancel(m_owner); });
+    if (stays && !m_error)
         event.Veto();
 }
 

@@ -7,6 +7,7 @@
 
 #include <wx/wizard.h>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -36,8 +37,12 @@ public:
 
     // One page per step, in list order.
     void AddSteps(CInstallData& data);
-    // 12325 after Finish, 2 after Cancel.
+    // 12325 after Finish, 2 after Cancel. What a page's rules throw ends
+    // the sheet and is thrown again from here, once the modal loop is over.
     int RunModal();
+    // Runs an action of the sheet or a page; an exception ends the sheet
+    // instead of passing through the window system's event loop.
+    void Guarded(const std::function<void()>& action);
     void OpenHelp();
 
     // IWizardSheet
@@ -63,6 +68,7 @@ private:
     std::shared_ptr<winapi::PromptOwner> m_owner;
     std::vector<CWizardPage*> m_pages;
     std::function<void(std::size_t)> m_onPageShown;
+    std::exception_ptr m_error;
 };
 
 // One page: the step's page rules over controls built for its dialog.

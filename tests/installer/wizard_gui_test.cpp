@@ -293,6 +293,66 @@ TEST_F(WizardGui, CancelAsksAndNoKeepsTheWizard)
     frame->Destroy();
 }
 
+namespace {
+
+// Pages whose set-up fails the way no page message answers: the start page
+// (shown before the modal loop runs) or the login page (after Next).
+PageKind g_throwingKind = PageKind::Login;
+
+template <typename Page, typename Step> struct Throwing : Page {
+    explicit Throwing(Step& step) : Page(step) {}
+    void OnInitDialog() override { throw 42; }
+};
+
+CPageBase* PagesWithAThrowingOne(PageKind kind, TBase& step)
+{
+    if (kind == g_throwingKind && kind == PageKind::Login)
+        return new Throwing<CPageLogin, TLogin>(static_cast<TLogin&>(step));
+    if (kind == g_throwingKind && kind == PageKind::Start)
+        return new Throwing<CPageStart, TStart>(static_cast<TStart&>(step));
+    return MakeWizardPage(kind, step);
+}
+
+} // namespace
+
+// What a page throws ends the modal sheet and comes out of it as that
+// exception, for the program's wizard error path; nothing is asked.
+TEST_F(WizardGui, AnExceptionInAPageEndsTheSheetAndReachesItsCaller)
+{
+    std::string ini =
+        kit.write("dorvik.ini", "[START]\nCaptionE=Start\n[LOGIN]\nCaptionE=Login\n[END]\nCaptionE=End\n").string();
+    CMainRun run(headless);
+    ASSERT_TRUE(run.Start({ini}, "/opt/kelm/dorvik"));
+    ASSERT_TRUE(run.GetInstallData().Load(ini));
+    for (PageKind kind : {PageKind::Login, PageKind::Start}) {
+        g_throwingKind = kind;
+        CWxWizardHost host(run);
+        auto* sheet = new CMainSheet(nullptr, host);
+        host.SetParent(sheet);
+        SetPageFactory(&PagesWithAThrowingOne);
+        sheet->AddSteps(run.GetInstallData());
+        SetPageFactory(&MakeWizardPage);
+        int ticks = 0;
+        Poller poller([&] {
+            if (!sheet->IsModal() || ++ticks < 3)
+                return false;
+            Click(sheet->FindWindow(wxID_FORWARD));
+            return true;
+        });
+        int thrown = 0;
+        try {
+            sheet->RunModal();
+        } catch (int code) {
+            thrown = code;
+        }
+        EXPECT_EQ(thrown, 42);
+        EXPECT_FALSE(sheet->IsModal());
+        EXPECT_TRUE(prompt->Calls().empty());
+        sheet->Destroy();
+        wxYield();
+    }
+}
+
 TEST_F(WizardGui, HelpOpensTheActivePagesDocument)
 {
     // xdg-open is a stand-in that records what it is asked to open.
