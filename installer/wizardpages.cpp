@@ -489,14 +489,13 @@ void CPageDatabase::OnInitDialog()
     CPageSetup::OnInitDialog();
     if (!m_host->IsLive())
         return;
-    bool jobServer = false;
-    ServerCall([&] { jobServer = m_host->HasJobServer(); });
-    if (!jobServer) {
+    // A server error while the page is made is the wizard's own error: it
+    // ends the wizard through the program's fatal-error path.
+    if (!m_host->HasJobServer()) {
         m_bNoJobServer = true;
         m_controls->Enable(ctl::Maintenance, false);
     }
-    std::string backup;
-    ServerCall([&] { backup = m_host->BackupDirectory(); });
+    std::string backup = m_host->BackupDirectory();
     if (!backup.empty())
         Database().m_strBackUpPath = backup;
 }
@@ -534,8 +533,14 @@ void CPagePatch::OnInitDialog()
 
 void CPagePatch::FillDatabases()
 {
+    // Without a live connection the page says so and asks again when it is
+    // shown again; a server error while listing is the wizard's own error.
     std::vector<std::string> names;
-    m_bListed = ServerCall([&] { names = m_host->DatabaseNames(); });
+    m_bListed = m_host->IsLive();
+    if (m_bListed)
+        names = m_host->DatabaseNames();
+    else
+        ShowMessageId(Owner(), res::IDS_CANNOT_CONNECT);
     m_controls->SetItems(ctl::DatabaseCombo, names);
     auto it = std::find(names.begin(), names.end(), Patch().m_strDataBase);
     if (it != names.end())

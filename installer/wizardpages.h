@@ -81,8 +81,9 @@ public:
 // What the pages reach outside themselves: the application (language,
 // connection), the server, the disks and the dialogs the pages open.
 // IsSysAdmin, HasJobServer, BackupDirectory and DatabaseNames throw
-// dmo::Error with the server's text when the server fails them; the pages
-// show that text and stay.
+// dmo::Error with the server's text when the server fails them. After a
+// button the page shows that text and stays; while a page is made the error
+// ends the wizard through the program's fatal-error path.
 class IWizardHost {
 public:
     virtual ~IWizardHost() = default;

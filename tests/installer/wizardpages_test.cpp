@@ -432,6 +432,7 @@ TEST_F(WizardPages, PatchPageListsTheServersDatabases)
 {
     Load("[LOGIN]\n[A_PATCHDB]\nDataBase=kelm\nHideTempDatabaseControls=1\nPathData=nowhere\n"
          "[B_PATCHDB]\nDataBase=gone\n");
+    host.live = true;
     host.databases = {"alpha", "kelm", "postgres"};
     auto s = Show("A_PATCHDB");
     FakeControls& c = *s.controls;
@@ -455,66 +456,64 @@ TEST_F(WizardPages, PatchPageListsTheServersDatabases)
     EXPECT_EQ(b.controls->GetText(ctl::DatabaseCombo), "alpha");
 }
 
-TEST_F(WizardPages, ServerErrorsInPagesAreShownWithTheServersText)
+TEST_F(WizardPages, ServerErrorsInPagesAreShownOrEndTheWizard)
 {
     Load("[LOGIN]\nServer=(local)\nUser=kelm\n[A_DORVIK]\nEnableDorvik=1\nBackUpPath=/kit/backup\n"
          "[B_PATCHDB]\nDataBase=kelm\nHideTempDatabaseControls=1\n");
-    struct Case {
-        const char* failing;
-        const char* section;
-        bool maintenance;
-        std::string backup;
-    } cases[] = {
-        {"sysadmin", "LOGIN", false, ""},
-        {"jobserver", "A_DORVIK", false, "/srv/pg/backup"},
-        {"backup", "A_DORVIK", true, "/kit/backup"},
-        {"databases", "B_PATCHDB", false, ""},
-    };
-    for (const auto& k : cases) {
-        prompt = std::make_shared<winapi::TestPrompt>();
-        winapi::SetPrompt(prompt);
-        host = FakeHost{};
-        std::string section = k.section;
-        host.live = section != "LOGIN";
-        host.databases = {"alpha", "kelm"};
-        host.failing = {k.failing};
-        static_cast<TDatabase&>(Step("A_DORVIK")).m_strBackUpPath = "/kit/backup";
-        auto s = Show(k.section);
-        if (section == "LOGIN") {
-            EXPECT_FALSE(s.page->OnWizardNext()) << k.failing;
-            // Connected, but the login step is not refreshed.
-            EXPECT_EQ(host.calls, std::vector<std::string>{"connect (local) kelm "});
-        } else if (section == "A_DORVIK") {
-            EXPECT_EQ(s.controls->IsEnabled(ctl::Maintenance), k.maintenance) << k.failing;
-            EXPECT_EQ(static_cast<TDatabase&>(Step("A_DORVIK")).m_strBackUpPath, k.backup) << k.failing;
-        } else {
-            EXPECT_TRUE(s.controls->c[ctl::DatabaseCombo].items.empty());
-            EXPECT_FALSE(s.page->OnWizardNext());
-        }
-        // Once, with the server's own words, in an error box.
-        ASSERT_EQ(Asked(), Texts{"server says no to " + std::string(k.failing)}) << k.failing;
+
+    // The superuser test after Next: the server's own words in an error box,
+    // and the page stays (not "not superuser").
+    host.failing = {"sysadmin"};
+    {
+        auto s = Show("LOGIN");
+        EXPECT_FALSE(s.page->OnWizardNext());
+        // Connected, but the login step is not refreshed.
+        EXPECT_EQ(host.calls, std::vector<std::string>{"connect (local) kelm "});
+        ASSERT_EQ(Asked(), Texts{"server says no to sysadmin"});
         EXPECT_EQ(prompt->Calls()[0].style, winapi::MB_ICONERROR | winapi::MB_OK);
     }
 
-    // The patch page asks again when it is shown again and lists what the
-    // server gives now; a list once made is not asked for again.
-    host.failing.clear();
+    // A server error while a page is made is the wizard's own error: it
+    // leaves the page and reaches the program's fatal-error path unshown.
+    for (const char* failing : {"jobserver", "backup", "databases"}) {
+        prompt = std::make_shared<winapi::TestPrompt>();
+        winapi::SetPrompt(prompt);
+        host = FakeHost{};
+        host.live = true;
+        host.databases = {"alpha", "kelm"};
+        host.failing = {failing};
+        const char* section = std::string(failing) == "databases" ? "B_PATCHDB" : "A_DORVIK";
+        try {
+            Show(section);
+            ADD_FAILURE() << failing << " did not end the page";
+        } catch (const dmo::Error& e) {
+            EXPECT_EQ(e.description, "server says no to " + std::string(failing));
+        }
+        EXPECT_TRUE(prompt->Calls().empty()) << failing;
+    }
+
+    // Without a live connection the patch page says it cannot reach the
+    // server and does not pass; shown again once the server is back, it
+    // lists what the server gives, and a list once made is not asked again.
+    host = FakeHost{};
+    host.live = false;
+    host.databases = {"alpha", "kelm"};
     prompt = std::make_shared<winapi::TestPrompt>();
     winapi::SetPrompt(prompt);
-    auto s = Show("B_PATCHDB");
-    host.failing = {"databases"};
-    s.page->OnSetActive();
-    EXPECT_TRUE(prompt->Calls().empty());
     auto b = Show("B_PATCHDB");
+    ASSERT_EQ(prompt->Calls().size(), 1u);
+    EXPECT_EQ(prompt->Calls()[0].text, res::LoadString(res::IDS_CANNOT_CONNECT, GetInterfaceLanguage()));
+    EXPECT_TRUE(b.controls->c[ctl::DatabaseCombo].items.empty());
+    EXPECT_FALSE(b.page->OnWizardNext());
+    host.live = true;
+    b.page->OnSetActive();
     EXPECT_EQ(prompt->Calls().size(), 1u);
-    b.page->OnSetActive();
-    EXPECT_EQ(prompt->Calls().size(), 2u);
-    host.failing.clear();
-    b.page->OnSetActive();
-    EXPECT_EQ(prompt->Calls().size(), 2u);
     EXPECT_EQ(b.controls->c[ctl::DatabaseCombo].items, (std::vector<std::string>{"alpha", "kelm"}));
     EXPECT_EQ(b.controls->GetText(ctl::DatabaseCombo), "kelm");
     EXPECT_TRUE(b.page->OnWizardNext());
+    host.failing = {"databases"};
+    b.page->OnSetActive();
+    EXPECT_EQ(prompt->Calls().size(), 1u);
 }
 
 TEST_F(WizardPages, MaintenanceDialog)
