@@ -2,18 +2,11 @@
 
 #include "catalogdlgs.h"
 #include "diagrampropsheet.h"
-#include "prompt.h"
+#include "selectdlgs.h"
 
 #include "charts/awfelements.h"
 
 namespace tarnwick {
-
-namespace {
-
-// own wording
-const char* const kNotInThisBuild = "Выбор из каталога недоступен в этой сборке программы";
-
-} // namespace
 
 bool CWxTreeDialogs::SelectGroups(std::vector<std::int16_t>& groups)
 {
@@ -25,16 +18,15 @@ bool CWxTreeDialogs::SelectGroups(std::vector<std::int16_t>& groups)
     return true;
 }
 
-bool CWxTreeDialogs::SelectProcess(std::int16_t, const std::string&, std::int32_t&, std::string&)
+bool CWxTreeDialogs::SelectProcess(std::int16_t grp, const std::string& groupText, std::int32_t& word,
+                                   std::string& name)
 {
-    Prompt().Message(kNotInThisBuild, {}, MessageIcon::Information);
-    return false;
+    return RunProcessSelectDlg(m_tree, grp, groupText, word, name);
 }
 
-bool CWxTreeDialogs::SelectDocument(std::int16_t, std::int16_t, std::int32_t&, std::string&)
+bool CWxTreeDialogs::SelectDocument(std::int16_t type, std::int16_t grp, std::int32_t& typeDoc, std::string& name)
 {
-    Prompt().Message(kNotInThisBuild, {}, MessageIcon::Information);
-    return false;
+    return RunSelectDocDlg(m_tree, type, grp, typeDoc, name);
 }
 
 void CWxTreeDialogs::ShowProcessProperties(std::int16_t grp, std::int16_t type, const std::string& text)

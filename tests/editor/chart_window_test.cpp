@@ -27,9 +27,11 @@
 #include <gtest/gtest.h>
 
 #include <wx/init.h>
+#include <wx/listbox.h>
 #include <wx/scrolbar.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
+#include <wx/xrc/xmlres.h>
 
 #include <cstdlib>
 #include <deque>
@@ -396,7 +398,7 @@ TEST_F(ChartWindow, DelInTheTreesLabelEditorDeletesACharacterAndNeverReachesTheC
     EXPECT_EQ(OrderItem(), order);
 }
 
-TEST_F(ChartWindow, TheTreesPropertiesShowTheProcessDialogAndAReadOnlyDocumentSheet)
+TEST_F(ChartWindow, TheTreeOpensTheProcessDialogAReadOnlyDocumentSheetAndTheSelectionDialogs)
 {
     kelm::test::RecordingPrompt prompt;
     // Whatever modal dialog comes up is looked at, then cancelled.
@@ -446,13 +448,49 @@ TEST_F(ChartWindow, TheTreesPropertiesShowTheProcessDialogAndAReadOnlyDocumentSh
     EXPECT_TRUE(sheetShown);
     g_bReadOnlyMode = FALSE;
 
-    // Until the selection dialogs are built in, choosing a process says so and adds nothing.
+    // Adding a process and a document type goes through their selection
+    // dialogs over the tree: Cancel adds nothing, OK files the chosen entry.
+    db->Exec("INSERT INTO ProdTypeOperate(Grp, Type, Code, NameOperate) VALUES (3, 21, 'OT', 'Отгрузка')");
+    db->Exec("INSERT INTO ProdDocType(TypeDoc, Type, Grp, NameDoc) VALUES (70020, 21, 3, 'Накладная')");
+    auto choose = [](int button, std::vector<std::string>& listed) {
+        wxTheApp->CallAfter([button, &listed] {
+            for (wxWindow* window : wxTopLevelWindows)
+                if (auto* dialog = dynamic_cast<wxDialog*>(window); dialog && dialog->IsModal()) {
+                    for (const char* name : {"IDC_PROCESS_LIST", "IDC_DOC_LIST"})
+                        if (auto* list = dynamic_cast<wxListBox*>(dialog->FindWindow(XRCID(name))))
+                            for (unsigned i = 0; i < list->GetCount(); ++i)
+                                listed.push_back(list->GetString(i).utf8_string());
+                    wxCommandEvent click(wxEVT_BUTTON, button);
+                    click.SetEventObject(dialog->FindWindow(button));
+                    dialog->FindWindow(button)->GetEventHandler()->ProcessEvent(click);
+                    return;
+                }
+            ADD_FAILURE() << "no modal dialog is up";
+        });
+    };
     const TreeItem sales = Find({"KelmTest [DSN]", "Продажи и расчёты"});
     const std::size_t processes = tree()->GetChildren(sales).size();
     tree()->SelectItem(sales);
+    std::vector<std::string> listed;
+    choose(wxID_CANCEL, listed);
     command(ID_ADD_PROCESS);
-    EXPECT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(listed, (std::vector<std::string>{"Отгрузка"}));
     EXPECT_EQ(tree()->GetChildren(sales).size(), processes);
+    listed.clear();
+    choose(wxID_OK, listed);
+    command(ID_ADD_PROCESS);
+    const TreeItem shipping = Find({"KelmTest [DSN]", "Продажи и расчёты", "Отгрузка"});
+    ASSERT_NE(shipping, 0u);
+    EXPECT_EQ(tree()->GetItemData(shipping), PackProcessWord(3, 21));
+    tree()->SelectItem(shipping);
+    listed.clear();
+    choose(wxID_OK, listed);
+    command(ID_ADD_DOCUMENT);
+    EXPECT_EQ(listed, (std::vector<std::string>{"Накладная"}));
+    const TreeItem waybill = Find({"KelmTest [DSN]", "Продажи и расчёты", "Отгрузка", "Накладная"});
+    ASSERT_NE(waybill, 0u);
+    EXPECT_EQ(tree()->GetItemData(waybill), 70020);
+    EXPECT_TRUE(prompt.shown.empty());
     EXPECT_TRUE(asked.empty());
 }
 
