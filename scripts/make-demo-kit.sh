@@ -4,10 +4,19 @@
 # keys and indexes (kits/demo/patch/keys.sql) from the schema and
 # kits/demo/data/demo.sql, through a scratch database. Uses the
 # cluster that PGHOST/PGPORT name, else a private one of its own.
+# The charts get their drawings from the chart library itself: the tool
+# chart-drawings (charts/tools) opens, lays out and saves each chart as
+# Tarnwick does. It is built in the tree KELM_BUILD_DIR names (default
+# build, configured by ./test.sh or by hand).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
+
+tree="${KELM_BUILD_DIR:-build}"
+[[ -f "$tree/CMakeCache.txt" ]] || { kelm_log "no configured build tree in $tree (set KELM_BUILD_DIR)"; exit 2; }
+cmake --build "$tree" -j "${JOBS:-2}" --target chart-drawings >/dev/null
+tool="$tree/bin/chart-drawings"
 
 work="$(mktemp -d /tmp/kelm-demo-kit.XXXXXX)"
 chmod 755 "$work"
@@ -22,6 +31,13 @@ psql -X -q -d postgres -c "CREATE DATABASE $db ENCODING 'UTF8' TEMPLATE template
 trap 'psql -X -q -d postgres -c "DROP DATABASE IF EXISTS $db" || true; cleanup' EXIT
 psql -X -q -v ON_ERROR_STOP=1 -d "$db" -f kits/demo/schema/postgresql.sql >/dev/null
 psql -X -q -v ON_ERROR_STOP=1 -d "$db" -f kits/demo/data/demo.sql >/dev/null
+
+# Every chart with states is opened, laid out and saved with its drawings.
+kelm_odbc_config "$work/odbc"
+charts="$(psql -X -Atq -d "$db" -c "SELECT DISTINCT typedoc FROM maindocstate ORDER BY 1")"
+# shellcheck disable=SC2086
+ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}" "$tool" \
+    "Driver={PostgreSQL Unicode};Servername=$PGHOST;Port=${PGPORT:-5432};Database=$db;Username=${PGUSER:-$(id -un)};" $charts
 
 rm -f kits/demo/bcp/*.bcp
 # The schema writes the version row and the installing user is added by the

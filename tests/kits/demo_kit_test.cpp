@@ -29,6 +29,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <string>
@@ -150,7 +151,16 @@ std::string Content(const std::string& db)
           "FROM maindocaction",
           "SELECT string_agg(concat_ws('|', id_struct, struct_code, struct_parent, struct_name), ';' ORDER BY "
           "id_struct) FROM struct_gr",
-          "SELECT applversion FROM common_ver"})
+          "SELECT applversion FROM common_ver",
+          // The charts' drawings, byte for byte.
+          "SELECT md5(string_agg(concat_ws('|', idstate, encode(graphinfo, 'hex')), ';' ORDER BY idstate)) "
+          "FROM maindocstate",
+          "SELECT md5(string_agg(concat_ws('|', idmove, encode(graphinfo, 'hex')), ';' ORDER BY idmove)) "
+          "FROM maindocmove",
+          "SELECT md5(string_agg(concat_ws('|', idaction, encode(graphinfo, 'hex')), ';' ORDER BY idaction)) "
+          "FROM maindocaction",
+          "SELECT md5(string_agg(concat_ws('|', grp, type, encode(symbol_data, 'hex')), ';' ORDER BY grp, type)) "
+          "FROM maindocgraphic"})
         text += Psql(db, query) + "\n";
     return text;
 }
@@ -264,6 +274,15 @@ TEST(DemoKit, InstallsQuietlyKeepsItOnARerunAndTheDumpGivesTheSameContent)
     EXPECT_EQ(Psql(bcp.database, "SELECT count(*) FROM maindocmove WHERE state = newstate"), "1");
     EXPECT_EQ(Psql(bcp.database, "SELECT count(*) FROM maindocmove WHERE newtypedoc = 102"), "1");
     EXPECT_EQ(Psql(bcp.database, "SELECT count(*) FROM struct_gr"), "7");
+    // Every element of the three charts carries its drawing, and each chart
+    // its archived drawing.
+    EXPECT_EQ(Psql(bcp.database, "SELECT (SELECT count(*) FROM maindocstate WHERE graphinfo IS NULL) + "
+                                 "(SELECT count(*) FROM maindocmove WHERE graphinfo IS NULL) + "
+                                 "(SELECT count(*) FROM maindocaction WHERE graphinfo IS NULL)"),
+              "0");
+    EXPECT_EQ(Psql(bcp.database, "SELECT count(*) FROM maindocgraphic WHERE type IN (101, 201, 301) "
+                                 "AND length(symbol_data) > 0"),
+              "3");
     EXPECT_EQ(Psql(bcp.database, "SELECT kelm_user_isadmin FROM kelm_user WHERE db_user_netname = session_user"),
               "1");
     // New rows continue after the loaded numbers.
@@ -478,17 +497,19 @@ TEST(DemoKit, TarnwicksProcessTreeOpensADemoChartWithItsStatesAndLinks)
     EXPECT_EQ(charts[0]->GetTitle().utf8_string(), "Заказ покупателя");
     EXPECT_FALSE(model->m_bIncomplete);
 
-    // The chart holds the stored states and moves, the one that makes a
-    // shipment (another document type) and the loop included, and the
-    // actions on the moves.
+    // The chart holds the stored states and moves, the one into the state
+    // that makes a shipment (another document type) and the loop included,
+    // and the actions on the moves.
     using Move = std::tuple<int, int, int>; // state, new state, new document type
     std::set<int> states;
+    std::map<int, std::pair<int, int>> origins;
     std::set<Move> moves;
     int circular = 0, actions = 0;
     for (CODComponent* comp : *model->GetComponents()) {
-        if (auto* state = dynamic_cast<CAWFState*>(comp))
+        if (auto* state = dynamic_cast<CAWFState*>(comp)) {
             states.insert(state->GetState());
-        else if (dynamic_cast<CAWFAction*>(comp))
+            origins[state->GetState()] = {state->GetOrigin().x, state->GetOrigin().y};
+        } else if (dynamic_cast<CAWFAction*>(comp))
             ++actions;
         if (auto* link = dynamic_cast<CAWFLink*>(comp); link && link->IsDocumentMove()) {
             ASSERT_NE(link->GetFromState(), nullptr);
@@ -510,10 +531,39 @@ TEST(DemoKit, TarnwicksProcessTreeOpensADemoChartWithItsStatesAndLinks)
         ASSERT_EQ(std::sscanf(line.c_str(), "%d %d %d", &a, &b, &c), 3) << line;
         storedMoves.insert({a, b, c});
     }
-    EXPECT_EQ(states.size(), 12u);
+    EXPECT_EQ(states.size(), 13u);
     EXPECT_EQ(states, storedStates);
+    // The chart comes from its stored drawings: each state stands where its
+    // own drawing puts it, not where the load would have placed a state
+    // without one.
+    std::map<int, std::pair<int, int>> storedOrigins;
+    ado::_RecordsetPtr rs = app.m_pConnection->Execute("SELECT State, GraphInfo FROM MainDocState WHERE TypeDoc = 101");
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+        const auto drawing = DrawingOf(rs->GetCollect("GraphInfo"));
+        ASSERT_TRUE(drawing && !drawing->empty());
+        auto* stored = new CAWFState;
+        stored->AddRef();
+        LoadElement(*stored, *drawing);
+        storedOrigins[rs->GetCollect("State").ToLong()] = {stored->GetOrigin().x, stored->GetOrigin().y};
+        stored->Release();
+    }
+    rs->Close();
+    // Opening fits each symbol to its labels, which may nudge a symbol by a
+    // pixel; a state the load placed would stand far off (the cascade steps
+    // 50 units from the corner).
+    ASSERT_EQ(origins.size(), storedOrigins.size());
+    for (const auto& [number, at] : origins) {
+        const auto stored = storedOrigins.find(number);
+        ASSERT_NE(stored, storedOrigins.end()) << "state " << number;
+        EXPECT_LE(std::abs(at.first - stored->second.first), 2) << "state " << number;
+        EXPECT_LE(std::abs(at.second - stored->second.second), 2) << "state " << number;
+    }
+    std::set<std::pair<int, int>> distinct;
+    for (const auto& [number, at] : origins)
+        distinct.insert(at);
+    EXPECT_EQ(distinct.size(), origins.size()) << "states drawn over each other";
     EXPECT_EQ(moves.size(), 16u);
-    EXPECT_EQ(moves.count({7, 1, 102}), 1u);
+    EXPECT_EQ(moves.count({7, 13, 102}), 1u);
     EXPECT_EQ(moves, storedMoves);
     EXPECT_EQ(circular, 1);
     EXPECT_GT(actions, 0);

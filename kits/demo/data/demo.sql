@@ -1,7 +1,8 @@
 -- The demo content: a small trading company's catalogue and three charts.
 -- scripts/make-demo-kit.sh loads this into a fresh database beside the
--- schema and writes the kit's bulk files and dump from it; the kit itself
--- ships only what the script wrote.
+-- schema, has the chart library draw and save each chart (so the charts'
+-- drawings are the library's own), and writes the kit's bulk files and dump
+-- from it; the kit itself ships only what the script wrote.
 
 -- Groups of operations, and which of them the workflow uses.
 INSERT INTO ProdGroupOperate (Grp, NameGrp, FullNameGrp) VALUES
@@ -52,6 +53,7 @@ SELECT g, s, n FROM (VALUES
     (6, 'Оплачен частично'), (7, 'Оплачен'), (8, 'Отгружен'), (9, 'Закрыт'), (10, 'Отменён'),
     (11, 'Архив'), (12, 'На проверке')) AS st(s, n)
 CROSS JOIN (VALUES (1), (2), (3)) AS gr(g);
+INSERT INTO ProdDocState (Grp, State, NameState) VALUES (1, 13, 'Отгрузка');
 INSERT INTO ProdDocAction (Action, NameAction, Grp) VALUES
     (1, 'Проверить остатки', 1), (2, 'Зарезервировать товар', 1), (3, 'Выставить счёт', 1),
     (4, 'Уведомить менеджера', 1), (5, 'Снять резерв', 1), (6, 'Отправить в архив', 1),
@@ -59,12 +61,17 @@ INSERT INTO ProdDocAction (Action, NameAction, Grp) VALUES
     (24, 'Уведомить поставщика', 2),
     (31, 'Списать со склада-отправителя', 3), (32, 'Принять на склад-получатель', 3), (33, 'Пересчитать остатки', 3);
 
--- Chart 101: the customer order, with a foreign state (the delivery note's
--- first state), a circular link on "На проверке" and actions on the moves.
+-- Chart 101: the customer order, with a state of another document
+-- (state 13 generates a document: the move into it creates a delivery note,
+-- document type 102), a circular link on "На проверке" and actions on the
+-- moves. The editor keeps a move's new document type only on a move into
+-- such a state.
 INSERT INTO MainDocState (Grp, Type, TypeDoc, State, Comment) VALUES
     (1, 1, 101, 1, 'Новый заказ'), (1, 1, 101, 2, NULL), (1, 1, 101, 3, NULL), (1, 1, 101, 4, NULL),
     (1, 1, 101, 5, NULL), (1, 1, 101, 6, NULL), (1, 1, 101, 7, NULL), (1, 1, 101, 8, NULL),
     (1, 1, 101, 9, NULL), (1, 1, 101, 10, 'Отказ покупателя'), (1, 1, 101, 11, NULL), (1, 1, 101, 12, NULL);
+INSERT INTO MainDocState (Grp, Type, TypeDoc, State, GenNewOperate, Comment) VALUES
+    (1, 1, 101, 13, 1, 'Создаётся отгрузка');
 INSERT INTO MainDocState (Grp, Type, TypeDoc, State) VALUES (1, 2, 102, 1);
 INSERT INTO MainDocMove (Grp, Type, TypeDoc, State, NewGrp, NewState) VALUES
     (1, 1, 101, 1, 1, 2), (1, 1, 101, 2, 1, 12), (1, 1, 101, 12, 1, 12), (1, 1, 101, 12, 1, 3),
@@ -72,7 +79,7 @@ INSERT INTO MainDocMove (Grp, Type, TypeDoc, State, NewGrp, NewState) VALUES
     (1, 1, 101, 6, 1, 7), (1, 1, 101, 7, 1, 8), (1, 1, 101, 8, 1, 9), (1, 1, 101, 9, 1, 11),
     (1, 1, 101, 2, 1, 10), (1, 1, 101, 3, 1, 10), (1, 1, 101, 10, 1, 11);
 INSERT INTO MainDocMove (Grp, Type, TypeDoc, State, NewGrp, NewTypeDoc, NewState, MoveOptions) VALUES
-    (1, 1, 101, 7, 1, 102, 1, 1);
+    (1, 1, 101, 7, 1, 102, 13, 1);
 INSERT INTO MainDocAction (Grp, Type, TypeDoc, State, NewGrp, NewState, Action, ActionGrp, idMove, TypeAction, OrderAction)
 SELECT 1, 1, 101, m.State, 1, m.NewState, a.Action, 1, m.idMove, 0, a.OrderAction
 FROM MainDocMove m
@@ -80,7 +87,6 @@ JOIN (VALUES (3, 4, 1, 1), (3, 4, 2, 2), (4, 5, 3, 1), (4, 5, 4, 2), (3, 10, 5, 
      AS a(State, NewState, Action, OrderAction)
   ON m.State = a.State AND m.NewState = a.NewState
 WHERE m.TypeDoc = 101;
-INSERT INTO MainDocGraphic (Grp, Type) VALUES (1, 101);
 
 -- Chart 201: the order to a supplier.
 INSERT INTO MainDocState (Grp, Type, TypeDoc, State)
@@ -96,7 +102,6 @@ FROM MainDocMove m
 JOIN (VALUES (2, 3, 21, 1), (4, 5, 23, 1), (4, 5, 24, 2), (7, 8, 22, 1)) AS a(State, NewState, Action, OrderAction)
   ON m.State = a.State AND m.NewState = a.NewState
 WHERE m.TypeDoc = 201;
-INSERT INTO MainDocGraphic (Grp, Type) VALUES (2, 201);
 
 -- Chart 301: moving goods between warehouses.
 INSERT INTO MainDocState (Grp, Type, TypeDoc, State)
@@ -104,7 +109,8 @@ SELECT 3, 7, 301, s FROM generate_series(1, 10) AS s;
 INSERT INTO MainDocMove (Grp, Type, TypeDoc, State, NewGrp, NewState) VALUES
     (3, 7, 301, 1, 3, 2), (3, 7, 301, 2, 3, 3), (3, 7, 301, 3, 3, 4), (3, 7, 301, 4, 3, 8),
     (3, 7, 301, 8, 3, 9), (3, 7, 301, 9, 3, 11), (3, 7, 301, 2, 3, 10), (3, 7, 301, 10, 3, 11),
-    (3, 7, 301, 3, 3, 12), (3, 7, 301, 12, 3, 4);
+    (3, 7, 301, 3, 3, 12), (3, 7, 301, 12, 3, 4), (3, 7, 301, 4, 3, 5), (3, 7, 301, 5, 3, 6),
+    (3, 7, 301, 6, 3, 7), (3, 7, 301, 7, 3, 8);
 INSERT INTO MainDocState (Grp, Type, TypeDoc, State) VALUES (3, 7, 301, 11), (3, 7, 301, 12);
 INSERT INTO MainDocAction (Grp, Type, TypeDoc, State, NewGrp, NewState, Action, ActionGrp, idMove, TypeAction, OrderAction)
 SELECT 3, 7, 301, m.State, 3, m.NewState, a.Action, 3, m.idMove, 0, a.OrderAction
@@ -112,7 +118,6 @@ FROM MainDocMove m
 JOIN (VALUES (3, 4, 31, 1), (4, 8, 32, 1), (12, 4, 33, 1)) AS a(State, NewState, Action, OrderAction)
   ON m.State = a.State AND m.NewState = a.NewState
 WHERE m.TypeDoc = 301;
-INSERT INTO MainDocGraphic (Grp, Type) VALUES (3, 301);
 
 -- One firm with its departments.
 INSERT INTO setup (id_firm, name) VALUES (1, 'ООО «Кельм-Трейд»');
