@@ -6,13 +6,17 @@ KELM_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 kelm_log() { printf '== %s\n' "$*" >&2; }
 
 kelm_install_deps() {
-    local missing=() pkg
+    local missing=() wanted=() pkg installed
     while read -r pkg; do
         [[ -z "$pkg" || "$pkg" == \#* ]] && continue
-        if [[ "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null)" != "install ok installed" ]]; then
-            missing+=("$pkg")
-        fi
+        wanted+=("$pkg")
     done < "$KELM_ROOT/scripts/packages.txt"
+    # One query for the whole list: a query per package costs a second or
+    # more on every run.
+    installed="$(dpkg-query -W -f='${Package}\t${Status}\n' "${wanted[@]}" 2>/dev/null || true)"
+    for pkg in "${wanted[@]}"; do
+        grep -qxF "$pkg"$'\t'"install ok installed" <<<"$installed" || missing+=("$pkg")
+    done
     if ((${#missing[@]})); then
         kelm_log "installing: ${missing[*]}"
         local sudo=()
