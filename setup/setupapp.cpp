@@ -176,12 +176,11 @@ void DeleteListedPaths(const std::string& folder, const std::vector<std::string>
         if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         // A folder still holding something that was not installed stays
-        // (rmdir refuses it); a read-only file is not deleted by force; a
-        // failure does not stop the list.
-        if (S_ISDIR(st.st_mode))
-            ::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR);
-        else if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR))
-            ::unlinkat(parentFd, name.c_str(), 0);
+        // (rmdir refuses it). A listed file goes whatever its own mode: setup
+        // put it there, often read-only as it lay on the kit's media, and
+        // only the folder's permission decides. A link goes as the link.
+        // A failure does not stop the list.
+        ::unlinkat(parentFd, name.c_str(), S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0);
     }
     closeParent();
     ::close(base);

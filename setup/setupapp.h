@@ -33,8 +33,8 @@ bool BuildDsnAttributes(const TSec& sec, std::vector<std::pair<std::string, std:
                         std::string& error);
 
 // Deletes the paths of Files.dat below `folder`: a line that would leave the
-// folder is skipped, a folder that still holds something stays. Every skip
-// is told to `log`.
+// folder is skipped, a folder that still holds something stays, a read-only
+// file is deleted like any other. Every skip is told to `log`.
 void DeleteListedPaths(const std::string& folder, const std::vector<std::string>& lines,
                        const std::function<void(const std::string&)>& log);
 

@@ -223,7 +223,13 @@ void CUninstallApp::DeleteSelf(int handle, const std::string& path)
         winapi::WaitForProcessHandle(handle);
     if (program.empty() || program[0] != '/')
         return;
-    winapi::DeleteFile(program);
+    if (path.empty()) {
+        // The installed program goes even when read-only (a kit may carry
+        // its own uninstaller on read-only media); unlink never follows a link.
+        ::unlink(program.c_str());
+    } else {
+        winapi::DeleteFile(program);
+    }
     auto programFiles = winapi::GetSpecialFolderLocation(winapi::CSIDL_PROGRAM_FILES);
     std::string root = programFiles ? withoutTrailingSlash(*programFiles) : std::string();
     std::string folder = folderOf(program);

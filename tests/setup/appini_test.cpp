@@ -201,12 +201,17 @@ TEST(FileList, DeletingStaysInsideTheFolderAndKeepsFoldersThatStillHoldSomething
     std::ofstream(folder / "gone" / "inner" / "f") << "x";
     std::filesystem::create_symlink(dir.path() / "elsewhere", folder / "link");
     std::filesystem::create_symlink(dir.path() / "elsewhere", folder / "hop");
+    // Installed from read-only media, a file keeps the mode it had there; a
+    // link to a read-only file outside is listed as well.
     std::ofstream(folder / "readonly.txt") << "x";
-    std::filesystem::permissions(folder / "readonly.txt", std::filesystem::perms(0444));
+    std::ofstream(dir.path() / "elsewhere" / "readonly.txt") << "x";
+    for (const auto& file : {folder / "readonly.txt", dir.path() / "elsewhere" / "readonly.txt"})
+        std::filesystem::permissions(file, std::filesystem::perms(0444));
+    std::filesystem::create_symlink(dir.path() / "elsewhere" / "readonly.txt", folder / "rolink");
     std::vector<std::string> logged;
     DeleteListedPaths(folder.string(),
                       {"a.txt", "kept/listed.txt", "kept", "../outside.txt", outside.string(), "gone/inner/f",
-                       "gone/inner", "gone", "hop/keep.txt", "hop", "link", "missing", "readonly.txt"},
+                       "gone/inner", "gone", "hop/keep.txt", "hop", "link", "missing", "readonly.txt", "rolink"},
                       [&](const std::string& line) { logged.push_back(line); });
     EXPECT_FALSE(std::filesystem::exists(folder / "a.txt"));
     EXPECT_FALSE(std::filesystem::exists(folder / "kept" / "listed.txt"));
@@ -217,7 +222,12 @@ TEST(FileList, DeletingStaysInsideTheFolderAndKeepsFoldersThatStillHoldSomething
     EXPECT_TRUE(std::filesystem::exists(outside));
     // A line through a link to another folder deletes nothing there.
     EXPECT_FALSE(std::filesystem::is_symlink(folder / "hop"));
-    EXPECT_TRUE(std::filesystem::exists(folder / "readonly.txt"));
+    // A listed read-only file goes; what a link points to stays as it was,
+    // mode included.
+    EXPECT_FALSE(std::filesystem::exists(folder / "readonly.txt"));
+    EXPECT_FALSE(std::filesystem::is_symlink(folder / "rolink"));
+    EXPECT_EQ(std::filesystem::status(dir.path() / "elsewhere" / "readonly.txt").permissions(),
+              std::filesystem::perms(0444));
     EXPECT_EQ(logged.size(), 2u);
 }
 

@@ -196,4 +196,42 @@ TEST(SetupSandboxRun, ATemporaryCopyWaitsForTheProcessItIsGivenThenRemovesThePro
     EXPECT_EQ(box.LogText(), "");
 }
 
+TEST(SetupSandboxRun, AKitOnReadOnlyMediaIsInstalledAgainAndRemovedWhole)
+{
+    SetupSandbox box;
+    box.RegisterClient();
+    const std::string folder = box.InstallFolder();
+    // The kit's copy folder carries its own uninstaller; every file and
+    // folder of the kit is read-only, as on a disc.
+    fs::copy_file(UNINSTALL_BIN, box.Kit() + "/app/uninstall");
+    std::vector<fs::path> folders;
+    for (const auto& entry : fs::recursive_directory_iterator(box.Kit())) {
+        if (entry.is_directory())
+            folders.push_back(entry.path());
+        else
+            fs::permissions(entry.path(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                            fs::perm_options::remove);
+    }
+    folders.push_back(box.Kit());
+    for (const auto& path : folders)
+        fs::permissions(path, fs::perms(0555));
+
+    ASSERT_EQ(SetupSandbox::Run({SETUP_BIN, "-s", box.Kit()}), 0) << box.LogText();
+    for (const char* name : {"License_agr.txt", "kelm.svg", "App.ini", "uninstall"})
+        EXPECT_EQ(fs::status(folder + "/" + name).permissions() & fs::perms::owner_write, fs::perms::none) << name;
+
+    // Installing again first removes the read-only copy through its own
+    // uninstaller, then copies over the emptied folder.
+    ASSERT_EQ(SetupSandbox::Run({SETUP_BIN, "-s", box.Kit()}), 0) << box.LogText();
+    ASSERT_EQ(SetupSandbox::Run({folder + "/uninstall", "-s"}), 0) << box.LogText();
+    EXPECT_FALSE(fs::exists(box.ProgramFiles() + "/Varnholt Inc"));
+    EXPECT_EQ(box.LogText().find("FAILED"), std::string::npos) << box.LogText();
+    // The kit is left as it was.
+    EXPECT_TRUE(fs::exists(box.Kit() + "/app/License_agr.txt"));
+    EXPECT_TRUE(fs::exists(box.Kit() + "/app/uninstall"));
+
+    for (const auto& path : folders)
+        fs::permissions(path, fs::perms(0755));
+}
+
 } // namespace
