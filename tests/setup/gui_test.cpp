@@ -8,6 +8,9 @@
 #include "setup/uninstalldlg.h"
 #include "winapi/process.h"
 
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
@@ -16,6 +19,8 @@
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -226,6 +231,75 @@ TEST(UninstallDialog, AsksWithOkAndCancel)
     EXPECT_NE(dialog.FindWindow(wxID_CANCEL), nullptr);
     Screenshot("uninstall-confirmation.png");
     dialog.Hide();
+}
+
+std::string Shell(const std::string& command)
+{
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buf[256];
+        while (std::fgets(buf, sizeof buf, pipe))
+            out += buf;
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+// Starts the program as a user would, waits for its confirmation on the
+// display and answers it with a key; the program's exit status.
+int AnswerUninstall(const std::string& program, const char* key, const std::string& screenshot)
+{
+    auto pid = winapi::Spawn({program});
+    if (!pid)
+        return -1;
+    // The program's own window: this test's process showed one of that name.
+    std::string id = Shell("timeout 60 xdotool search --sync --onlyvisible --pid " + std::to_string(*pid) +
+                           " --name '^Uninstall$' 2>/dev/null");
+    id = id.substr(0, id.find('\n'));
+    EXPECT_FALSE(id.empty()) << "no confirmation shown";
+    if (!id.empty()) {
+        Shell("xdotool windowfocus --sync " + id + " 2>/dev/null");
+        wxMilliSleep(300);
+        if (!screenshot.empty())
+            Screenshot(screenshot);
+    }
+    // A loaded display may drop a key pressed while the dialog takes its
+    // focus: the key goes again every few seconds until the program ends,
+    // which is ended rather than waited for after a minute.
+    for (int i = 0; i < 600; ++i) {
+        if (!id.empty() && i % 30 == 0) {
+            Shell("timeout 5 xdotool windowfocus --sync " + id + " 2>/dev/null");
+            Shell(std::string("xdotool key ") + key + " 2>/dev/null");
+        }
+        int status = 0;
+        if (::waitpid(*pid, &status, WNOHANG) == *pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        wxMilliSleep(100);
+    }
+    ADD_FAILURE() << "the program did not end after " << key;
+    ::kill(*pid, SIGKILL);
+    ::waitpid(*pid, nullptr, 0);
+    return -1;
+}
+
+// The installed program loads its windows only for this run: Escape keeps
+// everything, OK removes it.
+TEST(UninstallProgram, AsksOnTheDisplayAndRemovesOnlyAfterOk)
+{
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr);
+    SetupSandbox box;
+    box.RegisterClient();
+    ASSERT_EQ(SetupSandbox::Run({SETUP_BIN, "-s", box.Kit()}), 0) << box.LogText();
+    const std::string program = box.InstallFolder() + "/uninstall";
+
+    EXPECT_EQ(AnswerUninstall(program, "Escape", "uninstall-program.png"), 3);
+    EXPECT_TRUE(fs::exists(program));
+    EXPECT_TRUE(fs::exists(box.InstallFolder() + "/License_agr.txt"));
+    EXPECT_TRUE(fs::exists(box.Group() + "/Tarnwick.desktop"));
+
+    EXPECT_EQ(AnswerUninstall(program, "Return", ""), 0);
+    EXPECT_FALSE(fs::exists(box.ProgramFiles() + "/Varnholt Inc"));
+    EXPECT_FALSE(fs::exists(box.Group()));
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include <sqlext.h>
 
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <chrono>
 #include <thread>
@@ -194,6 +195,82 @@ TEST(SetupSandboxRun, ATemporaryCopyWaitsForTheProcessItIsGivenThenRemovesThePro
     EXPECT_TRUE(fs::exists(box.ProgramFiles() + "/Varnholt Inc/Other"));
     // No log, no App.ini, no questions in this role.
     EXPECT_EQ(box.LogText(), "");
+}
+
+// Sets environment variables for the programs a test starts, and puts the
+// old values back at its end.
+class ScopedEnv {
+public:
+    void Set(const char* name, const std::string& value)
+    {
+        Remember(name);
+        ::setenv(name, value.c_str(), 1);
+    }
+    void Unset(const char* name)
+    {
+        Remember(name);
+        ::unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+            if (it->second)
+                ::setenv(it->first.c_str(), it->second->c_str(), 1);
+            else
+                ::unsetenv(it->first.c_str());
+        }
+    }
+
+private:
+    void Remember(const char* name)
+    {
+        const char* old = std::getenv(name);
+        m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+bool MapsAny(const std::string& maps, std::initializer_list<const char*> names)
+{
+    for (const char* name : names)
+        if (maps.find(name) != std::string::npos)
+            return true;
+    return false;
+}
+
+TEST(SetupSandboxRun, ASilentRemovalNeverLoadsTheWindowToolkit)
+{
+    SetupSandbox box;
+    box.RegisterClient();
+    const std::string folder = box.InstallFolder();
+    ASSERT_EQ(SetupSandbox::Run({SETUP_BIN, "-s", box.Kit()}), 0) << box.LogText();
+
+    const std::string maps = (box.Dir() / "maps").string();
+    ScopedEnv env;
+    env.Set("LD_PRELOAD", MAPS_DUMP);
+    env.Set("KELM_MAPS_OUT", maps);
+    // The preloaded library comes before the sanitizer's runtime.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    env.Set("ASAN_OPTIONS", std::string(asan && *asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0");
+
+    // Asked to show its windows where there is no display, the program loads
+    // them and the toolkit, fails and removes nothing: the map shows them.
+    env.Set("DISPLAY", ":9999");
+    env.Unset("WAYLAND_DISPLAY");
+    EXPECT_EQ(SetupSandbox::Run({folder + "/uninstall"}), 2);
+    std::string shown = readFile(maps);
+    EXPECT_TRUE(MapsAny(shown, {"libuninstall-ui.so"})) << shown;
+    EXPECT_TRUE(MapsAny(shown, {"libwx_"})) << shown;
+    EXPECT_TRUE(fs::exists(folder + "/License_agr.txt"));
+
+    fs::remove(maps);
+    ASSERT_EQ(SetupSandbox::Run({folder + "/uninstall", "-s"}), 0) << box.LogText();
+    std::string silent = readFile(maps);
+    EXPECT_TRUE(MapsAny(silent, {"libplatform-winapi"})) << silent;
+    EXPECT_FALSE(MapsAny(silent, {"libuninstall-ui.so", "libwx_", "libgtk", "libgdk", "libX11", "libcairo"}))
+        << silent;
+    EXPECT_FALSE(fs::exists(box.ProgramFiles() + "/Varnholt Inc"));
+    EXPECT_FALSE(fs::exists(box.Group()));
 }
 
 TEST(SetupSandboxRun, AKitOnReadOnlyMediaIsInstalledAgainAndRemovedWhole)

@@ -16,10 +16,15 @@ target_compile_definitions(setup_sandbox PUBLIC KELM_SOURCE_DIR="${CMAKE_SOURCE_
     UNINSTALL_BIN="$<TARGET_FILE:uninstall>")
 add_dependencies(setup_sandbox setup uninstall winapi-reg)
 
+# Preloaded into the programs to see which libraries they had mapped.
+add_library(setup_mapsdump MODULE ${CMAKE_CURRENT_LIST_DIR}/mapsdump.cpp)
+
 kelm_test(setup_sandbox_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/sandbox_test.cpp
     LIBS setup-core setup_sandbox PkgConfig::ODBC
     LABELS unit)
+target_compile_definitions(setup_sandbox_test PRIVATE MAPS_DUMP="$<TARGET_FILE:setup_mapsdump>")
+add_dependencies(setup_sandbox_test setup_mapsdump)
 
 kelm_test(setup_presenter_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/presenter_test.cpp
