@@ -34,7 +34,10 @@ CLogFile::CLogFile(const char* fileName)
         m_strPath = folder + "/" + (fileName && *fileName ? fileName : "Orvo-Dorvik.log");
 }
 
-CLogFile::CLogFile(std::string path, bool shared) : m_strPath(std::move(path)), m_bShared(shared) {}
+CLogFile::CLogFile(std::string path, bool shared, bool sync)
+    : m_strPath(std::move(path)), m_bShared(shared), m_bSync(sync)
+{
+}
 
 CLogFile::~CLogFile() { Close(); }
 
@@ -65,7 +68,8 @@ bool CLogFile::Open()
 void CLogFile::Close()
 {
     if (m_fd >= 0) {
-        ::fsync(m_fd);
+        if (m_bSync)
+            ::fsync(m_fd);
         ::close(m_fd);
         m_fd = -1;
     }
@@ -208,7 +212,10 @@ std::string setupLogPath()
 
 } // namespace
 
-CSetupLogFile::CSetupLogFile() : CLogFile(setupLogPath(), true) {}
+// Not synced: setup and uninstall sync none of the files they copy or
+// delete, so syncing their log would make it no truer after a crash, and
+// the flush costs a silent removal a quarter of its time.
+CSetupLogFile::CSetupLogFile() : CLogFile(setupLogPath(), true, false) {}
 
 void CSetupLogFile::WriteProgramVersion()
 {

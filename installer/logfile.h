@@ -41,7 +41,9 @@ public:
     static std::string TimeText();
 
 protected:
-    CLogFile(std::string path, bool shared);
+    // `shared`: appended by several programs at once, never locked.
+    // `sync`: flushed to the disk when closed.
+    CLogFile(std::string path, bool shared, bool sync);
     // "PRODUCT : a.b.c.d; FILE : a.b.c.d" of a loaded module; "" when it has
     // no version record.
     static std::string FileVersionText(const std::string& modulePath);
@@ -51,6 +53,7 @@ private:
     static std::string logFolder();
     std::string m_strPath;
     bool m_bShared = false;
+    bool m_bSync = true;
     int m_fd = -1;
 };
 
