@@ -2,6 +2,7 @@
 
 #include "diagram/odcontroller.h"
 #include "diagram/odmodel.h"
+#include "diagram/odpropsheet.h"
 
 #include <memory>
 
@@ -9,10 +10,10 @@ namespace tarnwick {
 
 std::string ElementPropertiesCaption(const CODModel* model)
 {
-    // Own wording: the two captions of the diagram library.
+    // The diagram library's two captions, as the workflow chart's sheet has them.
     if (!model || model->GetEditC() != 0)
-        return "Свойства";
-    return "Свойства элементов диаграммы";
+        return ODLoadString(OD_IDS_PROPERTIES);
+    return ODLoadString(OD_IDS_PROPERTIES_READONLY);
 }
 
 void PrepareLinkLabels(CODController* controller, CODComponent* link)

@@ -1,5 +1,6 @@
-// What the two chart controllers share: the caption of the element property
-// sheet and the preparation of a new link's "Text" label.
+// What the department chart's controller keeps apart from its commands: the
+// caption of the element property sheet and the preparation of a new link's
+// "Text" label.
 #pragma once
 
 #include <string>
@@ -11,8 +12,8 @@ class CODModel;
 namespace tarnwick {
 
 // The caption the model's edit property chooses: its last flag set (or no
-// such property) gives the sheet's plain caption, otherwise the caption for
-// the elements of a chart.
+// such property) gives the library's plain properties caption, otherwise its
+// read-only one.
 std::string ElementPropertiesCaption(const CODModel* model);
 
 // Registers a new link's children with the controller and gives each child

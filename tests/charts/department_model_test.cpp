@@ -1,5 +1,6 @@
 // The department chart's model: rebuilding from struct_gr, the stored chart
 // in struct_gr_firm on both engines, and the tree arrangement of the nodes.
+#include "charts/controllershared.h"
 #include "charts/deptmodel.h"
 
 #include "workflow_support.h"
@@ -152,6 +153,17 @@ TEST(DepartmentElements, DoubleClickAsksForTheElementProperties)
     EXPECT_TRUE(a->OnDoubleClick(0, CPoint()));
     EXPECT_TRUE(link->OnDoubleClick(0, CPoint()));
     EXPECT_EQ(scope.shell.posted, (std::vector<int>{44546, 44546}));
+}
+
+TEST(DepartmentElements, ThePropertySheetIsCaptionedByTheEditPropertysLastFlag)
+{
+    CADepartmentDiagramModel model;
+    EXPECT_EQ(tarnwick::ElementPropertiesCaption(&model), "Свойства") << "no edit property";
+    model.SetEditC(0);
+    EXPECT_EQ(tarnwick::ElementPropertiesCaption(&model), "Свойства (только просмотр)");
+    model.SetEditC(1);
+    model.SetEditA(1);
+    EXPECT_EQ(tarnwick::ElementPropertiesCaption(&model), "Свойства") << "only the last flag counts";
 }
 
 // ---------------------------------------------------------------- arrangement
