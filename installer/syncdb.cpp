@@ -328,6 +328,11 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
         auto referenceTables = reference->GetTables();
         referenceTables->Refresh();
         target->GetTables()->Refresh();
+        // The parts of every table of both sides in one read each, kept
+        // while held: the reference's for the whole run, the target's until
+        // the passes below alter a table, which reads that one again.
+        auto heldReference = referenceTables->LoadAll();
+        auto heldTarget = target->GetTables()->LoadAll();
 
         int result = StripForeignKeys(server, *target, *reference, step);
         if (result == 0)

@@ -349,58 +349,130 @@ std::map<std::uint32_t, std::string> Tables::ScriptCreateAll()
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The parts of the tables `ids` names, each query's rows led by the table's
+// OID and in each table's own order: keys and checks, indexes, triggers,
+// columns.
+std::vector<std::string> partQueries(const std::string& ids)
+{
+    return {"SELECT k.conrelid, k.conname, k.contype, rn.nspname, r.relname FROM pg_constraint k "
+            "LEFT JOIN pg_class r ON r.oid = k.confrelid "
+            "LEFT JOIN pg_namespace rn ON rn.oid = r.relnamespace "
+            "WHERE k.conrelid = " + ids + " AND k.contype IN ('p','u','f','c') "
+            "ORDER BY k.conrelid, k.conname COLLATE \"C\"",
+            "SELECT i.indrelid, n.nspname, ic.relname, EXISTS (SELECT 1 FROM pg_constraint k "
+            "WHERE k.conindid = i.indexrelid AND k.conrelid = i.indrelid "
+            "AND k.contype IN ('p','u','x')) "
+            "FROM pg_index i JOIN pg_class ic ON ic.oid = i.indexrelid "
+            "JOIN pg_namespace n ON n.oid = ic.relnamespace "
+            "WHERE i.indrelid = " + ids + " ORDER BY i.indrelid, ic.relname COLLATE \"C\"",
+            "SELECT tgrelid, tgname FROM pg_trigger WHERE tgrelid = " + ids +
+                " AND NOT tgisinternal ORDER BY tgrelid, tgname COLLATE \"C\"",
+            "SELECT a.attrelid, a.attname, a.attnum, a.attidentity IN ('a','d'), format_type(a.atttypid, NULL), "
+            "CASE WHEN a.attgenerated = '' THEN pg_get_expr(d.adbin, d.adrelid) END "
+            "FROM pg_attribute a LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid "
+            "AND d.adnum = a.attnum WHERE a.attrelid = " + ids + " AND a.attnum > 0 "
+            "AND NOT a.attisdropped ORDER BY a.attrelid, a.attnum"};
+}
+
+} // namespace
+
+void Table::takeParts(const std::vector<QueryResults::Set>& sets, const PartRows& at)
+{
+    m_keys.clear();
+    m_checks.clear();
+    m_indexes.clear();
+    m_triggers.clear();
+    m_columns.clear();
+    const auto &keys = sets[0], &indexes = sets[1], &triggers = sets[2], &columns = sets[3];
+    for (std::size_t i = at.keys.first; i < at.keys.second; ++i) {
+        const auto& r = keys.rows[i];
+        char type = (*r[2])[0];
+        if (type == 'c') {
+            m_checks.push_back({*r[1], 0, {}});
+            continue;
+        }
+        m_keys.push_back({*r[1], type == 'p' ? 1 : type == 'u' ? 2 : 3,
+                          type == 'f' && r[3] && r[4] ? QuoteQualified(*r[3], *r[4]) : std::string()});
+    }
+    for (std::size_t i = at.indexes.first; i < at.indexes.second; ++i) {
+        const auto& r = indexes.rows[i];
+        m_indexes.push_back({*r[1], *r[2], isTrue(r[3])});
+    }
+    for (std::size_t i = at.triggers.first; i < at.triggers.second; ++i)
+        m_triggers.push_back(*triggers.rows[i][1]);
+    for (std::size_t i = at.columns.first; i < at.columns.second; ++i) {
+        const auto& r = columns.rows[i];
+        m_columns.push_back({*r[1], std::atoi(r[2]->c_str()), isTrue(r[3]), *r[4], r[5].value_or("")});
+    }
+    m_loaded = true;
+}
+
 void Table::load()
 {
     if (m_loaded)
         return;
     PGconn* conn = Access::connection(*m_db);
     std::string id = "'" + oidText(m_oid) + "'::oid";
-    m_keys.clear();
-    m_checks.clear();
-    m_indexes.clear();
-    m_triggers.clear();
-    m_columns.clear();
-    auto sets = ReadCatalog(
-        conn, {"SELECT k.conname, k.contype, rn.nspname, r.relname FROM pg_constraint k "
-               "LEFT JOIN pg_class r ON r.oid = k.confrelid "
-               "LEFT JOIN pg_namespace rn ON rn.oid = r.relnamespace "
-               "WHERE k.conrelid = " + id + " AND k.contype IN ('p','u','f','c') "
-               "ORDER BY k.conname COLLATE \"C\"",
-               "SELECT n.nspname, ic.relname, EXISTS (SELECT 1 FROM pg_constraint k "
-               "WHERE k.conindid = i.indexrelid AND k.conrelid = i.indrelid "
-               "AND k.contype IN ('p','u','x')) "
-               "FROM pg_index i JOIN pg_class ic ON ic.oid = i.indexrelid "
-               "JOIN pg_namespace n ON n.oid = ic.relnamespace "
-               "WHERE i.indrelid = " + id + " ORDER BY ic.relname COLLATE \"C\"",
-               "SELECT tgname FROM pg_trigger WHERE tgrelid = " + id +
-                   " AND NOT tgisinternal ORDER BY tgname COLLATE \"C\"",
-               "SELECT a.attname, a.attnum, a.attidentity IN ('a','d'), format_type(a.atttypid, NULL), "
-               "CASE WHEN a.attgenerated = '' THEN pg_get_expr(d.adbin, d.adrelid) END "
-               "FROM pg_attribute a LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid "
-               "AND d.adnum = a.attnum WHERE a.attrelid = " + id + " AND a.attnum > 0 "
-               "AND NOT a.attisdropped ORDER BY a.attnum",
-               // The names too, in the same round trip, when not known yet.
-               m_names ? std::string("SELECT") : std::string("SELECT ") + kNameColumns +
-                   " FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = " + id});
-    const auto &keys = sets[0], &indexes = sets[1], &triggers = sets[2], &columns = sets[3];
+    auto queries = partQueries(id);
+    // The names too, in the same round trip, when not known yet.
+    queries.push_back(m_names ? std::string("SELECT") : std::string("SELECT ") + kNameColumns +
+                                    " FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = " +
+                                    id);
+    auto sets = ReadCatalog(conn, queries);
     if (!m_names && !sets[4].rows.empty())
         m_names = namesOf(sets[4].rows[0], 0);
-    for (const auto& r : keys.rows) {
-        char type = (*r[1])[0];
-        if (type == 'c') {
-            m_checks.push_back({*r[0], 0, {}});
-            continue;
+    takeParts(sets, PartRows{{0, sets[0].rows.size()},
+                             {0, sets[1].rows.size()},
+                             {0, sets[2].rows.size()},
+                             {0, sets[3].rows.size()}});
+}
+
+std::vector<std::shared_ptr<Table>> Tables::LoadAll()
+{
+    std::lock_guard lock(Access::mutex(*m_db));
+    auto& cat = Access::catalog(*m_db);
+    if (!cat.loaded)
+        Refresh();
+    std::vector<std::shared_ptr<Table>> tables;
+    if (cat.snapshot.empty())
+        return tables;
+    std::string ids = oidList(cat.snapshot);
+    auto queries = partQueries(ids);
+    queries.push_back(std::string("SELECT c.oid, ") + kNameColumns +
+                      " FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = " + ids);
+    auto sets = ReadCatalog(Access::connection(*m_db), queries);
+    // Each table's rows are one run, the runs in OID order.
+    std::map<std::uint32_t, Table::PartRows> runs;
+    auto spans = [&](std::size_t set, std::pair<std::size_t, std::size_t> Table::PartRows::*member) {
+        const auto& rows = sets[set].rows;
+        for (std::size_t i = 0; i < rows.size();) {
+            std::uint32_t oid = toOid(rows[i][0]);
+            std::size_t j = i + 1;
+            while (j < rows.size() && toOid(rows[j][0]) == oid)
+                ++j;
+            runs[oid].*member = {i, j};
+            i = j;
         }
-        m_keys.push_back({*r[0], type == 'p' ? 1 : type == 'u' ? 2 : 3,
-                          type == 'f' && r[2] && r[3] ? QuoteQualified(*r[2], *r[3]) : std::string()});
+    };
+    spans(0, &Table::PartRows::keys);
+    spans(1, &Table::PartRows::indexes);
+    spans(2, &Table::PartRows::triggers);
+    spans(3, &Table::PartRows::columns);
+    std::map<std::uint32_t, const std::vector<Param>*> names;
+    for (const auto& row : sets[4].rows)
+        names[toOid(row[0])] = &row;
+    for (std::uint32_t oid : cat.snapshot) {
+        auto found = names.find(oid);
+        if (found == names.end())
+            continue; // dropped since the snapshot
+        auto t = cat.table(m_db, oid);
+        t->m_names = Table::namesOf(*found->second, 1);
+        t->takeParts(sets, runs[oid]);
+        tables.push_back(std::move(t));
     }
-    for (const auto& r : indexes.rows)
-        m_indexes.push_back({*r[0], *r[1], isTrue(r[2])});
-    for (const auto& r : triggers.rows)
-        m_triggers.push_back(*r[0]);
-    for (const auto& r : columns.rows)
-        m_columns.push_back({*r[0], std::atoi(r[1]->c_str()), isTrue(r[2]), *r[3], r[4].value_or("")});
-    m_loaded = true;
+    return tables;
 }
 
 void Table::Refresh()

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,12 @@ public:
     // last Refresh, read in one round trip, by OID; a table dropped since,
     // and one that cannot be scripted (partitioned, inherited), is left out.
     std::map<std::uint32_t, std::string> ScriptCreateAll();
+    // Reads the keys, checks, indexes, triggers, columns and names of every
+    // table of the last Refresh in one round trip and hands them to the
+    // table objects, as each would read them when first asked; a table
+    // dropped since is left out. The parts stay while the returned objects
+    // are held and until a table is refreshed or altered.
+    std::vector<std::shared_ptr<Table>> LoadAll();
     // 1-based over the last snapshot.
     std::shared_ptr<Table> Item(int index);
     // The table a user's name means (Database::ResolveTable).
@@ -151,6 +158,11 @@ private:
     Names names();
     static Names namesOf(const std::vector<std::optional<std::string>>& row, std::size_t at);
     void load();
+    // Row ranges [first, second) of one table in the part queries' sets.
+    struct PartRows {
+        std::pair<std::size_t, std::size_t> keys, indexes, triggers, columns;
+    };
+    void takeParts(const std::vector<QueryResults::Set>& sets, const PartRows& at);
     // An action of an ALTER TABLE: queued inside a block, else sent now.
     void alter(const std::string& action);
     void dropConstraint(const std::string& name);
