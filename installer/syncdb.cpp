@@ -487,7 +487,8 @@ int CCommander::StripTableObjects(dmo::SQLServer* server, dmo::Database& target,
             SetProgressResourceText(*this, res::IDS_REMOVING_FULLTEXT, name, step); // none on PostgreSQL
 
         SetProgressResourceText(*this, res::IDS_REMOVING_PRIMARY_KEYS, name, step);
-        table->Refresh();
+        // The parts are the run's first read of them, or read again since
+        // the foreign-key pass altered the table: no refresh needed.
         if (auto key = table->PrimaryKey(); key && key->Type() == 1) {
             table->BeginAlter();
             key->Remove();
