@@ -489,6 +489,7 @@ void Table::BeginAlter()
     if (m_inAlter)
         throw Error(kErrArgument, "an alter block is already open on this table");
     m_inAlter = true;
+    m_alterKnown = true;
     m_actions.clear();
 }
 
@@ -505,8 +506,12 @@ void Table::DoAlter()
     std::string sql = "ALTER TABLE " + QualifiedName() + " ";
     for (std::size_t i = 0; i < actions.size(); ++i)
         sql += (i ? ", " : "") + actions[i];
+    // The parts already show what the actions do, unless one of them set a
+    // default the server words its own way; a failure reads them again.
+    bool keep = m_loaded && m_alterKnown;
     m_loaded = false;
     runBatch(Access::connection(*m_db), sql, nullptr);
+    m_loaded = keep;
 }
 
 void Table::alter(const std::string& action)
@@ -523,6 +528,11 @@ void Table::dropConstraint(const std::string& name)
     std::lock_guard lock(Access::mutex(*m_db));
     load();
     alter("DROP CONSTRAINT " + QuoteIdent(name));
+    // A primary or unique key takes its index, which has its name, along.
+    bool indexed = std::any_of(m_keys.begin(), m_keys.end(),
+                               [&](const KeyRow& k) { return k.name == name && (k.type == 1 || k.type == 2); });
+    if (indexed)
+        std::erase_if(m_indexes, [&](const IndexRow& i) { return i.keep && i.name == name; });
     std::erase_if(m_keys, [&](const KeyRow& k) { return k.name == name; });
     std::erase_if(m_checks, [&](const KeyRow& k) { return k.name == name; });
 }
@@ -548,6 +558,8 @@ void Table::setDefault(const std::string& column, const std::string& text)
     std::lock_guard lock(Access::mutex(*m_db));
     load();
     alter("ALTER COLUMN " + QuoteIdent(column) + (text.empty() ? " DROP DEFAULT" : " SET DEFAULT " + text));
+    if (!text.empty())
+        m_alterKnown = false;
     for (auto& c : m_columns)
         if (c.name == column)
             c.defaultText = text;

@@ -177,6 +177,8 @@ private:
     std::optional<Names> m_names;
     bool m_loaded = false;
     bool m_inAlter = false;
+    // No action of the open alter block leaves the parts unlike a new read.
+    bool m_alterKnown = true;
     std::vector<std::string> m_actions;
     std::vector<KeyRow> m_keys;
     std::vector<KeyRow> m_checks;
