@@ -17,6 +17,7 @@
 #include <vector>
 
 namespace dmo {
+class Table;
 class SQLServer;
 class Database;
 } // namespace dmo
@@ -156,10 +157,12 @@ protected:
     bool LoadDump(dmo::SQLServer* server, const std::string& database, const std::string& file);
     int RemoveDB(dmo::SQLServer* server, const std::string& database);
     int SyncDBs(dmo::SQLServer* server, const std::string& target, const std::string& reference);
+    // The passes walk the tables of one side as SyncDBs read them
+    // (Tables::LoadAll): the target's for the keys, the reference's else.
     int StripForeignKeys(dmo::SQLServer* server, dmo::Database& target, dmo::Database& reference,
-                         std::string& step);
+                         const std::vector<std::shared_ptr<dmo::Table>>& targetTables, std::string& step);
     int StripTableObjects(dmo::SQLServer* server, dmo::Database& target, dmo::Database& reference,
-                          std::string& step);
+                          const std::vector<std::shared_ptr<dmo::Table>>& referenceTables, std::string& step);
     int ProcessPermissions(dmo::SQLServer* server, const std::string& database, const std::string& file, bool save,
                            bool tables, bool views, bool procedures, bool deleteFile, bool grantToPublic,
                            bool functions);

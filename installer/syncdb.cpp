@@ -334,9 +334,9 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
         auto heldReference = referenceTables->LoadAll();
         auto heldTarget = target->GetTables()->LoadAll();
 
-        int result = StripForeignKeys(server, *target, *reference, step);
+        int result = StripForeignKeys(server, *target, *reference, heldTarget, step);
         if (result == 0)
-            result = StripTableObjects(server, *target, *reference, step);
+            result = StripTableObjects(server, *target, *reference, heldReference, step);
         if (result != 0) {
             if (m_pProgress)
                 m_pProgress->ShowThirdLine(false);
@@ -345,7 +345,7 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
 
         step.clear();
         bool allKept = true;
-        int count = referenceTables->Count();
+        int count = static_cast<int>(heldReference.size());
         // Every script of both sides in one read each. The loop changes only
         // tables it has already scripted (and the reference not at all), so
         // these are the scripts each table would give when its turn comes.
@@ -359,7 +359,7 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
             result = CheckConnection(server);
             if (result)
                 break;
-            auto table = referenceTables->Item(i);
+            auto& table = heldReference[static_cast<std::size_t>(i) - 1];
             std::string name = table->Name();
             if (m_pProgress)
                 m_pProgress->SetLineText(2, name);
@@ -401,11 +401,11 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
 }
 
 int CCommander::StripForeignKeys(dmo::SQLServer* server, dmo::Database& target, dmo::Database& reference,
-                                 std::string& step)
+                                 const std::vector<std::shared_ptr<dmo::Table>>& targetTables, std::string& step)
 {
+    (void)target;
     step.clear();
-    auto tables = target.GetTables();
-    int count = tables->Count();
+    int count = static_cast<int>(targetTables.size());
     if (m_pProgress) {
         m_pProgress->SetLineText(2, res::LoadString(res::IDS_REMOVING_FOREIGN_KEYS, GetInterfaceLanguage()));
         m_pProgress->SetRange(2, count);
@@ -424,7 +424,7 @@ int CCommander::StripForeignKeys(dmo::SQLServer* server, dmo::Database& target, 
             auto& table = seen[static_cast<std::size_t>(i)];
             auto& inReference = found[static_cast<std::size_t>(i)];
             if (pass == 0) {
-                table = tables->Item(i);
+                table = targetTables[static_cast<std::size_t>(i) - 1];
                 if (table->TypeOf() != dmo::kTypeUserTable)
                     continue;
                 std::shared_ptr<dmo::Table> match;
@@ -463,11 +463,11 @@ int CCommander::StripForeignKeys(dmo::SQLServer* server, dmo::Database& target, 
 }
 
 int CCommander::StripTableObjects(dmo::SQLServer* server, dmo::Database& target, dmo::Database& reference,
-                                  std::string& step)
+                                  const std::vector<std::shared_ptr<dmo::Table>>& referenceTables, std::string& step)
 {
+    (void)reference;
     step.clear();
-    auto tables = reference.GetTables();
-    int count = tables->Count();
+    int count = static_cast<int>(referenceTables.size());
     if (m_pProgress) {
         m_pProgress->SetRange(2, count);
         m_pProgress->SetPos(2, 0);
@@ -476,7 +476,7 @@ int CCommander::StripTableObjects(dmo::SQLServer* server, dmo::Database& target,
         int result = CheckConnection(server);
         if (result)
             return result;
-        auto referenceTable = tables->Item(i);
+        auto& referenceTable = referenceTables[static_cast<std::size_t>(i) - 1];
         if (referenceTable->TypeOf() != dmo::kTypeUserTable)
             continue;
         std::string name = referenceTable->Name();
