@@ -166,29 +166,56 @@ std::string MakeTableBackupName(const std::string& table)
     return name;
 }
 
+namespace {
+
+// The sequences serial columns own, with their table's OID, column and
+// options; the caller adds the condition.
+const char* const kOwnedSequences =
+    "SELECT d.refobjid, format('%I.%I', n.nspname, c.relname), a.attname, format('AS %s INCREMENT BY %s "
+    "MINVALUE %s MAXVALUE %s START WITH %s CACHE %s %s', format_type(s.seqtypid, NULL), s.seqincrement, s.seqmin, "
+    "s.seqmax, s.seqstart, s.seqcache, CASE WHEN s.seqcycle THEN 'CYCLE' ELSE 'NO CYCLE' END) "
+    "FROM pg_depend d JOIN pg_class c ON c.oid = d.objid JOIN pg_namespace n ON n.oid = c.relnamespace "
+    "JOIN pg_sequence s ON s.seqrelid = c.oid "
+    "JOIN pg_attribute a ON a.attrelid = d.refobjid AND a.attnum = d.refobjsubid "
+    "WHERE d.classid = 'pg_class'::regclass AND d.refclassid = 'pg_class'::regclass AND d.deptype = 'a' "
+    "AND c.relkind = 'S'";
+
+OwnedSequences ReadOwned(dmo::Database& db, const std::string& condition)
+{
+    auto rows = db.ExecuteWithResults(std::string(kOwnedSequences) + condition);
+    OwnedSequences owned;
+    for (int row = 1; row <= rows->Rows(); ++row)
+        owned[static_cast<std::uint32_t>(std::stoul(rows->GetColumnString(row, 1)))].push_back(
+            {rows->GetColumnString(row, 2), rows->GetColumnString(row, 3), rows->GetColumnString(row, 4)});
+    return owned;
+}
+
+} // namespace
+
+OwnedSequences ReadOwnedSequences(dmo::Database& db) { return ReadOwned(db, ""); }
+
 // The sequences that the reference table's serial columns own and the target
 // lacks are made like the reference's, owned by the target's column, so the
 // defaults that name them can be set.
 void CreateMissingSequences(dmo::Database& target, dmo::Database& reference, const std::string& name,
-                            dmo::Table& targetTable)
+                            dmo::Table& targetTable, dmo::Table& referenceTable, const OwnedSequences* known)
 {
-    auto sequences = reference.ExecuteWithResults(
-        "SELECT format('%I.%I', n.nspname, c.relname), a.attname, format('AS %s INCREMENT BY %s MINVALUE %s "
-        "MAXVALUE %s START WITH %s CACHE %s %s', format_type(s.seqtypid, NULL), s.seqincrement, s.seqmin, "
-        "s.seqmax, s.seqstart, s.seqcache, CASE WHEN s.seqcycle THEN 'CYCLE' ELSE 'NO CYCLE' END) "
-        "FROM pg_depend d JOIN pg_class c ON c.oid = d.objid JOIN pg_namespace n ON n.oid = c.relnamespace "
-        "JOIN pg_sequence s ON s.seqrelid = c.oid "
-        "JOIN pg_attribute a ON a.attrelid = d.refobjid AND a.attnum = d.refobjsubid "
-        "WHERE d.classid = 'pg_class'::regclass AND d.refclassid = 'pg_class'::regclass AND d.deptype = 'a' "
-        "AND c.relkind = 'S' AND d.refobjid = " + dmo::QuoteLiteral(name) + "::regclass");
-    for (int row = 1; row <= sequences->Rows(); ++row) {
-        std::string sequence = sequences->GetColumnString(row, 1);
-        auto found = target.ExecuteWithResults("SELECT to_regclass(" + dmo::QuoteLiteral(sequence) + ") IS NULL");
-        if (found->GetColumnString(1, 1) != "t")
+    OwnedSequences read;
+    if (!known) {
+        read = ReadOwned(reference, " AND d.refobjid = " + dmo::QuoteLiteral(name) + "::regclass");
+        known = &read;
+    }
+    auto found = known->find(referenceTable.Oid());
+    if (found == known->end())
+        return;
+    for (const auto& owned : found->second) {
+        auto missing = target.ExecuteWithResults("SELECT to_regclass(" + dmo::QuoteLiteral(owned.sequence) +
+                                                 ") IS NULL");
+        if (missing->GetColumnString(1, 1) != "t")
             continue;
-        target.ExecuteImmediate("CREATE SEQUENCE " + sequence + " " + sequences->GetColumnString(row, 3));
-        target.ExecuteImmediate("ALTER SEQUENCE " + sequence + " OWNED BY " + targetTable.QualifiedName() + "." +
-                                dmo::QuoteIdent(sequences->GetColumnString(row, 2)));
+        target.ExecuteImmediate("CREATE SEQUENCE " + owned.sequence + " " + owned.options);
+        target.ExecuteImmediate("ALTER SEQUENCE " + owned.sequence + " OWNED BY " + targetTable.QualifiedName() +
+                                "." + dmo::QuoteIdent(owned.column));
     }
 }
 
@@ -198,9 +225,10 @@ void RestoreColumnDefaults(dmo::Database& target, dmo::Database& reference, cons
 }
 
 void RestoreColumnDefaults(dmo::Database& target, dmo::Database& reference, const std::string& name,
-                           std::shared_ptr<dmo::Table> targetTable, std::shared_ptr<dmo::Table> referenceTable)
+                           std::shared_ptr<dmo::Table> targetTable, std::shared_ptr<dmo::Table> referenceTable,
+                           const OwnedSequences* sequences)
 {
-    CreateMissingSequences(target, reference, name, *targetTable);
+    CreateMissingSequences(target, reference, name, *targetTable, *referenceTable, sequences);
     auto targetColumns = targetTable->Columns();
     auto referenceColumns = referenceTable->Columns();
     int count = referenceColumns->Count();
@@ -240,14 +268,15 @@ void HandOverOwnedSequences(dmo::Database& db, dmo::Table& oldTable, dmo::Table&
 
 bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database& target,
                   std::shared_ptr<dmo::Table> table, const std::string& script, const std::string& name,
-                  std::shared_ptr<dmo::Table> referenceTable, const std::map<std::uint32_t, std::string>* scripts)
+                  std::shared_ptr<dmo::Table> referenceTable, const std::map<std::uint32_t, std::string>* scripts,
+                  const OwnedSequences* sequences)
 {
     if (!referenceTable)
         referenceTable = reference.GetTables()->Item(name);
     std::string own;
     ScriptTable(*table, own, scripts);
     if (ScriptsEqual(script, own)) {
-        RestoreColumnDefaults(target, reference, name, table, referenceTable);
+        RestoreColumnDefaults(target, reference, name, table, referenceTable, sequences);
         return true;
     }
     auto& protocol = commander.Protocol();
@@ -267,7 +296,7 @@ bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database
         std::shared_ptr<dmo::Table> created;
         if (!FindTable(target, created, name))
             throw dmo::Error(dmo::kErrNotFound, "table '" + name + "' not found after it was created");
-        RestoreColumnDefaults(target, reference, name, created, referenceTable);
+        RestoreColumnDefaults(target, reference, name, created, referenceTable, sequences);
         std::string status;
         if (table->Rows() == 0) {
             status = "NO DATA";
@@ -351,6 +380,8 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
         // these are the scripts each table would give when its turn comes.
         auto referenceScripts = referenceTables->ScriptCreateAll();
         auto targetScripts = target->GetTables()->ScriptCreateAll();
+        // The reference's owned sequences, which the loop does not change.
+        auto referenceSequences = ReadOwnedSequences(*reference);
         if (m_pProgress) {
             m_pProgress->SetRange(2, count);
             m_pProgress->SetPos(2, 0);
@@ -373,10 +404,11 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
                     target->ExecuteImmediate(script, 0);
                     target->GetTables()->Refresh();
                     RestoreColumnDefaults(*target, *reference, table->QualifiedName(),
-                                          target->GetTables()->Item(table->QualifiedName()), table);
+                                          target->GetTables()->Item(table->QualifiedName()), table,
+                                          &referenceSequences);
                 } else {
                     if (!RebuildTable(*this, *reference, *target, existing, script, table->QualifiedName(), table,
-                                      &targetScripts) &&
+                                      &targetScripts, &referenceSequences) &&
                         allKept)
                         allKept = false;
                 }

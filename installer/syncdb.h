@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace dmo {
 class Database;
@@ -42,15 +43,26 @@ bool BuildColumnList(std::string& list, dmo::Table& oldTable, dmo::Table& newTab
 bool CopyTableData(dmo::Database& db, dmo::Table& oldTable, dmo::Table& newTable);
 // The table's backup name, cut to fit PostgreSQL's 63 bytes.
 std::string MakeTableBackupName(const std::string& table);
+// The sequences that serial columns own, by their table's OID: each one's
+// "schema"."name" as format's %I writes it, its column and its options.
+struct OwnedSequence {
+    std::string sequence, column, options;
+};
+using OwnedSequences = std::map<std::uint32_t, std::vector<OwnedSequence>>;
+// Every table's of the database, in one read.
+OwnedSequences ReadOwnedSequences(dmo::Database& db);
 // `referenceTable`, when given, is the reference's table of that name;
-// `scripts`, when given, the target's scripts read beforehand.
+// `scripts`, when given, the target's scripts read beforehand; `sequences`
+// the reference's owned sequences read beforehand.
 bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database& target,
                   std::shared_ptr<dmo::Table> table, const std::string& script, const std::string& name,
                   std::shared_ptr<dmo::Table> referenceTable = nullptr,
-                  const std::map<std::uint32_t, std::string>* scripts = nullptr);
+                  const std::map<std::uint32_t, std::string>* scripts = nullptr,
+                  const OwnedSequences* sequences = nullptr);
 void RestoreColumnDefaults(dmo::Database& target, dmo::Database& reference, const std::string& name);
 // The same with both tables already at hand.
 void RestoreColumnDefaults(dmo::Database& target, dmo::Database& reference, const std::string& name,
-                           std::shared_ptr<dmo::Table> targetTable, std::shared_ptr<dmo::Table> referenceTable);
+                           std::shared_ptr<dmo::Table> targetTable, std::shared_ptr<dmo::Table> referenceTable,
+                           const OwnedSequences* sequences = nullptr);
 
 } // namespace dorvik
