@@ -158,9 +158,11 @@ protected:
     int RemoveDB(dmo::SQLServer* server, const std::string& database);
     int SyncDBs(dmo::SQLServer* server, const std::string& target, const std::string& reference);
     // The passes walk the tables of one side as SyncDBs read them
-    // (Tables::LoadAll): the target's for the keys, the reference's else.
+    // (Tables::LoadAll): the target's for the keys, the reference's else;
+    // the keys pass knows the reference's names from its tables.
     int StripForeignKeys(dmo::SQLServer* server, dmo::Database& target, dmo::Database& reference,
-                         const std::vector<std::shared_ptr<dmo::Table>>& targetTables, std::string& step);
+                         const std::vector<std::shared_ptr<dmo::Table>>& targetTables,
+                         const std::vector<std::shared_ptr<dmo::Table>>& referenceTables, std::string& step);
     int StripTableObjects(dmo::SQLServer* server, dmo::Database& target, dmo::Database& reference,
                           const std::vector<std::shared_ptr<dmo::Table>>& referenceTables, std::string& step);
     int ProcessPermissions(dmo::SQLServer* server, const std::string& database, const std::string& file, bool save,

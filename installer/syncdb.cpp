@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace dorvik {
@@ -363,7 +364,7 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
         auto heldReference = referenceTables->LoadAll();
         auto heldTarget = target->GetTables()->LoadAll();
 
-        int result = StripForeignKeys(server, *target, *reference, heldTarget, step);
+        int result = StripForeignKeys(server, *target, *reference, heldTarget, heldReference, step);
         if (result == 0)
             result = StripTableObjects(server, *target, *reference, heldReference, step);
         if (result != 0) {
@@ -433,10 +434,20 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
 }
 
 int CCommander::StripForeignKeys(dmo::SQLServer* server, dmo::Database& target, dmo::Database& reference,
-                                 const std::vector<std::shared_ptr<dmo::Table>>& targetTables, std::string& step)
+                                 const std::vector<std::shared_ptr<dmo::Table>>& targetTables,
+                                 const std::vector<std::shared_ptr<dmo::Table>>& referenceTables, std::string& step)
 {
     (void)target;
     step.clear();
+    // The reference's tables by the names they were read with; a name not
+    // among them is looked up on the server as before.
+    std::set<std::string> referenceNames;
+    for (const auto& table : referenceTables)
+        referenceNames.insert(table->QualifiedName());
+    auto inReferenceByName = [&](const std::string& name) {
+        std::shared_ptr<dmo::Table> match;
+        return referenceNames.count(name) != 0 || FindTable(reference, match, name);
+    };
     int count = static_cast<int>(targetTables.size());
     if (m_pProgress) {
         m_pProgress->SetLineText(2, res::LoadString(res::IDS_REMOVING_FOREIGN_KEYS, GetInterfaceLanguage()));
@@ -459,8 +470,7 @@ int CCommander::StripForeignKeys(dmo::SQLServer* server, dmo::Database& target, 
                 table = targetTables[static_cast<std::size_t>(i) - 1];
                 if (table->TypeOf() != dmo::kTypeUserTable)
                     continue;
-                std::shared_ptr<dmo::Table> match;
-                inReference = FindTable(reference, match, table->QualifiedName());
+                inReference = inReferenceByName(table->QualifiedName());
             } else if (table->TypeOf() != dmo::kTypeUserTable || !inReference) {
                 continue;
             }
@@ -473,10 +483,8 @@ int CCommander::StripForeignKeys(dmo::SQLServer* server, dmo::Database& target, 
                 bool remove;
                 if (inReference)
                     remove = pass == 0 ? key->Type() == 3 : key->Type() == 2;
-                else {
-                    std::shared_ptr<dmo::Table> referenced;
-                    remove = key->Type() == 3 && FindTable(reference, referenced, key->ReferencedTable());
-                }
+                else
+                    remove = key->Type() == 3 && inReferenceByName(key->ReferencedTable());
                 if (!remove) {
                     ++j;
                     continue;
