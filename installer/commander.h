@@ -159,11 +159,12 @@ protected:
     int SyncDBs(dmo::SQLServer* server, const std::string& target, const std::string& reference);
     // The passes walk the tables of one side as SyncDBs read them
     // (Tables::LoadAll): the target's for the keys, the reference's else;
-    // the keys pass knows the reference's names from its tables.
+    // each finds the other side's tables among those read with it.
     int StripForeignKeys(dmo::SQLServer* server, dmo::Database& target, dmo::Database& reference,
                          const std::vector<std::shared_ptr<dmo::Table>>& targetTables,
                          const std::vector<std::shared_ptr<dmo::Table>>& referenceTables, std::string& step);
     int StripTableObjects(dmo::SQLServer* server, dmo::Database& target, dmo::Database& reference,
+                          const std::vector<std::shared_ptr<dmo::Table>>& targetTables,
                           const std::vector<std::shared_ptr<dmo::Table>>& referenceTables, std::string& step);
     int ProcessPermissions(dmo::SQLServer* server, const std::string& database, const std::string& file, bool save,
                            bool tables, bool views, bool procedures, bool deleteFile, bool grantToPublic,

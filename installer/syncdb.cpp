@@ -66,6 +66,33 @@ bool FindTable(dmo::Database& db, std::shared_ptr<dmo::Table>& table, const std:
     }
 }
 
+namespace {
+
+// Tables read at the start of a run, by the names they were read with.
+using HeldTables = std::map<std::string, std::shared_ptr<dmo::Table>>;
+
+HeldTables ByName(const std::vector<std::shared_ptr<dmo::Table>>& tables)
+{
+    HeldTables byName;
+    for (const auto& table : tables)
+        byName.emplace(table->QualifiedName(), table);
+    return byName;
+}
+
+// A table of that name among those held, else asked of the server: only a
+// name that did not exist when the run began costs a query.
+bool FindHeldTable(dmo::Database& db, const HeldTables& held, std::shared_ptr<dmo::Table>& table,
+                   const std::string& name)
+{
+    if (auto found = held.find(name); found != held.end()) {
+        table = found->second;
+        return true;
+    }
+    return FindTable(db, table, name);
+}
+
+} // namespace
+
 bool HasColumn(dmo::Table& table, std::shared_ptr<dmo::Column>& column, const std::string& name)
 {
     try {
@@ -366,7 +393,7 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
 
         int result = StripForeignKeys(server, *target, *reference, heldTarget, heldReference, step);
         if (result == 0)
-            result = StripTableObjects(server, *target, *reference, heldReference, step);
+            result = StripTableObjects(server, *target, *reference, heldTarget, heldReference, step);
         if (result != 0) {
             if (m_pProgress)
                 m_pProgress->ShowThirdLine(false);
@@ -383,6 +410,10 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
         auto targetScripts = target->GetTables()->ScriptCreateAll();
         // The reference's owned sequences, which the loop does not change.
         auto referenceSequences = ReadOwnedSequences(*reference);
+        // The target's tables by name. The loop renames and creates only the
+        // table it is on, and visits each name once, so a name not yet
+        // visited still names the table read at the start.
+        auto targetByName = ByName(heldTarget);
         if (m_pProgress) {
             m_pProgress->SetRange(2, count);
             m_pProgress->SetPos(2, 0);
@@ -399,7 +430,7 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
                 std::string script;
                 ScriptTable(*table, script, &referenceScripts);
                 std::shared_ptr<dmo::Table> existing;
-                if (!FindTable(*target, existing, table->QualifiedName())) {
+                if (!FindHeldTable(*target, targetByName, existing, table->QualifiedName())) {
                     step = "CREATE TABLE " + name;
                     m_protocol.AddLine(step, true, false);
                     target->ExecuteImmediate(script, 0);
@@ -503,10 +534,14 @@ int CCommander::StripForeignKeys(dmo::SQLServer* server, dmo::Database& target, 
 }
 
 int CCommander::StripTableObjects(dmo::SQLServer* server, dmo::Database& target, dmo::Database& reference,
+                                  const std::vector<std::shared_ptr<dmo::Table>>& targetTables,
                                   const std::vector<std::shared_ptr<dmo::Table>>& referenceTables, std::string& step)
 {
     (void)reference;
     step.clear();
+    // This pass renames and creates nothing: the target's tables keep the
+    // names they were read with.
+    auto targetByName = ByName(targetTables);
     int count = static_cast<int>(referenceTables.size());
     if (m_pProgress) {
         m_pProgress->SetRange(2, count);
@@ -521,7 +556,7 @@ int CCommander::StripTableObjects(dmo::SQLServer* server, dmo::Database& target,
             continue;
         std::string name = referenceTable->Name();
         std::shared_ptr<dmo::Table> table;
-        if (!FindTable(target, table, referenceTable->QualifiedName()))
+        if (!FindHeldTable(target, targetByName, table, referenceTable->QualifiedName()))
             continue;
         if (!table->FullTextCatalogName().empty())
             SetProgressResourceText(*this, res::IDS_REMOVING_FULLTEXT, name, step); // none on PostgreSQL
