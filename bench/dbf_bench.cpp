@@ -1,7 +1,8 @@
 // 1,000,000 rows of (integer, text, numeric, timestamp) from PostgreSQL:
 // psql writing them as CSV, beside the export writing them to a DBF file
-// through ODBC (with psqlODBC's default reading of a result, and reading it
-// from a server cursor), each with its time as a multiple of psql's; and the
+// through ODBC (on a data source with psqlODBC's defaults, where the
+// forward-only record asks for its server cursor itself, and on one set up
+// for large results), each with its time as a multiple of psql's; and the
 // DBF writer's own share, the same rows from memory.
 #include "odbc/dbfexport.h"
 #include "testsupport.h"
@@ -104,14 +105,14 @@ void ExportToDbf(benchmark::State& state, const std::string& options)
         state.counters["x_psql_csv"] = total / static_cast<double>(state.iterations()) / g_csvSeconds;
 }
 
-// psqlODBC's default: the whole result is read into the driver at execute.
+// A data source with psqlODBC's defaults.
 void BM_ExportToDbf(benchmark::State& state)
 {
     ExportToDbf(state, "");
 }
 
-// Rows read from a server cursor ten thousand at a time, as a connection
-// meant for large results is set up.
+// A data source meant for large results: every SELECT through a server
+// cursor, ten thousand rows a fetch.
 void BM_ExportToDbfCursorFetch(benchmark::State& state)
 {
     ExportToDbf(state, "UseDeclareFetch=1;Fetch=10000;");

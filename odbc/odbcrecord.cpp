@@ -268,6 +268,61 @@ bool BeginsWithWord(const char* sql, const char* word)
     return sql != nullptr && strncasecmp(sql, word, std::strlen(word)) == 0;
 }
 
+// psqlODBC reads a whole result into its own memory when the statement
+// executes, unless its data source asks for a server cursor. A forward-only,
+// read-only record is read once, in order: outside a transaction of the
+// caller it is given the server cursor for its execution, and its rows come
+// as they are read. Inside one it is not, since the caller's rollback would
+// take a cursor declared in it along; nor is a statement that does not begin
+// with SELECT (a WITH may change data, which no cursor may hold). Other
+// drivers and other records are left as they are.
+class ServerCursorScope {
+public:
+    static constexpr SQLINTEGER kUseDeclareFetch = 65539; // psqlODBC's own attribute
+
+    ServerCursorScope(CDatabase* db, UINT type, DWORD options, const std::string& sql)
+    {
+        if (type != CRecordset::forwardOnly || !(options & CRecordset::readOnly) || !IsSelect(sql) ||
+            db == nullptr || db->m_hdbc == SQL_NULL_HDBC || !IsPsqlOdbc(db->m_hdbc))
+            return;
+        SQLULEN autocommit = SQL_AUTOCOMMIT_OFF;
+        if (!SQL_SUCCEEDED(SQLGetConnectAttr(db->m_hdbc, SQL_ATTR_AUTOCOMMIT, &autocommit, 0, nullptr)) ||
+            autocommit != SQL_AUTOCOMMIT_ON)
+            return;
+        SQLULEN was = 0;
+        if (!SQL_SUCCEEDED(SQLGetConnectAttr(db->m_hdbc, kUseDeclareFetch, &was, 0, nullptr)) || was != 0)
+            return;
+        if (SQL_SUCCEEDED(SQLSetConnectAttr(db->m_hdbc, kUseDeclareFetch, reinterpret_cast<SQLPOINTER>(SQLULEN{1}), 0)))
+            m_hdbc = db->m_hdbc;
+    }
+    ~ServerCursorScope()
+    {
+        if (m_hdbc != SQL_NULL_HDBC)
+            SQLSetConnectAttr(m_hdbc, kUseDeclareFetch, nullptr, 0);
+    }
+    ServerCursorScope(const ServerCursorScope&) = delete;
+    ServerCursorScope& operator=(const ServerCursorScope&) = delete;
+
+private:
+    static bool IsSelect(const std::string& sql)
+    {
+        const char* p = sql.c_str();
+        while (std::isspace(static_cast<unsigned char>(*p)))
+            ++p;
+        return strncasecmp(p, "SELECT", 6) == 0 && !std::isalnum(static_cast<unsigned char>(p[6])) && p[6] != '_';
+    }
+
+    static bool IsPsqlOdbc(HDBC hdbc)
+    {
+        char name[256] = {};
+        SQLSMALLINT length = 0;
+        SQLGetInfo(hdbc, SQL_DRIVER_NAME, name, sizeof name - 1, &length);
+        return strncasecmp(name, "psqlodbc", 8) == 0;
+    }
+
+    HDBC m_hdbc = SQL_NULL_HDBC;
+};
+
 } // namespace
 
 BOOL CODBCRecord::OpenStatement(UINT nOpenType, LPCTSTR lpszSQL, DWORD dwOptions, bool asWritten)
@@ -310,7 +365,10 @@ BOOL CODBCRecord::OpenStatement(UINT nOpenType, LPCTSTR lpszSQL, DWORD dwOptions
             e.m_strError = "Не совпадает количество параметров запроса !";
             throw e;
         }
-        PrepareAndExecute();
+        {
+            ServerCursorScope cursor(m_pDatabase, m_nOpenType, m_dwOptions, m_strSQL);
+            PrepareAndExecute();
+        }
         AllocAndCacheFieldInfo();
         AllocRowset();
         if (statusDue && (m_nFields > 0 || m_nParams > 0))

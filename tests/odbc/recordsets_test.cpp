@@ -589,6 +589,172 @@ TEST_P(Recordsets, CursorTraceWritesOpenCloseAndErrorLinesAndTheRecordsetList)
     EXPECT_STREQ(filtered.GetCursorsTrace(), "FKDS");
 }
 
+// A forward-only, read-only record on PostgreSQL reads its rows through a
+// server cursor as it goes; every other record, and a record inside the
+// caller's transaction, gets the driver's whole result as before.
+class ServerCursor : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KELM_REQUIRE_PG();
+        engine = std::make_unique<EngineDatabase>(true, "servercursor", kPgRecordsetOptions);
+        std::string error;
+        ASSERT_TRUE(db.OpenDBExStr(engine->connect().c_str(), false, error)) << error;
+        db.ExecuteSQL("CREATE TABLE big AS SELECT g AS id, 'row ' || g AS name FROM generate_series(1, 2500) g");
+        db.ExecuteSQL("CREATE TABLE log (id SERIAL PRIMARY KEY, what TEXT)");
+    }
+
+    // Cursors open on the connection, as the server sees them.
+    long OpenCursors()
+    {
+        CODBCRecord count(&db);
+        count.Open(CRecordset::snapshot, "SELECT count(*) FROM pg_cursors", CRecordset::none);
+        long n = -1;
+        count.GetFieldData(0, n);
+        count.Close();
+        return n;
+    }
+
+    SQLULEN DeclareFetch()
+    {
+        SQLULEN value = 99;
+        SQLGetConnectAttr(db.m_hdbc, 65539, &value, 0, nullptr);
+        return value;
+    }
+
+    std::unique_ptr<EngineDatabase> engine;
+    CDatabaseEx db;
+};
+
+TEST_F(ServerCursor, ForwardOnlyReadOnlyRowsComeThroughACursorInOrder)
+{
+    CODBCRecord rs(&db);
+    ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "SELECT id, name FROM big ORDER BY id", CRecordset::readOnly));
+    EXPECT_EQ(DeclareFetch(), 0u) << "the driver's setting is put back after the execution";
+    EXPECT_EQ(OpenCursors(), 1);
+    long expected = 1;
+    for (; !rs.IsEOF(); rs.MoveNext(), ++expected) {
+        long id = 0;
+        std::string name;
+        rs.GetFieldData(0, id);
+        rs.GetFieldData(1, name, -1);
+        ASSERT_EQ(id, expected);
+        ASSERT_EQ(name, "row " + std::to_string(expected));
+    }
+    EXPECT_EQ(expected, 2501);
+    rs.Close();
+    EXPECT_EQ(OpenCursors(), 0);
+}
+
+TEST_F(ServerCursor, TransactionsOfTheCallerWhileReadingLoseNoRows)
+{
+    CODBCRecord rs(&db);
+    ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "SELECT id FROM big ORDER BY id", CRecordset::readOnly));
+    int rows = 0;
+    for (; !rs.IsEOF() && rows < 150; rs.MoveNext())
+        ++rows;
+    // A transaction rolled back and one committed on the same connection
+    // while the cursor is open.
+    ASSERT_TRUE(db.BeginTrans());
+    db.ExecuteSQL("INSERT INTO log (what) VALUES ('rolled back')");
+    ASSERT_TRUE(db.Rollback());
+    for (; !rs.IsEOF() && rows < 1300; rs.MoveNext())
+        ++rows;
+    ASSERT_TRUE(db.BeginTrans());
+    db.ExecuteSQL("INSERT INTO log (what) VALUES ('kept')");
+    ASSERT_TRUE(db.CommitTrans());
+    long last = 0;
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+        rs.GetFieldData(0, last);
+        ++rows;
+    }
+    EXPECT_EQ(rows, 2500);
+    EXPECT_EQ(last, 2500);
+    rs.Close();
+}
+
+TEST_F(ServerCursor, OtherRecordsAndTransactionsKeepTheWholeResult)
+{
+    const struct {
+        const char* what;
+        UINT type;
+        DWORD options;
+        bool inTransaction;
+    } cases[] = {
+        {"snapshot", CRecordset::snapshot, CRecordset::readOnly, false},
+        {"forward-only, updatable", CRecordset::forwardOnly, CRecordset::none, false},
+        {"forward-only, read-only, in a transaction", CRecordset::forwardOnly, CRecordset::readOnly, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.inTransaction)
+            ASSERT_TRUE(db.BeginTrans());
+        CODBCRecord rs(&db);
+        ASSERT_TRUE(rs.Open(c.type, "SELECT id FROM big ORDER BY id", c.options));
+        EXPECT_EQ(OpenCursors(), 0);
+        if (c.inTransaction) {
+            // The rows read on after the caller's rollback.
+            db.Rollback();
+        }
+        int rows = 0;
+        for (; !rs.IsEOF(); rs.MoveNext())
+            ++rows;
+        EXPECT_EQ(rows, 2500);
+        rs.Close();
+    }
+}
+
+TEST_F(ServerCursor, StatementsACursorCannotHoldReadAsBefore)
+{
+    const struct {
+        const char* sql;
+        long first;
+        int rows;
+    } cases[] = {
+        {"SELECT id FROM big WHERE id <= 3 ORDER BY id FOR UPDATE", 1, 3},
+        {"WITH w AS (INSERT INTO log (what) VALUES ('a'), ('b') RETURNING id) SELECT id FROM w ORDER BY id", 1, 2},
+        {"SELECT id FROM big WHERE id = 7; SELECT 1", 7, 1},
+        {"select id from big where id between 10 and 12 order by id", 10, 3},
+        {"SELECT id INTO big_copy FROM big WHERE id <= 4", 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        CODBCRecord rs(&db);
+        ASSERT_NO_THROW(rs.Open(CRecordset::forwardOnly, c.sql, CRecordset::readOnly));
+        if (c.rows > 0) {
+            ASSERT_FALSE(rs.IsEOF());
+            long first = 0;
+            rs.GetFieldData(0, first);
+            EXPECT_EQ(first, c.first);
+        }
+        int rows = 0;
+        for (; !rs.IsEOF(); rs.MoveNext())
+            ++rows;
+        EXPECT_EQ(rows, c.rows);
+        rs.Close();
+    }
+    // The data-changing ones ran once.
+    for (const auto& [sql, expected] : {std::pair{"SELECT count(*) FROM log", 2L},
+                                        std::pair{"SELECT count(*) FROM big_copy", 4L}}) {
+        CODBCRecord count(&db);
+        count.Open(CRecordset::snapshot, sql, CRecordset::none);
+        long n = 0;
+        count.GetFieldData(0, n);
+        EXPECT_EQ(n, expected) << sql;
+        count.Close();
+    }
+}
+
+TEST_F(ServerCursor, AnErrorInALaterRowFailsTheOpen)
+{
+    CODBCRecord rs(&db);
+    EXPECT_THROW(rs.Open(CRecordset::forwardOnly, "SELECT 1 / (id - 2000) FROM big ORDER BY id", CRecordset::readOnly),
+                 CDBException);
+    EXPECT_EQ(DeclareFetch(), 0u);
+    // The connection goes on.
+    EXPECT_EQ(OpenCursors(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, Recordsets, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "PostgreSQL" : "SQLite"; });
 
