@@ -13,13 +13,6 @@ namespace tarnwick {
 
 namespace {
 
-// One 32-bit word per item.
-class CItemWord : public wxTreeItemData {
-public:
-    explicit CItemWord(std::int32_t word) : m_word(word) {}
-    std::int32_t m_word;
-};
-
 // Commands the tree's own menu and keys carry, beside the forwarded ones.
 constexpr int kTreeCommands[] = {ID_TREE_REREAD,      ID_TREE_LOAD_FROM_DB, ID_TREE_LOAD_FROM_FILE, ID_ADD_GROUP,
                                  ID_DELETE_GROUP,     ID_RENAME_GROUP,      ID_ADD_PROCESS,         ID_DELETE_PROCESS,
@@ -39,7 +32,8 @@ bool isTreeCommand(int id)
 } // namespace
 
 CBaseTreeCtrl::CBaseTreeCtrl(TreeClass treeClass, ITreeHost& host)
-    : m_treeClass(treeClass)
+    : CWxTreeItems(static_cast<wxTreeCtrl&>(*this))
+    , m_treeClass(treeClass)
     , m_logic(CreateTreeLogic(treeClass, *this, host))
 {
     m_logic->SetDialogs(&m_dialogs);
@@ -64,7 +58,7 @@ bool CBaseTreeCtrl::Create(wxWindow* parent)
     for (const wxBitmap& bitmap : TreeImageStrip())
         images->Add(bitmap);
     AssignImageList(images);
-    m_hiddenRoot = AddRoot(wxString());
+    AddRoot(wxString());
     Bind(wxEVT_TREE_ITEM_EXPANDING, &CBaseTreeCtrl::OnExpanding, this);
     Bind(wxEVT_TREE_ITEM_ACTIVATED, &CBaseTreeCtrl::OnActivated, this);
     Bind(wxEVT_TREE_BEGIN_LABEL_EDIT, &CBaseTreeCtrl::OnBeginLabelEdit, this);
@@ -76,73 +70,17 @@ bool CBaseTreeCtrl::Create(wxWindow* parent)
     return true;
 }
 
-TreeItem CBaseTreeCtrl::GetRootItem() { return FromId(m_hiddenRoot); }
-
-TreeItem CBaseTreeCtrl::AppendItem(TreeItem parent, const std::string& text, int image, std::int32_t data,
-                                   bool hasChildren)
-{
-    wxTreeItemId id =
-        wxTreeCtrl::AppendItem(ToId(parent), wxString::FromUTF8(text), image, image, new CItemWord(data));
-    if (hasChildren)
-        SetItemHasChildren(id, true);
-    return FromId(id);
-}
-
-std::string CBaseTreeCtrl::GetItemText(TreeItem item) { return wxTreeCtrl::GetItemText(ToId(item)).utf8_string(); }
-
-void CBaseTreeCtrl::SetItemText(TreeItem item, const std::string& text)
-{
-    wxTreeCtrl::SetItemText(ToId(item), wxString::FromUTF8(text));
-}
-
-int CBaseTreeCtrl::GetItemImage(TreeItem item) { return wxTreeCtrl::GetItemImage(ToId(item)); }
-
-std::int32_t CBaseTreeCtrl::GetItemData(TreeItem item)
-{
-    auto* word = dynamic_cast<CItemWord*>(wxTreeCtrl::GetItemData(ToId(item)));
-    return word ? word->m_word : 0;
-}
-
-TreeItem CBaseTreeCtrl::GetItemParent(TreeItem item) { return FromId(wxTreeCtrl::GetItemParent(ToId(item))); }
-
-std::vector<TreeItem> CBaseTreeCtrl::GetChildren(TreeItem item)
-{
-    std::vector<TreeItem> children;
-    wxTreeItemIdValue cookie;
-    for (wxTreeItemId child = GetFirstChild(ToId(item), cookie); child.IsOk(); child = GetNextChild(ToId(item), cookie))
-        children.push_back(FromId(child));
-    return children;
-}
-
-void CBaseTreeCtrl::Expand(TreeItem item)
-{
-    // The hidden root is always open.
-    if (ToId(item) != m_hiddenRoot)
-        wxTreeCtrl::Expand(ToId(item));
-}
-bool CBaseTreeCtrl::IsExpanded(TreeItem item) { return wxTreeCtrl::IsExpanded(ToId(item)); }
-void CBaseTreeCtrl::DeleteItem(TreeItem item) { Delete(ToId(item)); }
-
-void CBaseTreeCtrl::DeleteAllItems()
-{
-    DeleteChildren(m_hiddenRoot);
-}
-
-TreeItem CBaseTreeCtrl::GetSelection() { return FromId(wxTreeCtrl::GetSelection()); }
+void CBaseTreeCtrl::DeleteAllItems() { CWxTreeItems::DeleteAllItems(); }
 
 void CBaseTreeCtrl::SelectItem(TreeItem item)
 {
-    if (item) {
-        wxTreeCtrl::SelectItem(ToId(item));
-    } else {
+    if (!item) {
         const wxTreeItemId selected = wxTreeCtrl::GetSelection();
         if (selected.IsOk())
             SetItemDropHighlight(selected, false);
-        Unselect();
     }
+    CWxTreeItems::SelectItem(item);
 }
-
-void CBaseTreeCtrl::EditLabel(TreeItem item) { EditLabel(ToId(item)); }
 
 wxTextCtrl* CBaseTreeCtrl::EditLabel(const wxTreeItemId& item, wxClassInfo* textCtrlClass)
 {
@@ -163,25 +101,7 @@ void CBaseTreeCtrl::OnLabelEditorDestroyed(wxWindowDestroyEvent& event)
     event.Skip();
 }
 
-bool CBaseTreeCtrl::IsEditingLabel() { return GetEditControl() != nullptr || m_labelEditor != nullptr; }
-
-bool CBaseTreeCtrl::HasChildrenMark(TreeItem item) { return ItemHasChildren(ToId(item)); }
-
-bool CBaseTreeCtrl::IsValid(TreeItem item)
-{
-    // Walks the tree: an id of a deleted item must not be touched.
-    std::vector<wxTreeItemId> pending{m_hiddenRoot};
-    while (!pending.empty()) {
-        wxTreeItemId id = pending.back();
-        pending.pop_back();
-        if (FromId(id) == item)
-            return true;
-        wxTreeItemIdValue cookie;
-        for (wxTreeItemId child = GetFirstChild(id, cookie); child.IsOk(); child = GetNextChild(id, cookie))
-            pending.push_back(child);
-    }
-    return false;
-}
+bool CBaseTreeCtrl::IsEditingLabel() { return CWxTreeItems::IsEditingLabel() || m_labelEditor != nullptr; }
 
 void CBaseTreeCtrl::OnExpanding(wxTreeEvent& event)
 {
