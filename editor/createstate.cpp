@@ -21,6 +21,47 @@ constexpr unsigned kModeAdd = 9;
 
 } // namespace
 
+bool RefuseCatalogEdit()
+{
+    if (!g_bReadOnlyMode)
+        return false;
+    Prompt().Message(kReadOnlyCatalogMessage, {}, MessageIcon::Warning);
+    return true;
+}
+
+bool CatalogCommandEnabled(int id, bool hasEntries)
+{
+    switch (id) {
+    case ID_CATALOG_ADD:
+        return !g_bReadOnlyMode;
+    case ID_CATALOG_RENAME:
+    case ID_CATALOG_DELETE:
+        return !g_bReadOnlyMode && hasEntries;
+    case ID_CATALOG_REREAD:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ExecuteCatalogStatement(const std::string& sql, const std::string& noRowError, const char* table)
+{
+    CTarnwickAppCore* app = CTarnwickAppCore::Instance();
+    _ConnectionPtr connection = app ? app->ConnectDB(FALSE) : nullptr;
+    if (!connection)
+        return false;
+    try {
+        std::int64_t affected = 0;
+        connection->Execute(sql, &affected, adCmdText);
+        if (!noRowError.empty() && affected < 1)
+            throw _com_error(E_FAIL, noRowError, table);
+        return true;
+    } catch (const _com_error& e) {
+        ShowComError(e);
+        return false;
+    }
+}
+
 CCreateStateDlgModel::CCreateStateDlgModel(std::int32_t grp, std::int32_t typeDoc, CTarnwickModel* model,
                                            INameDialog& names)
     : Grp(grp), TypeDoc(typeDoc), m_pModel(model), m_names(names)
@@ -94,20 +135,7 @@ bool CCreateStateDlgModel::OnOK()
     return true;
 }
 
-bool CCreateStateDlgModel::CommandEnabled(int id) const
-{
-    switch (id) {
-    case ID_CATALOG_ADD:
-        return !g_bReadOnlyMode;
-    case ID_CATALOG_RENAME:
-    case ID_CATALOG_DELETE:
-        return !g_bReadOnlyMode && !m_entries.empty();
-    case ID_CATALOG_REREAD:
-        return true;
-    default:
-        return false;
-    }
-}
+bool CCreateStateDlgModel::CommandEnabled(int id) const { return CatalogCommandEnabled(id, !m_entries.empty()); }
 
 bool CCreateStateDlgModel::OnCommand(int id, IItemList& list)
 {
@@ -129,14 +157,6 @@ bool CCreateStateDlgModel::OnCommand(int id, IItemList& list)
     }
 }
 
-bool CCreateStateDlgModel::RefuseReadOnly() const
-{
-    if (!g_bReadOnlyMode)
-        return false;
-    Prompt().Message(kReadOnlyCatalogMessage, {}, MessageIcon::Warning);
-    return true;
-}
-
 std::int16_t CCreateStateDlgModel::NextStateNumber() const
 {
     try {
@@ -155,20 +175,8 @@ std::int16_t CCreateStateDlgModel::NextStateNumber() const
 
 bool CCreateStateDlgModel::Execute(const std::string& sql, bool mustTouchARow)
 {
-    CTarnwickAppCore* app = CTarnwickAppCore::Instance();
-    _ConnectionPtr connection = app ? app->ConnectDB(FALSE) : nullptr;
-    if (!connection)
-        return false;
-    try {
-        std::int64_t affected = 0;
-        connection->Execute(sql, &affected, adCmdText);
-        if (mustTouchARow && affected < 1)
-            throw _com_error(E_FAIL, "the statement changed no row: " + sql, "ProdDocState");
-        return true;
-    } catch (const _com_error& e) {
-        ShowComError(e);
-        return false;
-    }
+    return ExecuteCatalogStatement(sql, mustTouchARow ? "the statement changed no row: " + sql : std::string(),
+                                   "ProdDocState");
 }
 
 int CCreateStateDlgModel::Find(const std::string& name) const
@@ -181,7 +189,7 @@ int CCreateStateDlgModel::Find(const std::string& name) const
 
 void CCreateStateDlgModel::OnAdd(IItemList& list)
 {
-    if (RefuseReadOnly())
+    if (RefuseCatalogEdit())
         return;
     for (;;) {
         const std::int16_t number = NextStateNumber();
@@ -202,7 +210,7 @@ void CCreateStateDlgModel::OnAdd(IItemList& list)
 
 void CCreateStateDlgModel::OnDelete(IItemList& list)
 {
-    if (RefuseReadOnly() || m_entries.empty())
+    if (RefuseCatalogEdit() || m_entries.empty())
         return;
     std::string name, fullName;
     if (m_names.AskName(m_strState.c_str(), kModeDelete, name, fullName) != IDOK)
@@ -217,7 +225,7 @@ void CCreateStateDlgModel::OnDelete(IItemList& list)
 
 void CCreateStateDlgModel::OnRename(IItemList& list)
 {
-    if (RefuseReadOnly() || m_entries.empty())
+    if (RefuseCatalogEdit() || m_entries.empty())
         return;
     std::string name, fullName;
     if (m_names.AskName(m_strState.c_str(), kModeRename, name, fullName) != IDOK)

@@ -34,6 +34,16 @@ enum : int {
 // The refusal of a catalogue edit in read-only mode (own wording).
 extern const char* const kReadOnlyCatalogMessage;
 
+// In read-only mode shows the refusal and gives true; false otherwise.
+bool RefuseCatalogEdit();
+// Whether a catalogue command is open: adding outside read-only mode,
+// renaming and deleting there with an entry to act on, rereading always.
+bool CatalogCommandEnabled(int id, bool hasEntries);
+// Runs a catalogue statement on the application's connection. An error is
+// shown and gives false; so does a statement that touched no row when
+// noRowError is given, with that text for the table.
+bool ExecuteCatalogStatement(const std::string& sql, const std::string& noRowError, const char* table);
+
 class CCreateStateDlgModel {
 public:
     CCreateStateDlgModel(std::int32_t grp, std::int32_t typeDoc, CTarnwickModel* model, INameDialog& names);
@@ -63,13 +73,12 @@ private:
     void OnAdd(IItemList& list);
     void OnDelete(IItemList& list);
     void OnRename(IItemList& list);
-    bool RefuseReadOnly() const;
     bool OnChart(std::int16_t state) const;
     void Select(IItemList& list, int index);
     int Find(const std::string& name) const;
     // The next free number of the group, read just before it is used.
     std::int16_t NextStateNumber() const;
-    bool Execute(const std::string& sql, bool mustTouchARow);
+    static bool Execute(const std::string& sql, bool mustTouchARow);
 
     CTarnwickModel* m_pModel;
     INameDialog& m_names;

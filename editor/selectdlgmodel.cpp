@@ -43,20 +43,7 @@ int FindPrefix(const std::vector<SelectEntry>& sorted, const std::string& prefix
     return -1;
 }
 
-bool CSelectListModel::CommandEnabled(int id) const
-{
-    switch (id) {
-    case ID_CATALOG_ADD:
-        return !g_bReadOnlyMode;
-    case ID_CATALOG_RENAME:
-    case ID_CATALOG_DELETE:
-        return !g_bReadOnlyMode && !m_entries.empty();
-    case ID_CATALOG_REREAD:
-        return true;
-    default:
-        return false;
-    }
-}
+bool CSelectListModel::CommandEnabled(int id) const { return CatalogCommandEnabled(id, !m_entries.empty()); }
 
 void CSelectListModel::Clear(IItemList& list)
 {
@@ -78,6 +65,22 @@ void CSelectListModel::Show(IItemList& list, std::vector<SelectEntry> rows)
     }
 }
 
+void CSelectListModel::Fill(IItemList& list, const std::string& sql, SelectEntry (*entryOf)(_RecordsetPtr& rs))
+{
+    Clear(list);
+    std::vector<SelectEntry> rows;
+    try {
+        _RecordsetPtr rs = OpenAppReader(sql);
+        for (; rs && !rs->IsEOF(); rs->MoveNext())
+            rows.push_back(entryOf(rs));
+    } catch (const _com_error& e) {
+        ShowComError(e);
+    }
+    Show(list, std::move(rows));
+    if (!m_entries.empty())
+        Select(list, 0);
+}
+
 void CSelectListModel::Select(IItemList& list, int index)
 {
     m_nSelection = index;
@@ -92,30 +95,9 @@ int CSelectListModel::FindExact(const std::string& text) const
     return -1;
 }
 
-bool CSelectListModel::RefuseReadOnly() const
-{
-    if (!g_bReadOnlyMode)
-        return false;
-    Prompt().Message(kReadOnlyCatalogMessage, {}, MessageIcon::Warning);
-    return true;
-}
-
 bool CSelectListModel::Execute(const std::string& sql, bool mustAddARow, const char* table)
 {
-    CTarnwickAppCore* app = CTarnwickAppCore::Instance();
-    _ConnectionPtr connection = app ? app->ConnectDB(FALSE) : nullptr;
-    if (!connection)
-        return false;
-    try {
-        std::int64_t affected = 0;
-        connection->Execute(sql, &affected, adCmdText);
-        if (mustAddARow && affected < 1)
-            throw _com_error(E_FAIL, kNoRowAdded, table);
-        return true;
-    } catch (const _com_error& e) {
-        ShowComError(e);
-        return false;
-    }
+    return ExecuteCatalogStatement(sql, mustAddARow ? kNoRowAdded : "", table);
 }
 
 CProcessSelectDlgModel::CProcessSelectDlgModel(std::int16_t grp, const std::string& groupName, INameDialog& names,
@@ -126,26 +108,16 @@ CProcessSelectDlgModel::CProcessSelectDlgModel(std::int16_t grp, const std::stri
 
 void CProcessSelectDlgModel::FillList(IItemList& list)
 {
-    Clear(list);
-    std::vector<SelectEntry> rows;
-    try {
-        // By number, not by the group's name: two groups may share a name.
-        _RecordsetPtr rs = OpenAppReader("SELECT p.Grp, p.Type, p.NameOperate FROM ProdTypeOperate p WHERE p.Grp = " +
-                                         std::to_string(m_nGrp) +
-                                         " AND NOT EXISTS(SELECT * FROM MainTypeOperate m WHERE m.Grp = p.Grp AND "
-                                         "m.Type = p.Type)");
-        for (; rs && !rs->IsEOF(); rs->MoveNext()) {
-            const std::int16_t grp = rs->GetCollect("Grp").ToShort();
-            const std::int16_t type = rs->GetCollect("Type").ToShort();
-            rows.push_back({GetFieldValueString(rs, "NameOperate", "").ToString(),
-                            static_cast<std::uint32_t>(PackProcessWord(grp, type))});
-        }
-    } catch (const _com_error& e) {
-        ShowComError(e);
-    }
-    Show(list, std::move(rows));
-    if (!m_entries.empty())
-        Select(list, 0);
+    // By number, not by the group's name: two groups may share a name.
+    Fill(list,
+         "SELECT p.Grp, p.Type, p.NameOperate FROM ProdTypeOperate p WHERE p.Grp = " + std::to_string(m_nGrp) +
+             " AND NOT EXISTS(SELECT * FROM MainTypeOperate m WHERE m.Grp = p.Grp AND m.Type = p.Type)",
+         [](_RecordsetPtr& rs) {
+             const std::int16_t grp = rs->GetCollect("Grp").ToShort();
+             const std::int16_t type = rs->GetCollect("Type").ToShort();
+             return SelectEntry{GetFieldValueString(rs, "NameOperate", "").ToString(),
+                                static_cast<std::uint32_t>(PackProcessWord(grp, type))};
+         });
 }
 
 void CProcessSelectDlgModel::TakeSelection(int index)
@@ -218,7 +190,7 @@ std::string CProcessSelectDlgModel::InsertStatement(const ProcessInput& input) c
 
 void CProcessSelectDlgModel::AddOperation(IItemList& list)
 {
-    if (RefuseReadOnly())
+    if (RefuseCatalogEdit())
         return;
     ProcessInput input;
     for (bool retry = false;; retry = true) {
@@ -228,15 +200,12 @@ void CProcessSelectDlgModel::AddOperation(IItemList& list)
         if (Execute(InsertStatement(input), true, "ProdTypeOperate"))
             break;
     }
-    FillList(list);
-    if (const int found = FindPrefix(m_entries, input.name); found >= 0)
-        Select(list, found);
-    TakeSelection(m_nSelection);
+    RereadAt(list, input.name);
 }
 
 void CProcessSelectDlgModel::RenameOperation(IItemList& list)
 {
-    if (RefuseReadOnly() || m_entries.empty())
+    if (RefuseCatalogEdit() || m_entries.empty())
         return;
     std::string name, fullName;
     if (m_names.AskName(m_strSelected.c_str(), kModeRenameProcess, name, fullName) != IDOK)
@@ -245,6 +214,11 @@ void CProcessSelectDlgModel::RenameOperation(IItemList& list)
                      std::to_string(m_nGrp) + " AND Type=" + std::to_string(m_nType),
                  false, "ProdTypeOperate"))
         return;
+    RereadAt(list, name);
+}
+
+void CProcessSelectDlgModel::RereadAt(IItemList& list, const std::string& name)
+{
     FillList(list);
     if (const int found = FindPrefix(m_entries, name); found >= 0)
         Select(list, found);
@@ -253,7 +227,7 @@ void CProcessSelectDlgModel::RenameOperation(IItemList& list)
 
 void CProcessSelectDlgModel::DeleteOperation(IItemList& list)
 {
-    if (RefuseReadOnly() || m_entries.empty())
+    if (RefuseCatalogEdit() || m_entries.empty())
         return;
     std::string name, fullName;
     if (m_names.AskName(m_strSelected.c_str(), kModeDeleteProcess, name, fullName) != IDOK)
@@ -273,23 +247,16 @@ CSelectDocDlgModel::CSelectDocDlgModel(std::int16_t type, std::int16_t grp, INam
 
 void CSelectDocDlgModel::FillList(IItemList& list)
 {
-    Clear(list);
-    std::vector<SelectEntry> rows;
-    try {
-        _RecordsetPtr rs = OpenAppReader("SELECT p.NameDoc, p.TypeDoc, p.Type, p.Grp FROM ProdDocType p WHERE p.Type = " +
-                                         std::to_string(Type) + " AND p.Grp = " + std::to_string(Grp) +
-                                         " AND NOT EXISTS (SELECT * FROM MainDocType m WHERE m.TypeDoc = p.TypeDoc)");
-        for (; rs && !rs->IsEOF(); rs->MoveNext()) {
-            // Document types are numbered beyond 16 bits.
-            const std::int32_t typeDoc = GetFieldValueLong(rs, "TypeDoc", 0).ToLong();
-            rows.push_back({GetFieldValueString(rs, "NameDoc", "").ToString(), static_cast<std::uint32_t>(typeDoc)});
-        }
-    } catch (const _com_error& e) {
-        ShowComError(e);
-    }
-    Show(list, std::move(rows));
-    if (!m_entries.empty())
-        Select(list, 0);
+    Fill(list,
+         "SELECT p.NameDoc, p.TypeDoc, p.Type, p.Grp FROM ProdDocType p WHERE p.Type = " + std::to_string(Type) +
+             " AND p.Grp = " + std::to_string(Grp) +
+             " AND NOT EXISTS (SELECT * FROM MainDocType m WHERE m.TypeDoc = p.TypeDoc)",
+         [](_RecordsetPtr& rs) {
+             // Document types are numbered beyond 16 bits.
+             const std::int32_t typeDoc = GetFieldValueLong(rs, "TypeDoc", 0).ToLong();
+             return SelectEntry{GetFieldValueString(rs, "NameDoc", "").ToString(),
+                                static_cast<std::uint32_t>(typeDoc)};
+         });
 }
 
 void CSelectDocDlgModel::OnSelChange(int index)
@@ -347,7 +314,7 @@ bool CSelectDocDlgModel::OnCommand(int id, IItemList& list)
 
 void CSelectDocDlgModel::OnAdd(IItemList& list)
 {
-    if (RefuseReadOnly())
+    if (RefuseCatalogEdit())
         return;
     std::string name, fullName;
     for (;;) {
@@ -362,15 +329,12 @@ void CSelectDocDlgModel::OnAdd(IItemList& list)
                     true, "ProdDocType"))
             break;
     }
-    FillList(list);
-    if (const int found = FindExact(name); found >= 0)
-        Select(list, found);
-    OnSelChange(m_nSelection);
+    RereadAt(list, name);
 }
 
 void CSelectDocDlgModel::OnRename(IItemList& list)
 {
-    if (RefuseReadOnly() || !CurrentSelection())
+    if (RefuseCatalogEdit() || !CurrentSelection())
         return;
     std::string name, fullName;
     if (m_names.AskName(m_strName.c_str(), kModeRenameDocument, name, fullName) != IDOK)
@@ -380,6 +344,11 @@ void CSelectDocDlgModel::OnRename(IItemList& list)
                      " AND TypeDoc=" + std::to_string(m_nTypeDoc),
                  false, "ProdDocType"))
         return;
+    RereadAt(list, name);
+}
+
+void CSelectDocDlgModel::RereadAt(IItemList& list, const std::string& name)
+{
     FillList(list);
     if (const int found = FindExact(name); found >= 0)
         Select(list, found);
@@ -388,7 +357,7 @@ void CSelectDocDlgModel::OnRename(IItemList& list)
 
 void CSelectDocDlgModel::OnDelete(IItemList& list)
 {
-    if (RefuseReadOnly() || !CurrentSelection())
+    if (RefuseCatalogEdit() || !CurrentSelection())
         return;
     std::string name, fullName;
     if (m_names.AskName(m_strName.c_str(), kModeDeleteDocument, name, fullName) != IDOK)

@@ -59,9 +59,11 @@ protected:
     void Clear(IItemList& list);
     // Puts the rows read into the list in sorted order.
     void Show(IItemList& list, std::vector<SelectEntry> rows);
+    // Clears the list, shows an entry for each row the query reads and
+    // selects the first; a failed read is shown and leaves what was read.
+    void Fill(IItemList& list, const std::string& sql, SelectEntry (*entryOf)(ado::_RecordsetPtr& rs));
     void Select(IItemList& list, int index);
     int FindExact(const std::string& text) const;
-    bool RefuseReadOnly() const;
     // Runs a statement on the application's connection; an error, or an
     // insert that added no row, is shown and gives false.
     static bool Execute(const std::string& sql, bool mustAddARow, const char* table);
@@ -96,6 +98,8 @@ private:
     void RenameOperation(IItemList& list);
     void DeleteOperation(IItemList& list);
     std::string InsertStatement(const ProcessInput& input) const;
+    // Rereads the list and selects the first entry that begins with name.
+    void RereadAt(IItemList& list, const std::string& name);
 
     INameDialog& m_names;
     IAddProcessDialog& m_processes;
@@ -125,6 +129,8 @@ private:
     void OnAdd(IItemList& list);
     void OnRename(IItemList& list);
     void OnDelete(IItemList& list);
+    // Rereads the list and selects the entry named name.
+    void RereadAt(IItemList& list, const std::string& name);
 
     INameDialog& m_names;
 };
