@@ -479,23 +479,44 @@ bool CTreeAWFLogic::UpdateEditCommand(int id)
 void CTreeAWFLogic::EditSelectedLabel()
 {
     const TreeItem item = m_items.GetSelection();
-    if (!item || RefuseReadOnly())
+    if (!item || RefuseCatalogEdit())
         return;
     m_items.EditLabel(item);
-}
-
-bool CTreeAWFLogic::RefuseReadOnly()
-{
-    if (!g_bReadOnlyMode)
-        return false;
-    Prompt().Message(kReadOnlyCatalogMessage, {}, MessageIcon::Warning);
-    return true;
 }
 
 void CTreeAWFLogic::ReportNotStored()
 {
     Prompt().Message("Изменение не записано в базу данных: строка не найдена", {}, // own wording
                      MessageIcon::Warning);
+}
+
+TreeItem CTreeAWFLogic::SelectedOrParent(int image, int childImage)
+{
+    TreeItem item = m_items.GetSelection();
+    if (!item)
+        return 0;
+    FillChildren(item);
+    if (m_items.GetItemImage(item) == childImage)
+        item = m_items.GetItemParent(item);
+    if (!item || m_items.GetItemImage(item) != image)
+        return 0;
+    return item;
+}
+
+bool CTreeAWFLogic::ExecuteStored(ado::_ConnectionPtr& connection, const std::string& sql)
+{
+    try {
+        std::int64_t rows = 0;
+        connection->Execute(sql, &rows, adCmdText);
+        if (rows < 1) {
+            ReportNotStored();
+            return false;
+        }
+    } catch (const _com_error& e) {
+        ShowComError(e);
+        return false;
+    }
+    return true;
 }
 
 TreeItem CTreeAWFLogic::DataSourceItem()
@@ -508,7 +529,7 @@ TreeItem CTreeAWFLogic::DataSourceItem()
 
 void CTreeAWFLogic::AddGroup()
 {
-    if (RefuseReadOnly())
+    if (RefuseCatalogEdit())
         return;
     _ConnectionPtr connection = Connection();
     if (!connection)
@@ -536,15 +557,10 @@ void CTreeAWFLogic::AddGroup()
 
 void CTreeAWFLogic::AddProcess()
 {
-    if (RefuseReadOnly())
+    if (RefuseCatalogEdit())
         return;
-    TreeItem group = m_items.GetSelection();
+    TreeItem group = SelectedOrParent(IMAGE_GROUP, IMAGE_PROCESS);
     if (!group)
-        return;
-    FillChildren(group);
-    if (m_items.GetItemImage(group) == IMAGE_PROCESS)
-        group = m_items.GetItemParent(group);
-    if (!group || m_items.GetItemImage(group) != IMAGE_GROUP)
         return;
     _ConnectionPtr connection = Connection();
     if (!connection)
@@ -556,19 +572,10 @@ void CTreeAWFLogic::AddProcess()
         return;
     std::int16_t grp = 0, type = 0;
     UnpackProcessWord(word, grp, type);
-    try {
-        std::int64_t rows = 0;
-        connection->Execute("INSERT INTO MainTypeOperate(Grp,Type,NameOperate) VALUES(" + std::to_string(grp) + ", " +
-                                std::to_string(type) + ", '" + SqlQuote(name) + "')",
-                            &rows, adCmdText);
-        if (rows < 1) {
-            ReportNotStored();
-            return;
-        }
-    } catch (const _com_error& e) {
-        ShowComError(e);
+    if (!ExecuteStored(connection, "INSERT INTO MainTypeOperate(Grp,Type,NameOperate) VALUES(" +
+                                       std::to_string(grp) + ", " + std::to_string(type) + ", '" + SqlQuote(name) +
+                                       "')"))
         return;
-    }
     // The process goes under the group its row names, which is the chosen
     // one unless the dialog answered for another.
     if (m_items.GetItemData(group) != grp) {
@@ -592,15 +599,10 @@ void CTreeAWFLogic::AddProcess()
 
 void CTreeAWFLogic::AddDocument()
 {
-    if (RefuseReadOnly())
+    if (RefuseCatalogEdit())
         return;
-    TreeItem process = m_items.GetSelection();
+    const TreeItem process = SelectedOrParent(IMAGE_PROCESS, IMAGE_DOCUMENT);
     if (!process)
-        return;
-    FillChildren(process);
-    if (m_items.GetItemImage(process) == IMAGE_DOCUMENT)
-        process = m_items.GetItemParent(process);
-    if (!process || m_items.GetItemImage(process) != IMAGE_PROCESS)
         return;
     _ConnectionPtr connection = Connection();
     if (!connection)
@@ -620,14 +622,10 @@ void CTreeAWFLogic::AddDocument()
             docGrp = GetFieldValueShort(rs, "Grp", 0).ToShort();
         }
         rs->Close();
-        std::int64_t rows = 0;
-        connection->Execute("INSERT INTO MainDocType (TypeDoc, Grp, Type) VALUES(" + std::to_string(typeDoc) + ", " +
-                                std::to_string(docGrp) + ", " + std::to_string(docType) + ")",
-                            &rows, adCmdText);
-        if (rows < 1) {
-            ReportNotStored();
+        if (!ExecuteStored(connection, "INSERT INTO MainDocType (TypeDoc, Grp, Type) VALUES(" +
+                                           std::to_string(typeDoc) + ", " + std::to_string(docGrp) + ", " +
+                                           std::to_string(docType) + ")"))
             return;
-        }
     } catch (const _com_error& e) {
         ShowComError(e);
         return;
@@ -638,7 +636,7 @@ void CTreeAWFLogic::AddDocument()
 
 bool CTreeAWFLogic::RenameItem(TreeItem item, const std::string& newText)
 {
-    if (!item || RefuseReadOnly())
+    if (!item || RefuseCatalogEdit())
         return false;
     const int kind = m_items.GetItemImage(item);
     const std::int32_t data = m_items.GetItemData(item);
@@ -666,18 +664,9 @@ bool CTreeAWFLogic::RenameItem(TreeItem item, const std::string& newText)
     _ConnectionPtr connection = Connection();
     if (!connection)
         return false;
-    try {
-        std::int64_t rows = 0;
-        connection->Execute(sql, &rows, adCmdText);
-        if (rows < 1) {
-            // The row went meanwhile: the label must not claim a stored name.
-            ReportNotStored();
-            return false;
-        }
-    } catch (const _com_error& e) {
-        ShowComError(e);
+    // A row gone meanwhile: the label must not claim a stored name.
+    if (!ExecuteStored(connection, sql))
         return false;
-    }
     m_items.SetItemText(item, newText);
     // An open chart of the document type is found by its key; a process has no chart of its own.
     if (kind == IMAGE_DOCUMENT)
@@ -698,7 +687,7 @@ void CTreeAWFLogic::RunDelete()
                        : kind == IMAGE_PROCESS ? "процесс"
                        : kind == IMAGE_DOCUMENT ? "документ"
                                                 : nullptr;
-    if (!word || RefuseReadOnly())
+    if (!word || RefuseCatalogEdit())
         return;
     if (!m_host.AskYesNo(std::string("Вы уверены, что хотите удалить \n") + word + ": " + m_items.GetItemText(item)))
         return;

@@ -243,12 +243,17 @@ protected:
     // The catalogue's delete of the selected item, after the user's yes.
     virtual void RunDelete();
     void EditSelectedLabel();
-    // True, after telling the user, when the catalogue may not be changed.
-    bool RefuseReadOnly();
     // A statement that changed no row: nothing was stored.
     void ReportNotStored();
     // The data-source item the groups hang under, or 0.
     TreeItem DataSourceItem();
+    // What an add goes under: the selected item of that image, or the parent
+    // of a selected child; 0 for anything else. The selection's children are
+    // read first.
+    TreeItem SelectedOrParent(int image, int childImage);
+    // Runs an insert or update; an error, or no row touched, is shown and
+    // gives false.
+    bool ExecuteStored(ado::_ConnectionPtr& connection, const std::string& sql);
 };
 
 std::unique_ptr<CBaseTreeLogic> CreateTreeLogic(TreeClass treeClass, ITreeItems& items, ITreeHost& host);
