@@ -56,20 +56,7 @@ protected:
             KELM_REQUIRE_PG();
         db = std::make_unique<KelmDb>(GetParam(), "chartcmd");
         scope.shell.connection = db->connection;
-        const std::string text =
-            kelm::test::readFile(std::filesystem::path(WORKFLOW_FIXTURES) / "chartdb_chart.sql");
-        std::size_t pos = 0;
-        while (pos < text.size()) {
-            std::size_t end = text.find('\n', pos);
-            if (end == std::string::npos)
-                end = text.size();
-            std::string line = text.substr(pos, end - pos);
-            pos = end + 1;
-            if (line.empty() || line.rfind("--", 0) == 0)
-                continue;
-            line.pop_back();
-            db->Exec(line);
-        }
+        db->ExecLines(std::filesystem::path(WORKFLOW_FIXTURES) / "chartdb_chart.sql");
         g_bShowComments = 1;
     }
     void TearDown() override { g_bShowComments = 1; }

@@ -144,6 +144,23 @@ KelmDb::~KelmDb()
     }
 }
 
+void KelmDb::ExecLines(const std::filesystem::path& file)
+{
+    const std::string text = kelm::test::readFile(file);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.empty() || line.rfind("--", 0) == 0)
+            continue;
+        line.pop_back(); // the closing ';'
+        Exec(line);
+    }
+}
+
 std::string KelmDb::Value(const std::string& sql)
 {
     ado::_RecordsetPtr rs = connection->Execute(sql);

@@ -11,6 +11,7 @@
 #include "testsupport.h"
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -124,6 +125,9 @@ public:
     ~KelmDb();
     ado::_ConnectionPtr connection;
     void Exec(const std::string& sql) { connection->Execute(sql); }
+    // Runs a fixture written one statement a line, each with its closing
+    // ';'; blank lines and "--" comments are passed over.
+    void ExecLines(const std::filesystem::path& file);
     // One value of the first row, as text ("NULL" for a null).
     std::string Value(const std::string& sql);
     long Count(const std::string& sql);
