@@ -84,16 +84,8 @@ void CTarnwickModel::CheckDuplicateMoves()
     std::unordered_map<std::pair<CAWFState*, CAWFState*>, std::vector<CAWFLink*>,
                        KeyHash<std::pair<CAWFState*, CAWFState*>>>
         groups;
-    CODComponentSet* components = GetComponents();
-    for (int i = 0; i < components->GetSize(); ++i) {
-        auto* link = dynamic_cast<CAWFLink*>(components->GetAt(i));
-        if (!link || !link->IsDocumentMove())
-            continue;
-        CAWFState* from = link->GetFromState();
-        CAWFState* to = link->GetToState();
-        if (from && to)
-            groups[{from, to}].push_back(link);
-    }
+    for (const DocumentMove& move : documentMoves())
+        groups[{move.from, move.to}].push_back(move.link);
     markGroups(groups, "Дублирование перехода!");
 }
 

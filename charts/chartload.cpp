@@ -315,17 +315,10 @@ void CTarnwickModel::BuildFromDB(bool fromSymbols, const std::function<void()>& 
         step();
 
     std::map<std::array<std::int32_t, 4>, CAWFLink*> movesByKey;
-    for (CODComponent* c : *GetComponents()) {
-        auto* link = dynamic_cast<CAWFLink*>(c);
-        if (!link || !link->IsDocumentMove())
-            continue;
-        CAWFState* from = link->GetFromState();
-        CAWFState* to = link->GetToState();
-        if (from && to)
-            movesByKey.emplace(std::array<std::int32_t, 4>{from->GetTypeDoc(), from->GetState(), to->GetTypeDoc(),
-                                                           to->GetState()},
-                               link);
-    }
+    for (const DocumentMove& move : documentMoves())
+        movesByKey.emplace(std::array<std::int32_t, 4>{move.from->GetTypeDoc(), move.from->GetState(),
+                                                       move.to->GetTypeDoc(), move.to->GetState()},
+                           move.link);
 
     rs = openRows("SELECT * FROM MainDocAction WHERE TypeDoc = " + key);
     for (; !rs->IsEOF(); rs->MoveNext()) {

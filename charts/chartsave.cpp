@@ -98,17 +98,10 @@ CAWFState* CTarnwickModel::FindState(int typeDoc, int state)
 
 CAWFLink* CTarnwickModel::FindMove(int fromTypeDoc, int fromState, int toTypeDoc, int toState)
 {
-    CODComponentSet* components = GetComponents();
-    for (int i = 0; i < components->GetSize(); ++i) {
-        auto* link = dynamic_cast<CAWFLink*>(components->GetAt(i));
-        if (!link || !link->IsDocumentMove())
-            continue;
-        CAWFState* from = link->GetFromState();
-        CAWFState* to = link->GetToState();
-        if (from && to && from->GetState() == fromState && from->GetTypeDoc() == fromTypeDoc &&
-            to->GetState() == toState && to->GetTypeDoc() == toTypeDoc)
-            return link;
-    }
+    for (const DocumentMove& move : documentMoves())
+        if (move.from->GetState() == fromState && move.from->GetTypeDoc() == fromTypeDoc &&
+            move.to->GetState() == toState && move.to->GetTypeDoc() == toTypeDoc)
+            return move.link;
     return nullptr;
 }
 
@@ -126,17 +119,9 @@ void CTarnwickModel::DeleteStaleMoves(const ado::_ConnectionPtr& connection)
     };
     std::vector<Move> moves;
     std::set<std::int32_t> typeDocs;
-    CODComponentSet* components = GetComponents();
-    for (int i = 0; i < components->GetSize(); ++i) {
-        auto* link = dynamic_cast<CAWFLink*>(components->GetAt(i));
-        if (!link || !link->IsDocumentMove())
-            continue;
-        CAWFState* from = link->GetFromState();
-        CAWFState* to = link->GetToState();
-        if (!from || !to)
-            continue;
-        moves.push_back({link, from->GetTypeDoc(), from->GetState(), to->GetState()});
-        typeDocs.insert(from->GetTypeDoc());
+    for (const DocumentMove& move : documentMoves()) {
+        moves.push_back({move.link, move.from->GetTypeDoc(), move.from->GetState(), move.to->GetState()});
+        typeDocs.insert(move.from->GetTypeDoc());
     }
 
     // One read per table gives what a read per move and per action gave: the

@@ -128,6 +128,21 @@ CAWFDocumentType* CTarnwickModel::GetDocType(std::int32_t typeDoc, const std::st
     return element;
 }
 
+std::vector<CTarnwickModel::DocumentMove> CTarnwickModel::documentMoves()
+{
+    std::vector<DocumentMove> moves;
+    for (CODComponent* c : *GetComponents()) {
+        auto* link = dynamic_cast<CAWFLink*>(c);
+        if (!link || !link->IsDocumentMove())
+            continue;
+        CAWFState* from = link->GetFromState();
+        CAWFState* to = link->GetToState();
+        if (from && to)
+            moves.push_back({link, from, to});
+    }
+    return moves;
+}
+
 std::string CTarnwickModel::lookUpName(const std::string& sql, const char* column)
 {
     if (Grp == -1)

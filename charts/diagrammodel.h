@@ -128,6 +128,14 @@ public:
     std::optional<NameCache> m_NameCache;
 
 private:
+    // A document move of the chart that joins two states.
+    struct DocumentMove {
+        CAWFLink* link;
+        CAWFState* from;
+        CAWFState* to;
+    };
+    // The chart's document moves that join two states, in the chart's order.
+    std::vector<DocumentMove> documentMoves();
     // One-value catalogue look-up shared by the name functions.
     std::string lookUpName(const std::string& sql, const char* column);
 };

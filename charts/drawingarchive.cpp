@@ -6,6 +6,19 @@
 
 using namespace tarnwick;
 
+namespace {
+
+// A state no link reaches.
+bool isIsolated(CAWFState& state)
+{
+    CODConnectionSet connections;
+    if (CODPortComponent* port = state.GetPort())
+        port->GetConnections(connections);
+    return connections.IsEmpty();
+}
+
+} // namespace
+
 void CTarnwickModel::LoadFromArchive(const ado::_ConnectionPtr& connection)
 {
     ado::_RecordsetPtr rs;
@@ -78,12 +91,7 @@ bool CTarnwickModel::HasIsolatedStates()
     CODComponentSet* components = GetComponents();
     for (int i = 0; i < components->GetSize(); ++i) {
         auto* state = dynamic_cast<CAWFState*>(components->GetAt(i));
-        if (!state)
-            continue;
-        CODConnectionSet connections;
-        if (CODPortComponent* port = state->GetPort())
-            port->GetConnections(connections);
-        if (connections.IsEmpty())
+        if (state && isIsolated(*state))
             return true;
     }
     return false;
@@ -95,12 +103,7 @@ void CTarnwickModel::ShowIsolatedStates(bool show)
     CODComponentSet* components = GetComponents();
     for (int i = 0; i < components->GetSize(); ++i) {
         auto* state = dynamic_cast<CAWFState*>(components->GetAt(i));
-        if (!state)
-            continue;
-        CODConnectionSet connections;
-        if (CODPortComponent* port = state->GetPort())
-            port->GetConnections(connections);
-        if (connections.IsEmpty())
+        if (state && isIsolated(*state))
             state->SetVisible(show);
     }
 }
