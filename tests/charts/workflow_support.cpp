@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 namespace wft {
 
@@ -146,14 +147,8 @@ KelmDb::~KelmDb()
 
 void KelmDb::ExecLines(const std::filesystem::path& file)
 {
-    const std::string text = kelm::test::readFile(file);
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
+    std::istringstream lines(kelm::test::readFile(file));
+    for (std::string line; std::getline(lines, line);) {
         if (line.empty() || line.rfind("--", 0) == 0)
             continue;
         line.pop_back(); // the closing ';'
