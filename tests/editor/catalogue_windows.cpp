@@ -29,14 +29,7 @@ const auto* const g_env = ::testing::AddGlobalTestEnvironment(new TarnwickEnviro
 
 CTarnwickApp& App() { return *g_app; }
 
-void Settle()
-{
-    for (int i = 0; i < 5; ++i) {
-        wxTheApp->ProcessPendingEvents();
-        wxTheApp->Yield(true);
-        wxTheApp->ProcessIdle();
-    }
-}
+void Settle() { kelm::test::SettleWindows(); }
 
 void Screenshot(const char* name)
 {
@@ -68,18 +61,7 @@ void CatalogueWindow::SetUp()
     g_bReadOnlyMode = FALSE;
     App().SetShell(&App());
     SetChartShell(&App());
-    SetMessageBoxAnswer([this](const std::string& text, ChartIcon, MessageButtons buttons) {
-        asked.push_back(text);
-        if (buttons == MessageButtons::Ok)
-            return 1;
-        if (answers.empty()) {
-            ADD_FAILURE() << "unexpected question: " << text;
-            return static_cast<int>(IDCANCEL);
-        }
-        const int answer = answers.front();
-        answers.pop_front();
-        return answer;
-    });
+    kelm::test::AnswerMessageBoxes(asked, answers);
     ASSERT_TRUE(App().CreateWindows());
     Frame()->SetSize(900, 640);
     Frame()->Show();
@@ -89,14 +71,7 @@ void CatalogueWindow::SetUp()
 
 void CatalogueWindow::TearDown()
 {
-    if (App().GetDocManager())
-        App().GetDocManager()->CloseDocuments(true);
-    Settle();
-    if (Frame())
-        Frame()->Destroy();
-    Settle();
-    App().DestroyWindows();
-    Settle();
+    kelm::test::CloseProgramWindows(App());
     SetMessageBoxAnswer({});
     SetChartShell(nullptr);
     App().SetShell(nullptr);

@@ -110,14 +110,7 @@ protected:
     }
     void TearDown() override
     {
-        if (g_app->GetDocManager())
-            g_app->GetDocManager()->CloseDocuments(true);
-        SettleWindows();
-        if (frame())
-            frame()->Destroy();
-        SettleWindows();
-        g_app->DestroyWindows();
-        SettleWindows();
+        kelm::test::CloseProgramWindows(*g_app);
         SetMessageBoxAnswer({});
         SetCreateStatePrompt(nullptr);
         SetChartDialogs(nullptr);

@@ -78,14 +78,7 @@ protected:
     }
     void TearDown() override
     {
-        if (app().GetDocManager())
-            app().GetDocManager()->CloseDocuments(true);
-        settle();
-        if (frame())
-            frame()->Destroy();
-        settle();
-        app().DestroyWindows();
-        settle();
+        kelm::test::CloseProgramWindows(app());
         SetMessageBoxAnswer({});
         SetChartShell(nullptr);
         app().SetShell(nullptr);

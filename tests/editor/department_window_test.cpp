@@ -77,14 +77,7 @@ public:
 const auto* const g_odbcEnv = ::testing::AddGlobalTestEnvironment(new Environment);
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new kelm::test::TarnwickEnvironment(g_app));
 
-void settle()
-{
-    for (int i = 0; i < 5; ++i) {
-        wxTheApp->ProcessPendingEvents();
-        wxTheApp->Yield(true);
-        wxTheApp->ProcessIdle();
-    }
-}
+void settle() { kelm::test::SettleWindows(); }
 
 struct RecordingPrompt : IPrompt {
     void Message(const std::string& text, const std::string&, MessageIcon) override { texts.push_back(text); }
@@ -117,29 +110,11 @@ protected:
         app().SetShell(&app());
         SetChartShell(&app());
         SetChartDialogs(&dialogs);
-        SetMessageBoxAnswer([this](const std::string& text, ChartIcon, MessageButtons buttons) {
-            asked.push_back(text);
-            if (buttons == MessageButtons::Ok)
-                return 1;
-            if (answers.empty()) {
-                ADD_FAILURE() << "unexpected question: " << text;
-                return static_cast<int>(IDCANCEL);
-            }
-            int answer = answers.front();
-            answers.pop_front();
-            return answer;
-        });
+        kelm::test::AnswerMessageBoxes(asked, answers);
     }
     void TearDown() override
     {
-        if (app().GetDocManager())
-            app().GetDocManager()->CloseDocuments(true);
-        settle();
-        if (frame())
-            frame()->Destroy();
-        settle();
-        app().DestroyWindows();
-        settle();
+        kelm::test::CloseProgramWindows(app());
         SetMessageBoxAnswer({});
         SetChartDialogs(nullptr);
         SetChartShell(nullptr);

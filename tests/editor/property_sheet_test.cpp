@@ -36,14 +36,7 @@ CTarnwickApp* g_app = nullptr;
 
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new kelm::test::TarnwickEnvironment(g_app));
 
-void settle()
-{
-    for (int i = 0; i < 5; ++i) {
-        wxTheApp->ProcessPendingEvents();
-        wxTheApp->Yield(true);
-        wxTheApp->ProcessIdle();
-    }
-}
+void settle() { kelm::test::SettleWindows(); }
 
 // The sheet the program shows now (the innermost), or null.
 CDiagramPropSheet* OpenSheet()
@@ -122,14 +115,7 @@ protected:
     }
     void TearDown() override
     {
-        if (app().GetDocManager())
-            app().GetDocManager()->CloseDocuments(true);
-        settle();
-        if (app().GetMainFrame())
-            app().GetMainFrame()->Destroy();
-        settle();
-        app().DestroyWindows();
-        settle();
+        kelm::test::CloseProgramWindows(app());
         SetMessageBoxAnswer({});
         SetChartDialogs(nullptr);
         SetChartShell(nullptr);

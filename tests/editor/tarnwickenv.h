@@ -2,6 +2,7 @@
 // test program; any wx assertion fails the test that raised it.
 #pragma once
 
+#include "mainframe.h"
 #include "tarnwickapp.h"
 
 #include "charts/messagebox.h"
@@ -58,6 +59,20 @@ inline void SettleWindows()
         wxTheApp->Yield(true);
         wxTheApp->ProcessIdle();
     }
+}
+
+// Closes the program's documents, its main window and the rest of its
+// windows as a test ends, letting the windows settle after each.
+inline void CloseProgramWindows(tarnwick::CTarnwickApp& app)
+{
+    if (app.GetDocManager())
+        app.GetDocManager()->CloseDocuments(true);
+    SettleWindows();
+    if (app.GetMainFrame())
+        app.GetMainFrame()->Destroy();
+    SettleWindows();
+    app.DestroyWindows();
+    SettleWindows();
 }
 
 // Lets the windows settle, then keeps a picture of the whole test display as
