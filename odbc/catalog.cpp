@@ -12,7 +12,7 @@ BOOL CCatalogRecordset::OpenCatalog(UINT nOpenType, SQLUSMALLINT function, const
     SetState(nOpenType, nullptr, readOnly);
     if (!AllocHstmt())
         return FALSE;
-    try {
+    CloseOnFailure([&] {
         OnSetOptions(m_hstmt);
         AllocStatusArrays();
         rc = AfxOdbcRetry([&] { return call(m_hstmt); });
@@ -22,15 +22,8 @@ BOOL CCatalogRecordset::OpenCatalog(UINT nOpenType, SQLUSMALLINT function, const
         m_bEOF = m_bBOF = FALSE;
         AllocAndCacheFieldInfo();
         AllocRowset();
-        Move(1, SQL_FETCH_NEXT);
-        m_bBOF = m_bEOF;
-    } catch (...) {
-        try {
-            Close();
-        } catch (...) {
-        }
-        throw;
-    }
+        FetchFirst();
+    });
     return TRUE;
 }
 

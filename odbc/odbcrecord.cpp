@@ -336,7 +336,7 @@ BOOL CODBCRecord::OpenStatement(UINT nOpenType, LPCTSTR lpszSQL, DWORD dwOptions
     SetState(nOpenType, lpszSQL, dwOptions);
     if (!AllocHstmt())
         return FALSE;
-    try {
+    CloseOnFailure([&] {
         OnSetOptions(m_hstmt);
         bool statusDue = !(m_nFields > 0 || m_nParams > 0);
         if (!statusDue)
@@ -369,20 +369,8 @@ BOOL CODBCRecord::OpenStatement(UINT nOpenType, LPCTSTR lpszSQL, DWORD dwOptions
             ServerCursorScope cursor(m_pDatabase, m_nOpenType, m_dwOptions, m_strSQL);
             PrepareAndExecute();
         }
-        AllocAndCacheFieldInfo();
-        AllocRowset();
-        if (statusDue && (m_nFields > 0 || m_nParams > 0))
-            AllocStatusArrays();
-        PreBindFields();
-        Move(1, SQL_FETCH_NEXT);
-        m_bBOF = m_bEOF;
-    } catch (...) {
-        try {
-            Close();
-        } catch (...) {
-        }
-        throw;
-    }
+        ReadResult(statusDue);
+    });
     return TRUE;
 }
 

@@ -456,6 +456,28 @@ protected:
     void PrepareAndExecute();
     void AllocAndCacheFieldInfo();
     void AllocRowset();
+    // Once the statement has run: the field information, the rowset, the
+    // status arrays when they waited for the result (statusDue), the fields'
+    // last preparation and the first row.
+    void ReadResult(bool statusDue);
+    // Fetches the first row; the recordset is at its start and, when empty,
+    // at its end too.
+    void FetchFirst();
+    // Runs body; when it fails, the recordset is closed before the failure
+    // passes on.
+    template <class Body>
+    void CloseOnFailure(Body body)
+    {
+        try {
+            body();
+        } catch (...) {
+            try {
+                Close();
+            } catch (...) {
+            }
+            throw;
+        }
+    }
     void PrepareUpdateHstmt();
     BOOL UpdateInsertDelete();
     void FreeDataCache();

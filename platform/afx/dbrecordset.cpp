@@ -147,28 +147,32 @@ BOOL CRecordset::Open(UINT nOpenType, LPCTSTR lpszSQL, DWORD dwOptions)
     SetState(nOpenType, lpszSQL, dwOptions);
     if (!AllocHstmt())
         return FALSE;
-    try {
+    CloseOnFailure([&] {
         OnSetOptions(m_hstmt);
         bool statusDue = !(m_nFields > 0 || m_nParams > 0);
         if (!statusDue)
             AllocStatusArrays();
         BuildSQL(lpszSQL);
         PrepareAndExecute();
-        AllocAndCacheFieldInfo();
-        AllocRowset();
-        if (statusDue && (m_nFields > 0 || m_nParams > 0))
-            AllocStatusArrays();
-        PreBindFields();
-        Move(1, SQL_FETCH_NEXT);
-        m_bBOF = m_bEOF;
-    } catch (...) {
-        try {
-            Close();
-        } catch (...) {
-        }
-        throw;
-    }
+        ReadResult(statusDue);
+    });
     return TRUE;
+}
+
+void CRecordset::ReadResult(bool statusDue)
+{
+    AllocAndCacheFieldInfo();
+    AllocRowset();
+    if (statusDue && (m_nFields > 0 || m_nParams > 0))
+        AllocStatusArrays();
+    PreBindFields();
+    FetchFirst();
+}
+
+void CRecordset::FetchFirst()
+{
+    Move(1, SQL_FETCH_NEXT);
+    m_bBOF = m_bEOF;
 }
 
 void CRecordset::SetState(UINT nOpenType, LPCTSTR, DWORD dwOptions)
@@ -666,7 +670,7 @@ BOOL CRecordset::Requery()
 {
     if (!IsOpen())
         ThrowDBException(AFX_SQL_ERROR_ILLEGAL_MODE);
-    try {
+    CloseOnFailure([&] {
         SQLFreeStmt(m_hstmt, SQL_CLOSE);
         if (m_nParams > 0)
             BindParams(m_hstmt);
@@ -687,15 +691,8 @@ BOOL CRecordset::Requery()
             m_bEOF = m_bBOF = FALSE;
             m_bDeleted = FALSE;
         }
-        Move(1, SQL_FETCH_NEXT);
-        m_bBOF = m_bEOF;
-    } catch (...) {
-        try {
-            Close();
-        } catch (...) {
-        }
-        throw;
-    }
+        FetchFirst();
+    });
     return TRUE;
 }
 
