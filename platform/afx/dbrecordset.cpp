@@ -121,6 +121,13 @@ bool IsForward(WORD wFetchType, long nRows)
     return wFetchType == SQL_FETCH_NEXT || (wFetchType == SQL_FETCH_RELATIVE && nRows > 0);
 }
 
+// One pass of the field exchange over every member of the recordset.
+void ExchangePass(CRecordset* prs, UINT nOperation)
+{
+    CFieldExchange fx(nOperation, prs);
+    prs->DoFieldExchange(&fx);
+}
+
 } // namespace
 
 IMPLEMENT_DYNAMIC(CRecordset, CObject)
@@ -1166,42 +1173,35 @@ void CRecordset::SetPosOperation(SQLUSMALLINT nOperation)
 
 void CRecordset::BindFieldsToColumns()
 {
-    CFieldExchange fx(CFieldExchange::BindFieldToColumn, this);
-    DoFieldExchange(&fx);
+    ExchangePass(this, CFieldExchange::BindFieldToColumn);
 }
 
 void CRecordset::Fixups()
 {
-    CFieldExchange fx(CFieldExchange::Fixup, this);
-    DoFieldExchange(&fx);
+    ExchangePass(this, CFieldExchange::Fixup);
 }
 
 void CRecordset::StoreFields()
 {
-    CFieldExchange fx(CFieldExchange::StoreField, this);
-    DoFieldExchange(&fx);
+    ExchangePass(this, CFieldExchange::StoreField);
 }
 
 void CRecordset::LoadFields()
 {
-    CFieldExchange fx(CFieldExchange::LoadField, this);
-    DoFieldExchange(&fx);
+    ExchangePass(this, CFieldExchange::LoadField);
 }
 
 void CRecordset::AllocDataCache()
 {
     AllocStatusArrays();
-    CFieldExchange fx(CFieldExchange::AllocCache, this);
-    DoFieldExchange(&fx);
+    ExchangePass(this, CFieldExchange::AllocCache);
     m_bCacheAllocated = TRUE;
 }
 
 BOOL CRecordset::MarkFields(UINT nOperation)
 {
-    if (nOperation != UINT(-1)) {
-        CFieldExchange fx(nOperation, this);
-        DoFieldExchange(&fx);
-    }
+    if (nOperation != UINT(-1))
+        ExchangePass(this, nOperation);
     for (BYTE flags : m_rgFieldFlags)
         if (flags & AFX_SQL_FIELD_FLAG_DIRTY)
             return TRUE;
