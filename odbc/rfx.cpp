@@ -72,6 +72,52 @@ void MarkAddedIf(CRecordset* prs, UINT n, bool notNull)
     }
 }
 
+// MarkForUpdate of a member whose null form is its empty value.
+void SetNullStatus(CRecordset* prs, UINT n, bool null)
+{
+    if (null)
+        prs->SetNullFieldStatus(n - 1);
+    else
+        prs->ClearNullFieldStatus(n - 1);
+}
+
+// Fixup: true when the column came back null, its null status then set;
+// the caller gives the member its null form.
+bool FetchedNull(CRecordset* prs, UINT n, const SQLLEN* length)
+{
+    if (*length != SQL_NULL_DATA)
+        return false;
+    prs->SetNullFieldStatus(n - 1);
+    return true;
+}
+
+// Binds data, bytes long, as column n's buffer; key is the member the
+// recordset finds the field by.
+void BindColumn(CFieldExchange* pFX, UINT n, int nCType, void* data, SQLLEN bytes, SQLLEN* length, void* key)
+{
+    CRecordset* prs = pFX->m_prs;
+    RETCODE rc =
+        SQLBindCol(pFX->m_hstmt, static_cast<SQLUSMALLINT>(n), static_cast<SQLSMALLINT>(nCType), data, bytes, length);
+    if (!prs->Check(rc))
+        prs->ThrowDBException(rc);
+    prs->m_mapFieldIndex[key] = n;
+}
+
+// Binds a text buffer of bytes as parameter n, a null one when its status
+// says so; key is the member the recordset finds the parameter by.
+void BindTextParam(CFieldExchange* pFX, UINT n, int nCType, int nColumnType, SQLULEN columnSize, short nScale,
+                   void* data, SQLLEN bytes, SQLLEN* length, void* key)
+{
+    CRecordset* prs = pFX->m_prs;
+    *length = prs->IsParamStatusNull(n - 1) ? SQL_NULL_DATA : SQL_NTS;
+    RETCODE rc = SQLBindParameter(pFX->m_hstmt, static_cast<SQLUSMALLINT>(n),
+                                  static_cast<SQLSMALLINT>(pFX->m_nFieldType), static_cast<SQLSMALLINT>(nCType),
+                                  static_cast<SQLSMALLINT>(nColumnType), columnSize, nScale, data, bytes, length);
+    if (!prs->Check(rc))
+        prs->ThrowDBException(rc, pFX->m_hstmt);
+    prs->m_mapParamIndex[key] = n;
+}
+
 // SetFieldNull for the member at pv; makeNull gives the member its null form.
 template <class MakeNull>
 void ExchangeNullStatus(CFieldExchange* pFX, UINT n, const void* pv, SQLLEN* length, SQLLEN notNullLength,
@@ -113,10 +159,8 @@ void RfxBlock(CFieldExchange* pFX, const char* szName, T& value, const T& marker
     CRecordset* prs = pFX->m_prs;
     switch (pFX->m_nOperation) {
     case CFieldExchange::Fixup:
-        if (*length == SQL_NULL_DATA) {
-            prs->SetNullFieldStatus(n - 1);
+        if (FetchedNull(prs, n, length))
             value = marker;
-        }
         return;
     case CFieldExchange::MarkForAddNew: MarkAddedIf(prs, n, !SameBytes(value, marker)); return;
     case CFieldExchange::MarkForUpdate:
@@ -225,30 +269,19 @@ void RfxTextString(CFieldExchange* pFX, const char* szName, Str& value, int nMax
     case CFieldExchange::RebindParam: {
         if (pFX->m_nFieldType != CFieldExchange::inputParam && value.size() < static_cast<std::size_t>(nMaxLength))
             value.resize(static_cast<std::size_t>(nMaxLength)); // room for what the driver returns
-        *length = prs->IsParamStatusNull(n - 1) ? SQL_NULL_DATA : SQL_NTS;
         SQLULEN columnSize = std::max<SQLULEN>({static_cast<SQLULEN>(std::max(nMaxLength, 0)), value.size(), 1});
-        RETCODE rc = SQLBindParameter(pFX->m_hstmt, static_cast<SQLUSMALLINT>(n),
-                                      static_cast<SQLSMALLINT>(pFX->m_nFieldType), static_cast<SQLSMALLINT>(nCType),
-                                      static_cast<SQLSMALLINT>(nColumnType), columnSize, nScale, value.data(),
-                                      static_cast<SQLLEN>(value.size() + 1) * unit, length);
-        if (!prs->Check(rc))
-            prs->ThrowDBException(rc, pFX->m_hstmt);
-        prs->m_mapParamIndex[&value] = n;
+        BindTextParam(pFX, n, nCType, nColumnType, columnSize, nScale, value.data(),
+                      static_cast<SQLLEN>(value.size() + 1) * unit, length, &value);
         return;
     }
     case CFieldExchange::BindFieldToColumn: {
         SQLULEN units = TextBufferUnits(pFX, n, nMaxLength, unit == 1);
         value.resize(static_cast<std::size_t>(units) + 1);
-        RETCODE rc = SQLBindCol(pFX->m_hstmt, static_cast<SQLUSMALLINT>(n), static_cast<SQLSMALLINT>(nCType),
-                                value.data(), static_cast<SQLLEN>(units + 1) * unit, length);
-        if (!prs->Check(rc))
-            prs->ThrowDBException(rc);
-        prs->m_mapFieldIndex[&value] = n;
+        BindColumn(pFX, n, nCType, value.data(), static_cast<SQLLEN>(units + 1) * unit, length, &value);
         return;
     }
     case CFieldExchange::Fixup: {
-        if (*length == SQL_NULL_DATA) {
-            prs->SetNullFieldStatus(n - 1);
+        if (FetchedNull(prs, n, length)) {
             value.clear();
             return;
         }
@@ -267,10 +300,7 @@ void RfxTextString(CFieldExchange* pFX, const char* szName, Str& value, int nMax
     }
     case CFieldExchange::MarkForAddNew: MarkAddedIf(prs, n, !value.empty()); return;
     case CFieldExchange::MarkForUpdate:
-        if (value.empty())
-            prs->SetNullFieldStatus(n - 1);
-        else
-            prs->ClearNullFieldStatus(n - 1);
+        SetNullStatus(prs, n, value.empty());
         MarkDirtyAgainstCache(pFX, n, &value, [&](void* cache) { return *static_cast<Str*>(cache) != value; });
         return;
     case CFieldExchange::SetFieldNull:
@@ -315,30 +345,18 @@ void RfxTextBuffer(CFieldExchange* pFX, const char* szName, Unit* value, int nMa
     CRecordset* prs = pFX->m_prs;
     switch (pFX->m_nOperation) {
     case CFieldExchange::BindParam:
-    case CFieldExchange::RebindParam: {
-        *length = prs->IsParamStatusNull(n - 1) ? SQL_NULL_DATA : SQL_NTS;
-        RETCODE rc = SQLBindParameter(pFX->m_hstmt, static_cast<SQLUSMALLINT>(n),
-                                      static_cast<SQLSMALLINT>(pFX->m_nFieldType), static_cast<SQLSMALLINT>(nCType),
-                                      static_cast<SQLSMALLINT>(nColumnType), capacity, nScale, value,
-                                      static_cast<SQLLEN>(capacity + 1) * unit, length);
-        if (!prs->Check(rc))
-            prs->ThrowDBException(rc, pFX->m_hstmt);
-        prs->m_mapParamIndex[value] = n;
+    case CFieldExchange::RebindParam:
+        BindTextParam(pFX, n, nCType, nColumnType, capacity, nScale, value, static_cast<SQLLEN>(capacity + 1) * unit,
+                      length, value);
         return;
-    }
     case CFieldExchange::BindFieldToColumn: {
         SQLULEN units = TextBufferUnits(pFX, n, nMaxLength, false);
         value[units] = Unit(0);
-        RETCODE rc = SQLBindCol(pFX->m_hstmt, static_cast<SQLUSMALLINT>(n), static_cast<SQLSMALLINT>(nCType), value,
-                                static_cast<SQLLEN>(units + 1) * unit, length);
-        if (!prs->Check(rc))
-            prs->ThrowDBException(rc);
-        prs->m_mapFieldIndex[value] = n;
+        BindColumn(pFX, n, nCType, value, static_cast<SQLLEN>(units + 1) * unit, length, value);
         return;
     }
     case CFieldExchange::Fixup: {
-        if (*length == SQL_NULL_DATA) {
-            prs->SetNullFieldStatus(n - 1);
+        if (FetchedNull(prs, n, length)) {
             value[0] = Unit(0);
             return;
         }
@@ -350,10 +368,7 @@ void RfxTextBuffer(CFieldExchange* pFX, const char* szName, Unit* value, int nMa
     }
     case CFieldExchange::MarkForAddNew: MarkAddedIf(prs, n, value[0] != Unit(0)); return;
     case CFieldExchange::MarkForUpdate:
-        if (value[0] == Unit(0))
-            prs->SetNullFieldStatus(n - 1);
-        else
-            prs->ClearNullFieldStatus(n - 1);
+        SetNullStatus(prs, n, value[0] == Unit(0));
         MarkDirtyAgainstCache(pFX, n, value, [&](void* cache) {
             const Unit* cached = static_cast<const Unit*>(cache);
             std::size_t a = UnitLength(value, capacity);
@@ -413,10 +428,8 @@ void RFX_Short(CFieldExchange* pFX, const char* szName, short& value)
     CRecordset* prs = pFX->m_prs;
     switch (pFX->m_nOperation) {
     case CFieldExchange::Fixup:
-        if (*length == SQL_NULL_DATA) {
-            prs->SetNullFieldStatus(n - 1);
+        if (FetchedNull(prs, n, length))
             value = AFX_RFX_SHORT_PSEUDO_NULL;
-        }
         return;
     case CFieldExchange::MarkForAddNew: MarkAddedIf(prs, n, value != AFX_RFX_SHORT_PSEUDO_NULL); return;
     case CFieldExchange::MarkForUpdate:
@@ -483,16 +496,11 @@ void RFX_Binary_Ntv(CFieldExchange* pFX, const char* szName, std::vector<std::ui
         if (size == 0 || size > static_cast<SQLULEN>(std::max(nMaxLength, 1)))
             size = static_cast<SQLULEN>(std::max(nMaxLength, 1));
         value.resize(static_cast<std::size_t>(size));
-        RETCODE rc = SQLBindCol(pFX->m_hstmt, static_cast<SQLUSMALLINT>(n), SQL_C_BINARY, value.data(),
-                                static_cast<SQLLEN>(size), length);
-        if (!prs->Check(rc))
-            prs->ThrowDBException(rc);
-        prs->m_mapFieldIndex[&value] = n;
+        BindColumn(pFX, n, SQL_C_BINARY, value.data(), static_cast<SQLLEN>(size), length, &value);
         return;
     }
     case CFieldExchange::Fixup:
-        if (*length == SQL_NULL_DATA) {
-            prs->SetNullFieldStatus(n - 1);
+        if (FetchedNull(prs, n, length)) {
             value = kBinaryNullMarker;
             return;
         }
@@ -509,10 +517,7 @@ void RFX_Binary_Ntv(CFieldExchange* pFX, const char* szName, std::vector<std::ui
         return;
     case CFieldExchange::MarkForAddNew: MarkAddedIf(prs, n, value != kBinaryNullMarker); return;
     case CFieldExchange::MarkForUpdate:
-        if (value == kBinaryNullMarker)
-            prs->SetNullFieldStatus(n - 1);
-        else
-            prs->ClearNullFieldStatus(n - 1);
+        SetNullStatus(prs, n, value == kBinaryNullMarker);
         pFX->Default(szName, &value, length, SQL_C_BINARY, value.size(), value.size());
         return;
     case CFieldExchange::SetFieldNull:
