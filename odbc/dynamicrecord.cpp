@@ -128,13 +128,9 @@ void CDynamicRecord::DoFieldExchange(CFieldExchange* pFX)
         void* at = FieldAddress(i);
         int longVar = static_cast<int>(std::min<DWORD>(m_dwSizeLONGVAR, 0x7FFFFFF0));
         int precision = static_cast<int>(std::min<SQLULEN>(field.m_info.m_nPrecision, 0x7FFFFFF0));
+        if (ExchangeNumber(pFX, name, v.m_dwType, at))
+            continue;
         switch (v.m_dwType) {
-        case DBVT_BOOL: RFX_Bool(pFX, name, *static_cast<BOOL*>(at)); break;
-        case DBVT_UCHAR: RFX_Byte(pFX, name, *static_cast<BYTE*>(at)); break;
-        case DBVT_SHORT: RFX_Short(pFX, name, *static_cast<short*>(at)); break;
-        case DBVT_LONG: RFX_Long(pFX, name, *static_cast<LONG*>(at)); break;
-        case DBVT_SINGLE: RFX_Single(pFX, name, *static_cast<float*>(at)); break;
-        case DBVT_DOUBLE: RFX_Double(pFX, name, *static_cast<double*>(at)); break;
         case DBVT_DATE: RFX_Date(pFX, name, *static_cast<TIMESTAMP_STRUCT*>(at)); break;
         case DBVT_STRING:
             if (!v.m_bAttached || v.m_nBufferLength < 1)
@@ -147,7 +143,6 @@ void CDynamicRecord::DoFieldExchange(CFieldExchange* pFX)
             RFX_Binary_Ntv(pFX, name, *static_cast<std::vector<std::uint8_t>*>(at), std::min(longVar, precision));
             break;
         case DBVT_GUID: RFX_GUID(pFX, name, *static_cast<GUID*>(at)); break;
-        case DBVT_BIGINT: RFX_Int64(pFX, name, *static_cast<std::int64_t*>(at)); break;
         default: break;
         }
     }

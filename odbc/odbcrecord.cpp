@@ -425,15 +425,9 @@ void CODBCRecord::DoFieldExchange(CFieldExchange* pFX)
         pFX->SetFieldType(static_cast<UINT>(p.m_info.m_nParamType));
         const char* name = p.m_info.m_strName.c_str();
         void* at = v.m_bAttached ? v.m_pv : static_cast<void*>(&v.m_lVal);
-        if (at == nullptr)
+        if (at == nullptr || ExchangeNumber(pFX, name, v.m_dwType, at))
             continue;
         switch (v.m_dwType) {
-        case DBVT_BOOL: RFX_Bool(pFX, name, *static_cast<BOOL*>(at)); break;
-        case DBVT_UCHAR: RFX_Byte(pFX, name, *static_cast<BYTE*>(at)); break;
-        case DBVT_SHORT: RFX_Short(pFX, name, *static_cast<short*>(at)); break;
-        case DBVT_LONG: RFX_Long(pFX, name, *static_cast<LONG*>(at)); break;
-        case DBVT_SINGLE: RFX_Single(pFX, name, *static_cast<float*>(at)); break;
-        case DBVT_DOUBLE: RFX_Double(pFX, name, *static_cast<double*>(at)); break;
         case DBVT_DATE:
             RFX_Date(pFX, name, v.m_bAttached ? *static_cast<TIMESTAMP_STRUCT*>(at) : *v.m_pdate);
             break;
@@ -449,11 +443,24 @@ void CODBCRecord::DoFieldExchange(CFieldExchange* pFX)
                            static_cast<int>(p.m_info.m_nPrecision));
             break;
         case DBVT_GUID: RFX_GUID(pFX, name, v.m_bAttached ? *static_cast<GUID*>(at) : *v.m_pguid); break;
-        case DBVT_BIGINT: RFX_Int64(pFX, name, *static_cast<std::int64_t*>(at)); break;
         default: break;
         }
     }
     CRecordset::DoFieldExchange(pFX);
+}
+
+bool CODBCRecord::ExchangeNumber(CFieldExchange* pFX, const char* name, DWORD type, void* at)
+{
+    switch (type) {
+    case DBVT_BOOL: RFX_Bool(pFX, name, *static_cast<BOOL*>(at)); return true;
+    case DBVT_UCHAR: RFX_Byte(pFX, name, *static_cast<BYTE*>(at)); return true;
+    case DBVT_SHORT: RFX_Short(pFX, name, *static_cast<short*>(at)); return true;
+    case DBVT_LONG: RFX_Long(pFX, name, *static_cast<LONG*>(at)); return true;
+    case DBVT_SINGLE: RFX_Single(pFX, name, *static_cast<float*>(at)); return true;
+    case DBVT_DOUBLE: RFX_Double(pFX, name, *static_cast<double*>(at)); return true;
+    case DBVT_BIGINT: RFX_Int64(pFX, name, *static_cast<std::int64_t*>(at)); return true;
+    default: return false;
+    }
 }
 
 BOOL CODBCRecord::Update()

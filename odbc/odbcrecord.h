@@ -97,6 +97,10 @@ protected:
     SQLSMALLINT CountMarkers();
     // The text form of a double with the decimal rule of the text readers.
     static int DecimalsFor(int decimals, SQLULEN precision);
+    // Exchanges the value at `at` when its variant type is a number kept in
+    // place (BOOL, UCHAR, SHORT, LONG, SINGLE, DOUBLE, BIGINT); false for
+    // any other type, which the caller exchanges itself.
+    static bool ExchangeNumber(CFieldExchange* pFX, const char* name, DWORD type, void* at);
 
     CDBTypedPtrArrayEx<CDBParamValue*> m_params;
     DWORD m_dwSizeLONGVAR = 2048;
