@@ -442,22 +442,29 @@ std::string CDatabaseEx::SQLGetInfoString(WORD infoType)
     return buffer;
 }
 
+namespace {
+
+// A number the driver reports about the connection, of the size T names.
+template <class T>
+T InfoNumber(CDatabaseEx& db, WORD infoType)
+{
+    T value = 0;
+    RETCODE rc = SQLGetInfo(db.m_hdbc, infoType, &value, sizeof value, nullptr);
+    if (!db.Check(rc))
+        db.ThrowDBException(rc);
+    return value;
+}
+
+} // namespace
+
 WORD CDatabaseEx::SQLGetInfoShort(WORD infoType)
 {
-    SQLUSMALLINT value = 0;
-    RETCODE rc = SQLGetInfo(m_hdbc, infoType, &value, sizeof value, nullptr);
-    if (!Check(rc))
-        ThrowDBException(rc);
-    return value;
+    return InfoNumber<SQLUSMALLINT>(*this, infoType);
 }
 
 DWORD CDatabaseEx::SQLGetInfoLong(WORD infoType)
 {
-    SQLUINTEGER value = 0;
-    RETCODE rc = SQLGetInfo(m_hdbc, infoType, &value, sizeof value, nullptr);
-    if (!Check(rc))
-        ThrowDBException(rc);
-    return value;
+    return InfoNumber<SQLUINTEGER>(*this, infoType);
 }
 
 bool CDatabaseEx::SetConnectOption(WORD option, DWORD value)
