@@ -217,12 +217,7 @@ bool CDBBulkVariant::PutData(int row, const char* v)
         return StoreText(row, v);
     if (m_dwType == DBVT_BINARY)
         return StoreBytes(row, reinterpret_cast<const std::uint8_t*>(v), std::strlen(v) + 1);
-    CDBVariantEx view;
-    view.Attach(m_dwType, Slot(row));
-    if (!view.PutData(v))
-        return false;
-    m_pLengths[row] = FixedSize(m_dwType);
-    return true;
+    return PutInPlace(row, v);
 }
 
 bool CDBBulkVariant::PutData(int row, CFile& file)

@@ -100,6 +100,12 @@ private:
             return StoreBytes(row, reinterpret_cast<const std::uint8_t*>(text.m_pstring->c_str()),
                               text.m_pstring->size() + 1);
         }
+        return PutInPlace(row, v);
+    }
+    // The value converted into the row's slot of the column's own type.
+    template <class T>
+    bool PutInPlace(int row, const T& v)
+    {
         CDBVariantEx view;
         view.Attach(m_dwType, Slot(row));
         if (!view.PutData(v))
