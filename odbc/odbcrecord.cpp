@@ -333,14 +333,7 @@ BOOL CODBCRecord::OpenStatement(UINT nOpenType, LPCTSTR lpszSQL, DWORD dwOptions
     UINT type = nOpenType == AFX_DB_USE_DEFAULT_TYPE ? m_nDefaultType : nOpenType;
     if (m_bServer && type == snapshot)
         dwOptions |= readOnly;
-    SetState(nOpenType, lpszSQL, dwOptions);
-    if (!AllocHstmt())
-        return FALSE;
-    CloseOnFailure([&] {
-        OnSetOptions(m_hstmt);
-        bool statusDue = !(m_nFields > 0 || m_nParams > 0);
-        if (!statusDue)
-            AllocStatusArrays();
+    return OpenAround(nOpenType, lpszSQL, dwOptions, [&] {
         bool written = asWritten ? lpszSQL != nullptr
                                  : BeginsWithWord(lpszSQL, "EXEC") || BeginsWithWord(lpszSQL, "INSERT") ||
                                        BeginsWithWord(lpszSQL, "UPDATE");
@@ -365,13 +358,9 @@ BOOL CODBCRecord::OpenStatement(UINT nOpenType, LPCTSTR lpszSQL, DWORD dwOptions
             e.m_strError = "Не совпадает количество параметров запроса !";
             throw e;
         }
-        {
-            ServerCursorScope cursor(m_pDatabase, m_nOpenType, m_dwOptions, m_strSQL);
-            PrepareAndExecute();
-        }
-        ReadResult(statusDue);
+        ServerCursorScope cursor(m_pDatabase, m_nOpenType, m_dwOptions, m_strSQL);
+        PrepareAndExecute();
     });
-    return TRUE;
 }
 
 SQLSMALLINT CODBCRecord::CountMarkers()

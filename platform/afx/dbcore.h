@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <list>
 #include <map>
@@ -456,10 +457,12 @@ protected:
     void PrepareAndExecute();
     void AllocAndCacheFieldInfo();
     void AllocRowset();
-    // Once the statement has run: the field information, the rowset, the
-    // status arrays when they waited for the result (statusDue), the fields'
-    // last preparation and the first row.
-    void ReadResult(bool statusDue);
+    // The steps of Open around makeAndRun, which puts the SQL text in
+    // m_strSQL and executes it: before, the statement's options and status
+    // arrays; after, the field information, the rowset, the fields' last
+    // preparation and the first row. A failure on the way closes the
+    // recordset.
+    BOOL OpenAround(UINT nOpenType, LPCTSTR lpszSQL, DWORD dwOptions, const std::function<void()>& makeAndRun);
     // Fetches the first row; the recordset is at its start and, when empty,
     // at its end too.
     void FetchFirst();

@@ -151,6 +151,15 @@ BOOL CRecordset::Open(UINT nOpenType, LPCTSTR lpszSQL, DWORD dwOptions)
 {
     if (IsOpen())
         ThrowDBException(AFX_SQL_ERROR_ILLEGAL_MODE);
+    return OpenAround(nOpenType, lpszSQL, dwOptions, [&] {
+        BuildSQL(lpszSQL);
+        PrepareAndExecute();
+    });
+}
+
+BOOL CRecordset::OpenAround(UINT nOpenType, LPCTSTR lpszSQL, DWORD dwOptions,
+                            const std::function<void()>& makeAndRun)
+{
     SetState(nOpenType, lpszSQL, dwOptions);
     if (!AllocHstmt())
         return FALSE;
@@ -159,21 +168,15 @@ BOOL CRecordset::Open(UINT nOpenType, LPCTSTR lpszSQL, DWORD dwOptions)
         bool statusDue = !(m_nFields > 0 || m_nParams > 0);
         if (!statusDue)
             AllocStatusArrays();
-        BuildSQL(lpszSQL);
-        PrepareAndExecute();
-        ReadResult(statusDue);
+        makeAndRun();
+        AllocAndCacheFieldInfo();
+        AllocRowset();
+        if (statusDue && (m_nFields > 0 || m_nParams > 0))
+            AllocStatusArrays();
+        PreBindFields();
+        FetchFirst();
     });
     return TRUE;
-}
-
-void CRecordset::ReadResult(bool statusDue)
-{
-    AllocAndCacheFieldInfo();
-    AllocRowset();
-    if (statusDue && (m_nFields > 0 || m_nParams > 0))
-        AllocStatusArrays();
-    PreBindFields();
-    FetchFirst();
 }
 
 void CRecordset::FetchFirst()
