@@ -150,6 +150,26 @@ TEST_P(Connection, OpensFourWaysAndReportsFailuresAsText)
     EXPECT_THROW(closed.GetDSN(dsn), CDBException);
 }
 
+// Driver information comes back at the size the driver writes it: text,
+// 16-bit and 32-bit numbers; a closed connection throws.
+TEST_P(Connection, DriverInformationIsReadAtItsSize)
+{
+    CDatabaseEx db;
+    Open(db);
+    EXPECT_EQ(db.SQLGetInfoString(SQL_DBMS_NAME), engine->pg() ? "PostgreSQL" : "SQLite");
+    SQLUSMALLINT shortValue = 0;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetInfo(db.m_hdbc, SQL_MAX_COLUMN_NAME_LEN, &shortValue, sizeof shortValue, nullptr)));
+    EXPECT_EQ(db.SQLGetInfoShort(SQL_MAX_COLUMN_NAME_LEN), shortValue);
+    SQLUINTEGER longValue = 0;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetInfo(db.m_hdbc, SQL_GETDATA_EXTENSIONS, &longValue, sizeof longValue, nullptr)));
+    EXPECT_NE(longValue, 0u);
+    EXPECT_EQ(db.SQLGetInfoLong(SQL_GETDATA_EXTENSIONS), longValue);
+
+    CDatabaseEx closed;
+    EXPECT_THROW(closed.SQLGetInfoShort(SQL_MAX_COLUMN_NAME_LEN), CDBException);
+    EXPECT_THROW(closed.SQLGetInfoLong(SQL_GETDATA_EXTENSIONS), CDBException);
+}
+
 TEST_P(Connection, ParameterArraysInsertInOneExecuteWithStatuses)
 {
     CDatabaseEx db;
