@@ -361,6 +361,39 @@ TEST_P(Recordsets, ColumnsConvertToTextByTheirType)
     EXPECT_EQ(text.size() - point - 1, info.m_nPrecision > 0 ? info.m_nPrecision : 2u);
 }
 
+// Texts and bytes many times the size of one read come back whole, a
+// character cut at a piece's end included.
+TEST_P(Recordsets, LongTextAndBytesAreReadWholeInPieces)
+{
+    std::string longText;
+    for (int i = 0; i < 4001; ++i)
+        longText += "\xD1\x8F\xD0\xB1"; // "яб": an odd-sized piece ends inside a character
+    db.ExecuteSQL(("UPDATE t SET body = '" + longText + "' WHERE id = 1").c_str());
+    std::vector<std::uint8_t> bytes(20001);
+    std::string hex;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+        static const char digits[] = "0123456789abcdef";
+        hex += digits[bytes[i] >> 4];
+        hex += digits[bytes[i] & 15];
+    }
+    db.ExecuteSQL(GetParam() ? "CREATE TABLE blobs (raw BYTEA)" : "CREATE TABLE blobs (raw BLOB)");
+    db.ExecuteSQL((GetParam() ? "INSERT INTO blobs VALUES ('\\x" + hex + "')" : "INSERT INTO blobs VALUES (X'" + hex + "')")
+                      .c_str());
+
+    CODBCRecord text(&db);
+    ASSERT_TRUE(text.Open(CRecordset::forwardOnly, "SELECT body FROM t WHERE id = 1", CRecordset::readOnly));
+    std::string read;
+    EXPECT_EQ(text.GetFieldData(0, read, -1), static_cast<long>(longText.size()));
+    EXPECT_EQ(read, longText);
+
+    CODBCRecord raw(&db);
+    ASSERT_TRUE(raw.Open(CRecordset::forwardOnly, "SELECT raw FROM blobs", CRecordset::readOnly));
+    std::vector<std::uint8_t> readBytes;
+    EXPECT_EQ(raw.GetFieldData(0, readBytes), static_cast<long>(bytes.size()));
+    EXPECT_EQ(readBytes, bytes);
+}
+
 TEST_P(Recordsets, ParametersOfEveryKindAndTheirSizes)
 {
     CODBCRecord rs(&db);
