@@ -101,32 +101,46 @@ long CODBCRecord::GetFieldData(short index, unsigned char* buffer, DWORD size)
     return GetFieldData(index, short(SQL_C_BINARY), buffer, static_cast<SQLLEN>(size));
 }
 
-long CODBCRecord::GetFieldData(short index, std::vector<std::uint8_t>& value)
+namespace {
+
+// Appends column (from 1) to out whole, in pieces of chunkSize bytes of the
+// C type cType: drivers may not know the total length beforehand. A text
+// piece ends in a zero, which is not kept. SQL_NULL_DATA for a null column,
+// else the size read.
+template <class Out>
+long ReadInPieces(CDatabase* db, HSTMT hstmt, short column, SQLSMALLINT cType, std::size_t chunkSize, Out& out)
 {
-    value.clear();
-    CheckFieldIndex(index);
-    // Read in pieces: drivers may not know the total length beforehand.
-    std::vector<std::uint8_t> chunk(8192);
+    std::vector<char> chunk(chunkSize);
+    const std::size_t room = cType == SQL_C_CHAR ? chunk.size() - 1 : chunk.size();
     for (;;) {
         SQLLEN indicator = 0;
         RETCODE rc = AfxOdbcRetry([&] {
-            return SQLGetData(m_hstmt, static_cast<SQLUSMALLINT>(index + 1), SQL_C_BINARY, chunk.data(),
+            return SQLGetData(hstmt, static_cast<SQLUSMALLINT>(column), cType, chunk.data(),
                               static_cast<SQLLEN>(chunk.size()), &indicator);
         });
         if (rc == SQL_NO_DATA)
             break;
         if (!SQL_SUCCEEDED(rc))
-            AfxThrowDBException(rc, m_pDatabase, m_hstmt);
+            AfxThrowDBException(rc, db, hstmt);
         if (indicator == SQL_NULL_DATA)
             return SQL_NULL_DATA;
-        std::size_t got = indicator == SQL_NO_TOTAL || static_cast<std::size_t>(indicator) > chunk.size()
-                              ? chunk.size()
+        std::size_t got = indicator == SQL_NO_TOTAL || static_cast<std::size_t>(indicator) > room
+                              ? room
                               : static_cast<std::size_t>(indicator);
-        value.insert(value.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
+        out.insert(out.end(), chunk.data(), chunk.data() + got);
         if (rc == SQL_SUCCESS)
             break;
     }
-    return static_cast<long>(value.size());
+    return static_cast<long>(out.size());
+}
+
+} // namespace
+
+long CODBCRecord::GetFieldData(short index, std::vector<std::uint8_t>& value)
+{
+    value.clear();
+    CheckFieldIndex(index);
+    return ReadInPieces(m_pDatabase, m_hstmt, static_cast<short>(index + 1), SQL_C_BINARY, 8192, value);
 }
 
 long CODBCRecord::GetFieldData(short index, CFile& file)
@@ -144,28 +158,7 @@ namespace {
 long ReadText(CDatabase* db, HSTMT hstmt, short column, std::string& out)
 {
     out.clear();
-    std::vector<char> chunk(4096);
-    for (;;) {
-        SQLLEN indicator = 0;
-        RETCODE rc = AfxOdbcRetry([&] {
-            return SQLGetData(hstmt, static_cast<SQLUSMALLINT>(column), SQL_C_CHAR, chunk.data(),
-                              static_cast<SQLLEN>(chunk.size()), &indicator);
-        });
-        if (rc == SQL_NO_DATA)
-            break;
-        if (!SQL_SUCCEEDED(rc))
-            AfxThrowDBException(rc, db, hstmt);
-        if (indicator == SQL_NULL_DATA)
-            return SQL_NULL_DATA;
-        std::size_t room = chunk.size() - 1;
-        std::size_t got = indicator == SQL_NO_TOTAL || static_cast<std::size_t>(indicator) > room
-                              ? room
-                              : static_cast<std::size_t>(indicator);
-        out.append(chunk.data(), got);
-        if (rc == SQL_SUCCESS)
-            break;
-    }
-    return static_cast<long>(out.size());
+    return ReadInPieces(db, hstmt, column, SQL_C_CHAR, 4096, out);
 }
 
 } // namespace
