@@ -418,6 +418,36 @@ TEST_P(Recordsets, ParametersOfEveryKindAndTheirSizes)
     EXPECT_EQ(id, 2);
 }
 
+// Bytes from a buffer and from a file go into a new row, and only while the
+// record is being edited.
+TEST_P(Recordsets, DynamicRecordStoresBytesFromABufferAndAFile)
+{
+    db.ExecuteSQL(GetParam() ? "CREATE TABLE pics (id SERIAL PRIMARY KEY, a BYTEA, b BYTEA)"
+                             : "CREATE TABLE pics (id INTEGER PRIMARY KEY, a BLOB, b BLOB)");
+    const unsigned char bytes[] = {0, 1, 0xfe, 0xff, 7};
+    CMemFile file;
+    file.Write("from a file", 11);
+
+    CDynamicRecord rs(&db);
+    ASSERT_TRUE(rs.Open(CRecordset::snapshot, "SELECT id, a, b FROM pics", CRecordset::none));
+    EXPECT_THROW(rs.PutData(1, bytes, sizeof bytes), CDBException);
+    EXPECT_THROW(rs.PutData(2, file), CDBException);
+    rs.AddNew();
+    EXPECT_TRUE(rs.PutData(1, bytes, sizeof bytes));
+    EXPECT_TRUE(rs.PutData(2, file));
+    ASSERT_TRUE(rs.Update());
+    rs.Close();
+
+    CODBCRecord check(&db);
+    ASSERT_TRUE(check.Open(CRecordset::forwardOnly, "SELECT a, b FROM pics", CRecordset::readOnly));
+    ASSERT_FALSE(check.IsEOF());
+    std::vector<std::uint8_t> a, b;
+    check.GetFieldData(0, a);
+    check.GetFieldData(1, b);
+    EXPECT_EQ(a, std::vector<std::uint8_t>(bytes, bytes + sizeof bytes));
+    EXPECT_EQ(std::string(b.begin(), b.end()), "from a file");
+}
+
 TEST_P(Recordsets, DynamicRecordCutsLongTextOnACharacter)
 {
     std::string letters;
