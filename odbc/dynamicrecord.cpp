@@ -219,22 +219,12 @@ long CDynamicRecord::GetFieldData(short i, std::string& value, int decimals)
 
 bool CDynamicRecord::PutData(short i, CFile& v)
 {
-    CheckEditMode();
-    CheckFieldIndex(i);
-    bool ok = m_fields.at(static_cast<std::size_t>(i)).m_value.PutData(v);
-    if (ok)
-        MarkWritten(static_cast<std::size_t>(i));
-    return ok;
+    return WriteWith(i, [&](CDBVariantEx& field) { return field.PutData(v); });
 }
 
 bool CDynamicRecord::PutData(short i, const unsigned char* data, DWORD length)
 {
-    CheckEditMode();
-    CheckFieldIndex(i);
-    bool ok = m_fields.at(static_cast<std::size_t>(i)).m_value.PutData(data, length);
-    if (ok)
-        MarkWritten(static_cast<std::size_t>(i));
-    return ok;
+    return WriteWith(i, [&](CDBVariantEx& field) { return field.PutData(data, length); });
 }
 
 // CDynamicBulkRecord

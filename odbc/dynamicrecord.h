@@ -87,9 +87,15 @@ protected:
     template <class T>
     bool Write(short i, const T& value)
     {
+        return WriteWith(i, [&](CDBVariantEx& field) { return field.PutData(value); });
+    }
+    // put stores into field i's value; a stored value marks the field written.
+    template <class Put>
+    bool WriteWith(short i, Put put)
+    {
         CheckEditMode();
         CheckFieldIndex(i);
-        bool ok = m_fields.at(static_cast<std::size_t>(i)).m_value.PutData(value);
+        bool ok = put(m_fields.at(static_cast<std::size_t>(i)).m_value);
         if (ok)
             MarkWritten(static_cast<std::size_t>(i));
         return ok;
