@@ -65,10 +65,26 @@ TEST(ConnectString, PartsAreFoundAndReplacedWithoutRegardToCase)
 
     EXPECT_EQ(BraceConnectValue("plain"), "plain");
     EXPECT_EQ(BraceConnectValue("a;b}c"), "{a;b}}c}");
+    EXPECT_EQ(BraceConnectValue("{x}"), "{{x}}}");
     EXPECT_EQ(HidePassword("DSN=a;PWD=secret;UID=b"), "DSN=a;UID=b");
     EXPECT_EQ(HidePassword("DSN=a;UID=b;pwd={se;cret}"), "DSN=a;UID=b");
     EXPECT_EQ(HidePassword("Driver={PostgreSQL Unicode};Password=secret;UID=b"), "Driver={PostgreSQL Unicode};UID=b");
     EXPECT_EQ(HidePassword("DSN=a;PASSWORD={x;y};PWD=z"), "DSN=a");
+}
+
+TEST(Quoting, IdentifiersAndLiteralsDoubleTheirClosingQuote)
+{
+    const struct {
+        std::string (*quote)(const std::string&);
+        const char* text;
+        const char* quoted;
+    } cases[] = {
+        {QuoteIdentifier, "Role", "\"Role\""}, {QuoteIdentifier, "a\"b", "\"a\"\"b\""},
+        {QuoteIdentifier, "", "\"\""},         {QuoteLiteral, "it's", "'it''s'"},
+        {QuoteLiteral, "'", "''''"},           {QuoteLiteral, "say \"hi\"", "'say \"hi\"'"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.quote(c.text), c.quoted) << c.text;
 }
 
 class Connection : public ::testing::TestWithParam<bool> {
