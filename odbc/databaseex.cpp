@@ -150,13 +150,7 @@ std::string BraceConnectValue(const std::string& value)
 {
     if (value.find_first_of(";{}") == std::string::npos)
         return value;
-    std::string out = "{";
-    for (char c : value) {
-        out += c;
-        if (c == '}')
-            out += '}';
-    }
-    return out + "}";
+    return Enclose(value, '{', '}');
 }
 
 void SetPartOfString(std::string& connect, const char* key, const char* value)

@@ -101,23 +101,10 @@ std::string QuoteObjectName(const CDatabase& db, const std::string& name)
         }
         if (!out.empty())
             out += '.';
-        if (engine == DbEngine::SqlServer) {
-            out += '[';
-            for (char c : part) {
-                out += c;
-                if (c == ']')
-                    out += ']';
-            }
-            out += ']';
-        } else {
-            out += '"';
-            for (char c : part) {
-                out += c;
-                if (c == '"')
-                    out += '"';
-            }
-            out += '"';
-        }
+        if (engine == DbEngine::SqlServer)
+            out += Enclose(part, '[', ']');
+        else
+            out += Enclose(part, '"', '"');
     }
     return out;
 }
@@ -133,26 +120,25 @@ std::string MaxDataLengthQuery(const CDatabase& db, const std::string& table, co
     }
 }
 
+std::string Enclose(const std::string& text, char open, char close)
+{
+    std::string out(1, open);
+    for (char c : text) {
+        out += c;
+        if (c == close)
+            out += close;
+    }
+    return out + close;
+}
+
 std::string QuoteIdentifier(const std::string& name)
 {
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    return out + "\"";
+    return Enclose(name, '"', '"');
 }
 
 std::string QuoteLiteral(const std::string& text)
 {
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'')
-            out += '\'';
-    }
-    return out + "'";
+    return Enclose(text, '\'', '\'');
 }
 
 bool QueryFirstValue(CDatabase& db, const std::string& sql, const std::vector<std::string>& params,

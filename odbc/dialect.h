@@ -20,6 +20,8 @@ std::string QuoteObjectName(const CDatabase& db, const std::string& name);
 // The query for the largest size in bytes of a column's values: the stored
 // bytes, never a compressed or on-disk size.
 std::string MaxDataLengthQuery(const CDatabase& db, const std::string& table, const std::string& field);
+// The text between open and close, each close inside it doubled.
+std::string Enclose(const std::string& text, char open, char close);
 // One identifier quoted exactly as given (roles, users): "name".
 std::string QuoteIdentifier(const std::string& name);
 // A text literal with its quotes doubled.
