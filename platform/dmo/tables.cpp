@@ -598,18 +598,23 @@ std::shared_ptr<Collection<T>> makeList(std::shared_ptr<Table> t, std::function<
 
 } // namespace
 
-std::shared_ptr<Collection<Key>> Table::Keys()
+template <class T, class Row, class Pick>
+std::shared_ptr<Collection<T>> Table::partList(std::vector<Row> Table::*rows, Pick pick)
 {
     auto self = shared_from_this();
-    return makeList<Key>(
+    return makeList<T>(
         self,
-        [this] {
+        [this, rows] {
             std::lock_guard lock(Access::mutex(*m_db));
             load();
-            return static_cast<int>(m_keys.size());
+            return static_cast<int>((this->*rows).size());
         },
-        [this, self](int i) { return std::shared_ptr<Key>(new Key(self, m_keys[static_cast<std::size_t>(i)])); });
+        [this, self, rows, pick](int i) {
+            return std::shared_ptr<T>(new T(self, std::invoke(pick, (this->*rows)[static_cast<std::size_t>(i)])));
+        });
 }
+
+std::shared_ptr<Collection<Key>> Table::Keys() { return partList<Key>(&Table::m_keys, std::identity{}); }
 
 std::shared_ptr<Key> Table::PrimaryKey()
 {
@@ -621,64 +626,18 @@ std::shared_ptr<Key> Table::PrimaryKey()
     return nullptr;
 }
 
-std::shared_ptr<Collection<Index>> Table::Indexes()
-{
-    auto self = shared_from_this();
-    return makeList<Index>(
-        self,
-        [this] {
-            std::lock_guard lock(Access::mutex(*m_db));
-            load();
-            return static_cast<int>(m_indexes.size());
-        },
-        [this, self](int i) {
-            return std::shared_ptr<Index>(new Index(self, m_indexes[static_cast<std::size_t>(i)]));
-        });
-}
+std::shared_ptr<Collection<Index>> Table::Indexes() { return partList<Index>(&Table::m_indexes, std::identity{}); }
 
 std::shared_ptr<Collection<Trigger>> Table::Triggers()
 {
-    auto self = shared_from_this();
-    return makeList<Trigger>(
-        self,
-        [this] {
-            std::lock_guard lock(Access::mutex(*m_db));
-            load();
-            return static_cast<int>(m_triggers.size());
-        },
-        [this, self](int i) {
-            return std::shared_ptr<Trigger>(new Trigger(self, m_triggers[static_cast<std::size_t>(i)]));
-        });
+    return partList<Trigger>(&Table::m_triggers, std::identity{});
 }
 
-std::shared_ptr<Collection<Check>> Table::Checks()
-{
-    auto self = shared_from_this();
-    return makeList<Check>(
-        self,
-        [this] {
-            std::lock_guard lock(Access::mutex(*m_db));
-            load();
-            return static_cast<int>(m_checks.size());
-        },
-        [this, self](int i) {
-            return std::shared_ptr<Check>(new Check(self, m_checks[static_cast<std::size_t>(i)].name));
-        });
-}
+std::shared_ptr<Collection<Check>> Table::Checks() { return partList<Check>(&Table::m_checks, &KeyRow::name); }
 
 std::shared_ptr<Collection<dmo::Column>> Table::Columns()
 {
-    auto self = shared_from_this();
-    return makeList<dmo::Column>(
-        self,
-        [this] {
-            std::lock_guard lock(Access::mutex(*m_db));
-            load();
-            return static_cast<int>(m_columns.size());
-        },
-        [this, self](int i) {
-            return std::shared_ptr<dmo::Column>(new dmo::Column(self, m_columns[static_cast<std::size_t>(i)].name));
-        });
+    return partList<dmo::Column>(&Table::m_columns, &ColumnRow::name);
 }
 
 std::shared_ptr<dmo::Column> Table::ColumnByName(const std::string& name)

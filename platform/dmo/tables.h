@@ -163,6 +163,10 @@ private:
         std::pair<std::size_t, std::size_t> keys, indexes, triggers, columns;
     };
     void takeParts(const std::vector<QueryResults::Set>& sets, const PartRows& at);
+    // A list of one kind of part as Keys() and the others hand it out: it
+    // reads the parts when counted, and its items are made from `pick` of a row.
+    template <class T, class Row, class Pick>
+    std::shared_ptr<Collection<T>> partList(std::vector<Row> Table::*rows, Pick pick);
     // An action of an ALTER TABLE: queued inside a block, else sent now.
     void alter(const std::string& action);
     void dropConstraint(const std::string& name);
