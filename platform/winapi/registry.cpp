@@ -340,6 +340,17 @@ LONG locate(const RegKey& key, Hive& hive, Key*& found)
     return kErrorSuccess;
 }
 
+// Reads the open key's hive with `read` (HiveFile::Read or ReadForWrite) and
+// finds the key's entry in it.
+LONG readKey(const RegKey& key, HiveFile& file, LONG (HiveFile::*read)(Hive&), Hive& hive, Key*& entry)
+{
+    entry = nullptr;
+    LONG rc = (file.*read)(hive);
+    if (rc != kErrorSuccess)
+        return rc;
+    return locate(key, hive, entry);
+}
+
 } // namespace
 
 std::string RegistryRootFolder(HKEY root)
@@ -438,12 +449,8 @@ LONG RegQueryValueEx(const RegKey& key, const char* name, DWORD* type, BYTE* dat
     std::lock_guard<std::mutex> guard(g_registryMutex);
     HiveFile file(key.Root());
     Hive hive;
-    LONG rc = file.Read(hive);
-    if (rc != kErrorSuccess)
-        return finish(rc);
     Key* entry = nullptr;
-    rc = locate(key, hive, entry);
-    if (rc != kErrorSuccess)
+    if (LONG rc = readKey(key, file, &HiveFile::Read, hive, entry); rc != kErrorSuccess)
         return finish(rc);
     RegValue* value = findValue(*entry, name);
     if (!value)
@@ -503,12 +510,8 @@ LONG RegSetValueEx(const RegKey& key, const char* name, DWORD type, const BYTE* 
     std::lock_guard<std::mutex> guard(g_registryMutex);
     HiveFile file(key.Root());
     Hive hive;
-    LONG rc = file.ReadForWrite(hive);
-    if (rc != kErrorSuccess)
-        return finish(rc);
     Key* entry = nullptr;
-    rc = locate(key, hive, entry);
-    if (rc != kErrorSuccess)
+    if (LONG rc = readKey(key, file, &HiveFile::ReadForWrite, hive, entry); rc != kErrorSuccess)
         return finish(rc);
     RegValue* value = findValue(*entry, name);
     if (!value) {
@@ -542,12 +545,8 @@ LONG RegDeleteValue(const RegKey& key, const char* name)
     std::lock_guard<std::mutex> guard(g_registryMutex);
     HiveFile file(key.Root());
     Hive hive;
-    LONG rc = file.ReadForWrite(hive);
-    if (rc != kErrorSuccess)
-        return finish(rc);
     Key* entry = nullptr;
-    rc = locate(key, hive, entry);
-    if (rc != kErrorSuccess)
+    if (LONG rc = readKey(key, file, &HiveFile::ReadForWrite, hive, entry); rc != kErrorSuccess)
         return finish(rc);
     RegValue* value = findValue(*entry, name);
     if (!value)
