@@ -153,6 +153,34 @@ std::string readFile(const fs::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+ScopedEnv::~ScopedEnv()
+{
+    for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+        if (it->second)
+            ::setenv(it->first.c_str(), it->second->c_str(), 1);
+        else
+            ::unsetenv(it->first.c_str());
+    }
+}
+
+void ScopedEnv::set(const char* name, const std::string& value)
+{
+    remember(name);
+    ::setenv(name, value.c_str(), 1);
+}
+
+void ScopedEnv::unset(const char* name)
+{
+    remember(name);
+    ::unsetenv(name);
+}
+
+void ScopedEnv::remember(const char* name)
+{
+    const char* old = std::getenv(name);
+    m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+}
+
 bool PgAvailable() { return !env("KELM_PG_PORT").empty(); }
 bool ServicesRequired() { return !env("KELM_REQUIRE_SERVICES").empty(); }
 std::string PgHost() { return env("KELM_PG_HOST").empty() ? "/tmp" : env("KELM_PG_HOST"); }
@@ -202,6 +230,28 @@ std::string PgDatabase::odbcConnString() const
 void PgDatabase::exec(const std::string& sql) const
 {
     execOn(libpqConnInfo(), sql);
+}
+
+std::string PgDatabase::copyOut(const std::string& copy) const
+{
+    PGconn* conn = PQconnectdb(libpqConnInfo().c_str());
+    PGresult* res = PQexec(conn, copy.c_str());
+    const bool started = PQresultStatus(res) == PGRES_COPY_OUT;
+    std::string msg = PQerrorMessage(conn);
+    PQclear(res);
+    std::string bytes;
+    char* buffer = nullptr;
+    int n;
+    while ((n = PQgetCopyData(conn, &buffer, 0)) > 0) {
+        bytes.append(buffer, static_cast<std::size_t>(n));
+        PQfreemem(buffer);
+    }
+    while ((res = PQgetResult(conn)))
+        PQclear(res);
+    PQfinish(conn);
+    if (!started)
+        throw std::runtime_error("COPY failed: " + msg + " in: " + copy);
+    return bytes;
 }
 
 std::string SqliteConnString(const fs::path& file)

@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kelm::test {
 
@@ -28,6 +31,19 @@ private:
 };
 
 std::string readFile(const std::filesystem::path& path);
+
+// Sets and removes environment variables for one test and puts the old
+// values back, last change first, at its end.
+class ScopedEnv {
+public:
+    void set(const char* name, const std::string& value);
+    void unset(const char* name);
+    ~ScopedEnv();
+
+private:
+    void remember(const char* name);
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
 
 // Runs `body` in a child process that is not root: when the tests run as
 // root (./test.sh in CI does), `tree` (when given) and all below it are
@@ -68,6 +84,9 @@ public:
     std::string odbcConnString() const;
     // Runs SQL through libpq; throws std::runtime_error on failure.
     void exec(const std::string& sql) const;
+    // Runs `COPY ... TO STDOUT` through libpq and returns the bytes it wrote,
+    // as a kit's bulk file would hold them; throws when the copy does not start.
+    std::string copyOut(const std::string& copy) const;
 
 private:
     std::string m_name;

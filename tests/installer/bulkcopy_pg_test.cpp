@@ -33,24 +33,6 @@ struct Lines : IProgress {
     void ShowThirdLine(bool show) override { third = show; }
 };
 
-std::string copyOut(const PgDatabase& db, const std::string& copy)
-{
-    PGconn* conn = PQconnectdb(db.libpqConnInfo().c_str());
-    PGresult* res = PQexec(conn, copy.c_str());
-    PQclear(res);
-    std::string bytes;
-    char* buffer = nullptr;
-    int n;
-    while ((n = PQgetCopyData(conn, &buffer, 0)) > 0) {
-        bytes.append(buffer, static_cast<std::size_t>(n));
-        PQfreemem(buffer);
-    }
-    while ((res = PQgetResult(conn)))
-        PQclear(res);
-    PQfinish(conn);
-    return bytes;
-}
-
 class BulkCopyTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -90,7 +72,7 @@ TEST_F(BulkCopyTest, LoadBcpLoadsEachFileIntoItsTableInNameOrder)
              "CREATE TABLE items (code text);"
              "CREATE TABLE src (id int, name text); INSERT INTO src VALUES (1, 'one'), (2, 'two');");
     std::filesystem::create_directories(kit / "bcp");
-    kit.write("bcp/parent.bcp", copyOut(*pg, "COPY src TO STDOUT (FORMAT binary)"));
+    kit.write("bcp/parent.bcp", pg->copyOut("COPY src TO STDOUT (FORMAT binary)"));
     kit.write("bcp/child.txt", "10\t2\n11\t1\n");
     kit.write("bcp/items.dat", "x\ny\n");
     std::filesystem::create_directories(kit / "bcp/folder.dat");

@@ -22,6 +22,7 @@
 
 namespace fs = std::filesystem;
 using kelm::test::readFile;
+using kelm::test::ScopedEnv;
 using kelm::test::SetupSandbox;
 
 namespace {
@@ -197,39 +198,6 @@ TEST(SetupSandboxRun, ATemporaryCopyWaitsForTheProcessItIsGivenThenRemovesThePro
     EXPECT_EQ(box.LogText(), "");
 }
 
-// Sets environment variables for the programs a test starts, and puts the
-// old values back at its end.
-class ScopedEnv {
-public:
-    void Set(const char* name, const std::string& value)
-    {
-        Remember(name);
-        ::setenv(name, value.c_str(), 1);
-    }
-    void Unset(const char* name)
-    {
-        Remember(name);
-        ::unsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
-            if (it->second)
-                ::setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                ::unsetenv(it->first.c_str());
-        }
-    }
-
-private:
-    void Remember(const char* name)
-    {
-        const char* old = std::getenv(name);
-        m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    }
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
-};
-
 bool MapsAny(const std::string& maps, std::initializer_list<const char*> names)
 {
     for (const char* name : names)
@@ -247,16 +215,16 @@ TEST(SetupSandboxRun, ASilentRemovalNeverLoadsTheWindowToolkit)
 
     const std::string maps = (box.Dir() / "maps").string();
     ScopedEnv env;
-    env.Set("LD_PRELOAD", MAPS_DUMP);
-    env.Set("KELM_MAPS_OUT", maps);
+    env.set("LD_PRELOAD", MAPS_DUMP);
+    env.set("KELM_MAPS_OUT", maps);
     // The preloaded library comes before the sanitizer's runtime.
     const char* asan = std::getenv("ASAN_OPTIONS");
-    env.Set("ASAN_OPTIONS", std::string(asan && *asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0");
+    env.set("ASAN_OPTIONS", std::string(asan && *asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0");
 
     // Asked to show its windows where there is no display, the program loads
     // them and the toolkit, fails and removes nothing: the map shows them.
-    env.Set("DISPLAY", ":9999");
-    env.Unset("WAYLAND_DISPLAY");
+    env.set("DISPLAY", ":9999");
+    env.unset("WAYLAND_DISPLAY");
     EXPECT_EQ(SetupSandbox::Run({folder + "/uninstall"}), 2);
     std::string shown = readFile(maps);
     EXPECT_TRUE(MapsAny(shown, {"libuninstall-ui.so"})) << shown;

@@ -28,26 +28,6 @@ std::string scalar(const std::shared_ptr<Database>& db, const std::string& sql)
     return r->Rows() ? r->GetColumnString(1, 1) : "";
 }
 
-// What `COPY ... TO STDOUT` writes, as a kit's bulk file would hold it.
-std::string copyOut(const PgDatabase& db, const std::string& copy)
-{
-    PGconn* conn = PQconnectdb(db.libpqConnInfo().c_str());
-    PGresult* res = PQexec(conn, copy.c_str());
-    EXPECT_EQ(PQresultStatus(res), PGRES_COPY_OUT) << PQerrorMessage(conn);
-    PQclear(res);
-    std::string bytes;
-    char* buffer = nullptr;
-    int n;
-    while ((n = PQgetCopyData(conn, &buffer, 0)) > 0) {
-        bytes.append(buffer, static_cast<std::size_t>(n));
-        PQfreemem(buffer);
-    }
-    while ((res = PQgetResult(conn)))
-        PQclear(res);
-    PQfinish(conn);
-    return bytes;
-}
-
 class BulkLoadTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -133,7 +113,7 @@ TEST_F(BulkLoadTest, BinaryAndTextFilesKeepIdentityValuesAndMoveTheCounters)
              "CREATE TABLE child (id serial PRIMARY KEY, parent_id int REFERENCES parent, note text);"
              "CREATE TABLE source_parent (id int, name text);"
              "INSERT INTO source_parent VALUES (5, 'five'), (9, NULL), (7, E'tab\\there');");
-    auto parentFile = dir.write("parent.bcp", copyOut(*pg, "COPY source_parent TO STDOUT (FORMAT binary)"));
+    auto parentFile = dir.write("parent.bcp", pg->copyOut("COPY source_parent TO STDOUT (FORMAT binary)"));
     auto childFile = dir.write("child.txt", "100\t9\tfirst\n101\t5\t\\N\n");
 
     // The child goes first: foreign keys are not checked during a load.

@@ -23,41 +23,10 @@ WINAPI_MODULE_VERSION("winapi system tests")
 
 using namespace winapi;
 using kelm::test::readFile;
+using kelm::test::ScopedEnv;
 using kelm::test::TempDir;
 
 namespace {
-
-// Sets environment variables for one test and restores them afterwards.
-class EnvScope {
-public:
-    void set(const char* name, const std::string& value)
-    {
-        remember(name);
-        ::setenv(name, value.c_str(), 1);
-    }
-    void unset(const char* name)
-    {
-        remember(name);
-        ::unsetenv(name);
-    }
-    ~EnvScope()
-    {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
-            if (it->second)
-                ::setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                ::unsetenv(it->first.c_str());
-        }
-    }
-
-private:
-    void remember(const char* name)
-    {
-        const char* v = std::getenv(name);
-        m_saved.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
-    }
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
-};
 
 bool isDir(const std::string& p)
 {
@@ -187,7 +156,7 @@ TEST(Files, AttributesAndCreateDirectory)
 TEST(Folders, EnvironmentOverridesAndCreation)
 {
     TempDir dir;
-    EnvScope env;
+    ScopedEnv env;
     env.set("XDG_CONFIG_HOME", (dir / "config").string());
     env.set("WINAPI_COMMON_APPDATA", (dir / "common").string());
     env.set("WINAPI_COMMON_DOCUMENTS", (dir / "cdocs/").string());
@@ -222,7 +191,7 @@ TEST(Folders, EnvironmentOverridesAndCreation)
 TEST(Folders, DocumentsFromUserDirs)
 {
     TempDir dir;
-    EnvScope env;
+    ScopedEnv env;
     env.unset("XDG_DOCUMENTS_DIR");
     env.unset("SUDO_UID");
     env.unset("PKEXEC_UID");
@@ -253,7 +222,7 @@ TEST(Folders, SudoUserDocuments)
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root";
     TempDir dir;
-    EnvScope env;
+    ScopedEnv env;
     env.unset("XDG_DOCUMENTS_DIR");
     env.unset("PKEXEC_UID");
     // "nobody" has a home we cannot rely on; only check the user is found.
@@ -270,7 +239,7 @@ TEST(Folders, SudoUserDocuments)
 TEST(Folders, SystemFolders)
 {
     TempDir dir;
-    EnvScope env;
+    ScopedEnv env;
     env.set("WINAPI_WINDIR", (dir / "win").string());
     EXPECT_EQ(GetWindowsDirectory(), (dir / "win").string());
     env.unset("WINAPI_WINDIR");
