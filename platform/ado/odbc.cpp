@@ -49,37 +49,45 @@ std::string ToUtf8(const SQLWCHAR* text)
 
 bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
+std::string NarrowText(const SQLCHAR* text, std::size_t length)
+{
+    return std::string(reinterpret_cast<const char*>(text), length);
+}
+
+std::string WideText(const SQLWCHAR* text, std::size_t length) { return ToUtf8(text, length); }
+
+// Reads diagnostic record `i` through SQLGetDiagRec or SQLGetDiagRecW and
+// adds it to `records`; false when there is no such record.
+template <class Char>
+bool ReadDiagnostic(SQLRETURN (*getDiagRec)(SQLSMALLINT, SQLHANDLE, SQLSMALLINT, Char*, SQLINTEGER*, Char*,
+                                            SQLSMALLINT, SQLSMALLINT*),
+                    std::string (*text)(const Char*, std::size_t), SQLSMALLINT type, SQLHANDLE handle,
+                    SQLSMALLINT i, std::vector<DiagRecord>& records)
+{
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    Char state[6] = {};
+    std::vector<Char> message(2048);
+    SQLRETURN rc = getDiagRec(type, handle, i, state, &native, message.data(),
+                              static_cast<SQLSMALLINT>(message.size()), &length);
+    if (!Succeeded(rc))
+        return false;
+    std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
+                                             message.size() - 1);
+    records.push_back({text(state, 5), static_cast<std::int32_t>(native), text(message.data(), used)});
+    return true;
+}
+
 std::vector<DiagRecord> Diagnostics(SQLSMALLINT type, SQLHANDLE handle, bool narrow = false)
 {
     std::vector<DiagRecord> records;
     if (!handle)
         return records;
     for (SQLSMALLINT i = 1; i < 50; ++i) {
-        SQLINTEGER native = 0;
-        SQLSMALLINT length = 0;
-        SQLRETURN rc;
-        if (narrow) {
-            SQLCHAR state[6] = {};
-            std::vector<SQLCHAR> message(2048);
-            rc = SQLGetDiagRec(type, handle, i, state, &native, message.data(),
-                               static_cast<SQLSMALLINT>(message.size()), &length);
-            if (!Succeeded(rc))
-                break;
-            std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
-                                                      message.size() - 1);
-            records.push_back({std::string(reinterpret_cast<char*>(state), 5), static_cast<std::int32_t>(native),
-                               std::string(reinterpret_cast<char*>(message.data()), used)});
-            continue;
-        }
-        SQLWCHAR state[6] = {};
-        std::vector<SQLWCHAR> message(2048);
-        rc = SQLGetDiagRecW(type, handle, i, state, &native, message.data(),
-                            static_cast<SQLSMALLINT>(message.size()), &length);
-        if (!Succeeded(rc))
+        const bool read = narrow ? ReadDiagnostic(SQLGetDiagRec, NarrowText, type, handle, i, records)
+                                 : ReadDiagnostic(SQLGetDiagRecW, WideText, type, handle, i, records);
+        if (!read)
             break;
-        std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
-                                                 message.size() - 1);
-        records.push_back({ToUtf8(state, 5), static_cast<std::int32_t>(native), ToUtf8(message.data(), used)});
     }
     return records;
 }
