@@ -1,6 +1,7 @@
 #include "installer/scriptlist.h"
 
 #include "installer/exceptions.h"
+#include "winapi/files.h"
 #include "winapi/text.h"
 
 #include <sys/file.h>
@@ -108,19 +109,10 @@ int CScriptList::Load(const std::string& path)
         CFileException::ThrowErrno(errno, path);
     ::flock(fd, LOCK_SH);
     std::string data;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            int err = errno;
-            ::close(fd);
-            CFileException::ThrowErrno(err, path);
-        }
-        if (n == 0)
-            break;
-        data.append(buffer, static_cast<std::size_t>(n));
+    if (!winapi::ReadAll(fd, data)) {
+        int err = errno;
+        ::close(fd);
+        CFileException::ThrowErrno(err, path);
     }
     ::close(fd);
 

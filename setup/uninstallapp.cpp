@@ -52,19 +52,10 @@ bool readWholeFile(const std::string& path, std::string& text)
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return winapi::FailWithErrno(errno, path);
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            int err = errno;
-            ::close(fd);
-            return winapi::FailWithErrno(err, path);
-        }
-        if (n == 0)
-            break;
-        text.append(buf, static_cast<std::size_t>(n));
+    if (!winapi::ReadAll(fd, text)) {
+        int err = errno;
+        ::close(fd);
+        return winapi::FailWithErrno(err, path);
     }
     ::close(fd);
     return true;

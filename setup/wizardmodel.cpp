@@ -2,6 +2,7 @@
 
 #include "resources/setup/strings.h"
 #include "setup/setupapp.h"
+#include "winapi/files.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -50,18 +51,7 @@ std::string CSetupWizardModel::LoadLicense()
                                                             : m_app.GetKitFolder() + "/" + info->m_strCopyPath;
         std::string path = folder + "/" + name;
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        ok = fd >= 0;
-        char buf[65536];
-        while (ok) {
-            ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                ok = n == 0;
-                break;
-            }
-            text.append(buf, static_cast<std::size_t>(n));
-        }
+        ok = fd >= 0 && winapi::ReadAll(fd, text);
         if (fd >= 0)
             ::close(fd);
     }

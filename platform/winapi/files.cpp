@@ -362,6 +362,23 @@ BOOL WriteWholeFile(const std::string& path, const std::string& text, unsigned m
     return succeed();
 }
 
+bool ReadAll(int fd, std::string& out)
+{
+    out.clear();
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return true;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
 BOOL MoveFile(const std::string& source, const std::string& target)
 {
     struct stat st {};

@@ -70,6 +70,10 @@ BOOL CopyFile(const std::string& source, const std::string& target, BOOL failIfE
 // see the old file or the new one, never half of one.
 BOOL WriteWholeFile(const std::string& path, const std::string& text, unsigned mode = 0644);
 
+// Reads from `fd` to its end into `out` (emptied first), going on after an
+// interrupted read; false with errno set when a read fails.
+bool ReadAll(int fd, std::string& out);
+
 // Never replaces: 183 when the target exists. Across file systems a file
 // is copied and then deleted; a folder fails with 17.
 BOOL MoveFile(const std::string& source, const std::string& target);

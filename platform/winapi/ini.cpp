@@ -1,6 +1,7 @@
 #include "winapi/ini.h"
 
 #include "winapi/errors.h"
+#include "winapi/files.h"
 #include "winapi/folders.h"
 #include "winapi/text.h"
 
@@ -72,24 +73,6 @@ FileStamp stampOf(const struct stat& st)
     return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
 }
 
-// Reads a whole file through its descriptor; errno on failure.
-bool readAll(int fd, std::string& out)
-{
-    out.clear();
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return true;
-        out.append(buf, static_cast<std::size_t>(n));
-    }
-}
-
 // Parsed files, revalidated by their stamp on every read, so a reader sees
 // each change another writer has renamed into place.
 class DocumentCache {
@@ -120,7 +103,7 @@ public:
         timespec now {};
         ::clock_gettime(CLOCK_REALTIME, &now);
         std::string text;
-        const bool ok = readAll(fd, text);
+        const bool ok = ReadAll(fd, text);
         const int err = errno;
         ::close(fd);
         if (!ok) {
@@ -302,7 +285,7 @@ BOOL writeValue(const char* section, const char* key, const char* value, const s
         struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             result = FailWith(kErrorAccessDenied);
-        } else if (!readAll(fd, text)) {
+        } else if (!ReadAll(fd, text)) {
             result = FailWithErrno(errno, path);
         }
         ::close(fd);

@@ -269,19 +269,10 @@ private:
             return static_cast<LONG>(Win32ErrorFromErrno(errno, hivePath));
         }
         std::string text;
-        char buf[65536];
-        for (;;) {
-            ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                int err = errno;
-                ::close(fd);
-                return static_cast<LONG>(Win32ErrorFromErrno(err, hivePath));
-            }
-            if (n == 0)
-                break;
-            text.append(buf, static_cast<std::size_t>(n));
+        if (!ReadAll(fd, text)) {
+            int err = errno;
+            ::close(fd);
+            return static_cast<LONG>(Win32ErrorFromErrno(err, hivePath));
         }
         ::close(fd);
         if (!parseHive(text, hive)) {
