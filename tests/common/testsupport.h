@@ -32,6 +32,10 @@ private:
 
 std::string readFile(const std::filesystem::path& path);
 
+// Runs `command` through the shell and returns what it wrote to its standard
+// output (empty when it cannot be started).
+std::string ShellOutput(const std::string& command);
+
 // Sets and removes environment variables for one test and puts the old
 // values back, last change first, at its end.
 class ScopedEnv {

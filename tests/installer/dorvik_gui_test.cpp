@@ -18,20 +18,9 @@
 
 extern char** environ;
 
-namespace {
+using kelm::test::ShellOutput;
 
-std::string Shell(const std::string& command)
-{
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
-}
+namespace {
 
 pid_t Start(const std::vector<std::string>& args, const std::string& errFile = {})
 {
@@ -105,13 +94,13 @@ TEST_F(DorvikGui, QuietRunShowsItsProgressAndASecondStartExitsFour)
     bool shown = false;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!shown && std::chrono::steady_clock::now() < deadline) {
-        shown = Shell("xwininfo -root -tree 2>/dev/null").find("Installation ...") != std::string::npos;
+        shown = ShellOutput("xwininfo -root -tree 2>/dev/null").find("Installation ...") != std::string::npos;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ASSERT_TRUE(shown);
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     std::filesystem::remove(out / "quiet-run.png");
-    Shell("import -window root '" + (out / "quiet-run.png").string() + "'");
+    ShellOutput("import -window root '" + (out / "quiet-run.png").string() + "'");
     EXPECT_TRUE(std::filesystem::exists(out / "quiet-run.png"));
     std::printf("screenshot: %s\n", (out / "quiet-run.png").c_str());
 

@@ -28,6 +28,7 @@
 namespace fs = std::filesystem;
 using namespace kelm_setup;
 using kelm::test::readFile;
+using kelm::test::ShellOutput;
 using kelm::test::SetupSandbox;
 
 namespace {
@@ -233,18 +234,6 @@ TEST(UninstallDialog, AsksWithOkAndCancel)
     dialog.Hide();
 }
 
-std::string Shell(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buf[256];
-        while (std::fgets(buf, sizeof buf, pipe))
-            out += buf;
-        ::pclose(pipe);
-    }
-    return out;
-}
-
 // Starts the program as a user would, waits for its confirmation on the
 // display and answers it with a key; the program's exit status.
 int AnswerUninstall(const std::string& program, const char* key, const std::string& screenshot)
@@ -253,12 +242,12 @@ int AnswerUninstall(const std::string& program, const char* key, const std::stri
     if (!pid)
         return -1;
     // The program's own window: this test's process showed one of that name.
-    std::string id = Shell("timeout 60 xdotool search --sync --onlyvisible --pid " + std::to_string(*pid) +
+    std::string id = ShellOutput("timeout 60 xdotool search --sync --onlyvisible --pid " + std::to_string(*pid) +
                            " --name '^Uninstall$' 2>/dev/null");
     id = id.substr(0, id.find('\n'));
     EXPECT_FALSE(id.empty()) << "no confirmation shown";
     if (!id.empty()) {
-        Shell("xdotool windowfocus --sync " + id + " 2>/dev/null");
+        ShellOutput("xdotool windowfocus --sync " + id + " 2>/dev/null");
         wxMilliSleep(300);
         if (!screenshot.empty())
             Screenshot(screenshot);
@@ -268,8 +257,8 @@ int AnswerUninstall(const std::string& program, const char* key, const std::stri
     // which is ended rather than waited for after a minute.
     for (int i = 0; i < 600; ++i) {
         if (!id.empty() && i % 30 == 0) {
-            Shell("timeout 5 xdotool windowfocus --sync " + id + " 2>/dev/null");
-            Shell(std::string("xdotool key ") + key + " 2>/dev/null");
+            ShellOutput("timeout 5 xdotool windowfocus --sync " + id + " 2>/dev/null");
+            ShellOutput(std::string("xdotool key ") + key + " 2>/dev/null");
         }
         int status = 0;
         if (::waitpid(*pid, &status, WNOHANG) == *pid)

@@ -22,22 +22,10 @@
 
 extern char** environ;
 
+using kelm::test::ShellOutput;
 using kelm::test::TempDir;
 
 namespace {
-
-std::string Shell(const std::string& command)
-{
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
-}
 
 struct Outcome {
     int status = -1;
@@ -86,7 +74,7 @@ std::string ShowWindow(const std::string& ini, const std::string& caption, pid_t
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) != 0)
             return "";
-        std::string tree = Shell("xwininfo -root -tree 2>/dev/null");
+        std::string tree = ShellOutput("xwininfo -root -tree 2>/dev/null");
         std::size_t at = tree.find("\"" + caption + "\"");
         if (at != std::string::npos) {
             std::size_t begin = tree.rfind('\n', at) + 1;
@@ -104,7 +92,7 @@ void Screenshot(const std::string& name)
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     std::filesystem::path out = std::filesystem::path(KELM_TEST_OUTPUT) / "start_program_test";
     std::filesystem::create_directories(out);
-    Shell("import -window root '" + (out / name).string() + "'");
+    ShellOutput("import -window root '" + (out / name).string() + "'");
     EXPECT_TRUE(std::filesystem::exists(out / name));
     std::printf("screenshot: %s\n", (out / name).c_str());
 }
