@@ -43,27 +43,19 @@ struct ScriptedFrame : CMainFrame {
     std::optional<int> RunWizard(CInstallData& data) override { return wizard ? wizard(data) : std::nullopt; }
 };
 
-struct Headless : IMainView {
-    std::shared_ptr<winapi::PromptOwner> GetOwner() override { return nullptr; }
-    bool ShowProgress(CProgressState&) override { return false; }
-};
-
-class DialogsGui : public ::testing::Test {
+class DialogsGui : public dorvik::test::RunTest {
 protected:
     void SetUp() override
     {
-        KELM_REQUIRE_PG();
-        setenv("XDG_DOCUMENTS_DIR", docs.path().c_str(), 1);
-        CDorvikCore::Get().SetLog(std::make_unique<CLogFile>());
-        winapi::SetPrompt(prompt);
+        RunTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         kit.write("sleep.sql", "SELECT pg_sleep(2)");
         kit.write("ok.sql", "SELECT 1");
     }
     void TearDown() override
     {
-        winapi::SetPrompt(nullptr);
-        CDorvikCore::Get().SetServer(nullptr);
-        CDorvikCore::Get().SetLog(nullptr);
+        RunTest::TearDown();
         CDorvikCore::Get().SetQuiet(false);
     }
     std::string Ini(const std::string& steps)
@@ -73,10 +65,6 @@ protected:
                                            "\nTrustedConnection=1\n[PATCHDB]\nSectionDescriptionE=Demo patch\n" + steps)
             .string();
     }
-
-    kelm::test::TempDir docs, kit;
-    std::shared_ptr<winapi::TestPrompt> prompt = std::make_shared<winapi::TestPrompt>();
-    Headless headless;
 };
 
 } // namespace

@@ -64,30 +64,13 @@ void Click(wxWindow* window, wxEventType type = wxEVT_BUTTON)
 
 std::string Label(wxWindow* window) { return window ? window->GetLabel().utf8_string() : "<none>"; }
 
-struct Headless : IMainView {
-    std::shared_ptr<winapi::PromptOwner> GetOwner() override { return nullptr; }
-    bool ShowProgress(CProgressState&) override { return false; }
-};
-
-class WizardGui : public ::testing::Test {
+class WizardGui : public dorvik::test::RunTest {
 protected:
-    void SetUp() override
-    {
-        KELM_REQUIRE_PG();
-        setenv("XDG_DOCUMENTS_DIR", docs.path().c_str(), 1);
-        CDorvikCore::Get().SetLog(std::make_unique<CLogFile>());
-        winapi::SetPrompt(prompt);
-    }
     void TearDown() override
     {
-        winapi::SetPrompt(nullptr);
-        CDorvikCore::Get().SetServer(nullptr);
-        CDorvikCore::Get().SetLog(nullptr);
+        RunTest::TearDown();
         SetInterfaceLanguage(0);
     }
-    kelm::test::TempDir docs, kit;
-    std::shared_ptr<winapi::TestPrompt> prompt = std::make_shared<winapi::TestPrompt>();
-    Headless headless;
 };
 
 } // namespace
