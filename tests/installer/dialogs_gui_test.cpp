@@ -9,6 +9,7 @@
 #include "installer/ui/dialogs.h"
 #include "installer/ui/mainframe.h"
 
+#include "runfixture.h"
 #include "testsupport.h"
 #include "wxgui.h"
 

@@ -13,6 +13,7 @@
 #include "installer/ui/wizarddlgs.h"
 #include "afx/cmdid.h"
 
+#include "runfixture.h"
 #include "testsupport.h"
 #include "wxgui.h"
 

@@ -11,6 +11,7 @@
 #include "dmo/jobs.h"
 
 #include "fakepages.h"
+#include "runfixture.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -25,27 +26,15 @@ using namespace dorvik::test;
 
 namespace {
 
-struct Headless : IMainView {
-    std::shared_ptr<winapi::PromptOwner> GetOwner() override { return nullptr; }
-    bool ShowProgress(CProgressState&) override { return false; }
-};
-
-class WizardPg : public ::testing::Test {
+class WizardPg : public RunTest {
 protected:
     void SetUp() override
     {
-        KELM_REQUIRE_PG();
-        setenv("XDG_DOCUMENTS_DIR", docs.path().c_str(), 1);
-        CDorvikCore::Get().SetLog(std::make_unique<CLogFile>());
+        RunTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         CDorvikCore::Get().SetServer(dmo::SQLServer::Create());
-        winapi::SetPrompt(prompt);
         SetPageFactory(&MakeWizardPage);
-    }
-    void TearDown() override
-    {
-        winapi::SetPrompt(nullptr);
-        CDorvikCore::Get().SetServer(nullptr);
-        CDorvikCore::Get().SetLog(nullptr);
     }
     std::unique_ptr<CPageBase> Page(const std::string& ini, const std::string& section, FakeControls*& controls)
     {
@@ -66,9 +55,6 @@ protected:
         return page;
     }
 
-    kelm::test::TempDir docs, kit;
-    std::shared_ptr<winapi::TestPrompt> prompt = std::make_shared<winapi::TestPrompt>();
-    Headless headless;
     CMainRun run{headless};
     CWizardHost host{run};
     FakeSheet sheet;

@@ -1,14 +1,7 @@
 // What Dorvik's window tests share: wx started once for the test program
 // with Dorvik's resources, screenshots into the test's output folder, a
-// timer that drives modal loops, the shown top-level window of a type, and
-// a run's log, prompt and documents folder set up and put away.
+// timer that drives modal loops, and the shown top-level window of a type.
 #pragma once
-
-#include "installer/appcore.h"
-#include "installer/logfile.h"
-#include "installer/mainrun.h"
-#include "testsupport.h"
-#include "winapi/prompt.h"
 
 #include <gtest/gtest.h>
 
@@ -86,35 +79,5 @@ template <typename T> T* FindTopLevel()
             return t;
     return nullptr;
 }
-
-// A main view with no window: no owner for questions, no progress shown.
-struct Headless : IMainView {
-    std::shared_ptr<winapi::PromptOwner> GetOwner() override { return nullptr; }
-    bool ShowProgress(CProgressState&) override { return false; }
-};
-
-// A run against the test cluster: the log goes to a temporary documents
-// folder and questions to a scripted prompt; the server, the log and the
-// prompt are put away at the end.
-class RunTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        KELM_REQUIRE_PG();
-        setenv("XDG_DOCUMENTS_DIR", docs.path().c_str(), 1);
-        CDorvikCore::Get().SetLog(std::make_unique<CLogFile>());
-        winapi::SetPrompt(prompt);
-    }
-    void TearDown() override
-    {
-        winapi::SetPrompt(nullptr);
-        CDorvikCore::Get().SetServer(nullptr);
-        CDorvikCore::Get().SetLog(nullptr);
-    }
-
-    kelm::test::TempDir docs, kit;
-    std::shared_ptr<winapi::TestPrompt> prompt = std::make_shared<winapi::TestPrompt>();
-    Headless headless;
-};
 
 } // namespace dorvik::test
