@@ -81,20 +81,24 @@ void Tables::Refresh()
     cat.loaded = true;
 }
 
+detail::Catalog& Tables::catalog()
+{
+    auto& cat = Access::catalog(*m_db);
+    if (!cat.loaded)
+        Refresh();
+    return cat;
+}
+
 int Tables::Count()
 {
     std::lock_guard lock(Access::mutex(*m_db));
-    if (!Access::catalog(*m_db).loaded)
-        Refresh();
-    return static_cast<int>(Access::catalog(*m_db).snapshot.size());
+    return static_cast<int>(catalog().snapshot.size());
 }
 
 std::shared_ptr<Table> Tables::Item(int index)
 {
     std::lock_guard lock(Access::mutex(*m_db));
-    auto& cat = Access::catalog(*m_db);
-    if (!cat.loaded)
-        Refresh();
+    auto& cat = catalog();
     if (index < 1 || static_cast<std::size_t>(index) > cat.snapshot.size())
         throw Error(kErrNotFound, "table '" + std::to_string(index) + "' not found");
     return cat.table(m_db, cat.snapshot[static_cast<std::size_t>(index) - 1]);
@@ -103,9 +107,7 @@ std::shared_ptr<Table> Tables::Item(int index)
 std::map<std::uint32_t, RelationGrants> Tables::ScriptPermissions()
 {
     std::lock_guard lock(Access::mutex(*m_db));
-    auto& cat = Access::catalog(*m_db);
-    if (!cat.loaded)
-        Refresh();
+    auto& cat = catalog();
     if (cat.snapshot.empty())
         return {};
     return ScriptRelationGrants(Access::connection(*m_db), cat.snapshot);
@@ -324,9 +326,7 @@ std::string Table::scriptCreate()
 std::map<std::uint32_t, std::string> Tables::ScriptCreateAll()
 {
     std::lock_guard lock(Access::mutex(*m_db));
-    auto& cat = Access::catalog(*m_db);
-    if (!cat.loaded)
-        Refresh();
+    auto& cat = catalog();
     if (cat.snapshot.empty())
         return {};
     std::string ids = oidList(cat.snapshot);
@@ -432,9 +432,7 @@ void Table::load()
 std::vector<std::shared_ptr<Table>> Tables::LoadAll()
 {
     std::lock_guard lock(Access::mutex(*m_db));
-    auto& cat = Access::catalog(*m_db);
-    if (!cat.loaded)
-        Refresh();
+    auto& cat = catalog();
     std::vector<std::shared_ptr<Table>> tables;
     if (cat.snapshot.empty())
         return tables;

@@ -71,6 +71,9 @@ public:
 private:
     friend class Database;
     explicit Tables(std::shared_ptr<Database> db) : m_db(std::move(db)) {}
+    // The database's catalogue, its table list read on first use; the
+    // caller holds the database's lock.
+    detail::Catalog& catalog();
     std::shared_ptr<Database> m_db;
 };
 
