@@ -52,9 +52,7 @@ protected:
     void SetUp() override
     {
         KELM_REQUIRE_PG();
-        const char* old = std::getenv("XDG_DOCUMENTS_DIR");
-        m_oldDocuments = old ? old : "";
-        setenv("XDG_DOCUMENTS_DIR", documents.path().c_str(), 1);
+        env.set("XDG_DOCUMENTS_DIR", documents.path().string());
         setenv("TZ", "UTC", 1);
         SetTimeSource([] { return std::time_t(1700000000); });
         pg = std::make_unique<PgDatabase>("engine");
@@ -79,7 +77,6 @@ protected:
         winapi::SetPrompt(nullptr);
         SetTimeSource(nullptr);
         SetKitFolder("");
-        setenv("XDG_DOCUMENTS_DIR", m_oldDocuments.c_str(), 1);
     }
 
     // An RScript that answers with a reaction and a value.
@@ -138,8 +135,8 @@ protected:
         return out;
     }
 
+    kelm::test::ScopedEnv env;
     kelm::test::TempDir documents, kit;
-    std::string m_oldDocuments;
     std::unique_ptr<PgDatabase> pg;
     std::shared_ptr<winapi::TestPrompt> prompt = std::make_shared<winapi::TestPrompt>();
     std::shared_ptr<RecordingProgress> progress = std::make_shared<RecordingProgress>();

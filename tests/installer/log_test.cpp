@@ -25,9 +25,7 @@ class LogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char* old = std::getenv("XDG_DOCUMENTS_DIR");
-        m_oldDocuments = old ? old : "";
-        setenv("XDG_DOCUMENTS_DIR", dir.path().c_str(), 1);
+        env.set("XDG_DOCUMENTS_DIR", dir.path().string());
         setenv("TZ", "UTC", 1);
         tzset();
         SetTimeSource([this] { return now; });
@@ -35,14 +33,11 @@ protected:
     void TearDown() override
     {
         SetTimeSource(nullptr);
-        setenv("XDG_DOCUMENTS_DIR", m_oldDocuments.c_str(), 1);
     }
 
+    kelm::test::ScopedEnv env;
     kelm::test::TempDir dir;
     std::time_t now = 1700000000; // 14.11.2023 22:13:20
-
-private:
-    std::string m_oldDocuments;
 };
 
 const std::string kVersion = std::to_string(KELM_VERSION_MAJOR) + "." + std::to_string(KELM_VERSION_MINOR) + "." +

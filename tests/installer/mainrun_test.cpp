@@ -67,9 +67,7 @@ protected:
     void SetUp() override
     {
         KELM_REQUIRE_PG();
-        const char* old = std::getenv("XDG_DOCUMENTS_DIR");
-        m_oldDocuments = old ? old : "";
-        setenv("XDG_DOCUMENTS_DIR", documents.path().c_str(), 1);
+        env.set("XDG_DOCUMENTS_DIR", documents.path().string());
         CDorvikCore::Get().SetLog(std::make_unique<CLogFile>());
         winapi::SetPrompt(prompt);
         kit.write("sleep.sql", "SELECT pg_sleep(0.3)");
@@ -83,7 +81,6 @@ protected:
         winapi::SetPrompt(nullptr);
         SetInterfaceLanguage(0);
         SetKitFolder("");
-        setenv("XDG_DOCUMENTS_DIR", m_oldDocuments.c_str(), 1);
     }
     std::string login() const
     {
@@ -114,8 +111,8 @@ protected:
         return out;
     }
 
+    kelm::test::ScopedEnv env;
     kelm::test::TempDir documents, kit;
-    std::string m_oldDocuments;
     TestView view;
     std::shared_ptr<winapi::TestPrompt> prompt = std::make_shared<winapi::TestPrompt>();
     std::string log;

@@ -187,9 +187,8 @@ TEST(LogWithServer, VersionAndLoginLines)
 {
     KELM_REQUIRE_PG();
     kelm::test::TempDir documents;
-    const char* old = std::getenv("XDG_DOCUMENTS_DIR");
-    std::string saved = old ? old : "";
-    setenv("XDG_DOCUMENTS_DIR", documents.path().c_str(), 1);
+    kelm::test::ScopedEnv env;
+    env.set("XDG_DOCUMENTS_DIR", documents.path().string());
     auto server = connectTrusted();
     {
         CLogFile log;
@@ -205,7 +204,6 @@ TEST(LogWithServer, VersionAndLoginLines)
                                "SERVER=db.example.org\r\nUSER=sa\r\nTRUSTED=0\r\n";
         EXPECT_EQ(kelm::test::readFile(log.GetPath()), expected);
     }
-    setenv("XDG_DOCUMENTS_DIR", saved.c_str(), 1);
 }
 
 namespace {
