@@ -61,7 +61,8 @@ bool CopyValue(CODBCRecord& rs, short i, short sqlType, const CFieldDBF& field, 
 // buffers stand in for; the bindings are removed on every way out.
 class RowsetCopier {
 public:
-    static constexpr SQLULEN kRows = 1024;
+    // Rows a fetch: read through a server cursor, each fetch is a round trip.
+    static constexpr SQLULEN kRows = 10000;
 
     RowsetCopier(CODBCRecord& rs, const CFieldDBFArray& fields) : m_rs(rs), m_fields(fields) {}
     ~RowsetCopier()
