@@ -278,7 +278,10 @@ bool BeginsWithWord(const char* sql, const char* word)
 // drivers and other records are left as they are.
 class ServerCursorScope {
 public:
-    static constexpr SQLINTEGER kUseDeclareFetch = 65539; // psqlODBC's own attribute
+    static constexpr SQLINTEGER kUseDeclareFetch = 65539; // psqlODBC's own attributes
+    static constexpr SQLINTEGER kFetch = 65541;
+    // Rows the driver reads with the execution: its cache is sized by them.
+    static constexpr SQLULEN kFirstFetch = 10000;
 
     ServerCursorScope(CDatabase* db, UINT type, DWORD options, const std::string& sql)
     {
@@ -292,13 +295,22 @@ public:
         SQLULEN was = 0;
         if (!SQL_SUCCEEDED(SQLGetConnectAttr(db->m_hdbc, kUseDeclareFetch, &was, 0, nullptr)) || was != 0)
             return;
-        if (SQL_SUCCEEDED(SQLSetConnectAttr(db->m_hdbc, kUseDeclareFetch, reinterpret_cast<SQLPOINTER>(SQLULEN{1}), 0)))
-            m_hdbc = db->m_hdbc;
+        if (!SQL_SUCCEEDED(SQLSetConnectAttr(db->m_hdbc, kUseDeclareFetch, reinterpret_cast<SQLPOINTER>(SQLULEN{1}), 0)))
+            return;
+        m_hdbc = db->m_hdbc;
+        SQLINTEGER fetch = 0;
+        if (SQL_SUCCEEDED(SQLGetConnectAttr(m_hdbc, kFetch, &fetch, 0, nullptr)) && fetch > 0 &&
+            static_cast<SQLULEN>(fetch) < kFirstFetch &&
+            SQL_SUCCEEDED(SQLSetConnectAttr(m_hdbc, kFetch, reinterpret_cast<SQLPOINTER>(kFirstFetch), 0)))
+            m_fetch = fetch;
     }
     ~ServerCursorScope()
     {
-        if (m_hdbc != SQL_NULL_HDBC)
-            SQLSetConnectAttr(m_hdbc, kUseDeclareFetch, nullptr, 0);
+        if (m_hdbc == SQL_NULL_HDBC)
+            return;
+        SQLSetConnectAttr(m_hdbc, kUseDeclareFetch, nullptr, 0);
+        if (m_fetch > 0)
+            SQLSetConnectAttr(m_hdbc, kFetch, reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(m_fetch)), 0);
     }
     ServerCursorScope(const ServerCursorScope&) = delete;
     ServerCursorScope& operator=(const ServerCursorScope&) = delete;
@@ -321,6 +333,7 @@ private:
     }
 
     HDBC m_hdbc = SQL_NULL_HDBC;
+    SQLINTEGER m_fetch = 0; // the data source's own fetch size, put back
 };
 
 } // namespace

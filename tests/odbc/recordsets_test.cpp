@@ -694,6 +694,9 @@ TEST_F(ServerCursor, ForwardOnlyReadOnlyRowsComeThroughACursorInOrder)
     CODBCRecord rs(&db);
     ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "SELECT id, name FROM big ORDER BY id", CRecordset::readOnly));
     EXPECT_EQ(DeclareFetch(), 0u) << "the driver's setting is put back after the execution";
+    SQLINTEGER fetch = 0;
+    SQLGetConnectAttr(db.m_hdbc, 65541, &fetch, 0, nullptr);
+    EXPECT_EQ(fetch, 100) << "and so is the data source's fetch size";
     EXPECT_EQ(OpenCursors(), 1);
     long expected = 1;
     for (; !rs.IsEOF(); rs.MoveNext(), ++expected) {
