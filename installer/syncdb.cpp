@@ -144,6 +144,10 @@ bool BuildColumnList(std::string& list, dmo::Table& oldTable, dmo::Table& newTab
         // The row-version type; the layer never reports a date-time so.
         if (column->Datatype() == "timestamp")
             continue;
+        // The new table computes a generated column itself and refuses a
+        // value for it; nothing is lost by leaving it out.
+        if (match->Generated())
+            continue;
         if (!list.empty())
             list += ", ";
         list += dmo::QuoteIdent(column->Name());
@@ -294,6 +298,48 @@ void HandOverOwnedSequences(dmo::Database& db, dmo::Table& oldTable, dmo::Table&
                             newTable.QualifiedName() + "." + dmo::QuoteIdent(results->GetColumnString(row, 2)));
 }
 
+// What the reference's script does not make and the table's users rely on:
+// the table's owner, row-level security with its policies, and the
+// comments, as statements that give them to a new table of the same name.
+// A column comment comes with its column's name, for a new table that may
+// lack the column.
+struct TableSetting {
+    std::string column, statement;
+};
+
+std::vector<TableSetting> ScriptTableSettings(dmo::Database& db, dmo::Table& table)
+{
+    std::string name = dmo::QuoteLiteral(table.QualifiedName());
+    auto rows = db.ExecuteWithResults(
+        "WITH t AS (SELECT c.oid, c.relowner, c.relrowsecurity, c.relforcerowsecurity FROM pg_class c "
+        "WHERE c.oid = " + name + "::regclass) "
+        "SELECT 1, '', format('ALTER TABLE %s OWNER TO %I', " + name + ", pg_get_userbyid(t.relowner)) FROM t "
+        "UNION ALL SELECT 2, '', format('ALTER TABLE %s ENABLE ROW LEVEL SECURITY', " + name + ") FROM t "
+        "WHERE t.relrowsecurity "
+        "UNION ALL SELECT 3, '', format('ALTER TABLE %s FORCE ROW LEVEL SECURITY', " + name + ") FROM t "
+        "WHERE t.relforcerowsecurity "
+        "UNION ALL SELECT 4, p.polname, format('CREATE POLICY %I ON %s AS %s FOR %s TO %s', p.polname, " + name +
+        ", CASE WHEN p.polpermissive THEN 'PERMISSIVE' ELSE 'RESTRICTIVE' END, "
+        "CASE p.polcmd WHEN 'r' THEN 'SELECT' WHEN 'a' THEN 'INSERT' WHEN 'w' THEN 'UPDATE' "
+        "WHEN 'd' THEN 'DELETE' ELSE 'ALL' END, "
+        "(SELECT string_agg(CASE WHEN r.id = 0 THEN 'PUBLIC' ELSE quote_ident(pg_get_userbyid(r.id)) END, ', ' "
+        "ORDER BY r.n) FROM unnest(p.polroles) WITH ORDINALITY r(id, n))) "
+        "|| coalesce(' USING (' || pg_get_expr(p.polqual, p.polrelid) || ')', '') "
+        "|| coalesce(' WITH CHECK (' || pg_get_expr(p.polwithcheck, p.polrelid) || ')', '') "
+        "FROM t JOIN pg_policy p ON p.polrelid = t.oid "
+        "UNION ALL SELECT 5, '', format('COMMENT ON TABLE %s IS %L', " + name + ", d.description) "
+        "FROM t JOIN pg_description d ON d.objoid = t.oid AND d.classoid = 'pg_class'::regclass AND d.objsubid = 0 "
+        "UNION ALL SELECT 6, a.attname, format('COMMENT ON COLUMN %s.%I IS %L', " + name + ", a.attname, "
+        "d.description) FROM t JOIN pg_description d ON d.objoid = t.oid AND d.classoid = 'pg_class'::regclass "
+        "JOIN pg_attribute a ON a.attrelid = t.oid AND a.attnum = d.objsubid AND NOT a.attisdropped "
+        "ORDER BY 1, 2");
+    std::vector<TableSetting> settings;
+    for (int row = 1; row <= rows->Rows(); ++row)
+        settings.push_back({rows->GetColumnLong(row, 1) == 6 ? rows->GetColumnString(row, 2) : std::string(),
+                            rows->GetColumnString(row, 3)});
+    return settings;
+}
+
 bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database& target,
                   std::shared_ptr<dmo::Table> table, const std::string& script, const std::string& name,
                   std::shared_ptr<dmo::Table> referenceTable, const std::map<std::uint32_t, std::string>* scripts,
@@ -307,17 +353,30 @@ bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database
         RestoreColumnDefaults(target, reference, name, table, referenceTable, sequences);
         return true;
     }
-    auto& protocol = commander.Protocol();
     std::string bare = table->Name();
+    // The protocol gets the rebuild's lines once it stands; a rebuild rolled
+    // back gets one line that says so.
+    struct Line {
+        std::string text;
+        bool numbered, warning;
+    };
+    std::vector<Line> lines;
+    std::string stage;
+    auto note = [&](const std::string& text, bool numbered, bool warning) {
+        stage = text;
+        lines.push_back({text, numbered, warning});
+    };
     // Rename, create, copy, reseed and drop stand or fall together, so a
     // failure leaves the old table under its own name.
     target.ExecuteImmediate("BEGIN");
     try {
         bool kept = true;
+        stage = "READ TABLE " + bare;
+        auto settings = ScriptTableSettings(target, *table);
         std::string backup = MakeTableBackupName(bare);
-        protocol.AddLine("RENAME TABLE " + bare + "->" + backup, true, false);
+        note("RENAME TABLE " + bare + "->" + backup, true, false);
         table->SetName(backup);
-        protocol.AddLine("CREATE TABLE " + bare, false, false);
+        note("CREATE TABLE " + bare, false, false);
         target.ExecuteImmediate(script, 16);
         auto tables = target.GetTables();
         tables->Refresh();
@@ -325,6 +384,16 @@ bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database
         if (!FindTable(target, created, name))
             throw dmo::Error(dmo::kErrNotFound, "table '" + name + "' not found after it was created");
         RestoreColumnDefaults(target, reference, name, created, referenceTable, sequences);
+        // The old table's owner, security and comments; a policy the new
+        // columns cannot carry fails the rebuild rather than open the rows.
+        for (const auto& setting : settings) {
+            std::shared_ptr<dmo::Column> column;
+            if (setting.column.empty() || HasColumn(*created, column, setting.column)) {
+                stage = setting.statement;
+                target.ExecuteImmediate(setting.statement);
+            }
+        }
+        stage = "COPY DATA";
         std::string status;
         if (table->Rows() == 0) {
             status = "NO DATA";
@@ -334,13 +403,15 @@ bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database
             status = "ERROR";
             kept = false;
         }
-        protocol.AddLine("COPY DATA : " + status, false, !kept);
+        note("COPY DATA : " + status, false, !kept);
+        stage = "HAND OVER SEQUENCES";
         HandOverOwnedSequences(target, *table, *created);
         std::string oldIdentity, newIdentity;
         if (FindIdentityColumn(*table, oldIdentity) && FindIdentityColumn(*created, newIdentity)) {
             // Never below a copied value, whatever the old counter said.
             std::string newSeq = "pg_get_serial_sequence(" + dmo::QuoteLiteral(created->QualifiedName()) + ", " +
                                  dmo::QuoteLiteral(newIdentity) + ")";
+            stage = "RESEED " + bare;
             std::string oldSeq = "pg_get_serial_sequence(" + dmo::QuoteLiteral(table->QualifiedName()) + ", " +
                                  dmo::QuoteLiteral(oldIdentity) + ")";
             std::string last = "pg_sequence_last_value(" + oldSeq + "::regclass)";
@@ -353,10 +424,13 @@ bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database
                                     "WHERE seqrelid = " + newSeq + "::regclass) > 0 THEN GREATEST(" + last + ", " +
                                     highest + ") ELSE LEAST(" + last + ", " + lowest + ") END)");
         }
-        protocol.AddLine((kept ? "DROP TABLE " : "KEEP TABLE ") + backup, false, !kept);
+        note((kept ? "DROP TABLE " : "KEEP TABLE ") + backup, false, !kept);
         if (kept)
             table->Remove();
+        stage = "COMMIT";
         target.ExecuteImmediate("COMMIT");
+        for (const auto& line : lines)
+            commander.Protocol().AddLine(line.text, line.numbered, line.warning);
         return kept;
     } catch (...) {
         try {
@@ -364,6 +438,9 @@ bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database
         } catch (const dmo::Error&) {
             // The failed statement has rolled the transaction back already.
         }
+        commander.Protocol().AddLine("ROLLBACK TABLE " + bare + " : " + stage + " failed; " + bare +
+                                         " stays as it was, with its rows",
+                                     true, false);
         throw;
     }
 }
@@ -390,6 +467,38 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
         // the passes below alter a table, which reads that one again.
         auto heldReference = referenceTables->LoadAll();
         auto heldTarget = target->GetTables()->LoadAll();
+        // The target's tables by name. The passes rename nothing, and the
+        // loop renames and creates only the table it is on and visits each
+        // name once, so a name not yet visited still names the table read
+        // at the start.
+        auto targetByName = ByName(heldTarget);
+
+        // Every script of both sides in one read each, before anything
+        // changes. The passes change no script (keys, indexes, triggers,
+        // checks and defaults are not in it), and the loop changes only
+        // tables it has already scripted, so these are the scripts each
+        // table gives when its turn comes. A table the run must script and
+        // cannot (partitioned, inherited) fails the run here, with nothing
+        // altered.
+        auto referenceScripts = referenceTables->ScriptCreateAll();
+        auto targetScripts = target->GetTables()->ScriptCreateAll();
+        auto scriptable = [&](dmo::Table& table, std::map<std::uint32_t, std::string>& scripts) {
+            if (scripts.count(table.Oid()))
+                return;
+            try {
+                scripts[table.Oid()] = table.Script(dmo::kScriptCreate, 16);
+            } catch (const dmo::Error&) {
+                SetProgressResourceText(*this, res::IDS_REFRESH_DATABASE_INFO, table.Name(), step);
+                throw;
+            }
+        };
+        for (const auto& table : heldReference) {
+            if (table->TypeOf() != dmo::kTypeUserTable)
+                continue;
+            scriptable(*table, referenceScripts);
+            if (auto existing = targetByName.find(table->QualifiedName()); existing != targetByName.end())
+                scriptable(*existing->second, targetScripts);
+        }
 
         int result = StripForeignKeys(server, *target, *reference, heldTarget, heldReference, step);
         if (result == 0)
@@ -403,17 +512,8 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
         step.clear();
         bool allKept = true;
         int count = static_cast<int>(heldReference.size());
-        // Every script of both sides in one read each. The loop changes only
-        // tables it has already scripted (and the reference not at all), so
-        // these are the scripts each table would give when its turn comes.
-        auto referenceScripts = referenceTables->ScriptCreateAll();
-        auto targetScripts = target->GetTables()->ScriptCreateAll();
         // The reference's owned sequences, which the loop does not change.
         auto referenceSequences = ReadOwnedSequences(*reference);
-        // The target's tables by name. The loop renames and creates only the
-        // table it is on, and visits each name once, so a name not yet
-        // visited still names the table read at the start.
-        auto targetByName = ByName(heldTarget);
         if (m_pProgress) {
             m_pProgress->SetRange(2, count);
             m_pProgress->SetPos(2, 0);

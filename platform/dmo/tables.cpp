@@ -359,7 +359,7 @@ std::vector<std::string> partQueries(const std::string& ids)
     return {"SELECT k.conrelid, k.conname, k.contype, rn.nspname, r.relname FROM pg_constraint k "
             "LEFT JOIN pg_class r ON r.oid = k.confrelid "
             "LEFT JOIN pg_namespace rn ON rn.oid = r.relnamespace "
-            "WHERE k.conrelid = " + ids + " AND k.contype IN ('p','u','f','c') "
+            "WHERE k.conrelid = " + ids + " AND k.contype IN ('p','u','f','c','x') "
             "ORDER BY k.conrelid, k.conname COLLATE \"C\"",
             "SELECT i.indrelid, n.nspname, ic.relname, EXISTS (SELECT 1 FROM pg_constraint k "
             "WHERE k.conindid = i.indexrelid AND k.conrelid = i.indrelid "
@@ -370,7 +370,7 @@ std::vector<std::string> partQueries(const std::string& ids)
             "SELECT tgrelid, tgname FROM pg_trigger WHERE tgrelid = " + ids +
                 " AND NOT tgisinternal ORDER BY tgrelid, tgname COLLATE \"C\"",
             "SELECT a.attrelid, a.attname, a.attnum, a.attidentity IN ('a','d'), format_type(a.atttypid, NULL), "
-            "CASE WHEN a.attgenerated = '' THEN pg_get_expr(d.adbin, d.adrelid) END "
+            "CASE WHEN a.attgenerated = '' THEN pg_get_expr(d.adbin, d.adrelid) END, a.attgenerated <> '' "
             "FROM pg_attribute a LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid "
             "AND d.adnum = a.attnum WHERE a.attrelid = " + ids + " AND a.attnum > 0 "
             "AND NOT a.attisdropped ORDER BY a.attrelid, a.attnum"};
@@ -393,7 +393,9 @@ void Table::takeParts(const std::vector<QueryResults::Set>& sets, const PartRows
             m_checks.push_back({*r[1], 0, {}});
             continue;
         }
-        m_keys.push_back({*r[1], type == 'p' ? 1 : type == 'u' ? 2 : 3,
+        // An exclusion constraint goes as a unique key does: nothing can
+        // reference it, and the kit's keys script makes it again.
+        m_keys.push_back({*r[1], type == 'p' ? 1 : type == 'u' || type == 'x' ? 2 : 3,
                           type == 'f' && r[3] && r[4] ? QuoteQualified(*r[3], *r[4]) : std::string()});
     }
     for (std::size_t i = at.indexes.first; i < at.indexes.second; ++i) {
@@ -404,7 +406,7 @@ void Table::takeParts(const std::vector<QueryResults::Set>& sets, const PartRows
         m_triggers.push_back(*triggers.rows[i][1]);
     for (std::size_t i = at.columns.first; i < at.columns.second; ++i) {
         const auto& r = columns.rows[i];
-        m_columns.push_back({*r[1], std::atoi(r[2]->c_str()), isTrue(r[3]), *r[4], r[5].value_or("")});
+        m_columns.push_back({*r[1], std::atoi(r[2]->c_str()), isTrue(r[3]), *r[4], r[5].value_or(""), isTrue(r[6])});
     }
     m_loaded = true;
 }
@@ -666,6 +668,12 @@ bool Column::Identity()
 {
     std::lock_guard lock(Access::mutex(*m_table->m_db));
     return row().identity;
+}
+
+bool Column::Generated()
+{
+    std::lock_guard lock(Access::mutex(*m_table->m_db));
+    return row().generated;
 }
 
 std::string Column::Datatype()

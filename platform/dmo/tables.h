@@ -138,6 +138,7 @@ public:
         bool identity;
         std::string datatype;
         std::string defaultText;
+        bool generated;
     };
 
 private:
@@ -197,7 +198,7 @@ private:
 class Key {
 public:
     std::string Name() const { return m_row.name; }
-    // 1 primary, 2 unique, 3 foreign.
+    // 1 primary, 2 unique (or exclusion), 3 foreign.
     int Type() const { return m_row.type; }
     // "schema"."name" of the referenced table of a foreign key.
     std::string ReferencedTable() const { return m_row.referenced; }
@@ -271,6 +272,8 @@ class Column {
 public:
     std::string Name() const { return m_name; }
     bool Identity();
+    // A stored generated column: its values are computed, never written.
+    bool Generated();
     // format_type's name of the base type; never the bare "timestamp".
     std::string Datatype();
     std::shared_ptr<DRIDefault> GetDRIDefault();

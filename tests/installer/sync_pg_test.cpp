@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 using namespace dorvik;
 using kelm::test::PgDatabase;
 using kelm::test::Query;
@@ -33,6 +37,27 @@ protected:
         return commander.Execute(server.get(), "SyncDBs(" + target->name() + ", " + reference->name() + ")");
     }
     std::string protocol() const { return commander.GetProtocol().m_strText; }
+    // The texts of the protocol's lines, without their tab and number.
+    std::vector<std::string> protocolLines() const
+    {
+        std::vector<std::string> lines;
+        std::string text = protocol();
+        for (std::size_t at = 0; at < text.size();) {
+            std::size_t end = text.find("\r\n", at);
+            std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+            if (auto blank = line.find(' '); blank != std::string::npos)
+                lines.push_back(line.substr(blank + 1));
+            at = end == std::string::npos ? text.size() : end + 2;
+        }
+        return lines;
+    }
+    bool protocolHasLineStarting(const std::string& start) const
+    {
+        for (const auto& line : protocolLines())
+            if (line.rfind(start, 0) == 0)
+                return true;
+        return false;
+    }
 
     std::unique_ptr<PgDatabase> target, reference;
     std::shared_ptr<dmo::SQLServer> server;
@@ -310,14 +335,225 @@ TEST_F(SyncTest, AFailedRebuildLeavesTheOldTableUnderItsName)
     EXPECT_FALSE(sync());
     EXPECT_EQ(commander.GetResultCode(), 15);
     EXPECT_EQ(Query(*target, "SELECT count(*) FROM pg_class WHERE relname LIKE '\\_\\_\\_KELMBACK%'"), "0");
-    // The tables are visited last first: v_base fails before t.
+    // The tables are visited last first: v_base fails before t, at the drop
+    // of its old table, which the view still uses.
     EXPECT_NE(commander.GetDetailText().find("2BP01"), std::string::npos) << commander.GetDetailText();
     EXPECT_EQ(Query(*target, "SELECT a FROM v_base"), "5");
+    // The protocol tells what stands after the rollback, not the steps it undid.
+    std::string text = protocol();
+    for (const char* undone : {"RENAME TABLE", "CREATE TABLE", "COPY DATA", "DROP TABLE"})
+        EXPECT_FALSE(protocolHasLineStarting(undone)) << undone << "\n" << text;
+    EXPECT_NE(text.find("ROLLBACK TABLE v_base : DROP TABLE ___KELMBACK_"), std::string::npos) << text;
+    EXPECT_NE(text.find("v_base stays as it was, with its rows"), std::string::npos) << text;
+    EXPECT_EQ(commander.GetProtocol().m_nWarnings, 0);
+
     target->exec("DROP VIEW v");
     EXPECT_FALSE(sync());
     EXPECT_NE(commander.GetDetailText().find("42704"), std::string::npos) << commander.GetDetailText();
     EXPECT_EQ(Query(*target, "SELECT a FROM t"), "1");
     EXPECT_EQ(Query(*target, "SELECT count(*) FROM v_base"), "1");
+    // v_base went through this time; t's rebuild was undone at its CREATE.
+    text = protocol();
+    EXPECT_TRUE(protocolHasLineStarting("DROP TABLE ___KELMBACK_")) << text;
+    EXPECT_FALSE(protocolHasLineStarting("RENAME TABLE t->")) << text;
+    EXPECT_NE(text.find("ROLLBACK TABLE t : CREATE TABLE t failed; t stays as it was"), std::string::npos) << text;
+}
+
+// A generated column is computed by the rebuilt table: the copy leaves it
+// out whether the old table computed it too, held it as plain values, or
+// the new table holds it plain and takes the old computed values.
+TEST_F(SyncTest, GeneratedColumnsAreComputedByTheRebuiltTableAndTheRowsArrive)
+{
+    reference->exec(R"(
+        CREATE TABLE both_gen (id int, price int, qty int, total int GENERATED ALWAYS AS (price * qty) STORED, note text);
+        CREATE TABLE now_gen (id int, price int, qty int, total int GENERATED ALWAYS AS (price * qty) STORED, note text);
+        CREATE TABLE was_gen (id int, price int, qty int, total int, note text);
+    )");
+    target->exec(R"(
+        CREATE TABLE both_gen (id int, price int, qty int, total int GENERATED ALWAYS AS (price * qty) STORED);
+        CREATE TABLE now_gen (id int, price int, qty int, total int);
+        CREATE TABLE was_gen (id int, price int, qty int, total int GENERATED ALWAYS AS (price * qty) STORED);
+        INSERT INTO both_gen (id, price, qty) VALUES (1, 2, 3), (2, 5, 7);
+        INSERT INTO now_gen VALUES (1, 2, 3, 99), (2, 5, 7, 99);
+        INSERT INTO was_gen (id, price, qty) VALUES (1, 2, 3), (2, 5, 7);
+    )");
+    ASSERT_TRUE(sync()) << commander.GetDetailText() << "\n" << protocol();
+    EXPECT_EQ(commander.GetProtocol().m_nWarnings, 0) << protocol();
+    for (const char* table : {"both_gen", "now_gen", "was_gen"})
+        EXPECT_EQ(Query(*target, std::string("SELECT string_agg(id || ':' || total, ',' ORDER BY id) FROM ") + table),
+                  "1:6,2:35")
+            << table;
+    EXPECT_EQ(Query(*target, "SELECT count(*) FROM pg_class WHERE relname LIKE '\\_\\_\\_KELMBACK%'"), "0");
+    EXPECT_EQ(Query(*target, "SELECT attgenerated FROM pg_attribute WHERE attrelid = 'was_gen'::regclass "
+                             "AND attname = 'total'"),
+              "");
+    // A rerun finds nothing left to do.
+    ASSERT_TRUE(sync()) << commander.GetDetailText();
+    EXPECT_EQ(protocol().find("RENAME TABLE"), std::string::npos) << protocol();
+}
+
+// The server ends the installer's session in the middle of copying a table
+// into its rebuilt form (as when Dorvik is killed): everything of the
+// rebuild is undone, the rows stay in the table under its own name, and
+// no protocol line says the copy went through.
+TEST_F(SyncTest, ACopyCutOffByAKilledSessionLeavesTheRowsInTheTableUnderItsName)
+{
+    // Each generated value takes a while, so the copy is caught in the act.
+    const char* slow = "CREATE FUNCTION slow_double(a int) RETURNS int IMMUTABLE LANGUAGE plpgsql "
+                       "AS $$BEGIN PERFORM pg_sleep(0.02); RETURN a * 2; END$$;";
+    reference->exec(std::string(slow) +
+                    "CREATE TABLE t (a int, b int GENERATED ALWAYS AS (public.slow_double(a)) STORED, c text)");
+    target->exec(std::string(slow) + "CREATE TABLE t (a int, b int); "
+                                     "INSERT INTO t SELECT g, g * 2 FROM generate_series(1, 300) g");
+    std::string oid = Query(*target, "SELECT 't'::regclass::oid");
+
+    std::atomic<bool> done{false};
+    std::atomic<int> killed{0};
+    std::thread killer([&] {
+        for (int i = 0; i < 3000 && !done && !killed; ++i) {
+            killed = std::stoi(kelm::test::QueryOn(
+                "postgres", "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE datname = '" +
+                                target->name() + "' AND state = 'active' AND query LIKE 'DO %INSERT INTO%'"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    bool ok = sync();
+    done = true;
+    killer.join();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(killed, 1) << protocol();
+    EXPECT_EQ(Query(*target, "SELECT 't'::regclass::oid"), oid);
+    EXPECT_EQ(Query(*target, "SELECT count(*) || ' ' || sum(b) FROM t"), "300 90300");
+    EXPECT_EQ(Query(*target, "SELECT count(*) FROM pg_class WHERE relname LIKE '\\_\\_\\_KELMBACK%'"), "0");
+    std::string text = protocol();
+    EXPECT_FALSE(protocolHasLineStarting("COPY DATA")) << text;
+    EXPECT_NE(text.find("ROLLBACK TABLE t : COPY DATA failed; t stays as it was"), std::string::npos) << text;
+}
+
+// A rebuilt table is the same table to its users: its owner, row-level
+// security with its policies and its comments stay; the grants come back
+// through SavePermissions and RestorePermissions around the sync, as a kit
+// does it.
+TEST_F(SyncTest, ARebuiltTableKeepsItsOwnerSecurityPoliciesAndComments)
+{
+    std::string owner = "owner_" + target->name(), reader = "reader_" + target->name();
+    kelm::test::PgAdminExec("CREATE ROLE \"" + owner + "\"; CREATE ROLE \"" + reader + "\"");
+    reference->exec("CREATE TABLE acct (id int, who text, amount int, added int);"
+                    "CREATE TABLE notes (id int, body text)");
+    target->exec("CREATE TABLE acct (id int, who text, amount int);"
+                 "INSERT INTO acct VALUES (1, '" + reader + "', 10), (2, 'someone else', 20);"
+                 "ALTER TABLE acct OWNER TO \"" + owner + "\";"
+                 "ALTER TABLE acct ENABLE ROW LEVEL SECURITY; ALTER TABLE acct FORCE ROW LEVEL SECURITY;"
+                 "CREATE POLICY mine ON acct FOR SELECT TO \"" + reader + "\", \"" + owner +
+                 "\" USING (who = current_user);"
+                 "CREATE POLICY \"Small\" ON acct AS RESTRICTIVE FOR INSERT TO PUBLIC WITH CHECK (amount < 100);"
+                 "CREATE POLICY add_any ON acct FOR INSERT TO PUBLIC WITH CHECK (true);"
+                 "GRANT SELECT ON acct TO \"" + reader + "\";"
+                 "COMMENT ON TABLE acct IS 'Accounts, it''s money'; COMMENT ON COLUMN acct.amount IS 'in cents';"
+                 "CREATE TABLE notes (id int, body text, old text); INSERT INTO notes VALUES (1, 'b', 'o');"
+                 "ALTER TABLE notes OWNER TO \"" + owner + "\";"
+                 "COMMENT ON COLUMN notes.body IS 'text'; COMMENT ON COLUMN notes.old IS 'gone'");
+    auto policies = [&] {
+        return Query(*target, "SELECT string_agg(polname || ':' || polcmd::text || ':' || polpermissive || ':' || "
+                              "array_to_string(ARRAY(SELECT CASE WHEN r = 0 THEN 'PUBLIC' ELSE "
+                              "pg_get_userbyid(r)::text END FROM unnest(polroles) r ORDER BY 1), '+') || ':' || "
+                              "coalesce(pg_get_expr(polqual, polrelid), '') || ':' || "
+                              "coalesce(pg_get_expr(polwithcheck, polrelid), ''), ' / ' ORDER BY polname) "
+                              "FROM pg_policy WHERE polrelid = 'acct'::regclass");
+    };
+    std::string before = policies();
+    kelm::test::TempDir dir;
+    std::string file = (dir / "perm.dat").string();
+    ASSERT_TRUE(commander.Execute(server.get(), "SavePermissions(" + target->name() + ", " + file + ", 1, 0, 0, 0)"))
+        << commander.GetDetailText();
+    ASSERT_TRUE(sync()) << commander.GetDetailText() << "\n" << protocol();
+    ASSERT_TRUE(commander.Execute(server.get(),
+                                  "RestorePermissions(" + target->name() + ", " + file + ", 1, 0, 0, 0, 0, 0)"))
+        << commander.GetDetailText() << "\n" << protocol();
+
+    EXPECT_EQ(Query(*target, "SELECT pg_get_userbyid(relowner) || ' ' || relrowsecurity || ' ' || "
+                             "relforcerowsecurity || ' ' || obj_description(oid, 'pg_class') FROM pg_class "
+                             "WHERE oid = 'acct'::regclass"),
+              owner + " true true Accounts, it's money");
+    EXPECT_EQ(policies(), before);
+    EXPECT_EQ(Query(*target, "SELECT string_agg(attname || '=' || col_description(attrelid, attnum), ',' "
+                             "ORDER BY attname) FROM pg_attribute WHERE attrelid IN ('acct'::regclass, "
+                             "'notes'::regclass) AND col_description(attrelid, attnum) IS NOT NULL"),
+              "amount=in cents,body=text");
+    EXPECT_EQ(Query(*target, "SELECT pg_get_userbyid(relowner) FROM pg_class WHERE oid = 'notes'::regclass"), owner);
+    // The owner and the reader work on the table as before, under the policies.
+    EXPECT_EQ(Query(*target, "SET ROLE \"" + owner + "\"; SELECT count(*) FROM acct"), "0");
+    EXPECT_EQ(Query(*target, "SET ROLE \"" + reader + "\"; SELECT string_agg(id::text, ',') FROM acct"), "1");
+    EXPECT_THROW(Query(*target, "SET ROLE \"" + owner + "\"; INSERT INTO acct VALUES (3, 'x', 500)"),
+                 std::runtime_error);
+    EXPECT_NO_THROW(Query(*target, "SET ROLE \"" + owner + "\"; INSERT INTO acct VALUES (3, 'x', 50)"));
+    EXPECT_EQ(Query(*target, "SELECT string_agg(id::text, ',' ORDER BY id) FROM acct"), "1,2,3");
+
+    target.reset();
+    kelm::test::PgAdminExec("DROP ROLE \"" + owner + "\"; DROP ROLE \"" + reader + "\"");
+}
+
+// Exclusion constraints go with the other keys, so the kit's keys script
+// can make them again.
+TEST_F(SyncTest, ExclusionConstraintsAreStrippedAsKeysAre)
+{
+    const char* booking = "CREATE TABLE booking (room int, during int4range, CONSTRAINT no_overlap "
+                          "EXCLUDE USING gist (during WITH &&));";
+    reference->exec(booking);
+    target->exec(std::string(booking) +
+                 "INSERT INTO booking VALUES (1, '[1,5)'), (2, '[5,9)');"
+                 "CREATE TABLE own_slots (during int4range, EXCLUDE USING gist (during WITH &&))");
+    ASSERT_TRUE(sync()) << commander.GetDetailText() << "\n" << protocol();
+    EXPECT_EQ(Query(*target, "SELECT count(*) FROM pg_constraint WHERE conrelid = 'booking'::regclass"), "0");
+    EXPECT_EQ(Query(*target, "SELECT count(*) FROM pg_index WHERE indrelid = 'booking'::regclass"), "0");
+    // A table of the target only keeps it, as it keeps its unique keys.
+    EXPECT_EQ(Query(*target, "SELECT count(*) FROM pg_constraint WHERE conrelid = 'own_slots'::regclass"), "1");
+    EXPECT_EQ(Query(*target, "SELECT count(*) FROM booking"), "2");
+    target->exec("ALTER TABLE booking ADD CONSTRAINT no_overlap EXCLUDE USING gist (during WITH &&)");
+}
+
+// What the run cannot script is found before it changes anything: a
+// partitioned or inherited table on either side of a pair fails the run
+// with the target untouched.
+TEST_F(SyncTest, TablesTheRunCannotScriptFailItBeforeAnythingChanges)
+{
+    const char* common = "CREATE TABLE k (id int PRIMARY KEY, u int UNIQUE CHECK (u > 0), d int DEFAULT 4);"
+                         "CREATE TABLE f (id int REFERENCES k (id)); CREATE INDEX f_id ON f (id);";
+    const struct {
+        const char* what;
+        const char* reference;
+        const char* target;
+        const char* table;
+    } cases[] = {
+        {"partitioned in the reference", "CREATE TABLE p (a int) PARTITION BY RANGE (a);"
+                                         "CREATE TABLE p1 PARTITION OF p FOR VALUES FROM (0) TO (10);",
+         "", "\"p\""},
+        {"inherited in the reference", "CREATE TABLE base (a int); CREATE TABLE derived (b int) INHERITS (base);",
+         "CREATE TABLE base (a int);", "\"base\""},
+        {"partitioned in the target", "CREATE TABLE p (a int);",
+         "CREATE TABLE p (a int) PARTITION BY RANGE (a);", "\"p\""},
+    };
+    auto state = [](const PgDatabase& db) {
+        return Query(db, "SELECT (SELECT string_agg(relname || relkind::text, ',' ORDER BY relname) FROM pg_class "
+                         "WHERE relnamespace = 'public'::regnamespace) || ' / ' || "
+                         "(SELECT string_agg(conname, ',' ORDER BY conname) FROM pg_constraint "
+                         "WHERE connamespace = 'public'::regnamespace) || ' / ' || "
+                         "(SELECT count(*) FROM pg_attrdef)");
+    };
+    for (const auto& c : cases) {
+        PgDatabase to("sync_target"), from("sync_reference");
+        from.exec(std::string(common) + c.reference);
+        to.exec(std::string(common) + "INSERT INTO k VALUES (1, 1); INSERT INTO f VALUES (1);" + c.target);
+        std::string before = state(to);
+        commander.Protocol().Clear();
+        EXPECT_FALSE(commander.Execute(server.get(), "SyncDBs(" + to.name() + ", " + from.name() + ")")) << c.what;
+        EXPECT_EQ(commander.GetResultCode(), 15) << c.what;
+        EXPECT_NE(commander.GetDetailText().find("partitioned or inherited table \"public\"." + std::string(c.table)),
+                  std::string::npos)
+            << c.what << ": " << commander.GetDetailText();
+        EXPECT_EQ(state(to), before) << c.what;
+        EXPECT_EQ(protocol().find("removing"), std::string::npos) << c.what << ": " << protocol();
+    }
 }
 
 // A serial column's default names a sequence that the old table owns: the
