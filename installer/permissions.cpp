@@ -3,7 +3,9 @@
 #include "installer/exceptions.h"
 #include "installer/scriptlist.h"
 #include "installer/utils.h"
+#include "dmo/names.h"
 #include "dmo/objects.h"
+#include "dmo/quote.h"
 #include "dmo/tables.h"
 
 #include <unistd.h>
@@ -48,6 +50,26 @@ PermissionObject Describe(const std::shared_ptr<T>& object, bool system)
 {
     return {system, object->QualifiedName(), [object] { return object->Script(dmo::kScriptPermissions, 16); },
             [object] { return object->ScriptGrantAllToPublic(); }};
+}
+
+// A saved name as PostgreSQL reads it, in the form the walk writes names
+// ("schema"."name"): parts the file wrote unquoted fold to lower case,
+// quoted parts keep their case. A name that does not parse stays as it is.
+std::string SavedObjectName(const std::string& text)
+{
+    std::string folded;
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"')
+            quoted = !quoted;
+        folded += !quoted && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    try {
+        dmo::ObjectName name = dmo::ParseObjectName(folded);
+        return dmo::QuoteQualified(name.schema, name.name);
+    } catch (const dmo::Error&) {
+        return text;
+    }
 }
 
 // Written beside the old file and moved over it only when whole.
@@ -116,6 +138,12 @@ int CCommander::ProcessPermissions(dmo::SQLServer* server, const std::string& da
                 m_strDetail = "the permissions file holds Transact-SQL of the Windows build and cannot be replayed";
                 return 12;
             }
+        // PostgreSQL's names differ by case ("Foo" and foo are two tables):
+        // a saved name finds the object it names and no other.
+        for (TListItem* p = list.GetHead(); p; p = p->m_pNext) {
+            auto* item = static_cast<TScriptListItem*>(p);
+            item->m_strName = SavedObjectName(item->m_strName);
+        }
     }
 
     auto processKind = [&](int kind) -> int {
@@ -217,6 +245,16 @@ int CCommander::ProcessPermissions(dmo::SQLServer* server, const std::string& da
             if (int result = processKind(kind))
                 return result;
 
+    if (!save) {
+        // Saved objects that are gone: their statements are not replayed.
+        for (TListItem* p = list.GetHead(); p; p = p->m_pNext) {
+            auto* item = static_cast<TScriptListItem*>(p);
+            if (item->m_nKind >= 1 && item->m_nKind <= 4 && wanted[item->m_nKind - 1])
+                m_protocol.AddLine(std::string(ScriptKindName(item->m_nKind)) + " " + item->m_strName +
+                                       " : not found, its permissions are skipped",
+                                   true, false);
+        }
+    }
     if (save) {
         SaveReplacing(list, file);
     } else if (deleteFile) {

@@ -62,7 +62,7 @@ TScriptListItem* CScriptList::Find(std::int32_t kind, const std::string& name) c
 {
     for (TListItem* p = GetHead(); p; p = p->m_pNext) {
         auto* item = static_cast<TScriptListItem*>(p);
-        if (item->m_nKind == kind && winapi::Utf8EqualNoCase(item->m_strName, name))
+        if (item->m_nKind == kind && item->m_strName == name)
             return item;
     }
     return nullptr;

@@ -17,7 +17,8 @@ struct TScriptListItem : TListItem {
 
 class CScriptList : public CSList {
 public:
-    // The record of that kind and name (names compared without case).
+    // The record of that kind and name. Names compare exactly: on
+    // PostgreSQL "Foo" and "foo" are two objects.
     TScriptListItem* Find(std::int32_t kind, const std::string& name) const;
 
     // Throws CFileException when the file cannot be written.

@@ -356,9 +356,10 @@ TEST(PermissionsFile, RoundTripAndDamage)
     CScriptList back;
     ASSERT_EQ(back.Load(path), 0);
     ASSERT_EQ(back.GetCount(), 3);
-    // Reverse file order; names found without case.
+    // Reverse file order; names found exactly, as PostgreSQL tells them apart.
     EXPECT_EQ(static_cast<TScriptListItem*>(back.GetHead())->m_nKind, 3);
-    ASSERT_NE(back.Find(2, "\"PUBLIC\".\"t2\""), nullptr);
+    EXPECT_EQ(back.Find(2, "\"PUBLIC\".\"t2\""), nullptr);
+    ASSERT_NE(back.Find(2, "\"public\".\"T2\""), nullptr);
     EXPECT_EQ(back.Find(2, "\"public\".\"T2\"")->m_strText, "GRANT SELECT ON TABLE t2 TO PUBLIC;\r\n");
     EXPECT_EQ(back.Find(1, "\"public\".\"T2\""), nullptr);
 

@@ -115,7 +115,7 @@ TEST_F(PermissionsTest, SavedPermissionsComeBackOnReCreatedObjects)
     EXPECT_EQ(f->m_strText, "REVOKE ALL ON FUNCTION \"public\".\"f\"(a integer) FROM PUBLIC;\r\n"
                             "GRANT EXECUTE ON FUNCTION \"public\".\"f\"(a integer) TO \"" + r1 + "\";\r\n"
                             "GRANT EXECUTE ON FUNCTION \"public\".\"f\"(a text) TO \"" + r2 + "\";\r\n");
-    auto* t = list.Find(1, "\"PUBLIC\".\"T\"");
+    auto* t = list.Find(1, "\"public\".\"t\"");
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->m_strText.rfind("GRANT SELECT ON TABLE \"public\".\"t\" TO PUBLIC;\r\n", 0), 0u) << t->m_strText;
 }
@@ -181,6 +181,55 @@ TEST_F(PermissionsTest, FailuresKeepTheFiles)
     EXPECT_FALSE(restore("1, 0, 0, 1, 0, 0"));
     EXPECT_EQ(commander.GetResultCode(), 12);
     EXPECT_TRUE(std::filesystem::exists(file));
+}
+
+// On PostgreSQL "Foo" and foo are two tables: each saved name finds its
+// own table and no other, a name the file wrote unquoted folds to lower
+// case as the server folds it, and a saved table that is gone is logged
+// and skipped while the others still get their grants.
+TEST_F(PermissionsTest, SavedNamesFindTheirOwnObjectsAndGoneOnesAreSkipped)
+{
+    db->exec("CREATE TABLE \"Foo\" (id int); CREATE TABLE foo (id int); CREATE TABLE bar (id int);"
+             "GRANT SELECT ON \"Foo\" TO \"" + r1 + "\"; GRANT INSERT ON foo TO \"" + r2 + "\"");
+    ASSERT_TRUE(save("1, 0, 0, 0")) << commander.GetDetailText();
+    db->exec("DROP TABLE \"Foo\"; DROP TABLE foo; CREATE TABLE foo (id int)");
+    auto grants = [&](const char* table) {
+        return Query(*db, std::string("SELECT coalesce(string_agg(r.rolname || ':' || a.privilege_type, ',' "
+                                      "ORDER BY r.rolname, a.privilege_type), '-') FROM pg_class c CROSS JOIN "
+                                      "LATERAL aclexplode(c.relacl) a JOIN pg_roles r ON r.oid = a.grantee "
+                                      "WHERE a.grantee <> c.relowner AND c.oid = '") + table + "'::regclass");
+    };
+    ASSERT_TRUE(restore("1, 0, 0, 0, 0, 0")) << commander.GetDetailText() << "\n" << commander.GetProtocol().m_strText;
+    EXPECT_EQ(grants("foo"), r2 + ":INSERT");
+    std::string text = commander.GetProtocol().m_strText;
+    EXPECT_NE(text.find("Table \"public\".\"Foo\" : not found, its permissions are skipped"), std::string::npos)
+        << text;
+    EXPECT_EQ(commander.GetProtocol().m_nWarnings, 0);
+
+    // Names as a file may hold them.
+    CScriptList list;
+    const struct {
+        const char* name;
+        std::string statement;
+    } records[] = {
+        {"public.Bar", "GRANT SELECT ON TABLE public.bar TO \"" + r1 + "\";"},
+        {"\"public\".\"BAR\"", "GRANT INSERT ON TABLE public.bar TO \"" + r2 + "\";"},
+        {"\"PUBLIC\".foo", "GRANT UPDATE ON TABLE public.foo TO \"" + r1 + "\";"},
+    };
+    for (const auto& record : records) {
+        auto* item = new TScriptListItem;
+        item->m_nKind = 1;
+        item->m_strName = record.name;
+        item->m_strText = record.statement;
+        list.Add(item);
+    }
+    list.Save(file);
+    ASSERT_TRUE(restore("1, 0, 0, 0, 0, 0")) << commander.GetDetailText() << "\n" << commander.GetProtocol().m_strText;
+    EXPECT_EQ(grants("bar"), r1 + ":SELECT");
+    EXPECT_EQ(grants("foo"), r2 + ":INSERT");
+    text = commander.GetProtocol().m_strText;
+    EXPECT_NE(text.find("Table \"public\".\"BAR\" : not found"), std::string::npos) << text;
+    EXPECT_NE(text.find("Table \"PUBLIC\".\"foo\" : not found"), std::string::npos) << text;
 }
 
 // The save reads every table's statements at once: each table must get
