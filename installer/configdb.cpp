@@ -44,6 +44,15 @@ int WeekDayBits(int day)
 
 std::string SqlMaintPath() { return GetProgramFolder() + "/sqlmaint"; }
 
+std::string SqlMaintCommand(const std::string& server, const std::string& database,
+                            const std::vector<std::string>& options)
+{
+    std::string command = ShellQuote(SqlMaintPath()) + " -S " + ShellQuote(server) + " -D " + ShellQuote(database);
+    for (const auto& option : options)
+        command += " " + (option.rfind('-', 0) == 0 ? option : ShellQuote(option));
+    return command;
+}
+
 CConfigDB::CConfigDB(CInstallData* data, TDatabase* step) : m_pStep(step), m_pData(data)
 {
     m_strServer = "%SERVER%";
@@ -71,6 +80,9 @@ bool CConfigDB::Configure()
         if (!server)
             throw dmo::Error(kNoServer, "no server object");
         m_strResult = "OK";
+        // The agent starts the steps with an environment of its own: they
+        // name the socket folder or host and the port of this connection.
+        m_strStepServer = server->ConnectionAddress();
         auto jobServer = server->GetJobServer();
         if (!jobServer) {
             m_strResult = "Can not get job server";
@@ -159,11 +171,7 @@ bool CConfigDB::CreateJob(dmo::JobServer& jobServer, const std::string& baseName
         auto step = CreateDMOObject<dmo::JobStep>("step", steps[i].name);
         if (!step)
             return false;
-        std::string command = ShellQuote(SqlMaintPath()) + " -S " + ShellQuote(m_strServer) + " -D " +
-                              ShellQuote(database);
-        for (const auto& option : steps[i].options)
-            command += " " + (option.rfind('-', 0) == 0 ? option : ShellQuote(option));
-        step->Command = command;
+        step->Command = SqlMaintCommand(m_strStepServer, database, steps[i].options);
         step->SubSystem = "CmdExec";
         step->DatabaseName = database;
         step->StepID = job->JobSteps().Count() + 1;

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace dmo {
 class JobServer;
@@ -13,6 +14,10 @@ namespace dorvik {
 
 // The maintenance tool the job steps run: beside the program.
 std::string SqlMaintPath();
+// The command line of a maintenance step: the tool with the server, the
+// database and the step's options, each quoted for /bin/sh.
+std::string SqlMaintCommand(const std::string& server, const std::string& database,
+                            const std::vector<std::string>& options);
 
 class CInstallData;
 struct TDatabase;
@@ -40,6 +45,8 @@ protected:
     std::string m_strResult;
     TDatabase* m_pStep;
     std::string m_strServer; // "%SERVER%" expanded for the step
+    // The server as the job steps reach it (socket folder or host, port).
+    std::string m_strStepServer;
     CInstallData* m_pData;
 };
 

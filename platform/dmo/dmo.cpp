@@ -367,6 +367,16 @@ std::string SQLServer::InstanceName()
     return m_params->address.port == 5432 ? std::string() : std::to_string(m_params->address.port);
 }
 
+std::string SQLServer::ConnectionAddress()
+{
+    std::lock_guard lock(m_mutex);
+    PGconn* conn = mainConnection();
+    std::string host = PQhost(conn) ? PQhost(conn) : "";
+    if (host.find(':') != std::string::npos && host.front() != '/')
+        host = "[" + host + "]";
+    return host + "\\" + (PQport(conn) && *PQport(conn) ? PQport(conn) : std::to_string(m_params->address.port));
+}
+
 std::string SQLServer::Login() const
 {
     std::lock_guard lock(m_mutex);

@@ -80,6 +80,11 @@ public:
     std::string VersionString();
     std::string NetName();
     std::string InstanceName();
+    // This server as a name Connect reads wherever on this host it is read,
+    // whatever PGHOST says there: the socket folder or host the connection
+    // uses, "\" and its port. For programs the server starts, such as the
+    // steps of scheduled jobs.
+    std::string ConnectionAddress();
     std::string Login() const;
     std::string Password() const;
     std::string TrueLogin();

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include <filesystem>
@@ -79,7 +81,8 @@ TEST_F(JobsTest, ConfigureMakesOneDailyAndOneWeeklyJobWithOrderedStepsEvenWhenRu
     EXPECT_EQ(steps, "001 DB Backup:b:f::true,002 Integrity Checks:b:f::true,003 Optimizations:b:f::true");
     std::string code = Jobs("SELECT s.jstcode FROM pgagent.pga_jobstep s JOIN pgagent.pga_job j ON "
                             "j.jobid = s.jstjobid WHERE s.jstname = '001 DB Backup' AND " + weekly);
-    EXPECT_EQ(code, "#!/bin/sh\n'" + SqlMaintPath() + "' -S '%SERVER%' -D '" + db->name() +
+    EXPECT_EQ(code, "#!/bin/sh\n'" + SqlMaintPath() + "' -S '" + kelm::test::PgHost() + "\\" +
+                        kelm::test::PgPort() + "' -D '" + db->name() +
                         "' -VrfyBackup -BkUpOnlyIfClean -CkDB -BkUpMedia 'DISK' -BkUpDB '/srv/backup/it'\\''s $HOME' "
                         "-DelBkUps '4WEEKS' -BkExt 'BAK'\n");
 
@@ -161,6 +164,38 @@ TEST_F(JobsTest, NoJobServerOrNothingAskedFor)
     CConfigDB none(nullptr, &step);
     EXPECT_FALSE(none.Configure());
     EXPECT_NE(none.GetResultText().find("HRESULT"), std::string::npos);
+}
+
+// pgAgent runs a step as a script of its own, in its own environment: no
+// PGHOST, PGPORT or PGUSER of the installer's. The test cluster's socket
+// is not in the default folder, so only a step that names it gets there.
+TEST_F(JobsTest, AJobStepRunInTheAgentsEnvironmentReachesTheServer)
+{
+    // The login step as the quiet run and the login page leave it.
+    CInstallData data;
+    auto* login = new TLogin;
+    data.Add(login);
+    ASSERT_TRUE(data.RefreshLogin());
+    step.m_bInstallWeekMaintenance = false;
+    CConfigDB config(&data, &step);
+    ASSERT_TRUE(config.Configure()) << config.GetResultText();
+    std::string code = Jobs("SELECT s.jstcode FROM pgagent.pga_jobstep s JOIN pgagent.pga_job j ON "
+                            "j.jobid = s.jstjobid WHERE " + jobWhere("KELM Daily Scheduled Maintenance"));
+    ASSERT_EQ(code.rfind("#!/bin/sh\n", 0), 0u) << code;
+
+    kelm::test::TempDir dir;
+    auto script = dir.write("step.sh", code);
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    auto output = dir / "output.txt";
+    int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(out, 0);
+    auto run = dmo::RunTool({"/usr/bin/env", "-u", "PGHOST", "-u", "PGPORT", "-u", "PGUSER", "-u", "KELM_PG_HOST",
+                             "-u", "KELM_PG_PORT", script.string()},
+                            {}, out);
+    ::close(out);
+    std::string printed = kelm::test::readFile(output);
+    EXPECT_EQ(run.exitStatus, 0) << code << "\n" << printed << run.errorText;
+    EXPECT_NE(printed.find("Integrity check of database '" + db->name() + "' : OK"), std::string::npos) << printed;
 }
 
 TEST(SqlMaint, ChecksBacksUpVerifiesDeletesOldBackupsAndRebuildsIndexes)

@@ -95,6 +95,9 @@ TEST(Server, ConnectsAndReportsItself)
     again->Connect(server->NetName() + (instance.empty() ? "" : "\\" + instance), "", "");
     EXPECT_EQ(again->ExecuteWithResults("SELECT current_setting('data_directory')")->GetColumnString(1, 1),
               server->ExecuteWithResults("SELECT current_setting('data_directory')")->GetColumnString(1, 1));
+    // The address for programs the server starts names the socket folder
+    // itself, which their environment does not know.
+    EXPECT_EQ(server->ConnectionAddress(), kelm::test::PgHost() + "\\" + kelm::test::PgPort());
 }
 
 TEST(Server, ConnectFailures)
