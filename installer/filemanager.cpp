@@ -233,29 +233,44 @@ bool CFileManager::Run()
     m_baseTarget = m_target.m_strPath;
     std::string mask = m_source.m_strName;
     auto mode = m_bExactNames ? winapi::FindMode::Exact : winapi::FindMode::Pattern;
-    int count = CountItems(m_baseSource, mask, mode);
-    DWORD listing = winapi::GetLastError();
+    auto source = winapi::Folder::Open(m_baseSource);
+    DWORD failure = winapi::GetLastError();
+    int count = 0;
+    if (source) {
+        count = CountItems(*source, mask, mode);
+        failure = winapi::GetLastError();
+    }
     OnBegin(count);
     bool ok;
-    if (count == 0 && listing != winapi::kErrorSuccess && listing != winapi::kErrorFileNotFound &&
-        listing != winapi::kErrorPathNotFound) {
-        // There, but it cannot be listed: not the same as nothing found.
-        winapi::SetLastError(listing);
-        SetError(errIO);
-        ok = false;
+    bool twoFolders = m_nOperation == opCopy || m_nOperation == opMove;
+    if (count == 0 && failure != winapi::kErrorSuccess && failure != winapi::kErrorFileNotFound &&
+        failure != winapi::kErrorPathNotFound) {
+        // There, but it cannot be entered or listed, or it is a link: not
+        // the same as nothing found.
+        winapi::SetLastError(failure);
+        ok = FailFolder(m_baseSource, twoFolders ? m_baseTarget : std::string());
     } else if (count == 0) {
         SetError(errNotFound);
         ok = false;
     } else {
-        ok = ProcessItems("", mask, mode);
-        if (ok)
-            SetError(errOK);
+        std::optional<winapi::Folder> target;
+        if (twoFolders) {
+            target = winapi::Folder::Open(m_baseTarget);
+            if (target && m_bRemoveCopyLeftovers)
+                winapi::RemoveCopyLeftovers(*target);
+        }
+        if (twoFolders && !target)
+            ok = FailFolder(m_baseSource, m_baseTarget);
+        else
+            ok = ProcessItems(Level{*source, target ? &*target : nullptr, ""}, mask, mode);
     }
+    if (ok)
+        SetError(errOK);
     OnEnd();
     return ok;
 }
 
-int CFileManager::CountItems(const std::string& folder, const std::string& mask, winapi::FindMode mode)
+int CFileManager::CountItems(const winapi::Folder& folder, const std::string& mask, winapi::FindMode mode)
 {
     auto entries = winapi::FindFiles(folder, mask, mode);
     if (!entries)
@@ -269,25 +284,31 @@ int CFileManager::CountItems(const std::string& folder, const std::string& mask,
         if (m_nOptions & optFolders)
             ++count;
         if ((m_nOptions & optFolders) && (m_nOptions & optRecursive))
-            count += CountItems(join(folder, e.name), "*", winapi::FindMode::Pattern);
+            if (auto sub = folder.OpenSub(e.name))
+                count += CountItems(*sub, "*", winapi::FindMode::Pattern);
     }
     winapi::SetLastError(winapi::kErrorSuccess);
     return count;
 }
 
-bool CFileManager::ProcessItems(const std::string& relative, const std::string& mask, winapi::FindMode mode)
+bool CFileManager::FailFolder(const std::string& source, const std::string& target)
+{
+    DWORD error = winapi::GetLastError();
+    m_source.m_strPath = source;
+    m_target.m_strPath = target;
+    winapi::SetLastError(error);
+    return FinishItem(errIO);
+}
+
+bool CFileManager::ProcessItems(const Level& level, const std::string& mask, winapi::FindMode mode)
 {
     // A snapshot: items renamed or created by the walk are not met again.
-    std::string folder = join(m_baseSource, relative);
-    auto entries = winapi::FindFiles(folder, mask, mode);
+    auto entries = winapi::FindFiles(level.source, mask, mode);
     if (!entries) {
         if (winapi::GetLastError() == winapi::kErrorFileNotFound)
             return true; // an empty folder
-        // A folder whose content cannot be read fails as an item.
-        m_source.m_strPath = folder;
-        if (m_nOperation == opCopy || m_nOperation == opMove)
-            m_target.m_strPath = join(m_baseTarget, relative);
-        return FinishItem(errIO);
+        return FailFolder(join(m_baseSource, level.relative),
+                          level.target ? join(m_baseTarget, level.relative) : std::string());
     }
     for (const auto& e : *entries) {
         if (!ContinueOperation()) {
@@ -296,31 +317,39 @@ bool CFileManager::ProcessItems(const std::string& relative, const std::string& 
         }
         if (e.isDirectory && !(m_nOptions & optFolders))
             continue;
-        if (e.isDirectory && (m_nOptions & optRecursive) && m_nOperation == opDelete) {
-            if (!DeleteFolder(join(folder, e.name)))
-                return false;
-            continue;
-        }
-        if (e.isDirectory && (m_nOptions & optRecursive)) {
-            std::string below = relative.empty() ? e.name : relative + "/" + e.name;
-            if (m_nOptions & optFolderFirst) {
-                if (!ProcessItem(relative, e) || !ProcessItems(below, "*", winapi::FindMode::Pattern))
-                    return false;
-            } else {
-                if (!ProcessItems(below, "*", winapi::FindMode::Pattern) || !ProcessItem(relative, e))
-                    return false;
-            }
-            continue;
-        }
-        if (!ProcessItem(relative, e))
+        bool ok = e.isDirectory && (m_nOptions & optRecursive) ? ProcessFolder(level, e) : ProcessItem(level, e);
+        if (!ok)
             return false;
     }
     return true;
 }
 
+bool CFileManager::ProcessFolder(const Level& level, const winapi::FindData& entry)
+{
+    std::string below = level.relative.empty() ? entry.name : level.relative + "/" + entry.name;
+    if (m_nOperation == opDelete)
+        return DeleteFolder(level.source, entry.name, join(m_baseSource, below));
+    bool folderFirst = (m_nOptions & optFolderFirst) != 0;
+    if (folderFirst && !ProcessItem(level, entry))
+        return false;
+    // Each level is opened from the one above it, so a folder swapped for a
+    // link since the listing fails here instead of leading elsewhere.
+    auto source = level.source.OpenSub(entry.name);
+    std::optional<winapi::Folder> target;
+    if (source && level.target)
+        target = level.target->OpenSub(entry.name);
+    if (!source || (level.target && !target))
+        return FailFolder(join(m_baseSource, below), level.target ? join(m_baseTarget, below) : std::string());
+    if (target && m_bRemoveCopyLeftovers)
+        winapi::RemoveCopyLeftovers(*target);
+    if (!ProcessItems(Level{*source, target ? &*target : nullptr, below}, "*", winapi::FindMode::Pattern))
+        return false;
+    return folderFirst || ProcessItem(level, entry);
+}
+
 // A folder and its content go through the descriptor walk of the platform,
 // which never follows a link; each entry is still one item.
-bool CFileManager::DeleteFolder(const std::string& path)
+bool CFileManager::DeleteFolder(const winapi::Folder& folder, const std::string& name, const std::string& path)
 {
     class Events : public winapi::DeleteTreeEvents {
     public:
@@ -354,33 +383,34 @@ bool CFileManager::DeleteFolder(const std::string& path)
         winapi::SetLastError(winapi::kErrorInvalidParameter);
         return FinishItem(errIO);
     }
-    winapi::DeleteTree(path, events);
+    winapi::DeleteTree(folder, name, path, events);
     if (events.m_terminated || events.m_failed)
         return false;
     SetError(errOK);
     return true;
 }
 
-bool CFileManager::ProcessItem(const std::string& relative, const winapi::FindData& entry)
+bool CFileManager::ProcessItem(const Level& level, const winapi::FindData& entry)
 {
-    std::string itemRel = relative.empty() ? entry.name : relative + "/" + entry.name;
-    m_source.m_strPath = join(m_baseSource, itemRel);
+    m_strItem = level.relative.empty() ? entry.name : level.relative + "/" + entry.name;
+    m_source.m_strPath = join(m_baseSource, m_strItem);
     std::string newName;
     if (m_nOperation == opCopy || m_nOperation == opMove) {
-        m_target.m_strPath = join(m_baseTarget, itemRel);
+        m_target.m_strPath = join(m_baseTarget, m_strItem);
     } else if (m_nOperation == opRename) {
         newName = MakeTargetName(entry.name, m_target.m_strName);
-        m_target.m_strPath = join(join(m_baseSource, relative), newName);
+        m_target.m_strPath = join(join(m_baseSource, level.relative), newName);
     }
+    m_bItemCreated = false;
     OnBeforeItem();
     int result = errOK;
     switch (m_nOperation) {
-    case opCopy: result = CopyItem(entry.isDirectory); break;
-    case opDelete: result = DeleteItem(entry.isDirectory); break;
-    case opMove: result = MoveItem(); break;
+    case opCopy: result = CopyItem(level, entry.name, entry.isDirectory); break;
+    case opDelete: result = DeleteItem(level, entry.name, entry.isDirectory); break;
+    case opMove: result = MoveItem(level, entry.name); break;
     case opRename:
         if (isPlainName(newName)) {
-            result = RenameItem(entry.name);
+            result = RenameItem(level, entry.name, newName);
         } else {
             winapi::SetLastError(winapi::kErrorInvalidParameter);
             result = errIO;
@@ -390,7 +420,7 @@ bool CFileManager::ProcessItem(const std::string& relative, const winapi::FindDa
     case opClearAttributes:
         // Nothing is ever changed through a link.
         if (!entry.isSymlink)
-            result = SetItemAttributes();
+            result = SetItemAttributes(level.source, entry.name);
         break;
     default: break;
     }
@@ -424,17 +454,20 @@ bool CFileManager::WalkWouldEnter(const std::string& folder) const
     return m_bExactNames ? first == m_source.m_strName : winapi::MatchFilePattern(first, m_source.m_strName);
 }
 
-int CFileManager::CopyItem(bool isFolder)
+int CFileManager::CopyItem(const Level& level, const std::string& name, bool isFolder)
 {
     if (isFolder) {
-        if (winapi::CreateDirectory(m_target.m_strPath))
+        if (winapi::CreateDirectory(*level.target, name)) {
+            m_bItemCreated = true;
             return errOK;
-        if (m_bExistingFolderOk && winapi::IsEnterableDirectory(m_target.m_strPath))
+        }
+        if (m_bExistingFolderOk && winapi::IsDirectory(*level.target, name))
             return errOK;
         return errIO;
     }
-    if (!winapi::CopyFile(m_source.m_strPath, m_target.m_strPath, !(m_nOptions & optOverwrite)))
+    if (!winapi::CopyFile(level.source, name, *level.target, name, !(m_nOptions & optOverwrite)))
         return errIO;
+    m_bItemCreated = true;
     if (!(m_nOptions & optClearReadOnly))
         return errOK;
     OnSubOperation();
@@ -444,7 +477,7 @@ int CFileManager::CopyItem(bool isFolder)
     m_nOperation = opClearAttributes;
     m_dwAttributes = winapi::FILE_ATTRIBUTE_READONLY;
     m_source.m_strPath = m_target.m_strPath;
-    int result = SetItemAttributes();
+    int result = SetItemAttributes(*level.target, name);
     m_source.m_strPath = source;
     m_nOperation = operation;
     m_dwAttributes = attributes;
@@ -452,29 +485,32 @@ int CFileManager::CopyItem(bool isFolder)
     return result;
 }
 
-int CFileManager::DeleteItem(bool isFolder)
+int CFileManager::DeleteItem(const Level& level, const std::string& name, bool isFolder)
 {
-    bool ok = isFolder ? winapi::RemoveDirectory(m_source.m_strPath) : winapi::DeleteFile(m_source.m_strPath);
+    bool ok = isFolder ? winapi::RemoveDirectory(level.source, name) : winapi::DeleteFile(level.source, name);
     return ok ? errOK : errIO;
 }
 
-int CFileManager::MoveItem() { return winapi::MoveFile(m_source.m_strPath, m_target.m_strPath) ? errOK : errIO; }
-
-int CFileManager::RenameItem(const std::string&)
+int CFileManager::MoveItem(const Level& level, const std::string& name)
 {
-    return winapi::MoveFile(m_source.m_strPath, m_target.m_strPath) ? errOK : errIO;
+    return winapi::MoveFile(level.source, name, *level.target, name) ? errOK : errIO;
 }
 
-int CFileManager::SetItemAttributes()
+int CFileManager::RenameItem(const Level& level, const std::string& name, const std::string& newName)
 {
-    DWORD attributes = winapi::GetFileAttributes(m_source.m_strPath);
+    return winapi::MoveFile(level.source, name, level.source, newName) ? errOK : errIO;
+}
+
+int CFileManager::SetItemAttributes(const winapi::Folder& folder, const std::string& name)
+{
+    DWORD attributes = winapi::GetFileAttributes(folder, name);
     if (attributes == winapi::INVALID_FILE_ATTRIBUTES)
         return errIO;
     if (m_nOperation == opSetAttributes)
         attributes |= m_dwAttributes;
     else
         attributes &= ~m_dwAttributes;
-    return winapi::SetFileAttributes(m_source.m_strPath, attributes) ? errOK : errIO;
+    return winapi::SetFileAttributes(folder, name, attributes) ? errOK : errIO;
 }
 
 // ---------------------------------------------------------------------------
@@ -483,6 +519,13 @@ CSetupFileManager::CSetupFileManager()
 {
     m_bExactNames = true;
     m_bExistingFolderOk = true;
+    m_bRemoveCopyLeftovers = true;
+}
+
+void CSetupFileManager::OnAfterItem()
+{
+    if (m_created && m_nOperation == opCopy && m_nError == errOK && m_bItemCreated)
+        m_created->push_back(m_strItem);
 }
 
 bool CSetupFileManager::Copy(const std::string& source, const std::string& target, bool recursive, bool pattern)

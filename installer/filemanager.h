@@ -3,6 +3,12 @@
 // are walked (optionally into subfolders) from a snapshot of each listing,
 // each item is reported to overridable notifications, and failures become
 // an error code with a message.
+//
+// The folder an operation works in (a mask's folder, a walk's level, a copy's
+// or a move's target folder) is held by descriptor and never reached through
+// a link, nor is an item: links in the folders above the one the path names
+// are followed as the system does. An item met as a link is taken as the
+// link itself (a copy of it is a link).
 #pragma once
 
 #include "winapi/files.h"
@@ -10,6 +16,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace dorvik {
 
@@ -67,22 +74,34 @@ protected:
     virtual bool ContinueOperation() { return true; }
     virtual void SetError(int code);
 
+    // One level of the walk: the source folder and, for a copy or a move,
+    // the target folder that answers to it.
+    struct Level {
+        const winapi::Folder& source;
+        const winapi::Folder* target;
+        std::string relative; // below the base folders
+    };
+
     void Reset();
     bool Run();
-    int CountItems(const std::string& folder, const std::string& mask, winapi::FindMode mode);
-    bool ProcessItems(const std::string& relative, const std::string& mask, winapi::FindMode mode);
-    bool ProcessItem(const std::string& relative, const winapi::FindData& entry);
+    int CountItems(const winapi::Folder& folder, const std::string& mask, winapi::FindMode mode);
+    bool ProcessItems(const Level& level, const std::string& mask, winapi::FindMode mode);
+    // The folder `name` of `level` and its content.
+    bool ProcessFolder(const Level& level, const winapi::FindData& entry);
+    bool ProcessItem(const Level& level, const winapi::FindData& entry);
     // Records the item's result and reports it; false when the walk stops.
     bool FinishItem(int result);
-    bool DeleteFolder(const std::string& path);
+    // A folder that cannot be opened or listed fails as an item.
+    bool FailFolder(const std::string& source, const std::string& target);
+    bool DeleteFolder(const winapi::Folder& folder, const std::string& name, const std::string& path);
     // Whether a recursive walk of the source would reach `folder`.
     bool WalkWouldEnter(const std::string& folder) const;
     bool NameIsMask() const;
-    int CopyItem(bool isFolder);
-    int DeleteItem(bool isFolder);
-    int MoveItem();
-    int RenameItem(const std::string& name);
-    int SetItemAttributes();
+    int CopyItem(const Level& level, const std::string& name, bool isFolder);
+    int DeleteItem(const Level& level, const std::string& name, bool isFolder);
+    int MoveItem(const Level& level, const std::string& name);
+    int RenameItem(const Level& level, const std::string& name, const std::string& newName);
+    int SetItemAttributes(const winapi::Folder& folder, const std::string& name);
 
     TFilePath m_source;
     TFilePath m_target;
@@ -92,10 +111,16 @@ protected:
     int m_nError = errOK;
     DWORD m_dwSystemError = 0;
     std::string m_strMessage;
-    // The setup and uninstall build: names are exact, not masks, and a
-    // folder that is there already is copied into.
+    // The setup and uninstall build: names are exact, not masks, a folder
+    // that is there already is copied into, and what a killed copy left in
+    // a target folder goes.
     bool m_bExactNames = false;
     bool m_bExistingFolderOk = false;
+    bool m_bRemoveCopyLeftovers = false;
+    // The item's path below the base folders; whether its action made it
+    // (a copied file, a folder created).
+    std::string m_strItem;
+    bool m_bItemCreated = false;
 
 private:
     std::string m_baseSource;
@@ -112,9 +137,19 @@ public:
     // otherwise it names one entry exactly.
     bool Copy(const std::string& source, const std::string& target, bool recursive, bool pattern = false);
     bool Delete(const std::string& path, bool ignoreErrors);
+    // From now on every file a copy writes and every folder it makes is
+    // added to `created`, as its path below the target folder, in the order
+    // of the walk (a folder before its content).
+    void RecordCreated(std::vector<std::string>* created) { m_created = created; }
     using CFileManager::GetErrorCode;
     using CFileManager::GetMessage;
     using CFileManager::GetSystemError;
+
+protected:
+    void OnAfterItem() override;
+
+private:
+    std::vector<std::string>* m_created = nullptr;
 };
 
 // Creates every missing level of `path` (relative paths below the current

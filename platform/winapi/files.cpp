@@ -6,6 +6,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/time.h>
@@ -104,30 +105,287 @@ bool copyBytes(int in, int out)
     }
 }
 
-} // namespace
-
-DWORD GetFileAttributes(const std::string& path)
+// Whether `name` in `dirFd` is a symbolic link.
+bool isLinkAt(int dirFd, const std::string& name)
 {
     struct stat st {};
-    if (path.empty()) {
-        SetLastError(kErrorFileNotFound);
-        return INVALID_FILE_ATTRIBUTES;
-    }
-    if (::stat(path.c_str(), &st) != 0) {
-        SetLastError(Win32ErrorFromErrno(errno, path));
-        return INVALID_FILE_ATTRIBUTES;
-    }
-    SetLastError(kErrorSuccess);
-    return attributesOf(st, baseName(path));
+    return ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
 }
 
-BOOL SetFileAttributes(const std::string& path, DWORD attributes)
+// The folder `name` in `dirFd` as a path descriptor, never through a link
+// (ELOOP when `name` is one).
+int openFolderAt(int dirFd, const std::string& name)
 {
-    // Opened without following, and changed through that descriptor, so a
-    // link swapped in after the check is never followed either.
-    int fd = ::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
+    int fd = ::openat(dirFd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOTDIR && isLinkAt(dirFd, name))
+        errno = ELOOP;
+    return fd;
+}
+
+// A missing folder is a missing path.
+BOOL failOpeningFolder(int err, const std::string& path)
+{
+    DWORD code = Win32ErrorFromErrno(err, path);
+    SetLastError(code == kErrorFileNotFound || code == kErrorDirectory ? kErrorPathNotFound : code);
+    return kFalse;
+}
+
+// The name a copy is written under before it takes its own.
+std::string copyTempName()
+{
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char bytes[6] = {};
+    if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes))
+        for (auto& b : bytes)
+            b = static_cast<unsigned char>(std::rand());
+    std::string name = ".copy-";
+    for (unsigned char b : bytes)
+        name += digits[b % (sizeof digits - 1)];
+    return name;
+}
+
+// Runs `make(name)` with fresh temporary names until one is free; the name
+// used, or nullopt with errno set.
+template <typename Make>
+std::optional<std::string> withFreeTempName(Make make)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = copyTempName();
+        if (make(name))
+            return name;
+        if (errno != EEXIST)
+            return std::nullopt;
+    }
+    errno = EEXIST;
+    return std::nullopt;
+}
+
+// What stands at the target of a copy: 80 when it must not be replaced, 5
+// when it is a folder or a read-only file (root ignores permission bits, so
+// the mode is read here).
+BOOL checkCopyTarget(int dirFd, const std::string& name, BOOL failIfExists)
+{
+    struct stat existing {};
+    if (::fstatat(dirFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0)
+        return kTrue;
+    if (failIfExists)
+        return FailWith(kErrorFileExists);
+    if (S_ISDIR(existing.st_mode) || (S_ISREG(existing.st_mode) && !(existing.st_mode & S_IWUSR)))
+        return FailWith(kErrorAccessDenied);
+    return kTrue;
+}
+
+// Puts the temporary `temp` of `dirFd` in the place of `name`: beside an
+// existing file only when `failIfExists` is off.
+BOOL placeCopy(int dirFd, const std::string& temp, const std::string& name, BOOL failIfExists,
+               const std::string& path)
+{
+    int err = 0;
+    if (failIfExists) {
+        // link() never replaces, so a target made meanwhile is kept.
+        if (::linkat(dirFd, temp.c_str(), dirFd, name.c_str(), 0) != 0)
+            err = errno;
+    } else if (::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) != 0) {
+        err = errno;
+    }
+    ::unlinkat(dirFd, temp.c_str(), 0);
+    if (err)
+        return FailWithErrno(err, path);
+    return succeed();
+}
+
+bool procFdAvailable()
+{
+    static const bool available = ::access("/proc/self/fd", X_OK) == 0;
+    return available;
+}
+
+// Copies the open regular file `in` (`st` its status) to `name` in `dirFd`.
+// The copy is written unnamed and linked in only once it is whole, so a
+// process killed meanwhile leaves nothing; where the file system has no
+// unnamed files it is written under a temporary name.
+BOOL writeCopy(int in, const struct stat& st, int dirFd, const std::string& name, BOOL failIfExists,
+               const std::string& path)
+{
+    if (!checkCopyTarget(dirFd, name, failIfExists))
+        return kFalse;
+    int out = procFdAvailable() ? ::openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600) : -1;
+    bool unnamed = out >= 0;
+    std::optional<std::string> temp;
+    if (!unnamed) {
+        temp = withFreeTempName([&](const std::string& n) {
+            out = ::openat(dirFd, n.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            return out >= 0;
+        });
+        if (!temp)
+            return FailWithErrno(errno, path);
+    }
+    bool ok = copyBytes(in, out);
+    int err = errno;
+    if (ok) {
+        ::fchmod(out, st.st_mode & 07777);
+        struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ::futimens(out, times);
+    }
+    bool linked = false; // under its own name already
+    if (ok && unnamed) {
+        std::string self = "/proc/self/fd/" + std::to_string(out);
+        if (failIfExists) {
+            linked = ::linkat(AT_FDCWD, self.c_str(), dirFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+            if (!linked) {
+                ok = false;
+                err = errno;
+            }
+        } else {
+            temp = withFreeTempName([&](const std::string& n) {
+                return ::linkat(AT_FDCWD, self.c_str(), dirFd, n.c_str(), AT_SYMLINK_FOLLOW) == 0;
+            });
+            if (!temp) {
+                ok = false;
+                err = errno;
+            }
+        }
+    }
+    if (::close(out) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        if (temp)
+            ::unlinkat(dirFd, temp->c_str(), 0);
+        else if (linked)
+            ::unlinkat(dirFd, name.c_str(), 0);
+        return FailWithErrno(err, path);
+    }
+    if (linked)
+        return succeed();
+    return placeCopy(dirFd, *temp, name, failIfExists, path);
+}
+
+// A copy of the link `name` of `fromFd`: a link with the same text.
+BOOL copyLink(int fromFd, const std::string& name, int toFd, const std::string& targetName, BOOL failIfExists,
+              const std::string& path)
+{
+    std::string text(256, '\0');
+    for (;;) {
+        ssize_t n = ::readlinkat(fromFd, name.c_str(), text.data(), text.size());
+        if (n < 0)
+            return FailWithErrno(errno, path);
+        if (static_cast<std::size_t>(n) < text.size()) {
+            text.resize(static_cast<std::size_t>(n));
+            break;
+        }
+        text.resize(text.size() * 2);
+    }
+    if (!checkCopyTarget(toFd, targetName, failIfExists))
+        return kFalse;
+    auto temp = withFreeTempName(
+        [&](const std::string& n) { return ::symlinkat(text.c_str(), toFd, n.c_str()) == 0; });
+    if (!temp)
         return FailWithErrno(errno, path);
+    return placeCopy(toFd, *temp, targetName, failIfExists, path);
+}
+
+// The entry `name` of `fromFd` copied to `targetName` in `toFd`; a link is
+// copied as a link.
+BOOL copyEntry(int fromFd, const std::string& name, int toFd, const std::string& targetName, BOOL failIfExists,
+               const std::string& path)
+{
+    struct stat st {};
+    if (::fstatat(fromFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return FailWithErrno(errno, name);
+    if (S_ISLNK(st.st_mode))
+        return copyLink(fromFd, name, toFd, targetName, failIfExists, path);
+    if (!S_ISREG(st.st_mode))
+        return FailWith(kErrorAccessDenied);
+    int in = ::openat(fromFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0)
+        return FailWithErrno(errno, name);
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(in);
+        return FailWith(kErrorAccessDenied);
+    }
+    BOOL ok = writeCopy(in, st, toFd, targetName, failIfExists, path);
+    DWORD code = GetLastError();
+    ::close(in);
+    SetLastError(code);
+    return ok;
+}
+
+// Never replaces: 183 when the target exists. Across file systems a file
+// or a link is copied and then deleted; a folder fails with 17. The names
+// may be whole paths with AT_FDCWD.
+BOOL moveEntry(int fromFd, const std::string& name, int toFd, const std::string& targetName,
+               const std::string& path)
+{
+    struct stat st {};
+    if (::fstatat(fromFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return FailWithErrno(errno, name);
+    if (::renameat2(fromFd, name.c_str(), toFd, targetName.c_str(), RENAME_NOREPLACE) == 0)
+        return succeed();
+    int err = errno;
+    if (err == EINVAL || err == ENOSYS) {
+        // The file system refuses the flag.
+        if (!S_ISDIR(st.st_mode)) {
+            if (::linkat(fromFd, name.c_str(), toFd, targetName.c_str(), 0) != 0)
+                return FailWithErrno(errno, path, true);
+            ::unlinkat(fromFd, name.c_str(), 0);
+            return succeed();
+        }
+        struct stat existing {};
+        if (::fstatat(toFd, targetName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+            return FailWith(kErrorAlreadyExists);
+        if (::renameat(fromFd, name.c_str(), toFd, targetName.c_str()) != 0)
+            return FailWithErrno(errno, path, true);
+        return succeed();
+    }
+    if (err == EXDEV && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) {
+        if (!copyEntry(fromFd, name, toFd, targetName, kTrue, path))
+            return kFalse;
+        if (::unlinkat(fromFd, name.c_str(), 0) != 0)
+            return FailWithErrno(errno, name);
+        return succeed();
+    }
+    return FailWithErrno(err, path, true);
+}
+
+// A file or a link (never its target): a folder is 5, a missing entry 2, a
+// read-only file 5.
+BOOL deleteEntry(int dirFd, const std::string& name)
+{
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return FailWithErrno(errno, name);
+    if (S_ISDIR(st.st_mode))
+        return FailWith(kErrorAccessDenied);
+    // unlink ignores the file's mode; a read-only file is not deleted by force.
+    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR))
+        return FailWith(kErrorAccessDenied);
+    if (::unlinkat(dirFd, name.c_str(), 0) != 0)
+        return FailWithErrno(errno, name);
+    return succeed();
+}
+
+// An empty folder: not empty 145, missing 2, a link or a file 267.
+BOOL removeFolderEntry(int dirFd, const std::string& name)
+{
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return FailWithErrno(errno, name);
+    if (!S_ISDIR(st.st_mode))
+        return FailWith(kErrorDirectory);
+    if (::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0) {
+        if (errno == ENOTEMPTY || errno == EEXIST)
+            return FailWith(kErrorDirNotEmpty);
+        return FailWithErrno(errno, name);
+    }
+    return succeed();
+}
+
+// The mode change behind SetFileAttributes, on a path descriptor that was
+// opened without following; a link is left as it is.
+BOOL setAttributesOf(int fd, DWORD attributes, const std::string& path)
+{
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         int err = errno;
@@ -153,6 +411,37 @@ BOOL SetFileAttributes(const std::string& path, DWORD attributes)
     }
     ::close(fd);
     return succeed();
+}
+
+// The matching entries of the open folder `fd` (closed here), in FindFiles'
+// order.
+std::optional<std::vector<FindData>> listFolder(int fd, const std::string& pattern, FindMode mode);
+
+} // namespace
+
+DWORD GetFileAttributes(const std::string& path)
+{
+    struct stat st {};
+    if (path.empty()) {
+        SetLastError(kErrorFileNotFound);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (::stat(path.c_str(), &st) != 0) {
+        SetLastError(Win32ErrorFromErrno(errno, path));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    SetLastError(kErrorSuccess);
+    return attributesOf(st, baseName(path));
+}
+
+BOOL SetFileAttributes(const std::string& path, DWORD attributes)
+{
+    // Opened without following, and changed through that descriptor, so a
+    // link swapped in after the check is never followed either.
+    int fd = ::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return FailWithErrno(errno, path);
+    return setAttributesOf(fd, attributes, path);
 }
 
 BOOL CreateDirectory(const std::string& path)
@@ -207,10 +496,23 @@ std::optional<std::vector<FindData>> FindFiles(const std::string& folder, const 
                                                FindMode mode)
 {
     std::string dir = folder.empty() ? std::string(".") : folder;
-    DIR* d = ::opendir(dir.c_str());
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        failOpeningFolder(errno, dir);
+        return std::nullopt;
+    }
+    return listFolder(fd, pattern, mode);
+}
+
+namespace {
+
+std::optional<std::vector<FindData>> listFolder(int fd, const std::string& pattern, FindMode mode)
+{
+    DIR* d = ::fdopendir(fd);
     if (!d) {
-        DWORD code = Win32ErrorFromErrno(errno, dir);
-        SetLastError(code == kErrorFileNotFound || code == kErrorDirectory ? kErrorPathNotFound : code);
+        int err = errno;
+        ::close(fd);
+        failOpeningFolder(err, {});
         return std::nullopt;
     }
     std::vector<FindData> found;
@@ -263,6 +565,8 @@ std::optional<std::vector<FindData>> FindFiles(const std::string& folder, const 
     return sorted;
 }
 
+} // namespace
+
 BOOL CopyFile(const std::string& source, const std::string& target, BOOL failIfExists)
 {
     int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -273,59 +577,19 @@ BOOL CopyFile(const std::string& source, const std::string& target, BOOL failIfE
         ::close(in);
         return FailWith(kErrorAccessDenied);
     }
-    struct stat existing {};
-    if (::lstat(target.c_str(), &existing) == 0) {
-        if (failIfExists) {
-            ::close(in);
-            return FailWith(kErrorFileExists);
-        }
-        // Root ignores permission bits; a read-only target is refused anyway.
-        if (S_ISDIR(existing.st_mode) || (S_ISREG(existing.st_mode) && !(existing.st_mode & S_IWUSR))) {
-            ::close(in);
-            return FailWith(kErrorAccessDenied);
-        }
-    }
-    std::string temp = parentOf(target) + "/.copy-XXXXXX";
-    int out = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (out < 0) {
+    std::string parent = parentOf(target);
+    int dir = ::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) {
         int err = errno;
         ::close(in);
         return FailWithErrno(err, target);
     }
-    bool ok = copyBytes(in, out);
-    int err = errno;
+    BOOL ok = writeCopy(in, st, dir, baseName(target), failIfExists, target);
+    DWORD code = GetLastError();
     ::close(in);
-    if (ok) {
-        ::fchmod(out, st.st_mode & 07777);
-        struct timespec times[2] = {st.st_atim, st.st_mtim};
-        ::futimens(out, times);
-    }
-    if (::close(out) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok) {
-        if (failIfExists) {
-            // link() never replaces, so a target made meanwhile is kept.
-            if (::link(temp.c_str(), target.c_str()) != 0) {
-                err = errno;
-                ok = false;
-            }
-            ::unlink(temp.c_str());
-            if (!ok)
-                return FailWithErrno(err, target);
-            return succeed();
-        }
-        if (::rename(temp.c_str(), target.c_str()) != 0) {
-            err = errno;
-            ok = false;
-        }
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return FailWithErrno(err, target);
-    }
-    return succeed();
+    ::close(dir);
+    SetLastError(code);
+    return ok;
 }
 
 BOOL WriteWholeFile(const std::string& path, const std::string& text, unsigned mode)
@@ -381,66 +645,12 @@ bool ReadAll(int fd, std::string& out)
 
 BOOL MoveFile(const std::string& source, const std::string& target)
 {
-    struct stat st {};
-    if (::lstat(source.c_str(), &st) != 0)
-        return FailWithErrno(errno, source);
-    if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
-        return succeed();
-    int err = errno;
-    if (err == EINVAL || err == ENOSYS) {
-        // The file system refuses the flag.
-        if (!S_ISDIR(st.st_mode)) {
-            if (::link(source.c_str(), target.c_str()) != 0)
-                return FailWithErrno(errno, target, true);
-            ::unlink(source.c_str());
-            return succeed();
-        }
-        struct stat existing {};
-        if (::lstat(target.c_str(), &existing) == 0)
-            return FailWith(kErrorAlreadyExists);
-        if (::rename(source.c_str(), target.c_str()) != 0)
-            return FailWithErrno(errno, target, true);
-        return succeed();
-    }
-    if (err == EXDEV && S_ISREG(st.st_mode)) {
-        if (!CopyFile(source, target, kTrue))
-            return kFalse;
-        if (::unlink(source.c_str()) != 0)
-            return FailWithErrno(errno, source);
-        return succeed();
-    }
-    return FailWithErrno(err, target, true);
+    return moveEntry(AT_FDCWD, source, AT_FDCWD, target, target);
 }
 
-BOOL DeleteFile(const std::string& path)
-{
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return FailWithErrno(errno, path);
-    if (S_ISDIR(st.st_mode))
-        return FailWith(kErrorAccessDenied);
-    // unlink ignores the file's mode; a read-only file is not deleted by force.
-    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR))
-        return FailWith(kErrorAccessDenied);
-    if (::unlink(path.c_str()) != 0)
-        return FailWithErrno(errno, path);
-    return succeed();
-}
+BOOL DeleteFile(const std::string& path) { return deleteEntry(AT_FDCWD, path); }
 
-BOOL RemoveDirectory(const std::string& path)
-{
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return FailWithErrno(errno, path);
-    if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode))
-        return FailWith(kErrorDirectory);
-    if (::rmdir(path.c_str()) != 0) {
-        if (errno == ENOTEMPTY || errno == EEXIST)
-            return FailWith(kErrorDirNotEmpty);
-        return FailWithErrno(errno, path);
-    }
-    return succeed();
-}
+BOOL RemoveDirectory(const std::string& path) { return removeFolderEntry(AT_FDCWD, path); }
 
 FolderState IsFolderEmpty(const std::string& folder)
 {
@@ -581,6 +791,17 @@ private:
     bool m_stopped = false;
 };
 
+BOOL deleteTreeAt(int parentFd, const std::string& name, const std::string& path, DeleteTreeEvents& events)
+{
+    TreeWalk walk(events);
+    bool finished = walk.removeEntry(parentFd, name, path);
+    if (walk.firstError())
+        return FailWith(walk.firstError());
+    if (!finished)
+        return FailWith(kErrorSuccess);
+    return succeed();
+}
+
 std::vector<std::string> guardedRoots()
 {
     std::vector<std::string> roots;
@@ -663,17 +884,14 @@ BOOL DeleteTree(const std::string& path, DeleteTreeEvents& events)
     std::string clean = withoutTrailingSlashes(path);
     auto slash = clean.rfind('/');
     std::string parent = slash == 0 ? std::string("/") : clean.substr(0, slash);
-    int parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int parentFd = ::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (parentFd < 0)
         return FailWithErrno(errno, parent);
-    TreeWalk walk(events);
-    bool finished = walk.removeEntry(parentFd, clean.substr(slash + 1), clean);
+    BOOL ok = deleteTreeAt(parentFd, clean.substr(slash + 1), clean, events);
+    DWORD code = GetLastError();
     ::close(parentFd);
-    if (walk.firstError())
-        return FailWith(walk.firstError());
-    if (!finished)
-        return FailWith(kErrorSuccess);
-    return succeed();
+    SetLastError(code);
+    return ok;
 }
 
 BOOL DeleteTree(const std::string& path)
@@ -681,6 +899,156 @@ BOOL DeleteTree(const std::string& path)
     // Everything it can, whatever fails on the way.
     DeleteTreeEvents events;
     return DeleteTree(path, events);
+}
+
+Folder::~Folder()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+Folder::Folder(Folder&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+
+Folder& Folder::operator=(Folder&& other) noexcept
+{
+    if (this != &other) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+std::optional<Folder> Folder::Open(const std::string& path)
+{
+    std::string clean = withoutTrailingSlashes(path);
+    if (clean.empty()) {
+        SetLastError(kErrorPathNotFound);
+        return std::nullopt;
+    }
+    if (clean == "/") {
+        int fd = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            failOpeningFolder(errno, clean);
+            return std::nullopt;
+        }
+        return Folder(fd);
+    }
+    auto slash = clean.rfind('/');
+    std::string parent = slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/")
+                                                                                    : clean.substr(0, slash);
+    int parentFd = ::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (parentFd < 0) {
+        failOpeningFolder(errno, clean);
+        return std::nullopt;
+    }
+    int fd = openFolderAt(parentFd, slash == std::string::npos ? clean : clean.substr(slash + 1));
+    int err = errno;
+    ::close(parentFd);
+    if (fd < 0) {
+        failOpeningFolder(err, clean);
+        return std::nullopt;
+    }
+    SetLastError(kErrorSuccess);
+    return Folder(fd);
+}
+
+std::optional<Folder> Folder::OpenSub(const std::string& name) const
+{
+    int fd = openFolderAt(m_fd, name);
+    if (fd < 0) {
+        failOpeningFolder(errno, name);
+        return std::nullopt;
+    }
+    SetLastError(kErrorSuccess);
+    return Folder(fd);
+}
+
+std::optional<std::vector<FindData>> FindFiles(const Folder& folder, const std::string& pattern, FindMode mode)
+{
+    // A description of its own, so that two listings never share a position.
+    int fd = ::openat(folder.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        failOpeningFolder(errno, {});
+        return std::nullopt;
+    }
+    return listFolder(fd, pattern, mode);
+}
+
+DWORD GetFileAttributes(const Folder& folder, const std::string& name)
+{
+    struct stat st {};
+    if (::fstatat(folder.Fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        SetLastError(Win32ErrorFromErrno(errno, name));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    SetLastError(kErrorSuccess);
+    return attributesOf(st, name);
+}
+
+BOOL SetFileAttributes(const Folder& folder, const std::string& name, DWORD attributes)
+{
+    int fd = ::openat(folder.Fd(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return FailWithErrno(errno, name);
+    return setAttributesOf(fd, attributes, name);
+}
+
+BOOL CreateDirectory(const Folder& folder, const std::string& name)
+{
+    if (::mkdirat(folder.Fd(), name.c_str(), 0777) != 0)
+        return FailWithErrno(errno, name, true);
+    return succeed();
+}
+
+bool IsDirectory(const Folder& folder, const std::string& name)
+{
+    struct stat st {};
+    return ::fstatat(folder.Fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+}
+
+BOOL CopyFile(const Folder& from, const std::string& name, const Folder& to, const std::string& targetName,
+              BOOL failIfExists)
+{
+    return copyEntry(from.Fd(), name, to.Fd(), targetName, failIfExists, targetName);
+}
+
+BOOL MoveFile(const Folder& from, const std::string& name, const Folder& to, const std::string& targetName)
+{
+    return moveEntry(from.Fd(), name, to.Fd(), targetName, targetName);
+}
+
+BOOL DeleteFile(const Folder& folder, const std::string& name) { return deleteEntry(folder.Fd(), name); }
+
+BOOL RemoveDirectory(const Folder& folder, const std::string& name)
+{
+    return removeFolderEntry(folder.Fd(), name);
+}
+
+BOOL DeleteTree(const Folder& folder, const std::string& name, const std::string& path, DeleteTreeEvents& events)
+{
+    return deleteTreeAt(folder.Fd(), name, path, events);
+}
+
+bool IsCopyLeftover(const std::string& name)
+{
+    static const std::string prefix = ".copy-";
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    });
+}
+
+void RemoveCopyLeftovers(const Folder& folder)
+{
+    auto entries = FindFiles(folder, ".copy-??????");
+    if (!entries)
+        return;
+    for (const auto& entry : *entries)
+        if (!entry.isDirectory && IsCopyLeftover(entry.name))
+            ::unlinkat(folder.Fd(), entry.name.c_str(), 0);
 }
 
 std::optional<DriveId> GetDriveOfPath(const std::string& path)

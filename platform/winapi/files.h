@@ -62,7 +62,8 @@ std::optional<std::vector<FindData>> FindFiles(const std::string& folder, const 
 // 80 when `failIfExists` and the target exists; 5 when the target is
 // read-only or a folder, or the source is not a regular file; 2 when the
 // source is missing. Bytes, mode and modification time are copied; the
-// target appears whole (written beside it, then renamed into place).
+// target appears whole (written beside it, then linked or renamed into
+// place), and a copy that is killed leaves no part of it behind.
 BOOL CopyFile(const std::string& source, const std::string& target, BOOL failIfExists);
 
 // Writes `text` as the whole new content of `path` with `mode`: into a
@@ -116,6 +117,59 @@ BOOL DeleteTree(const std::string& path, DeleteTreeEvents& events);
 // "/", $HOME and the special-folder roots, by name or by what the name
 // resolves to.
 bool IsGuardedPath(const std::string& path);
+
+// A folder held by descriptor. Every name below it is taken relative to it
+// and an entry that is a symbolic link is never followed, so a link put in
+// the place of a folder while a walk runs leads nowhere.
+class Folder {
+public:
+    Folder() = default;
+    ~Folder();
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&& other) noexcept;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    // The folder `path` names: the folders above it as the system resolves
+    // them, the folder itself never through a link (1921 when it is one, 3
+    // when it is missing).
+    static std::optional<Folder> Open(const std::string& path);
+    // The folder `name` in this one, with the same rule.
+    std::optional<Folder> OpenSub(const std::string& name) const;
+
+    int Fd() const { return m_fd; }
+
+private:
+    explicit Folder(int fd) : m_fd(fd) {}
+    int m_fd = -1;
+};
+
+// The calls above on `name` in an open folder. None of them follows `name`
+// when it is a link: its attributes are the link's own (never a folder),
+// setting them leaves a link as it is, a copy of a link is a link with the
+// same text, a move or delete takes the link itself.
+std::optional<std::vector<FindData>> FindFiles(const Folder& folder, const std::string& pattern,
+                                               FindMode mode = FindMode::Pattern);
+DWORD GetFileAttributes(const Folder& folder, const std::string& name);
+BOOL SetFileAttributes(const Folder& folder, const std::string& name, DWORD attributes);
+BOOL CreateDirectory(const Folder& folder, const std::string& name);
+// A folder, not a link to one.
+bool IsDirectory(const Folder& folder, const std::string& name);
+BOOL CopyFile(const Folder& from, const std::string& name, const Folder& to, const std::string& targetName,
+              BOOL failIfExists);
+BOOL MoveFile(const Folder& from, const std::string& name, const Folder& to, const std::string& targetName);
+BOOL DeleteFile(const Folder& folder, const std::string& name);
+BOOL RemoveDirectory(const Folder& folder, const std::string& name);
+// `path` names the entry in what `events` are told.
+BOOL DeleteTree(const Folder& folder, const std::string& name, const std::string& path, DeleteTreeEvents& events);
+
+// The temporary names a copy writes under before the file takes its own
+// name. A copy is written unnamed where the file system allows it, so only
+// a copy killed on another file system (or between two calls) leaves one.
+bool IsCopyLeftover(const std::string& name);
+// Removes the copy leftovers (files and links, never folders) that lie
+// directly in `folder`.
+void RemoveCopyLeftovers(const Folder& folder);
 
 // The device and mount point of the nearest existing ancestor of an
 // absolute path.

@@ -296,6 +296,33 @@ mode_t modeOf(const fs::path& p)
     return st.st_mode & 07777;
 }
 
+struct LineOutcome {
+    std::string result;
+    std::string detail;
+    std::string protocol;
+};
+
+// Runs one command line, with every "{}" standing for the tree's folder, as
+// an unprivileged user; `prepare` runs first in that user's process.
+LineOutcome RunLine(const kelm::test::TempDir& dir, std::string line, const std::function<void()>& prepare = {})
+{
+    for (auto at = line.find("{}"); at != std::string::npos; at = line.find("{}"))
+        line.replace(at, 2, dir.path().string());
+    std::string outcome = kelm::test::RunUnprivileged(dir.path(), [&] {
+        if (prepare)
+            prepare();
+        CCommander commander(nullptr);
+        commander.Execute(nullptr, line);
+        return std::to_string(commander.GetResultCode()) + "|" + commander.GetDetailText() + "|" +
+               commander.GetProtocol().m_strText;
+    });
+    auto bar = outcome.find('|');
+    auto bar2 = outcome.find('|', bar == std::string::npos ? 0 : bar + 1);
+    if (bar == std::string::npos || bar2 == std::string::npos)
+        return {outcome, "", ""};
+    return {outcome.substr(0, bar), outcome.substr(bar + 1, bar2 - bar - 1), outcome.substr(bar2 + 1)};
+}
+
 } // namespace
 
 TEST(FileManager, CommandsStayInsideTheirFolder)
@@ -364,24 +391,187 @@ TEST(FileManager, CommandsStayInsideTheirFolder)
         SCOPED_TRACE(c.line);
         kelm::test::TempDir dir;
         makeHostileTree(dir);
-        std::string line = c.line;
-        for (auto at = line.find("{}"); at != std::string::npos; at = line.find("{}"))
-            line.replace(at, 2, dir.path().string());
-        std::string outcome = kelm::test::RunUnprivileged(dir.path(), [&] {
+        auto outcome = RunLine(dir, c.line, [&] {
             ::chmod((dir / "shut/locked").c_str(), 0);
             ::setenv("HOME", (dir / "home").c_str(), 1);
             ::setenv("XDG_DOCUMENTS_DIR", (dir / "docs").c_str(), 1);
-            CCommander commander(nullptr);
-            commander.Execute(nullptr, line);
-            return std::to_string(commander.GetResultCode()) + "|" + commander.GetDetailText();
         });
         ::chmod((dir / "shut/locked").c_str(), 0755);
-        auto bar = outcome.find('|');
-        ASSERT_NE(bar, std::string::npos) << outcome;
-        EXPECT_EQ(outcome.substr(0, bar), std::to_string(c.result)) << outcome;
-        EXPECT_EQ(outcome.substr(bar + 1).rfind(c.detailStart, 0), 0u) << outcome;
+        EXPECT_EQ(outcome.result, std::to_string(c.result)) << outcome.detail;
+        EXPECT_EQ(outcome.detail.rfind(c.detailStart, 0), 0u) << outcome.detail;
         if (c.check)
             c.check(dir);
+    }
+}
+
+namespace {
+
+// A tree with links out of it, and a link above the folders it names:
+//   work/     a.txt, sub/b.txt, f-link -> outside/f.txt, link_out -> outside
+//   outside/  f.txt and k.txt (0644), deep/x.txt
+//   via  -> work
+void makeLinkedTree(const kelm::test::TempDir& dir)
+{
+    dir.write("work/a.txt", "a");
+    dir.write("work/sub/b.txt", "b");
+    dir.write("outside/f.txt", "outside");
+    dir.write("outside/k.txt", "k");
+    dir.write("outside/deep/x.txt", "x");
+    ::chmod((dir / "outside/f.txt").c_str(), 0644);
+    ::chmod((dir / "outside/k.txt").c_str(), 0644);
+    fs::create_symlink(dir / "outside/f.txt", dir / "work/f-link");
+    fs::create_directory_symlink(dir / "outside", dir / "work/link_out");
+    fs::create_directory_symlink(dir / "work", dir / "via");
+}
+
+} // namespace
+
+TEST(FileManager, NoCommandReachesThroughALink)
+{
+    using Dir = kelm::test::TempDir;
+    struct Case {
+        const char* line; // {} is the tree's folder
+        int result;
+        std::string detailStart;
+        std::function<void(const Dir&, const std::string& protocol)> check;
+    };
+    auto outsideIntact = [](const Dir& d) {
+        ASSERT_TRUE(fs::exists(d / "outside/f.txt"));
+        EXPECT_EQ(kelm::test::readFile(d / "outside/f.txt"), "outside");
+        EXPECT_EQ(modeOf(d / "outside/f.txt"), 0644u);
+        EXPECT_EQ(modeOf(d / "outside/k.txt"), 0644u);
+        EXPECT_TRUE(fs::exists(d / "outside/deep/x.txt"));
+        EXPECT_FALSE(fs::exists(d / "outside/a.txt"));
+        EXPECT_FALSE(fs::exists(d / "outside/k2.txt"));
+    };
+    auto isLinkTo = [](const fs::path& link, const fs::path& target) {
+        EXPECT_TRUE(fs::is_symlink(link)) << link;
+        if (fs::is_symlink(link))
+            EXPECT_EQ(fs::read_symlink(link), target);
+    };
+    const std::string linkError = "i/o error 1921: The name of the file cannot be resolved by the system.\r\n";
+    std::vector<Case> cases = {
+        // A link is copied as a link, never as what it points to.
+        {"FileCopy({}/work/*, {}/copy, 1, 0, 1, 1)", 0, "",
+         [&](const Dir& d, const std::string& protocol) {
+             isLinkTo(d / "copy/f-link", d / "outside/f.txt");
+             isLinkTo(d / "copy/link_out", d / "outside");
+             EXPECT_EQ(kelm::test::readFile(d / "copy/sub/b.txt"), "b");
+             EXPECT_EQ(protocol, "");
+         }},
+        {"FileCopy({}/work/f-link, {}/copy, 1, 0, 0, 0)", 0, "",
+         [&](const Dir& d, const std::string&) { isLinkTo(d / "copy/f-link", d / "outside/f.txt"); }},
+        // The folder a command works in is never reached through a link...
+        {"FileDelete({}/work/link_out/*, 0, 0)", 21, linkError + "DELETE : {}/work/link_out ", nullptr},
+        {"FileDelete({}/work/link_out/*, 1, 1)", 0, "",
+         [](const Dir&, const std::string& protocol) {
+             EXPECT_NE(protocol.find("WARNING IGNORED ERROR : i/o error 1921:"), std::string::npos) << protocol;
+         }},
+        {"FileDelete({}/work/link_out/deep, 1, 0)", 21, linkError, nullptr},
+        {"FileRename({}/work/link_out/k.txt, k2.txt, 0, 0)", 21, linkError, nullptr},
+        {"FileSetAttributes({}/work/link_out/*, 1, 1, 0)", 21, linkError, nullptr},
+        {"FileMove({}/work/link_out/k.txt, {}/work, 0, 0)", 21, linkError, nullptr},
+        {"FileCopy({}/work/link_out/*, {}/copy, 1, 0, 1, 0)", 21, linkError,
+         [](const Dir& d, const std::string&) { EXPECT_FALSE(fs::exists(d / "copy/f.txt")); }},
+        // ... nor is a copy's or a move's target folder.
+        {"FileMove({}/work/a.txt, {}/work/link_out, 0, 0)", 21, linkError + "MOVE : {}/work {}/work/link_out",
+         [](const Dir& d, const std::string&) { EXPECT_TRUE(fs::exists(d / "work/a.txt")); }},
+        {"FileCopy({}/work/a.txt, {}/work/link_out, 1, 0, 0, 0)", 21, linkError, nullptr},
+        // Links above that folder are followed, as the system follows them.
+        {"FileDelete({}/via/sub/b.txt, 0, 0)", 0, "",
+         [](const Dir& d, const std::string&) { EXPECT_FALSE(fs::exists(d / "work/sub/b.txt")); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        kelm::test::TempDir dir;
+        makeLinkedTree(dir);
+        auto outcome = RunLine(dir, c.line);
+        std::string detailStart = c.detailStart;
+        for (auto at = detailStart.find("{}"); at != std::string::npos; at = detailStart.find("{}"))
+            detailStart.replace(at, 2, dir.path().string());
+        EXPECT_EQ(outcome.result, std::to_string(c.result)) << outcome.detail;
+        EXPECT_EQ(outcome.detail.rfind(detailStart, 0), 0u) << outcome.detail;
+        outsideIntact(dir);
+        if (c.check)
+            c.check(dir, outcome.protocol);
+    }
+}
+
+TEST(FileManager, ALinkSwappedInDuringAWalkIsNotFollowed)
+{
+    // The swap comes between the listing and the act: at the walk's start,
+    // after the working folder was opened, or at its first item, after the
+    // folder above `sub` was listed.
+    enum When { AtBegin, AtFirstItem };
+    class Swapper : public CFileManager {
+    public:
+        Swapper(When when, fs::path folder, fs::path outside)
+            : m_when(when), m_folder(std::move(folder)), m_outside(std::move(outside))
+        {
+        }
+
+    protected:
+        void OnBegin(int) override
+        {
+            if (m_when == AtBegin)
+                Swap();
+        }
+        void OnBeforeItem() override
+        {
+            if (m_when == AtFirstItem)
+                Swap();
+        }
+
+    private:
+        void Swap()
+        {
+            if (m_swapped)
+                return;
+            m_swapped = true;
+            fs::rename(m_folder, m_folder.string() + "-away");
+            fs::create_directory_symlink(m_outside, m_folder);
+        }
+        When m_when;
+        fs::path m_folder;
+        fs::path m_outside;
+        bool m_swapped = false;
+    };
+    struct Case {
+        const char* name;
+        When when;
+        const char* swapped; // below the tree
+        std::function<bool(CFileManager&, const kelm::test::TempDir&)> run;
+        bool succeeds;
+    };
+    std::vector<Case> cases = {
+        {"copy", AtFirstItem, "tree/sub",
+         [](CFileManager& fm, const auto& d) {
+             return fm.Copy((d / "tree/*").string(), (d / "copy").string(), true, false, true, false);
+         },
+         false},
+        {"set attributes", AtFirstItem, "tree/sub",
+         [](CFileManager& fm, const auto& d) { return fm.SetAttributes((d / "tree/*").string(), 1, true, false); },
+         false},
+        {"delete", AtBegin, "tree",
+         [](CFileManager& fm, const auto& d) { return fm.Delete((d / "tree/*").string(), true, false); }, true},
+        {"rename", AtBegin, "tree",
+         [](CFileManager& fm, const auto& d) { return fm.Rename((d / "tree/*.txt").string(), "*.old", false, false); },
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        kelm::test::TempDir dir;
+        dir.write("tree/a.txt", "a");
+        dir.write("tree/sub/s.txt", "s");
+        dir.write("outside/keep.txt", "keep");
+        ::chmod((dir / "outside/keep.txt").c_str(), 0644);
+        Swapper fm(c.when, dir / c.swapped, dir / "outside");
+        EXPECT_EQ(c.run(fm, dir), c.succeeds) << fm.GetMessage();
+        if (!c.succeeds)
+            EXPECT_EQ(fm.GetSystemError(), 1921u) << fm.GetMessage();
+        EXPECT_EQ(listing(dir / "outside"), std::vector<std::string>{"keep.txt"});
+        EXPECT_EQ(modeOf(dir / "outside/keep.txt"), 0644u);
+        EXPECT_FALSE(fs::exists(dir / "copy/sub/keep.txt"));
     }
 }
 
