@@ -125,21 +125,44 @@ bool BuildDsnAttributes(const TSec& sec, std::vector<std::pair<std::string, std:
     return true;
 }
 
+namespace {
+
+// The folder `relative` below `base`, each level opened from the one above
+// without following links; `below` holds it when it is not `base` itself.
+// Null when a level is missing or is a link.
+const winapi::Folder* openBelow(const winapi::Folder& base, const std::string& relative,
+                                std::optional<winapi::Folder>& below)
+{
+    below.reset();
+    const winapi::Folder* at = &base;
+    for (std::size_t pos = 0; pos < relative.size();) {
+        std::size_t next = relative.find('/', pos);
+        std::string part = relative.substr(pos, next == std::string::npos ? std::string::npos : next - pos);
+        pos = next == std::string::npos ? relative.size() : next + 1;
+        if (part.empty() || part == ".")
+            continue;
+        auto sub = at->OpenSub(part);
+        if (!sub)
+            return nullptr;
+        below = std::move(sub);
+        at = &*below;
+    }
+    return at;
+}
+
+} // namespace
+
 void DeleteListedPaths(const std::string& folder, const std::vector<std::string>& lines,
                        const std::function<void(const std::string&)>& log)
 {
-    // Every line is walked from the folder's descriptor one level at a time
-    // without following links, so no line reaches outside the folder.
-    int base = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (base < 0)
+    // Every line is walked from the folder one level at a time without
+    // following links, so no line reaches outside the folder.
+    auto base = winapi::Folder::Open(folder);
+    if (!base)
         return;
-    std::string openParent; // the parent of the last line, relative
-    int parentFd = -1;
-    auto closeParent = [&] {
-        if (parentFd >= 0 && parentFd != base)
-            ::close(parentFd);
-        parentFd = -1;
-    };
+    std::optional<std::string> openParent; // the parent of the last line, relative
+    std::optional<winapi::Folder> parentFolder;
+    const winapi::Folder* dir = nullptr;
     for (const auto& line : lines) {
         if (line.empty())
             continue;
@@ -152,38 +175,25 @@ void DeleteListedPaths(const std::string& folder, const std::vector<std::string>
         std::string name = slash == std::string::npos ? line : line.substr(slash + 1);
         if (name.empty() || name == ".")
             continue;
-        if (parentFd < 0 || parent != openParent) {
-            closeParent();
+        if (!openParent || parent != *openParent) {
             openParent = parent;
-            int dir = base;
-            std::size_t pos = 0;
-            while (dir >= 0 && pos < parent.size()) {
-                std::size_t next = parent.find('/', pos);
-                std::string part = parent.substr(pos, next == std::string::npos ? std::string::npos : next - pos);
-                pos = next == std::string::npos ? parent.size() : next + 1;
-                if (part.empty() || part == ".")
-                    continue;
-                int sub = ::openat(dir, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                if (dir != base)
-                    ::close(dir);
-                dir = sub;
-            }
-            parentFd = dir;
-            if (parentFd < 0)
-                continue; // a level is missing or is a link: nothing to delete
+            dir = openBelow(*base, parent, parentFolder);
         }
-        struct stat st {};
-        if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
+        if (!dir)
+            continue; // a level is missing or is a link: nothing to delete
         // A folder still holding something that was not installed stays
-        // (rmdir refuses it). A listed file goes whatever its own mode: setup
-        // put it there, often read-only as it lay on the kit's media, and
-        // only the folder's permission decides. A link goes as the link.
-        // A failure does not stop the list.
-        ::unlinkat(parentFd, name.c_str(), S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0);
+        // (rmdir refuses it); what a killed copy left in it does not count.
+        // A listed file goes whatever its own mode: setup put it there,
+        // often read-only as it lay on the kit's media, and only the
+        // folder's permission decides. A link goes as the link. A failure
+        // does not stop the list.
+        bool isFolder = winapi::IsDirectory(*dir, name);
+        if (isFolder)
+            if (auto sub = dir->OpenSub(name))
+                winapi::RemoveCopyLeftovers(*sub);
+        ::unlinkat(dir->Fd(), name.c_str(), isFolder ? AT_REMOVEDIR : 0);
     }
-    closeParent();
-    ::close(base);
+    winapi::RemoveCopyLeftovers(*base);
 }
 
 CSetupApp::CSetupApp() : m_isAdmin([] { return winapi::IsUserAnAdmin() != 0; }) {}
@@ -211,9 +221,9 @@ void CSetupApp::Log(const std::string& line)
 
 int CSetupApp::Ask(const std::string& text, UINT style) { return GetPrompt()->Ask(nullptr, text, "", style); }
 
-void CSetupApp::Report(int id, const std::vector<std::string>& args)
+void CSetupApp::Report(int id, const std::vector<std::string>& args, const std::string& extra)
 {
-    std::string text = FormatText(LoadString(id), args);
+    std::string text = FormatText(LoadString(id), args) + extra;
     if (!m_bSilent)
         Ask(text, winapi::MB_OK | winapi::MB_ICONSTOP);
     Log(text);
@@ -261,7 +271,8 @@ int CSetupApp::Run()
             Ask(LoadString(IDS_INSTALL_CANCELLED), winapi::MB_OK | winapi::MB_ICONSTOP);
         } else {
             m_log.Close();
-            bool removed = RunUninstaller();
+            std::string failure;
+            bool removed = RunUninstaller(failure);
             // The uninstaller's block now stands inside this run's block.
             m_log.Open();
             if (!m_log.IsOpen()) {
@@ -271,6 +282,7 @@ int CSetupApp::Run()
             }
             if (!removed) {
                 m_nStatus = Failed;
+                Log(failure);
                 Report(IDS_UNINSTALL_FAILED);
             }
         }
@@ -364,7 +376,7 @@ bool CSetupApp::IsInstalled()
                                 key) == 0;
 }
 
-bool CSetupApp::RunUninstaller()
+bool CSetupApp::RunUninstaller(std::string& failure)
 {
     if (m_strUninstallKey.empty())
         return true;
@@ -378,12 +390,12 @@ bool CSetupApp::RunUninstaller()
     std::string program = joinPath(*location, kUninstallerName);
     auto pid = winapi::Spawn({program, "-s"});
     if (!pid) {
-        Log(winapi::FormatMessage(winapi::GetLastError()) + " : " + program);
+        failure = winapi::FormatMessage(winapi::GetLastError()) + " : " + program;
         return false;
     }
     auto status = winapi::WaitProcess(*pid);
     if (!status || *status != 0) {
-        Log(program + " -s : exit status " + (status ? std::to_string(*status) : std::string("unknown")));
+        failure = program + " -s : exit status " + (status ? std::to_string(*status) : std::string("unknown"));
         return false;
     }
     return true;
@@ -503,10 +515,17 @@ bool CSetupApp::CreateAppFolder(const std::string& folder)
         Report(IDS_CANNOT_CREATE_FOLDER, {folder});
         return false;
     }
-    if (!winapi::IsEnterableDirectory(folder) && !dorvik::CreateFolderTree(folder)) {
-        Log(winapi::FormatMessage(winapi::GetLastError()));
-        Report(IDS_CANNOT_CREATE_FOLDER, {folder});
-        return false;
+    if (!winapi::IsEnterableDirectory(folder)) {
+        // The highest level that is missing is what a rollback takes back.
+        std::string created = withoutTrailingSlash(folder);
+        while (created.size() > 1 && ::access(folderOf(created).c_str(), F_OK) != 0)
+            created = folderOf(created);
+        if (!dorvik::CreateFolderTree(folder)) {
+            Log(winapi::FormatMessage(winapi::GetLastError()));
+            Report(IDS_CANNOT_CREATE_FOLDER, {folder});
+            return false;
+        }
+        m_strCreatedFolder = created;
     }
     return CopyAppFiles(folder);
 }
@@ -519,6 +538,7 @@ bool CSetupApp::CopyAppFiles(const std::string& folder)
     if (ok && info->m_strCopyPath[0] == '/')
         source = withoutTrailingSlash(info->m_strCopyPath);
     dorvik::CSetupFileManager manager;
+    manager.RecordCreated(&m_copiedPaths);
     if (ok) {
         ok = manager.Copy(joinPath(source, "*"), folder, true, true);
         if (!ok)
@@ -537,7 +557,9 @@ bool CSetupApp::CopyAppFiles(const std::string& folder)
                                                                   kUninstallerName)
                                                        : m_uninstallerSource;
         ok = winapi::CopyFile(from, joinPath(folder, kUninstallerName), false);
-        if (!ok)
+        if (ok)
+            m_copiedPaths.push_back(kUninstallerName);
+        else
             Log("i/o error " + std::to_string(winapi::GetLastError()) + ": " +
                 winapi::FormatMessage(winapi::GetLastError()) + "\r\nCOPY : " + from);
     }
@@ -552,11 +574,10 @@ bool CSetupApp::WriteFileList(const std::string& source, const std::string& fold
     if (!ListFolderTree(source, lines) ||
         !winapi::WriteWholeFile(joinPath(folder, kFileListName), FormatFileList(lines))) {
         std::string error = winapi::FormatMessage(winapi::GetLastError());
-        Report(IDS_FILES_DAT_ERROR);
-        Log(std::string(winapi::Utf8Left(error, 255)));
+        Report(IDS_FILES_DAT_ERROR, {}, std::string(winapi::Utf8Left(error, 255)));
         return false;
     }
-    m_copiedPaths = lines;
+    m_copiedPaths.push_back(kFileListName);
     return true;
 }
 
@@ -670,22 +691,30 @@ bool CSetupApp::RegisterUninstall()
 
 void CSetupApp::Rollback()
 {
-    if (!m_bRegistered && !m_copiedPaths.empty() && !m_strInstallFolder.empty()) {
-        // Nothing registered yet, so no uninstaller would find these files.
-        std::vector<std::string> paths = m_copiedPaths;
-        paths.push_back(kFileListName);
-        paths.push_back(kUninstallerName);
-        DeleteListedPaths(m_strInstallFolder, paths, [this](const std::string& line) { Log(line); });
-        if (winapi::IsFolderEmpty(m_strInstallFolder) == winapi::FolderState::Empty)
-            winapi::RemoveDirectory(m_strInstallFolder);
-    } else if (!RunUninstaller()) {
+    // Only what this run made is taken back: a copy installed before, whose
+    // removal failed, keeps its files, its group and its Uninstall entry.
+    std::string failure;
+    if (m_bRegistered && !RunUninstaller(failure)) {
+        Log(failure);
         Log(LoadString(IDS_UNINSTALL_FAILED));
+    }
+    if (!m_strInstallFolder.empty()) {
+        // Whatever the uninstaller did not find (a copy that failed before
+        // Files.dat was written is listed nowhere else), content first.
+        std::vector<std::string> paths(m_copiedPaths.rbegin(), m_copiedPaths.rend());
+        DeleteListedPaths(m_strInstallFolder, paths, [this](const std::string& line) { Log(line); });
+        // The folders this run created, from the installation folder up,
+        // while they are empty.
+        std::string folder = withoutTrailingSlash(m_strInstallFolder);
+        while (!m_strCreatedFolder.empty() && winapi::IsFolderEmpty(folder) == winapi::FolderState::Empty &&
+               winapi::RemoveDirectory(folder) && folder != m_strCreatedFolder)
+            folder = folderOf(folder);
     }
     if (!m_strGroupFolder.empty()) {
         dorvik::CSetupFileManager manager;
         manager.Delete(m_strGroupFolder, true);
     }
-    if (!m_strUninstallKey.empty())
+    if (m_bRegistered)
         winapi::RegDeleteTree(winapi::HKEY_LOCAL_MACHINE, kUninstallKey + m_strUninstallKey);
 }
 

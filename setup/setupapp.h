@@ -66,7 +66,9 @@ public:
     bool LoadAppIni();
     std::string GetClientFolder();
     bool IsInstalled();
-    bool RunUninstaller();
+    // Runs the installed copy's uninstaller and waits for it; false with
+    // the reason in `failure` when it could not start or did not succeed.
+    bool RunUninstaller(std::string& failure);
     std::string DefaultInstallFolder() const;
     // Creates the data sources of App.ini and lists their names, one per
     // line; on failure message 146 and status 2.
@@ -83,8 +85,9 @@ public:
     bool RegisterUninstall();
     void Rollback();
 
-    // An error: a stop box unless silent, and a line in the log.
-    void Report(int id, const std::vector<std::string>& args = {});
+    // An error: a stop box unless silent, and a line in the log; `extra`
+    // follows the message (a system's error text).
+    void Report(int id, const std::vector<std::string>& args = {}, const std::string& extra = {});
     void Log(const std::string& line);
     int Ask(const std::string& text, UINT style);
 
@@ -113,7 +116,11 @@ private:
     std::string m_strUninstallKey;
     std::string m_uninstallerSource;
     bool m_bRegistered = false;   // this run wrote the Uninstall entry
-    std::vector<std::string> m_copiedPaths; // Files.dat lines of this run
+    // What this run wrote into the installation folder, in the order it
+    // was written (a folder before its content), and the highest folder of
+    // the installation folder's path that it created ("" for none).
+    std::vector<std::string> m_copiedPaths;
+    std::string m_strCreatedFolder;
     bool m_bDataSourcesCreated = false;
     std::string m_strDataSources;
     dorvik::CSetupLogFile m_log;

@@ -1,5 +1,6 @@
 // uninstall: removes the application installed in its own folder.
 //   uninstall [-s]
+//   uninstall -o:<path> [-h:<fd>]   deletes a temporary copy of itself
 // Exits with the run status: 0 success, 2 failed, 3 cancelled.
 // The windows live in libuninstall-ui.so, loaded only when the run shows
 // them, so a silent removal starts without the window toolkit.

@@ -18,6 +18,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <filesystem>
 
 namespace kelm_setup {
 
@@ -39,6 +41,8 @@ std::string withoutTrailingSlash(std::string path)
         path.pop_back();
     return path;
 }
+
+std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 // Whether `inner` lies strictly below `outer` (both absolute, normalised).
 bool isBelow(const std::string& inner, const std::string& outer)
@@ -97,10 +101,8 @@ int CUninstallApp::Run()
         m_strProgramPath = winapi::GetModuleFileName();
     winapi::AppProfile::Instance().SetRegistryKey(kProfileKey);
 
-    if (!m_cmdInfo.m_strPath.empty()) {
-        DeleteSelf(m_cmdInfo.m_nHandle, m_cmdInfo.m_strPath);
-        return Success;
-    }
+    if (!m_cmdInfo.m_strPath.empty())
+        return DeleteTemporaryCopy(m_cmdInfo.m_nHandle, m_cmdInfo.m_strPath);
 
     if (m_log.Open()) {
         m_log.BeginLog();
@@ -133,7 +135,7 @@ int CUninstallApp::Run()
         m_log.Close();
     }
     if (m_nStatus == Success)
-        DeleteSelf(0, {});
+        DeleteSelf();
     return m_nStatus;
 }
 
@@ -207,20 +209,14 @@ bool CUninstallApp::DeleteListedFiles()
     return manager.Delete(fileList, true);
 }
 
-void CUninstallApp::DeleteSelf(int handle, const std::string& path)
+void CUninstallApp::DeleteSelf()
 {
-    std::string program = path.empty() ? m_strProgramPath : path;
-    if (!path.empty() && handle > 0)
-        winapi::WaitForProcessHandle(handle);
+    const std::string& program = m_strProgramPath;
     if (program.empty() || program[0] != '/')
         return;
-    if (path.empty()) {
-        // The installed program goes even when read-only (a kit may carry
-        // its own uninstaller on read-only media); unlink never follows a link.
-        ::unlink(program.c_str());
-    } else {
-        winapi::DeleteFile(program);
-    }
+    // The installed program goes even when read-only (a kit may carry its
+    // own uninstaller on read-only media); unlink never follows a link.
+    ::unlink(program.c_str());
     auto programFiles = winapi::GetSpecialFolderLocation(winapi::CSIDL_PROGRAM_FILES);
     std::string root = programFiles ? withoutTrailingSlash(*programFiles) : std::string();
     std::string folder = folderOf(program);
@@ -232,6 +228,52 @@ void CUninstallApp::DeleteSelf(int handle, const std::string& path)
             break;
         folder = folderOf(folder);
     }
+}
+
+bool CUninstallApp::IsTemporaryCopy(const std::string& path) const
+{
+    // Only what a temporary copy of this program would be: a file (not a
+    // link) under this program's own name, in the temporary folder itself.
+    if (path.empty() || path[0] != '/' || m_strProgramPath.empty())
+        return false;
+    if (nameOf(path) != nameOf(m_strProgramPath))
+        return false;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    std::error_code folderError, temporaryError;
+    auto folder = std::filesystem::canonical(folderOf(path), folderError);
+    auto temporary = std::filesystem::canonical(winapi::GetTempPath(), temporaryError);
+    return !folderError && !temporaryError && folder == temporary;
+}
+
+int CUninstallApp::DeleteTemporaryCopy(int handle, const std::string& path)
+{
+    if (m_log.Open()) {
+        m_log.BeginLog();
+        m_log.WriteProgramVersion();
+    }
+    if (!IsTemporaryCopy(path)) {
+        m_nStatus = Failed;
+        std::string text = FormatText(LoadString(IDS_NOT_TEMPORARY_COPY),
+                                      {nameOf(m_strProgramPath), withoutTrailingSlash(winapi::GetTempPath()), path});
+        std::fprintf(stderr, "uninstall: %s\n", text.c_str());
+        Log(text);
+    } else {
+        if (handle > 0)
+            winapi::WaitForProcessHandle(handle);
+        if (winapi::DeleteFile(path)) {
+            Log(FormatText(LoadString(IDS_TEMPORARY_COPY_DELETED), {path}));
+        } else {
+            m_nStatus = Failed;
+            Log(winapi::FormatMessage(winapi::GetLastError()) + " : " + path);
+        }
+    }
+    if (m_log.IsOpen()) {
+        m_log.EndLog(m_nStatus);
+        m_log.Close();
+    }
+    return m_nStatus;
 }
 
 } // namespace kelm_setup

@@ -35,11 +35,16 @@ public:
     bool LoadAppIni();
     bool Uninstall();
     bool DeleteListedFiles();
-    // Installed role: deletes the own program file, then the installation
-    // folder and its parents below the Program Files folder while they are
-    // empty. Temporary role (a path given): waits for the process behind
-    // `handle` first, and takes the folder from that path.
-    void DeleteSelf(int handle, const std::string& path);
+    // Deletes the own program file, then the installation folder and its
+    // parents below the Program Files folder while they are empty.
+    void DeleteSelf();
+    // The "-o:" run: deletes `path` once the process behind `handle` has
+    // ended, only when it is a temporary copy of this program (a file of
+    // the same name in the temporary folder); anything else is refused.
+    // Both are logged. Returns the run status.
+    int DeleteTemporaryCopy(int handle, const std::string& path);
+    // Whether `path` names a temporary copy of this program.
+    bool IsTemporaryCopy(const std::string& path) const;
 
     void Report(int id, bool logged = true, const std::string& extra = {});
     void Log(const std::string& line);

@@ -79,6 +79,11 @@ constexpr StringEntry kStrings[] = {
     {IDS_NOT_ADMIN, "Пользователь должен обладать правами администратора."},
     {IDS_LOG_OPEN_FAILED, "Ошибка при открытии Log-файла."},
     {IDS_FILES_DAT_ERROR, "Произошла следующая ошибка работы с фалом Files.dat : "},
+    // 138 and 139 are our own wording: the "-o:" run deletes nothing but a
+    // temporary copy of the program.
+    {IDS_NOT_TEMPORARY_COPY,
+     "Ключ -o: удаляет только временную копию программы %s во временной папке %s. Файл не удалён: %s"},
+    {IDS_TEMPORARY_COPY_DELETED, "Удалена временная копия программы удаления: %s"},
 };
 
 } // namespace

@@ -60,6 +60,8 @@ inline constexpr int IDS_GROUP_FAILED = 134;
 inline constexpr int IDS_NOT_ADMIN = 135;
 inline constexpr int IDS_LOG_OPEN_FAILED = 136;
 inline constexpr int IDS_FILES_DAT_ERROR = 137;
+inline constexpr int IDS_NOT_TEMPORARY_COPY = 138;
+inline constexpr int IDS_TEMPORARY_COPY_DELETED = 139;
 
 inline constexpr const char* kDialogCaption = "Uninstall";
 

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -163,7 +165,7 @@ TEST(SetupRun, AnOldCopyWhoseUninstallerFailsStopsTheInstallation)
     box.RegisterClient();
     std::string old = box.Dir().path().string() + "/old copy";
     fs::create_directories(old);
-    std::ofstream(old + "/uninstall") << "#!/bin/sh\nexit 2\n";
+    std::ofstream(old + "/uninstall") << "#!/bin/sh\necho run >> \"" + old + "/runs\"\nexit 2\n";
     fs::permissions(old + "/uninstall", fs::perms(0755));
     winapi::RegKey key;
     ASSERT_EQ(winapi::RegCreateKeyEx(winapi::HKEY_LOCAL_MACHINE, kGuidKey, winapi::KEY_SET_VALUE, key), 0);
@@ -174,6 +176,12 @@ TEST(SetupRun, AnOldCopyWhoseUninstallerFailsStopsTheInstallation)
     EXPECT_NE(run.log.find(Text(158)), std::string::npos) << run.log;
     EXPECT_NE(run.log.find("exit status 2"), std::string::npos);
     EXPECT_FALSE(fs::exists(box.InstallFolder()));
+    // The rollback takes back nothing of a copy this run did not make: the
+    // old copy keeps its Uninstall entry, and its uninstaller ran once.
+    winapi::RegKey kept;
+    ASSERT_EQ(winapi::RegOpenKeyEx(winapi::HKEY_LOCAL_MACHINE, kGuidKey, winapi::KEY_READ, kept), 0);
+    EXPECT_EQ(winapi::RegQueryString(kept, "InstallLocation", winapi::kMaxPath), old);
+    EXPECT_EQ(readFile(old + "/runs"), "run\n");
 
     // Asked in an interactive run, Cancel keeps the installed copy.
     ASSERT_EQ(winapi::RegCreateKeyEx(winapi::HKEY_LOCAL_MACHINE, kGuidKey, winapi::KEY_SET_VALUE, key), 0);
@@ -244,6 +252,69 @@ TEST(SetupRun, AFailureAfterTheCopyTakesTheCopiedFilesBack)
     EXPECT_FALSE(fs::exists(box.InstallFolder())) << run.log;
     winapi::RegKey key;
     EXPECT_EQ(winapi::RegOpenKeyEx(winapi::HKEY_LOCAL_MACHINE, kGuidKey, winapi::KEY_READ, key), 2);
+}
+
+TEST(SetupRun, ACopyThatFailsMidwayTakesBackWhatItWroteAndNothingElse)
+{
+    SetupSandbox box;
+    box.RegisterClient();
+    // A pipe sorts after the kit's files and cannot be copied.
+    ASSERT_EQ(::mkfifo((box.Kit() + "/app/zz-pipe").c_str(), 0644), 0);
+    auto run = RunSetup(box, {"-s"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(Messages(run.log), (std::vector<int>{151}));
+    // The folders the run created go with the files.
+    EXPECT_FALSE(fs::exists(box.ProgramFiles() + "/Varnholt Inc")) << run.log;
+    winapi::RegKey key;
+    EXPECT_EQ(winapi::RegOpenKeyEx(winapi::HKEY_LOCAL_MACHINE, kGuidKey, winapi::KEY_READ, key), 2);
+
+    // Into a folder that was there, with a file of the user's: the folder
+    // and that file stay.
+    fs::create_directories(box.InstallFolder());
+    std::ofstream(box.InstallFolder() + "/notes.txt") << "mine";
+    run = RunSetup(box, {"-s"});
+    EXPECT_EQ(run.status, 2);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(box.InstallFolder()))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"notes.txt"});
+}
+
+TEST(SetupRun, AFilesDatThatCannotBeWrittenIsShownWithItsReason)
+{
+    SetupSandbox box;
+    box.RegisterClient();
+    // The kit brings a folder where the list of installed paths must go.
+    box.Dir().write("kit/app/Files.dat/inside.txt", "x");
+    ScriptedWizard wizard(true);
+    auto run = RunSetup(box, {}, true, {}, &wizard);
+    EXPECT_EQ(run.status, 2);
+    const std::string text = Text(161) + "Access is denied.";
+    ASSERT_EQ(run.boxes.size(), 2u);
+    EXPECT_EQ(run.boxes[0].text, text);
+    EXPECT_EQ(run.boxes[1].text, Text(151));
+    EXPECT_NE(run.log.find(text + "\r\n"), std::string::npos) << run.log;
+    EXPECT_FALSE(fs::exists(box.ProgramFiles() + "/Varnholt Inc"));
+}
+
+TEST(SetupRun, WhatAKilledCopyLeftGoesWithTheNextRunAndWithUninstall)
+{
+    SetupSandbox box;
+    box.RegisterClient();
+    const std::string folder = box.InstallFolder();
+    // A run killed while copying left a temporary file; a name that only
+    // looks like one is the user's.
+    box.Dir().write(fs::relative(folder + "/.copy-Ab12Cd", box.Dir().path()).string(), "half");
+    box.Dir().write(fs::relative(folder + "/.copy-Ab12Cd7", box.Dir().path()).string(), "mine");
+    ASSERT_EQ(RunSetup(box, {"-s"}).status, 0);
+    EXPECT_FALSE(fs::exists(folder + "/.copy-Ab12Cd"));
+    EXPECT_TRUE(fs::exists(folder + "/.copy-Ab12Cd7"));
+    fs::remove(folder + "/.copy-Ab12Cd7");
+
+    // One left in an installed copy does not keep its folder.
+    std::ofstream(folder + "/.copy-Zz98Yx") << "half";
+    EXPECT_EQ(SetupSandbox::Run({folder + "/uninstall", "-s"}), 0) << box.LogText();
+    EXPECT_FALSE(fs::exists(box.ProgramFiles() + "/Varnholt Inc"));
 }
 
 TEST(SetupRun, AnOldProgramGroupIsDeletedAfterTheQuestion)

@@ -2,7 +2,9 @@
 // the demo client kit, install it again over itself and remove it.
 #include "sandbox.h"
 
+#include "resources/setup/strings.h"
 #include "setup/appini.h"
+#include "setup/setupapp.h"
 #include "winapi/process.h"
 #include "winapi/registry.h"
 
@@ -170,32 +172,73 @@ TEST(SetupSandboxRun, FailuresEndWithTheirStatusAndLeaveNothingBehind)
     EXPECT_FALSE(fs::exists(box.ProgramFiles() + "/Varnholt Inc"));
 }
 
-TEST(SetupSandboxRun, ATemporaryCopyWaitsForTheProcessItIsGivenThenRemovesTheProgramAndItsEmptyFolders)
+TEST(SetupSandboxRun, TheTemporaryCopyRoleDeletesNothingButATemporaryCopyOfItself)
 {
     SetupSandbox box;
-    std::string folder = box.ProgramFiles() + "/Varnholt Inc/App/1.0";
-    fs::create_directories(folder);
-    fs::create_directories(box.ProgramFiles() + "/Varnholt Inc/Other");
-    std::string program = folder + "/uninstall";
-    fs::copy_file(UNINSTALL_BIN, program);
+    ScopedEnv env;
+    const std::string temp = (box.Dir() / "tmp").string();
+    fs::create_directories(temp);
+    env.set("TMPDIR", temp);
 
+    // A copy in the temporary folder under the program's own name goes,
+    // once the process it was given has ended.
+    const std::string copy = temp + "/uninstall";
+    fs::copy_file(UNINSTALL_BIN, copy);
     auto sleeper = winapi::Spawn({"/bin/sleep", "1"});
     ASSERT_TRUE(sleeper);
     int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, *sleeper, 0));
     ASSERT_GE(pidfd, 0);
-    auto copy = winapi::Spawn({UNINSTALL_BIN, "-h:3", "-o:" + program}, winapi::SpawnOptions{{{pidfd, 3}}});
+    auto run = winapi::Spawn({UNINSTALL_BIN, "-h:3", "-o:" + copy}, winapi::SpawnOptions{{{pidfd, 3}}});
     ::close(pidfd);
-    ASSERT_TRUE(copy);
+    ASSERT_TRUE(run);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_TRUE(fs::exists(program)); // still waiting for the sleeper
+    EXPECT_TRUE(fs::exists(copy)); // still waiting for the sleeper
     EXPECT_EQ(winapi::WaitProcess(*sleeper), 0);
-    EXPECT_EQ(winapi::WaitProcess(*copy), 0);
-    EXPECT_FALSE(fs::exists(program));
-    EXPECT_FALSE(fs::exists(folder));
-    // The parent still holds another folder; the Program Files folder stays.
-    EXPECT_TRUE(fs::exists(box.ProgramFiles() + "/Varnholt Inc/Other"));
-    // No log, no App.ini, no questions in this role.
-    EXPECT_EQ(box.LogText(), "");
+    EXPECT_EQ(winapi::WaitProcess(*run), 0);
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_TRUE(fs::is_directory(temp));
+    EXPECT_NE(box.LogText().find(kelm_setup::FormatText(kelm_uninstall::res::LoadString(139), {copy}) + "\r\n"),
+              std::string::npos)
+        << box.LogText();
+
+    // Anything else stays, with the reason in the log: the installed
+    // program (the role Windows needed), another file, one below the
+    // temporary folder, a link.
+    const std::string installed = box.ProgramFiles() + "/Varnholt Inc/App/1.0/uninstall";
+    fs::create_directories(box.ProgramFiles() + "/Varnholt Inc/App/1.0");
+    fs::copy_file(UNINSTALL_BIN, installed);
+    box.Dir().write("tmp/notes.txt", "mine");
+    box.Dir().write("tmp/sub/uninstall", "x");
+    fs::create_symlink(installed, copy);
+    for (const std::string& path : {installed, temp + "/notes.txt", temp + "/sub/uninstall", copy}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(SetupSandbox::Run({UNINSTALL_BIN, "-o:" + path}), 2);
+        EXPECT_TRUE(fs::exists(fs::symlink_status(path)));
+        EXPECT_NE(box.LogText().find(kelm_setup::FormatText(kelm_uninstall::res::LoadString(138),
+                                                             {"uninstall", temp, path})),
+                  std::string::npos);
+    }
+    EXPECT_TRUE(fs::exists(installed));
+}
+
+TEST(SetupSandboxRun, SetupKilledWhileCopyingLeavesNothingARerunAndUninstallDoNotRemove)
+{
+    SetupSandbox box;
+    box.RegisterClient();
+    {
+        ScopedEnv env;
+        env.set("LD_PRELOAD", KILL_COPY);
+        env.set("KELM_KILL_IN_COPY", "2");
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        env.set("ASAN_OPTIONS",
+                std::string(asan && *asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0");
+        EXPECT_NE(SetupSandbox::Run({SETUP_BIN, "-s", box.Kit()}), 0);
+    }
+    ASSERT_TRUE(fs::exists(box.InstallFolder())); // killed after the first file
+
+    ASSERT_EQ(SetupSandbox::Run({SETUP_BIN, "-s", box.Kit()}), 0) << box.LogText();
+    ASSERT_EQ(SetupSandbox::Run({box.InstallFolder() + "/uninstall", "-s"}), 0) << box.LogText();
+    EXPECT_FALSE(fs::exists(box.ProgramFiles() + "/Varnholt Inc"));
 }
 
 bool MapsAny(const std::string& maps, std::initializer_list<const char*> names)

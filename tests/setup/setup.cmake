@@ -16,15 +16,19 @@ target_compile_definitions(setup_sandbox PUBLIC KELM_SOURCE_DIR="${CMAKE_SOURCE_
     UNINSTALL_BIN="$<TARGET_FILE:uninstall>")
 add_dependencies(setup_sandbox setup uninstall winapi-reg)
 
-# Preloaded into the programs to see which libraries they had mapped.
+# Preloaded into the programs to see which libraries they had mapped, and
+# to kill them in the middle of a copy.
 add_library(setup_mapsdump MODULE ${CMAKE_CURRENT_LIST_DIR}/mapsdump.cpp)
+add_library(setup_killcopy MODULE ${CMAKE_CURRENT_LIST_DIR}/killcopy.cpp)
+target_link_libraries(setup_killcopy PRIVATE ${CMAKE_DL_LIBS})
 
 kelm_test(setup_sandbox_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/sandbox_test.cpp
     LIBS setup-core setup_sandbox PkgConfig::ODBC
     LABELS unit)
-target_compile_definitions(setup_sandbox_test PRIVATE MAPS_DUMP="$<TARGET_FILE:setup_mapsdump>")
-add_dependencies(setup_sandbox_test setup_mapsdump)
+target_compile_definitions(setup_sandbox_test PRIVATE MAPS_DUMP="$<TARGET_FILE:setup_mapsdump>"
+    KILL_COPY="$<TARGET_FILE:setup_killcopy>")
+add_dependencies(setup_sandbox_test setup_mapsdump setup_killcopy)
 
 kelm_test(setup_presenter_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/presenter_test.cpp
