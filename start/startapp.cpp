@@ -10,7 +10,11 @@
 #include <wx/image.h>
 #include <wx/init.h>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,6 +29,14 @@ public:
         for (int i = 1; i < argc; ++i)
             arguments.push_back(argv[i].utf8_string());
         const std::string ini = StartIniPath(arguments, winapi::GetModuleFileName());
+        if (::access(ini.c_str(), R_OK) != 0) {
+            int err = errno;
+            if (err == ENOENT)
+                std::fprintf(stderr, "start: %s does not exist\n", ini.c_str());
+            else
+                std::fprintf(stderr, "start: %s cannot be read: %s\n", ini.c_str(), std::strerror(err));
+            return false;
+        }
         m_settings = ReadStartIni(ini);
         if (!m_settings.m_bHasMain) {
             std::fprintf(stderr, "start: %s has no [Main] section\n", ini.c_str());

@@ -59,6 +59,10 @@ TEST(StartProgram, NothingToShowEndsWithStatusOne)
         EXPECT_NE(r.err.find("start: "), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
+    // Each says what is wrong: a file without [Main], a file that is not there.
+    EXPECT_EQ(RunToEnd(noMain.string(), dir).err, "start: " + noMain.string() + " has no [Main] section\n");
+    const std::string none = (dir.path() / "None.ini").string();
+    EXPECT_EQ(RunToEnd(none, dir).err, "start: " + none + " does not exist\n");
 }
 
 // Starts start on `ini` and waits until a window whose line in the window
