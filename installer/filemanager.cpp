@@ -332,6 +332,7 @@ bool CFileManager::ProcessFolder(const Level& level, const winapi::FindData& ent
     bool folderFirst = (m_nOptions & optFolderFirst) != 0;
     if (folderFirst && !ProcessItem(level, entry))
         return false;
+    bool madeNow = folderFirst && m_bItemCreated; // nothing can have been left in it
     // Each level is opened from the one above it, so a folder swapped for a
     // link since the listing fails here instead of leading elsewhere.
     auto source = level.source.OpenSub(entry.name);
@@ -340,7 +341,7 @@ bool CFileManager::ProcessFolder(const Level& level, const winapi::FindData& ent
         target = level.target->OpenSub(entry.name);
     if (!source || (level.target && !target))
         return FailFolder(join(m_baseSource, below), level.target ? join(m_baseTarget, below) : std::string());
-    if (target && m_bRemoveCopyLeftovers)
+    if (target && m_bRemoveCopyLeftovers && !madeNow)
         winapi::RemoveCopyLeftovers(*target);
     if (!ProcessItems(Level{*source, target ? &*target : nullptr, below}, "*", winapi::FindMode::Pattern))
         return false;

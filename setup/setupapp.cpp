@@ -188,10 +188,13 @@ void DeleteListedPaths(const std::string& folder, const std::vector<std::string>
         // folder's permission decides. A link goes as the link. A failure
         // does not stop the list.
         bool isFolder = winapi::IsDirectory(*dir, name);
-        if (isFolder)
-            if (auto sub = dir->OpenSub(name))
+        if (::unlinkat(dir->Fd(), name.c_str(), isFolder ? AT_REMOVEDIR : 0) != 0 && isFolder &&
+            errno == ENOTEMPTY) {
+            if (auto sub = dir->OpenSub(name)) {
                 winapi::RemoveCopyLeftovers(*sub);
-        ::unlinkat(dir->Fd(), name.c_str(), isFolder ? AT_REMOVEDIR : 0);
+                ::unlinkat(dir->Fd(), name.c_str(), AT_REMOVEDIR);
+            }
+        }
     }
     winapi::RemoveCopyLeftovers(*base);
 }

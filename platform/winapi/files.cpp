@@ -6,7 +6,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/time.h>
@@ -17,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 
 namespace winapi {
 
@@ -134,13 +134,10 @@ BOOL failOpeningFolder(int err, const std::string& path)
 std::string copyTempName()
 {
     static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    unsigned char bytes[6] = {};
-    if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes))
-        for (auto& b : bytes)
-            b = static_cast<unsigned char>(std::rand());
+    thread_local std::mt19937_64 random{std::random_device{}()};
     std::string name = ".copy-";
-    for (unsigned char b : bytes)
-        name += digits[b % (sizeof digits - 1)];
+    for (int i = 0; i < 6; ++i)
+        name += digits[random() % (sizeof digits - 1)];
     return name;
 }
 
@@ -162,11 +159,12 @@ std::optional<std::string> withFreeTempName(Make make)
 
 // What stands at the target of a copy: 80 when it must not be replaced, 5
 // when it is a folder or a read-only file (root ignores permission bits, so
-// the mode is read here).
-BOOL checkCopyTarget(int dirFd, const std::string& name, BOOL failIfExists)
+// the mode is read here). `exists` tells whether anything stands there.
+BOOL checkCopyTarget(int dirFd, const std::string& name, BOOL failIfExists, bool& exists)
 {
     struct stat existing {};
-    if (::fstatat(dirFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0)
+    exists = ::fstatat(dirFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists)
         return kTrue;
     if (failIfExists)
         return FailWith(kErrorFileExists);
@@ -185,10 +183,11 @@ BOOL placeCopy(int dirFd, const std::string& temp, const std::string& name, BOOL
         // link() never replaces, so a target made meanwhile is kept.
         if (::linkat(dirFd, temp.c_str(), dirFd, name.c_str(), 0) != 0)
             err = errno;
+        ::unlinkat(dirFd, temp.c_str(), 0);
     } else if (::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) != 0) {
         err = errno;
+        ::unlinkat(dirFd, temp.c_str(), 0);
     }
-    ::unlinkat(dirFd, temp.c_str(), 0);
     if (err)
         return FailWithErrno(err, path);
     return succeed();
@@ -207,7 +206,8 @@ bool procFdAvailable()
 BOOL writeCopy(int in, const struct stat& st, int dirFd, const std::string& name, BOOL failIfExists,
                const std::string& path)
 {
-    if (!checkCopyTarget(dirFd, name, failIfExists))
+    bool exists = false;
+    if (!checkCopyTarget(dirFd, name, failIfExists, exists))
         return kFalse;
     int out = procFdAvailable() ? ::openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600) : -1;
     bool unnamed = out >= 0;
@@ -229,14 +229,16 @@ BOOL writeCopy(int in, const struct stat& st, int dirFd, const std::string& name
     }
     bool linked = false; // under its own name already
     if (ok && unnamed) {
+        // Where nothing stands, the copy takes its name at once (link()
+        // never replaces); it replaces a file by a rename from a temporary
+        // name, so that readers see the old file or the new one.
         std::string self = "/proc/self/fd/" + std::to_string(out);
-        if (failIfExists) {
+        if (failIfExists || !exists) {
             linked = ::linkat(AT_FDCWD, self.c_str(), dirFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
-            if (!linked) {
-                ok = false;
-                err = errno;
-            }
-        } else {
+            err = linked ? 0 : errno;
+            ok = linked || (!failIfExists && err == EEXIST);
+        }
+        if (ok && !linked) {
             temp = withFreeTempName([&](const std::string& n) {
                 return ::linkat(AT_FDCWD, self.c_str(), dirFd, n.c_str(), AT_SYMLINK_FOLLOW) == 0;
             });
@@ -277,7 +279,8 @@ BOOL copyLink(int fromFd, const std::string& name, int toFd, const std::string& 
         }
         text.resize(text.size() * 2);
     }
-    if (!checkCopyTarget(toFd, targetName, failIfExists))
+    bool exists = false;
+    if (!checkCopyTarget(toFd, targetName, failIfExists, exists))
         return kFalse;
     auto temp = withFreeTempName(
         [&](const std::string& n) { return ::symlinkat(text.c_str(), toFd, n.c_str()) == 0; });
@@ -291,16 +294,12 @@ BOOL copyLink(int fromFd, const std::string& name, int toFd, const std::string& 
 BOOL copyEntry(int fromFd, const std::string& name, int toFd, const std::string& targetName, BOOL failIfExists,
                const std::string& path)
 {
-    struct stat st {};
-    if (::fstatat(fromFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return FailWithErrno(errno, name);
-    if (S_ISLNK(st.st_mode))
-        return copyLink(fromFd, name, toFd, targetName, failIfExists, path);
-    if (!S_ISREG(st.st_mode))
-        return FailWith(kErrorAccessDenied);
     int in = ::openat(fromFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0 && errno == ELOOP)
+        return copyLink(fromFd, name, toFd, targetName, failIfExists, path);
     if (in < 0)
         return FailWithErrno(errno, name);
+    struct stat st {};
     if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(in);
         return FailWith(kErrorAccessDenied);

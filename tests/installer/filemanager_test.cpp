@@ -446,8 +446,9 @@ TEST(FileManager, NoCommandReachesThroughALink)
     };
     auto isLinkTo = [](const fs::path& link, const fs::path& target) {
         EXPECT_TRUE(fs::is_symlink(link)) << link;
-        if (fs::is_symlink(link))
+        if (fs::is_symlink(link)) {
             EXPECT_EQ(fs::read_symlink(link), target);
+        }
     };
     const std::string linkError = "i/o error 1921: The name of the file cannot be resolved by the system.\r\n";
     std::vector<Case> cases = {
@@ -567,8 +568,9 @@ TEST(FileManager, ALinkSwappedInDuringAWalkIsNotFollowed)
         ::chmod((dir / "outside/keep.txt").c_str(), 0644);
         Swapper fm(c.when, dir / c.swapped, dir / "outside");
         EXPECT_EQ(c.run(fm, dir), c.succeeds) << fm.GetMessage();
-        if (!c.succeeds)
+        if (!c.succeeds) {
             EXPECT_EQ(fm.GetSystemError(), 1921u) << fm.GetMessage();
+        }
         EXPECT_EQ(listing(dir / "outside"), std::vector<std::string>{"keep.txt"});
         EXPECT_EQ(modeOf(dir / "outside/keep.txt"), 0644u);
         EXPECT_FALSE(fs::exists(dir / "copy/sub/keep.txt"));

@@ -301,18 +301,25 @@ TEST(SetupRun, WhatAKilledCopyLeftGoesWithTheNextRunAndWithUninstall)
 {
     SetupSandbox box;
     box.RegisterClient();
+    box.Dir().write("kit/app/docs/readme.txt", "r");
     const std::string folder = box.InstallFolder();
-    // A run killed while copying left a temporary file; a name that only
+    auto plant = [&](const std::string& path, const std::string& text) {
+        box.Dir().write(fs::relative(path, box.Dir().path()).string(), text);
+    };
+    // A run killed while copying left temporary files; a name that only
     // looks like one is the user's.
-    box.Dir().write(fs::relative(folder + "/.copy-Ab12Cd", box.Dir().path()).string(), "half");
-    box.Dir().write(fs::relative(folder + "/.copy-Ab12Cd7", box.Dir().path()).string(), "mine");
+    plant(folder + "/.copy-Ab12Cd", "half");
+    plant(folder + "/docs/.copy-Cd34Ef", "half");
+    plant(folder + "/.copy-Ab12Cd7", "mine");
     ASSERT_EQ(RunSetup(box, {"-s"}).status, 0);
     EXPECT_FALSE(fs::exists(folder + "/.copy-Ab12Cd"));
+    EXPECT_FALSE(fs::exists(folder + "/docs/.copy-Cd34Ef"));
     EXPECT_TRUE(fs::exists(folder + "/.copy-Ab12Cd7"));
     fs::remove(folder + "/.copy-Ab12Cd7");
 
-    // One left in an installed copy does not keep its folder.
-    std::ofstream(folder + "/.copy-Zz98Yx") << "half";
+    // Ones left in an installed copy do not keep its folders.
+    plant(folder + "/.copy-Zz98Yx", "half");
+    plant(folder + "/docs/.copy-Yy76Xw", "half");
     EXPECT_EQ(SetupSandbox::Run({folder + "/uninstall", "-s"}), 0) << box.LogText();
     EXPECT_FALSE(fs::exists(box.ProgramFiles() + "/Varnholt Inc"));
 }
