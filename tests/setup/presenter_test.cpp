@@ -324,6 +324,38 @@ TEST(SetupRun, WhatAKilledCopyLeftGoesWithTheNextRunAndWithUninstall)
     EXPECT_FALSE(fs::exists(box.ProgramFiles() + "/Varnholt Inc"));
 }
 
+TEST(SetupRun, LinksAreInstalledAsLinksAndNoFolderIsReachedThroughOne)
+{
+    SetupSandbox box;
+    box.RegisterClient();
+    const std::string folder = box.InstallFolder();
+    const fs::path outside = box.Dir().path() / "outside";
+    box.Dir().write("outside/secret.txt", "secret");
+    box.Dir().write("outside/dir/keep.txt", "keep");
+    fs::create_symlink(outside / "secret.txt", box.Kit() + "/app/secret-link");
+    fs::create_directory_symlink(outside / "dir", box.Kit() + "/app/dir-link");
+    ASSERT_EQ(RunSetup(box, {"-s"}).status, 0);
+    EXPECT_TRUE(fs::is_symlink(folder + "/secret-link"));
+    EXPECT_TRUE(fs::is_symlink(folder + "/dir-link"));
+    EXPECT_EQ(fs::read_symlink(folder + "/secret-link"), outside / "secret.txt");
+    ASSERT_EQ(SetupSandbox::Run({folder + "/uninstall", "-s"}), 0) << box.LogText();
+    EXPECT_FALSE(fs::exists(box.ProgramFiles() + "/Varnholt Inc"));
+    EXPECT_EQ(readFile(outside / "secret.txt"), "secret");
+    EXPECT_EQ(readFile(outside / "dir/keep.txt"), "keep");
+
+    // An installation folder that is a link is not copied into.
+    fs::create_directories(fs::path(folder).parent_path());
+    fs::create_directory_symlink(outside / "dir", folder);
+    auto run = RunSetup(box, {"-s"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(Messages(run.log), (std::vector<int>{151}));
+    EXPECT_NE(run.log.find("i/o error 1921"), std::string::npos) << run.log;
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(outside / "dir"))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"keep.txt"});
+}
+
 TEST(SetupRun, AnOldProgramGroupIsDeletedAfterTheQuestion)
 {
     SetupSandbox box;
