@@ -289,6 +289,18 @@ BOOL copyLink(int fromFd, const std::string& name, int toFd, const std::string& 
     return placeCopy(toFd, *temp, targetName, failIfExists, path);
 }
 
+// Copies the open file `in` (closed here), which must be a regular file.
+BOOL copyOpenFile(int in, int toFd, const std::string& targetName, BOOL failIfExists, const std::string& path)
+{
+    struct stat st {};
+    BOOL ok = ::fstat(in, &st) == 0 && S_ISREG(st.st_mode) ? writeCopy(in, st, toFd, targetName, failIfExists, path)
+                                                          : FailWith(kErrorAccessDenied);
+    DWORD code = GetLastError();
+    ::close(in);
+    SetLastError(code);
+    return ok;
+}
+
 // The entry `name` of `fromFd` copied to `targetName` in `toFd`; a link is
 // copied as a link.
 BOOL copyEntry(int fromFd, const std::string& name, int toFd, const std::string& targetName, BOOL failIfExists,
@@ -299,16 +311,7 @@ BOOL copyEntry(int fromFd, const std::string& name, int toFd, const std::string&
         return copyLink(fromFd, name, toFd, targetName, failIfExists, path);
     if (in < 0)
         return FailWithErrno(errno, name);
-    struct stat st {};
-    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(in);
-        return FailWith(kErrorAccessDenied);
-    }
-    BOOL ok = writeCopy(in, st, toFd, targetName, failIfExists, path);
-    DWORD code = GetLastError();
-    ::close(in);
-    SetLastError(code);
-    return ok;
+    return copyOpenFile(in, toFd, targetName, failIfExists, path);
 }
 
 // Never replaces: 183 when the target exists. Across file systems a file
@@ -571,21 +574,14 @@ BOOL CopyFile(const std::string& source, const std::string& target, BOOL failIfE
     int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0)
         return FailWithErrno(errno, source);
-    struct stat st {};
-    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(in);
-        return FailWith(kErrorAccessDenied);
-    }
-    std::string parent = parentOf(target);
-    int dir = ::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    int dir = ::open(parentOf(target).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) {
         int err = errno;
         ::close(in);
         return FailWithErrno(err, target);
     }
-    BOOL ok = writeCopy(in, st, dir, baseName(target), failIfExists, target);
+    BOOL ok = copyOpenFile(in, dir, baseName(target), failIfExists, target);
     DWORD code = GetLastError();
-    ::close(in);
     ::close(dir);
     SetLastError(code);
     return ok;
