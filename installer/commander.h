@@ -154,7 +154,9 @@ protected:
     int TakeFileResult(const CFileManager& manager);
 
     // Whole databases, table structure and permissions.
-    bool LoadDump(dmo::SQLServer* server, const std::string& database, const std::string& file);
+    // 0 restored, 7 when the restore cannot be set up, 9 when Cancel stopped
+    // it (the database then stays as it was).
+    int LoadDump(dmo::SQLServer* server, const std::string& database, const std::string& file);
     int RemoveDB(dmo::SQLServer* server, const std::string& database);
     int SyncDBs(dmo::SQLServer* server, const std::string& target, const std::string& reference);
     // The passes walk the tables of one side as SyncDBs read them

@@ -28,22 +28,22 @@ std::string PhysicalNameText(std::string name)
 
 } // namespace
 
-bool CCommander::LoadDump(dmo::SQLServer* server, const std::string& database, const std::string& file)
+int CCommander::LoadDump(dmo::SQLServer* server, const std::string& database, const std::string& file)
 {
     if (!server)
-        return false;
+        return 7;
     // The dump path stays whole: there is no short form of it here.
     std::string path = ResolvePath(file);
     std::shared_ptr<dmo::Restore> restore;
     try {
         restore = dmo::Restore::Create();
     } catch (const std::bad_alloc&) {
-        return false;
+        return 7;
     }
     restore->Files = path;
     auto list = restore->ReadFileList(*server);
     if (!list || list->ResultSets() < 1 || list->Rows() < 1 || list->Columns() < 1)
-        return false;
+        return 7;
     std::string dataName = list->GetColumnString(1, 1);
     auto databases = server->GetDatabases();
     // An earlier step of the run may have created the database.
@@ -59,8 +59,8 @@ bool CCommander::LoadDump(dmo::SQLServer* server, const std::string& database, c
     m_protocol.AddLine(text, true, false);
     restore->Database = db->Name();
     restore->ReplaceDatabase = true;
-    restore->SQLRestore(*server);
-    return true;
+    restore->Cancelled = [] { return IsCancelRequested(); };
+    return restore->SQLRestore(*server) ? 0 : 9;
 }
 
 int CCommander::RemoveDB(dmo::SQLServer* server, const std::string& database)

@@ -158,7 +158,7 @@ int CCommander::Dispatch(dmo::SQLServer* server, int command)
     case cmdFileCreatePath:
         return FileCreatePath(path(1));
     case cmdLoadDump:
-        return LoadDump(server, arg(1), path(2)) ? 0 : 7;
+        return LoadDump(server, arg(1), path(2));
     case cmdRemoveDB:
         return RemoveDB(server, arg(1));
     case cmdSyncDBs:

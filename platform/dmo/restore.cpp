@@ -96,16 +96,37 @@ std::string toolFailure(const std::string& tool, const ToolRun& run)
            (run.errorText.empty() ? "" : ": " + run.errorText);
 }
 
-// A name for the database being restored: unique, within 63 bytes.
-std::string scratchName(const std::string& database)
+// The databases a restore makes beside the one it replaces: the new
+// content while it is restored ("restore"), the old one while it is
+// dropped ("replaced"). Named after the process and the database, within
+// 63 bytes, so that a later restore of the same database finds them.
+std::string leftoverName(const char* kind, const std::string& pid, const std::string& database)
 {
-    std::string prefix = "kelm_restore_" + std::to_string(::getpid()) + "_";
+    std::string prefix = std::string("kelm_") + kind + "_" + pid + "_";
     std::string part = database.substr(0, 63 - prefix.size());
     while (!part.empty() && (static_cast<unsigned char>(part.back()) & 0xC0) == 0x80)
         part.pop_back(); // a cut multi-byte character
     if (!part.empty() && (static_cast<unsigned char>(part.back()) & 0xC0) == 0xC0)
         part.pop_back();
     return prefix + part;
+}
+
+// What a killed or failed restore of `database` left behind; one that a
+// session still uses (a restore under way elsewhere) stays.
+void dropLeftovers(PGconn* conn, const std::string& database)
+{
+    auto names = ExecParams(conn, "SELECT datname, substring(datname FROM '^kelm_(restore|replaced)_'), "
+                                  "substring(datname FROM '^kelm_[a-z]+_([0-9]+)_') FROM pg_database "
+                                  "WHERE datname ~ '^kelm_(restore|replaced)_[0-9]+_'");
+    for (const auto& row : names.rows) {
+        if (!row[1] || !row[2] || *row[0] != leftoverName(row[1]->c_str(), *row[2], database))
+            continue;
+        try {
+            runBatch(conn, "DROP DATABASE " + QuoteIdent(*row[0]), nullptr);
+        } catch (const Error&) {
+            // In use (55006): its restore may still be running.
+        }
+    }
 }
 
 } // namespace
@@ -139,7 +160,7 @@ std::shared_ptr<QueryResults> Restore::ReadFileList(SQLServer& server)
     return results;
 }
 
-void Restore::SQLRestore(SQLServer& server)
+bool Restore::SQLRestore(SQLServer& server)
 {
     if (!ReplaceDatabase)
         throw Error(kErrNotSupported, "not supported on PostgreSQL: a restore that does not replace the database");
@@ -150,6 +171,9 @@ void Restore::SQLRestore(SQLServer& server)
     auto db = databases->Item(Database);
     PGconn* conn = Access::serverConnection(server);
     std::string oid = std::to_string(db->Oid());
+    dropLeftovers(conn, db->Name());
+    if (!CheckWhole(Files, format, Cancelled))
+        return false;
 
     auto props = ExecParams(conn,
                             "SELECT r.rolname, pg_encoding_to_char(d.encoding), d.datcollate, d.datctype, "
@@ -160,7 +184,9 @@ void Restore::SQLRestore(SQLServer& server)
     if (props.rows.empty())
         throw Error(kErrNotFound, "database '" + Database + "' not found");
     const auto& p = props.rows[0];
-    std::string scratch = scratchName(db->Name());
+    std::string pid = std::to_string(::getpid());
+    std::string scratch = leftoverName("restore", pid, db->Name());
+    std::string replaced = leftoverName("replaced", pid, db->Name());
     std::string create = "CREATE DATABASE " + QuoteIdent(scratch) + " WITH OWNER " + QuoteIdent(*p[0]) +
                          " TEMPLATE template0 ENCODING " + QuoteLiteral(*p[1]) + " LC_COLLATE " +
                          QuoteLiteral(*p[2]) + " LC_CTYPE " + QuoteLiteral(*p[3]);
@@ -197,11 +223,14 @@ void Restore::SQLRestore(SQLServer& server)
                         " SET " + QuoteIdent(*s[1]) + " = " + SettingValue(*s[1], *s[2]));
 
     runBatch(conn, create, nullptr);
+    // The new database is this run's own: a session the ended tool left on
+    // it is ended with it.
     auto dropScratch = [&] {
         try {
-            runBatch(conn, "DROP DATABASE IF EXISTS " + QuoteIdent(scratch), nullptr);
+            runBatch(conn, "DROP DATABASE IF EXISTS " + QuoteIdent(scratch) + " WITH (FORCE)", nullptr);
         } catch (const Error&) {
-            // The failure being reported matters more.
+            // The failure being reported matters more; the next restore of
+            // this database drops what is left.
         }
     };
     try {
@@ -211,27 +240,48 @@ void Restore::SQLRestore(SQLServer& server)
         std::string tool;
         if (format == Format::Plain) {
             tool = "psql";
-            argv = {FindPgTool("psql"), "-X", "-q", "-v", "ON_ERROR_STOP=1", "--dbname=" + scratch, "-f", Files};
+            argv = {FindPgTool("psql"), "-X", "-q", "-v", "ON_ERROR_STOP=1", "--dbname=" + DbnameArgument(scratch),
+                    "-f", Files};
         } else {
             tool = "pg_restore";
-            argv = {FindPgTool("pg_restore"), "--dbname=" + scratch, "--no-tablespaces", "--no-owner",
-                    "--exit-on-error", Files};
+            argv = {FindPgTool("pg_restore"), "--dbname=" + DbnameArgument(scratch), "--no-tablespaces",
+                    "--no-owner", "--exit-on-error", Files};
         }
+        // A session whose tool is gone (killed with a killed caller) stops
+        // within a second, even in the middle of a long statement, so that
+        // the next restore finds the new database unused.
+        auto environment = server.ToolEnvironment();
+        const char* options = std::getenv("PGOPTIONS");
+        environment.emplace_back("PGOPTIONS", std::string(options ? options : "") +
+                                                  " -c client_connection_check_interval=1000");
         int devnull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        ToolRun run = RunTool(argv, server.ToolEnvironment(), devnull);
+        ToolRun run = RunTool(argv, environment, devnull, Cancelled);
         if (devnull >= 0)
             ::close(devnull);
+        if (run.cancelled) {
+            dropScratch();
+            return false;
+        }
         if (run.exitStatus != 0)
             throw Error(kErrTool, toolFailure(tool, run));
-        // Only now does the old database go; in use, it stays (55006).
+        // The new database takes the name in one transaction; a database
+        // in use cannot be renamed (55006), and then nothing changed.
         Access::close(*db);
-        runBatch(conn, "DROP DATABASE " + QuoteIdent(db->Name()), nullptr);
+        runBatch(conn,
+                 "ALTER DATABASE " + QuoteIdent(db->Name()) + " RENAME TO " + QuoteIdent(replaced) +
+                     "; ALTER DATABASE " + QuoteIdent(scratch) + " RENAME TO " + QuoteIdent(db->Name()),
+                 nullptr);
     } catch (...) {
         dropScratch();
         throw;
     }
-    runBatch(conn, "ALTER DATABASE " + QuoteIdent(scratch) + " RENAME TO " + QuoteIdent(db->Name()), nullptr);
+    try {
+        runBatch(conn, "DROP DATABASE " + QuoteIdent(replaced) + " WITH (FORCE)", nullptr);
+    } catch (const Error&) {
+        // The restore stands; the next restore of this database drops it.
+    }
     databases->Refresh();
+    return true;
 }
 
 } // namespace dmo
