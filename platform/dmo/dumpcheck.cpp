@@ -3,16 +3,17 @@
 // shorter dump, and psql follows a dump's \connect out of the database
 // being restored.
 #include "dmo/restore.h"
+#include "winapi/text.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 namespace dmo {
 
@@ -30,27 +31,20 @@ std::ifstream openDump(const std::string& path)
     return in;
 }
 
-bool startsWithNoCase(const std::string& text, const char* prefix)
+bool startsWithNoCase(std::string_view text, std::string_view prefix)
 {
-    std::size_t n = std::strlen(prefix);
-    if (text.size() < n)
-        return false;
-    for (std::size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
+    return text.size() >= prefix.size() && winapi::Utf8EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-bool endsWithNoCase(const std::string& text, const char* suffix)
+bool endsWithNoCase(std::string_view text, std::string_view suffix)
 {
-    std::size_t n = std::strlen(suffix);
-    return text.size() >= n && startsWithNoCase(text.substr(text.size() - n), suffix);
+    return text.size() >= suffix.size() && startsWithNoCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 // A statement word followed by a blank or the end of the line.
-bool startsWithWords(const std::string& text, const char* words)
+bool startsWithWords(std::string_view text, std::string_view words)
 {
-    std::size_t n = std::strlen(words);
+    std::size_t n = words.size();
     return startsWithNoCase(text, words) && (text.size() == n || text[n] == ' ' || text[n] == '\t');
 }
 

@@ -12,19 +12,32 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 using kelm::test::TempDir;
 
 namespace {
 
-// The refusal CheckWhole gives, or "" when the dump passes.
-std::string refusal(const std::string& path, dmo::Restore::Format format)
+struct DumpCase {
+    const char* name;
+    std::string bytes;
+    const char* refused; // a part of the refusal, or null when the dump passes
+};
+
+void expectRefusals(const std::vector<DumpCase>& cases, dmo::Restore::Format format)
 {
-    try {
-        EXPECT_TRUE(dmo::Restore::CheckWhole(path, format));
-        return {};
-    } catch (const dmo::Error& e) {
-        return e.description;
+    TempDir dir;
+    for (const auto& c : cases) {
+        std::string refusal;
+        try {
+            EXPECT_TRUE(dmo::Restore::CheckWhole(dir.write("dump", c.bytes).string(), format));
+        } catch (const dmo::Error& e) {
+            refusal = e.description;
+        }
+        if (c.refused)
+            EXPECT_NE(refusal.find(c.refused), std::string::npos) << c.name << ": " << refusal;
+        else
+            EXPECT_EQ(refusal, "") << c.name;
     }
 }
 
@@ -56,29 +69,21 @@ TEST(CheckWhole, APlainDumpEndsWithItsClosingCommentAndMakesNoDatabaseOfItsOwn)
             text.insert(at, "\r");
         return text;
     };
-    struct Case {
-        const char* name;
-        std::string text;
-        const char* refused; // a part of the refusal, or null
-    } cases[] = {
-        {"whole, with pg_dump's last line", "SET x = 1;\n" + copy + "1\n\\.\n" + closing + "\\unrestrict k\n", nullptr},
-        {"CR LF line ends", crlf(copy + "1\n\\.\n" + closing), nullptr},
-        {"data lines that read like commands", copy + "\\\\connect x\nDROP DATABASE y\n\\.\n" + closing, nullptr},
-        {"cut in data that ends like the closing comment", copy + "1\n" + closing, "not a whole dump"},
-        {"a statement after the closing comment", closing + "SELECT 1;\n", "not a whole dump"},
-        {"\\connect", "\\connect other\n" + closing, "--create"},
-        {"\\c with blanks before it", "  \\c other\n" + closing, "--create"},
-        {"create database in lower case", "create database other;\n" + closing, "--create"},
-        {"DROP DATABASE IF EXISTS", "DROP DATABASE IF EXISTS other;\n" + closing, "--create"},
-    };
-    TempDir dir;
-    for (const auto& c : cases) {
-        std::string text = refusal(dir.write("dump.sql", c.text).string(), dmo::Restore::Format::Plain);
-        if (c.refused)
-            EXPECT_NE(text.find(c.refused), std::string::npos) << c.name << ": " << text;
-        else
-            EXPECT_EQ(text, "") << c.name;
-    }
+    expectRefusals(
+        {
+            {"whole, with pg_dump's last line", "SET x = 1;\n" + copy + "1\n\\.\n" + closing + "\\unrestrict k\n",
+             nullptr},
+            {"CR LF line ends", crlf(copy + "1\n\\.\n" + closing), nullptr},
+            {"data lines that read like commands", copy + "\\\\connect x\nDROP DATABASE y\n\\.\n" + closing,
+             nullptr},
+            {"cut in data that ends like the closing comment", copy + "1\n" + closing, "not a whole dump"},
+            {"a statement after the closing comment", closing + "SELECT 1;\n", "not a whole dump"},
+            {"\\connect", "\\connect other\n" + closing, "--create"},
+            {"\\c with blanks before it", "  \\c other\n" + closing, "--create"},
+            {"create database in lower case", "create database other;\n" + closing, "--create"},
+            {"DROP DATABASE IF EXISTS", "DROP DATABASE IF EXISTS other;\n" + closing, "--create"},
+        },
+        dmo::Restore::Format::Plain);
 }
 
 TEST(CheckWhole, ATarArchiveHoldsEveryMemberUpToItsEnd)
@@ -93,21 +98,12 @@ TEST(CheckWhole, ATarArchiveHoldsEveryMemberUpToItsEnd)
     const std::string whole = kelm::test::readFile(dir / "x.tar");
     std::string corrupt = whole;
     corrupt[3] = 'X'; // a's name, under its header checksum
-    struct Case {
-        const char* name;
-        std::string bytes;
-        const char* refused;
-    } cases[] = {
-        {"whole", whole, nullptr},
-        {"cut after a member, before the next", whole.substr(0, 512 + 1024), "end-of-archive"},
-        {"cut inside a member", whole.substr(0, 512 + 1024 + 512 + 1000), "\"b.dat\" is cut short"},
-        {"a corrupt header", corrupt, "corrupt"},
-    };
-    for (const auto& c : cases) {
-        std::string text = refusal(dir.write("cut.tar", c.bytes).string(), dmo::Restore::Format::Tar);
-        if (c.refused)
-            EXPECT_NE(text.find(c.refused), std::string::npos) << c.name << ": " << text;
-        else
-            EXPECT_EQ(text, "") << c.name;
-    }
+    expectRefusals(
+        {
+            {"whole", whole, nullptr},
+            {"cut after a member, before the next", whole.substr(0, 512 + 1024), "end-of-archive"},
+            {"cut inside a member", whole.substr(0, 512 + 1024 + 512 + 1000), "\"b.dat\" is cut short"},
+            {"a corrupt header", corrupt, "corrupt"},
+        },
+        dmo::Restore::Format::Tar);
 }
