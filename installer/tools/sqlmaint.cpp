@@ -93,7 +93,7 @@ public:
     bool check()
     {
         return run("Integrity check of database '" + m_o.database + "'",
-                   {dmo::FindPgTool("pg_amcheck"), "--install-missing", "--", m_o.database});
+                   {dmo::FindPgTool("pg_amcheck"), "--install-missing", "--", dmo::DbnameArgument(m_o.database)});
     }
 
     bool backup(std::string& file)
@@ -105,7 +105,7 @@ public:
         std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M", &tm);
         file = (fs::path(m_o.backupFolder) / (m_o.database + "_db_" + stamp + "." + m_o.extension)).string();
         return run("Backup of database '" + m_o.database + "' to " + file,
-                   {dmo::FindPgTool("pg_dump"), "--format=custom", "--file=" + file, "--dbname=" + m_o.database});
+                   {dmo::FindPgTool("pg_dump"), "--format=custom", "--file=" + file, "--dbname=" + dmo::DbnameArgument(m_o.database)});
     }
 
     bool verify(const std::string& file)
@@ -146,7 +146,7 @@ public:
     bool reindex()
     {
         return run("Index rebuild of database '" + m_o.database + "'",
-                   {dmo::FindPgTool("reindexdb"), "--dbname=" + m_o.database});
+                   {dmo::FindPgTool("reindexdb"), "--dbname=" + dmo::DbnameArgument(m_o.database)});
     }
 
 private:

@@ -241,3 +241,27 @@ TEST(SqlMaint, ChecksBacksUpVerifiesDeletesOldBackupsAndRebuildsIndexes)
     EXPECT_EQ(run({"-S", server, "-CkDB"}), 2);
     EXPECT_EQ(run({"-S", server, "-D", db.name(), "-BkUpDB", folder, "-BkUpMedia", "TAPE"}), 2);
 }
+
+// A database name is only a name to the tools sqlmaint runs, even when it
+// reads like a connection string.
+TEST(SqlMaint, ADatabaseNameHoldingAnEqualsSignIsOnlyAName)
+{
+    KELM_REQUIRE_PG();
+    const std::string name = "kelm_sqlmaint_a=b 'c'";
+    kelm::test::PgAdminExec("DROP DATABASE IF EXISTS \"" + name + "\"");
+    kelm::test::PgAdminExec("CREATE DATABASE \"" + name + "\"");
+    kelm::test::TempDir dir;
+    std::string server = kelm::test::PgHost() + "," + kelm::test::PgPort();
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), SqlMaintPath());
+        return dmo::RunTool(args, {}).exitStatus;
+    };
+    EXPECT_EQ(run({"-S", server, "-D", name, "-CkDB"}), 0);
+    EXPECT_EQ(run({"-S", server, "-D", name, "-RebldIdx", "100"}), 0);
+    EXPECT_EQ(run({"-S", server, "-D", name, "-BkUpMedia", "DISK", "-BkUpDB", dir.path().string(), "-BkExt", "BAK"}), 0);
+    int backups = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        backups += e.path().filename().string().rfind(name + "_db_", 0) == 0;
+    EXPECT_EQ(backups, 1);
+    kelm::test::PgAdminExec("DROP DATABASE \"" + name + "\"");
+}
