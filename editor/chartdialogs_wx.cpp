@@ -45,7 +45,7 @@ int CWxChartDialogs::RunProperties(CODComponentSet& selection, CODViewport& view
     // Nothing to show: no sheet.
     if (sheet.GetPageCount() == 0)
         return IDCANCEL;
-    return sheet.DoModal() == OD_IDOK ? IDOK : IDCANCEL;
+    return RunPropSheet(sheet) == OD_IDOK ? IDOK : IDCANCEL;
 }
 
 int CWxChartDialogs::ShowBackReferences(std::int32_t typeDoc, DocTypeChoice& chosen)

@@ -83,6 +83,12 @@ void AddPagesForSelection(CDiagramPropSheet& sheet)
         sheet.SetInitialPage(plan.initialPage);
 }
 
+int RunPropSheet(CDiagramPropSheet& sheet)
+{
+    const int result = sheet.DoModal();
+    return result == OD_IDOK || sheet.IsApplied() ? OD_IDOK : OD_IDCANCEL;
+}
+
 CDocStatePPDocument::CDocStatePPDocument(CAWFDocumentType* element, int grp, int type, int readOnly)
     : CModelPage(std::make_unique<CDocStatePPDocumentModel>(element, grp, type, readOnly), "IDD_STATE_DOCUMENT",
                  "Документ")
@@ -122,7 +128,7 @@ CDocLinkPPAction::CDocLinkPPAction(CAWFLink* link, CODViewport* viewport, int gr
         one.Add(action);
         CDiagramPropSheet sheet(one, viewport, ODLoadString(OD_IDS_PROPERTIES), 0xFFFFFFFFu, this);
         AddPagesForSelection(sheet);
-        return sheet.DoModal();
+        return RunPropSheet(sheet);
     });
 }
 

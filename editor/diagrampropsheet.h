@@ -36,6 +36,10 @@ protected:
 // Adds the workflow pages of the sheet's selection and chooses the initial page.
 void AddPagesForSelection(CDiagramPropSheet& sheet);
 
+// Runs the sheet: OD_IDOK when its pages wrote their values into the elements,
+// by OK or by Apply before the sheet was cancelled.
+int RunPropSheet(CDiagramPropSheet& sheet);
+
 class CDocStatePPDocument : public CModelPage {
 public:
     CDocStatePPDocument(CAWFDocumentType* element, int grp, int type, int readOnly);

@@ -60,6 +60,13 @@ bool CPropertyPage::OnApply()
     return true;
 }
 
+void CPropertyPage::SetModified(bool modified)
+{
+    m_bModified = modified;
+    if (m_pSheet)
+        m_pSheet->UpdateApplyButton();
+}
+
 void CPropertyPage::EndDialog(int result)
 {
     if (m_pSheet)
@@ -81,13 +88,18 @@ CPropertySheet::CPropertySheet(const std::string& caption, wxWindow* parent, int
 {
     Create(parent, wxID_ANY, wxString::FromUTF8(caption), wxDefaultPosition, wxDefaultSize,
            wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER);
-    CreateButtons(wxOK | wxCANCEL);
+    CreateButtons(wxOK | wxCANCEL | wxAPPLY);
     if (wxWindow* cancel = FindWindow(wxID_CANCEL))
         cancel->SetLabel(wxString::FromUTF8("Отмена"));
+    if (wxWindow* apply = FindWindow(wxID_APPLY)) {
+        apply->SetLabel(wxString::FromUTF8("Применить"));
+        apply->Disable();
+    }
     GetBookCtrl()->Bind(wxEVT_BOOKCTRL_PAGE_CHANGING, &CPropertySheet::OnPageChanging, this);
     GetBookCtrl()->Bind(wxEVT_BOOKCTRL_PAGE_CHANGED, &CPropertySheet::OnPageChanged, this);
     Bind(wxEVT_BUTTON, &CPropertySheet::OnOkButton, this, wxID_OK);
     Bind(wxEVT_BUTTON, &CPropertySheet::OnCancelButton, this, wxID_CANCEL);
+    Bind(wxEVT_BUTTON, &CPropertySheet::OnApplyButton, this, wxID_APPLY);
     Bind(wxEVT_CLOSE_WINDOW, &CPropertySheet::OnClose, this);
 }
 
@@ -165,6 +177,15 @@ bool CPropertySheet::ApplyPages()
     return true;
 }
 
+void CPropertySheet::UpdateApplyButton()
+{
+    wxWindow* apply = FindWindow(wxID_APPLY);
+    if (!apply)
+        return;
+    apply->Enable(std::any_of(m_pages.begin(), m_pages.end(),
+                              [](const CPropertyPage* page) { return page->IsModified(); }));
+}
+
 void CPropertySheet::EndSheet(int result)
 {
     if (m_bModal && IsModal())
@@ -192,6 +213,12 @@ void CPropertySheet::OnOkButton(wxCommandEvent&)
 {
     if (ApplyPages())
         EndSheet(OD_IDOK);
+}
+
+void CPropertySheet::OnApplyButton(wxCommandEvent&)
+{
+    ApplyPages();
+    UpdateApplyButton();
 }
 
 void CPropertySheet::OnCancelButton(wxCommandEvent&)

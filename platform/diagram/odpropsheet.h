@@ -46,7 +46,8 @@ public:
     virtual void OnOK() {}
     virtual void OnCancel() {}
 
-    void SetModified(bool modified = true) { m_bModified = modified; }
+    // A modified page enables the sheet's Apply.
+    void SetModified(bool modified = true);
     bool IsModified() const { return m_bModified; }
     bool IsInitialized() const { return m_bInitialized; }
     const std::string& GetCaption() const { return m_strCaption; }
@@ -66,8 +67,10 @@ private:
     bool m_bModified = false;
 };
 
-// A modal sheet of pages with OK and Cancel. OK takes the values back from
-// the page in front, then applies every initialised page in page order.
+// A modal sheet of pages with OK, Cancel and Apply. OK takes the values back
+// from the page in front, then applies every initialised page in page order
+// and ends the sheet; Apply does the same without ending it, and is enabled
+// while a page is modified.
 class CPropertySheet : public wxPropertySheetDialog {
 public:
     CPropertySheet(const std::string& caption, wxWindow* parent, int initialPage = 0);
@@ -88,8 +91,11 @@ public:
     // (the last one when the index lies beyond it) is initialised first; a
     // page that ends the sheet then ends it before it is shown.
     virtual int DoModal();
-    // The confirmation: what the OK button runs. False keeps the sheet open.
+    // The confirmation: what the OK and Apply buttons run. False keeps the
+    // sheet open.
     bool ApplyPages();
+    // Apply is enabled while a page is modified.
+    void UpdateApplyButton();
     // A request of a page to end the sheet.
     void EndSheet(int result);
 
@@ -101,6 +107,7 @@ private:
     void OnPageChanging(wxBookCtrlEvent& event);
     void OnPageChanged(wxBookCtrlEvent& event);
     void OnOkButton(wxCommandEvent& event);
+    void OnApplyButton(wxCommandEvent& event);
     void OnCancelButton(wxCommandEvent& event);
     void OnClose(wxCloseEvent& event);
 

@@ -23,6 +23,7 @@
 #include <wx/init.h>
 #include <wx/listbox.h>
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -157,6 +158,19 @@ protected:
         kelm::test::SaveScreenshot(std::filesystem::path(KELM_TEST_OUTPUT) / "property_sheet_test", name);
     }
 
+    // A double-click on the state's box, as the chart's controller gets it.
+    void DoubleClick(CAWFState* state)
+    {
+        CODController* controller = view->GetViewport()->GetController();
+        ASSERT_NE(controller, nullptr);
+        CRect bounds;
+        state->GetBounds(bounds);
+        const CPoint at(bounds.CenterPoint().x, bounds.top + 4);
+        controller->OnLButtonDown(OD_MK_LBUTTON, at);
+        controller->OnLButtonUp(0, at);
+        controller->OnLButtonDblClk(OD_MK_LBUTTON, at);
+    }
+
     kelm::test::TempDir dir;
     std::unique_ptr<kelm::test::KelmDatabase> db;
     kelm::test::RecordingPrompt prompt;
@@ -199,15 +213,8 @@ TEST_F(PropertySheet, DoubleClickingAStateOnTheChartOpensItsSheet)
     CAWFState* state = State(3);
     ASSERT_NE(state, nullptr);
     state->isTakePrevState = 0;
-    CODController* controller = view->GetViewport()->GetController();
-    ASSERT_NE(controller, nullptr);
-    CRect bounds;
-    state->GetBounds(bounds);
-    const CPoint at(bounds.CenterPoint().x, bounds.top + 4);
     bool shown = false;
-    controller->OnLButtonDown(OD_MK_LBUTTON, at);
-    controller->OnLButtonUp(0, at);
-    controller->OnLButtonDblClk(OD_MK_LBUTTON, at);
+    DoubleClick(state);
     wxTheApp->CallAfter([&] {
         CDiagramPropSheet* sheet = OpenSheet();
         ASSERT_NE(sheet, nullptr);
@@ -226,6 +233,79 @@ TEST_F(PropertySheet, DoubleClickingAStateOnTheChartOpensItsSheet)
     EXPECT_TRUE(shown);
     EXPECT_EQ(state->isTakePrevState, 1);
     EXPECT_TRUE(model->IsModified());
+}
+
+// A pointer click in the middle of a window, or on the left end of a check box.
+void PointerClick(wxWindow& window)
+{
+    const wxRect rect = window.GetScreenRect();
+    const int x = dynamic_cast<wxCheckBox*>(&window) ? rect.x + 8 : rect.x + rect.width / 2;
+    wxUIActionSimulator input;
+    input.MouseMove(x, rect.y + rect.height / 2);
+    settle();
+    input.MouseClick();
+    for (int i = 0; i < 5; ++i) {
+        wxMilliSleep(30);
+        settle();
+    }
+}
+
+TEST_F(PropertySheet, ApplyWritesTheElementWithoutClosingAndACancelAfterItKeepsTheChange)
+{
+    CAWFState* state = State(3);
+    ASSERT_NE(state, nullptr);
+    state->isTakePrevState = 0;
+    std::vector<std::string> asked;
+    SetMessageBoxAnswer([&asked](const std::string& text, ChartIcon, MessageButtons buttons) {
+        asked.push_back(text);
+        return buttons == MessageButtons::Ok ? 1 : static_cast<int>(IDCANCEL);
+    });
+    bool shown = false;
+    // The double-click posts the properties command; the sheet is up once it has run.
+    DoubleClick(state);
+    auto steps = [&](CDiagramPropSheet* sheet) {
+        wxWindow* apply = sheet->FindWindow(wxID_APPLY);
+        ASSERT_NE(apply, nullptr);
+        EXPECT_EQ(apply->GetLabel().utf8_string(), "Применить");
+        EXPECT_FALSE(apply->IsEnabled());
+        ASSERT_EQ(sheet->GetActiveIndex(), 1);
+        wxWindow* takePrevious = Page(*sheet, 1).ControlWindow(CDocStatePPModel::IDC_TAKE_PREV);
+        ASSERT_NE(takePrevious, nullptr);
+        PointerClick(*takePrevious);
+        EXPECT_TRUE(apply->IsEnabled());
+        EXPECT_EQ(state->isTakePrevState, 0);
+        Screenshot("apply-enabled.png");
+        // Apply writes the element and leaves the sheet open, Apply greyed.
+        PointerClick(*apply);
+        EXPECT_EQ(state->isTakePrevState, 1);
+        EXPECT_TRUE(sheet->IsModal());
+        EXPECT_FALSE(apply->IsEnabled());
+        Screenshot("apply-applied.png");
+        wxWindow* cancel = sheet->FindWindow(wxID_CANCEL);
+        ASSERT_NE(cancel, nullptr);
+        PointerClick(*cancel);
+    };
+    wxTheApp->CallAfter([&] {
+        CDiagramPropSheet* sheet = OpenSheet();
+        ASSERT_NE(sheet, nullptr);
+        shown = true;
+        steps(sheet);
+        // A step that failed leaves the sheet open: end it, so the test ends.
+        if (OpenSheet() == sheet)
+            sheet->EndModal(wxID_CANCEL);
+    });
+    settle();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(OpenSheet(), nullptr);
+    // Cancel after Apply keeps what Apply wrote, and the chart is changed, as after OK.
+    EXPECT_EQ(state->isTakePrevState, 1);
+    EXPECT_TRUE(model->IsModified());
+    EXPECT_TRUE(chart->IsModified());
+    // So closing the chart asks to save it (Cancel keeps the window).
+    EXPECT_FALSE(chart->Close());
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], "Сохранить диаграмму 'Заказ' в БД ?");
+    model->SetModified(false);
 }
 
 TEST_F(PropertySheet, CancelChangesNothingAndATaxRefusalWarns)

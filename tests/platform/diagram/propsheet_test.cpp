@@ -174,6 +174,32 @@ TEST(PropertySheet, ARefusedApplyKeepsTheSheetOpenOnThatPage)
     EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "apply c"), 0);
 }
 
+TEST(PropertySheet, ApplyIsGreyedUntilAPageChangesAndAppliesWithoutEndingTheSheet)
+{
+    g_log.clear();
+    Sheet3 s(0);
+    wxWindow* apply = s.sheet.FindWindow(wxID_APPLY);
+    ASSERT_NE(apply, nullptr);
+    EXPECT_EQ(apply->GetLabel().utf8_string(), "Применить");
+    Script({[&] {
+                EXPECT_FALSE(apply->IsEnabled());
+                s.pages[0]->SetModified();
+                EXPECT_TRUE(apply->IsEnabled());
+                Press(s.sheet, wxID_APPLY);
+                EXPECT_TRUE(s.sheet.IsModal());
+                EXPECT_FALSE(apply->IsEnabled());
+                EXPECT_FALSE(s.pages[0]->IsModified());
+                // A refused apply leaves Apply enabled.
+                s.pages[0]->SetModified();
+                s.pages[0]->applyOk = false;
+                Press(s.sheet, wxID_APPLY);
+                EXPECT_TRUE(apply->IsEnabled());
+            },
+            [&] { Press(s.sheet, wxID_CANCEL); }});
+    EXPECT_EQ(s.sheet.DoModal(), OD_IDCANCEL);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"init a", "leave a", "apply a", "leave a", "apply a", "cancel a"}));
+}
+
 TEST(PropertySheet, APageMayEndTheSheetWhileItInitialises)
 {
     // Before the sheet is shown (the initial page) and later (a tab click).
@@ -276,6 +302,22 @@ TEST(ComponentSheet, ApplyStepRunsAfterThePagesThenChangesAndNotifies)
     }
     EXPECT_EQ(g_log, (std::vector<std::string>{"init a", "leave a", "apply a", "change", "update B"}));
     EXPECT_EQ(model.GetDelegate()->GetUndoCount(), 1);
+
+    // Apply takes the same step; a Cancel after it ends a sheet that did apply.
+    g_log.clear();
+    {
+        ChangeSheet sheet(selection, &viewport, "Свойства", 0xFFFFFFF6u, nullptr, 0);
+        auto* page = new LogPage("a");
+        sheet.AddPage(page);
+        Script({[&] {
+                    page->SetModified();
+                    Press(sheet, wxID_APPLY);
+                },
+                [&] { Press(sheet, wxID_CANCEL); }});
+        EXPECT_EQ(sheet.DoModal(), OD_IDCANCEL);
+        EXPECT_TRUE(sheet.IsApplied());
+    }
+    EXPECT_EQ(g_log, (std::vector<std::string>{"init a", "leave a", "apply a", "change", "update B", "cancel a"}));
 
     // The viewport without a model: the selection's model.
     CODViewport bare;
