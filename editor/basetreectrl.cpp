@@ -9,9 +9,29 @@
 #include <wx/settings.h>
 #include <wx/xrc/xmlres.h>
 
+#include <dlfcn.h>
+
 namespace tarnwick {
 
 namespace {
+
+// GTK draws scroll bars over the content, and only while the pointer is
+// near them: a name cut at the bar's edge gave no sign that the tree scrolls.
+// The tree keeps classic bars. Found at run time, as GTK's headers are not
+// part of the build.
+void keepClassicScrollBars(wxWindow& window)
+{
+    using GetType = unsigned long (*)();
+    using IsA = int (*)(void*, unsigned long);
+    using SetOverlay = void (*)(void*, int);
+    static auto scrolledWindowType = reinterpret_cast<GetType>(dlsym(RTLD_DEFAULT, "gtk_scrolled_window_get_type"));
+    static auto isA = reinterpret_cast<IsA>(dlsym(RTLD_DEFAULT, "g_type_check_instance_is_a"));
+    static auto setOverlay =
+        reinterpret_cast<SetOverlay>(dlsym(RTLD_DEFAULT, "gtk_scrolled_window_set_overlay_scrolling"));
+    void* widget = window.GetHandle();
+    if (scrolledWindowType && isA && setOverlay && widget && isA(widget, scrolledWindowType()))
+        setOverlay(widget, 0);
+}
 
 // Commands the tree's own menu and keys carry, beside the forwarded ones.
 constexpr int kTreeCommands[] = {ID_TREE_REREAD,      ID_TREE_LOAD_FROM_DB, ID_TREE_LOAD_FROM_FILE, ID_ADD_GROUP,
@@ -53,6 +73,7 @@ bool CBaseTreeCtrl::Create(wxWindow* parent)
         style |= wxTR_EDIT_LABELS;
     if (!wxTreeCtrl::Create(parent, kTreeId, wxDefaultPosition, wxDefaultSize, style))
         return false;
+    keepClassicScrollBars(*this);
     SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
     auto* images = new wxImageList(16, 16, true, 8);
     for (const wxBitmap& bitmap : TreeImageStrip())

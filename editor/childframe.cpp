@@ -35,6 +35,9 @@ CChildFrame::~CChildFrame()
 {
     if (m_fileMenu && GetDocument() && GetDocument()->GetDocumentManager())
         GetDocument()->GetDocumentManager()->FileHistoryRemoveMenu(m_fileMenu);
+    // Once this window is gone the caption names the chart in front, or none.
+    if (wxMDIParentFrame* parent = GetMDIParent(); parent && !parent->IsBeingDeleted())
+        parent->CallAfter([parent] { ShowActiveChartInCaption(*parent); });
 }
 
 void CChildFrame::OnActivate(wxActivateEvent& event)
@@ -44,13 +47,34 @@ void CChildFrame::OnActivate(wxActivateEvent& event)
     event.Skip();
 }
 
+namespace {
+
+wxString mainCaption(const wxDocument* chart)
+{
+    const wxString title = wxString::FromUTF8(res::LoadString(res::IDS_APP_TITLE));
+    return chart ? title + " - " + chart->GetUserReadableName() : title;
+}
+
+} // namespace
+
 void CChildFrame::ShowInParentCaption()
 {
-    // The main frame's caption names the active chart.
     // On GTK the window's parent is the tab window, not the main frame.
     if (GetMDIParent() && GetDocument())
-        GetMDIParent()->SetLabel(wxString::FromUTF8(res::LoadString(res::IDS_APP_TITLE)) + " - " +
-                              GetDocument()->GetUserReadableName());
+        GetMDIParent()->SetLabel(mainCaption(GetDocument()));
+}
+
+void CChildFrame::SetTitle(const wxString& title)
+{
+    wxDocMDIChildFrame::SetTitle(title);
+    if (GetMDIParent() && GetMDIParent()->GetActiveChild() == this)
+        ShowInParentCaption();
+}
+
+void ShowActiveChartInCaption(wxMDIParentFrame& frame)
+{
+    auto* chart = dynamic_cast<CChildFrame*>(frame.GetActiveChild());
+    frame.SetLabel(mainCaption(chart ? chart->GetDocument() : nullptr));
 }
 
 CTreeDockingWnd::CTreeDockingWnd(wxWindow* parent, ITreeHost& host)

@@ -15,11 +15,17 @@ public:
     ~CChildFrame() override;
     // Names the chart in the main frame's caption.
     void ShowInParentCaption();
+    // A chart in front that is named anew renames the main frame's caption too.
+    void SetTitle(const wxString& title) override;
 
 private:
     void OnActivate(wxActivateEvent& event);
     wxMenu* m_fileMenu = nullptr;
 };
+
+// The main frame's caption: the program's title, with the name of the
+// active chart when one is open.
+void ShowActiveChartInCaption(wxMDIParentFrame& frame);
 
 // The docking bar: a tab window whose one tab is the navigation tree.
 class CTreeDockingWnd : public wxPanel {

@@ -21,6 +21,8 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 
 namespace tarnwick {
@@ -37,6 +39,15 @@ constexpr int kForwarded[] = {ID_ADD_GROUP,      ID_DELETE_GROUP,    ID_RENAME_G
                               ID_DELETE_PROCESS, ID_RENAME_PROCESS,  ID_ADD_DOCUMENT,    ID_DELETE_DOCUMENT,
                               ID_RENAME_DOCUMENT, ID_SHOW_PROPERTIES, ID_REREAD_PROCESS_TREE};
 constexpr int kHelpCommands[] = {ID_HELP_FINDER, ID_CONTEXT_HELP, ID_HELP, ID_DEFAULT_HELP};
+// The toolbar commands that the application and the tree serve; every other
+// one acts on a chart.
+constexpr int kFrameCommands[] = {res::ID_OPEN_CONNECTION, res::ID_CLOSE_CONNECTION, ID_FILE_OPEN,
+                                  ID_TREE_LOAD_FROM_DB, ID_TREE_LOAD_FROM_FILE};
+
+bool needsChart(int id)
+{
+    return std::find(std::begin(kFrameCommands), std::end(kFrameCommands), id) == std::end(kFrameCommands);
+}
 
 std::string paneName(int barId) { return "Bar" + std::to_string(barId); }
 
@@ -89,6 +100,9 @@ CMainFrame::CMainFrame(wxDocManager* manager, ITreeHost& host)
                           wxString::FromUTF8(res::LoadString(res::IDS_APP_TITLE)), wxDefaultPosition, wxSize(1000, 720))
 {
     m_mgr.SetManagedWindow(this);
+    // A bar shown again takes the width it had, up to two thirds of the window
+    // (the manager's own limit is a third).
+    m_mgr.SetDockSizeConstraint(2.0 / 3.0, 1.0 / 3.0);
 
     if (wxMenuBar* bar = LoadMenuBarResource("IDR_MAINFRAME")) {
         manager->FileHistoryUseMenu(bar->GetMenu(0));
@@ -122,6 +136,12 @@ CMainFrame::CMainFrame(wxDocManager* manager, ITreeHost& host)
     SetAcceleratorTable(wxAcceleratorTable(1, &nextPane));
 
     Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnClose, this);
+    // The bar's close button hides it as the menu's toggle does.
+    Bind(wxEVT_AUI_PANE_CLOSE, [this](wxAuiManagerEvent& event) {
+        if (event.GetPane() && event.GetPane()->window == m_wndTreeBar)
+            KeepTreeBarWidth();
+        event.Skip();
+    });
     Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
     for (int id : kForwarded) {
         Bind(wxEVT_MENU, &CMainFrame::OnForwardToTree, this, ToWxId(id));
@@ -136,6 +156,11 @@ CMainFrame::CMainFrame(wxDocManager* manager, ITreeHost& host)
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnNextPane(); }, ToWxId(ID_NEXT_PANE));
     Bind(wxEVT_MENU, &CMainFrame::OnLoadFromDB, this, ToWxId(ID_TREE_LOAD_FROM_DB));
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateLoadFromDB, this, ToWxId(ID_TREE_LOAD_FROM_DB));
+    // The active chart enables its own commands (or not); without one they are greyed.
+    for (const ToolbarDef& def : MainToolbars())
+        for (int command : def.commands)
+            if (command != 0 && needsChart(command))
+                Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateChartCommand, this, ToWxId(command));
     // No help files on Linux.
     for (int id : kHelpCommands)
         Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& e) { e.Enable(false); }, ToWxId(id));
@@ -191,8 +216,20 @@ bool CMainFrame::IsTreeBarVisible()
 
 void CMainFrame::ShowTreeBar(bool show)
 {
+    if (!show)
+        KeepTreeBarWidth();
     m_mgr.GetPane(kTreePane).Show(show);
     m_mgr.Update();
+}
+
+void CMainFrame::KeepTreeBarWidth()
+{
+    // A docked bar's width is its dock's, which goes when the bar is hidden:
+    // the pane keeps the width the user gave it, for showing it again and
+    // for the next run.
+    wxAuiPaneInfo& pane = m_mgr.GetPane(kTreePane);
+    if (pane.IsOk() && pane.IsShown() && pane.IsDocked() && m_wndTreeBar->GetSize().x > 0)
+        pane.BestSize(m_wndTreeBar->GetSize().x, pane.best_size.y);
 }
 
 void CMainFrame::SetWorkbookMode(bool on)
@@ -203,6 +240,7 @@ void CMainFrame::SetWorkbookMode(bool on)
 
 void CMainFrame::SaveBarState()
 {
+    KeepTreeBarWidth();
     CFileProfileStore store;
     store.WriteProfileString("BarState", "Layout", m_mgr.SavePerspective().utf8_string());
     store.Flush();
@@ -292,6 +330,12 @@ void CMainFrame::OnUpdateForwarded(wxUpdateUIEvent& event)
     if (CBaseTreeCtrl* tree = GetTree())
         tree->UpdateCommand(FromWxId(event.GetId()), enabled);
     event.Enable(enabled);
+}
+
+void CMainFrame::OnUpdateChartCommand(wxUpdateUIEvent& event)
+{
+    // Reached only when the active chart, if any, left the command alone.
+    event.Enable(GetActiveChild() != nullptr);
 }
 
 void CMainFrame::OnToggleTreeBar(wxCommandEvent&)

@@ -36,6 +36,8 @@ public:
     wxAuiManager& GetAuiManager() { return m_mgr; }
     bool IsTreeBarVisible();
     void ShowTreeBar(bool show);
+    // The tree bar's width as the user left it, kept in its pane.
+    void KeepTreeBarWidth();
     bool IsWorkbookMode() const { return m_bWorkbookMode; }
     void SetWorkbookMode(bool on);
 
@@ -56,6 +58,7 @@ private:
     void OnIdle(wxIdleEvent& event);
     void OnForwardToTree(wxCommandEvent& event);
     void OnUpdateForwarded(wxUpdateUIEvent& event);
+    void OnUpdateChartCommand(wxUpdateUIEvent& event);
     void OnToggleTreeBar(wxCommandEvent& event);
     void OnUpdateToggleTreeBar(wxUpdateUIEvent& event);
     void OnWorkbookMode(wxCommandEvent& event);

@@ -76,6 +76,13 @@ void InitTarnwickResources()
     InitTarnwickXmlResource();
 }
 
+// The base would make its file history in its own constructor, where this
+// class's OnCreateFileHistory is not called yet: it is made here instead.
+CTarnwickDocManager::CTarnwickDocManager() : wxDocManager(0, false)
+{
+    Initialize();
+}
+
 wxFileHistory* CTarnwickDocManager::OnCreateFileHistory()
 {
     return new wxFileHistory(kRecentFiles);
@@ -414,10 +421,9 @@ void CTarnwickApp::RetitleDiagram(std::int32_t key, const std::string& title)
         old.size() >= kReadOnlySuffix.size() && old.compare(old.size() - kReadOnlySuffix.size(), std::string::npos,
                                                             kReadOnlySuffix) == 0;
     doc->SetTitle(wxString::FromUTF8(readOnly ? title + kReadOnlySuffix : title));
+    // The window's new title reaches the main frame's caption when the chart is in front.
     for (wxView* view : doc->GetViewsVector())
         view->OnChangeFilename();
-    if (auto* chart = dynamic_cast<CChildFrame*>(frame); chart && m_mainFrame && m_mainFrame->GetActiveChild() == chart)
-        chart->ShowInParentCaption();
 }
 
 bool CTarnwickApp::AskYesNo(const std::string& text)

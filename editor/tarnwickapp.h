@@ -22,6 +22,7 @@ class CMainFrame;
 // Keeps four recent files; a test may answer the file dialog.
 class CTarnwickDocManager : public wxDocManager {
 public:
+    CTarnwickDocManager();
     wxFileHistory* OnCreateFileHistory() override;
     wxDocTemplate* SelectDocumentPath(wxDocTemplate** templates, int noTemplates, wxString& path, long flags,
                                       bool save = false) override;

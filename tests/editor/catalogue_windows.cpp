@@ -9,6 +9,7 @@
 
 #include <wx/dialog.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -33,7 +34,8 @@ void Settle() { kelm::test::SettleWindows(); }
 
 void Screenshot(const char* name)
 {
-    kelm::test::SaveScreenshot(std::filesystem::path(KELM_TEST_OUTPUT) / "catalogue_window_test", name);
+    // Each test program that shares these windows keeps its pictures apart.
+    kelm::test::SaveScreenshot(std::filesystem::path(KELM_TEST_OUTPUT) / program_invocation_short_name, name);
 }
 
 void WhenModal(std::function<void(wxDialog&)> body)

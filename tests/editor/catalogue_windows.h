@@ -24,7 +24,7 @@ namespace kelm::test {
 
 tarnwick::CTarnwickApp& App();
 void Settle();
-// Saves the whole screen into the test's output folder.
+// Saves the whole screen into the test program's output folder.
 void Screenshot(const char* name);
 // Runs body once the next modal dialog is up, with that dialog.
 void WhenModal(std::function<void(wxDialog&)> body);

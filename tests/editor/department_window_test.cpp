@@ -17,6 +17,7 @@
 #include "afx/cmdid.h"
 #include "charts/deptview.h"
 #include "charts/messagebox.h"
+#include "resources/tarnwick/strings.h"
 #include "diagram/odcontroller.h"
 
 #include "fixture.h"
@@ -30,6 +31,7 @@
 #include <wx/menu.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
 #include <wx/xrc/xmlres.h>
 
 #include <cstdlib>
@@ -581,6 +583,38 @@ TEST(DepartmentPage, ANewDepartmentIsNamedHereAStoredOneIsNot)
         EXPECT_EQ(name, c.nameAfter ? std::string(c.nameAfter) : c.typed) << c.typed.size();
         node->Release();
     }
+}
+
+TEST_F(DepartmentWindow, TheCaptionNamesTheFirmsChartUntilItCloses)
+{
+    StartWithDepartments();
+    const std::string title = res::LoadString(res::IDS_APP_TITLE);
+    EXPECT_EQ(frame()->GetTitle().utf8_string(), title);
+    // The user double-clicks the firm in the tree.
+    const wxTreeItemId firm = CBaseTreeCtrl::ToId(FirmItem());
+    ASSERT_TRUE(firm.IsOk());
+    wxRect label;
+    ASSERT_TRUE(tree()->GetBoundingRect(firm, label, true));
+    wxUIActionSimulator input;
+    input.MouseMove(tree()->ClientToScreen(label.GetPosition() + wxPoint(label.width / 2, label.height / 2)));
+    settle();
+    input.MouseDblClick();
+    CADepartmentDoc* doc = nullptr;
+    for (int i = 0; i < 100 && !doc; ++i) {
+        wxMilliSleep(30);
+        settle();
+        for (wxObject* object : app().GetDocManager()->GetDocuments())
+            if (auto* found = dynamic_cast<CADepartmentDoc*>(object))
+                doc = found;
+    }
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(frame()->GetTitle().utf8_string(), title + " - ООО \"Кельм\"");
+    ASSERT_TRUE(Command(doc, ID_FILE_CLOSE));
+    settle();
+    EXPECT_TRUE(app().GetDocManager()->GetDocuments().empty());
+    EXPECT_EQ(frame()->GetTitle().utf8_string(), title);
+    Screenshot("department-caption-after-close.png");
+    EXPECT_TRUE(asked.empty());
 }
 
 TEST_F(DepartmentWindow, AChangedChartFromTheDatabaseWithoutAViewDoesNotClose)
