@@ -231,6 +231,18 @@ std::string CTarnwickAppCore::ConnectionString() const
     return dsn;
 }
 
+std::string CTarnwickAppCore::DataSourceName() const
+{
+    if (!m_cmdInfo.m_strDSN.empty() || !m_pConnection || !(m_pConnection->GetState() & ado::adStateOpen))
+        return m_cmdInfo.m_strDSN;
+    static const std::string kDefault = "Default";
+    // Spelled as the data-source list has it.
+    for (const ado::DataSource& source : ado::ListDataSources())
+        if (source.name.size() == kDefault.size() && StartsWithNoCase(source.name, kDefault.c_str()))
+            return source.name;
+    return kDefault;
+}
+
 std::string CTarnwickAppCore::RightsQuery() const
 {
     const std::string query = "select kelm_user_isadmin from kelm_user where ";

@@ -119,6 +119,10 @@ public:
     bool OnUpdateOpenConnection() const;
     bool OnUpdateCloseConnection() const;
 
+    // The name of the data source the trees show: the one given, or, once a
+    // connection without a name is open, the driver manager's default one
+    // that it went through.
+    std::string DataSourceName() const;
     // The connection string ConnectDB passes to Open for the current settings.
     std::string ConnectionString() const;
     // The rights query for the engine of the open connection.

@@ -113,7 +113,7 @@ _ConnectionPtr CBaseTreeLogic::Connection()
 TreeItem CBaseTreeLogic::AppendDataSourceRoot()
 {
     CTarnwickAppCore* app = CTarnwickAppCore::Instance();
-    const std::string dsn = app ? app->m_cmdInfo.m_strDSN : std::string();
+    const std::string dsn = app ? app->DataSourceName() : std::string();
     return m_items.AppendItem(m_items.GetRootItem(), dsn + " [DSN]", IMAGE_DSN, 0);
 }
 

@@ -210,6 +210,9 @@ TEST_F(DepartmentWindow, StartedWithTheDepartmentKindTheDefaultSourceShowsTheDep
     ASSERT_NE(tree(), nullptr);
     EXPECT_EQ(tree()->GetTreeClass(), TreeClass::DWF);
     EXPECT_EQ(frame()->GetTreeBar()->GetTabs()->GetPageText(0).utf8_string(), "Подразделения");
+    // No name was given: the root names the data source the connection went through.
+    EXPECT_TRUE(app().m_cmdInfo.m_strDSN.empty());
+    EXPECT_EQ(tree()->GetItemText(tree()->GetChildren(tree()->GetRootItem()).at(0)), "Default [DSN]");
     const TreeItem firm = FirmItem();
     ASSERT_NE(firm, 0u);
     EXPECT_EQ(tree()->GetItemData(firm), 1);
