@@ -32,8 +32,10 @@ pkg_check_modules(ODBCINST REQUIRED IMPORTED_TARGET odbcinst)
 pkg_check_modules(LIBPQ REQUIRED IMPORTED_TARGET libpq)
 find_package(ZLIB REQUIRED)
 find_package(Threads REQUIRED)
-find_package(GTest REQUIRED)
-find_package(benchmark QUIET)
+if(KELM_TESTS)
+    find_package(GTest REQUIRED)
+    find_package(benchmark QUIET)
+endif()
 
 # The fuzz tree too: the chart classes it fuzzes are built on wx.
 find_package(wxWidgets 3.2 REQUIRED COMPONENTS core base adv aui xrc html xml)
