@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds (optimised, build-run/),
+# The main job: installs what is missing, builds the programs, their
+# libraries and the staged demo kit (optimised, build-run/, no tests),
 # starts a private PostgreSQL cluster under var/, installs the demo Kelm
 # database from the staged kit (build-run/kits/demo) with Dorvik in quiet
 # mode, registers its ODBC data source and opens Tarnwick on it.
@@ -10,8 +11,9 @@ export LANG="${LANG:-C.UTF-8}"
 kelm_install_deps
 
 JOBS="$(nproc)"
-if [[ ! -f build-run/CMakeCache.txt ]]; then
-    cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELM_BENCH=OFF >/dev/null
+# A tree made before the tests were left out of it is configured again.
+if ! grep -qx 'KELM_TESTS:BOOL=OFF' build-run/CMakeCache.txt 2>/dev/null; then
+    cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELM_TESTS=OFF -DKELM_BENCH=OFF >/dev/null
 fi
 cmake --build build-run -j "$JOBS"
 BIN="$PWD/build-run/bin"
