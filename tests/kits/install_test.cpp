@@ -24,7 +24,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -80,9 +79,12 @@ std::string Psql(const std::string& db, const std::string& sql)
 // The RUNPATH of an ELF file ("" when it has none or is no ELF file).
 std::string RunPath(const fs::path& file)
 {
-    std::string out = ShellOutput("readelf -d " + Quote(file.string()) + " 2>/dev/null");
-    std::smatch m;
-    return std::regex_search(out, m, std::regex(R"(RUNPATH\)\s+Library runpath: \[(.*)\])")) ? m[1].str() : "";
+    const std::string out = ShellOutput("readelf -d " + Quote(file.string()) + " 2>/dev/null");
+    const std::string label = "(RUNPATH)";
+    std::size_t at = out.find(label);
+    if (at == std::string::npos || (at = out.find('[', at)) == std::string::npos)
+        return "";
+    return out.substr(at + 1, out.find("]\n", at) - at - 1);
 }
 
 // The value of `key` in an INI or desktop file's text (first occurrence).
@@ -306,7 +308,9 @@ TEST_F(StagedInstall, DorvikInstallsTheStagedKitAndTarnwickOpensOnIt)
         }
     } cleanup{db};
     std::string ini = readFile(Kit() / "dorvik.ini");
-    ini = std::regex_replace(ini, std::regex("DataBase=kelm_demo"), "DataBase=" + db);
+    const std::string key = "DataBase=kelm_demo\n";
+    ASSERT_NE(ini.find(key), std::string::npos);
+    ini.replace(ini.find(key), key.size(), "DataBase=" + db + "\n");
     std::ofstream(Kit() / "dorvik.ini", std::ios::binary | std::ios::trunc) << ini;
     TempDir home;
     fs::create_directories(home / "runtime");
