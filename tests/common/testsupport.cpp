@@ -14,6 +14,9 @@
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <string_view>
+
+extern char** environ;
 
 namespace kelm::test {
 
@@ -152,6 +155,23 @@ std::string readFile(const fs::path& path)
     if (!in)
         throw std::runtime_error("cannot read " + path.string());
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<char*> EnvironmentWith(std::vector<std::string>& overrides)
+{
+    std::vector<char*> envp;
+    for (char** e = environ; *e; ++e) {
+        const std::string_view entry(*e);
+        bool replaced = false;
+        for (const auto& mine : overrides)
+            replaced = replaced || entry.substr(0, entry.find('=') + 1) == mine.substr(0, mine.find('=') + 1);
+        if (!replaced)
+            envp.push_back(*e);
+    }
+    for (auto& mine : overrides)
+        envp.push_back(mine.data());
+    envp.push_back(nullptr);
+    return envp;
 }
 
 std::string ShellOutput(const std::string& command)

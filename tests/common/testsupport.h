@@ -36,6 +36,11 @@ std::string readFile(const std::filesystem::path& path);
 // output (empty when it cannot be started).
 std::string ShellOutput(const std::string& command);
 
+// The process's environment with `overrides` ("NAME=value") in place of the
+// variables of those names, null-terminated as posix_spawn takes it. The
+// strings stay those of the environment and of `overrides`.
+std::vector<char*> EnvironmentWith(std::vector<std::string>& overrides);
+
 // Sets and removes environment variables for one test and puts the old
 // values back, last change first, at its end.
 class ScopedEnv {

@@ -37,7 +37,6 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
 
 namespace fs = std::filesystem;
 using kelm::test::TempDir;
@@ -378,18 +377,7 @@ TEST(DemoKit, TarnwickOpensOnTheInstalledDatabase)
     std::vector<std::string> envs = source.Environment();
     envs.push_back("XDG_RUNTIME_DIR=" + (kit.home.path() / "runtime").string());
     envs.push_back("ASAN_OPTIONS=detect_leaks=0");
-    std::vector<char*> envp;
-    for (char** e = environ; *e; ++e) {
-        std::string entry(*e);
-        bool replaced = false;
-        for (const auto& mine : envs)
-            replaced = replaced || entry.compare(0, mine.find('=') + 1, mine, 0, mine.find('=') + 1) == 0;
-        if (!replaced)
-            envp.push_back(*e);
-    }
-    for (auto& mine : envs)
-        envp.push_back(mine.data());
-    envp.push_back(nullptr);
+    std::vector<char*> envp = kelm::test::EnvironmentWith(envs);
 
     std::string dsn = "-d:" + DataSource::kName;
     char* argv[] = {const_cast<char*>(TARNWICK_BIN), dsn.data(), nullptr};

@@ -30,7 +30,6 @@
 #include <tuple>
 #include <vector>
 
-extern char** environ;
 
 namespace fs = std::filesystem;
 using kelm::test::readFile;
@@ -119,18 +118,7 @@ public:
         for (auto& a : argv)
             cargv.push_back(a.data());
         cargv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (char** e = environ; *e; ++e) {
-            std::string entry(*e);
-            bool mine = false;
-            for (const auto& m : m_env)
-                mine = mine || entry.compare(0, m.find('=') + 1, m, 0, m.find('=') + 1) == 0;
-            if (!mine)
-                envp.push_back(*e);
-        }
-        for (auto& m : m_env)
-            envp.push_back(m.data());
-        envp.push_back(nullptr);
+        std::vector<char*> envp = kelm::test::EnvironmentWith(m_env);
         if (posix_spawn(&m_pid, cargv[0], nullptr, nullptr, cargv.data(), envp.data()) != 0)
             m_pid = 0;
     }
