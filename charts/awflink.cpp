@@ -6,6 +6,7 @@
 #include <wx/dc.h>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace tarnwick;
 
@@ -549,9 +550,13 @@ bool CAWFCircleLink::Route()
     for (const CPoint& p : circle.Polygon(0))
         if (!inside.HitTest(p, 10))
             kept.push_back(p);
+    // Placed from the state's left edge and top as the state stands, scaled
+    // as it is: a state that took another size keeps its loop against it.
     const CRect bounds = state->GetBounds();
+    const CODTransform& scale = state->GetTransform();
     for (CPoint& p : kept)
-        p.Offset(bounds.left + 50, bounds.top);
+        p = CPoint(bounds.left + static_cast<std::int32_t>(std::lround((p.x + 50) * scale.m_sx)),
+                   bounds.top + static_cast<std::int32_t>(std::lround(p.y * scale.m_sy)));
     SetPoints(kept.data(), static_cast<int>(kept.size()));
     // The ends stay on the arc rather than at the port's centre inside the state.
     if (CODLineComponent* line = GetLine(); line && kept.size() >= 2) {

@@ -306,6 +306,10 @@ void CTarnwickModel::BuildFromDB(bool fromSymbols, const std::function<void()>& 
             RemoveDanglingConnections(raw);
             raw->ConnectSource(from->GetPort());
             raw->ConnectTarget(to->GetPort());
+            // Joining the ends again puts them on the port: a loop is laid
+            // again from its state.
+            if (auto* loop = dynamic_cast<CAWFCircleLink*>(raw))
+                loop->Route();
         }
         if (!known)
             AppendComponent(raw);
@@ -376,6 +380,8 @@ void CTarnwickModel::BuildFromDB(bool fromSymbols, const std::function<void()>& 
         auto* first = dynamic_cast<CODLinkComponent*>(c);
         if (!first) {
             c->MoveTo(at.x, at.y);
+            // A state takes its loop along.
+            c->OnSymbolChanged();
             at.Offset(50, 50);
             continue;
         }

@@ -136,8 +136,10 @@ void CADepartmentDiagramController::OnRebuild()
     }
     ClearSelection();
     model->RebuildFromDB(this);
-    if (CODViewport* viewport = GetViewport())
+    if (CODViewport* viewport = GetViewport()) {
+        viewport->ShowTopLeft();
         viewport->Redraw();
+    }
 }
 
 void CADepartmentDiagramController::OnProperties()

@@ -242,6 +242,11 @@ void CTarnwickModel::FitSymbolsToText(CODController* controller, wxDocument* doc
         }
         FitSymbolToText(c);
     }
+    // A loop is laid from its state as the state now stands, whatever
+    // shape its stored drawing had.
+    for (int i = 0; i < components->GetSize(); ++i)
+        if (auto* loop = dynamic_cast<CAWFCircleLink*>(components->GetAt(i)))
+            loop->Route();
     UpdateAllComponents();
 }
 
@@ -265,14 +270,16 @@ void CTarnwickModel::FitSymbolToText(CODComponent* component)
         auto* text = dynamic_cast<CODTextComponent*>(child);
         if (!text)
             continue;
+        // Sizes as the chart sees them: a symbol that took another size
+        // before scales its texts' rectangles, not their fonts.
         CRect rect = text->GetTextRect();
-        const CSize before = rect.Size();
+        const CSize before = text->GetModelBounds().Size();
         if (havePolygon) {
             rect.top = std::max(rect.top, polygon.top);
             rect.bottom = std::min(rect.bottom, polygon.bottom);
         }
         text->SizeToText(8);
-        const CSize after = text->GetTextRect().Size();
+        const CSize after = text->GetModelBounds().Size();
         text->SetTextRect(rect);
         lastHeightGrowth = after.cy - before.cy;
         if (after.cx > before.cx || after.cy > before.cy) {
@@ -284,6 +291,9 @@ void CTarnwickModel::FitSymbolToText(CODComponent* component)
     }
     if (texts >= 2 && grown == 1)
         size.cy += lastHeightGrowth;
-    if (size != component->GetSize())
+    if (size != component->GetSize()) {
         component->SetSize(size);
+        // A state of another size lays its loop again.
+        component->OnSymbolChanged();
+    }
 }

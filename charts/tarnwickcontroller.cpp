@@ -263,6 +263,8 @@ CAWFState* CTarnwickController::CreateStateComponent(std::int32_t typeDoc, std::
     LoadChartSymbol(*s, IDR_SYMBOL_STATE);
     s->AdjustShape(external, m_pViewport);
     s->SetData(static_cast<std::int16_t>(state), external ? std::string() : docText, stateText, docText);
+    // Its box holds its labels as an opened chart's boxes do.
+    CTarnwickModel::FitSymbolToText(s);
     return s;
 }
 
@@ -706,10 +708,16 @@ void CTarnwickController::FinishRebuild()
     CTarnwickModel* model = GetTarnwickModel();
     for (CODComponent* c : *model->GetComponents())
         PrepareNewComponent(c);
+    // Symbols made anew hold their labels, as when the chart is opened.
+    for (CODComponent* c : model->m_NewComponents)
+        if (c)
+            CTarnwickModel::FitSymbolToText(c);
     model->m_NewComponents.RemoveAll();
     model->UpdateAllComponents();
     // What came before the rebuild cannot be undone into it.
     model->ClearHistory();
+    if (m_pViewport)
+        m_pViewport->ShowTopLeft();
     Redraw();
 }
 

@@ -34,7 +34,11 @@ public:
 
     int OnSize(unsigned type, std::int32_t cx, std::int32_t cy) override
     {
+        // The bitmap is brought up to date once, below, however often the
+        // size handling moves the viewport.
+        ++m_nSizing;
         const int result = V::OnSize(type, cx, cy);
+        --m_nSizing;
         if (m_bBuffered) {
             if (!m_pMemDC || BufferTooSmall()) {
                 DestroyBuffer();
@@ -46,6 +50,25 @@ public:
             drawIntoBuffer(this->GetLogBounds());
         }
         return result;
+    }
+
+    // A viewport moved or resized in its window (the scroll bars coming or
+    // going change its margins) shows parts the bitmap does not hold for
+    // that place: the bitmap is drawn again and the window shows it whole.
+    void SetSize(std::int32_t cx, std::int32_t cy) override
+    {
+        const CRect before = this->GetBounds();
+        V::SetSize(cx, cy);
+        if (this->GetBounds() != before)
+            boundsChanged();
+    }
+
+    void SetOrigin(std::int32_t x, std::int32_t y) override
+    {
+        const CRect before = this->GetBounds();
+        V::SetOrigin(x, y);
+        if (this->GetBounds() != before)
+            boundsChanged();
     }
 
     void Draw(wxDC& dc) override
@@ -240,8 +263,28 @@ protected:
     CRect m_rcDirty;
     wxSize m_szBitmap;   // the size the bitmap was made with
     CRect m_rcUnpainted; // invalidated through the wrapper since the last paint
+    int m_nSizing = 0;   // inside OnSize
 
 private:
+    void boundsChanged()
+    {
+        wxWindow* wnd = this->GetWnd();
+        // Before the first size handling there is no bitmap to keep up.
+        if (m_nSizing || !m_bBuffered || !m_pMemDC || !wnd)
+            return;
+        if (BufferTooSmall()) {
+            DestroyBuffer();
+            CreateBuffer();
+        }
+        m_rcDirty.SetRectEmpty();
+        drawIntoBuffer(this->GetLogBounds());
+        const CRect b = this->GetBounds();
+        if (b.Width() > 0 && b.Height() > 0) {
+            m_rcUnpainted.UnionRect(m_rcUnpainted, b);
+            wnd->RefreshRect(wxRect(b.left, b.top, b.Width(), b.Height()), false);
+        }
+    }
+
     // Draws a logical rectangle of the chart into the bitmap.
     void drawIntoBuffer(const CRect& area)
     {

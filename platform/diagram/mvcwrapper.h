@@ -71,6 +71,8 @@ public:
         if (m_bInitialized)
             return;
         Base::OnInitialUpdate();
+        // A chart opens showing where its drawing starts.
+        this->ShowTopLeft();
         CreateScrollBars();
         SetScrollRanges();
         UpdateHorzBar();

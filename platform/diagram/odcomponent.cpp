@@ -437,6 +437,32 @@ std::vector<CPoint> CODComponent::GetPoints(bool modelSpace) const
     return pts;
 }
 
+std::vector<CPoint> CODComponent::GetOutline() const
+{
+    auto shaped = [](const CODComponent* c) {
+        return c && ((c->IsKindOf(RUNTIME_CLASS(CODPolygonComponent)) && c->m_vertices.size() >= 3) ||
+                     (c->IsKindOf(RUNTIME_CLASS(CODEllipseComponent)) && c->m_region.GetPolygonCount() > 0));
+    };
+    const CODComponent* shape = nullptr;
+    for (int i = GetChildCount() - 1; i >= 0 && !shape; --i)
+        if (const CODComponent* c = GetChild(i); shaped(c) && c->IsKindOf(RUNTIME_CLASS(CODPolygonComponent)))
+            shape = c;
+    for (int i = GetChildCount() - 1; i >= 0 && !shape; --i)
+        if (const CODComponent* c = GetChild(i); shaped(c))
+            shape = c;
+    if (!shape && shaped(this))
+        shape = this;
+    if (!shape) {
+        const CRect r = GetModelBounds();
+        return {r.TopLeft(), {r.right, r.top}, r.BottomRight(), {r.left, r.bottom}};
+    }
+    std::vector<CPoint> pts =
+        shape->IsKindOf(RUNTIME_CLASS(CODEllipseComponent)) ? shape->m_region.Polygon(0) : shape->m_vertices;
+    for (CPoint& p : pts)
+        p = shape->ToModel(p);
+    return pts;
+}
+
 bool CODComponent::HitTest(const CPoint& modelPt, int tolerance) const
 {
     CRect r = GetModelBounds();
@@ -814,13 +840,15 @@ void CODEllipseComponent::UpdateBounds(bool redraw)
 {
     od::TouchGeometry();
     // The outline is derived from the bounds; resolution fixed so that the
-    // region is the same on every run.
+    // region is the same on every run. It starts at the top and runs
+    // clockwise on the screen, so that the part of it below or beside a
+    // shape that covers its top is one run of points.
     const double cx = (m_rcBounds.left + m_rcBounds.right) / 2.0;
     const double cy = (m_rcBounds.top + m_rcBounds.bottom) / 2.0;
     const double rx = m_rcBounds.Width() / 2.0, ry = m_rcBounds.Height() / 2.0;
     std::vector<CPoint> outline;
     for (int i = 0; i < kOutlinePoints; ++i) {
-        const double a = 2 * M_PI * i / kOutlinePoints;
+        const double a = 2 * M_PI * i / kOutlinePoints - M_PI / 2;
         outline.emplace_back(clampToInt(cx + rx * std::cos(a)), clampToInt(cy + ry * std::sin(a)));
     }
     m_region.Clear();
@@ -872,18 +900,22 @@ public:
 };
 
 FixedMeasurer g_fixedMeasurer;
-IODTextMeasurer* g_measurer = &g_fixedMeasurer;
+IODTextMeasurer* g_measurer = nullptr;
 
 } // namespace
 
 IODTextMeasurer* IODTextMeasurer::Get()
 {
-    return g_measurer;
+    if (g_measurer)
+        return g_measurer;
+    if (IODTextMeasurer* fonts = od::FontMeasurer())
+        return fonts;
+    return &g_fixedMeasurer;
 }
 
 void IODTextMeasurer::Set(IODTextMeasurer* measurer)
 {
-    g_measurer = measurer ? measurer : &g_fixedMeasurer;
+    g_measurer = measurer;
 }
 
 void CODTextComponent::Create(std::int32_t)
@@ -936,13 +968,23 @@ void CODTextComponent::SizeToText(std::int32_t)
     if (!font)
         font = &kDefaultFont;
     std::int32_t w = 0, h = 0;
+    IODTextMeasurer* measurer = IODTextMeasurer::Get();
     for (const std::string& line : GetLines()) {
-        CSize s = IODTextMeasurer::Get()->Measure(line, *font);
+        CSize s = measurer->Measure(line, *font);
         w = std::max(w, s.cx);
         h += s.cy;
     }
-    m_rcBounds.right = m_rcBounds.left + w;
-    m_rcBounds.bottom = m_rcBounds.top + h;
+    // Fonts do not scale with the symbol: in the symbol's own space, the
+    // text needs its size over the symbol's scale.
+    double sx = 1.0, sy = 1.0;
+    for (const CODComponent* p = m_pParent; p; p = p->GetParent()) {
+        sx *= p->GetTransform().m_sx;
+        sy *= p->GetTransform().m_sy;
+    }
+    sx = std::max(std::fabs(sx), od::kMinScale);
+    sy = std::max(std::fabs(sy), od::kMinScale);
+    m_rcBounds.right = m_rcBounds.left + static_cast<std::int32_t>(std::ceil(w / sx));
+    m_rcBounds.bottom = m_rcBounds.top + static_cast<std::int32_t>(std::ceil(h / sy));
     UpdateBounds(false);
 }
 

@@ -135,6 +135,10 @@ public:
     const std::vector<CPoint>& Vertices() const { return m_vertices; }
     // The outline in model coordinates.
     virtual std::vector<CPoint> GetPoints(bool modelSpace = true) const;
+    // The border that links joined to this component end on, as a closed
+    // polygon in model coordinates: the last polygon child, else the last
+    // ellipse child, else the bounds.
+    std::vector<CPoint> GetOutline() const;
 
     const CODRegion& GetRegion() const { return m_region; }
     CODRegion& CopyRegion(CODRegion& out) const
@@ -358,11 +362,18 @@ class IODTextMeasurer {
 public:
     virtual ~IODTextMeasurer() = default;
     virtual CSize Measure(const std::string& line, const CODFontProperty& font) = 0;
-    // The measurer in use; the default has fixed metrics (per character
-    // 0.6 of the point size, line height 1.5 of it, both rounded up).
+    // The measurer in use: the one set, else, while a wx program with its
+    // display runs, the fonts the texts are drawn with, else fixed metrics
+    // (per character 0.6 of the point size, line height 1.5 of it, both
+    // rounded up).
     static IODTextMeasurer* Get();
     static void Set(IODTextMeasurer* measurer); // null: back to the default
 };
+
+namespace od {
+// Measures with the fonts texts are drawn with; null without a display.
+IODTextMeasurer* FontMeasurer();
+} // namespace od
 
 class CODTextComponent : public CODComponent {
     DECLARE_SERIAL(CODTextComponent)
@@ -422,6 +433,9 @@ public:
 
     int GetPointCount() const;
     CPoint GetPoint(int i) const; // (-1, -1) without a line
+    // The line as it is drawn, in model coordinates: an end joined to a
+    // symbol stops where the line enters the symbol's outline.
+    std::vector<CPoint> GetDrawnPoints() const;
     void SetPoints(const CPoint* pts, int n);
     void InsertPoint(int i, const CPoint& pt);
     void MovePoint(int i, const CPoint& pt);

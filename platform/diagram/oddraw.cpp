@@ -2,7 +2,10 @@
 // coordinates: the viewport's DC maps them to the device.
 #include "diagram/odcomponent.h"
 
+#include <wx/app.h>
+#include <wx/bitmap.h>
 #include <wx/dc.h>
+#include <wx/dcmemory.h>
 #include <wx/font.h>
 #include <wx/fontenum.h>
 
@@ -10,6 +13,7 @@
 #include <cmath>
 #include <map>
 #include <tuple>
+#include <unordered_map>
 
 namespace {
 
@@ -44,27 +48,6 @@ std::vector<wxPoint> toWx(const std::vector<CPoint>& pts)
     for (const CPoint& p : pts)
         out.emplace_back(p.x, p.y);
     return out;
-}
-
-// Where the segment from an outside point to a point inside a rectangle
-// crosses the rectangle's border.
-CPoint clipToBorder(const CPoint& outside, const CPoint& inside, const CRect& r)
-{
-    double t = 1.0;
-    const double dx = double(inside.x) - outside.x, dy = double(inside.y) - outside.y;
-    auto cut = [&](double edge, double from, double d) {
-        if (d != 0) {
-            const double s = (edge - from) / d;
-            if (s >= 0 && s < t)
-                t = s;
-        }
-    };
-    if (outside.x < r.left) cut(r.left, outside.x, dx);
-    if (outside.x > r.right) cut(r.right, outside.x, dx);
-    if (outside.y < r.top) cut(r.top, outside.y, dy);
-    if (outside.y > r.bottom) cut(r.bottom, outside.y, dy);
-    return {static_cast<std::int32_t>(std::lround(outside.x + t * dx)),
-            static_cast<std::int32_t>(std::lround(outside.y + t * dy))};
 }
 
 void drawArrow(wxDC& dc, const CPoint& from, const CPoint& tip, std::int32_t size)
@@ -119,6 +102,50 @@ wxFont CODFontProperty::CreateFont() const
         info.Family(wxFONTFAMILY_SWISS);
     info.Bold(m_bBold).Italic(m_bItalic);
     return made->emplace(key, wxFont(info)).first->second;
+}
+
+namespace {
+
+// A text's size as DrawSelf lays it out: an empty line is as high as a
+// letter. Labels repeat across a chart, so sizes are remembered.
+class FontSizes : public IODTextMeasurer {
+public:
+    CSize Measure(const std::string& line, const CODFontProperty& font) override
+    {
+        std::string key = font.m_strFace;
+        key += '\0' + std::to_string(font.m_nPointSize) + (font.m_bBold ? "b" : "") + (font.m_bItalic ? "i" : "");
+        key += '\0' + line;
+        if (auto it = m_sizes.find(key); it != m_sizes.end())
+            return it->second;
+        const wxFont f = font.CreateFont();
+        if (m_dc.GetFont() != f)
+            m_dc.SetFont(f);
+        const wxString text = wxString::FromUTF8(line);
+        wxCoord w = 0, h = 0;
+        m_dc.GetTextExtent(text.empty() ? wxString("X") : text, &w, &h);
+        const CSize size(text.empty() ? 0 : w, h);
+        if (m_sizes.size() > 100000)
+            m_sizes.clear();
+        m_sizes.emplace(std::move(key), size);
+        return size;
+    }
+    bool IsOk() const { return m_dc.IsOk(); }
+
+private:
+    wxBitmap m_bitmap{1, 1};
+    wxMemoryDC m_dc{m_bitmap};
+    std::unordered_map<std::string, CSize> m_sizes;
+};
+
+} // namespace
+
+IODTextMeasurer* od::FontMeasurer()
+{
+    if (!wxTheApp || !wxTheApp->IsGUI())
+        return nullptr;
+    // Made once the toolkit is up, kept for the process like the fonts.
+    static auto* measurer = new FontSizes;
+    return measurer->IsOk() ? measurer : nullptr;
 }
 
 void CODComponent::OnDraw(wxDC& dc)
@@ -196,19 +223,9 @@ void CODTextComponent::DrawSelf(wxDC& dc)
 
 void CODLinkComponent::DrawSelf(wxDC& dc)
 {
-    if (!m_pLine || m_pLine->GetVertexCount() < 2)
+    const std::vector<CPoint> pts = GetDrawnPoints();
+    if (pts.size() < 2)
         return;
-    // Ends joined inside a symbol stop at the symbol's border.
-    std::vector<CPoint> pts = m_pLine->Vertices();
-    auto clipEnd = [&](CODPortComponent* join, std::size_t end, std::size_t next) {
-        if (!join || !join->GetOwner() || join->GetOwner()->IsLink())
-            return;
-        const CRect box = join->GetOwner()->GetTopLevel()->GetModelBounds();
-        if (box.PtInRect(pts[end]) && !box.PtInRect(pts[next]))
-            pts[end] = clipToBorder(pts[next], pts[end], box);
-    };
-    clipEnd(GetSourceJoin(), 0, 1);
-    clipEnd(GetTargetJoin(), pts.size() - 1, pts.size() - 2);
     wxPen pen(colourOf(*this, OD_PROP_LINECOLOR, *wxBLACK), 1,
               m_pLine->GetLineDecoration() == 1 ? wxPENSTYLE_SHORT_DASH : wxPENSTYLE_SOLID);
     usePen(dc, pen);

@@ -23,6 +23,74 @@ CODPortComponent* joinOf(const CODPortComponent* end)
     return end->Connections().GetAt(0)->GetOtherPort(end);
 }
 
+bool insideOutline(const std::vector<CPoint>& outline, const CPoint& p)
+{
+    if (od::PointInPolygon(outline, p))
+        return true;
+    for (std::size_t i = 0; i < outline.size(); ++i)
+        if (od::DistanceToSegment(p, outline[i], outline[(i + 1) % outline.size()]) < 0.5)
+            return true;
+    return false;
+}
+
+// Where the segment from a point outside an outline towards a point inside
+// it first meets the outline.
+CPoint entryPoint(const std::vector<CPoint>& outline, const CPoint& outside, const CPoint& inside)
+{
+    const double ax = outside.x, ay = outside.y;
+    const double dx = double(inside.x) - ax, dy = double(inside.y) - ay;
+    double best = 1.0;
+    for (std::size_t i = 0; i < outline.size(); ++i) {
+        const CPoint& p = outline[i];
+        const CPoint& q = outline[(i + 1) % outline.size()];
+        const double ex = double(q.x) - p.x, ey = double(q.y) - p.y;
+        const double denom = dx * ey - dy * ex;
+        if (denom == 0)
+            continue;
+        const double t = ((p.x - ax) * ey - (p.y - ay) * ex) / denom;
+        const double u = ((p.x - ax) * dy - (p.y - ay) * dx) / denom;
+        if (t >= 0 && t < best && u >= 0 && u <= 1)
+            best = t;
+    }
+    return {static_cast<std::int32_t>(std::lround(ax + best * dx)), static_cast<std::int32_t>(std::lround(ay + best * dy))};
+}
+
+// Makes the end of a drawn line (the front, or the back) meet the border of
+// the symbol it is joined to: an end inside the symbol stops where the line
+// enters it, an end left outside (a loop's end on its arc) is carried on to
+// the border towards the port.
+void meetBorder(std::vector<CPoint>& pts, const CODPortComponent* join, bool front)
+{
+    if (!join || !join->GetOwner() || pts.size() < 2)
+        return;
+    const CODComponent* symbol = join->GetOwner();
+    while (symbol->GetParent())
+        symbol = symbol->GetParent();
+    if (symbol->IsLink())
+        return;
+    const std::vector<CPoint> outline = symbol->GetOutline();
+    if (outline.size() < 3)
+        return;
+    if (!front)
+        std::reverse(pts.begin(), pts.end());
+    if (insideOutline(outline, pts[0])) {
+        std::size_t k = 1;
+        while (k < pts.size() && insideOutline(outline, pts[k]))
+            ++k;
+        if (k < pts.size()) {
+            const CPoint border = entryPoint(outline, pts[k], pts[k - 1]);
+            pts.erase(pts.begin(), pts.begin() + static_cast<std::ptrdiff_t>(k - 1));
+            pts[0] = border;
+        }
+    } else if (const CPoint port = join->GetLocation(); insideOutline(outline, port)) {
+        const CPoint border = entryPoint(outline, pts[0], port);
+        if (border != pts[0])
+            pts.insert(pts.begin(), border);
+    }
+    if (!front)
+        std::reverse(pts.begin(), pts.end());
+}
+
 } // namespace
 
 CODLinkComponent::CODLinkComponent()
@@ -163,6 +231,16 @@ CPoint CODLinkComponent::GetPoint(int i) const
     return m_pLine ? m_pLine->GetVertex(i) : CPoint(-1, -1);
 }
 
+std::vector<CPoint> CODLinkComponent::GetDrawnPoints() const
+{
+    if (!m_pLine || m_pLine->GetVertexCount() < 2)
+        return {};
+    std::vector<CPoint> pts = m_pLine->Vertices();
+    meetBorder(pts, GetSourceJoin(), true);
+    meetBorder(pts, GetTargetJoin(), false);
+    return pts;
+}
+
 void CODLinkComponent::SetPoints(const CPoint* pts, int n)
 {
     if (!m_pLine || !pts || n < 0)
@@ -289,8 +367,14 @@ void CODLinkComponent::MoveTo(std::int32_t x, std::int32_t y)
 
 bool CODLinkComponent::HitTest(const CPoint& modelPt, int tolerance) const
 {
-    if (m_pLine && m_pLine->HitTest(modelPt, tolerance))
-        return true;
+    // The line is hit where it is drawn, not inside the symbols it joins:
+    // a press there takes the symbol.
+    if (m_pLine && m_pLine->HitTest(modelPt, tolerance)) {
+        const std::vector<CPoint> drawn = GetDrawnPoints();
+        for (std::size_t i = 0; i + 1 < drawn.size(); ++i)
+            if (od::DistanceToSegment(modelPt, drawn[i], drawn[i + 1]) <= tolerance)
+                return true;
+    }
     for (CODComponent* c : m_children)
         if (c && c->IsVisible() && !dynamic_cast<CODPortComponent*>(c) && c->HitTest(modelPt, tolerance))
             return true;

@@ -98,7 +98,14 @@ public:
     void ComponentsIn(const CRect& area, std::vector<CODComponent*>& out) const;
 
     CSize GetSize() const { return m_size; }
-    void SetSize(const CSize& s) { m_size = s; }
+    // A new size changes the scrollable area: the viewports hear of it.
+    void SetSize(const CSize& s)
+    {
+        if (s == m_size)
+            return;
+        m_size = s;
+        Broadcast(this, OD_UPDATE_ALL, nullptr);
+    }
     std::int32_t GetValue1() const { return m_nValue1; }
     void SetValue1(std::int32_t v) { m_nValue1 = v; }
     std::int32_t GetValue2() const { return m_nValue2; }

@@ -121,6 +121,12 @@ public:
     // Forgets what was invalidated (after a paint).
     void ValidateAll() { m_rcDirty.SetRectEmpty(); }
 
+    // Scrolls to the drawing's top-left corner (that of the scrollable area).
+    void ShowTopLeft()
+    {
+        const CPoint start = GetVirtualOrigin();
+        SetLogOrigin(start.x, start.y);
+    }
     // The scrollable area: (0, 0, model size) and every component's bounds.
     CPoint GetVirtualOrigin() const { return GetVirtualBounds().TopLeft(); }
     CSize GetVirtualSize() const { return GetVirtualBounds().Size(); }
