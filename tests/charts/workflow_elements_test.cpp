@@ -964,6 +964,34 @@ TEST(WorkflowLayout, SymbolsGrowByWhatTheirTextsNeed)
     }
 }
 
+TEST(WorkflowLayout, OpeningAChartAgainLeavesItsStatesAtTheSizeTheirLabelsNeed)
+{
+    ShellScope scope;
+    CTarnwickModel model;
+    auto* docType = new CAWFDocumentType(70101, "Расходная накладная");
+    docType->AddRef();
+    CAWFState* state = AddState(model, docType, 1, 0, 0);
+    auto modelRect = [state](const char* label) { return state->FindChild(label)->GetModelBounds(); };
+    // Each opening fits the symbols again; the fixed metrics need 95 units
+    // for the document type's name and lines 12 units high.
+    std::vector<CSize> sizes;
+    for (int opening = 0; opening < 5; ++opening) {
+        CTarnwickModel::FitSymbolToText(state);
+        sizes.push_back(state->GetSize());
+    }
+    EXPECT_EQ(sizes[3], sizes[4]) << "the box keeps changing size";
+    const CRect box = state->FindChild("Polygon")->GetModelBounds();
+    for (const char* label : {"DocType", "DocState"}) {
+        SCOPED_TRACE(label);
+        const CRect text = modelRect(label);
+        EXPECT_GE(text.Height(), 12);
+        EXPECT_TRUE(box.left <= text.left && text.right <= box.right && box.top <= text.top &&
+                    text.bottom <= box.bottom);
+    }
+    EXPECT_GE(modelRect("DocType").Width(), 95);
+    docType->Release();
+}
+
 TEST(WorkflowLayout, LayoutPassEmptiesTheNewComponentsAndSetsTheEditFlags)
 {
     ShellScope scope;

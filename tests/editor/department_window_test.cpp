@@ -21,14 +21,16 @@
 #include "diagram/odcontroller.h"
 
 #include "fixture.h"
-#include "tarnwickenv.h"
 #include "kelmdb.h"
+#include "screen_reader.h"
+#include "tarnwickenv.h"
 
 #include <gtest/gtest.h>
 
 #include <wx/checkbox.h>
 #include <wx/init.h>
 #include <wx/menu.h>
+#include <wx/scrolbar.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
@@ -618,6 +620,50 @@ TEST_F(DepartmentWindow, TheCaptionNamesTheFirmsChartUntilItCloses)
     EXPECT_EQ(frame()->GetTitle().utf8_string(), title);
     Screenshot("department-caption-after-close.png");
     EXPECT_TRUE(asked.empty());
+}
+
+TEST_F(DepartmentWindow, AfterAnArrangementTheWindowShowsTheChartWhole)
+{
+    StartWithDepartments();
+    CADepartmentDoc* doc = OpenFirmChart();
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(Command(doc, 32792));
+    wxWindow* canvas = ViewOf(doc)->GetCanvas();
+    auto barsShown = [canvas] {
+        int n = 0;
+        for (wxWindow* child : canvas->GetChildren())
+            n += dynamic_cast<wxScrollBar*>(child) && child->IsShown() ? 1 : 0;
+        return n;
+    };
+    kelm::test::Pause();
+    ASSERT_GT(barsShown(), 0) << "the sheet fits before the arrangement";
+
+    // Arranged, the sheet shrinks to the tree and the bars go.
+    dialogs.answer = [](ArrangeChoice&) { return static_cast<int>(IDOK); };
+    ASSERT_TRUE(Command(doc, 32828));
+    const wxImage shown = kelm::test::ScreenImage(canvas);
+    EXPECT_EQ(barsShown(), 0);
+    Screenshot("arranged.png");
+
+    // What a fresh paint of the same view shows: the window made smaller and
+    // its size given back.
+    frame()->SetSize(900, 600);
+    kelm::test::Pause();
+    frame()->SetSize(1100, 760);
+    const wxImage fresh = kelm::test::ScreenImage(canvas);
+    Screenshot("arranged-repainted.png");
+    ASSERT_EQ(shown.GetSize(), fresh.GetSize());
+    int differ = 0, black = 0;
+    for (int y = 0; y < shown.GetHeight(); ++y)
+        for (int x = 0; x < shown.GetWidth(); ++x) {
+            differ += shown.GetRed(x, y) != fresh.GetRed(x, y) || shown.GetGreen(x, y) != fresh.GetGreen(x, y) ||
+                      shown.GetBlue(x, y) != fresh.GetBlue(x, y);
+            black += x >= shown.GetWidth() - 30 && shown.GetRed(x, y) + shown.GetGreen(x, y) + shown.GetBlue(x, y) == 0;
+        }
+    EXPECT_EQ(black, 0) << "a black strip where the bar was";
+    EXPECT_EQ(differ, 0) << "pixels left from before the arrangement";
+    doc->GetModel()->SetModified(false);
+    doc->Modify(false);
 }
 
 TEST_F(DepartmentWindow, AChangedChartFromTheDatabaseWithoutAViewDoesNotClose)

@@ -20,6 +20,7 @@
 #include <wx/menu.h>
 #include <wx/textctrl.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 
@@ -115,6 +116,128 @@ TEST_F(DrawTest, ModelDrawnToAPictureFollowsTheDrawingRules)
     wxImage hidden;
     ASSERT_TRUE(viewport.DrawToImage(hidden, 0));
     EXPECT_TRUE(white(hidden, 300, 50));
+}
+
+// A symbol of some shape whose port sits at local (0, py), placed with its
+// top-left corner at (x, y); its outline in model space comes back too.
+CODSymbolComponent* shapedSymbol(const std::vector<CPoint>& polygon, const CRect& ellipse, int py, int x, int y,
+                                 std::vector<CPoint>& outline)
+{
+    auto* s = new CODSymbolComponent;
+    auto* port = new CODPortComponent;
+    port->SetLocation(CPoint(0, py), 3);
+    s->AppendChild(port);
+    s->SetPort(port);
+    CODComponent* shape = nullptr;
+    if (!polygon.empty()) {
+        shape = new CODPolygonComponent;
+        shape->SetVertices(polygon.data(), static_cast<int>(polygon.size()));
+    } else {
+        shape = new CODEllipseComponent(ellipse);
+    }
+    shape->UpdateBounds();
+    s->AppendChild(shape);
+    s->UpdateBounds();
+    s->MoveTo(x, y);
+    outline.clear();
+    const CRect b = shape->GetModelBounds();
+    if (!polygon.empty()) {
+        for (CPoint p : polygon)
+            outline.push_back(s->ChildToModel(p));
+    } else {
+        for (int i = 0; i < 360; ++i) {
+            const double a = i * M_PI / 180;
+            outline.emplace_back(static_cast<int>(std::lround((b.left + b.right) / 2.0 + b.Width() / 2.0 * std::cos(a))),
+                                 static_cast<int>(std::lround((b.top + b.bottom) / 2.0 + b.Height() / 2.0 * std::sin(a))));
+        }
+    }
+    return s;
+}
+
+double distanceToOutline(const std::vector<CPoint>& outline, double x, double y)
+{
+    double best = 1e9;
+    for (std::size_t i = 0; i < outline.size(); ++i)
+        best = std::min(best, od::DistanceToSegment(CPoint(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y))),
+                                                    outline[i], outline[(i + 1) % outline.size()]));
+    return best;
+}
+
+TEST(DrawLinks, ALinkMeetsTheOutlineOfTheSymbolItEndsAtWhateverItsShape)
+{
+    struct Case {
+        const char* what;
+        std::vector<CPoint> polygon; // else the ellipse
+        CRect ellipse;
+        int portY;
+        CPoint from; // top-left of the source, a plain box
+        CPoint to;   // top-left of the target
+    };
+    // The notched look of a state that creates documents: its left side
+    // points inwards, so its box is not its border.
+    const std::vector<CPoint> notched{{-80, 0}, {50, 0}, {80, 25}, {50, 50}, {-80, 50}, {-50, 25}, {-80, 0}};
+    const std::vector<CPoint> box{{-50, 0}, {50, 0}, {50, 50}, {-50, 50}};
+    const Case cases[] = {
+        {"a box entered steeply past its corner", box, {}, 25, {0, 20}, {150, 260}},
+        {"a notched symbol entered through its notch", notched, {}, 25, {20, 150}, {400, 200}},
+        {"an ellipse entered across the corner of its box", {}, CRect(-40, 0, 40, 30), 15, {80, 300}, {400, 40}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CODModel model;
+        model.SetSize(CSize(600, 400));
+        std::vector<CPoint> sourceOutline, targetOutline;
+        CODSymbolComponent* source = shapedSymbol(box, {}, 25, c.from.x, c.from.y, sourceOutline);
+        CODSymbolComponent* target = shapedSymbol(c.polygon, c.ellipse, c.portY, c.to.x, c.to.y, targetOutline);
+        model.AppendComponent(source);
+        model.AppendComponent(target);
+        auto* link = new CODLinkComponent;
+        auto* cmd = new CODLinkCommand(&model);
+        cmd->SetLink(link);
+        cmd->SetStartPort(source->GetPort());
+        cmd->SetEndPort(target->GetPort());
+        ASSERT_TRUE(model.ExecuteCommand(cmd));
+        CODViewport viewport;
+        viewport.SetModel(&model);
+        wxImage img;
+        ASSERT_TRUE(viewport.DrawToImage(img, 0));
+        if (const char* keep = std::getenv("KELM_KEEP_PICTURES"))
+            img.SaveFile(wxString::FromUTF8(keep) + "/link-" + wxString::Format("%d", int(&c - cases)) + ".png",
+                         wxBITMAP_TYPE_PNG);
+
+        // From the source's port towards the target's: where the line enters
+        // the target, and on either side of that.
+        const CPoint a = source->GetPort()->GetLocation(), b = target->GetPort()->GetLocation();
+        const double len = std::hypot(b.x - a.x, b.y - a.y);
+        auto at = [&](double d) { return std::make_pair(a.x + (b.x - a.x) * d / len, a.y + (b.y - a.y) * d / len); };
+        double entry = -1;
+        for (double d = 0; d < len && entry < 0; d += 0.25) {
+            const auto [x, y] = at(d);
+            if (distanceToOutline(targetOutline, x, y) < 0.5)
+                entry = d;
+        }
+        ASSERT_GT(entry, 0);
+        int outside = 0, inside = 0;
+        for (int d = 3; d <= 10; ++d) {
+            const auto [ox, oy] = at(entry - d);
+            if (distanceToOutline(targetOutline, ox, oy) >= 2.5) {
+                ++outside;
+                const int x = static_cast<int>(std::lround(ox)), y = static_cast<int>(std::lround(oy));
+                EXPECT_TRUE(inked(img, x, y) || inked(img, x + 1, y) || inked(img, x, y + 1) || inked(img, x - 1, y) ||
+                            inked(img, x, y - 1))
+                    << "the line stops short of the border, " << d << " px out at (" << x << ", " << y << ")";
+            }
+            const auto [ix, iy] = at(entry + d + 20);
+            if (distanceToOutline(targetOutline, ix, iy) >= 2.5) {
+                ++inside;
+                EXPECT_FALSE(inked(img, static_cast<int>(std::lround(ix)), static_cast<int>(std::lround(iy))))
+                    << "the line runs on inside the symbol";
+            }
+        }
+        EXPECT_GE(outside, 3);
+        EXPECT_GE(inside, 3);
+        viewport.SetModel(nullptr);
+    }
 }
 
 TEST_F(DrawTest, PictureWrittenAsJpegThroughTheImageObject)
