@@ -128,17 +128,10 @@ protected:
     CTarnwickDoc* OpenOrder()
     {
         CBaseTreeCtrl* tree = frame()->GetTree();
-        TreeItem item = tree->GetRootItem();
-        for (const char* text : {"KelmTest [DSN]", "Продажи и расчёты", "Оформление заказа", "Заказ"}) {
-            tree->Expand(item);
-            TreeItem found = 0;
-            for (TreeItem child : tree->GetChildren(item))
-                if (tree->GetItemText(child) == text)
-                    found = child;
-            if (!found)
-                return nullptr;
-            item = found;
-        }
+        const TreeItem item =
+            kelm::test::FindTreeItem(*tree, {"KelmTest [DSN]", "Продажи и расчёты", "Оформление заказа", "Заказ"});
+        if (!item)
+            return nullptr;
         wxTreeEvent event(wxEVT_TREE_ITEM_ACTIVATED, tree, CBaseTreeCtrl::ToId(item));
         tree->GetEventHandler()->ProcessEvent(event);
         SettleWindows();

@@ -116,17 +116,8 @@ protected:
     Window Open()
     {
         CBaseTreeCtrl* tree = frame()->GetTree();
-        TreeItem item = tree->GetRootItem();
-        for (const char* text : {"KelmTest [DSN]", "Продажи покупателям", "Отгрузка", "Расходная накладная"}) {
-            tree->Expand(item);
-            TreeItem found = 0;
-            for (TreeItem child : tree->GetChildren(item))
-                if (tree->GetItemText(child) == text)
-                    found = child;
-            item = found;
-            if (!item)
-                break;
-        }
+        const TreeItem item =
+            kelm::test::FindTreeItem(*tree, {"KelmTest [DSN]", "Продажи покупателям", "Отгрузка", "Расходная накладная"});
         EXPECT_NE(item, 0u);
         wxTreeEvent event(wxEVT_TREE_ITEM_ACTIVATED, tree, CBaseTreeCtrl::ToId(item));
         tree->GetEventHandler()->ProcessEvent(event);

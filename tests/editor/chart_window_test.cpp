@@ -91,21 +91,7 @@ protected:
     CBaseTreeCtrl* tree() { return frame()->GetTree(); }
 
     // The item under parent with this text, expanding its way down.
-    TreeItem Find(const std::vector<std::string>& path)
-    {
-        TreeItem item = tree()->GetRootItem();
-        for (const std::string& text : path) {
-            tree()->Expand(item);
-            TreeItem found = 0;
-            for (TreeItem child : tree()->GetChildren(item))
-                if (tree()->GetItemText(child) == text)
-                    found = child;
-            if (!found)
-                return 0;
-            item = found;
-        }
-        return item;
-    }
+    TreeItem Find(const std::vector<std::string>& path) { return kelm::test::FindTreeItem(*tree(), path); }
     TreeItem OrderItem() { return Find({"KelmTest [DSN]", "Продажи и расчёты", "Оформление заказа", "Заказ"}); }
     TreeItem InvoiceItem() { return Find({"KelmTest [DSN]", "Продажи и расчёты", "Выставление счёта", "Счёт"}); }
 

@@ -2,6 +2,7 @@
 // test program; any wx assertion fails the test that raised it.
 #pragma once
 
+#include "basetreectrl.h"
 #include "mainframe.h"
 #include "tarnwickapp.h"
 
@@ -59,6 +60,24 @@ inline void SettleWindows()
         wxTheApp->Yield(true);
         wxTheApp->ProcessIdle();
     }
+}
+
+// The item of a tree reached by these texts from its root, each level
+// expanded on the way down; 0 when one of them is not there.
+inline tarnwick::TreeItem FindTreeItem(tarnwick::CBaseTreeCtrl& tree, const std::vector<std::string>& path)
+{
+    tarnwick::TreeItem item = tree.GetRootItem();
+    for (const std::string& text : path) {
+        tree.Expand(item);
+        tarnwick::TreeItem found = 0;
+        for (tarnwick::TreeItem child : tree.GetChildren(item))
+            if (tree.GetItemText(child) == text)
+                found = child;
+        if (!found)
+            return 0;
+        item = found;
+    }
+    return item;
 }
 
 // Closes the program's documents, its main window and the rest of its
