@@ -439,6 +439,13 @@ std::vector<CPoint> CODComponent::GetPoints(bool modelSpace) const
 
 std::vector<CPoint> CODComponent::GetOutline() const
 {
+    std::vector<CPoint> pts;
+    GetOutline(pts);
+    return pts;
+}
+
+void CODComponent::GetOutline(std::vector<CPoint>& out) const
+{
     auto shaped = [](const CODComponent* c) {
         return c && ((c->IsKindOf(RUNTIME_CLASS(CODPolygonComponent)) && c->m_vertices.size() >= 3) ||
                      (c->IsKindOf(RUNTIME_CLASS(CODEllipseComponent)) && c->m_region.GetPolygonCount() > 0));
@@ -452,15 +459,16 @@ std::vector<CPoint> CODComponent::GetOutline() const
             shape = c;
     if (!shape && shaped(this))
         shape = this;
+    out.clear();
     if (!shape) {
         const CRect r = GetModelBounds();
-        return {r.TopLeft(), {r.right, r.top}, r.BottomRight(), {r.left, r.bottom}};
+        out.insert(out.end(), {r.TopLeft(), {r.right, r.top}, r.BottomRight(), {r.left, r.bottom}});
+        return;
     }
-    std::vector<CPoint> pts =
+    const std::vector<CPoint>& pts =
         shape->IsKindOf(RUNTIME_CLASS(CODEllipseComponent)) ? shape->m_region.Polygon(0) : shape->m_vertices;
-    for (CPoint& p : pts)
-        p = shape->ToModel(p);
-    return pts;
+    for (const CPoint& p : pts)
+        out.push_back(shape->ToModel(p));
 }
 
 bool CODComponent::HitTest(const CPoint& modelPt, int tolerance) const

@@ -139,6 +139,7 @@ public:
     // polygon in model coordinates: the last polygon child, else the last
     // ellipse child, else the bounds.
     std::vector<CPoint> GetOutline() const;
+    void GetOutline(std::vector<CPoint>& out) const;
 
     const CODRegion& GetRegion() const { return m_region; }
     CODRegion& CopyRegion(CODRegion& out) const

@@ -23,8 +23,11 @@ CODPortComponent* joinOf(const CODPortComponent* end)
     return end->Connections().GetAt(0)->GetOtherPort(end);
 }
 
-bool insideOutline(const std::vector<CPoint>& outline, const CPoint& p)
+// Inside the outline or on it; box is the outline's bounds.
+bool insideOutline(const std::vector<CPoint>& outline, const CRect& box, const CPoint& p)
 {
+    if (p.x < box.left - 1 || p.x > box.right + 1 || p.y < box.top - 1 || p.y > box.bottom + 1)
+        return false;
     if (od::PointInPolygon(outline, p))
         return true;
     for (std::size_t i = 0; i < outline.size(); ++i)
@@ -68,21 +71,25 @@ void meetBorder(std::vector<CPoint>& pts, const CODPortComponent* join, bool fro
         symbol = symbol->GetParent();
     if (symbol->IsLink())
         return;
-    const std::vector<CPoint> outline = symbol->GetOutline();
+    // A paint does this for every link it shows: the outline's storage is kept.
+    thread_local std::vector<CPoint> outline;
+    symbol->GetOutline(outline);
     if (outline.size() < 3)
         return;
+    const CRect box = od::BoundsOf(outline);
+    auto inside = [&](const CPoint& p) { return insideOutline(outline, box, p); };
     if (!front)
         std::reverse(pts.begin(), pts.end());
-    if (insideOutline(outline, pts[0])) {
+    if (inside(pts[0])) {
         std::size_t k = 1;
-        while (k < pts.size() && insideOutline(outline, pts[k]))
+        while (k < pts.size() && inside(pts[k]))
             ++k;
         if (k < pts.size()) {
             const CPoint border = entryPoint(outline, pts[k], pts[k - 1]);
             pts.erase(pts.begin(), pts.begin() + static_cast<std::ptrdiff_t>(k - 1));
             pts[0] = border;
         }
-    } else if (const CPoint port = join->GetLocation(); insideOutline(outline, port)) {
+    } else if (const CPoint port = join->GetLocation(); inside(port)) {
         const CPoint border = entryPoint(outline, pts[0], port);
         if (border != pts[0])
             pts.insert(pts.begin(), border);
