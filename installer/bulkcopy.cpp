@@ -106,10 +106,18 @@ void LoadFromBcp(CCommander& commander, dmo::SQLServer* server, const std::strin
             current = folder + "/" + name;
             if (progress)
                 progress->SetLineText(2, current);
-            db->BulkLoad(table, current, truncateFirst);
-            if (truncateFirst)
-                commander.Protocol().AddLine("TRUNCATE " + table + " : SUCCESS", true, false);
-            commander.Protocol().AddLine("BULK INSERT " + table, true, false);
+            // The table's lines stand before its load, so that a load that
+            // fails is the last one the protocol names.
+            auto loading = [&] { commander.Protocol().AddLine("BULK INSERT " + table, true, false); };
+            if (truncateFirst) {
+                db->BulkLoad(table, current, true, [&] {
+                    commander.Protocol().AddLine("TRUNCATE " + table + " : SUCCESS", true, false);
+                    loading();
+                });
+            } else {
+                loading();
+                db->BulkLoad(table, current, false);
+            }
             if (progress)
                 progress->StepIt(2);
         }

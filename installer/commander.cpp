@@ -88,22 +88,44 @@ void CCommander::Reset()
     m_protocol.Clear();
 }
 
-void CCommander::SetSubstitution(std::function<std::string(const std::string&)> substitute)
+void CCommander::SetSubstitution(std::function<std::string(const std::string&)> substitute,
+                                 std::function<std::string(const std::string&)> shown)
 {
     m_substitute = std::move(substitute);
+    m_shownSubstitute = std::move(shown);
 }
 
 bool CCommander::Execute(dmo::SQLServer* server, const std::string& line)
 {
     Reset();
+    m_notices.clear();
     SplitLine(line);
     m_strKeyword = m_command.GetLexema(1);
-    if (m_command.GetCount() == 0)
+    if (m_command.GetCount() == 0) {
         m_nResult = 2;
-    else
+    } else {
+        if (server)
+            server->SetNoticeHandler([this](const std::string& severity, const std::string& message) {
+                m_notices.emplace_back(severity, message);
+            });
         m_nResult = Run(server);
+        if (server)
+            server->SetNoticeHandler(nullptr);
+    }
+    AddNotices();
     m_command.DeleteAll();
     return m_nResult == 0;
+}
+
+void CCommander::AddNotices()
+{
+    for (const auto& [severity, message] : m_notices) {
+        if (severity == "WARNING")
+            m_protocol.AddLine(message, true, true);
+        else
+            m_protocol.AddLine(severity + " : " + message, true, false);
+    }
+    m_notices.clear();
 }
 
 void CCommander::SplitLine(const std::string& line)

@@ -14,6 +14,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace dmo {
@@ -127,8 +128,10 @@ public:
     void ClosePackedFile();
     bool IsPackedFileOpen() const { return m_bPackedOpen; }
 
-    // The macro substitution of the current step, for scripts run with it.
-    void SetSubstitution(std::function<std::string(const std::string&)> substitute);
+    // The macro substitution of the current step, for scripts run with it;
+    // `shown` makes the text the log shows of a batch (the password hidden).
+    void SetSubstitution(std::function<std::string(const std::string&)> substitute,
+                         std::function<std::string(const std::string&)> shown = {});
 
     // The tokens of the line just split (for tests of the splitter).
     const CCommand& GetCommand() const { return m_command; }
@@ -136,6 +139,7 @@ public:
 
 protected:
     int Translate(int& command) const;
+    void AddNotices();
     int Run(dmo::SQLServer* server);
     int Dispatch(dmo::SQLServer* server, int command);
 
@@ -177,6 +181,9 @@ private:
     CPackedFile m_packed;
     bool m_bPackedOpen = false;
     std::function<std::string(const std::string&)> m_substitute;
+    std::function<std::string(const std::string&)> m_shownSubstitute;
+    // What the server said beside the results of the current command.
+    std::vector<std::pair<std::string, std::string>> m_notices;
     IProgress* m_pProgress;
     CCommand m_command;
     int m_nResult = 0;

@@ -25,12 +25,6 @@ CPageBase* makePage(PageKind kind, TBase& step)
     return factory ? factory(kind, step) : nullptr;
 }
 
-void replaceAll(std::string& text, const std::string& macro, const std::string& value)
-{
-    for (std::size_t pos = text.find(macro); pos != std::string::npos; pos = text.find(macro, pos + value.size()))
-        text.replace(pos, macro.size(), value);
-}
-
 // A folder macro is replaced only when it occurs and its folder is known.
 void replaceFolder(std::string& text, const std::string& macro, std::string (*folder)())
 {
@@ -41,7 +35,7 @@ void replaceFolder(std::string& text, const std::string& macro, std::string (*fo
         return;
     while (value.size() > 1 && value.back() == '/')
         value.pop_back();
-    replaceAll(text, macro, value);
+    ReplaceAll(text, macro, value);
 }
 
 std::string currentFolder() { return winapi::GetCurrentDirectory().value_or(std::string()); }
@@ -99,7 +93,7 @@ CPageBase* TBase::CreatePage() { return nullptr; }
 
 void TBase::ExpandMacros(std::string& text) const
 {
-    replaceAll(text, "%INFO%", m_strInfo);
+    ReplaceAll(text, "%INFO%", m_strInfo);
     replaceFolder(text, "%TMPDIR%", [] { return winapi::GetTempPath(); });
     replaceFolder(text, "%WINDIR%", [] { return winapi::GetWindowsDirectory(); });
     replaceFolder(text, "%SYSDIR%", [] { return winapi::GetSystemDirectory(); });
@@ -161,9 +155,9 @@ bool TSetup::Load(const std::string& iniPath)
 void TSetup::ExpandMacros(std::string& text) const
 {
     TBase::ExpandMacros(text);
-    replaceAll(text, "%PATHDATA%", m_strPathData);
-    replaceAll(text, "%PATHDATA2%", m_strPathData2);
-    replaceAll(text, "%COLLATESTR%", m_strCollateStr);
+    ReplaceAll(text, "%PATHDATA%", m_strPathData);
+    ReplaceAll(text, "%PATHDATA2%", m_strPathData2);
+    ReplaceAll(text, "%COLLATESTR%", m_strCollateStr);
 }
 
 int TSetup::NeededSpace(const winapi::DriveId& drive) const
@@ -196,9 +190,9 @@ CPageBase* TPatch::CreatePage() { return makePage(PageKind::Patch, *this); }
 void TPatch::ExpandMacros(std::string& text) const
 {
     TSetup::ExpandMacros(text);
-    replaceAll(text, "%DATABASE%", m_strDataBase);
-    replaceAll(text, "%TEMPDATABASE%", m_strTempDataBase);
-    replaceAll(text, "%BCPPATH%", m_strBcpPath);
+    ReplaceAll(text, "%DATABASE%", m_strDataBase);
+    ReplaceAll(text, "%TEMPDATABASE%", m_strTempDataBase);
+    ReplaceAll(text, "%BCPPATH%", m_strBcpPath);
 }
 
 bool TDatabase::Load(const std::string& iniPath)
@@ -222,7 +216,7 @@ CPageBase* TDatabase::CreatePage() { return makePage(PageKind::Database, *this);
 void TDatabase::ExpandMacros(std::string& text) const
 {
     TPatch::ExpandMacros(text);
-    replaceAll(text, "%BACKUPPATH%", m_strBackUpPath);
+    ReplaceAll(text, "%BACKUPPATH%", m_strBackUpPath);
 }
 
 // --- the list ----------------------------------------------------------------
@@ -340,17 +334,17 @@ int CInstallData::GetDefaultLanguage() const
     return start ? start->m_nDefaultLanguage : 0;
 }
 
-void CInstallData::ExpandMacros(std::string& text, const TBase* step, bool withEscapes) const
+void CInstallData::ExpandMacros(std::string& text, const TBase* step, bool withEscapes, bool hidePassword) const
 {
     if (TLogin* login = GetLoginStep()) {
-        replaceAll(text, "%SERVER%", login->m_strServer);
-        replaceAll(text, "%USER%", login->m_strUser);
-        replaceAll(text, "%PASSWORD%", login->m_strPassword);
-        replaceAll(text, "%TRUSTEDCONNECTION%", login->m_bTrustedConnection ? "1" : "0");
+        ReplaceAll(text, "%SERVER%", login->m_strServer);
+        ReplaceAll(text, "%USER%", login->m_strUser);
+        ReplaceAll(text, "%PASSWORD%", hidePassword ? kHiddenPassword : login->m_strPassword);
+        ReplaceAll(text, "%TRUSTEDCONNECTION%", login->m_bTrustedConnection ? "1" : "0");
     }
     if (withEscapes) {
-        replaceAll(text, "\\n", "\n");
-        replaceAll(text, "\\t", "\t");
+        ReplaceAll(text, "\\n", "\n");
+        ReplaceAll(text, "\\t", "\t");
     }
     if (step)
         step->ExpandMacros(text);

@@ -112,6 +112,9 @@ int ParseDiskSpace(const std::string& text);
 // Reads a key of an INI file whole (no buffer cut); `def` when missing.
 std::string ReadIniString(const std::string& section, const char* key, const char* def, const std::string& file);
 
+// What the log shows in place of the login's password.
+inline constexpr char kHiddenPassword[] = "***";
+
 class CInstallData : public CSList {
 public:
     bool Load(const std::string& iniPath);
@@ -125,7 +128,8 @@ public:
     bool RefreshLogin();
     int NeededSpaceBefore(const winapi::DriveId& drive, const TBase* step) const;
     int GetDefaultLanguage() const;
-    void ExpandMacros(std::string& text, const TBase* step, bool withEscapes) const;
+    // `hidePassword`: %PASSWORD% becomes kHiddenPassword, as the log shows it.
+    void ExpandMacros(std::string& text, const TBase* step, bool withEscapes, bool hidePassword = false) const;
 
     template <typename F> void ForEach(F f) const
     {

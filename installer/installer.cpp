@@ -9,7 +9,10 @@
 #include "winapi/ini.h"
 #include "winapi/text.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <new>
 
@@ -20,6 +23,47 @@ namespace {
 const char* const kDeadConnection = "The connection is dead ! Can not reconnect ...";
 
 bool isDatabaseSection(const TBase& step) { return step.m_strName.find("DORVIK") != std::string::npos; }
+
+bool endsUnquotedValue(char c)
+{
+    return std::isspace(static_cast<unsigned char>(c)) || std::strchr(";'\",)&", c) != nullptr;
+}
+
+// Every value of a "password" or "pwd" key (a connection string's, ODBC's
+// or libpq's, plain or quoted) that is the password becomes the hidden text.
+void hidePasswordValues(std::string& line, const std::string& password)
+{
+    if (password.empty())
+        return;
+    auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+    for (const std::string key : {"password", "pwd"}) {
+        for (std::size_t at = 0; at + key.size() <= line.size(); ++at) {
+            if (!std::equal(key.begin(), key.end(), line.begin() + static_cast<std::ptrdiff_t>(at),
+                            [&](char k, char c) { return k == lower(c); }))
+                continue;
+            if (at > 0 && (std::isalnum(static_cast<unsigned char>(line[at - 1])) || line[at - 1] == '_'))
+                continue;
+            std::size_t pos = at + key.size();
+            while (pos < line.size() && line[pos] == ' ')
+                ++pos;
+            if (pos >= line.size() || line[pos] != '=')
+                continue;
+            ++pos;
+            while (pos < line.size() && line[pos] == ' ')
+                ++pos;
+            char open = pos < line.size() ? line[pos] : '\0';
+            char close = open == '{' ? '}' : open;
+            bool quoted = open == '\'' || open == '"' || open == '{';
+            std::size_t start = quoted ? pos + 1 : pos;
+            std::size_t end = start + password.size();
+            if (line.compare(start, password.size(), password) != 0)
+                continue;
+            if (quoted ? end >= line.size() || line[end] != close : end < line.size() && !endsUnquotedValue(line[end]))
+                continue;
+            line.replace(start, password.size(), kHiddenPassword);
+        }
+    }
+}
 
 } // namespace
 
@@ -43,11 +87,43 @@ CInstaller::~CInstaller() = default;
 void CInstaller::Log(const std::string& text) const
 {
     std::string line = text;
-    if (!m_strPassword.empty())
-        for (std::size_t pos = line.find(m_strPassword); pos != std::string::npos;
-             pos = line.find(m_strPassword, pos + 3))
-            line.replace(pos, m_strPassword.size(), "***");
+    hidePasswordValues(line, m_strPassword);
     CDorvikCore::Get().GetLog().WriteLine(line);
+}
+
+void CInstaller::LogCommandText(const std::string& text) const
+{
+    std::string line = text;
+    for (const auto& [run, shown] : m_shownArguments)
+        ReplaceAll(line, run, shown);
+    Log(line);
+}
+
+void CInstaller::TakeShownArguments(const std::string& shownStep)
+{
+    m_shownArguments.clear();
+    if (shownStep == m_strStepText)
+        return;
+    auto run = SplitCommandLine(m_strStepText);
+    auto shown = SplitCommandLine(shownStep);
+    if (run.size() != shown.size()) {
+        // The password split the line differently: hide it wherever the
+        // step's texts hold it.
+        m_shownArguments.emplace_back(m_strPassword, kHiddenPassword);
+        return;
+    }
+    for (std::size_t i = 0; i < run.size(); ++i) {
+        if (run[i] == shown[i])
+            continue;
+        m_shownArguments.emplace_back(run[i], shown[i]);
+        // A path argument reaches the texts in its Linux form.
+        std::string path = winapi::FromKitPath(run[i]);
+        if (path != run[i])
+            m_shownArguments.emplace_back(path, winapi::FromKitPath(shown[i]));
+    }
+    // The longest first, so that no shorter one cuts into it.
+    std::stable_sort(m_shownArguments.begin(), m_shownArguments.end(),
+                     [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
 }
 
 void CInstaller::LogStatusLine(const char* name, const std::string& value) const
@@ -136,12 +212,12 @@ void CInstaller::SetKeyNames(const TSetup& step)
     m_keyNames[kInformation] = prefix + "RSInf" + lang;
 }
 
-std::string CInstaller::ReadKey(KeyKind kind, int step) const
+std::string CInstaller::ReadKey(KeyKind kind, int step, bool shown) const
 {
     std::string key = m_keyNames[kind] + std::to_string(step);
     std::string value = ReadIniString(m_pStep->m_strName, key.c_str(), "", m_pData->GetIniPath());
     if (!value.empty())
-        m_pData->ExpandMacros(value, m_pStep, kind != kStep);
+        m_pData->ExpandMacros(value, m_pStep, kind != kStep, shown);
     return value;
 }
 
@@ -199,11 +275,14 @@ int CInstaller::RunSteps()
     }
     CInstallData* data = m_pData;
     TSetup* step = m_pStep;
-    m_commander.SetSubstitution([data, step](const std::string& text) {
-        std::string out = text;
-        data->ExpandMacros(out, step, false);
-        return out;
-    });
+    auto substitution = [data, step](bool shown) {
+        return [data, step, shown](const std::string& text) {
+            std::string out = text;
+            data->ExpandMacros(out, step, false, shown);
+            return out;
+        };
+    };
+    m_commander.SetSubstitution(substitution(false), substitution(true));
     if (!NextStep())
         return 0;
     int status = 0;
@@ -212,7 +291,9 @@ int CInstaller::RunSteps()
             return 3;
         if (m_pProgress)
             m_pProgress->SetLineText(1, ReadKey(kMessage, m_nStep));
-        Log("STEP  " + std::to_string(m_nStep) + " = " + m_strStepText);
+        std::string shownStep = ReadKey(kStep, m_nStep, true);
+        TakeShownArguments(shownStep);
+        Log("STEP  " + std::to_string(m_nStep) + " = " + shownStep);
         m_server = CDorvikCore::Get().GetLiveServer();
         if (!m_server) {
             Log(kDeadConnection);
@@ -238,7 +319,7 @@ int CInstaller::Evaluate()
         m_bWarnings = true;
     if (!protocol.m_strText.empty()) {
         Log("\r\n\tBEGIN PROTOCOL\r\n");
-        Log(protocol.m_strText);
+        LogCommandText(protocol.m_strText);
         Log("\tEND PROTOCOL\r\n");
     }
     int code = m_commander.GetResultCode();
@@ -259,7 +340,7 @@ int CInstaller::Evaluate()
                 if (HasWindow() && !CDorvikCore::Get().IsQuiet())
                     Ask(text, res::IDS_ERROR, winapi::MB_ICONERROR | winapi::MB_OK);
                 else
-                    Log("MESSAGE : " + text);
+                    Log("MESSAGE : " + ReadKey(kError, m_nStep, true));
             }
         }
     }
@@ -269,7 +350,7 @@ int CInstaller::Evaluate()
         LogStatusLine("ERROR ", text ? text : ("Return code : " + std::to_string(code)).c_str());
     }
     if (!m_commander.GetDetailText().empty())
-        LogStatusLine("DESCR ", m_commander.GetDetailText());
+        LogCommandText("DESCR " + std::to_string(m_nStep) + " = " + m_commander.GetDetailText());
     if (code == 5)
         return Reaction();
     return status;
@@ -282,13 +363,13 @@ int CInstaller::Reaction()
     int answer = 0;
     int result = 0;
     auto show = [&](KeyKind kind, int caption, UINT style) {
-        std::string text = ReadKey(kind, m_nStep);
         if (quiet || !HasWindow()) {
+            std::string text = ReadKey(kind, m_nStep, true);
             if (!text.empty())
                 Log("MESSAGE : " + text);
             return winapi::IDCANCEL;
         }
-        return Ask(text, caption, style);
+        return Ask(ReadKey(kind, m_nStep), caption, style);
     };
     switch (ret.m_nReaction) {
     case 1001:

@@ -12,6 +12,8 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace dmo {
 class SQLServer;
@@ -49,10 +51,17 @@ protected:
 
     // Key + step number from the current section, macro-expanded (with
     // escapes for every kind but the command line); "" when missing.
-    std::string ReadKey(KeyKind kind, int step) const;
+    // `shown`: as the log shows it, the login's password hidden.
+    std::string ReadKey(KeyKind kind, int step, bool shown = false) const;
     void SetKeyNames(const TSetup& step);
-    // The line with the login password hidden.
+    // The password hidden where it stands as the password: a value of a
+    // connection string's password key.
     void Log(const std::string& text) const;
+    // What a command wrote: its arguments that hold the password, as they
+    // reach the texts of the command, also stand as the log shows them.
+    void LogCommandText(const std::string& text) const;
+    // The current step's arguments that differ from the log's view of them.
+    void TakeShownArguments(const std::string& shownStep);
     void LogStatusLine(const char* name, const std::string& value) const;
     bool HasWindow() const;
     int Ask(const std::string& text, int caption, UINT style) const;
@@ -67,6 +76,8 @@ protected:
     std::string m_keyNames[7];
     bool m_bWarnings = false;
     std::string m_strPassword;
+    // Arguments of the current step as run and as the log shows them.
+    std::vector<std::pair<std::string, std::string>> m_shownArguments;
     std::shared_ptr<dmo::SQLServer> m_server; // held while a step runs
 };
 

@@ -175,10 +175,7 @@ int CCommander::Dispatch(dmo::SQLServer* server, int command)
     case cmdListChangedObjects:
         return ListChangedObjects(*this, server, arg(1), arg(2));
     default:
-        // Bulk loads, dumps, structure, permissions and object lists are
-        // built with the server layer's later members.
-        m_strDetail = std::string("not available in this build : ") + kKeywords[command].name;
-        return 7;
+        return 3; // Translate hands over only the table's commands
     }
 }
 
@@ -241,7 +238,7 @@ int CCommander::RunScript(dmo::SQLServer* server, const std::string& database, c
         if (m_pProgress)
             m_pProgress->SetLineText(2, "Command " + std::to_string(i));
         std::string batch = substitute && m_substitute ? m_substitute(batches[i]) : batches[i];
-        m_protocol.SetBlock(batch, true, false);
+        m_protocol.SetBlock(substitute && m_shownSubstitute ? m_shownSubstitute(batches[i]) : batch, true, false);
         if (!returnsValues) {
             db->ExecuteImmediate(batch);
         } else {

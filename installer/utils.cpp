@@ -107,6 +107,12 @@ std::string FormatLocalTime(std::time_t when, const char* format)
 
 std::string GetComputerNameUpper() { return winapi::GetComputerName(); }
 
+void ReplaceAll(std::string& text, const std::string& what, const std::string& with)
+{
+    for (std::size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + with.size()))
+        text.replace(pos, what.size(), with);
+}
+
 void RemoveBlanks(std::string& text)
 {
     std::erase_if(text, [](char c) {

@@ -54,6 +54,9 @@ std::string FormatLocalTime(std::time_t when, const char* format);
 // The computer's name, without the domain, upper-cased, at most 15 characters.
 std::string GetComputerNameUpper();
 
+// Every occurrence of `what` replaced with `with`, left to right.
+void ReplaceAll(std::string& text, const std::string& what, const std::string& with);
+
 // Removes every byte with a code from 1 to 32.
 void RemoveBlanks(std::string& text);
 // Equal when both are empty, or equal without blanks and letter case.

@@ -70,7 +70,8 @@ std::string copyError(PGconn* conn, const PGresult* res)
 
 } // namespace
 
-std::uint64_t Database::BulkLoad(const std::string& table, const std::string& path, bool truncateFirst)
+std::uint64_t Database::BulkLoad(const std::string& table, const std::string& path, bool truncateFirst,
+                                 const std::function<void()>& truncated)
 {
     std::lock_guard lock(m_server->m_mutex);
     TableRef ref = ResolveTable(table);
@@ -88,8 +89,11 @@ std::uint64_t Database::BulkLoad(const std::string& table, const std::string& pa
     exec(conn, "BEGIN");
     try {
         exec(conn, "SET LOCAL session_replication_role = replica");
-        if (truncateFirst)
+        if (truncateFirst) {
             exec(conn, "TRUNCATE TABLE " + qualified + " RESTART IDENTITY");
+            if (truncated)
+                truncated();
+        }
         std::string copy = "COPY " + qualified + " FROM STDIN WITH (FORMAT " + (binary ? "binary" : "text") + ")";
         PGresult* res = PQexec(conn, copy.c_str());
         if (PQresultStatus(res) != PGRES_COPY_IN) {

@@ -10,6 +10,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -184,7 +185,32 @@ PGconn* SQLServer::openConnection(const std::string& dbname, std::string& error)
         PQfinish(conn);
         return nullptr;
     }
+    PQsetNoticeReceiver(conn, &SQLServer::receiveNotice, const_cast<SQLServer*>(this));
     return conn;
+}
+
+// libpq calls it inside the call that read the message, which holds the
+// server's lock.
+void SQLServer::receiveNotice(void* server, const PGresult* result)
+{
+    auto* self = static_cast<SQLServer*>(server);
+    if (!self->m_noticeHandler) {
+        std::fputs(PQresultErrorMessage(result), stderr);
+        return;
+    }
+    const char* severity = PQresultErrorField(result, PG_DIAG_SEVERITY_NONLOCALIZED);
+    std::string message = trimmed(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
+    if (const char* detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL))
+        message += "\r\nDETAIL: " + trimmed(detail);
+    if (const char* hint = PQresultErrorField(result, PG_DIAG_MESSAGE_HINT))
+        message += "\r\nHINT: " + trimmed(hint);
+    self->m_noticeHandler(severity ? severity : "NOTICE", message);
+}
+
+void SQLServer::SetNoticeHandler(NoticeHandler handler)
+{
+    std::lock_guard lock(m_mutex);
+    m_noticeHandler = std::move(handler);
 }
 
 void SQLServer::Connect(const std::string& server, const std::string& login, const std::string& password)

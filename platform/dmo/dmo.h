@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,7 @@
 #include <vector>
 
 typedef struct pg_conn PGconn;
+typedef struct pg_result PGresult;
 
 namespace dmo {
 
@@ -102,6 +104,13 @@ public:
     // the maintenance database, or the login may not write its tables.
     std::shared_ptr<JobServer> GetJobServer();
 
+    // What the server says beside results (a NOTICE such as "... does not
+    // exist, skipping", a WARNING) on any connection of this server goes
+    // to the handler while one is set, on the thread whose call received
+    // it; without one, to stderr. `severity` is the server's own word.
+    using NoticeHandler = std::function<void(const std::string& severity, const std::string& message)>;
+    void SetNoticeHandler(NoticeHandler handler);
+
 private:
     friend struct detail::Access;
     friend class Database;
@@ -111,6 +120,7 @@ private:
     struct Params;
     std::string conninfoValue(const std::string& value) const;
     PGconn* openConnection(const std::string& dbname, std::string& error) const;
+    static void receiveNotice(void* server, const PGresult* result);
     PGconn* mainConnection();
     std::string scalar(const std::string& sql);
     bool alive(PGconn* conn);
@@ -128,6 +138,7 @@ private:
     std::vector<std::weak_ptr<Database>> m_handedOut;
     // When each connection last answered a probe.
     std::map<PGconn*, std::chrono::steady_clock::time_point> m_answered;
+    NoticeHandler m_noticeHandler;
 };
 
 class Databases {
@@ -174,8 +185,10 @@ public:
     // restarted), COPY in binary format when the file has PostgreSQL's
     // binary signature and in text format otherwise, then every identity
     // and serial sequence moved past the loaded values. Any failure rolls
-    // the file back. Returns the rows loaded.
-    std::uint64_t BulkLoad(const std::string& table, const std::string& path, bool truncateFirst);
+    // the file back. Returns the rows loaded. `truncated` is called once the
+    // table is empty, before the rows go in.
+    std::uint64_t BulkLoad(const std::string& table, const std::string& path, bool truncateFirst,
+                           const std::function<void()>& truncated = {});
 
     std::shared_ptr<Tables> GetTables();
     std::shared_ptr<Views> GetViews();

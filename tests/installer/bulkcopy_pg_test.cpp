@@ -121,6 +121,11 @@ TEST_F(BulkCopyTest, AFailingFileIsNamedAndEarlierFilesStay)
     EXPECT_EQ(scalar("SELECT count(*) FROM a") + scalar("SELECT count(*) FROM b") + scalar("SELECT count(*) FROM c"),
               "200");
     EXPECT_FALSE(progress.third);
+    // The protocol names the table whose load failed, as its last line.
+    EXPECT_EQ(commander.GetProtocol().m_strText, "\t1 TRUNCATE a : SUCCESS\r\n\t2 BULK INSERT a\r\n"
+                                                 "\t3 TRUNCATE b : SUCCESS\r\n\t4 BULK INSERT b\r\n");
+    EXPECT_FALSE(run("LoadBcp(" + pg->name() + ", bcp/b.txt, 0)"));
+    EXPECT_EQ(commander.GetProtocol().m_strText, "\t1 BULK INSERT b\r\n");
 
     kit.write("bcp/missing_table.txt", "1\n");
     EXPECT_FALSE(run("LoadBcp(" + pg->name() + ", bcp/missing_*.txt)"));

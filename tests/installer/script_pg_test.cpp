@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <functional>
 #include <string>
 #include <vector>
@@ -295,6 +298,37 @@ TEST_F(ScriptTest, AByteOrderMarkIsNotSentToTheServer)
     ASSERT_TRUE(commander.OpenPackedFile(pak));
     commander.Execute(server.get(), run("RScript", "bom.sql"));
     EXPECT_EQ(commander.GetDetailText(), "RS_VALUES : 1002 , 8");
+}
+
+// What the server says beside the results goes into the step's protocol,
+// after the failing batch when there is one; its warnings count as the
+// command's warnings. Nothing reaches the program's stderr.
+TEST_F(ScriptTest, TheServersNoticesGoToTheProtocol)
+{
+    auto notices = dir.write("notices.sql", "DROP TABLE IF EXISTS no_such_table\r\nGO\r\n"
+                                            "DO $$BEGIN RAISE WARNING 'look here'; END$$\r\n");
+    auto failing = dir.write("failing.sql", "DROP TABLE IF EXISTS no_such_table;\r\nSELECT no_such_column\r\n");
+    std::fflush(stderr);
+    int saved = ::dup(2);
+    auto errFile = dir.path() / "stderr.txt";
+    int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(err, 2);
+    bool ok = commander.Execute(server.get(), run("Script", notices.string()));
+    std::string text = commander.GetProtocol().m_strText;
+    int warnings = commander.GetProtocol().m_nWarnings;
+    commander.Execute(server.get(), run("Script", failing.string()));
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    ::close(err);
+    EXPECT_TRUE(ok) << commander.GetDetailText();
+    EXPECT_EQ(text, "\t1 NOTICE : table \"no_such_table\" does not exist, skipping\r\n\t2 WARNING look here\r\n");
+    EXPECT_EQ(warnings, 1);
+    EXPECT_EQ(commander.GetResultCode(), 15);
+    EXPECT_EQ(commander.GetProtocol().m_strText,
+              "\r\n" + std::string(70, '/') + "\r\nDROP TABLE IF EXISTS no_such_table;\r\nSELECT no_such_column\r\n\r\n" +
+                  std::string(70, '/') + "\r\n\t1 NOTICE : table \"no_such_table\" does not exist, skipping\r\n");
+    EXPECT_EQ(kelm::test::readFile(errFile), "");
 }
 
 TEST_F(ScriptTest, ABatchIsOneTransaction)
