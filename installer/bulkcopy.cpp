@@ -35,13 +35,11 @@ private:
     IProgress* m_progress;
 };
 
-std::shared_ptr<dmo::Database> database(dmo::SQLServer* server, const std::string& name)
+std::shared_ptr<dmo::Database> database(CCommander& commander, dmo::SQLServer* server, const std::string& name)
 {
     if (!server)
         throw 8;
-    auto databases = server->GetDatabases();
-    databases->Refresh();
-    return databases->Item(name);
+    return commander.OpenDatabase(server, name);
 }
 
 std::string typeName(int type)
@@ -93,7 +91,7 @@ void LoadFromBcp(CCommander& commander, dmo::SQLServer* server, const std::strin
     IProgress* progress = commander.GetProgress();
     std::string current;
     try {
-        auto db = database(server, databaseName);
+        auto db = database(commander, server, databaseName);
         ThirdLine line(progress);
         if (progress) {
             progress->SetRange(2, static_cast<int>(files.size()));
@@ -137,7 +135,7 @@ int ListChangedObjects(CCommander& commander, dmo::SQLServer* server, const std:
     ThirdLine line(progress);
     if (progress)
         progress->SetLineText(2, res::LoadString(res::IDS_PROCESSING_QUERY, GetInterfaceLanguage()));
-    auto db = database(server, databaseName);
+    auto db = database(commander, server, databaseName);
     auto& protocol = commander.Protocol();
 
     const std::string truncate = "TRUNCATE TABLE xchangedobjects";

@@ -95,6 +95,24 @@ void CCommander::SetSubstitution(std::function<std::string(const std::string&)> 
     m_shownSubstitute = std::move(shown);
 }
 
+std::shared_ptr<dmo::Database> CCommander::OpenDatabase(dmo::SQLServer* server, const std::string& name)
+{
+    if (server != m_databaseServer)
+        CloseDatabase();
+    auto databases = server->GetDatabases();
+    databases->Refresh();
+    // The same database gives the same object, with its open connection.
+    m_database = databases->Item(name);
+    m_databaseServer = server;
+    return m_database;
+}
+
+void CCommander::CloseDatabase()
+{
+    m_database.reset();
+    m_databaseServer = nullptr;
+}
+
 bool CCommander::Execute(dmo::SQLServer* server, const std::string& line)
 {
     Reset();
@@ -112,6 +130,9 @@ bool CCommander::Execute(dmo::SQLServer* server, const std::string& line)
         if (server)
             server->SetNoticeHandler(nullptr);
     }
+    // Closing it rolls back what the step left unfinished.
+    if (m_database && m_database->HasOpenTransaction())
+        CloseDatabase();
     AddNotices();
     m_command.DeleteAll();
     return m_nResult == 0;

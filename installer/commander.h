@@ -133,6 +133,15 @@ public:
     void SetSubstitution(std::function<std::string(const std::string&)> substitute,
                          std::function<std::string(const std::string&)> shown = {});
 
+    // The database a step names, from the server's list read afresh, so
+    // that one an earlier step created is found. The last one a script or
+    // bulk load used stays open for the next step, so that steps on one
+    // database in turn share its session as they would share the server's
+    // one connection; a step on another database, any other command and a
+    // transaction left open end it.
+    std::shared_ptr<dmo::Database> OpenDatabase(dmo::SQLServer* server, const std::string& name);
+    void CloseDatabase();
+
     // The tokens of the line just split (for tests of the splitter).
     const CCommand& GetCommand() const { return m_command; }
     void SplitLine(const std::string& line);
@@ -182,6 +191,8 @@ private:
     bool m_bPackedOpen = false;
     std::function<std::string(const std::string&)> m_substitute;
     std::function<std::string(const std::string&)> m_shownSubstitute;
+    std::shared_ptr<dmo::Database> m_database;
+    dmo::SQLServer* m_databaseServer = nullptr;
     // What the server said beside the results of the current command.
     std::vector<std::pair<std::string, std::string>> m_notices;
     IProgress* m_pProgress;

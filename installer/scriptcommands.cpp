@@ -136,6 +136,10 @@ int CCommander::Dispatch(dmo::SQLServer* server, int command)
     auto arg = [this](int n) -> const std::string& { return m_command.GetLexema(n + 1); };
     int args = m_command.GetCount() - 1;
     auto path = [&](int n) { return winapi::FromKitPath(arg(n)); };
+    // The other commands find the databases as they stand, with no session
+    // of an earlier step left on them.
+    if (command != cmdScript && command != cmdRScript && command != cmdLoadBcp && command != cmdListChangedObjects)
+        CloseDatabase();
     switch (command) {
     case cmdConfigDB:
         return 11;
@@ -224,11 +228,8 @@ int CCommander::RunScript(dmo::SQLServer* server, const std::string& database, c
         // A connection lost since the last step is reset before the
         // database list is read through it.
         result = CheckConnection(server);
-        if (result == 0) {
-            auto databases = server->GetDatabases();
-            databases->Refresh();
-            db = databases->Item(database);
-        }
+        if (result == 0)
+            db = OpenDatabase(server, database);
     }
     std::size_t count = result == 0 ? batches.size() : 0;
     for (std::size_t i = 0; i < count; ++i) {

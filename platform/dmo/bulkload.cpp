@@ -90,7 +90,12 @@ std::uint64_t Database::BulkLoad(const std::string& table, const std::string& pa
     try {
         exec(conn, "SET LOCAL session_replication_role = replica");
         if (truncateFirst) {
-            exec(conn, "TRUNCATE TABLE " + qualified + " RESTART IDENTITY");
+            // An empty table has no rows to give up: emptying it would only
+            // cost it new files. Its identity restarts with the counters
+            // below either way.
+            exec(conn, "LOCK TABLE " + qualified + " IN ACCESS EXCLUSIVE MODE");
+            if (detail::ScalarParams(conn, "SELECT EXISTS (SELECT FROM " + qualified + ")") == "t")
+                exec(conn, "TRUNCATE TABLE " + qualified + " RESTART IDENTITY");
             if (truncated)
                 truncated();
         }
@@ -128,10 +133,10 @@ std::uint64_t Database::BulkLoad(const std::string& table, const std::string& pa
 
         // COPY stores the given identity values but leaves the counters
         // where they were: move each one past what the table now holds,
-        // never back.
+        // never back; after emptying, from its start.
         auto sequences = detail::ExecParams(
             conn,
-            "SELECT a.attname, d.objid, s.seqincrement < 0 FROM pg_depend d "
+            "SELECT a.attname, d.objid, s.seqincrement < 0, s.seqstart FROM pg_depend d "
             "JOIN pg_sequence s ON s.seqrelid = d.objid "
             "JOIN pg_attribute a ON a.attrelid = d.refobjid AND a.attnum = d.refobjsubid "
             "WHERE d.classid = 'pg_class'::regclass AND d.refclassid = 'pg_class'::regclass "
@@ -140,8 +145,14 @@ std::uint64_t Database::BulkLoad(const std::string& table, const std::string& pa
         for (const auto& row : sequences.rows) {
             bool down = *row[2] == "t";
             std::string column = QuoteIdent(*row[0]);
-            std::string sql = std::string("SELECT setval($1::oid::regclass, m) FROM (SELECT ") +
-                              (down ? "min(" : "max(") + column + ") AS m FROM " + qualified +
+            std::string extreme = std::string(down ? "min(" : "max(") + column + ") AS m FROM " + qualified;
+            if (truncateFirst) {
+                detail::ExecParams(conn, "SELECT setval($1::oid::regclass, COALESCE(m, $2::bigint), m IS NOT NULL) "
+                                         "FROM (SELECT " + extreme + ") x",
+                                   {*row[1], *row[3]});
+                continue;
+            }
+            std::string sql = "SELECT setval($1::oid::regclass, m) FROM (SELECT " + extreme +
                               ") x WHERE m IS NOT NULL AND m " + (down ? "<=" : ">=") +
                               " COALESCE(pg_sequence_last_value($1::oid::regclass), m)";
             detail::ExecParams(conn, sql, {*row[1]});

@@ -576,6 +576,15 @@ void Database::ExecuteImmediate(const std::string& sql, int type)
     runBatch(connection(), sql, nullptr);
 }
 
+bool Database::HasOpenTransaction()
+{
+    std::lock_guard lock(m_server->m_mutex);
+    if (!m_conn)
+        return false;
+    auto status = PQtransactionStatus(m_conn);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+}
+
 std::shared_ptr<QueryResults> Database::ExecuteWithResults(const std::string& sql)
 {
     std::lock_guard lock(m_server->m_mutex);

@@ -203,6 +203,9 @@ public:
     // Drops the database after closing this layer's connections to it; a
     // database in use fails (55006).
     void Remove();
+    // True while a transaction that a batch began is open on this layer's
+    // connection to the database.
+    bool HasOpenTransaction();
 
 private:
     friend struct detail::Access;

@@ -92,6 +92,15 @@ TEST_F(BulkCopyTest, LoadBcpLoadsEachFileIntoItsTableInNameOrder)
     pg->exec("INSERT INTO parent (name) VALUES ('three'); INSERT INTO child (parent_id) VALUES (1)");
     EXPECT_EQ(scalar("SELECT max(id) FROM parent") + scalar("SELECT max(id) FROM child"), "312");
 
+    // Emptying restarts the identity, also of a table that is empty
+    // already: the counter follows the loaded numbers, or starts again.
+    pg->exec("DELETE FROM child; ALTER TABLE child DROP CONSTRAINT child_parent_id_fkey; DELETE FROM parent");
+    ASSERT_TRUE(run("LoadBcp(" + pg->name() + ", bcp/parent.bcp, 1)")) << commander.GetDetailText();
+    kit.write("bcp/empty/child.txt", "");
+    ASSERT_TRUE(run("LoadBcp(" + pg->name() + ", bcp/empty/child.txt, 1)")) << commander.GetDetailText();
+    pg->exec("INSERT INTO parent (name) VALUES ('three'); INSERT INTO child (parent_id) VALUES (1)");
+    EXPECT_EQ(scalar("SELECT max(id) FROM parent") + scalar("SELECT max(id) FROM child"), "31");
+
     // Truncate first is on without the flag and with any non-zero one.
     for (std::string flag : {"", ", 2"}) {
         ASSERT_TRUE(run("LoadBcp(" + pg->name() + ", " + folder + "/items.dat" + flag + ")"));

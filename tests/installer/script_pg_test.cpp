@@ -344,6 +344,13 @@ TEST_F(ScriptTest, ABatchIsOneTransaction)
     auto probe = dir.write("probe.sql", "SELECT 0, (SELECT count(*) FROM pg_tables WHERE tablename = 'not_kept')::int");
     commander.Execute(server.get(), run("RScript", probe.string()));
     EXPECT_EQ(commander.GetDetailText(), "RS_VALUES : 0 , 0");
+
+    // A transaction that a step leaves open ends with the step, undone; the
+    // next step on the database does not run inside it.
+    auto open = dir.write("open.sql", "BEGIN;\r\nCREATE TABLE not_kept (a int);\r\n");
+    EXPECT_TRUE(commander.Execute(server.get(), run("Script", open.string()))) << commander.GetDetailText();
+    commander.Execute(server.get(), run("RScript", probe.string()));
+    EXPECT_EQ(commander.GetDetailText(), "RS_VALUES : 0 , 0");
 }
 
 // Every kind of failure of the server layer, and the lines the protocol and
