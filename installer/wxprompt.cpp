@@ -57,6 +57,20 @@ int ToAnswer(int wxAnswer, UINT style)
     }
 }
 
+// The program's name for no caption; GTK shows no title at all for the
+// toolkit's own default caption ("Message"), so that one gets the
+// program's name before it.
+wxString BoxTitle(const std::string& caption)
+{
+    wxString program = wxTheApp->GetAppDisplayName();
+    if (caption.empty())
+        return program;
+    wxString title = wxString::FromUTF8(caption);
+    if (title == wxASCII_STR(wxMessageBoxCaptionStr))
+        return program + " - " + title;
+    return title;
+}
+
 int ShowBox(const std::shared_ptr<PromptOwner>& owner, const std::string& text, const std::string& caption,
             UINT style)
 {
@@ -66,8 +80,7 @@ int ShowBox(const std::shared_ptr<PromptOwner>& owner, const std::string& text, 
         if (!parent || parent->IsBeingDeleted())
             return IDCANCEL;
     }
-    wxString title = caption.empty() ? wxTheApp->GetAppDisplayName() : wxString::FromUTF8(caption);
-    return ToAnswer(wxMessageBox(wxString::FromUTF8(text), title, ToWxStyle(style), parent), style);
+    return ToAnswer(wxMessageBox(wxString::FromUTF8(text), BoxTitle(caption), ToWxStyle(style), parent), style);
 }
 
 } // namespace

@@ -178,6 +178,17 @@ CDlgLog::CDlgLog(wxWindow* parent, const std::string& path)
         m_text->SetSelection(0, 0);
         m_text->ShowPosition(0);
     });
+    // The viewer has no button to stand for Escape; the key closes it.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+        if (event.GetKeyCode() != WXK_ESCAPE || event.HasAnyModifiers()) {
+            event.Skip();
+            return;
+        }
+        if (IsModal())
+            EndModal(wxID_CANCEL);
+        else
+            Close();
+    });
 }
 
 std::string CDlgLog::GetShownText() const { return m_text->GetValue().utf8_string(); }

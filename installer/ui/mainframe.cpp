@@ -112,6 +112,10 @@ void CMainFrame::BringToFront()
         Iconize(false);
     Show();
     Raise();
+    // What the user has to answer stays over the frame: the wizard, the
+    // progress dialog and a box over them, the innermost last.
+    for (wxDialog* dialog : m_modal.Dialogs())
+        dialog->Raise();
     RequestUserAttention();
 }
 

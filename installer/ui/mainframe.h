@@ -8,9 +8,11 @@
 #include <wx/bitmap.h>
 #include <wx/font.h>
 #include <wx/frame.h>
+#include <wx/modalhook.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace dorvik {
 
@@ -41,7 +43,27 @@ private:
     void OnPaint(wxPaintEvent& event);
     void OnClose(wxCloseEvent& event);
 
+    // The modal dialogs open over the frame, in the order they opened.
+    class ModalDialogs : public wxModalDialogHook {
+    public:
+        ModalDialogs() { Register(); }
+        ~ModalDialogs() override { Unregister(); }
+        const std::vector<wxDialog*>& Dialogs() const { return m_dialogs; }
+
+    protected:
+        int Enter(wxDialog* dialog) override
+        {
+            m_dialogs.push_back(dialog);
+            return wxID_NONE;
+        }
+        void Exit(wxDialog* dialog) override { std::erase(m_dialogs, dialog); }
+
+    private:
+        std::vector<wxDialog*> m_dialogs;
+    };
+
     CMainRun& m_run;
+    ModalDialogs m_modal;
     std::shared_ptr<winapi::PromptOwner> m_owner;
     CDlgProgress* m_progress;
     CDlgWaiting m_waiting;

@@ -8,6 +8,7 @@
 #include "installer/progress.h"
 #include "installer/ui/dialogs.h"
 #include "installer/ui/mainframe.h"
+#include "installer/wxprompt.h"
 
 #include "runfixture.h"
 #include "testsupport.h"
@@ -25,6 +26,8 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <unistd.h>
+#include <vector>
 
 using namespace dorvik;
 
@@ -153,6 +156,118 @@ TEST_F(DialogsGui, InteractiveRunEndsWithTheOutcomeAndShowsTheLog)
 
     CDlgLog missing(nullptr, (kit.path() / "none.log").string());
     EXPECT_EQ(missing.GetShownText(), "File not found ...");
+}
+
+namespace {
+
+struct ShownWindow {
+    std::string id, name;
+};
+
+// This process's top-level windows that the X server shows, as it names them.
+std::vector<ShownWindow> ShownWindows()
+{
+    std::vector<ShownWindow> windows;
+    std::string ids = kelm::test::ShellOutput("xdotool search --onlyvisible --pid " + std::to_string(::getpid()) +
+                                              " 2>/dev/null");
+    for (std::size_t at = 0; at < ids.size();) {
+        std::size_t end = ids.find('\n', at);
+        std::string id = ids.substr(at, end - at);
+        at = end == std::string::npos ? ids.size() : end + 1;
+        if (id.empty())
+            continue;
+        std::string name = kelm::test::ShellOutput("xdotool getwindowname " + id + " 2>/dev/null");
+        if (!name.empty() && name.back() == '\n')
+            name.pop_back();
+        windows.push_back({id, name});
+    }
+    return windows;
+}
+
+// A key pressed on the keyboard of the display, into the window.
+void PressKey(const std::string& id, const char* key)
+{
+    kelm::test::ShellOutput("timeout 5 xdotool windowfocus --sync " + id + " 2>/dev/null");
+    kelm::test::ShellOutput(std::string("xdotool key ") + key + " 2>/dev/null");
+}
+
+} // namespace
+
+// The end of an interactive run on the real boxes, answered from the
+// keyboard: the outcome, then the offer of the log under a title that the X
+// server shows, Enter opens the log viewer and Escape closes it.
+TEST_F(DialogsGui, TheLogOfferHasATitleAndEscapeClosesTheLogViewer)
+{
+    std::string ini = Ini("Step1=Script(postgres, ok.sql)\n");
+    CMainRun run(headless);
+    ASSERT_TRUE(run.Start({ini}, "/opt/kelm/dorvik"));
+    auto* frame = new ScriptedFrame(run);
+    run.SetView(*frame);
+    frame->wizard = [&](CInstallData& data) -> std::optional<int> {
+        std::string server, user, password;
+        bool trusted = false;
+        data.GetLogin(&server, &user, &password, &trusted);
+        return run.Connect(server, user, password, trusted, false) ? CMainRun::kFinish : 2;
+    };
+    frame->SetSize(900, 600);
+    frame->Show();
+    winapi::SetPrompt(std::make_shared<WxPrompt>());
+    wxTheApp->SetAppDisplayName("Dorvik");
+    std::string viewerName; // the log's path, once the viewer is open
+
+    std::vector<std::string> boxes; // the titles of the boxes, in turn
+    std::string lastId;
+    auto since = std::chrono::steady_clock::now();
+    bool escapeSent = false, viewerHung = false;
+    // Ends only when it gives up: the run's end leaves its loops.
+    Poller poller([&] {
+        auto now = std::chrono::steady_clock::now();
+        const std::string frameName = frame->GetTitle().utf8_string();
+        if (auto* viewer = dorvik::test::FindTopLevel<CDlgLog>())
+            viewerName = viewer->GetTitle().utf8_string();
+        for (const auto& window : ShownWindows()) {
+            if (window.name == frameName || window.name == "Installation ...")
+                continue;
+            bool viewer = !viewerName.empty() && window.name == viewerName;
+            if (window.id != lastId) {
+                lastId = window.id;
+                since = now;
+                if (!viewer)
+                    boxes.push_back(window.name);
+                return false;
+            }
+            // Let it be drawn; a key a loaded display dropped goes again.
+            auto shown = now - since;
+            if (shown < std::chrono::milliseconds(400) || (escapeSent && shown < std::chrono::seconds(3)))
+                return false;
+            if (!viewer) {
+                PressKey(window.id, "Return");
+                since = now;
+                return false;
+            }
+            if (escapeSent && shown > std::chrono::seconds(8)) {
+                viewerHung = true;
+                if (auto* dialog = dorvik::test::FindTopLevel<CDlgLog>())
+                    dialog->EndModal(wxID_OK);
+                return true;
+            }
+            if (!escapeSent)
+                Screenshot("log-viewer.png");
+            PressKey(window.id, "Escape");
+            escapeSent = true;
+            return false;
+        }
+        return false;
+    });
+    EXPECT_EQ(run.Run(), 0);
+    winapi::SetPrompt(prompt);
+    EXPECT_TRUE(escapeSent);
+    EXPECT_FALSE(viewerHung) << "Escape left the log viewer open";
+    EXPECT_NE(viewerName.find("Orvo-Dorvik.log"), std::string::npos) << viewerName;
+    for (const auto& window : ShownWindows())
+        EXPECT_NE(window.name, viewerName);
+    EXPECT_EQ(boxes, (std::vector<std::string>{"Dorvik", "Dorvik - Message"}));
+    frame->Destroy();
 }
 
 TEST_F(DialogsGui, ThirdLineHiddenBeforeShowingOpensTheShortForm)

@@ -9,9 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <fcntl.h>
 #include <spawn.h>
 #include <string>
+#include <utility>
+#include <vector>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -139,4 +142,70 @@ TEST_F(DorvikGui, RunsThatEndAtOnceDoNotHang)
     pid_t pid = Start({(kit.path() / "missing.ini").string(), "-quite"});
     EXPECT_EQ(WaitExit(pid, std::chrono::seconds(30)), 2);
     EXPECT_NE(Log().find("Can not load data from ini-file !"), std::string::npos);
+}
+
+namespace {
+
+// The program's top-level windows that the X server shows, by X id (hex,
+// as xwininfo writes it) and name.
+std::vector<std::pair<std::string, std::string>> ShownWindows(pid_t pid)
+{
+    std::vector<std::pair<std::string, std::string>> windows;
+    std::istringstream ids(ShellOutput("xdotool search --onlyvisible --pid " + std::to_string(pid) + " 2>/dev/null"));
+    for (std::string id; std::getline(ids, id);) {
+        std::string name = ShellOutput("xdotool getwindowname " + id + " 2>/dev/null");
+        if (!name.empty() && name.back() == '\n')
+            name.pop_back();
+        char hex[32];
+        std::snprintf(hex, sizeof hex, "0x%lx", std::stoul(id));
+        windows.emplace_back(hex, name);
+    }
+    return windows;
+}
+
+// Whether window `a` stands above window `b` on the screen: xwininfo lists
+// the root's children from the top down.
+bool Above(const std::string& a, const std::string& b)
+{
+    std::string tree = ShellOutput("xwininfo -root -children 2>/dev/null");
+    std::size_t atA = tree.find("\n     " + a + " "), atB = tree.find("\n     " + b + " ");
+    return atA != std::string::npos && atB != std::string::npos && atA < atB;
+}
+
+} // namespace
+
+// The wizard is a modal window over the full-screen frame. Put under the
+// frame (as a click on the frame does with no window manager to keep it
+// on top), it comes back to the front when Dorvik is started again.
+TEST_F(DorvikGui, ASecondStartBringsTheWizardToTheFront)
+{
+    std::string ini = Kit("Step1=Script(postgres, ok.sql)\n");
+    pid_t first = Start({ini});
+    ASSERT_GT(first, 0);
+    std::string frame, wizard;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while ((frame.empty() || wizard.empty()) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        for (const auto& [id, name] : ShownWindows(first))
+            (name == "Database Installer" ? frame : wizard) = id;
+    }
+    ASSERT_FALSE(frame.empty());
+    ASSERT_FALSE(wizard.empty());
+    ShellOutput("xdotool windowraise " + frame + " 2>/dev/null");
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!Above(frame, wizard) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(Above(frame, wizard)) << ShellOutput("xwininfo -root -children");
+
+    EXPECT_EQ(WaitExit(Start({ini}), std::chrono::seconds(20)), 4);
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!Above(wizard, frame) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(Above(wizard, frame)) << ShellOutput("xwininfo -root -children");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::filesystem::remove(out / "second-start.png");
+    ShellOutput("import -window root '" + (out / "second-start.png").string() + "'");
+    std::printf("screenshot: %s\n", (out / "second-start.png").c_str());
+    kill(first, SIGKILL);
+    WaitExit(first, std::chrono::seconds(10));
 }

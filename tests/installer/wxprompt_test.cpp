@@ -138,7 +138,7 @@ TEST(WxPrompt, AWorkersQuestionIsShownOnTheUserInterfaceThreadOverItsOwner)
     EXPECT_TRUE(hook.seen[0].onMainThread);
     EXPECT_EQ(hook.seen[0].parent, owner.frame);
     EXPECT_EQ(hook.seen[0].text, "Пропустить три шага?");
-    EXPECT_EQ(hook.seen[0].caption, "Message");
+    EXPECT_EQ(hook.seen[0].caption, "Dorvik - Message");
     EXPECT_EQ(hook.seen[0].style & (wxYES_NO | wxOK | wxCANCEL), wxYES_NO);
     EXPECT_TRUE(hook.seen[0].style & wxICON_QUESTION);
 }
@@ -192,6 +192,22 @@ TEST(WxPrompt, StylesBecomeButtonsAndIconsAndTheButtonComesBack)
         EXPECT_EQ(hook.seen[0].style & (wxYES_NO | wxOK | wxCANCEL), c.buttons);
         EXPECT_EQ(hook.seen[0].style & wxICON_MASK, c.icon);
         EXPECT_EQ(hook.seen[0].caption, "Dorvik");
+    }
+}
+
+// GTK shows no title for a box whose caption is the toolkit's default.
+TEST(WxPrompt, ACaptionGtkWouldLeaveOutGetsTheProgramsName)
+{
+    struct Case {
+        const char* caption;
+        const char* title;
+    } cases[] = {{"Message", "Dorvik - Message"}, {"Сообщение", "Сообщение"}, {"Error", "Error"}};
+    WxPrompt prompt;
+    for (const auto& c : cases) {
+        AnsweringHook hook{wxID_OK};
+        prompt.Ask(nullptr, "text", c.caption, MB_OK);
+        ASSERT_EQ(hook.seen.size(), 1u);
+        EXPECT_EQ(hook.seen[0].caption, c.title);
     }
 }
 
