@@ -211,6 +211,7 @@ struct Kit {
     ~Kit()
     {
         Psql("postgres", "DROP DATABASE IF EXISTS " + database);
+        Psql("postgres", "DROP DATABASE IF EXISTS " + database + "__installing WITH (FORCE)");
         Psql("postgres", "DROP DATABASE IF EXISTS " + database + "_ref");
         Psql("postgres", "DELETE FROM pgagent.pga_job WHERE jobname LIKE '%''" + database + "''%'");
     }
@@ -218,14 +219,28 @@ struct Kit {
     // dorvik -quite on the kit (or on its patch); the exit status.
     int Install(const char* ini = "dorvik.ini") const
     {
-        std::string env = "XDG_DOCUMENTS_DIR='" + (home.path() / "Documents").string() + "' XDG_RUNTIME_DIR='" +
-                          (home.path() / "runtime").string() + "' ASAN_OPTIONS=detect_leaks=0 ";
-        int rc = std::system((env + "timeout 300 '" DORVIK_BIN "' -quite '" + (dir.path() / ini).string() +
-                              "' >/dev/null 2>&1")
-                                 .c_str());
+        int rc = std::system(("timeout 300 " + Command(ini)).c_str());
         return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     }
-    std::string Log() const { return kelm::test::readFile(home.path() / "Documents/Varnholt Inc/Orvo-Dorvik.log"); }
+    // The same run started in the background: its process.
+    pid_t Start(const char* ini = "dorvik.ini") const
+    {
+        std::string command = "exec " + Command(ini);
+        char* argv[] = {const_cast<char*>("/bin/sh"), const_cast<char*>("-c"), command.data(), nullptr};
+        pid_t pid = 0;
+        return posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ) == 0 ? pid : -1;
+    }
+    std::string Command(const char* ini) const
+    {
+        return "env XDG_DOCUMENTS_DIR='" + (home.path() / "Documents").string() + "' XDG_RUNTIME_DIR='" +
+               (home.path() / "runtime").string() + "' ASAN_OPTIONS=detect_leaks=0 '" DORVIK_BIN "' -quite '" +
+               (dir.path() / ini).string() + "' >/dev/null 2>&1";
+    }
+    std::string Log() const
+    {
+        fs::path log = home.path() / "Documents/Varnholt Inc/Orvo-Dorvik.log";
+        return fs::exists(log) ? kelm::test::readFile(log) : std::string();
+    }
 };
 
 // ODBC files of the test's own holding the data source kName on a database.
@@ -261,7 +276,7 @@ TEST(DemoKit, InstallsQuietlyKeepsItOnARerunAndTheDumpGivesTheSameContent)
     ASSERT_EQ(bcp.Install(), 0) << bcp.Log();
     std::string log = bcp.Log();
     EXPECT_NE(log.find("INSTALL STATUS : SUCCESS"), std::string::npos) << log;
-    EXPECT_NE(log.find("STEP  4 = LoadBcp(" + bcp.database + ", bcp/*.bcp, 1)"), std::string::npos) << log;
+    EXPECT_NE(log.find("STEP  4 = LoadBcp(" + bcp.database + "__installing, bcp/*.bcp, 1)"), std::string::npos) << log;
     std::string content = Content(bcp.database);
     EXPECT_EQ(Psql(bcp.database, "SELECT count(*) FROM prodgroupoperate"), "3");
     EXPECT_EQ(Psql(bcp.database, "SELECT count(*) FROM proddoctype"), "8");
@@ -307,8 +322,79 @@ TEST(DemoKit, InstallsQuietlyKeepsItOnARerunAndTheDumpGivesTheSameContent)
     // The dump source installs the same content.
     Kit dump("kelm_demo_dump_" + suffix, 1);
     ASSERT_EQ(dump.Install(), 0) << dump.Log();
-    EXPECT_NE(dump.Log().find("LoadDump(" + dump.database + ", dump/kelm_demo.sql)"), std::string::npos);
+    EXPECT_NE(dump.Log().find("LoadDump(" + dump.database + "__installing, dump/kelm_demo.sql)"), std::string::npos);
     EXPECT_EQ(Content(dump.database), content);
+}
+
+// The bulk-file install killed at each boundary between its creation steps
+// in turn (the run held in a statement that changes nothing, put at the end
+// of a step's script or the start of the next one's): the next quiet run
+// ends with the whole database, and the one after it keeps it.
+TEST(DemoKit, AnInstallKilledBetweenItsStepsIsMadeWholeByTheNextRun)
+{
+    KELM_REQUIRE_PG();
+    const std::string suffix = std::to_string(::getpid());
+    Kit reference("kelm_demo_whole_" + suffix, 0);
+    ASSERT_EQ(reference.Install(), 0) << reference.Log();
+    const std::string whole = Content(reference.database);
+
+    Kit kit("kelm_demo_cut_" + suffix, 0);
+    const std::string ini = kelm::test::readFile(kit.dir.path() / "dorvik.ini");
+    auto stepLine = [&](int n) {
+        std::smatch m;
+        std::string key = "\nbcp_Step" + std::to_string(n) + "=([^\n]*)";
+        return std::regex_search(ini, m, std::regex(key)) ? m[1].str() : std::string();
+    };
+    // The script file of a Script or RScript line; "" for other commands.
+    auto scriptOf = [](const std::string& line) {
+        std::smatch m;
+        return std::regex_match(line, m, std::regex("R?Script\\([^,]*, *([^,)]*)[,)].*")) ? m[1].str() : std::string();
+    };
+    const std::string marker = "kit cut " + kit.database;
+    const std::string hold = "SELECT pg_sleep(600) /* " + marker + " */";
+    auto held = [&] {
+        return Psql("postgres", "SELECT count(*) FROM pg_stat_activity WHERE state = 'active' AND query LIKE '%" +
+                                    marker + "%' AND pid <> pg_backend_pid()") != "0";
+    };
+    for (int boundary = 1; boundary <= 5; ++boundary) {
+        SCOPED_TRACE("killed after step " + std::to_string(boundary));
+        // Held at the start of the next step when it runs a script, else at
+        // the end of this one's.
+        std::string next = scriptOf(stepLine(boundary + 1));
+        std::string file = next.empty() ? scriptOf(stepLine(boundary)) : next;
+        ASSERT_FALSE(file.empty()) << stepLine(boundary) << " / " << stepLine(boundary + 1);
+        const fs::path path = kit.dir.path() / file;
+        const std::string original = kelm::test::readFile(path);
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            << (next.empty() ? original + "\nGO\n" + hold + "\n" : hold + "\nGO\n" + original);
+        std::size_t before = kit.Log().size();
+        pid_t pid = kit.Start();
+        ASSERT_GT(pid, 0);
+        bool reached = false;
+        for (int i = 0; i < 1200 && !reached; ++i) {
+            reached = held();
+            if (!reached)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << original;
+        ASSERT_TRUE(reached) << kit.Log().substr(before);
+        EXPECT_NE(kit.Log().substr(before).find("STEP  " + std::to_string(boundary) + " = "), std::string::npos);
+
+        // The held session of the killed run is still on the server.
+        EXPECT_EQ(kit.Install(), 0) << kit.Log().substr(before);
+        EXPECT_EQ(Content(kit.database), whole) << kit.Log().substr(before);
+        EXPECT_EQ(Psql("postgres", "SELECT count(*) FROM pg_database WHERE datname LIKE '" + kit.database + "\\_\\_%'"),
+                  "0");
+        std::size_t rerun = kit.Log().size();
+        EXPECT_EQ(kit.Install(), 0);
+        EXPECT_NE(kit.Log().substr(rerun).find("User choise : No"), std::string::npos) << kit.Log().substr(rerun);
+        EXPECT_EQ(Content(kit.database), whole);
+        Psql("postgres", "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE query LIKE '%" + marker +
+                             "%' AND pid <> pg_backend_pid()");
+        Psql("postgres", "DROP DATABASE IF EXISTS " + kit.database + " WITH (FORCE)");
+    }
 }
 
 TEST(DemoKit, ThePatchKeepsRowsKeysAndRightsAndRebuildsOnlyWhatChanged)
