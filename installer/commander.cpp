@@ -138,14 +138,12 @@ bool CCommander::Execute(dmo::SQLServer* server, const std::string& line)
     return m_nResult == 0;
 }
 
+// Under the server's own word for them: a server WARNING (such as a
+// ROLLBACK with no transaction open) is no warning of the step's.
 void CCommander::AddNotices()
 {
-    for (const auto& [severity, message] : m_notices) {
-        if (severity == "WARNING")
-            m_protocol.AddLine(message, true, true);
-        else
-            m_protocol.AddLine(severity + " : " + message, true, false);
-    }
+    for (const auto& [severity, message] : m_notices)
+        m_protocol.AddLine(severity + " : " + message, true, false);
     m_notices.clear();
 }
 

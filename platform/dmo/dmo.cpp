@@ -198,13 +198,18 @@ void SQLServer::receiveNotice(void* server, const PGresult* result)
         std::fputs(PQresultErrorMessage(result), stderr);
         return;
     }
-    const char* severity = PQresultErrorField(result, PG_DIAG_SEVERITY_NONLOCALIZED);
-    std::string message = trimmed(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
-    if (const char* detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL))
-        message += "\r\nDETAIL: " + trimmed(detail);
-    if (const char* hint = PQresultErrorField(result, PG_DIAG_MESSAGE_HINT))
-        message += "\r\nHINT: " + trimmed(hint);
-    self->m_noticeHandler(severity ? severity : "NOTICE", message);
+    // Nothing may be thrown back through libpq: a notice that cannot be
+    // kept for want of memory is dropped.
+    try {
+        const char* severity = PQresultErrorField(result, PG_DIAG_SEVERITY_NONLOCALIZED);
+        std::string message = trimmed(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
+        if (const char* detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL))
+            message += "\r\nDETAIL: " + trimmed(detail);
+        if (const char* hint = PQresultErrorField(result, PG_DIAG_MESSAGE_HINT))
+            message += "\r\nHINT: " + trimmed(hint);
+        self->m_noticeHandler(severity ? severity : "NOTICE", message);
+    } catch (...) {
+    }
 }
 
 void SQLServer::SetNoticeHandler(NoticeHandler handler)
