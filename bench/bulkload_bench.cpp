@@ -13,11 +13,11 @@
 #include "installer/progress.h"
 #include "installer/utils.h"
 #include "dmo/dmo.h"
+#include "bench/benchstats.h"
 #include "testsupport.h"
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -72,14 +72,7 @@ Fixture* Setup()
 
 std::vector<double> g_psqlSeconds; // per pass, each repetition
 
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    std::size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
+using kelm::bench::Median;
 
 void BM_PsqlCopy(benchmark::State& state)
 {

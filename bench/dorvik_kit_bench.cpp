@@ -16,6 +16,7 @@
 #include "installer/mainrun.h"
 #include "installer/progress.h"
 #include "dmo/dmo.h"
+#include "bench/benchstats.h"
 #include "testsupport.h"
 
 #include <benchmark/benchmark.h>
@@ -40,14 +41,7 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    std::size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
+using kelm::bench::Median;
 
 bool NeedsServer(benchmark::State& state)
 {

@@ -62,6 +62,22 @@ protected:
         RunTest::TearDown();
         CDorvikCore::Get().SetQuiet(false);
     }
+    // A main frame whose wizard connects as the login step says and ends
+    // with Finish.
+    ScriptedFrame* FinishingFrame(CMainRun& run, bool showWaiting)
+    {
+        auto* frame = new ScriptedFrame(run);
+        run.SetView(*frame);
+        frame->wizard = [&run, showWaiting](CInstallData& data) -> std::optional<int> {
+            std::string server, user, password;
+            bool trusted = false;
+            data.GetLogin(&server, &user, &password, &trusted);
+            return run.Connect(server, user, password, trusted, showWaiting) ? CMainRun::kFinish : 2;
+        };
+        frame->SetSize(900, 600);
+        frame->Show();
+        return frame;
+    }
     std::string Ini(const std::string& steps)
     {
         return kit.write("dorvik.ini", "[MAINWINDOW]\nText1E=Kelm database\nText2E=Installation test\n"
@@ -124,18 +140,7 @@ TEST_F(DialogsGui, InteractiveRunEndsWithTheOutcomeAndShowsTheLog)
     std::string ini = Ini("Step1=Script(postgres, ok.sql)\n");
     CMainRun run(headless);
     ASSERT_TRUE(run.Start({ini}, "/opt/kelm/dorvik"));
-    auto* frame = new ScriptedFrame(run);
-    run.SetView(*frame);
-    frame->wizard = [&](CInstallData& data) -> std::optional<int> {
-        std::string server, user, password;
-        bool trusted = false;
-        data.GetLogin(&server, &user, &password, &trusted);
-        if (!run.Connect(server, user, password, trusted, true))
-            return 2;
-        return CMainRun::kFinish;
-    };
-    frame->SetSize(900, 600);
-    frame->Show();
+    auto* frame = FinishingFrame(run, true);
     prompt->Script({winapi::IDOK, winapi::IDYES}); // the outcome; yes, show the log
     std::string shown;
     int ticks = 0;
@@ -201,16 +206,7 @@ TEST_F(DialogsGui, TheLogOfferHasATitleAndEscapeClosesTheLogViewer)
     std::string ini = Ini("Step1=Script(postgres, ok.sql)\n");
     CMainRun run(headless);
     ASSERT_TRUE(run.Start({ini}, "/opt/kelm/dorvik"));
-    auto* frame = new ScriptedFrame(run);
-    run.SetView(*frame);
-    frame->wizard = [&](CInstallData& data) -> std::optional<int> {
-        std::string server, user, password;
-        bool trusted = false;
-        data.GetLogin(&server, &user, &password, &trusted);
-        return run.Connect(server, user, password, trusted, false) ? CMainRun::kFinish : 2;
-    };
-    frame->SetSize(900, 600);
-    frame->Show();
+    auto* frame = FinishingFrame(run, false);
     winapi::SetPrompt(std::make_shared<WxPrompt>());
     wxTheApp->SetAppDisplayName("Dorvik");
     std::string viewerName; // the log's path, once the viewer is open
