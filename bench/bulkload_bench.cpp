@@ -14,6 +14,7 @@
 #include "installer/utils.h"
 #include "dmo/dmo.h"
 #include "bench/benchstats.h"
+#include "bench/quietrun.h"
 #include "testsupport.h"
 
 #include <benchmark/benchmark.h>
@@ -125,15 +126,7 @@ BENCHMARK(BM_LoadBcp)->Iterations(3)->Repetitions(5)->Unit(benchmark::kMilliseco
 
 // --- a quiet run --------------------------------------------------------------
 
-struct NoWindows : dorvik::IMainView {
-    std::shared_ptr<winapi::PromptOwner> GetOwner() override { return nullptr; }
-    bool ShowProgress(dorvik::CProgressState& progress) override
-    {
-        while (!progress.IsClosed())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return false;
-    }
-};
+using kelm::bench::NoWindows;
 
 constexpr int kSteps = 10;
 double g_stepsSeconds = 0;

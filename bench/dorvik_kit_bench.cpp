@@ -17,6 +17,7 @@
 #include "installer/progress.h"
 #include "dmo/dmo.h"
 #include "bench/benchstats.h"
+#include "bench/quietrun.h"
 #include "testsupport.h"
 
 #include <benchmark/benchmark.h>
@@ -172,15 +173,7 @@ KitFixture& Kit()
     return fixture;
 }
 
-struct NoWindows : dorvik::IMainView {
-    std::shared_ptr<winapi::PromptOwner> GetOwner() override { return nullptr; }
-    bool ShowProgress(dorvik::CProgressState& progress) override
-    {
-        while (!progress.IsClosed())
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        return false;
-    }
-};
+using kelm::bench::NoWindows;
 
 std::vector<double> g_psqlSeconds;
 
