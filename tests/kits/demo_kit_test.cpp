@@ -15,6 +15,7 @@
 #include "charts/diagrammodel.h"
 #include "charts/messagebox.h"
 #include "testsupport.h"
+#include "winapi/folders.h"
 
 #include <gtest/gtest.h>
 #include <wx/init.h>
@@ -422,7 +423,13 @@ TEST(DemoKit, ThePatchKeepsRowsKeysAndRightsAndRebuildsOnlyWhatChanged)
     EXPECT_EQ(Content(kit.database), content);
     EXPECT_EQ(Structure(kit.database), structure);
     EXPECT_EQ(Psql("postgres", "SELECT count(*) FROM pg_database WHERE datname = '" + kit.database + "_ref'"), "0");
+    // The saved rights go to the temporary folder, not into the kit, which an
+    // installed suite keeps read-only, and are gone once restored.
     EXPECT_FALSE(fs::exists(kit.dir.path() / "permissions.dat"));
+    const fs::path saved = fs::path(winapi::GetTempPath()) / (kit.database + ".permissions.dat");
+    EXPECT_NE(log.find("SavePermissions(" + kit.database + ", " + saved.lexically_normal().string()), std::string::npos)
+        << log;
+    EXPECT_FALSE(fs::exists(saved));
 
     // A table that lost a column is rebuilt with its rows and rights; one with
     // a column of the user's own is kept aside with it, and the run warns.
