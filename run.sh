@@ -9,6 +9,7 @@ cd "$(dirname "$0")"
 source scripts/common.sh
 export LANG="${LANG:-C.UTF-8}"
 kelm_install_deps
+kelm_russian_locale
 
 JOBS="$(nproc)"
 # A tree made before the tests were left out of it is configured again.

@@ -14,6 +14,7 @@ source scripts/common.sh
 
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 kelm_install_deps
+kelm_russian_locale
 
 BUILD_DIR="${BUILD_DIR:-build}"
 JOBS="${JOBS:-$(nproc)}"

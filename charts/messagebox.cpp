@@ -1,7 +1,8 @@
 #include "charts/messagebox.h"
 
+#include "afx/ui/messagebox.h"
+
 #include <wx/app.h>
-#include <wx/msgdlg.h>
 
 namespace tarnwick {
 
@@ -24,45 +25,34 @@ int ShowMessageBox(const std::string& text, const std::string& caption, ChartIco
         return answerHook()(text, icon, buttons);
     if (!wxTheApp)
         return IDCANCEL;
-    long style = 0;
+    UINT style = winapi::MB_OK;
     switch (buttons) {
     case MessageButtons::Ok:
-        style = wxOK;
         break;
     case MessageButtons::YesNo:
-        style = wxYES_NO;
+        style = winapi::MB_YESNO;
         break;
     case MessageButtons::YesNoCancel:
-        style = wxYES_NO | wxCANCEL;
+        style = winapi::MB_YESNOCANCEL;
         break;
     }
     switch (icon) {
     case ChartIcon::Question:
-        style |= wxICON_QUESTION;
+        style |= winapi::MB_ICONQUESTION;
         break;
     case ChartIcon::Exclamation:
-        style |= wxICON_EXCLAMATION;
+        style |= winapi::MB_ICONEXCLAMATION;
         break;
     case ChartIcon::Stop:
-        style |= wxICON_ERROR;
+        style |= winapi::MB_ICONSTOP;
         break;
     case ChartIcon::Information:
-        style |= wxICON_INFORMATION;
+        style |= winapi::MB_ICONINFORMATION;
         break;
     case ChartIcon::None:
         break;
     }
-    const wxString title = caption.empty() ? wxTheApp->GetAppDisplayName() : wxString::FromUTF8(caption);
-    switch (wxMessageBox(wxString::FromUTF8(text), title, style, wxTheApp->GetTopWindow())) {
-    case wxYES:
-        return IDYES;
-    case wxNO:
-        return IDNO;
-    case wxOK:
-        return 1;
-    default:
-        return IDCANCEL;
-    }
+    return afx::MessageBox(wxTheApp->GetTopWindow(), text, caption, style);
 }
 
 } // namespace tarnwick

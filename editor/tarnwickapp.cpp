@@ -12,6 +12,7 @@
 #include "uires.h"
 
 #include "afx/cmdid.h"
+#include "afx/ui/uilanguage.h"
 #include "charts/basediagramdoc.h"
 #include "charts/chartview.h"
 #include "charts/deptview.h"
@@ -110,6 +111,7 @@ wxEND_EVENT_TABLE()
 
 bool CTarnwickApp::OnInit()
 {
+    afx::SetUiLanguage(winapi::UiLanguage::Russian);
     SetPrompt(&g_messageBoxPrompt);
     SetChartShell(this);
     SetChartDialogs(&g_chartDialogs);

@@ -1,5 +1,7 @@
 #include "installer/wxprompt.h"
 
+#include "afx/ui/messagebox.h"
+
 #include <wx/app.h>
 #include <wx/msgdlg.h>
 #include <wx/thread.h>
@@ -15,51 +17,8 @@ using namespace winapi;
 
 namespace {
 
-long ToWxStyle(UINT style)
-{
-    long wx;
-    switch (style & MB_TYPEMASK) {
-    case MB_OKCANCEL:
-        wx = wxOK | wxCANCEL;
-        break;
-    case MB_YESNO:
-        wx = wxYES_NO;
-        break;
-    default:
-        wx = wxOK;
-        break;
-    }
-    switch (style & MB_ICONMASK) {
-    case MB_ICONERROR:
-        return wx | wxICON_ERROR;
-    case MB_ICONQUESTION:
-        return wx | wxICON_QUESTION;
-    case MB_ICONEXCLAMATION:
-        return wx | wxICON_EXCLAMATION;
-    case MB_ICONINFORMATION:
-        return wx | wxICON_INFORMATION;
-    default:
-        return wx | wxICON_NONE;
-    }
-}
-
-// A box closed without a button: OK for an OK box, Cancel for OK/Cancel,
-// and No for Yes/No, which on Windows cannot be closed that way.
-int ToAnswer(int wxAnswer, UINT style)
-{
-    switch (style & MB_TYPEMASK) {
-    case MB_OKCANCEL:
-        return wxAnswer == wxOK ? IDOK : IDCANCEL;
-    case MB_YESNO:
-        return wxAnswer == wxYES ? IDYES : IDNO;
-    default:
-        return IDOK;
-    }
-}
-
-// The program's name for no caption; GTK shows no title at all for the
-// toolkit's own default caption ("Message"), so that one gets the
-// program's name before it.
+// The program's name for no caption, and before the toolkit's own default
+// caption ("Message"), which alone does not say whose box it is.
 wxString BoxTitle(const std::string& caption)
 {
     wxString program = wxTheApp->GetAppDisplayName();
@@ -80,7 +39,7 @@ int ShowBox(const std::shared_ptr<PromptOwner>& owner, const std::string& text, 
         if (!parent || parent->IsBeingDeleted())
             return IDCANCEL;
     }
-    return ToAnswer(wxMessageBox(wxString::FromUTF8(text), BoxTitle(caption), ToWxStyle(style), parent), style);
+    return afx::MessageBox(parent, text, BoxTitle(caption).utf8_string(), style);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "messages.h"
 #include "odbcrecord.h"
 
+#include "afx/ui/uilanguage.h"
 #include "quillmark.h"
 #include "winapi/folders.h"
 #include "winapi/odbcconfig.h"
@@ -534,6 +535,7 @@ bool CDatabaseEx::SetTraceFileDlg()
     current = GetPrivateProfileStringQM("ODBC", "TraceFile", current.c_str());
     if (wxTheApp == nullptr)
         return false;
+    afx::ScopedUiLanguage russian(winapi::UiLanguage::Russian);
     wxFileDialog dlg(nullptr, wxString::FromUTF8("Сохранять трассировку в файле..."), wxEmptyString,
                      wxString::FromUTF8(current), "Trace ODBC Files (*.log)|*.log|All Files (*.*)|*.*",
                      wxFD_SAVE | wxFD_OVERWRITE_PROMPT);

@@ -370,7 +370,7 @@ CDBTreeNode* CTreeDBObjectsModel::Search(CDBTreeNode* selected, const CTreeDBFin
     if (find.text.empty() || selected == nullptr)
         return nullptr;
     auto notFound = [] {
-        OrvoMessageBox("Значение не найдено!", MB_OK);
+        OrvoMessageBox("Значение не найдено!", MB_OK, std::string(), winapi::UiLanguage::Russian);
         return nullptr;
     };
     CDBTreeNode* candidate = nullptr;

@@ -4,6 +4,7 @@
 #include "messages.h"
 #include "orvoresources.h"
 
+#include "afx/ui/uilanguage.h"
 #include "quillmark.h"
 #include "winapi/text.h"
 
@@ -159,6 +160,7 @@ int CLoginDlg::DoModal()
         return presenter(*this);
     if (wxTheApp == nullptr)
         return IDCANCEL;
+    afx::ScopedUiLanguage russian(winapi::UiLanguage::Russian);
     CLoginWnd window(*this);
     if (m_pIcons != nullptr)
         window.SetIcons(*m_pIcons);

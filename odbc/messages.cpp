@@ -1,7 +1,9 @@
 #include "messages.h"
 
+#include "afx/ui/messagebox.h"
+#include "afx/ui/uilanguage.h"
+
 #include <wx/app.h>
-#include <wx/msgdlg.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +69,11 @@ int OrvoMessageBox(const std::string& text, long style)
 
 int OrvoMessageBox(const std::string& text, long style, const std::string& caption)
 {
+    return OrvoMessageBox(text, style, caption, OrvoStringLanguage());
+}
+
+int OrvoMessageBox(const std::string& text, long style, const std::string& caption, winapi::UiLanguage language)
+{
     OrvoMessageHandler handler;
     {
         std::lock_guard<std::mutex> lock(g_handlerLock);
@@ -75,20 +82,21 @@ int OrvoMessageBox(const std::string& text, long style, const std::string& capti
     if (handler)
         return handler(text, style);
     if (wxTheApp != nullptr) {
-        long icon = (style & 0xF0) == MB_ICONEXCLAMATION ? wxICON_EXCLAMATION
-                    : (style & 0xF0) == MB_ICONSTOP     ? wxICON_ERROR
-                                                        : wxICON_INFORMATION;
-        wxString title = caption.empty() ? wxTheApp->GetAppDisplayName() : wxString::FromUTF8(caption);
-        wxMessageBox(wxString::FromUTF8(text), title, wxOK | icon);
-        return IDOK;
+        afx::ScopedUiLanguage buttons(language);
+        return afx::MessageBox(nullptr, text, caption, static_cast<UINT>(style));
     }
     std::fprintf(stderr, "%s\n", text.c_str());
     return IDOK;
 }
 
+winapi::UiLanguage OrvoStringLanguage()
+{
+    return RussianEnvironment() ? winapi::UiLanguage::Russian : winapi::UiLanguage::English;
+}
+
 std::string LoadOrvoString(unsigned id)
 {
-    bool russian = RussianEnvironment();
+    bool russian = OrvoStringLanguage() == winapi::UiLanguage::Russian;
     for (const Entry& e : kStrings)
         if (e.id == id)
             return russian ? e.russian : e.english;

@@ -1,6 +1,8 @@
 // Message boxes of the library and its string table in English and Russian.
 #pragma once
 
+#include "winapi/text.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,6 +24,10 @@ int OrvoMessageBox(const std::string& text, long style);
 // The same with a caption of its own for the window (the handler sees the
 // text and style only).
 int OrvoMessageBox(const std::string& text, long style, const std::string& caption);
+// The same with the box's buttons in `language` (the others take the
+// language of the string table, for a text of their own the library's
+// Russian windows pass Russian).
+int OrvoMessageBox(const std::string& text, long style, const std::string& caption, winapi::UiLanguage language);
 
 enum : unsigned {
     IDS_ERR_MODEL_VERSION = 20201,
@@ -41,8 +47,10 @@ enum : unsigned {
     IDS_TREE_SCRIPT_EXECUTE = 32777,
 };
 
-// The text of a string resource in the language of the environment
-// (Russian when LC_ALL, LC_MESSAGES or LANG names it, English otherwise).
+// The language of the string table: Russian when LC_ALL, LC_MESSAGES or
+// LANG names it, English otherwise.
+winapi::UiLanguage OrvoStringLanguage();
+// The text of a string resource in that language.
 std::string LoadOrvoString(unsigned id);
 // printf-style formatting of a resource text with %s arguments.
 std::string FormatOrvoString(unsigned id, const std::vector<std::string>& args);

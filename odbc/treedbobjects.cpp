@@ -4,6 +4,7 @@
 #include "orvoresources.h"
 
 #include "afx/cmdid.h"
+#include "afx/ui/uilanguage.h"
 
 #include <wx/accel.h>
 #include <wx/app.h>
@@ -260,6 +261,7 @@ void CTreeDBObjectsCtrl::OpenFindDialog()
     m_findData.SetFindString(wxString::FromUTF8(find.text));
     m_findData.SetFlags((find.searchDown ? wxFR_DOWN : 0) | (find.matchCase ? wxFR_MATCHCASE : 0) |
                         (find.wholeWord ? wxFR_WHOLEWORD : 0));
+    afx::ScopedUiLanguage russian(winapi::UiLanguage::Russian);
     m_findDialog = new wxFindReplaceDialog(this, &m_findData, wxString::FromUTF8("Поиск объектов БД"));
     m_findDialog->Show();
     m_findDialog->Raise();

@@ -26,6 +26,26 @@ kelm_install_deps() {
     fi
 }
 
+# kelm_russian_locale: the programs' windows speak Russian, and GTK takes
+# its own words (stock buttons, the file chooser) from the C library's
+# catalogs through the locale ru_RU.UTF-8. Generated when the system has
+# none; the locales it has already stay as they are.
+kelm_russian_locale() {
+    # grep reads the whole list: an early exit would fail the pipe.
+    if locale -a 2>/dev/null | grep -ix 'ru_RU\.utf-\?8' >/dev/null; then
+        return 0
+    fi
+    local sudo=()
+    [[ $(id -u) -ne 0 ]] && sudo=(sudo)
+    kelm_log "generating the locale ru_RU.UTF-8"
+    if grep -qs '^# *ru_RU\.UTF-8 UTF-8' /etc/locale.gen; then
+        "${sudo[@]}" sed -i 's/^# *\(ru_RU\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    elif ! grep -qs '^ru_RU\.UTF-8 UTF-8' /etc/locale.gen; then
+        echo 'ru_RU.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+    fi
+    "${sudo[@]}" locale-gen --keep-existing >/dev/null
+}
+
 kelm_free_port() {
     local port
     for _ in $(seq 1 200); do

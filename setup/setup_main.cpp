@@ -1,6 +1,7 @@
 // setup: installs a client application from a kit folder.
 //   setup [-s] [kit folder]
 // Exits with the run status: 0 success, 2 failed, 3 cancelled.
+#include "afx/ui/uilanguage.h"
 #include "installer/wxprompt.h"
 #include "setup/setupapp.h"
 #include "setup/setupdlg.h"
@@ -42,6 +43,7 @@ int main(int argc, char** argv)
     }
     wxTheApp->SetAppDisplayName("setup");
     wxTheApp->CallOnInit();
+    afx::SetUiLanguage(winapi::UiLanguage::Russian);
     app.SetPrompt(std::make_shared<dorvik::WxPrompt>());
     kelm_setup::CWxSetupWizard wizard;
     app.SetWizard(&wizard);

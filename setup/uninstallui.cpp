@@ -1,6 +1,7 @@
 // The windows of uninstall, loaded by the program when it is not silent.
 #include "setup/uninstallui.h"
 
+#include "afx/ui/uilanguage.h"
 #include "installer/wxprompt.h"
 #include "setup/uninstalldlg.h"
 
@@ -25,6 +26,7 @@ public:
         m_started = true;
         wxTheApp->SetAppDisplayName("uninstall");
         wxTheApp->CallOnInit();
+        afx::SetUiLanguage(winapi::UiLanguage::Russian);
         return true;
     }
 

@@ -1,5 +1,6 @@
 // start: the kit's launcher. Reads Start.ini once and shows its picture and
 // buttons until Escape, a Close button or the desktop closes the window.
+#include "afx/ui/uilanguage.h"
 #include "start/startini.h"
 #include "start/startwnd.h"
 
@@ -24,6 +25,7 @@ class CStartApp : public wxApp {
 public:
     bool OnInit() override
     {
+        afx::SetUiLanguage(winapi::UiLanguage::Russian);
         wxInitAllImageHandlers();
         std::vector<std::string> arguments;
         for (int i = 1; i < argc; ++i)

@@ -1,6 +1,7 @@
 #include "start/startwnd.h"
 
 #include "afx/cmdid.h"
+#include "afx/ui/messagebox.h"
 #include "winapi/errors.h"
 #include "winapi/folders.h"
 #include "winapi/shell.h"
@@ -11,7 +12,6 @@
 #include <wx/dcmemory.h>
 #include <wx/iconbndl.h>
 #include <wx/log.h>
-#include <wx/msgdlg.h>
 #include <wx/region.h>
 #include <wx/settings.h>
 
@@ -272,7 +272,8 @@ void CStartButton::OnTipTimer(wxTimerEvent&)
 CStartWnd::CStartWnd()
 {
     m_onOpenFailed = [this](const std::string& target, int result) {
-        wxMessageBox(wxString::FromUTF8(OpenFailureText(target, result)), GetTitle(), wxOK | wxICON_ERROR, this);
+        afx::MessageBox(this, OpenFailureText(target, result), GetTitle().utf8_string(),
+                        winapi::MB_OK | winapi::MB_ICONERROR);
     };
 }
 

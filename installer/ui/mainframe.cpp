@@ -1,5 +1,6 @@
 #include "installer/ui/mainframe.h"
 
+#include "afx/ui/uilanguage.h"
 #include "installer/installdata.h"
 #include "installer/ui/mainsheet.h"
 #include "installer/wxprompt.h"
@@ -121,6 +122,8 @@ void CMainFrame::BringToFront()
 
 void CMainFrame::LanguageChanged()
 {
+    // The toolkit's words of every box and dialog from now on.
+    afx::SetUiLanguage(GetInterfaceLanguage() == 1 ? winapi::UiLanguage::Russian : winapi::UiLanguage::English);
     SetTitle(wxString::FromUTF8(res::LoadString(res::IDS_WINDOW_TITLE, GetInterfaceLanguage())));
     Refresh(false);
     Update();

@@ -1,5 +1,7 @@
 #include "dmo/tools.h"
 
+#include "winapi/text.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -15,8 +17,6 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
-
-extern char** environ;
 
 namespace dmo {
 
@@ -105,8 +105,7 @@ ToolRun RunTool(const std::vector<std::string>& argv,
 {
     ToolRun run;
     std::map<std::string, std::string> env;
-    for (char** e = environ; *e; ++e) {
-        std::string entry = *e;
+    for (const std::string& entry : winapi::ChildEnvironment()) {
         auto eq = entry.find('=');
         if (eq != std::string::npos)
             env[entry.substr(0, eq)] = entry.substr(eq + 1);

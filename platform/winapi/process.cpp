@@ -1,6 +1,7 @@
 #include "winapi/process.h"
 
 #include "winapi/errors.h"
+#include "winapi/text.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,8 +13,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-
-extern char** environ;
 
 namespace winapi {
 
@@ -62,7 +61,8 @@ std::optional<pid_t> Spawn(const std::vector<std::string>& argv, const SpawnOpti
         args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     pid_t pid = 0;
-    int rc = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.data(), environ);
+    ChildEnvironmentBlock environment;
+    int rc = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.data(), environment.Get());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         FailWithErrno(rc, argv[0]);

@@ -18,6 +18,7 @@ int NonDestructiveAnswer(UINT style)
 {
     switch (style & MB_TYPEMASK) {
     case MB_OKCANCEL:
+    case MB_YESNOCANCEL:
         return IDCANCEL;
     case MB_YESNO:
         return IDNO;

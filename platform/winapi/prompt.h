@@ -19,6 +19,7 @@ namespace winapi {
 // A style is one button set ORed with one icon.
 inline constexpr UINT MB_OK = 0x0;
 inline constexpr UINT MB_OKCANCEL = 0x1;
+inline constexpr UINT MB_YESNOCANCEL = 0x3;
 inline constexpr UINT MB_YESNO = 0x4;
 inline constexpr UINT MB_TYPEMASK = 0xF;
 inline constexpr UINT MB_ICONHAND = 0x10;
@@ -34,8 +35,8 @@ inline constexpr int IDCANCEL = 2;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 
-// The answer that changes nothing: IDOK for OK, IDCANCEL for OK/Cancel,
-// IDNO for Yes/No.
+// The answer that changes nothing: IDOK for OK, IDCANCEL for OK/Cancel and
+// Yes/No/Cancel, IDNO for Yes/No.
 int NonDestructiveAnswer(UINT style);
 
 // A window that boxes are modal to, as code on any thread sees it. The

@@ -1,5 +1,7 @@
 #include "winapi/shell.h"
 
+#include "winapi/text.h"
+
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,8 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
-
-extern char** environ;
 
 namespace winapi {
 
@@ -96,8 +96,9 @@ int SpawnDetached(const std::vector<std::string>& args, bool search)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     pid_t pid = 0;
-    int rc = search ? posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ)
-                    : posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    ChildEnvironmentBlock environment;
+    int rc = search ? posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environment.Get())
+                    : posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environment.Get());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         return rc;

@@ -1,10 +1,14 @@
 #include "winapi/text.h"
 
 #include <clocale>
+#include <cstdlib>
+#include <langinfo.h>
 #include <cwctype>
 #include <fstream>
 #include <locale.h>
 #include <wctype.h>
+
+extern char** environ;
 
 namespace winapi {
 namespace {
@@ -219,11 +223,70 @@ int StrToInt(std::string_view text)
     return static_cast<int>(value);
 }
 
+namespace {
+
+// LANGUAGE as the user set it, kept by InitProcessLocale for the programs
+// this process starts.
+struct UserLanguage {
+    bool kept = false;
+    bool set = false;
+    std::string value;
+};
+UserLanguage g_userLanguage;
+
+constexpr std::string_view kLanguageVariable = "LANGUAGE";
+
+} // namespace
+
 void InitProcessLocale()
 {
     if (std::setlocale(LC_ALL, "") == nullptr)
         std::setlocale(LC_ALL, "C.UTF-8");
     std::setlocale(LC_NUMERIC, "C");
+    // Translated messages come out in the character set of LC_CTYPE: in
+    // any other than UTF-8 the windows' Russian would turn to question marks.
+    if (std::string_view(::nl_langinfo(CODESET)) != "UTF-8")
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+    const char* language = std::getenv(kLanguageVariable.data());
+    g_userLanguage = {true, language != nullptr, language ? language : ""};
+    // Present from here on (empty is the same as unset), so that a change of
+    // the windows' language later replaces its value in place instead of
+    // growing the environment while other threads may read it.
+    if (!language)
+        ::setenv(kLanguageVariable.data(), "", 0);
+}
+
+void SetMessagesLanguage(UiLanguage language)
+{
+    if (language == UiLanguage::Russian) {
+        if (std::setlocale(LC_MESSAGES, "ru_RU.UTF-8") == nullptr)
+            std::setlocale(LC_MESSAGES, "C.UTF-8");
+        ::setenv(kLanguageVariable.data(), "ru", 1);
+    } else {
+        std::setlocale(LC_MESSAGES, "C");
+        ::setenv(kLanguageVariable.data(), "", 1);
+    }
+}
+
+std::vector<std::string> ChildEnvironment()
+{
+    std::vector<std::string> entries;
+    const std::string prefix = std::string(kLanguageVariable) + "=";
+    for (char** entry = environ; *entry; ++entry) {
+        if (g_userLanguage.kept && std::string_view(*entry).starts_with(prefix))
+            continue;
+        entries.emplace_back(*entry);
+    }
+    if (g_userLanguage.kept && g_userLanguage.set)
+        entries.push_back(prefix + g_userLanguage.value);
+    return entries;
+}
+
+ChildEnvironmentBlock::ChildEnvironmentBlock() : m_entries(ChildEnvironment())
+{
+    for (std::string& entry : m_entries)
+        m_pointers.push_back(entry.data());
+    m_pointers.push_back(nullptr);
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace winapi {
 
@@ -36,8 +37,41 @@ int Utf8CompareNoCase(std::string_view a, std::string_view b);
 int StrToInt(std::string_view text);
 
 // Once in main before any thread: the user's locale for everything but
-// numbers, which keep the decimal point.
+// numbers, which keep the decimal point, and for characters, which are
+// UTF-8 whatever the user's locale says.
 void InitProcessLocale();
+
+// The language of a program's windows.
+enum class UiLanguage { English, Russian };
+
+// The language the C library's message catalogs answer in for the whole
+// process: the toolkit's own words (stock buttons, the file chooser), system
+// error texts and the database client's messages. Russian takes the
+// ru_RU.UTF-8 locale for messages, or C.UTF-8 where the system has none,
+// and names Russian in LANGUAGE, which the catalogs honour outside the plain
+// C locale and which overrides the user's own; English takes the C locale,
+// whose messages are the untranslated ones. Numbers, dates and collation
+// keep the user's settings. Call it after InitProcessLocale, on the thread
+// that runs the windows, while no other thread of the program reads the
+// environment or the catalogs.
+void SetMessagesLanguage(UiLanguage language);
+
+// The environment for a program this process starts: its own, with the
+// user's LANGUAGE back in place of the language its windows speak.
+std::vector<std::string> ChildEnvironment();
+
+// ChildEnvironment as posix_spawn takes it.
+class ChildEnvironmentBlock {
+public:
+    ChildEnvironmentBlock();
+    ChildEnvironmentBlock(const ChildEnvironmentBlock&) = delete;
+    ChildEnvironmentBlock& operator=(const ChildEnvironmentBlock&) = delete;
+    char** Get() { return m_pointers.data(); }
+
+private:
+    std::vector<std::string> m_entries;
+    std::vector<char*> m_pointers;
+};
 
 // Dates and times for display in the user's (or the system's default)
 // locale: short date %x, long date "%e %B %Y", time always 24-hour.

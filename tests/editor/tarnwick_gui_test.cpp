@@ -2,6 +2,7 @@
 // data source of its own, waits until it is connected with its main window
 // up, and keeps a screenshot in the test output folder.
 #include "fixture.h"
+#include "gtkprobe.h"
 #include "kelmdb.h"
 
 #include <gtest/gtest.h>
@@ -193,6 +194,64 @@ TEST(TarnwickGui, ADocumentTypeOpenedFromTheTreeShowsItsChart)
     Shell("xdotool windowsize --sync " + id + " 640 480 2>/dev/null");
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     EXPECT_TRUE(std::filesystem::exists(Screenshot("chart-small.png")));
+}
+
+// The toolkit's own words speak the program's Russian whatever the locale
+// of the session: the question that Delete on a group asks shows Russian
+// buttons and its question icon, No keeps the group, and File > Open's file
+// chooser is Russian throughout.
+TEST(TarnwickGui, TheToolkitsOwnWordsAreRussian)
+{
+    using kelm::test::ProbeWindow;
+    KELM_REQUIRE_PG();
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr);
+    kelm::test::GtkProbe probe;
+    probe.Export();
+    RunningTarnwick tarnwick(kelm::test::FixtureStatements(WORKFLOW_FIXTURES "/chartdb_chart.sql"));
+    ASSERT_GT(tarnwick.pid, 0);
+    ASSERT_TRUE(tarnwick.WaitConnected()) << tarnwick.windows;
+    auto groups = [&] {
+        return Shell("psql -XAtq -h '" + kelm::test::PgHost() + "' -p " + kelm::test::PgPort() + " -d " +
+                     tarnwick.db->DatabaseName() + " -c 'SELECT count(*) FROM MainGroupOperate' 2>&1");
+    };
+    const std::string groupsBefore = groups();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const std::string found = Shell("xdotool search --onlyvisible --classname tarnwick 2>/dev/null");
+    ASSERT_FALSE(found.empty()) << tarnwick.windows;
+    const std::string id = found.substr(0, found.find('\n'));
+    Shell("xdotool windowfocus --sync " + id + " 2>/dev/null");
+    // The tree's first row, then down to the first group and Delete.
+    Shell("xdotool mousemove --window " + id + " 100 150 click 1 2>/dev/null");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (const char* key : {"Down", "Delete"}) {
+        Shell(std::string("xdotool key ") + key + " 2>/dev/null");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    auto question = probe.WaitFor(
+        [](const ProbeWindow& w) { return w.Find("button", "Да") || w.Find("button", "Yes"); }, 30);
+    ASSERT_TRUE(question) << probe.Describe();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::filesystem::path shot = Screenshot("question.png");
+    EXPECT_EQ(question->SortedTexts("button"), (std::vector<std::string>{"Да", "Нет"})) << question->Describe();
+    const auto icons = question->Images(32);
+    ASSERT_EQ(icons.size(), 1u) << question->Describe();
+    EXPECT_GT(kelm::test::ColoursAt(shot, icons[0]), 8) << "no icon drawn in " << shot;
+    const kelm::test::ProbeItem* no = question->Find("button", "Нет");
+    ASSERT_NE(no, nullptr);
+    kelm::test::ClickItem(*no);
+    EXPECT_TRUE(probe.WaitUntilGone([](const ProbeWindow& w) { return w.Find("button", "Нет"); }, 10));
+    EXPECT_EQ(groups(), groupsBefore);
+
+    Shell("xdotool windowfocus --sync " + id + " key ctrl+o 2>/dev/null");
+    auto chooser = probe.WaitForButton("Открыть файл", "Отменить", 30);
+    ASSERT_TRUE(chooser) << probe.Describe();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Screenshot("file-open.png");
+    EXPECT_NE(chooser->Find("button", "Открыть"), nullptr) << chooser->Describe();
+    EXPECT_NE(chooser->Find("label", "Домашняя папка"), nullptr) << chooser->Describe();
+    EXPECT_NE(chooser->Find("button", "Имя"), nullptr) << chooser->Describe();
+    kelm::test::ClickItem(*chooser->Find("button", "Отменить"));
+    EXPECT_TRUE(probe.WaitUntilGone([](const ProbeWindow& w) { return w.title == "Открыть файл"; }, 10));
 }
 
 TEST(TarnwickGui, WithoutADataSourceTheLoginDialogComesUp)

@@ -2,7 +2,7 @@
 # instance, and the run dialogs driven inside the test process.
 kelm_test(installer_dorvik_gui_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/dorvik_gui_test.cpp
-    LIBS kelm_testsupport
+    LIBS kelm_testsupport kelm_gtkprobe_client
     LABELS gui pg)
 kelm_test(installer_dialogs_gui_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/dialogs_gui_test.cpp

@@ -1,6 +1,7 @@
 // The dorvik program as a user starts it: a quiet run of a small kit shows
 // the main window and the progress dialog, writes its log and exits with
 // its status; a second start exits 4 and raises the first.
+#include "gtkprobe.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -208,4 +209,100 @@ TEST_F(DorvikGui, ASecondStartBringsTheWizardToTheFront)
     std::printf("screenshot: %s\n", (out / "second-start.png").c_str());
     kill(first, SIGKILL);
     WaitExit(first, std::chrono::seconds(10));
+}
+
+// The toolkit's own words follow the language the start page chooses: the
+// Cancel question, with its question icon, and the folder chooser of the
+// database page speak English first and Russian once Russian is chosen. No
+// keeps the wizard; Yes at last ends the run as cancelled.
+TEST_F(DorvikGui, TheToolkitsWordsFollowTheLanguageOfTheStartPage)
+{
+    using kelm::test::ProbeWindow;
+    kelm::test::GtkProbe probe;
+    probe.Export();
+    const std::filesystem::path data = kit.path() / "data";
+    std::filesystem::create_directories(data);
+    const std::string ini =
+        kit.write("dorvik.ini",
+                  "[START]\nCaptionE=Kelm test installation\nCaptionR=Тестовая установка Kelm\n"
+                  "[LOGIN]\nCaptionE=Login\nCaptionR=Подключение\nServer=" + kelm::test::PgHost() + "," +
+                      kelm::test::PgPort() + "\nTrustedConnection=1\n"
+                  "[KELM_DORVIK]\nCaptionE=Kelm database\nCaptionR=База данных Kelm\nDataBase=kelm_language\n"
+                  "PathData=" + data.string() + "\nPathData2=" + data.string() + "\nNeedDiskSpace=1M\n")
+            .string();
+    pid_t pid = Start({ini});
+    ASSERT_GT(pid, 0);
+    kelm::test::EndsWithTheTest ends(pid);
+    auto shot = [&](const std::string& name) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        std::filesystem::remove(out / name);
+        ShellOutput("import -window root '" + (out / name).string() + "'");
+        std::printf("screenshot: %s\n", (out / name).c_str());
+        return out / name;
+    };
+    struct Language {
+        const char* name;
+        const char* start;
+        const char* login;
+        const char* database;
+        const char* next;
+        const char* back;
+        const char* cancel;
+        std::vector<std::string> answers;
+        const char* no;
+        const char* chooser;
+        std::vector<std::string> chooserButtons;
+    } languages[] = {
+        {"english", "Kelm test installation", "Login", "Kelm database", "Next >", "< Back", "Cancel",
+         {"No", "Yes"}, "No", "Choose folder", {"Cancel", "OK"}},
+        {"russian", "Тестовая установка Kelm", "Подключение", "База данных Kelm", "Далее >", "< Назад", "Отказ",
+         {"Да", "Нет"}, "Нет", "Выбор каталога", {"ОК", "Отменить"}},
+    };
+    for (const Language& l : languages) {
+        SCOPED_TRACE(l.name);
+        ASSERT_TRUE(probe.Click(l.start, l.cancel, 60)) << probe.Describe();
+        auto question = probe.WaitFor([&](const ProbeWindow& w) { return w.Find("button", l.no) != nullptr; }, 30);
+        ASSERT_TRUE(question) << probe.Describe();
+        const auto picture = shot("question-" + std::string(l.name) + ".png");
+        EXPECT_EQ(question->SortedTexts("button"), l.answers) << question->Describe();
+        const auto icons = question->Images(32);
+        ASSERT_EQ(icons.size(), 1u) << question->Describe();
+        EXPECT_GT(kelm::test::ColoursAt(picture, icons[0]), 8) << "no icon drawn in " << picture;
+        ASSERT_TRUE(probe.Click(question->title, l.no));
+        ASSERT_TRUE(probe.WaitUntilGone([&](const ProbeWindow& w) { return w.Find("button", l.no); }, 10));
+
+        ASSERT_TRUE(probe.Click(l.start, l.next)) << probe.Describe();
+        ASSERT_TRUE(probe.Click(l.login, l.next)) << probe.Describe();
+        // A click while the page still settles may be lost: again until the chooser shows.
+        std::optional<ProbeWindow> chooser;
+        for (int attempt = 0; attempt < 4 && !chooser; ++attempt) {
+            ASSERT_TRUE(probe.Click(l.database, "...", 60)) << probe.Describe();
+            chooser = probe.WaitFor([&](const ProbeWindow& w) { return w.title == l.chooser; }, 10);
+        }
+        ASSERT_TRUE(chooser) << probe.Describe();
+        shot("folder-chooser-" + std::string(l.name) + ".png");
+        EXPECT_EQ(chooser->SortedTexts("button"), l.chooserButtons) << chooser->Describe();
+        ASSERT_TRUE(probe.Click(l.chooser, l.chooserButtons[0])) << chooser->Describe();
+        ASSERT_TRUE(probe.WaitUntilGone([&](const ProbeWindow& w) { return w.title == l.chooser; }, 10));
+
+        ASSERT_TRUE(probe.Click(l.database, l.back));
+        ASSERT_TRUE(probe.Click(l.login, l.back));
+        if (std::string(l.name) == "english") {
+            ASSERT_TRUE(probe.Click(l.start, "Russian")) << probe.Describe();
+        }
+    }
+    ASSERT_TRUE(probe.Click("Тестовая установка Kelm", "Отказ"));
+    ASSERT_TRUE(probe.Click("Dorvik", "Да")) << probe.Describe();
+    // The outcome with its information icon, then the offer of the log.
+    auto outcome = probe.WaitFor([](const ProbeWindow& w) { return w.Find("button", "ОК") != nullptr; }, 30);
+    ASSERT_TRUE(outcome) << probe.Describe();
+    const auto picture = shot("outcome-russian.png");
+    const auto icons = outcome->Images(32);
+    ASSERT_EQ(icons.size(), 1u) << outcome->Describe();
+    EXPECT_GT(kelm::test::ColoursAt(picture, icons[0]), 8) << "no icon drawn in " << picture;
+    kelm::test::ClickItem(*outcome->Find("button", "ОК"));
+    auto offer = probe.WaitFor([](const ProbeWindow& w) { return w.Find("button", "Нет") != nullptr; }, 30);
+    ASSERT_TRUE(offer) << probe.Describe();
+    kelm::test::ClickItem(*offer->Find("button", "Нет"));
+    EXPECT_EQ(WaitExit(pid, std::chrono::seconds(30)), 3);
 }

@@ -58,7 +58,7 @@ public:
 protected:
     int Enter(wxDialog* dialog) override
     {
-        auto* box = dynamic_cast<wxMessageDialog*>(dialog);
+        auto* box = dynamic_cast<wxMessageDialogBase*>(dialog);
         if (!box)
             return wxID_NONE;
         seen.push_back({wxThread::IsMain(), box->GetParent(), box->GetMessage().utf8_string(),
@@ -176,11 +176,14 @@ TEST(WxPrompt, StylesBecomeButtonsAndIconsAndTheButtonComesBack)
     } cases[] = {
         {MB_OK | MB_ICONERROR, wxID_OK, wxOK, wxICON_ERROR, IDOK},
         {MB_OK | MB_ICONINFORMATION, wxID_CANCEL, wxOK, wxICON_INFORMATION, IDOK},
-        {MB_OKCANCEL, wxID_OK, wxOK | wxCANCEL, wxICON_NONE, IDOK},
+        // No icon asked for: no icon flag (the box draws none).
+        {MB_OKCANCEL, wxID_OK, wxOK | wxCANCEL, 0, IDOK},
         {MB_OKCANCEL | MB_ICONEXCLAMATION, wxID_CANCEL, wxOK | wxCANCEL, wxICON_EXCLAMATION, IDCANCEL},
         {MB_YESNO | MB_ICONQUESTION, wxID_YES, wxYES_NO, wxICON_QUESTION, IDYES},
+        {MB_YESNOCANCEL | MB_ICONQUESTION, wxID_NO, wxYES_NO | wxCANCEL, wxICON_QUESTION, IDNO},
         // Closed without a button.
-        {MB_YESNO, wxID_CANCEL, wxYES_NO, wxICON_NONE, IDNO},
+        {MB_YESNO, wxID_CANCEL, wxYES_NO, 0, IDNO},
+        {MB_YESNOCANCEL, wxID_CANCEL, wxYES_NO | wxCANCEL, 0, IDCANCEL},
     };
     OwnerFrame owner;
     WxPrompt prompt;

@@ -13,7 +13,7 @@ kelm_test(odbc_objectscripts_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/objectscript
 kelm_test(odbc_dbobjecttree_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/dbobjecttree_test.cpp
           LIBS orvoodbc kelm_testsupport LABELS sqlite pg)
 kelm_test(odbc_gui_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/odbc_gui_test.cpp
-          LIBS orvoodbc kelm_testsupport LABELS gui pg)
+          LIBS orvoodbc kelm_testsupport kelm_gtkprobe_client LABELS gui pg)
 # The fuzz tree declares no tests.
 if(TARGET odbc_gui_test)
     set_tests_properties(odbc_gui_test PROPERTIES RESOURCE_LOCK display)

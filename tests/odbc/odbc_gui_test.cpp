@@ -11,6 +11,7 @@
 
 #include "afx/cmdid.h"
 #include "datasources.h"
+#include "gtkprobe.h"
 #include "testsupport.h"
 #include "tests/platform/diagram/wxtestapp.h"
 
@@ -36,6 +37,8 @@
 #include <thread>
 
 using namespace kelm::test;
+using kelm::test::ProbeItem;
+using kelm::test::ProbeWindow;
 
 namespace {
 
@@ -51,11 +54,15 @@ public:
                               "\nTrusted_Connection=yes\n\n[Other]\nDriver=SQLite\nDatabase=" + db + "\n\n",
                           "");
         setenv("LC_ALL", "ru_RU.UTF-8", 1);
+        // Before the toolkit starts, which loads it.
+        probe.Export();
     }
     std::unique_ptr<TempDir> dir;
+    GtkProbe probe;
 };
 
-const auto* const g_sources = ::testing::AddGlobalTestEnvironment(new Sources);
+Sources* const g_sources = new Sources;
+const auto* const g_sourcesAdded = ::testing::AddGlobalTestEnvironment(g_sources);
 const auto* const g_wx = ::testing::AddGlobalTestEnvironment(new odtest::WxEnvironment);
 
 void Pump(int ms = 200)
@@ -67,11 +74,12 @@ void Pump(int ms = 200)
     }
 }
 
-void Screenshot(const std::string& name)
+std::filesystem::path Screenshot(const std::string& name)
 {
     std::filesystem::path out = std::filesystem::path(KELM_TEST_OUTPUT) / "odbc_gui_test";
     std::filesystem::create_directories(out);
     EXPECT_EQ(std::system(("import -window root '" + (out / (name + ".png")).string() + "'").c_str()), 0);
+    return out / (name + ".png");
 }
 
 // Steps run one by one from a timer while a modal loop runs.
@@ -88,6 +96,25 @@ public:
 
 private:
     std::vector<std::function<void()>> m_steps;
+    std::size_t m_next = 0;
+};
+
+// Polls each step in turn every tenth of a second until it answers true,
+// while a modal loop runs.
+class Until : public wxTimer {
+public:
+    explicit Until(std::vector<std::function<bool()>> steps) : m_steps(std::move(steps)) { Start(100); }
+    void Notify() override
+    {
+        if (m_next < m_steps.size() && m_steps[m_next]())
+            ++m_next;
+        if (m_next == m_steps.size())
+            Stop();
+    }
+    bool Done() const { return m_next == m_steps.size(); }
+
+private:
+    std::vector<std::function<bool()>> m_steps;
     std::size_t m_next = 0;
 };
 
@@ -391,6 +418,100 @@ TEST(OdbcWindows, ObjectTreeViewOnPostgreSql)
     Pump(100);
     delete manager;
     SetOrvoMessageHandler(nullptr);
+}
+
+// The library's windows inside a host that set no locale of its own: its
+// trace-file chooser and its find dialog speak Russian, the toolkit's words
+// included, and a box of its string table takes the table's language (the
+// environment's Russian here) with its information icon drawn.
+TEST(OdbcWindows, TheToolkitsWordsInTheLibrarysWindowsAreRussian)
+{
+    const GtkProbe& probe = g_sources->probe;
+    auto window = [&](const std::function<bool(const ProbeWindow&)>& matches) -> std::optional<ProbeWindow> {
+        for (const ProbeWindow& w : probe.Windows())
+            if (matches(w))
+                return w;
+        return std::nullopt;
+    };
+    std::optional<ProbeWindow> chooser;
+    {
+        Until steps({[&] {
+            chooser = window([](const ProbeWindow& w) { return w.Find("button", "Сохранить") != nullptr; });
+            if (!chooser)
+                return false;
+            Screenshot("trace_file_chooser");
+            ClickItem(*chooser->Find("button", "Отменить"));
+            return true;
+        }});
+        EXPECT_FALSE(CDatabaseEx::SetTraceFileDlg());
+    }
+    ASSERT_TRUE(chooser) << probe.Describe();
+    EXPECT_EQ(chooser->title, "Сохранять трассировку в файле...");
+    EXPECT_NE(chooser->Find("label", "Имя:"), nullptr) << chooser->Describe();
+    EXPECT_NE(chooser->Find("label", "Домашняя папка"), nullptr) << chooser->Describe();
+
+    // A preset source that is not there: the string table's warning.
+    SetOrvoMessageHandler(nullptr);
+    std::optional<ProbeWindow> box;
+    std::filesystem::path boxShot;
+    {
+        Until steps({[&] {
+                         box = window([](const ProbeWindow& w) { return w.title == "Предупреждение"; });
+                         if (!box)
+                             return false;
+                         boxShot = Screenshot("missing_source_box");
+                         if (const ProbeItem* ok = box->Find("button", "ОК"))
+                             ClickItem(*ok);
+                         return true;
+                     },
+                     [&] {
+                         auto login = window([](const ProbeWindow& w) { return w.title == "Соединение с сервером"; });
+                         if (login && login->Find("button", "Отмена"))
+                             ClickItem(*login->Find("button", "Отмена"));
+                         return login.has_value();
+                     }});
+        CLoginDlg dialog("anna", "Нет такого", true);
+        EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    }
+    ASSERT_TRUE(box) << probe.Describe();
+    EXPECT_EQ(box->Texts("button"), std::vector<std::string>{"ОК"}) << box->Describe();
+    const auto icons = box->Images(32);
+    ASSERT_EQ(icons.size(), 1u) << box->Describe();
+    EXPECT_GT(ColoursAt(boxShot, icons[0]), 8) << "no icon drawn in " << boxShot;
+
+    // A plain box, as the tree's "not found" is, shows no icon.
+    std::optional<ProbeWindow> plain;
+    {
+        Until steps({[&] {
+            plain = window([](const ProbeWindow& w) { return w.Find("label", "Значение не найдено!") != nullptr; });
+            if (plain && plain->Find("button", "ОК"))
+                ClickItem(*plain->Find("button", "ОК"));
+            return plain.has_value();
+        }});
+        EXPECT_EQ(OrvoMessageBox("Значение не найдено!", MB_OK, std::string(), winapi::UiLanguage::Russian), IDOK);
+    }
+    ASSERT_TRUE(plain) << probe.Describe();
+    EXPECT_TRUE(plain->Images(16).empty()) << plain->Describe();
+
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "host", wxDefaultPosition, wxSize(300, 300));
+    auto* tree = new CTreeDBObjectsCtrl;
+    ASSERT_TRUE(tree->Create(frame, wxID_ANY));
+    frame->Show();
+    tree->RunCommand(ID_TREEDB_FIND);
+    ASSERT_NE(tree->FindDialog(), nullptr);
+    std::optional<ProbeWindow> find;
+    for (int i = 0; i < 50 && !find; ++i) {
+        Pump(100);
+        find = window([](const ProbeWindow& w) { return w.title == "Поиск объектов БД"; });
+    }
+    ASSERT_TRUE(find) << probe.Describe();
+    Screenshot("find_dialog");
+    EXPECT_NE(find->Find("button", "Отменить"), nullptr) << find->Describe();
+    for (const ProbeItem& item : find->items)
+        for (const char* english : {"Find", "Cancel", "Whole word", "Match case", "Search for:", "Up", "Down"})
+            EXPECT_EQ(item.text.find(english), std::string::npos) << find->Describe();
+    frame->Destroy();
+    Pump(100);
 }
 
 } // namespace

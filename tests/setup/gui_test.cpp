@@ -1,6 +1,7 @@
 // setup's wizard and uninstall's confirmation on the display: pages,
 // buttons, the licence rule and the abort question, with screenshots in the
 // test's output folder.
+#include "gtkprobe.h"
 #include "sandbox.h"
 
 #include "resources/setup/strings.h"
@@ -289,6 +290,121 @@ TEST(UninstallProgram, AsksOnTheDisplayAndRemovesOnlyAfterOk)
     EXPECT_EQ(AnswerUninstall(program, "Return", ""), 0);
     EXPECT_FALSE(fs::exists(box.ProgramFiles() + "/Varnholt Inc"));
     EXPECT_FALSE(fs::exists(box.Group()));
+}
+
+// Waits for the program's end: its exit status, or -1 after a minute (the
+// program is then ended).
+int WaitExit(pid_t pid)
+{
+    for (int i = 0; i < 600; ++i) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        wxMilliSleep(100);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+// The picture at the place of the window's one message icon shows a drawing.
+void ExpectOneIconDrawn(const kelm::test::ProbeWindow& box, const std::string& screenshot)
+{
+    const auto icons = box.Images(32);
+    ASSERT_EQ(icons.size(), 1u) << box.Describe();
+    EXPECT_GT(kelm::test::ColoursAt(screenshot, icons[0]), 8) << "no icon drawn in " << screenshot;
+}
+
+// The program as a user starts it: its licence page, the abort question
+// with its question icon, and the folder chooser speak Russian, the
+// toolkit's own words included; No keeps the wizard, Yes ends it.
+TEST(SetupProgram, TheWizardsQuestionAndFolderChooserAreRussian)
+{
+    using kelm::test::ProbeWindow;
+    SetupSandbox box;
+    box.RegisterClient();
+    kelm::test::GtkProbe probe;
+    probe.Export();
+    auto pid = winapi::Spawn({SETUP_BIN, box.Kit()});
+    ASSERT_TRUE(pid);
+    kelm::test::EndsWithTheTest ends(*pid);
+    const std::string title = "Установка приложения Kelm Tarnwick";
+    auto licence = probe.WaitForButton(title, "Отмена", 60);
+    ASSERT_TRUE(licence) << probe.Describe();
+    Screenshot("setup-licence.png");
+    EXPECT_NE(licence->Find("button", "ДА, принимаю"), nullptr) << licence->Describe();
+
+    ASSERT_TRUE(probe.Click(title, "Отмена"));
+    auto question = probe.WaitFor([](const ProbeWindow& w) { return w.Find("button", "Нет") != nullptr; }, 30);
+    ASSERT_TRUE(question) << probe.Describe();
+    const std::string shot = Screenshot("setup-question.png");
+    EXPECT_EQ(question->SortedTexts("button"), (std::vector<std::string>{"Да", "Нет"})) << question->Describe();
+    ExpectOneIconDrawn(*question, shot);
+    kelm::test::ClickItem(*question->Find("button", "Нет"));
+    ASSERT_TRUE(probe.WaitUntilGone([](const ProbeWindow& w) { return w.Find("button", "Нет"); }, 10));
+
+    ASSERT_TRUE(probe.Click(title, "ДА, принимаю"));
+    ASSERT_TRUE(probe.Click(title, "Далее"));
+    ASSERT_TRUE(probe.Click(title, "Выбрать директорию")) << probe.Describe();
+    auto chooser = probe.WaitFor([](const ProbeWindow& w) { return w.Find("button", "Отменить") != nullptr; }, 30);
+    ASSERT_TRUE(chooser) << probe.Describe();
+    Screenshot("setup-folder-chooser.png");
+    EXPECT_NE(chooser->Find("button", "Открыть"), nullptr) << chooser->Describe();
+    EXPECT_NE(chooser->Find("label", "Домашняя папка"), nullptr) << chooser->Describe();
+    kelm::test::ClickItem(*chooser->Find("button", "Отменить"));
+    ASSERT_TRUE(probe.WaitUntilGone([](const ProbeWindow& w) { return w.Find("button", "Отменить"); }, 10));
+
+    ASSERT_TRUE(probe.Click(title, "Отмена"));
+    ASSERT_TRUE(probe.Click(question->title, "Да")) << probe.Describe();
+    EXPECT_EQ(WaitExit(*pid), 3);
+}
+
+// The installed uninstaller's confirmation, also where the system has no
+// Russian locale, and its error box with the error icon take Russian
+// buttons from the toolkit.
+TEST(UninstallProgram, ItsConfirmationAndErrorBoxAreRussian)
+{
+    using kelm::test::ProbeWindow;
+    SetupSandbox box;
+    box.RegisterClient();
+    ASSERT_EQ(SetupSandbox::Run({SETUP_BIN, "-s", box.Kit()}), 0) << box.LogText();
+    const std::string program = box.InstallFolder() + "/uninstall";
+    kelm::test::GtkProbe probe;
+    probe.Export();
+
+    // Also on a system without the Russian locale (only C.UTF-8 there).
+    kelm::test::TempDir withoutRussian;
+    fs::create_directory_symlink("/usr/lib/locale/C.utf8", withoutRussian / "C.utf8");
+    for (const bool russianLocale : {true, false}) {
+        SCOPED_TRACE(russianLocale ? "with ru_RU.UTF-8" : "without ru_RU.UTF-8");
+        kelm::test::ScopedEnv env;
+        if (!russianLocale)
+            env.set("LOCPATH", withoutRussian.path().string());
+        probe.Clear();
+        auto pid = winapi::Spawn({program});
+        ASSERT_TRUE(pid);
+        kelm::test::EndsWithTheTest ends(*pid);
+        auto confirmation = probe.WaitForButton("Uninstall", "Отменить", 60);
+        ASSERT_TRUE(confirmation) << probe.Describe();
+        Screenshot(russianLocale ? "uninstall-confirmation-russian.png" : "uninstall-without-russian-locale.png");
+        EXPECT_EQ(confirmation->SortedTexts("button"), (std::vector<std::string>{"ОК", "Отменить"}))
+            << confirmation->Describe();
+        kelm::test::ClickItem(*confirmation->Find("button", "Отменить"));
+        EXPECT_EQ(WaitExit(*pid), 3);
+    }
+
+    fs::remove(box.InstallFolder() + "/App.ini");
+    probe.Clear();
+    auto pid = winapi::Spawn({program});
+    ASSERT_TRUE(pid);
+    kelm::test::EndsWithTheTest ends(*pid);
+    auto error = probe.WaitFor([](const ProbeWindow& w) { return w.Find("button", "ОК") != nullptr; }, 60);
+    ASSERT_TRUE(error) << probe.Describe();
+    const std::string shot = Screenshot("uninstall-error.png");
+    EXPECT_EQ(error->Texts("button"), (std::vector<std::string>{"ОК"})) << error->Describe();
+    ExpectOneIconDrawn(*error, shot);
+    kelm::test::ClickItem(*error->Find("button", "ОК"));
+    EXPECT_EQ(WaitExit(*pid), 2);
 }
 
 } // namespace

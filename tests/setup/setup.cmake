@@ -37,7 +37,7 @@ kelm_test(setup_presenter_test
 
 kelm_test(setup_gui_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/gui_test.cpp
-    LIBS setup-wx setup_sandbox
+    LIBS setup-wx setup_sandbox kelm_gtkprobe_client
     LABELS gui)
 target_compile_definitions(setup_gui_test PRIVATE KELM_TEST_OUTPUT="${CMAKE_BINARY_DIR}/test-output")
 set_tests_properties(setup_gui_test PROPERTIES RESOURCE_LOCK display)

@@ -19,7 +19,7 @@ if(TARGET start-ui)
     target_compile_definitions(start_window_test PRIVATE KELM_TEST_OUTPUT="${CMAKE_BINARY_DIR}/test-output")
     kelm_test(start_program_test
         SOURCES ${CMAKE_CURRENT_LIST_DIR}/startprogram_test.cpp
-        LIBS start-ui kelm_testsupport
+        LIBS start-ui kelm_testsupport kelm_gtkprobe_client
         LABELS gui)
     target_compile_definitions(start_program_test PRIVATE START_BIN="$<TARGET_FILE:start>"
                                KELM_DEMO_KIT="${KELM_DEMO_KIT}"

@@ -1,6 +1,7 @@
 // The start program as a user starts it: it reads Start.ini beside it or the
 // one its argument names, shows the picture's window, and ends with status
 // 1 and one line on stderr when there is nothing to show.
+#include "gtkprobe.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -137,5 +138,46 @@ TEST(StartProgram, ShowsThePictureWindowAndEndsOnSignal)
     std::string line = ShowWindow(ini.string(), "Kelm start test", pid);
     EXPECT_NE(line.find(" 320x200+"), std::string::npos) << line;
     Screenshot("start.png");
+    Stop(pid);
+}
+
+// A command that cannot be opened is told in a box whose button is the
+// toolkit's Russian, with the error icon drawn.
+TEST(StartProgram, ItsErrorBoxIsRussianWithItsIcon)
+{
+    using kelm::test::ProbeWindow;
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr);
+    TempDir dir;
+    {
+        wxInitializer wx;
+        wxInitAllImageHandlers();
+        wxImage image(320, 200);
+        image.SetRGB(wxRect(0, 0, 320, 200), 40, 90, 160);
+        ASSERT_TRUE(image.SaveFile(wxString::FromUTF8((dir.path() / "start.png").string())));
+    }
+    auto ini = dir.write("Start.ini", "[Main]\nBitmap=start.png\nCaption=Kelm start test\n"
+                                      "[Button1]\nType=Command\nCommandText=" + (dir.path() / "missing").string() +
+                                          "\nPointBegin=10,10\nPointEnd=110,40\n");
+    kelm::test::GtkProbe probe;
+    probe.Export();
+    pid_t pid = 0;
+    const std::string shown = ShowWindow(ini.string(), "Kelm start test", pid);
+    kelm::test::EndsWithTheTest ends(pid);
+    ASSERT_NE(shown, "");
+    auto window = probe.WaitFor([](const ProbeWindow& w) { return w.title == "Kelm start test"; }, 30);
+    ASSERT_TRUE(window) << probe.Describe();
+    ShellOutput("xdotool mousemove --sync " + std::to_string(window->x + 60) + " " + std::to_string(window->y + 25) +
+                " click 1 2>/dev/null");
+    auto box = probe.WaitFor([](const ProbeWindow& w) { return !w.items.empty(); }, 30);
+    ASSERT_TRUE(box) << probe.Describe();
+    Screenshot("error-box.png");
+    const std::string shot = (std::filesystem::path(KELM_TEST_OUTPUT) / "start_program_test" / "error-box.png").string();
+    EXPECT_EQ(box->Texts("button"), (std::vector<std::string>{"ОК"})) << box->Describe();
+    const auto icons = box->Images(32);
+    ASSERT_EQ(icons.size(), 1u) << box->Describe();
+    EXPECT_GT(kelm::test::ColoursAt(shot, icons[0]), 8) << "no icon drawn in " << shot;
+    ASSERT_NE(box->Find("button", "ОК"), nullptr);
+    kelm::test::ClickItem(*box->Find("button", "ОК"));
+    EXPECT_TRUE(probe.WaitUntilGone([](const ProbeWindow& w) { return !w.items.empty(); }, 10));
     Stop(pid);
 }

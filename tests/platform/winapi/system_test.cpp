@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include <thread>
 #include <cstdlib>
 #include <sys/stat.h>
+#include <libintl.h>
 #include <unistd.h>
 
 WINAPI_MODULE_VERSION("winapi system tests")
@@ -101,6 +103,56 @@ TEST(Text, ProcessLocaleKeepsTheDecimalPoint)
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// A program's start-up under a Russian user's environment, with the
+// Russian locale on the system and without it: the C library's message
+// catalogs (GTK's words read through them) answer in Russian, and in
+// English once English is chosen; numbers are written and read back with
+// the decimal point; a program started from it gets the user's LANGUAGE.
+TEST(Text, StartUpSpeaksRussianAndKeepsTheDecimalPoint)
+{
+    if (!std::filesystem::exists("/usr/share/locale/ru/LC_MESSAGES/gtk30.mo"))
+        GTEST_SKIP() << "GTK's catalogs are not installed";
+    TempDir withoutRussian;
+    std::filesystem::create_directory_symlink("/usr/lib/locale/C.utf8", withoutRussian / "C.utf8");
+    for (const bool russianLocale : {true, false}) {
+        SCOPED_TRACE(russianLocale ? "with ru_RU.UTF-8" : "without ru_RU.UTF-8");
+        std::fflush(stdout);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (!russianLocale)
+                ::setenv("LOCPATH", withoutRussian.path().c_str(), 1);
+            ::setenv("LC_ALL", "ru_RU.UTF-8", 1);
+            ::setenv("LANGUAGE", "de", 1);
+            InitProcessLocale();
+            SetMessagesLanguage(UiLanguage::Russian);
+            int failed = 0;
+            auto check = [&](bool ok, int bit) { failed |= ok ? 0 : bit; };
+            const bool russianMessages = std::setlocale(LC_MESSAGES, nullptr) == std::string("ru_RU.UTF-8");
+            check(russianMessages == russianLocale, 1);
+            check(std::string(::dgettext("gtk30", "_Cancel")) == "_Отмена", 2);
+            char text[64];
+            std::snprintf(text, sizeof text, "%.2f|%g", 1234.5, 0.25);
+            check(std::string(text) == "1234.50|0.25", 4);
+            double back = 0;
+            check(std::sscanf("3.75", "%lf", &back) == 1 && back == 3.75 && std::strtod("0.5", nullptr) == 0.5, 8);
+            check(std::to_string(2.5) == "2.500000", 16);
+            const auto children = ChildEnvironment();
+            check(std::count(children.begin(), children.end(), "LANGUAGE=de") == 1 &&
+                      std::count_if(children.begin(), children.end(),
+                                     [](const std::string& e) { return e.rfind("LANGUAGE=", 0) == 0; }) == 1,
+                  32);
+            SetMessagesLanguage(UiLanguage::English);
+            check(std::string(::dgettext("gtk30", "_Cancel")) == "_Cancel", 64);
+            ::_exit(failed);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks (bits): " << WEXITSTATUS(status);
+    }
 }
 
 TEST(Errors, NumbersAndTexts)
