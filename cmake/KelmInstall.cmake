@@ -109,6 +109,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/lib)
 # Started as programs or loaded by name, so dpkg-shlibdeps cannot see them:
 # the PostgreSQL client tools (dumps, backups), the ODBC drivers, xdg-open.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "postgresql-client-15, odbc-postgresql, xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsqliteodbc, pgagent")
+# wx's own words in the windows' Russian (GTK's come with GTK).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsqliteodbc, pgagent, wx3.2-i18n")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
