@@ -107,6 +107,21 @@ public:
         return false;
     }
 
+    // The main window's id, focused, with the tree's first row clicked: the
+    // connection's, below the menus, the two rows of toolbars, the bar's
+    // caption and its tab. Empty without a window.
+    std::string ClickTreesFirstRow()
+    {
+        const std::string found = Shell("xdotool search --onlyvisible --classname tarnwick 2>/dev/null");
+        if (found.empty())
+            return {};
+        const std::string id = found.substr(0, found.find('\n'));
+        Shell("xdotool windowfocus --sync " + id + " 2>/dev/null");
+        Shell("xdotool mousemove --window " + id + " 100 150 click 1 2>/dev/null");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return id;
+    }
+
     // Polls the window list until it holds text.
     bool WaitForWindow(const std::string& text, int seconds)
     {
@@ -167,14 +182,8 @@ TEST(TarnwickGui, ADocumentTypeOpenedFromTheTreeShowsItsChart)
     ASSERT_TRUE(tarnwick.WaitConnected()) << tarnwick.windows;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
 
-    const std::string found = Shell("xdotool search --onlyvisible --classname tarnwick 2>/dev/null");
-    ASSERT_FALSE(found.empty()) << tarnwick.windows;
-    const std::string id = found.substr(0, found.find('\n'));
-    Shell("xdotool windowfocus --sync " + id + " 2>/dev/null");
-    // The connection's row is the tree's first, below the menus, the two
-    // rows of toolbars, the bar's caption and its tab.
-    Shell("xdotool mousemove --window " + id + " 100 150 click 1 2>/dev/null");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::string id = tarnwick.ClickTreesFirstRow();
+    ASSERT_FALSE(id.empty()) << tarnwick.windows;
     // The connection's row opens with the groups under it. Right opens an
     // item that is closed and steps into one that is open. Down to the second
     // group, open it, into its first process, open it, into its document
@@ -216,13 +225,9 @@ TEST(TarnwickGui, TheToolkitsOwnWordsAreRussian)
     };
     const std::string groupsBefore = groups();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    const std::string found = Shell("xdotool search --onlyvisible --classname tarnwick 2>/dev/null");
-    ASSERT_FALSE(found.empty()) << tarnwick.windows;
-    const std::string id = found.substr(0, found.find('\n'));
-    Shell("xdotool windowfocus --sync " + id + " 2>/dev/null");
-    // The tree's first row, then down to the first group and Delete.
-    Shell("xdotool mousemove --window " + id + " 100 150 click 1 2>/dev/null");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::string id = tarnwick.ClickTreesFirstRow();
+    ASSERT_FALSE(id.empty()) << tarnwick.windows;
+    // Down to the first group and Delete.
     for (const char* key : {"Down", "Delete"}) {
         Shell(std::string("xdotool key ") + key + " 2>/dev/null");
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
