@@ -1,5 +1,6 @@
 #include "charts/awfelements.h"
 
+#include "charts/chartrows.h"
 #include "charts/chartshell.h"
 #include "charts/diagrammodel.h"
 
@@ -109,30 +110,30 @@ void CAWFAction::SaveToDB(const ado::_ConnectionPtr& connection, std::int32_t gr
         rs->Close();
     }
 
-    rs->Open(ado::_variant_t("SELECT * FROM MainDocAction WHERE Grp = " + std::to_string(grp) +
-                             " AND Type = " + std::to_string(type) + " AND TypeDoc = " + std::to_string(typeDoc) +
-                             " AND State = " + std::to_string(state) + " AND NewGrp = " + std::to_string(newGrp) +
-                             " AND NewState = " + std::to_string(newState) +
-                             " AND Action = " + std::to_string(ActionId)),
-             connection, ado::adOpenStatic, ado::adLockOptimistic, ado::adCmdText);
-    if (rs->IsEOF()) {
-        rs->AddNew();
-        rs->PutCollect("Grp", ado::_variant_t(static_cast<int>(grp)));
-        rs->PutCollect("Type", ado::_variant_t(static_cast<int>(type)));
-        rs->PutCollect("TypeDoc", ado::_variant_t(static_cast<int>(typeDoc)));
-        rs->PutCollect("State", ado::_variant_t(static_cast<int>(state)));
-        rs->PutCollect("NewGrp", ado::_variant_t(static_cast<int>(newGrp)));
-        rs->PutCollect("NewState", ado::_variant_t(static_cast<int>(newState)));
-        rs->PutCollect("Action", ado::_variant_t(static_cast<int>(ActionId)));
-        rs->PutCollect("ActionGrp", ado::_variant_t(static_cast<short>(actionGrp)));
-    } else {
-        rs->MoveFirst();
+    const ChartSaveRows::Key key = {typeDoc, grp, type, state, newGrp, newState, ActionId};
+    ChartSaveRows* rows = model ? model->m_SaveRows : nullptr;
+    ChartSaveRows::ElementRow row = ChartSaveRows::Open(
+        rows, ChartTable::Action, key, connection,
+        "SELECT * FROM MainDocAction WHERE Grp = " + std::to_string(grp) + " AND Type = " + std::to_string(type) +
+            " AND TypeDoc = " + std::to_string(typeDoc) + " AND State = " + std::to_string(state) +
+            " AND NewGrp = " + std::to_string(newGrp) + " AND NewState = " + std::to_string(newState) +
+            " AND Action = " + std::to_string(ActionId));
+    if (row.added) {
+        row.rs->AddNew();
+        row.rs->PutCollect("Grp", ado::_variant_t(static_cast<int>(grp)));
+        row.rs->PutCollect("Type", ado::_variant_t(static_cast<int>(type)));
+        row.rs->PutCollect("TypeDoc", ado::_variant_t(static_cast<int>(typeDoc)));
+        row.rs->PutCollect("State", ado::_variant_t(static_cast<int>(state)));
+        row.rs->PutCollect("NewGrp", ado::_variant_t(static_cast<int>(newGrp)));
+        row.rs->PutCollect("NewState", ado::_variant_t(static_cast<int>(newState)));
+        row.rs->PutCollect("Action", ado::_variant_t(static_cast<int>(ActionId)));
+        row.rs->PutCollect("ActionGrp", ado::_variant_t(static_cast<short>(actionGrp)));
     }
     const std::vector<std::uint8_t> drawing = StoreElement(*this);
-    rs->PutCollect("idMove", ado::_variant_t(static_cast<int>(idMove)));
-    rs->PutCollect("TypeAction", ado::_variant_t(static_cast<int>(TypeAction)));
-    rs->PutCollect("OrderAction", ado::_variant_t(static_cast<short>(Order)));
-    rs->PutCollect("GraphInfo", ado::_variant_t::FromBytes(drawing.data(), drawing.size()));
-    rs->Update();
-    rs->Close();
+    row.rs->PutCollect("idMove", ado::_variant_t(static_cast<int>(idMove)));
+    row.rs->PutCollect("TypeAction", ado::_variant_t(static_cast<int>(TypeAction)));
+    row.rs->PutCollect("OrderAction", ado::_variant_t(static_cast<short>(Order)));
+    row.rs->PutCollect("GraphInfo", ado::_variant_t::FromBytes(drawing.data(), drawing.size()));
+    row.rs->Update();
+    ChartSaveRows::Finish(rows, ChartTable::Action, key, row);
 }

@@ -1,5 +1,6 @@
 #include "charts/awfelements.h"
 
+#include "charts/chartrows.h"
 #include "charts/chartshell.h"
 #include "charts/diagrammodel.h"
 
@@ -437,15 +438,15 @@ void CAWFLink::SaveToDB(const ado::_ConnectionPtr& connection)
     if (LinkState < 0)
         LinkState = 0;
 
-    ado::_RecordsetPtr rs;
-    rs.CreateInstance("ADODB.Recordset");
-    rs->Open(ado::_variant_t("SELECT * FROM MainDocMove WHERE Grp = " + std::to_string(grp) +
-                             " AND Type = " + std::to_string(type) + " AND TypeDoc = " + std::to_string(typeDoc) +
-                             " AND State = " + std::to_string(state) + " AND NewGrp = " + std::to_string(grp) +
-                             " AND NewState = " + std::to_string(newState)),
-             connection, ado::adOpenStatic, ado::adLockOptimistic, ado::adCmdText);
-    const bool added = rs->IsEOF();
-    if (added) {
+    const ChartSaveRows::Key key = {typeDoc, grp, type, state, grp, newState};
+    ChartSaveRows* rows = model ? model->m_SaveRows : nullptr;
+    ChartSaveRows::ElementRow row = ChartSaveRows::Open(
+        rows, ChartTable::Move, key, connection,
+        "SELECT * FROM MainDocMove WHERE Grp = " + std::to_string(grp) + " AND Type = " + std::to_string(type) +
+            " AND TypeDoc = " + std::to_string(typeDoc) + " AND State = " + std::to_string(state) +
+            " AND NewGrp = " + std::to_string(grp) + " AND NewState = " + std::to_string(newState));
+    ado::_RecordsetPtr& rs = row.rs;
+    if (row.added) {
         rs->AddNew();
         rs->PutCollect("Grp", ado::_variant_t(static_cast<int>(grp)));
         rs->PutCollect("Type", ado::_variant_t(static_cast<int>(type)));
@@ -453,8 +454,6 @@ void CAWFLink::SaveToDB(const ado::_ConnectionPtr& connection)
         rs->PutCollect("State", ado::_variant_t(static_cast<int>(state)));
         rs->PutCollect("NewGrp", ado::_variant_t(static_cast<int>(grp)));
         rs->PutCollect("NewState", ado::_variant_t(static_cast<int>(newState)));
-    } else {
-        rs->MoveFirst();
     }
     FormulaScript = TrimScript(FormulaScript);
     const std::vector<std::uint8_t> drawing = StoreElement(*this);
@@ -468,18 +467,9 @@ void CAWFLink::SaveToDB(const ado::_ConnectionPtr& connection)
     rs->PutCollect("FormulaScript", ado::_variant_t(EncodeFormulaScript(FormulaScript)));
     rs->Update();
 
-    std::int32_t idMove = 0;
-    if (added && rs->GetCollect("idMove").vt == ado::VT_NULL) {
-        rs->Close();
-        // The key the engine gave this insert, read in the same session.
-        rs->Open(ado::_variant_t(connection->GetDialect().LastIdentityQuery("MainDocMove", "idMove")), connection,
-                 ado::adOpenForwardOnly, ado::adLockReadOnly, ado::adCmdText);
-    }
-    if (!rs->IsEOF()) {
-        const ado::_variant_t id = rs->GetCollect("idMove");
-        idMove = id.vt == ado::VT_NULL ? 0 : id.ToLong();
-    }
-    rs->Close();
+    const std::int32_t idMove =
+        row.added ? NewRowId(connection, rs, ChartTable::Move) : ValueOrZero(rs->GetCollect("idMove"));
+    ChartSaveRows::Finish(rows, ChartTable::Move, key, row);
 
     CODComponentSet actions;
     GetActions(actions);

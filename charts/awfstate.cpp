@@ -1,5 +1,6 @@
 #include "charts/awfelements.h"
 
+#include "charts/chartrows.h"
 #include "charts/chartshell.h"
 #include "charts/diagrammodel.h"
 #include "diagram/odcontroller.h"
@@ -210,20 +211,21 @@ std::int32_t CAWFState::SaveToDB(const ado::_ConnectionPtr& connection)
     if (!DocumentType || typeDoc < 0)
         typeDoc = model ? model->GetTypeDoc() : -1;
 
-    ado::_RecordsetPtr rs;
-    rs.CreateInstance("ADODB.Recordset");
-    rs->Open(ado::_variant_t("SELECT * FROM MainDocState WHERE State = " + std::to_string(State) +
-                             " AND Grp = " + std::to_string(grp) + " AND TypeDoc = " + std::to_string(typeDoc)),
-             connection, ado::adOpenStatic, ado::adLockOptimistic, ado::adCmdText);
-    const bool added = rs->IsEOF();
-    if (!added && model && typeDoc != model->GetTypeDoc()) {
+    const ChartSaveRows::Key key = {typeDoc, grp, State};
+    ChartSaveRows* rows = model ? model->m_SaveRows : nullptr;
+    ChartSaveRows::ElementRow row =
+        ChartSaveRows::Open(rows, ChartTable::State, key, connection,
+                            "SELECT * FROM MainDocState WHERE State = " + std::to_string(State) +
+                                " AND Grp = " + std::to_string(grp) + " AND TypeDoc = " + std::to_string(typeDoc));
+    ado::_RecordsetPtr& rs = row.rs;
+    if (!row.added && model && typeDoc != model->GetTypeDoc()) {
         // A foreign state's row belongs to the chart of its own document
         // type; this chart's copy may be stale, so the row stays as it is.
         const ado::_variant_t id = rs->GetCollect("idState");
-        rs->Close();
+        ChartSaveRows::Finish(rows, ChartTable::State, key, row);
         return id.vt == ado::VT_NULL ? 0 : id.ToLong();
     }
-    if (added) {
+    if (row.added) {
         rs->AddNew();
         rs->PutCollect("Grp", ado::_variant_t(static_cast<int>(grp)));
         rs->PutCollect("Type", ado::_variant_t(static_cast<int>(type)));
@@ -231,8 +233,6 @@ std::int32_t CAWFState::SaveToDB(const ado::_ConnectionPtr& connection)
         rs->PutCollect("TypeDoc", ado::_variant_t(static_cast<int>(typeDoc)));
         rs->PutCollect("Action", ado::_variant_t("0"));
         rs->PutCollect("idCondition", ado::_variant_t("0"));
-    } else {
-        rs->MoveFirst();
     }
     const std::vector<std::uint8_t> drawing = StoreElement(*this);
     rs->PutCollect("DataAction", ado::_variant_t(static_cast<int>(DataAction)));
@@ -246,23 +246,11 @@ std::int32_t CAWFState::SaveToDB(const ado::_ConnectionPtr& connection)
     rs->PutCollect("GraphInfo", ado::_variant_t::FromBytes(drawing.data(), drawing.size()));
     rs->Update();
 
-    std::int32_t idState = 0;
     // An updated row has its id; an added one has it where the engine handed
-    // it back with the insert.
-    if (const ado::_variant_t id = rs->GetCollect("idState"); !added || id.vt != ado::VT_NULL) {
-        idState = id.vt == ado::VT_NULL ? 0 : id.ToLong();
-        rs->Close();
-        return idState;
-    }
-    rs->Close();
-    // The key the engine gave this insert, read in the same session.
-    rs->Open(ado::_variant_t(connection->GetDialect().LastIdentityQuery("MainDocState", "idState")), connection,
-             ado::adOpenForwardOnly, ado::adLockReadOnly, ado::adCmdText);
-    if (!rs->IsEOF()) {
-        const ado::_variant_t id = rs->GetCollect("idState");
-        idState = id.vt == ado::VT_NULL ? 0 : id.ToLong();
-    }
-    rs->Close();
+    // it back with the insert, or reads the key the engine gave it.
+    const std::int32_t idState = row.added ? NewRowId(connection, rs, ChartTable::State)
+                                           : ValueOrZero(rs->GetCollect("idState"));
+    ChartSaveRows::Finish(rows, ChartTable::State, key, row);
     return idState;
 }
 

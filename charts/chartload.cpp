@@ -181,9 +181,19 @@ void CTarnwickModel::BuildFromDB(bool fromSymbols, const std::function<void()>& 
     }
     std::vector<std::string> skipped, unreadable;
     const std::string key = std::to_string(GetKey());
+    // The rows are counted as they are read: what the chart is built from is
+    // what its save expects to find.
+    ChartRowsVersion version;
+    const std::string select = "SELECT " + ChartRowsVersion::SelectList(ChartShell().Connection()->GetDialect());
 
-    ado::_RecordsetPtr rs = openRows("SELECT * FROM MainDocState WHERE TypeDoc = " + key);
+    ado::_RecordsetPtr rs = openRows(select + " FROM MainDocType WHERE TypeDoc = " + key);
+    for (; !rs->IsEOF(); rs->MoveNext())
+        version.AddRow(ChartTable::DocType, *rs.GetInterfacePtr());
+    rs->Close();
+
+    rs = openRows(select + " FROM MainDocState WHERE TypeDoc = " + key);
     for (; !rs->IsEOF(); rs->MoveNext()) {
+        version.AddRow(ChartTable::State, *rs.GetInterfacePtr());
         const std::int32_t idState = readLong(rs, "idState", 0);
         std::int32_t typeDoc = readLong(rs, "TypeDoc", -1);
         std::int16_t stateNo = readShort(rs, "State", -1);
@@ -257,8 +267,9 @@ void CTarnwickModel::BuildFromDB(bool fromSymbols, const std::function<void()>& 
         return it == statesByKey.end() ? nullptr : it->second;
     };
 
-    rs = openRows("SELECT * FROM MainDocMove WHERE TypeDoc = " + key);
+    rs = openRows(select + " FROM MainDocMove WHERE TypeDoc = " + key);
     for (; !rs->IsEOF(); rs->MoveNext()) {
+        version.AddRow(ChartTable::Move, *rs.GetInterfacePtr());
         const std::int32_t idMove = readLong(rs, "idMove", 0);
         const std::int32_t typeDoc = readLong(rs, "TypeDoc", -1);
         const std::int32_t stateNo = readLong(rs, "State", -1);
@@ -324,8 +335,9 @@ void CTarnwickModel::BuildFromDB(bool fromSymbols, const std::function<void()>& 
                                                        move.to->GetTypeDoc(), move.to->GetState()},
                            move.link);
 
-    rs = openRows("SELECT * FROM MainDocAction WHERE TypeDoc = " + key);
+    rs = openRows(select + " FROM MainDocAction WHERE TypeDoc = " + key);
     for (; !rs->IsEOF(); rs->MoveNext()) {
+        version.AddRow(ChartTable::Action, *rs.GetInterfacePtr());
         const std::int32_t idAction = readLong(rs, "idAction", 0);
         const std::int32_t typeDoc = readLong(rs, "TypeDoc", -1);
         const std::int32_t stateNo = readLong(rs, "State", -1);
@@ -367,6 +379,7 @@ void CTarnwickModel::BuildFromDB(bool fromSymbols, const std::function<void()>& 
     rs->Close();
     if (step)
         step();
+    m_RowsVersion = version;
 
     // Later links that run the other way between the same two components,
     // found by their ends rather than by comparing every pair.

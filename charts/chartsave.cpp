@@ -2,7 +2,6 @@
 #include "charts/chartshell.h"
 #include "charts/diagrammodel.h"
 
-#include <array>
 #include <map>
 #include <optional>
 #include <set>
@@ -113,56 +112,26 @@ void CTarnwickModel::DeleteArchive(const ado::_ConnectionPtr& connection, int gr
 
 void CTarnwickModel::DeleteStaleMoves(const ado::_ConnectionPtr& connection)
 {
-    struct Move {
-        CAWFLink* link;
-        std::int32_t typeDoc, state, newState;
-    };
-    std::vector<Move> moves;
-    std::set<std::int32_t> typeDocs;
-    for (const DocumentMove& move : documentMoves()) {
-        moves.push_back({move.link, move.from->GetTypeDoc(), move.from->GetState(), move.to->GetState()});
-        typeDocs.insert(move.from->GetTypeDoc());
-    }
-
-    // One read per table gives what a read per move and per action gave: the
-    // first row of each key, the rows in the order of their ids.
-    using MoveKey = std::array<std::int32_t, 3>;
-    using ActionKey = std::array<std::int32_t, 4>;
-    std::map<MoveKey, std::int32_t> movesByKey;
-    std::map<ActionKey, std::int32_t> actionsByKey;
-    if (!moves.empty()) {
-        std::string where = " WHERE Grp = " + std::to_string(Grp) + " AND Type = " + std::to_string(Type) +
-                            " AND NewGrp = " + std::to_string(Grp) + " AND TypeDoc IN(";
-        appendIds(where, std::vector<std::int32_t>(typeDocs.begin(), typeDocs.end()));
-        ado::_RecordsetPtr rs =
-            connection->Execute("SELECT idMove, TypeDoc, State, NewState FROM MainDocMove" + where + " ORDER BY idMove");
-        for (; !rs->IsEOF(); rs->MoveNext())
-            movesByKey.emplace(MoveKey{rs->GetCollect("TypeDoc").ToLong(), rs->GetCollect("State").ToLong(),
-                                       rs->GetCollect("NewState").ToLong()},
-                               rs->GetCollect("idMove").ToLong());
-        rs->Close();
-        rs = connection->Execute("SELECT idAction, TypeDoc, State, NewState, Action FROM MainDocAction" + where +
-                                 " ORDER BY idAction");
-        for (; !rs->IsEOF(); rs->MoveNext())
-            actionsByKey.emplace(ActionKey{rs->GetCollect("TypeDoc").ToLong(), rs->GetCollect("State").ToLong(),
-                                           rs->GetCollect("NewState").ToLong(), rs->GetCollect("Action").ToLong()},
-                                 rs->GetCollect("idAction").ToLong());
-        rs->Close();
-    }
-
+    // The keys of the chart's rows as they stand. Only the chart's own rows
+    // are deleted below, so the moves of other document types need not be
+    // looked up.
+    const ChartSaveRows rows(connection, GetKey(), false);
     std::vector<std::int32_t> moveIds, actionIds;
-    for (const Move& move : moves) {
-        auto found = movesByKey.find({move.typeDoc, move.state, move.newState});
-        if (found == movesByKey.end())
+    for (const DocumentMove& move : documentMoves()) {
+        ChartSaveRows::Key key = {move.from->GetTypeDoc(), Grp, Type, move.from->GetState(), Grp,
+                                  move.to->GetState()};
+        const ChartSaveRows::Row* row = rows.Covers(key) ? rows.Find(ChartTable::Move, key) : nullptr;
+        if (!row)
             continue;
-        moveIds.push_back(found->second);
+        moveIds.push_back(row->id);
         CODComponentSet actions;
         move.link->GetActions(actions);
-        for (CODComponent* c : actions)
-            if (auto action = actionsByKey.find(
-                    {move.typeDoc, move.state, move.newState, static_cast<CAWFAction*>(c)->GetActionId()});
-                action != actionsByKey.end())
-                actionIds.push_back(action->second);
+        key.push_back(0);
+        for (CODComponent* c : actions) {
+            key.back() = static_cast<CAWFAction*>(c)->GetActionId();
+            if (const ChartSaveRows::Row* action = rows.Find(ChartTable::Action, key))
+                actionIds.push_back(action->id);
+        }
     }
 
     const std::string key = "WHERE TypeDoc=" + std::to_string(GetKey());
@@ -207,9 +176,37 @@ bool CTarnwickModel::SaveToDB()
     ado::_ConnectionPtr connection = ChartShell().Connection();
     IChartProgress& progress = ChartProgress();
     bool result = true;
+    std::optional<ChartSaveRows> rows;
+    struct SaveScope {
+        CTarnwickModel& model;
+        ~SaveScope()
+        {
+            model.m_SaveRows = nullptr;
+            model.m_ActionGroups.reset();
+        }
+    } saveScope{*this};
     try {
         progress.BeginProgress("Сохранение диаграммы...", 0, 80);
-        connection->BeginTrans();
+        // The rows of another session's save, which the user agreed to write over.
+        std::optional<ChartRowsVersion> accepted;
+        for (;;) {
+            connection->BeginTrans();
+            LockChart(connection, GetKey());
+            if (!m_RowsVersion)
+                break;
+            const ChartRowsVersion found = ChartRowsVersion::Read(connection, GetKey());
+            if (found == *m_RowsVersion || found == accepted)
+                break;
+            // The question waits for the user with nothing held.
+            connection->RollbackTrans();
+            // own wording
+            if (!ChartShell().AskYesNo("Диаграмма была изменена другим пользователем после загрузки.\n"
+                                       "Сохранить вашу версию поверх?")) {
+                progress.EndProgress();
+                return false;
+            }
+            accepted = found;
+        }
         progress.StepProgress();
         if (const auto holder = filedElsewhere(connection, Grp, Type, GetKey())) {
             connection->RollbackTrans();
@@ -223,6 +220,8 @@ bool CTarnwickModel::SaveToDB()
             return false;
         }
         DeleteStaleMoves(connection);
+        // The rows that stay, read once: each element writes its row through them.
+        m_SaveRows = &rows.emplace(connection, GetKey(), true);
         progress.StepProgress();
 
         // Each document type writes its own row; the chart's row is written
@@ -275,13 +274,15 @@ bool CTarnwickModel::SaveToDB()
 
         DeleteArchive(connection, Grp, key);
         progress.StepProgress();
+        // What this save leaves is what its next save expects to find.
+        const ChartRowsVersion saved = ChartRowsVersion::Read(connection, key);
         connection->CommitTrans();
         progress.StepProgress();
+        m_RowsVersion = saved;
         SetModified(false);
         for (CODComponent* c : m_DocTypes)
             static_cast<CAWFDocumentType*>(c)->MarkSaved();
     } catch (const ado::_com_error& e) {
-        m_ActionGroups.reset();
         result = false;
         std::string text = e.Description().str();
         if (text.empty())
@@ -294,7 +295,6 @@ bool CTarnwickModel::SaveToDB()
         }
         ChartShell().Message(text, e.Source().str(), ChartIcon::Stop);
     } catch (...) {
-        m_ActionGroups.reset();
         result = false;
         try {
             connection->RollbackTrans();

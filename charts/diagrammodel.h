@@ -3,6 +3,7 @@
 #pragma once
 
 #include "charts/awfelements.h"
+#include "charts/chartrows.h"
 #include "diagram/odmodel.h"
 
 #include <cstdint>
@@ -118,6 +119,12 @@ public:
     // While a save writes the actions: the group of each action number on
     // the chart, read from ProdDocAction at once rather than once per action.
     std::optional<std::map<std::int32_t, std::int16_t>> m_ActionGroups;
+    // While a save runs: the chart's rows as it found them under its lock.
+    tarnwick::ChartSaveRows* m_SaveRows = nullptr;
+    // The version of the chart's rows that the chart was built from or last
+    // saved as; none for a chart that came from a file. A save that finds
+    // the rows changed since asks before it writes over them.
+    std::optional<tarnwick::ChartRowsVersion> m_RowsVersion;
 
     // While a load builds the chart: the names already looked up (by the
     // look-up's text), and the state names of the chart's group read at once.

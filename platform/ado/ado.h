@@ -303,6 +303,9 @@ public:
     bool IsBOF();
     HRESULT MoveFirst();
     HRESULT MoveNext();
+    // Makes the row of this ordinal (from 1) current, on a recordset whose
+    // rows are all read (static or keyset).
+    void PutAbsolutePosition(long position);
     HRESULT AddNew();
     HRESULT Update();
 

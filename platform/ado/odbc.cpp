@@ -1252,6 +1252,22 @@ HRESULT Recordset::MoveNext()
     return S_OK;
 }
 
+void Recordset::PutAbsolutePosition(long position)
+{
+    RequireOpen();
+    if (m_forwardOnly)
+        ThrowOwn(3251, "Operation is not supported for this type of object.");
+    EnsureRows();
+    if (position < 1 || static_cast<std::size_t>(position) > m_rows.size())
+        ThrowOwn(3001, "Arguments are of the wrong type, are out of acceptable range, or are in conflict with one "
+                       "another.");
+    // Moving away drops a row that was never written.
+    m_adding = false;
+    m_assigned.clear();
+    m_position = static_cast<std::size_t>(position) - 1;
+    m_bof = m_eof = false;
+}
+
 void Recordset::RequireCurrentRow()
 {
     RequireOpen();

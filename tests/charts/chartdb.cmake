@@ -24,8 +24,9 @@ if(TARGET tarnwick-charts)
                 ${CMAKE_CURRENT_LIST_DIR}/chartdb_support.cpp
                 ${CMAKE_CURRENT_LIST_DIR}/workflow_support.cpp
         LIBS tarnwick-charts kelm_testsupport
-        LABELS pg)
-    target_compile_definitions(chartdb_concurrent_test PRIVATE KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+        LABELS sqlite pg)
+    target_compile_definitions(chartdb_concurrent_test PRIVATE
+        KELM_SOURCE_DIR="${CMAKE_SOURCE_DIR}" WORKFLOW_FIXTURES="${CMAKE_CURRENT_LIST_DIR}/fixtures")
 endif()
 
 if(TARGET tarnwick-views)

@@ -122,18 +122,24 @@ std::vector<std::string> schemaStatements(const std::string& file)
 
 KelmDb::KelmDb(Engine engine, const std::string& hint)
 {
-    std::string connString;
     if (engine == Engine::SQLite) {
         m_dir = std::make_unique<kelm::test::TempDir>();
-        connString = kelm::test::SqliteConnString(m_dir->path() / (hint + ".db"));
+        m_connString = kelm::test::SqliteConnString(m_dir->path() / (hint + ".db"));
     } else {
         m_pg = std::make_unique<kelm::test::PgDatabase>(hint);
-        connString = m_pg->odbcConnString();
+        m_connString = m_pg->odbcConnString();
     }
-    connection.CreateInstance("ADODB.Connection");
-    connection->Open(connString, "", "", -1);
+    connection = Open();
     for (const std::string& statement : schemaStatements(engine == Engine::SQLite ? "sqlite.sql" : "postgresql.sql"))
         connection->Execute(statement);
+}
+
+ado::_ConnectionPtr KelmDb::Open() const
+{
+    ado::_ConnectionPtr session;
+    session.CreateInstance("ADODB.Connection");
+    session->Open(m_connString, "", "", -1);
+    return session;
 }
 
 KelmDb::~KelmDb()

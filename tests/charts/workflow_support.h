@@ -123,6 +123,8 @@ class KelmDb {
 public:
     KelmDb(Engine engine, const std::string& hint);
     ~KelmDb();
+    // A further session on the same database.
+    ado::_ConnectionPtr Open() const;
     ado::_ConnectionPtr connection;
     void Exec(const std::string& sql) { connection->Execute(sql); }
     // Runs a fixture written one statement a line, each with its closing
@@ -135,6 +137,7 @@ public:
 private:
     std::unique_ptr<kelm::test::TempDir> m_dir;
     std::unique_ptr<kelm::test::PgDatabase> m_pg;
+    std::string m_connString;
 };
 
 } // namespace wft
