@@ -65,10 +65,8 @@ std::string CAWFAction::GetActionName() const
 
 void CAWFAction::Validate()
 {
-    CODConnectionSet connections;
-    if (CODPortComponent* port = GetPort())
-        port->GetConnections(connections);
-    if (connections.IsEmpty())
+    CODPortComponent* port = GetPort();
+    if (!port || port->Connections().IsEmpty())
         Errors.push_back("Действие должно быть связано с переходом");
 }
 

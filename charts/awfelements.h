@@ -70,6 +70,8 @@ public:
     bool OnDoubleClick(std::uint32_t flags, const CPoint& pt) override;
     // True when it found an error (added to Errors).
     virtual bool Validate();
+    // The same, told whether a link joined at the state's port ends on it.
+    bool Validate(bool reachedByLink);
 
     void SetDocumentType(CAWFDocumentType* documentType);
     void SetData(std::int16_t state, const std::string& docTypeLabel, const std::string& stateLabel,
@@ -177,6 +179,8 @@ public:
     CODConnection* Reconnect(CODConnection* conn, CODPortComponent* a, CODPortComponent* b);
     // True when it added a message.
     bool Validate();
+    // The same, told the connections at its two ends and the states it joins.
+    bool Validate(int atSource, int atTarget, CAWFState* from, CAWFState* to);
 
     std::string name_template;
     std::int32_t isConcurrent = 0;
@@ -207,6 +211,14 @@ public:
 };
 
 namespace tarnwick {
+
+// The element a component is, told by its class's runtime record: what a
+// dynamic_cast tells, for the price of a walk up the class's bases.
+template <class T>
+T* ElementCast(CObject* object)
+{
+    return object && object->IsKindOf(T::GetThisClass()) ? static_cast<T*>(object) : nullptr;
+}
 
 // The column value of a move's script: the character whose code is the
 // trimmed script's length in characters, a blank, then the script. An empty

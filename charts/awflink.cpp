@@ -129,7 +129,7 @@ CAWFState* CAWFLink::FindStateAt(CODPortComponent* port) const
         return nullptr;
     for (CODConnection* conn : port->Connections()) {
         CODPortComponent* far = conn->GetOtherPort(port);
-        if (auto* state = dynamic_cast<CAWFState*>(far ? far->GetOwner() : nullptr))
+        if (auto* state = ElementCast<CAWFState>(far ? far->GetOwner() : nullptr))
             return state;
     }
     return nullptr;
@@ -307,13 +307,13 @@ void CAWFLink::GetActions(CODComponentSet& list)
         return;
     for (CODConnection* conn : port->Connections()) {
         CODPortComponent* far = conn->GetOtherPort(port);
-        auto* link = dynamic_cast<CODLinkComponent*>(far ? far->GetOwner() : nullptr);
+        auto* link = ElementCast<CODLinkComponent>(far ? far->GetOwner() : nullptr);
         if (!link)
             continue;
         CODComponent* end = link->GetTargetComponent();
         if (end == this)
             end = link->GetSourceComponent();
-        if (auto* action = dynamic_cast<CAWFAction*>(end))
+        if (auto* action = ElementCast<CAWFAction>(end))
             list.Add(action);
     }
 }
@@ -404,16 +404,16 @@ bool CAWFLink::OnDoubleClick(std::uint32_t, const CPoint&)
 
 bool CAWFLink::Validate()
 {
-    CODConnectionSet connections;
-    if (GetSourcePort())
-        GetSourcePort()->GetConnections(connections);
-    const bool sourceJoined = !connections.IsEmpty();
-    if (GetTargetPort())
-        GetTargetPort()->GetConnections(connections);
+    return Validate(GetSourcePort() ? GetSourcePort()->Connections().GetSize() : 0,
+                    GetTargetPort() ? GetTargetPort()->Connections().GetSize() : 0, GetFromState(), GetToState());
+}
+
+bool CAWFLink::Validate(int atSource, int atTarget, CAWFState* from, CAWFState* to)
+{
     // A move whose end lies on something other than a state would be passed
     // over by the save without a word.
-    const bool moveWithoutStates = IsDocumentMove() && (!GetFromState() || !GetToState());
-    if (!sourceJoined || connections.GetSize() == 1 || moveWithoutStates) {
+    const bool moveWithoutStates = IsDocumentMove() && (!from || !to);
+    if (atSource == 0 || atSource + atTarget == 1 || moveWithoutStates) {
         Errors.push_back("Переход не имеет связи с состоянием");
         return true;
     }

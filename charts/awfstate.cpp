@@ -256,22 +256,26 @@ std::int32_t CAWFState::SaveToDB(const ado::_ConnectionPtr& connection)
 
 bool CAWFState::Validate()
 {
-    CODConnectionSet connections;
+    bool reached = false;
+    if (CODPortComponent* port = GetPort())
+        for (CODConnection* conn : port->Connections()) {
+            CODPortComponent* far = conn->GetOtherPort(port);
+            auto* link = ElementCast<CAWFLink>(far ? far->GetOwner() : nullptr);
+            if (link && link->GetToState() == this)
+                reached = true;
+        }
+    return Validate(reached);
+}
+
+bool CAWFState::Validate(bool reachedByLink)
+{
     CODPortComponent* port = GetPort();
-    if (port)
-        port->GetConnections(connections);
-    if (connections.IsEmpty()) {
+    if (!port || port->Connections().IsEmpty()) {
         Errors.push_back("Состояние не связано с другими состояниями.");
         return true;
     }
-    if (State == 1)
+    if (State == 1 || reachedByLink)
         return false;
-    for (CODConnection* conn : connections) {
-        CODPortComponent* far = conn->GetOtherPort(port);
-        auto* link = dynamic_cast<CAWFLink*>(far ? far->GetOwner() : nullptr);
-        if (link && link->GetToState() == this)
-            return false;
-    }
     Errors.push_back("Состояние не может быть начальным.");
     return true;
 }

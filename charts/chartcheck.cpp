@@ -2,8 +2,9 @@
 #include "charts/chartshell.h"
 #include "charts/diagrammodel.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <unordered_map>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -12,97 +13,154 @@ using namespace tarnwick;
 namespace {
 
 const char* const kNoInitialState = "Отсутствует начальное состояние \"Введен\"";
-
-CAWFBase* errorListOf(CODComponent* c)
-{
-    if (auto* state = dynamic_cast<CAWFState*>(c))
-        return state;
-    if (auto* link = dynamic_cast<CAWFLink*>(c))
-        return link;
-    if (auto* action = dynamic_cast<CAWFAction*>(c))
-        return action;
-    return nullptr;
-}
-
 const char* const kMixedMove = "Переход между состояниями разных типов документов не сохраняется в БД!";
 
-template <class Key>
-struct KeyHash {
-    std::size_t operator()(const Key& key) const
-    {
-        const std::size_t a = std::hash<typename Key::first_type>()(key.first);
-        const std::size_t b = std::hash<typename Key::second_type>()(key.second);
-        return a ^ (b + 0x9e3779b97f4a7c15ull + (a << 6) + (a >> 2));
+// Each member of a group of k equal elements gets the message k - 1 times,
+// once for every other member: what comparing every pair gives. The keys
+// are sorted, so that the groups lie side by side.
+template <class Key, class Element>
+void markGroups(std::vector<std::pair<Key, Element*>>& keyed, const char* message)
+{
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t first = 0, next = 0; first < keyed.size(); first = next) {
+        for (next = first + 1; next < keyed.size() && keyed[next].first == keyed[first].first;)
+            ++next;
+        if (next - first > 1)
+            for (std::size_t i = first; i < next; ++i)
+                keyed[i].second->Errors.insert(keyed[i].second->Errors.end(), next - first - 1, message);
     }
-};
+}
 
 } // namespace
 
+namespace tarnwick {
+
+// What the checks read of a chart, gathered in one walk over its components
+// and their connections. The check of a large chart costs more in reading
+// memory than in comparing; the checks read these compact lists rather than
+// walk the elements' connections again each.
+struct ChartScan {
+    enum class Kind : std::uint8_t { State, Foreign, Link, Action };
+    struct Item {
+        CODComponent* component;
+        CAWFBase* errors;
+        Kind kind;
+    };
+    struct Link {
+        CAWFLink* link;
+        CAWFState* from;
+        CAWFState* to;
+        int atSource, atTarget; // connections at its two ends
+        std::uint32_t firstAction, actionCount; // a document move's actions in `actions`
+    };
+
+    explicit ChartScan(CODComponentSet& components);
+    // Whether a link joined at the state's port ends on the state.
+    bool Reached(const CAWFState* state) const;
+
+    std::vector<Item> items; // the states, links and actions in component order
+    std::vector<Link> links; // the links in component order
+    std::vector<CAWFAction*> actions;
+    std::vector<const CAWFState*> reached; // sorted
+};
+
+ChartScan::ChartScan(CODComponentSet& components)
+{
+    items.reserve(static_cast<std::size_t>(components.GetSize()));
+    CODComponentSet moveActions;
+    for (CODComponent* c : components) {
+        if (auto* link = ElementCast<CAWFLink>(c)) {
+            items.push_back({c, link, Kind::Link});
+            Link ends{link, link->GetFromState(), link->GetToState(), 0, 0,
+                      static_cast<std::uint32_t>(actions.size()), 0};
+            ends.atSource = link->GetSourcePort() ? link->GetSourcePort()->Connections().GetSize() : 0;
+            ends.atTarget = link->GetTargetPort() ? link->GetTargetPort()->Connections().GetSize() : 0;
+            // The link reaches its target state when it is joined at that state's port.
+            if (CODPortComponent* port = ends.to ? ends.to->GetPort() : nullptr)
+                for (CODPortComponent* end : {link->GetSourcePort(), link->GetTargetPort(), link->GetPort()})
+                    if (end && end->IsConnectedTo(port)) {
+                        reached.push_back(ends.to);
+                        break;
+                    }
+            if (link->IsDocumentMove()) {
+                moveActions.RemoveAll();
+                link->GetActions(moveActions);
+                for (CODComponent* a : moveActions)
+                    actions.push_back(static_cast<CAWFAction*>(a));
+                ends.actionCount = static_cast<std::uint32_t>(actions.size()) - ends.firstAction;
+            }
+            links.push_back(ends);
+        } else if (auto* action = ElementCast<CAWFAction>(c)) {
+            items.push_back({c, action, Kind::Action});
+        } else if (auto* state = ElementCast<CAWFState>(c)) {
+            items.push_back({c, state, ElementCast<CAWForeign>(c) ? Kind::Foreign : Kind::State});
+        }
+    }
+    std::sort(reached.begin(), reached.end());
+}
+
+bool ChartScan::Reached(const CAWFState* state) const
+{
+    return std::binary_search(reached.begin(), reached.end(), state);
+}
+
+} // namespace tarnwick
+
+// While the check runs, its one walk over the chart; a check called on its
+// own walks the chart itself.
+#define CHART_SCAN(name)                                                                                           \
+    std::optional<ChartScan> ownScan;                                                                              \
+    const ChartScan& name = m_CheckScan ? *m_CheckScan : ownScan.emplace(*GetComponents())
+
 void CTarnwickModel::ClearErrors()
 {
-    CODComponentSet* components = GetComponents();
-    for (int i = 0; i < components->GetSize(); ++i)
-        if (CAWFBase* base = errorListOf(components->GetAt(i)))
-            base->Errors.clear();
+    CHART_SCAN(scan);
+    for (const ChartScan::Item& item : scan.items)
+        item.errors->Errors.clear();
 }
 
 int CTarnwickModel::CountErrors()
 {
+    CHART_SCAN(scan);
     int count = 0;
-    CODComponentSet* components = GetComponents();
-    for (int i = 0; i < components->GetSize(); ++i)
-        if (CAWFBase* base = errorListOf(components->GetAt(i)))
-            count += static_cast<int>(base->Errors.size());
+    for (const ChartScan::Item& item : scan.items)
+        count += static_cast<int>(item.errors->Errors.size());
     return count;
-}
-
-// Each member of a group of k equal elements gets the message k - 1 times,
-// once for every other member: what comparing every pair gives, in one pass.
-template <class Key, class Element>
-void markGroups(std::unordered_map<Key, std::vector<Element*>, KeyHash<Key>>& groups, const char* message)
-{
-    for (auto& [key, members] : groups)
-        if (members.size() > 1)
-            for (Element* e : members)
-                e->Errors.insert(e->Errors.end(), members.size() - 1, message);
 }
 
 void CTarnwickModel::CheckDuplicateStates()
 {
-    std::unordered_map<std::pair<std::int32_t, std::int32_t>, std::vector<CAWFState*>,
-                       KeyHash<std::pair<std::int32_t, std::int32_t>>>
-        groups;
-    CODComponentSet* components = GetComponents();
-    for (int i = 0; i < components->GetSize(); ++i)
-        if (auto* state = dynamic_cast<CAWFState*>(components->GetAt(i)))
-            groups[{state->GetTypeDoc(), state->GetState()}].push_back(state);
-    markGroups(groups, "Дублирование состояний!");
+    CHART_SCAN(scan);
+    std::vector<std::pair<std::pair<std::int32_t, std::int32_t>, CAWFState*>> keyed;
+    for (const ChartScan::Item& item : scan.items)
+        if (item.kind == ChartScan::Kind::State || item.kind == ChartScan::Kind::Foreign) {
+            auto* state = static_cast<CAWFState*>(item.component);
+            keyed.push_back({{state->GetTypeDoc(), state->GetState()}, state});
+        }
+    markGroups(keyed, "Дублирование состояний!");
 }
 
 void CTarnwickModel::CheckDuplicateMoves()
 {
-    std::unordered_map<std::pair<CAWFState*, CAWFState*>, std::vector<CAWFLink*>,
-                       KeyHash<std::pair<CAWFState*, CAWFState*>>>
-        groups;
-    for (const DocumentMove& move : documentMoves())
-        groups[{move.from, move.to}].push_back(move.link);
-    markGroups(groups, "Дублирование перехода!");
+    CHART_SCAN(scan);
+    std::vector<std::pair<std::pair<CAWFState*, CAWFState*>, CAWFLink*>> keyed;
+    for (const ChartScan::Link& link : scan.links)
+        if (link.link->IsDocumentMove() && link.from && link.to)
+            keyed.push_back({{link.from, link.to}, link.link});
+    markGroups(keyed, "Дублирование перехода!");
 }
 
 void CTarnwickModel::CheckDuplicateActions()
 {
-    CODComponentSet* components = GetComponents();
-    for (int k = 0; k < components->GetSize(); ++k) {
-        auto* link = dynamic_cast<CAWFLink*>(components->GetAt(k));
-        if (!link || !link->IsDocumentMove())
-            continue;
-        CODComponentSet actions;
-        link->GetActions(actions);
-        for (int i = 0; i < actions.GetSize(); ++i)
-            for (int j = 0; j < actions.GetSize(); ++j) {
-                auto* a = dynamic_cast<CAWFAction*>(actions.GetAt(i));
-                auto* b = dynamic_cast<CAWFAction*>(actions.GetAt(j));
-                if (i == j || !a || !b)
+    CHART_SCAN(scan);
+    for (const ChartScan::Link& link : scan.links) {
+        CAWFAction* const* actions = scan.actions.data() + link.firstAction;
+        for (std::size_t i = 0; i < link.actionCount; ++i)
+            for (std::size_t j = 0; j < link.actionCount; ++j) {
+                CAWFAction* a = actions[i];
+                CAWFAction* b = actions[j];
+                if (i == j)
                     continue;
                 if (a->GetActionId() == b->GetActionId())
                     a->Errors.push_back("Дублирование действия!");
@@ -114,40 +172,48 @@ void CTarnwickModel::CheckDuplicateActions()
 
 void CTarnwickModel::CheckConnections()
 {
-    CODComponentSet* components = GetComponents();
+    CHART_SCAN(scan);
     int ownStates = 0;
     bool hasInitial = false;
-    for (int i = 0; i < components->GetSize(); ++i) {
-        CODComponent* c = components->GetAt(i);
-        auto* state = dynamic_cast<CAWFState*>(c);
-        if (!state || dynamic_cast<CAWForeign*>(c))
+    for (const ChartScan::Item& item : scan.items) {
+        if (item.kind != ChartScan::Kind::State)
             continue;
         ++ownStates;
-        if (state->GetState() == 1)
+        if (static_cast<CAWFState*>(item.component)->GetState() == 1)
             hasInitial = true;
         if (hasInitial && ownStates >= 2)
             break;
     }
 
     bool accepted = false;
-    for (int i = 0; i < components->GetSize(); ++i) {
-        CODComponent* c = components->GetAt(i);
-        if (auto* link = dynamic_cast<CAWFLink*>(c)) {
-            link->Validate();
+    auto link = scan.links.begin();
+    for (const ChartScan::Item& item : scan.items) {
+        switch (item.kind) {
+        case ChartScan::Kind::Link: {
+            const ChartScan::Link& ends = *link++;
+            ends.link->Validate(ends.atSource, ends.atTarget, ends.from, ends.to);
             // Its row keeps the source's document type only: loaded again, it
             // would end on the source type's state of the same number.
-            if (link->IsDocumentMove())
-                if (CAWFState* from = link->GetFromState(), *to = link->GetToState();
-                    from && to && from->GetTypeDoc() != to->GetTypeDoc())
-                    link->Errors.push_back(kMixedMove);
-        } else if (auto* action = dynamic_cast<CAWFAction*>(c)) {
-            action->Validate();
-        } else if (auto* foreign = dynamic_cast<CAWForeign*>(c)) {
-            foreign->Validate();
-        } else if (auto* state = dynamic_cast<CAWFState*>(c); state && !accepted) {
+            if (ends.link->IsDocumentMove() && ends.from && ends.to &&
+                ends.from->GetTypeDoc() != ends.to->GetTypeDoc())
+                ends.link->Errors.push_back(kMixedMove);
+            break;
+        }
+        case ChartScan::Kind::Action:
+            static_cast<CAWFAction*>(item.component)->Validate();
+            break;
+        case ChartScan::Kind::Foreign: {
+            auto* foreign = static_cast<CAWFState*>(item.component);
+            foreign->Validate(scan.Reached(foreign));
+            break;
+        }
+        case ChartScan::Kind::State: {
+            auto* state = static_cast<CAWFState*>(item.component);
+            if (accepted)
+                break;
             const std::size_t before = state->Errors.size();
             if (ownStates > 1)
-                state->Validate();
+                state->Validate(scan.Reached(state));
             // Without the initial state no answer lets the save pass, so
             // nothing is asked. The answer accepts unconnected states only:
             // a duplicate found before still fails the check.
@@ -159,6 +225,8 @@ void CTarnwickModel::CheckConnections()
                 state->Errors.resize(before);
                 accepted = true;
             }
+            break;
+        }
         }
     }
 }
@@ -169,6 +237,12 @@ bool CheckChart(CTarnwickModel& model, bool report)
 {
     IChartProgress& progress = ChartProgress();
     progress.BeginProgress("Проверка диаграммы...", 0, 60);
+    const ChartScan scan(*model.GetComponents());
+    struct ScanScope {
+        CTarnwickModel& model;
+        ~ScanScope() { model.m_CheckScan = nullptr; }
+    } scanScope{model};
+    model.m_CheckScan = &scan;
     model.ClearErrors();
     model.CheckDuplicateStates();
     progress.StepProgress();

@@ -132,7 +132,7 @@ std::vector<CTarnwickModel::DocumentMove> CTarnwickModel::documentMoves()
 {
     std::vector<DocumentMove> moves;
     for (CODComponent* c : *GetComponents()) {
-        auto* link = dynamic_cast<CAWFLink*>(c);
+        auto* link = tarnwick::ElementCast<CAWFLink>(c);
         if (!link || !link->IsDocumentMove())
             continue;
         CAWFState* from = link->GetFromState();

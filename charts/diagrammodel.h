@@ -16,6 +16,10 @@
 class CODController;
 class wxDocument;
 
+namespace tarnwick {
+struct ChartScan;
+}
+
 class CDiagramModel : public CODModel {
     DECLARE_SERIAL(CDiagramModel)
 public:
@@ -119,6 +123,8 @@ public:
     // While a save writes the actions: the group of each action number on
     // the chart, read from ProdDocAction at once rather than once per action.
     std::optional<std::map<std::int32_t, std::int16_t>> m_ActionGroups;
+    // While the integrity check runs: its one walk over the chart.
+    const tarnwick::ChartScan* m_CheckScan = nullptr;
     // While a save runs: the chart's rows as it found them under its lock.
     tarnwick::ChartSaveRows* m_SaveRows = nullptr;
     // The version of the chart's rows that the chart was built from or last
