@@ -180,9 +180,8 @@ void CArchive::WriteClass(const CRuntimeClass* cls)
     checkStoring();
     if (!cls || !cls->IsSerializable())
         ThrowException(CArchiveException::badClass, "class cannot be stored");
-    auto it = m_storeMap.find(cls);
-    if (it != m_storeMap.end()) {
-        std::uint32_t index = it->second;
+    if (const std::uint32_t* found = m_storeMap.Find(cls)) {
+        const std::uint32_t index = *found;
         if (index < wBigObjectTag) {
             put(static_cast<std::uint16_t>(wClassTag | index));
         } else {
@@ -196,7 +195,7 @@ void CArchive::WriteClass(const CRuntimeClass* cls)
     put(static_cast<std::uint16_t>(cls->m_wSchema));
     put(static_cast<std::uint16_t>(len));
     Write(cls->m_lpszClassName, len);
-    m_storeMap.emplace(cls, m_nMapCount++);
+    m_storeMap.Insert(cls, m_nMapCount++);
 }
 
 void CArchive::WriteObject(const CObject* ob)
@@ -206,9 +205,8 @@ void CArchive::WriteObject(const CObject* ob)
         put(wNullTag);
         return;
     }
-    auto it = m_storeMap.find(ob);
-    if (it != m_storeMap.end()) {
-        std::uint32_t index = it->second;
+    if (const std::uint32_t* found = m_storeMap.Find(ob)) {
+        const std::uint32_t index = *found;
         if (index < wBigObjectTag) {
             put(static_cast<std::uint16_t>(index));
         } else {
@@ -218,8 +216,21 @@ void CArchive::WriteObject(const CObject* ob)
         return;
     }
     WriteClass(ob->GetRuntimeClass());
-    m_storeMap.emplace(ob, m_nMapCount++);
+    m_storeMap.Insert(ob, m_nMapCount++);
     // Serialize is not const in the class library's interface.
+    const_cast<CObject*>(ob)->Serialize(*this);
+}
+
+void CArchive::WriteNewObject(const CObject* ob)
+{
+    checkStoring();
+    if (!ob) {
+        put(wNullTag);
+        return;
+    }
+    WriteClass(ob->GetRuntimeClass());
+    // The object takes its index as WriteObject would give it one.
+    ++m_nMapCount;
     const_cast<CObject*>(ob)->Serialize(*this);
 }
 

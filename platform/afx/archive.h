@@ -6,11 +6,11 @@
 #include "afx/file.h"
 #include "afx/geometry.h"
 #include "afx/object.h"
+#include "afx/pointermap.h"
 
 #include <concepts>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class CArchiveException : public CException {
@@ -93,6 +93,10 @@ public:
     std::uint32_t ReadCount();
 
     void WriteObject(const CObject* ob);
+    // Writes an object that this archive has not written and will not write
+    // again (a component of a model, which the model owns once): the same
+    // bytes as WriteObject, without looking the object up or keeping it.
+    void WriteNewObject(const CObject* ob);
     // Reads an object of the requested class or one derived from it; null for
     // a null tag. A new object belongs to the caller.
     CObject* ReadObject(const CRuntimeClass* requested);
@@ -139,7 +143,7 @@ private:
     CFile* m_file;
     Mode m_mode;
     std::uint32_t m_nMapCount = 1;
-    std::unordered_map<const void*, std::uint32_t> m_storeMap;
+    PointerMap<std::uint32_t> m_storeMap; // classes and objects written, by address
     std::vector<LoadEntry> m_loadArray{LoadEntry{}};
     std::uint32_t m_nObjectSchema = 0xFFFFFFFFu;
     int m_depth = 0;

@@ -260,7 +260,7 @@ void CODComponent::InsertChild(int index, CODComponent* child)
     child->AddRef();
     child->m_pParent = this;
     m_children.InsertAt(index, child);
-    if (auto* port = dynamic_cast<CODPortComponent*>(child))
+    if (CODPortComponent* port = PortCast(child))
         m_ports.Add(port);
 }
 
@@ -490,7 +490,7 @@ void CODComponent::CollectPorts(std::vector<CODPortComponent*>& out) const
     for (CODComponent* c : m_children) {
         if (!c)
             continue;
-        if (auto* p = dynamic_cast<CODPortComponent*>(c))
+        if (CODPortComponent* p = PortCast(c))
             out.push_back(p);
         c->CollectPorts(out);
     }
@@ -605,8 +605,9 @@ void CODComponent::Serialize(CArchive& ar)
         writePoints(ar, m_vertices);
         m_props.Serialize(ar);
         ar.WriteCount(static_cast<std::uint32_t>(m_children.GetSize()));
+        // A child belongs to this component alone: it is written once.
         for (CODComponent* c : m_children)
-            ar.WriteObject(c);
+            ar.WriteNewObject(c);
         ar << static_cast<std::int32_t>(m_children.IndexOf(m_pOwnPort));
         SerializeOwn(ar);
         return;
@@ -642,7 +643,7 @@ void CODComponent::Serialize(CArchive& ar)
     ar >> own;
     m_pOwnPort = nullptr;
     if (own >= 0) {
-        m_pOwnPort = dynamic_cast<CODPortComponent*>(m_children.GetAt(own));
+        m_pOwnPort = PortCast(m_children.GetAt(own));
         if (!m_pOwnPort)
             CArchive::ThrowException(CArchiveException::badIndex, "own port is no port");
     }

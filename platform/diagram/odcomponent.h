@@ -278,6 +278,13 @@ private:
     bool m_bCircle = true;
 };
 
+// The component as a port, or null; told by its runtime class, which costs
+// less than a dynamic_cast in the walks over every component of a model.
+inline CODPortComponent* PortCast(CODComponent* c)
+{
+    return c && c->IsKindOf(CODPortComponent::GetThisClass()) ? static_cast<CODPortComponent*>(c) : nullptr;
+}
+
 class CODConnection : public CObject, public IODRefCount {
     DECLARE_DYNAMIC(CODConnection)
 public:

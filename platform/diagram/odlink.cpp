@@ -396,7 +396,7 @@ std::vector<CPoint> CODLinkComponent::GetPoints(bool) const
 void CODLinkComponent::SerializeOwn(CArchive& ar)
 {
     if (ar.IsStoring()) {
-        ar.WriteObject(m_pLine);
+        ar.WriteNewObject(m_pLine);
         ar << static_cast<std::int32_t>(m_children.IndexOf(m_pSourceEnd))
            << static_cast<std::int32_t>(m_children.IndexOf(m_pTargetEnd));
         return;
@@ -415,8 +415,8 @@ void CODLinkComponent::SerializeOwn(CArchive& ar)
     }
     std::int32_t s = -1, t = -1;
     ar >> s >> t;
-    m_pSourceEnd = dynamic_cast<CODPortComponent*>(m_children.GetAt(s));
-    m_pTargetEnd = dynamic_cast<CODPortComponent*>(m_children.GetAt(t));
+    m_pSourceEnd = PortCast(m_children.GetAt(s));
+    m_pTargetEnd = PortCast(m_children.GetAt(t));
     if (!m_pSourceEnd || !m_pTargetEnd || m_pSourceEnd == m_pTargetEnd)
         CArchive::ThrowException(CArchiveException::badIndex, "link without its two ends");
 }

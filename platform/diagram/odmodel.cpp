@@ -1,5 +1,6 @@
 #include "diagram/odmodel.h"
 
+#include "afx/pointermap.h"
 #include "diagram/odcommand.h"
 
 #include <algorithm>
@@ -448,25 +449,39 @@ void CODModel::Serialize(CArchive& ar)
         ar << m_size << m_nValue1 << m_nValue2 << m_nLinkValue;
         m_props.Serialize(ar);
         ar.WriteCount(static_cast<std::uint32_t>(m_components.GetSize()));
+        // A component belongs to one model alone: it is written once.
         for (CODComponent* c : m_components)
-            ar.WriteObject(c);
+            ar.WriteNewObject(c);
 
         // Connections between components of this model, by component index
-        // and port index (ports depth first).
-        std::unordered_map<const CODPortComponent*, PortRef> where;
+        // and port index (ports depth first), each where it is first met in
+        // that order: at the earlier of its two ports.
+        struct PortAt {
+            PortRef ref;
+            std::size_t position;
+        };
+        std::vector<CODPortComponent*> ports;
+        std::vector<PortRef> refs;
         for (int i = 0; i < m_components.GetSize(); ++i) {
-            std::vector<CODPortComponent*> ports;
+            const std::size_t first = ports.size();
             m_components.GetAt(i)->CollectPorts(ports);
-            for (std::size_t j = 0; j < ports.size(); ++j)
-                where.emplace(ports[j], PortRef{i, static_cast<std::int32_t>(j)});
+            for (std::size_t j = first; j < ports.size(); ++j)
+                refs.push_back(PortRef{i, static_cast<std::int32_t>(j - first)});
         }
+        PointerMap<PortAt> where;
+        where.Reserve(ports.size());
+        for (std::size_t p = 0; p < ports.size(); ++p)
+            where.Insert(ports[p], PortAt{refs[p], p});
         std::vector<std::pair<PortRef, PortRef>> joins;
-        for (CODConnection* conn : CollectConnections()) {
-            auto a = where.find(conn->GetPort(0));
-            auto b = where.find(conn->GetPort(1));
-            if (a != where.end() && b != where.end())
-                joins.emplace_back(a->second, b->second);
-        }
+        for (std::size_t p = 0; p < ports.size(); ++p)
+            for (CODConnection* conn : ports[p]->Connections())
+                if (const PortAt* other = where.Find(conn->GetOtherPort(ports[p])); other && other->position > p) {
+                    // A join runs from the connection's first port to its second.
+                    if (conn->GetPort(0) == ports[p])
+                        joins.emplace_back(refs[p], other->ref);
+                    else
+                        joins.emplace_back(other->ref, refs[p]);
+                }
         ar.WriteCount(static_cast<std::uint32_t>(joins.size()));
         for (const auto& [a, b] : joins)
             ar << a.component << a.port << b.component << b.port;
@@ -506,16 +521,21 @@ void CODModel::readContents(CArchive& ar)
         c->AddRef();
         loaded.items.push_back(c);
     }
-    std::vector<std::vector<CODPortComponent*>> ports(loaded.items.size());
-    for (std::size_t i = 0; i < loaded.items.size(); ++i)
-        loaded.items[i]->CollectPorts(ports[i]);
+    // The ports of every component, depth first, one after the other.
+    std::vector<CODPortComponent*> ports;
+    std::vector<std::size_t> firstPort(loaded.items.size() + 1, 0);
+    for (std::size_t i = 0; i < loaded.items.size(); ++i) {
+        loaded.items[i]->CollectPorts(ports);
+        firstPort[i + 1] = ports.size();
+    }
     auto resolve = [&](const PortRef& r) -> CODPortComponent* {
-        if (r.component < 0 || static_cast<std::size_t>(r.component) >= ports.size())
+        if (r.component < 0 || static_cast<std::size_t>(r.component) >= loaded.items.size())
             CArchive::ThrowException(CArchiveException::badIndex, "connection to a missing component");
-        const auto& list = ports[static_cast<std::size_t>(r.component)];
-        if (r.port < 0 || static_cast<std::size_t>(r.port) >= list.size())
+        const std::size_t first = firstPort[static_cast<std::size_t>(r.component)];
+        const std::size_t count = firstPort[static_cast<std::size_t>(r.component) + 1] - first;
+        if (r.port < 0 || static_cast<std::size_t>(r.port) >= count)
             CArchive::ThrowException(CArchiveException::badIndex, "connection to a missing port");
-        return list[static_cast<std::size_t>(r.port)];
+        return ports[first + static_cast<std::size_t>(r.port)];
     };
     std::vector<std::pair<CODPortComponent*, CODPortComponent*>> joins;
     const std::uint32_t nj = ar.ReadCount();
