@@ -1,6 +1,6 @@
 # Saving and loading a workflow chart of 1,000 states, 3,000 moves and 3,000
-# actions, and four times that, on PostgreSQL, beside plain INSERTs of the
-# same rows.
+# actions, twice and four times that, on PostgreSQL, beside psql sending the
+# same rows as plain INSERTs.
 if(TARGET tarnwick-charts)
     kelm_bench(bench_chart
         SOURCES ${CMAKE_CURRENT_LIST_DIR}/chart_bench.cpp
