@@ -11,6 +11,7 @@
 #include "resources/tarnwick/strings.h"
 
 #include <algorithm>
+#include <map>
 
 namespace tarnwick {
 
@@ -344,29 +345,31 @@ bool CTreeAWFLogic::FillChildren(TreeItem item)
     if (!connection)
         return false;
     try {
-        _RecordsetPtr processes = OpenReader(
-            "SELECT * FROM MainTypeOperate WHERE Grp = " + std::to_string(m_items.GetItemData(item)), connection);
+        const std::string grp = std::to_string(m_items.GetItemData(item));
+        _RecordsetPtr processes = OpenReader("SELECT * FROM MainTypeOperate WHERE Grp = " + grp, connection);
         if (processes->IsEOF()) {
             processes->Close();
             return false;
         }
+        // The document types of all the group's processes in one read, each
+        // process's in the order the server gives them.
+        std::map<std::pair<std::int16_t, std::int16_t>, std::vector<std::pair<std::string, std::int32_t>>> documents;
+        _RecordsetPtr docs = OpenReader("SELECT m.Grp, m.Type, p.NameDoc, p.TypeDoc FROM ProdDocType p, MainDocType m "
+                                        "WHERE m.Grp = " + grp + " AND p.Type = m.Type AND m.TypeDoc = p.TypeDoc",
+                                        connection);
+        for (; !docs->IsEOF(); docs->MoveNext())
+            // Document types are numbered beyond 16 bits.
+            documents[{GetFieldValueShort(docs, "Grp", 0).ToShort(), GetFieldValueShort(docs, "Type", 0).ToShort()}]
+                .emplace_back(GetFieldValueString(docs, "NameDoc", ""), GetFieldValueLong(docs, "TypeDoc", 0).ToLong());
+        docs->Close();
         while (!processes->IsEOF()) {
             const std::string name = GetFieldValueString(processes, "NameOperate", "");
             const std::int16_t type = GetFieldValueShort(processes, "Type", 0).ToShort();
             const std::int16_t grp = GetFieldValueShort(processes, "Grp", 0).ToShort();
             const TreeItem process = m_items.AppendItem(item, name, IMAGE_PROCESS, PackProcessWord(grp, type));
-            _RecordsetPtr docs = OpenReader("SELECT p.NameDoc, p.TypeDoc FROM ProdDocType p, MainDocType m WHERE p.Type = " +
-                                                std::to_string(type) + " AND m.Type = " + std::to_string(type) +
-                                                " AND m.Grp = " + std::to_string(grp) + " AND m.TypeDoc = p.TypeDoc",
-                                            connection);
-            while (!docs->IsEOF()) {
-                const std::string docName = GetFieldValueString(docs, "NameDoc", "");
-                // Document types are numbered beyond 16 bits.
-                const std::int32_t typeDoc = GetFieldValueLong(docs, "TypeDoc", 0).ToLong();
-                m_items.AppendItem(process, docName, IMAGE_DOCUMENT, typeDoc);
-                docs->MoveNext();
-            }
-            docs->Close();
+            if (auto found = documents.find({grp, type}); found != documents.end())
+                for (const auto& [docName, typeDoc] : found->second)
+                    m_items.AppendItem(process, docName, IMAGE_DOCUMENT, typeDoc);
             processes->MoveNext();
         }
         processes->Close();
