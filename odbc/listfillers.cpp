@@ -14,12 +14,6 @@
 #include <fstream>
 #include <strings.h>
 
-// libodbcinst's own answer to where the driver manager reads the user's
-// and the system's odbc.ini (its installed header needs one it does not
-// install).
-extern "C" int _odbcinst_UserINI(char* path, int verify);
-extern "C" int _odbcinst_SystemINI(char* path, int verify);
-
 const char* GetSQLTypeName(short sqlType)
 {
     switch (sqlType) {
@@ -113,21 +107,6 @@ void ReadDataSourceFile(const std::string& path, std::vector<OrvoDataSource>& ou
     }
 }
 
-// The files the driver manager reads the user's and the system's data
-// sources from; false when it does not say.
-bool DataSourceFiles(std::string& user, std::string& system)
-{
-    char path[4096] = {};
-    if (!_odbcinst_UserINI(path, FALSE))
-        return false;
-    user = path;
-    path[0] = '\0';
-    if (!_odbcinst_SystemINI(path, FALSE))
-        return false;
-    system = path;
-    return !user.empty() && !system.empty();
-}
-
 } // namespace
 
 bool EnumDataSources(std::vector<OrvoDataSource>& out)
@@ -148,7 +127,7 @@ bool EnumDataSources(std::vector<OrvoDataSource>& out)
         // for 500 of them), and it lists only the names that fit 4 KB: the
         // same two files, user first, are read once here instead.
         std::string userFile, systemFile;
-        if (DataSourceFiles(userFile, systemFile)) {
+        if (winapi::OdbcDataSourceFiles(userFile, systemFile)) {
             ReadDataSourceFile(userFile, out);
             ReadDataSourceFile(systemFile, out);
         } else {

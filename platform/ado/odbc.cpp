@@ -2,6 +2,7 @@
 // points, except where the driver has only narrow ones (see
 // Dialect::NarrowCalls), so that UTF-8 text reaches the database unchanged.
 #include "ado/ado.h"
+#include "winapi/odbcconfig.h"
 #include "winapi/text.h"
 
 #include <sql.h>
@@ -243,6 +244,14 @@ SQLRETURN ConnectByName(SQLHDBC dbc, std::string dsn, std::string user, std::str
                       static_cast<SQLSMALLINT>(password.size()));
 }
 
+bool IsSqliteDriver(const std::string& driver)
+{
+    std::string lower;
+    for (char c : driver)
+        lower += AsciiLower(c);
+    return lower.find("sqlite") != std::string::npos;
+}
+
 // Whether the driver a connection string names (directly, or through its
 // data source) is the SQLite one, which has only narrow entry points.
 bool IsNarrowDriver(const std::vector<Pair>& pairs)
@@ -257,10 +266,7 @@ bool IsNarrowDriver(const std::vector<Pair>& pairs)
                 driver = value;
         }
     }
-    std::string lower;
-    for (char c : driver)
-        lower += AsciiLower(c);
-    return lower.find("sqlite") != std::string::npos;
+    return IsSqliteDriver(driver);
 }
 
 // A value as a connection string holds it: in braces ("}" doubled) when it
@@ -429,6 +435,70 @@ private:
 
 bool IsPasswordKey(const std::string& key) { return EqualsNoCase(key, "PWD") || EqualsNoCase(key, "Password"); }
 
+bool IsUserKey(const std::string& key) { return EqualsNoCase(key, "UID") || EqualsNoCase(key, "Username"); }
+
+// A data source named alone, as a connection string without a name: the
+// driver and every setting of its section in the data-source files, read
+// once here; the driver manager and the driver would read both files again
+// for each setting they look up (a hundred reads for psqlODBC's). A user or
+// password given goes in after the settings, in place of the data source's
+// own. nullopt when the files name no such data source or no driver for it:
+// the driver manager then finds what it can by the name.
+struct ResolvedSource {
+    std::string connect; // without the user and the password given
+    std::string driver;
+    bool secret = false;
+};
+std::optional<ResolvedSource> ResolveDataSource(const std::string& dsn, const std::string& user,
+                                                const std::string& password)
+{
+    const auto settings = winapi::OdbcDataSourceSettings(dsn);
+    if (!settings)
+        return std::nullopt;
+    ResolvedSource source;
+    std::vector<std::string> seen;
+    for (const auto& setting : *settings) {
+        const std::string& key = setting.first;
+        const std::string& value = setting.second;
+        // The driver manager reads the first of a key that appears twice.
+        if (std::any_of(seen.begin(), seen.end(), [&](const std::string& k) { return EqualsNoCase(k, key); }))
+            continue;
+        seen.push_back(key);
+        if (EqualsNoCase(key, "Driver")) {
+            source.driver = value;
+            continue;
+        }
+        if (key.empty() || EqualsNoCase(key, "DSN") || (IsUserKey(key) && !user.empty()) ||
+            (IsPasswordKey(key) && !password.empty()))
+            continue;
+        source.secret = source.secret || (IsPasswordKey(key) && !value.empty());
+        source.connect += key + "=" + BracedValue(value) + ";";
+    }
+    if (source.driver.empty())
+        return std::nullopt;
+    source.connect = "DRIVER=" + BracedValue(source.driver) + ";" + source.connect;
+    return source;
+}
+
+// Connects through a connection string: the narrow call for the SQLite
+// driver (a file path in the string reaches it as UTF-8), else the wide one.
+SQLRETURN ConnectByString(SQLHDBC dbc, const std::string& connect, bool narrowDriver)
+{
+    if (narrowDriver) {
+        std::string text = connect;
+        SQLCHAR out[1024];
+        SQLSMALLINT outLength = 0;
+        return SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
+                                static_cast<SQLSMALLINT>(text.size()), out, sizeof out, &outLength,
+                                SQL_DRIVER_NOPROMPT);
+    }
+    std::u16string text = winapi::Utf8ToUtf16(connect);
+    SQLWCHAR out[1024];
+    SQLSMALLINT outLength = 0;
+    return SQLDriverConnectW(dbc, nullptr, W(text), static_cast<SQLSMALLINT>(text.size()), out, 1024, &outLength,
+                             SQL_DRIVER_NOPROMPT);
+}
+
 } // namespace
 
 
@@ -490,15 +560,42 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
     std::string again;
     bool namesRollbackLevel = false;
     bool secretAgain = !password.empty();
-    if (connectionString.find('=') == std::string::npos) {
-        TracePause pause(!password.empty());
-        rc = ConnectByName(dbc, connectionString, userId, password);
-        loginUser = userId;
-        again = "DSN=" + BracedValue(connectionString) + ";";
+    // A data source named alone: connected to through its settings when the
+    // data-source files have them, else by its name.
+    auto connectToSource = [&](const std::string& dsn) {
+        if (auto source = ResolveDataSource(dsn, userId, password)) {
+            std::string connect = source->connect;
+            if (!userId.empty())
+                connect += "UID=" + BracedValue(userId) + ";";
+            if (!password.empty())
+                connect += "PWD=" + BracedValue(password) + ";";
+            secretAgain = secretAgain || source->secret;
+            narrowDriver = IsSqliteDriver(source->driver);
+            {
+                TracePause pause(secretAgain);
+                rc = ConnectByString(dbc, connect, narrowDriver);
+            }
+            // The data source's own rollback level gives way to the one below.
+            std::string level;
+            for (const Pair& pair : ParsePairs(connect))
+                if (!EqualsNoCase(pair.key, "Protocol"))
+                    level += pair.key + "=" + pair.raw + ";";
+            again = level;
+            return;
+        }
+        {
+            TracePause pause(!password.empty());
+            rc = ConnectByName(dbc, dsn, userId, password);
+        }
+        again = "DSN=" + BracedValue(dsn) + ";";
         if (!userId.empty())
             again += "UID=" + BracedValue(userId) + ";";
         if (!password.empty())
             again += "PWD=" + BracedValue(password) + ";";
+    };
+    if (connectionString.find('=') == std::string::npos) {
+        connectToSource(connectionString);
+        loginUser = userId;
     } else {
         std::vector<Pair> pairs;
         try {
@@ -535,16 +632,10 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
         secretAgain = secret;
         if (!userId.empty() && loginUser.empty())
             loginUser = userId;
-        TracePause pause(secret);
         if (dsn && others == 0) {
             // The data source alone: its name goes in as a name, so nothing in
             // it can add keys to a connection string.
-            rc = ConnectByName(dbc, dsn->value, userId, password);
-            again = "DSN=" + BracedValue(dsn->value) + ";";
-            if (!userId.empty())
-                again += "UID=" + BracedValue(userId) + ";";
-            if (!password.empty())
-                again += "PWD=" + BracedValue(password) + ";";
+            connectToSource(dsn->value);
         } else {
             // Credentials given beside a connection string go in as keys of it.
             if (!userId.empty())
@@ -553,20 +644,8 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
                 rest += "PWD=" + BracedValue(password) + ";";
             again = rest;
             narrowDriver = IsNarrowDriver(pairs);
-            if (narrowDriver) {
-                // A file path in the string reaches the driver as UTF-8.
-                SQLCHAR out[1024];
-                SQLSMALLINT outLength = 0;
-                rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(rest.data()),
-                                      static_cast<SQLSMALLINT>(rest.size()), out, sizeof out, &outLength,
-                                      SQL_DRIVER_NOPROMPT);
-            } else {
-                std::u16string text = winapi::Utf8ToUtf16(rest);
-                SQLWCHAR out[1024];
-                SQLSMALLINT outLength = 0;
-                rc = SQLDriverConnectW(dbc, nullptr, W(text), static_cast<SQLSMALLINT>(text.size()), out, 1024,
-                                       &outLength, SQL_DRIVER_NOPROMPT);
-            }
+            TracePause pause(secret);
+            rc = ConnectByString(dbc, rest, narrowDriver);
         }
     }
     if (!Succeeded(rc))

@@ -5,6 +5,13 @@
 #include <odbcinst.h>
 
 #include <cstring>
+#include <fstream>
+#include <strings.h>
+
+// libodbcinst's own answer to where the driver manager reads the user's and
+// the system's odbc.ini (its installed header does not declare it).
+extern "C" int _odbcinst_UserINI(char* path, int verify);
+extern "C" int _odbcinst_SystemINI(char* path, int verify);
 
 namespace winapi {
 
@@ -44,6 +51,70 @@ std::optional<std::string> OdbcDsnValue(OdbcScope scope, const std::string& dsn,
     if (value == "\x01")
         return std::nullopt;
     return std::string(Utf8Left(value, maxChars - 1));
+}
+
+bool OdbcDataSourceFiles(std::string& user, std::string& system)
+{
+    char path[4096] = {};
+    if (!_odbcinst_UserINI(path, 0))
+        return false;
+    user = path;
+    path[0] = '\0';
+    if (!_odbcinst_SystemINI(path, 0))
+        return false;
+    system = path;
+    return !user.empty() && !system.empty();
+}
+
+namespace {
+
+// One section of an odbc.ini file read as the driver manager reads it:
+// names and values trimmed, ';' and '#' lines left out, sections matched
+// without regard to case.
+std::optional<std::vector<std::pair<std::string, std::string>>> ReadIniSection(const std::string& path,
+                                                                              const std::string& section)
+{
+    std::ifstream in(path);
+    if (!in)
+        return std::nullopt;
+    auto trim = [](const std::string& text) {
+        const std::size_t b = text.find_first_not_of(" \t\r");
+        const std::size_t e = text.find_last_not_of(" \t\r");
+        return b == std::string::npos ? std::string() : text.substr(b, e - b + 1);
+    };
+    std::optional<std::vector<std::pair<std::string, std::string>>> found;
+    bool inside = false;
+    for (std::string line; std::getline(in, line);) {
+        line = trim(line);
+        if (line.empty() || line[0] == ';' || line[0] == '#')
+            continue;
+        if (line[0] == '[') {
+            if (found)
+                break;
+            const std::size_t close = line.find(']');
+            inside = strcasecmp(trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)).c_str(),
+                                section.c_str()) == 0;
+            if (inside)
+                found.emplace();
+            continue;
+        }
+        const std::size_t eq = line.find('=');
+        if (inside && eq != std::string::npos)
+            found->emplace_back(trim(line.substr(0, eq)), trim(line.substr(eq + 1)));
+    }
+    return found;
+}
+
+} // namespace
+
+std::optional<std::vector<std::pair<std::string, std::string>>> OdbcDataSourceSettings(const std::string& dsn)
+{
+    std::string user, system;
+    if (dsn.empty() || !OdbcDataSourceFiles(user, system))
+        return std::nullopt;
+    if (auto settings = ReadIniSection(user, dsn))
+        return settings;
+    return ReadIniSection(system, dsn);
 }
 
 bool OdbcDriverInstalled(const std::string& driver)

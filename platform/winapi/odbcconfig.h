@@ -23,6 +23,17 @@ enum class OdbcScope { System, User };
 std::optional<std::string> OdbcDsnValue(OdbcScope scope, const std::string& dsn, const std::string& name,
                                         unsigned maxChars = 256);
 
+// The files the driver manager reads the user's and the system's data
+// sources from, as libodbcinst names them; false when it does not say.
+bool OdbcDataSourceFiles(std::string& user, std::string& system);
+
+// A data source's settings as the driver manager finds them: its section of
+// the user's odbc.ini, or else of the system's, each key with its value
+// trimmed, in file order. nullopt when neither file has the section. Each
+// file is read once, where the driver manager and a driver read them again
+// for every key they look up.
+std::optional<std::vector<std::pair<std::string, std::string>>> OdbcDataSourceSettings(const std::string& dsn);
+
 // Whether odbcinst.ini has a driver section of that name (without regard to
 // case, as the driver manager looks it up).
 bool OdbcDriverInstalled(const std::string& driver);

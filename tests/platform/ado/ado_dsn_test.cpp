@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 using namespace ado;
@@ -114,6 +116,64 @@ TEST_F(AdoDsn, TrustedFormUsesTheDataSourceAndTheOsIdentity)
     cn->Open("Provider=MSDASQL;DSN=KelmSocket;", "", "", -1);
     EXPECT_EQ(SessionUser(), kelm::test::PgUser());
     EXPECT_EQ(cn->GetLoginUser(), "");
+}
+
+// Counts the opens of files while it lives.
+class OpenCounter {
+public:
+    explicit OpenCounter(const std::vector<fs::path>& files) : m_fd(inotify_init1(IN_NONBLOCK))
+    {
+        for (const fs::path& file : files)
+            m_watches[inotify_add_watch(m_fd, file.c_str(), IN_OPEN)] = file;
+    }
+    ~OpenCounter() { close(m_fd); }
+    std::map<fs::path, int> Opens()
+    {
+        std::map<fs::path, int> opens;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = read(m_fd, buffer, sizeof buffer)) > 0;)
+            for (char* p = buffer; p < buffer + n;) {
+                auto* event = reinterpret_cast<inotify_event*>(p);
+                ++opens[m_watches[event->wd]];
+                p += sizeof(inotify_event) + event->len;
+            }
+        return opens;
+    }
+
+private:
+    int m_fd;
+    std::map<int, fs::path> m_watches;
+};
+
+TEST_F(AdoDsn, ADataSourceIsReadOnceAndItsSettingsApplyAsTheDriverManagerFindsThem)
+{
+    // The user's section of a name wins over the system's; the data source's
+    // own user and password count unless others are given.
+    const fs::path system = s_dir->path() / "odbc.ini", user = s_dir->path() / "user-odbc.ini";
+    const std::string systemBefore = kelm::test::readFile(system);
+    s_dir->write("odbc.ini", systemBefore + "\n[KelmShadowed]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=" +
+                                 kelm::test::PgPort() + "\nDatabase=postgres\n");
+    s_dir->write("user-odbc.ini", "[KelmShadowed]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=" +
+                                      kelm::test::PgPort() + "\nDatabase=" + s_db->name() + "\nUsername=" + s_role +
+                                      "\nPassword=pa;ss{}\n\n[KelmSocketAsNobody]\nDriver=PostgreSQL Unicode\n"
+                                      "Servername=" +
+                                      kelm::test::PgHost() + "\nPort=" + kelm::test::PgPort() + "\nDatabase=" +
+                                      s_db->name() + "\nUsername=nobody_at_all\n");
+    {
+        OpenCounter counter({system, user});
+        cn->Open("KelmShadowed", "", "", -1);
+        EXPECT_EQ(SessionUser(), s_role);
+        EXPECT_EQ(std::string(cn->Execute("SELECT current_database() AS d")->GetCollect("d")), s_db->name());
+        const auto opens = counter.Opens();
+        EXPECT_LE(opens.count(system) ? opens.at(system) : 0, 1);
+        EXPECT_EQ(opens.count(user) ? opens.at(user) : 0, 1);
+    }
+    cn->Close();
+    cn->Open("Provider=MSDASQL;DSN=KelmSocketAsNobody;", kelm::test::PgUser(), "", -1);
+    EXPECT_EQ(SessionUser(), kelm::test::PgUser());
+    cn->Close();
+    s_dir->write("odbc.ini", systemBefore);
+    s_dir->write("user-odbc.ini", "");
 }
 
 TEST_F(AdoDsn, UnknownEmptyAndSmuggledNamesFail)
