@@ -510,6 +510,10 @@ void CODModel::readContents(CArchive& ar)
                 (*it)->Release();
         }
     } loaded;
+    // The ports of every component, depth first, one after the other, taken
+    // as each component is read, while its parts are still at hand.
+    std::vector<CODPortComponent*> ports;
+    std::vector<std::size_t> firstPort{0};
     const std::uint32_t n = ar.ReadCount();
     for (std::uint32_t i = 0; i < n; ++i) {
         CODComponent* c = nullptr;
@@ -519,14 +523,10 @@ void CODModel::readContents(CArchive& ar)
         if (c->GetRefCount() != 0 || c->GetParent() || c->IsLoading())
             CArchive::ThrowException(CArchiveException::badIndex, "component stored in two places");
         c->AddRef();
+        c->SetModel(this);
         loaded.items.push_back(c);
-    }
-    // The ports of every component, depth first, one after the other.
-    std::vector<CODPortComponent*> ports;
-    std::vector<std::size_t> firstPort(loaded.items.size() + 1, 0);
-    for (std::size_t i = 0; i < loaded.items.size(); ++i) {
-        loaded.items[i]->CollectPorts(ports);
-        firstPort[i + 1] = ports.size();
+        c->CollectPorts(ports);
+        firstPort.push_back(ports.size());
     }
     auto resolve = [&](const PortRef& r) -> CODPortComponent* {
         if (r.component < 0 || static_cast<std::size_t>(r.component) >= loaded.items.size())
@@ -560,8 +560,12 @@ void CODModel::readContents(CArchive& ar)
     m_nValue2 = v2;
     m_nLinkValue = linkValue;
     m_props = std::move(props);
+    // Each component passes from the holder to the model with the reference
+    // the read gave it, so that none is touched again here.
     for (CODComponent* c : loaded.items)
-        AppendComponent(c);
+        m_components.Add(c);
+    loaded.items.clear();
+    od::TouchGeometry();
     // The stored connections come back after every component is in place;
     // a link is asked to accept its end (its own fields follow from that)
     // but keeps the connection whatever it answers, and no OnConnected.
