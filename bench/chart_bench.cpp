@@ -8,8 +8,9 @@
 // first save. "table_ops" counts the scans and row writes the server
 // saw on the user tables (pg_stat_user_tables), a measure of the
 // statements. The integrity check the save command runs first is timed on
-// the same charts, without a database. Each figure is repeated; its median
-// and spread are printed.
+// the same charts, without a database, with the chart in the processor's
+// caches and without. Each figure is repeated; its median and spread are
+// printed.
 #include "bench/benchstats.h"
 #include "charts/chartprogress.h"
 #include "charts/chartshell.h"
@@ -273,15 +274,22 @@ void BM_ChartLoad(benchmark::State& state)
     Report(state, scale, ops);
 }
 
-// The integrity check of the same chart, as the save command runs it first.
-void BM_ChartCheck(benchmark::State& state)
+// The integrity check of the same chart, as the save command runs it first:
+// again and again on a chart whose memory the last check left in the
+// processor's caches, and (ColdCache) as a user meets it, once, after other
+// work has pushed the chart out of them.
+void ChartCheck(benchmark::State& state, bool cold)
 {
     const int scale = static_cast<int>(state.range(0));
     BenchShell shell;
     tarnwick::SetChartShell(&shell);
     CTarnwickModel model;
     Build(model, scale);
+    // Written between two checks, larger than the caches the chart could stay in.
+    std::vector<char> otherWork(cold ? std::size_t{256} << 20 : 0);
     for (auto _ : state) {
+        for (std::size_t i = 0; i < otherWork.size(); i += 64)
+            ++otherWork[i];
         const auto t0 = std::chrono::steady_clock::now();
         const bool passed = tarnwick::CheckChart(model, false);
         const auto t1 = std::chrono::steady_clock::now();
@@ -290,9 +298,13 @@ void BM_ChartCheck(benchmark::State& state)
         state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
         state.counters["ns_per_element"] = std::chrono::duration<double, std::nano>(t1 - t0).count() / (7000.0 * scale);
     }
+    benchmark::DoNotOptimize(otherWork.data());
     state.counters["elements"] = 7000.0 * scale;
     tarnwick::SetChartShell(nullptr);
 }
+
+void BM_ChartCheck(benchmark::State& state) { ChartCheck(state, false); }
+void BM_ChartCheckColdCache(benchmark::State& state) { ChartCheck(state, true); }
 
 } // namespace
 
@@ -304,4 +316,5 @@ BENCHMARK(BM_ChartFirstSave)->CHART_SIZES->Iterations(1)->Apply(WithSpread<7>);
 BENCHMARK(BM_ChartSaveUnchanged)->CHART_SIZES->Iterations(1)->Apply(WithSpread<7>);
 BENCHMARK(BM_ChartLoad)->CHART_SIZES->Iterations(1)->Apply(WithSpread<7>);
 BENCHMARK(BM_ChartCheck)->CHART_SIZES->Apply(WithSpread<7>);
+BENCHMARK(BM_ChartCheckColdCache)->CHART_SIZES->Iterations(20)->Apply(WithSpread<7>);
 BENCHMARK_MAIN();
