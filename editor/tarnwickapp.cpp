@@ -8,6 +8,7 @@
 #include "filetype.h"
 #include "logindlg.h"
 #include "mainframe.h"
+#include "recentfiles.h"
 #include "settings.h"
 #include "uires.h"
 
@@ -20,7 +21,6 @@
 #include "charts/tarnwickview.h"
 #include "resources/tarnwick/strings.h"
 
-#include <wx/filehistory.h>
 #include <wx/fileconf.h>
 #include <wx/image.h>
 #include <wx/splash.h>
@@ -86,7 +86,7 @@ CTarnwickDocManager::CTarnwickDocManager() : wxDocManager(0, false)
 
 wxFileHistory* CTarnwickDocManager::OnCreateFileHistory()
 {
-    return new wxFileHistory(kRecentFiles);
+    return new CRecentFileList(kRecentFiles);
 }
 
 wxDocTemplate* CTarnwickDocManager::SelectDocumentPath(wxDocTemplate** templates, int noTemplates, wxString& path,

@@ -26,6 +26,8 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 using namespace tarnwick;
 
@@ -352,6 +354,67 @@ TEST_F(MainFrameWindow, RecentFilesKeepTheLastFourOverSessions)
     Restart();
     expectLatestFour(app().GetDocManager()->GetFileHistory());
     EXPECT_EQ(listedInFileMenu(), 4);
+}
+
+TEST_F(MainFrameWindow, TheRecentFilesStandAboveExitAndOpenFromTheFileMenu)
+{
+    int opened = 0;
+    app().GetDocManager()->m_choosePath = [this, &opened] {
+        const std::filesystem::path copy = dir.path() / ("chart" + std::to_string(++opened) + ".wfa");
+        std::filesystem::copy_file(WORKFLOW_FIXTURES "/chart.wfa", copy);
+        return wxString::FromUTF8(copy.string());
+    };
+    for (int i = 0; i < 3; ++i)
+        MenuCommand(ID_FILE_OPEN);
+    ASSERT_EQ(ChartCount(), 3u);
+
+    // Separators read "-"; the entries stand between the print setup and Exit.
+    auto shownItems = [](wxMenu* menu) {
+        std::vector<std::string> items;
+        for (wxMenuItem* item : menu->GetMenuItems())
+            items.push_back(item->IsSeparator() ? "-" : item->GetItemLabel().utf8_string());
+        return items;
+    };
+    auto expectAboveExit = [&](wxMenu* menu, const char* which, const std::vector<const char*>& files) {
+        ASSERT_NE(menu, nullptr) << which;
+        std::vector<std::string> tail = {"Настройка печати...", "-"};
+        for (std::size_t i = 0; i < files.size(); ++i)
+            tail.push_back("&" + std::to_string(i + 1) + " " + files[i]);
+        tail.insert(tail.end(), {"-", "В&ыход"});
+        const std::vector<std::string> items = shownItems(menu);
+        ASSERT_GE(items.size(), tail.size()) << which;
+        EXPECT_EQ(std::vector<std::string>(items.end() - tail.size(), items.end()), tail) << which;
+    };
+    auto* chart = dynamic_cast<wxFrame*>(frame()->GetActiveChild());
+    ASSERT_NE(chart, nullptr);
+    expectAboveExit(chart->GetMenuBar()->GetMenu(0), "a chart's window", {"chart3.wfa", "chart2.wfa", "chart1.wfa"});
+    app().GetDocManager()->CloseDocuments(true);
+    EXPECT_TRUE(settleUntil([&] { return ChartCount() == 0; }));
+    expectAboveExit(frame()->GetMenuBar()->GetMenu(0), "the main window", {"chart3.wfa", "chart2.wfa", "chart1.wfa"});
+
+    // The user opens the File menu from the keyboard and walks up from its
+    // last item: Exit, then the entries from the last one up.
+    frame()->Raise();
+    frame()->SetFocus();
+    pause();
+    input.Char(WXK_F10);
+    pause();
+    for (int i = 0; i < 3; ++i) {
+        input.Char(WXK_UP);
+        pause();
+    }
+    Screenshot("recent-files-menu.png");
+    input.Char(WXK_RETURN);
+    EXPECT_TRUE(settleUntil([&] { return ChartCount() == 1; }));
+    if (ChartCount() == 1) {
+        auto* doc = static_cast<wxDocument*>(app().GetDocManager()->GetDocuments().front());
+        EXPECT_EQ(std::filesystem::path(doc->GetFilename().utf8_string()).filename(), "chart2.wfa");
+    }
+    // Opened again, it leads the list.
+    auto* reopened = dynamic_cast<wxFrame*>(frame()->GetActiveChild());
+    ASSERT_NE(reopened, nullptr);
+    expectAboveExit(reopened->GetMenuBar()->GetMenu(0), "after opening the second",
+                    {"chart2.wfa", "chart3.wfa", "chart1.wfa"});
 }
 
 } // namespace
