@@ -41,6 +41,14 @@ constexpr int kTreeCommands[] = {ID_TREE_REREAD,      ID_TREE_LOAD_FROM_DB, ID_T
                                  ID_TREE_DELETE,      ID_TREE_RENAME,       ID_TREE_ADD_DOCUMENT,
                                  ID_TREE_PROCESS_PROPERTIES, ID_TREE_DOCUMENT_PROPERTIES};
 
+// The display's double-click time, which also lets a slow click wait
+// before it edits.
+long doubleClickTime()
+{
+    const int ms = wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC);
+    return ms > 0 ? ms : 500;
+}
+
 bool isTreeCommand(int id)
 {
     for (int c : kTreeCommands)
@@ -54,6 +62,7 @@ bool isTreeCommand(int id)
 CBaseTreeCtrl::CBaseTreeCtrl(TreeClass treeClass, ITreeHost& host)
     : CWxTreeItems(static_cast<wxTreeCtrl&>(*this))
     , m_treeClass(treeClass)
+    , m_clicks(doubleClickTime())
     , m_logic(CreateTreeLogic(treeClass, *this, host))
 {
     m_logic->SetDialogs(&m_dialogs);
@@ -68,9 +77,11 @@ CBaseTreeCtrl::~CBaseTreeCtrl()
 
 bool CBaseTreeCtrl::Create(wxWindow* parent)
 {
-    long style = wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_SINGLE | wxTR_HIDE_ROOT | wxBORDER_SUNKEN;
-    if (!g_bReadOnlyMode)
-        style |= wxTR_EDIT_LABELS;
+    // Labels are edited outside read-only mode only. The control's own
+    // slow-click edit (wxTR_EDIT_LABELS) stays off: it started on the
+    // second click of a double-click whose first click was held long.
+    const long style = wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_SINGLE | wxTR_HIDE_ROOT | wxBORDER_SUNKEN;
+    m_bEditLabels = !g_bReadOnlyMode;
     if (!wxTreeCtrl::Create(parent, kTreeId, wxDefaultPosition, wxDefaultSize, style))
         return false;
     keepClassicScrollBars(*this);
@@ -88,6 +99,16 @@ bool CBaseTreeCtrl::Create(wxWindow* parent)
     Bind(wxEVT_CONTEXT_MENU, &CBaseTreeCtrl::OnContextMenu, this);
     Bind(wxEVT_MENU, &CBaseTreeCtrl::OnCommand, this);
     Bind(wxEVT_UPDATE_UI, &CBaseTreeCtrl::OnUpdateCommand, this);
+    Bind(wxEVT_LEFT_DOWN, &CBaseTreeCtrl::OnLeftDown, this);
+    Bind(wxEVT_LEFT_UP, &CBaseTreeCtrl::OnLeftUp, this);
+    Bind(wxEVT_LEFT_DCLICK, &CBaseTreeCtrl::OnLeftDoubleClick, this);
+    Bind(wxEVT_RIGHT_DOWN, &CBaseTreeCtrl::ForgetClicks, this);
+    Bind(wxEVT_MIDDLE_DOWN, &CBaseTreeCtrl::ForgetClicks, this);
+    Bind(wxEVT_MOUSEWHEEL, &CBaseTreeCtrl::ForgetClicks, this);
+    Bind(wxEVT_KEY_DOWN, &CBaseTreeCtrl::ForgetClicks, this);
+    Bind(wxEVT_KILL_FOCUS, &CBaseTreeCtrl::ForgetClicks, this);
+    m_editTimer.SetOwner(this);
+    Bind(wxEVT_TIMER, &CBaseTreeCtrl::OnEditTimer, this, m_editTimer.GetId());
     return true;
 }
 
@@ -123,6 +144,55 @@ void CBaseTreeCtrl::OnLabelEditorDestroyed(wxWindowDestroyEvent& event)
 }
 
 bool CBaseTreeCtrl::IsEditingLabel() { return CWxTreeItems::IsEditingLabel() || m_labelEditor != nullptr; }
+
+void CBaseTreeCtrl::OnLeftDown(wxMouseEvent& event)
+{
+    m_editTimer.Stop();
+    int flags = 0;
+    const wxTreeItemId hit = HitTest(event.GetPosition(), flags);
+    const bool onItem = hit.IsOk() && (flags & (wxTREE_HITTEST_ONITEMLABEL | wxTREE_HITTEST_ONITEMICON)) != 0;
+    const TreeItem item = onItem ? FromId(hit) : 0;
+    const bool armed = m_bEditLabels && onItem && hit == wxTreeCtrl::GetSelection() && HasFocus();
+    if (m_clicks.OnPress(item, (flags & wxTREE_HITTEST_ONITEMLABEL) != 0, armed, event.GetTimestamp())) {
+        // The second click of a double-click the toolkit took for two clicks.
+        CallAfter([this, item] {
+            if (!IsValid(item))
+                return;
+            wxTreeEvent activated(wxEVT_TREE_ITEM_ACTIVATED, this, ToId(item));
+            GetEventHandler()->ProcessEvent(activated);
+        });
+    }
+    event.Skip();
+}
+
+void CBaseTreeCtrl::OnLeftUp(wxMouseEvent& event)
+{
+    if (m_clicks.OnRelease(event.GetTimestamp()))
+        m_editTimer.StartOnce(static_cast<int>(m_clicks.DoubleClickMs()));
+    event.Skip();
+}
+
+void CBaseTreeCtrl::OnLeftDoubleClick(wxMouseEvent& event)
+{
+    m_editTimer.Stop();
+    // A double-click already opened from its second press opens nothing more.
+    if (m_clicks.OnDoubleClick())
+        event.Skip();
+}
+
+void CBaseTreeCtrl::OnEditTimer(wxTimerEvent&)
+{
+    const TreeItem item = m_clicks.PressedItem();
+    if (item && IsValid(item) && GetSelection() == item && !IsEditingLabel())
+        EditLabel(ToId(item));
+}
+
+void CBaseTreeCtrl::ForgetClicks(wxEvent& event)
+{
+    m_editTimer.Stop();
+    m_clicks.Forget();
+    event.Skip();
+}
 
 void CBaseTreeCtrl::OnExpanding(wxTreeEvent& event)
 {

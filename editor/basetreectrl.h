@@ -7,6 +7,7 @@
 #include "wxtreeitems.h"
 
 #include <wx/textctrl.h>
+#include <wx/timer.h>
 #include <wx/treectrl.h>
 
 #include <memory>
@@ -64,10 +65,21 @@ private:
     void OnCommand(wxCommandEvent& event);
     void OnUpdateCommand(wxUpdateUIEvent& event);
     void OnLabelEditorDestroyed(wxWindowDestroyEvent& event);
+    // Clicks on labels: the tree edits a selected item's label after a
+    // slow click of its own, never on a double-click (the control's own
+    // slow-click edit is off).
+    void OnLeftDown(wxMouseEvent& event);
+    void OnLeftUp(wxMouseEvent& event);
+    void OnLeftDoubleClick(wxMouseEvent& event);
+    void OnEditTimer(wxTimerEvent& event);
+    void ForgetClicks(wxEvent& event);
 
     TreeClass m_treeClass;
     CWxTreeDialogs m_dialogs{this};
     wxTextCtrl* m_labelEditor = nullptr;
+    bool m_bEditLabels = false;
+    CLabelClicks m_clicks;
+    wxTimer m_editTimer;
     std::unique_ptr<CBaseTreeLogic> m_logic;
 };
 

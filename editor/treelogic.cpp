@@ -808,4 +808,46 @@ std::unique_ptr<CBaseTreeLogic> CreateTreeLogic(TreeClass treeClass, ITreeItems&
     return std::make_unique<CBaseTreeLogic>(items, host);
 }
 
+bool CLabelClicks::OnPress(TreeItem item, bool onLabel, bool armed, long time)
+{
+    const bool second = item != 0 && item == m_lastClick && time - m_lastRelease <= m_doubleClickMs;
+    m_lastClick = 0;
+    m_takenByPress = second;
+    m_swallowRelease = second;
+    m_pressed = item;
+    m_armed = !second && item != 0 && onLabel && armed;
+    return second;
+}
+
+bool CLabelClicks::OnRelease(long time)
+{
+    if (m_swallowRelease) {
+        m_swallowRelease = false;
+        return false;
+    }
+    m_lastClick = m_pressed;
+    m_lastRelease = time;
+    const bool edit = m_armed;
+    m_armed = false;
+    return edit;
+}
+
+bool CLabelClicks::OnDoubleClick()
+{
+    const bool open = !m_takenByPress;
+    m_takenByPress = false;
+    m_armed = false;
+    m_swallowRelease = true;
+    m_lastClick = 0;
+    return open;
+}
+
+void CLabelClicks::Forget()
+{
+    m_armed = false;
+    m_swallowRelease = false;
+    m_takenByPress = false;
+    m_lastClick = 0;
+}
+
 } // namespace tarnwick

@@ -258,4 +258,40 @@ protected:
 
 std::unique_ptr<CBaseTreeLogic> CreateTreeLogic(TreeClass treeClass, ITreeItems& items, ITreeHost& host);
 
+// When the left button on an item's label starts editing it and when two
+// clicks are one double-click, by the times the display gives the events.
+// A double-click opens and never edits: the second press counts as one when
+// it comes within the double-click time after the first click was let go,
+// so a first click held long still makes a double-click, and any press
+// drops an edit that was waiting.
+class CLabelClicks {
+public:
+    explicit CLabelClicks(long doubleClickMs) : m_doubleClickMs(doubleClickMs) {}
+
+    // A left press on an item (0: none). onLabel: on its text; armed: the
+    // item was selected in a tree that had the focus. True when this press
+    // is the second of a double-click that the toolkit did not report.
+    bool OnPress(TreeItem item, bool onLabel, bool armed, long time);
+    // The release of the press: true when an edit of the pressed item is to
+    // start once the double-click time has passed without another press.
+    bool OnRelease(long time);
+    // The toolkit's own double-click: false when it completes one already
+    // taken by OnPress, so that it opens nothing a second time.
+    bool OnDoubleClick();
+    // Keys, other buttons, focus lost: no edit waits, no click is half done.
+    void Forget();
+
+    TreeItem PressedItem() const { return m_pressed; }
+    long DoubleClickMs() const { return m_doubleClickMs; }
+
+private:
+    long m_doubleClickMs;
+    TreeItem m_pressed = 0;
+    bool m_armed = false;
+    bool m_swallowRelease = false;
+    bool m_takenByPress = false;
+    TreeItem m_lastClick = 0;
+    long m_lastRelease = 0;
+};
+
 } // namespace tarnwick

@@ -18,6 +18,7 @@
 #include <wx/fileconf.h>
 #include <wx/filehistory.h>
 #include <wx/menu.h>
+#include <wx/settings.h>
 #include <wx/uiaction.h>
 
 #include <dlfcn.h>
@@ -415,6 +416,61 @@ TEST_F(MainFrameWindow, TheRecentFilesStandAboveExitAndOpenFromTheFileMenu)
     ASSERT_NE(reopened, nullptr);
     expectAboveExit(reopened->GetMenuBar()->GetMenu(0), "after opening the second",
                     {"chart2.wfa", "chart3.wfa", "chart1.wfa"});
+}
+
+TEST_F(MainFrameWindow, ADoubleClickOnTheSelectedDocumentTypeOpensItsChartAndNeverEditsItsName)
+{
+    // Held like this, a first click ends a double-click that the display
+    // takes for two clicks: its press comes too early for the second press,
+    // its release just before it.
+    long dclick = wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC);
+    if (dclick <= 0)
+        dclick = 500;
+    struct Case {
+        const char* what;
+        long holdFirst; // ms
+        long gap;       // ms from the first release to the second press; -1: one click
+        bool opens;
+        const char* screenshot;
+    } cases[] = {
+        {"a quick double-click", 40, 60, true, "tree-double-click-opens.png"},
+        {"a double-click whose first click is held", dclick - 40, 90, true, "tree-held-double-click-opens.png"},
+        {"one click on the selected name", 40, -1, false, "tree-slow-click-edits.png"},
+    };
+    const TreeItem order = OrderItem();
+    ASSERT_NE(order, 0u);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        tree()->SelectItem(order);
+        tree()->SetFocus();
+        pause();
+        const wxRect label = LabelOnScreen(order);
+        input.MouseMove(label.GetPosition() + wxPoint(label.width / 2, label.height / 2));
+        settle();
+        input.MouseDown();
+        wxMilliSleep(c.holdFirst);
+        input.MouseUp();
+        if (c.gap >= 0) {
+            wxMilliSleep(c.gap);
+            input.MouseDown();
+            wxMilliSleep(30);
+            input.MouseUp();
+        }
+        // Well past the time a slow click waits before it edits.
+        for (int i = 0; i < 4 * dclick / 30; ++i) {
+            wxMilliSleep(30);
+            settle();
+        }
+        EXPECT_EQ(ChartCount(), c.opens ? 1u : 0u);
+        EXPECT_EQ(tree()->GetEditControl() != nullptr, !c.opens);
+        Screenshot(c.screenshot);
+        if (tree()->GetEditControl())
+            tree()->EndEditLabel(CBaseTreeCtrl::ToId(order), true);
+        app().GetDocManager()->CloseDocuments(true);
+        EXPECT_TRUE(settleUntil([&] { return ChartCount() == 0 && !tree()->GetEditControl(); }));
+        EXPECT_EQ(tree()->GetItemText(order), "Заказ");
+    }
+    EXPECT_TRUE(asked.empty());
 }
 
 } // namespace
