@@ -196,7 +196,10 @@ void CADepartmentDiagramController::OnArrange()
         if (choice.fitSheet)
             model->FitExtent(this);
     }
-    if (CODViewport* viewport = GetViewport())
+    // The arranged chart is shown from its top-left corner, as on opening.
+    if (CODViewport* viewport = GetViewport()) {
+        viewport->ShowTopLeft();
         viewport->Redraw();
+    }
     model->SetModified(true);
 }

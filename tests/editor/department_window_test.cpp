@@ -666,6 +666,58 @@ TEST_F(DepartmentWindow, AfterAnArrangementTheWindowShowsTheChartWhole)
     doc->Modify(false);
 }
 
+// The first column and row of the image that hold ink; -1 when none does.
+std::pair<int, int> FirstInk(const wxImage& image)
+{
+    int column = -1, row = -1;
+    for (int x = 0; x < image.GetWidth() && column < 0; ++x)
+        for (int y = 0; y < image.GetHeight(); ++y)
+            if (kelm::test::IsInk(image, x, y)) {
+                column = x;
+                break;
+            }
+    for (int y = 0; y < image.GetHeight() && row < 0; ++y)
+        for (int x = 0; x < image.GetWidth(); ++x)
+            if (kelm::test::IsInk(image, x, y)) {
+                row = y;
+                break;
+            }
+    return {column, row};
+}
+
+TEST_F(DepartmentWindow, AfterARebuildAndAnArrangementTheWindowShowsTheDrawingsTopLeftCorner)
+{
+    StartWithDepartments();
+    CADepartmentDoc* doc = OpenFirmChart();
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(Command(doc, 32792));
+    dialogs.answer = [](ArrangeChoice&) { return static_cast<int>(IDOK); };
+    ASSERT_TRUE(Command(doc, 32828));
+
+    CODViewport& viewport = ViewOf(doc)->GetChartViewport();
+    const CRect drawing = viewport.GetVirtualBounds();
+    EXPECT_EQ(viewport.GetLogOrigin(), drawing.TopLeft());
+    CRect nodes;
+    bool any = false;
+    for (CODComponent* c : *doc->GetModel()->GetComponents())
+        if (dynamic_cast<CADSubDivision*>(c)) {
+            if (any)
+                nodes.UnionRect(nodes, c->GetBounds());
+            else
+                nodes = c->GetBounds();
+            any = true;
+        }
+    ASSERT_TRUE(any);
+    // The leftmost box and the top one stand as far from the window's
+    // corner as from the drawing's.
+    const wxImage shown = kelm::test::ScreenImage(ViewOf(doc)->GetCanvas());
+    Screenshot("arranged-top-left.png");
+    const auto [column, row] = FirstInk(shown);
+    EXPECT_NEAR(column, nodes.left - drawing.left, 1);
+    EXPECT_NEAR(row, nodes.top - drawing.top, 1);
+    doc->GetModel()->SetModified(false);
+}
+
 TEST_F(DepartmentWindow, AChangedChartFromTheDatabaseWithoutAViewDoesNotClose)
 {
     CADepartmentDoc doc;
