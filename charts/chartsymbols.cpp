@@ -74,8 +74,11 @@ void buildAction(CODSymbolComponent& symbol)
     finish(symbol);
 }
 
-// A rounded box with the department's name; the port sits in its middle,
-// where the links of the department chart meet.
+// A rounded box with the department's name on one line across its middle;
+// the port sits in its middle, where the links of the department chart
+// meet. The name's rectangle is a little higher than a line of its font, so
+// that a box fitted to its name widens for a long one and keeps its width
+// for a short one.
 void buildDepartment(CODSymbolComponent& symbol)
 {
     symbol.SetName("DEPARTMENT");
@@ -87,7 +90,7 @@ void buildDepartment(CODSymbolComponent& symbol)
     box->SetVertices(outline.data(), static_cast<int>(outline.size()));
     box->UpdateBounds(false);
     symbol.AppendChild(box);
-    addText(symbol, "DocState", "", CRect(-56, 4, 56, 36));
+    addText(symbol, "DocState", "", CRect(-56, 12, 56, 28));
     finish(symbol);
 }
 

@@ -90,7 +90,7 @@ void CADepartmentDiagramController::OnUpdateCommand(wxUpdateUIEvent& event)
 void CADepartmentDiagramController::OnInsertDepartment()
 {
     CADSubDivision* node = NewDepartmentNode();
-    node->SetData(-1, -1, "New Department");
+    SetNewNodeData(*node, -1, -1, "New Department");
     PrepareDepartmentComponent(this, node, true);
     OnInsertSymbol(node);
     m_bManualInsert = 1;

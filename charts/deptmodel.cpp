@@ -102,6 +102,12 @@ CADSubDivision* NewDepartmentNode()
     return node;
 }
 
+void SetNewNodeData(CADSubDivision& node, std::int32_t code, std::int32_t parentCode, const std::string& name)
+{
+    node.SetData(code, parentCode, name);
+    CTarnwickModel::FitSymbolToText(&node);
+}
+
 } // namespace tarnwick
 
 // ---------------------------------------------------------------- node
@@ -320,7 +326,7 @@ bool CADepartmentDiagramModel::RebuildFromDB(CODController* controller)
             const ado::_variant_t name = rs->GetCollect("struct_name");
             const std::int32_t parent = codeOf(rs->GetCollect("struct_parent"));
             const std::int32_t code = codeOf(rs->GetCollect("struct_code"));
-            node->SetData(code, parent, name.vt == ado::VT_NULL ? std::string() : name.ToString());
+            SetNewNodeData(*node, code, parent, name.vt == ado::VT_NULL ? std::string() : name.ToString());
             AppendComponent(node);
             PrepareDepartmentComponent(controller, node, true);
             rs->MoveNext();
@@ -445,6 +451,17 @@ void CADepartmentDiagramModel::ArrangeLinks(CODController*)
         link->OnPortMoved(link->GetSourcePort(), 0, 0);
         link->OnPortMoved(link->GetTargetPort(), 0, 0);
     }
+}
+
+void CADepartmentDiagramModel::FitNodesToText()
+{
+    const bool modified = IsModified();
+    CODComponentSet* components = GetComponents();
+    for (int i = 0; i < components->GetSize(); ++i)
+        if (auto* node = dynamic_cast<CADSubDivision*>(components->GetAt(i)))
+            CTarnwickModel::FitSymbolToText(node);
+    UpdateAllComponents();
+    SetModified(modified);
 }
 
 void CADepartmentDiagramModel::FitExtent(CODController*)

@@ -78,6 +78,9 @@ public:
     void ArrangeLinks(CODController* controller);
     // The model's size: the nodes' extent plus 50.
     void FitExtent(CODController* controller);
+    // Every node takes the size its name needs, as an opened chart's
+    // symbols do; the chart stays unchanged in the sense of its modified flag.
+    void FitNodesToText();
 
     std::int32_t m_nHorzSpace = 150;
     std::int32_t m_nVertSpace = 100;
@@ -112,5 +115,7 @@ void PrepareDepartmentComponent(CODController* controller, CODComponent* compone
 
 // A department node made from symbol 250.
 CADSubDivision* NewDepartmentNode();
+// A new node's name, code and parent code, its box sized to the name.
+void SetNewNodeData(CADSubDivision& node, std::int32_t code, std::int32_t parentCode, const std::string& name);
 
 } // namespace tarnwick

@@ -350,6 +350,9 @@ void CTarnwickApp::OpenDiagram(std::int32_t key, const std::string& title)
         ActivateChildFrame(dynamic_cast<wxFrame*>(view->GetFrame()));
         if (auto* model = dynamic_cast<CTarnwickModel*>(doc->GetModel()))
             model->FitSymbolsToText(view->GetChartViewport().GetController(), doc);
+        // The same layout pass gives a department chart's nodes the size of their names.
+        if (auto* model = dynamic_cast<CADepartmentDiagramModel*>(doc->GetModel()))
+            model->FitNodesToText();
         view->GetChartViewport().Redraw();
     }
 }

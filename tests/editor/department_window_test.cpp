@@ -718,6 +718,53 @@ TEST_F(DepartmentWindow, AfterARebuildAndAnArrangementTheWindowShowsTheDrawingsT
     doc->GetModel()->SetModified(false);
 }
 
+TEST_F(DepartmentWindow, ADepartmentsNameStaysInsideItsBoxOnTheScreen)
+{
+    const std::string name = "Отдел материально-технического снабжения и логистики";
+    g_db->Exec("INSERT INTO struct_gr(id_firm, struct_code, struct_parent, struct_name, struct_lev, sort) "
+               "VALUES (1, 9, 0, '" + name + "', 0, 9)");
+    StartWithDepartments();
+    CADepartmentDoc* doc = OpenFirmChart();
+    ASSERT_NE(doc, nullptr);
+
+    // Each box on the screen: the name reaches towards its right border and
+    // no ink stands just outside it.
+    auto expectNameInside = [this](CADepartmentDoc* chart, const char* when) {
+        CODViewport& viewport = ViewOf(chart)->GetChartViewport();
+        const wxImage shown = kelm::test::ScreenImage(ViewOf(chart)->GetCanvas());
+        bool found = false;
+        for (CODComponent* c : *chart->GetModel()->GetComponents()) {
+            auto* node = dynamic_cast<CADSubDivision*>(c);
+            if (!node || node->GetCode() != 9)
+                continue;
+            found = true;
+            const wxRect box = kelm::test::WindowRect(viewport, node->GetBounds());
+            ASSERT_TRUE(wxRect(wxPoint(0, 0), shown.GetSize()).Contains(box)) << when;
+            EXPECT_EQ(kelm::test::InkIn(shown, wxRect(box.GetRight() + 2, box.GetTop() + 2, 40, box.height - 4)), 0)
+                << when << ": the name runs past its box";
+            EXPECT_GT(kelm::test::InkIn(shown, wxRect(box.GetRight() - 30, box.GetTop() + 3, 26, box.height - 6)), 0)
+                << when << ": the name's end is not drawn in its box";
+        }
+        EXPECT_TRUE(found) << when;
+    };
+    ASSERT_TRUE(Command(doc, 32792));
+    dialogs.answer = [](ArrangeChoice&) { return static_cast<int>(IDOK); };
+    ASSERT_TRUE(Command(doc, 32828));
+    expectNameInside(doc, "rebuilt and arranged");
+    Screenshot("department-long-name.png");
+
+    // Stored and opened again, the boxes hold their names as well.
+    ASSERT_TRUE(Command(doc, 32788));
+    ASSERT_TRUE(app().GetDocManager()->CloseDocument(doc));
+    settle();
+    CADepartmentDoc* again = OpenFirmChart();
+    ASSERT_NE(again, nullptr);
+    expectNameInside(again, "opened again");
+    EXPECT_FALSE(again->IsModified());
+    Screenshot("department-long-name-reopened.png");
+    g_db->Exec("DELETE FROM struct_gr WHERE struct_code = 9");
+}
+
 TEST_F(DepartmentWindow, AChangedChartFromTheDatabaseWithoutAViewDoesNotClose)
 {
     CADepartmentDoc doc;
