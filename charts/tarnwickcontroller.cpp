@@ -747,6 +747,9 @@ void CTarnwickController::ReloadFromDB()
     }
     // A broken-off reload must not be saved over the stored chart.
     model->m_bIncomplete = !complete;
+    // The states are built anew: the view switch for unconnected ones holds
+    // for them as after every load.
+    model->ShowIsolatedStates(model->GetIsolatedShown() != 0);
     FinishRebuild();
 }
 

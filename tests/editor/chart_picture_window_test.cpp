@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <wx/aui/auibar.h>
 #include <wx/scrolbar.h>
 
 #include <cmath>
@@ -345,6 +346,37 @@ TEST_F(ChartPictureWindow, AChartOpensAndReloadsShowingItsTopLeftCorner)
     ASSERT_NE(w.viewport().GetLogOrigin(), before) << "the bar did not scroll";
     Send(ID_RELOAD_CHART);
     expectTopLeft(w, "reloaded_top_left");
+    EXPECT_TRUE(asked.empty()) << asked.front();
+}
+
+TEST_F(ChartPictureWindow, AReloadShowsTheUnconnectedStatesAsTheViewSwitchSays)
+{
+    const Window w = Open();
+    ASSERT_NE(w.doc, nullptr);
+    auto* bar = dynamic_cast<wxAuiToolBar*>(frame()->FindWindow(ToWxId(59401)));
+    ASSERT_NE(bar, nullptr);
+    const wxRect reload = bar->GetToolRect(ToWxId(ID_RELOAD_CHART));
+    ASSERT_FALSE(reload.IsEmpty());
+    // Вид › Показать несвязанные состояния, then the toolbar's reload button.
+    for (bool shown : {true, false}) {
+        SCOPED_TRACE(shown ? "switched on" : "switched off");
+        Send(ID_SHOW_ISOLATED_STATES);
+        ASSERT_EQ(w.model->GetIsolatedShown() != 0, shown);
+        w.model->SetModified(false);
+        Pointer(bar).Click(reload.GetPosition() + wxPoint(reload.width / 2, reload.height / 2));
+        kelm::test::Pause(8);
+        CAWFState* alone = w.state(2);
+        ASSERT_NE(alone, nullptr);
+        EXPECT_EQ(alone->IsVisible(), shown);
+        EXPECT_EQ(w.model->GetIsolatedShown() != 0, shown);
+        // Its left border and the start of its lower label, where no link of the chart runs.
+        const wxImage image = Capture(w, shown ? "reloaded_alone_shown" : "reloaded_alone_hidden");
+        const wxRect box = WindowRect(w.viewport(), alone->GetBounds());
+        EXPECT_EQ(InkNear(image, box.GetLeft(), box.GetTop() + box.GetHeight() * 3 / 4, 0), shown);
+        EXPECT_EQ(InkIn(image, wxRect(box.GetLeft() + 3, box.GetTop() + box.GetHeight() / 2 + 3, 20,
+                                      box.GetHeight() / 2 - 6)) > 0,
+                  shown);
+    }
     EXPECT_TRUE(asked.empty()) << asked.front();
 }
 
