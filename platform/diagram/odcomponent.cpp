@@ -978,10 +978,17 @@ void CODTextComponent::SizeToText(std::int32_t)
         font = &kDefaultFont;
     std::int32_t w = 0, h = 0;
     IODTextMeasurer* measurer = IODTextMeasurer::Get();
-    for (const std::string& line : GetLines()) {
-        CSize s = measurer->Measure(line, *font);
-        w = std::max(w, s.cx);
-        h += s.cy;
+    if (m_strText.find_first_of("\r\n") == std::string::npos) {
+        // One line, as most labels are: measured as it stands.
+        const CSize s = measurer->Measure(m_strText, *font);
+        w = s.cx;
+        h = s.cy;
+    } else {
+        for (const std::string& line : GetLines()) {
+            CSize s = measurer->Measure(line, *font);
+            w = std::max(w, s.cx);
+            h += s.cy;
+        }
     }
     // Fonts do not scale with the symbol: in the symbol's own space, the
     // text needs its size over the symbol's scale.

@@ -8,9 +8,11 @@
 #include <wx/dcmemory.h>
 #include <wx/font.h>
 #include <wx/fontenum.h>
+#include <wx/graphics.h>
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <map>
 #include <tuple>
 #include <unordered_map>
@@ -107,15 +109,14 @@ wxFont CODFontProperty::CreateFont() const
 namespace {
 
 // A text's size as DrawSelf lays it out: an empty line is as high as a
-// letter. Labels repeat across a chart, so sizes are remembered.
+// letter. Labels repeat across a chart, so sizes are remembered, per font and
+// then per text, so that a size found again costs no new key.
 class FontSizes : public IODTextMeasurer {
 public:
     CSize Measure(const std::string& line, const CODFontProperty& font) override
     {
-        std::string key = font.m_strFace;
-        key += '\0' + std::to_string(font.m_nPointSize) + (font.m_bBold ? "b" : "") + (font.m_bItalic ? "i" : "");
-        key += '\0' + line;
-        if (auto it = m_sizes.find(key); it != m_sizes.end())
+        Font& sizes = sizesOf(font);
+        if (auto it = sizes.lines.find(line); it != sizes.lines.end())
             return it->second;
         const wxFont f = font.CreateFont();
         if (m_dc.GetFont() != f)
@@ -124,17 +125,45 @@ public:
         wxCoord w = 0, h = 0;
         m_dc.GetTextExtent(text.empty() ? wxString("X") : text, &w, &h);
         const CSize size(text.empty() ? 0 : w, h);
-        if (m_sizes.size() > 100000)
-            m_sizes.clear();
-        m_sizes.emplace(std::move(key), size);
+        if (sizes.lines.size() > 100000)
+            sizes.lines.clear();
+        sizes.lines.emplace(line, size);
         return size;
     }
     bool IsOk() const { return m_dc.IsOk(); }
 
 private:
+    struct Font {
+        std::string face;
+        std::int32_t pointSize;
+        bool bold, italic;
+        std::unordered_map<std::string, CSize> lines;
+    };
+    Font& sizesOf(const CODFontProperty& font)
+    {
+        const bool bold = font.m_bBold, italic = font.m_bItalic;
+        // The last font asked for first: a chart's labels mostly share one.
+        if (m_last < m_fonts.size()) {
+            Font& f = m_fonts[m_last];
+            if (f.pointSize == font.m_nPointSize && f.bold == bold && f.italic == italic && f.face == font.m_strFace)
+                return f;
+        }
+        for (std::size_t i = 0; i < m_fonts.size(); ++i) {
+            Font& f = m_fonts[i];
+            if (f.pointSize == font.m_nPointSize && f.bold == bold && f.italic == italic && f.face == font.m_strFace) {
+                m_last = i;
+                return f;
+            }
+        }
+        m_fonts.push_back({font.m_strFace, font.m_nPointSize, bold, italic, {}});
+        m_last = m_fonts.size() - 1;
+        return m_fonts.back();
+    }
+
     wxBitmap m_bitmap{1, 1};
     wxMemoryDC m_dc{m_bitmap};
-    std::unordered_map<std::string, CSize> m_sizes;
+    std::deque<Font> m_fonts;
+    std::size_t m_last = 0;
 };
 
 } // namespace
@@ -207,12 +236,20 @@ void CODTextComponent::DrawSelf(wxDC& dc)
     dc.SetTextForeground(wxColour((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
     const CRect r = GetModelBounds();
+    // A context that draws through a graphics context measures every text
+    // it draws, for a bounding box nobody here reads: the text goes to the
+    // graphics context itself, with the same font, colour and place.
+    wxGraphicsContext* gc = dc.GetLogicalFunction() == wxCOPY ? dc.GetGraphicsContext() : nullptr;
     std::int32_t y = r.top;
     const auto& lines = GetLines();
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const wxString text = wxString::FromUTF8(lines[i]);
-        if (!text.empty())
-            dc.DrawText(text, r.left, y);
+        if (!text.empty()) {
+            if (gc)
+                gc->DrawText(text, r.left, y);
+            else
+                dc.DrawText(text, r.left, y);
+        }
         if (i + 1 < lines.size()) { // the next line goes one line height lower
             wxCoord w = 0, h = 0;
             dc.GetTextExtent(text.empty() ? wxString("X") : text, &w, &h);

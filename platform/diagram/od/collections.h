@@ -129,11 +129,9 @@ public:
             }
         return false;
     }
-    void RemoveAll() override
-    {
-        while (GetSize() >= 1)
-            RemoveAt(0);
-    }
+    // Empty, as removing the first element until none is left would leave
+    // it, without moving the rest down each time.
+    void RemoveAll() override { m_data.clear(); }
 
 private:
     static int& idx(CCIterPos* pos) { return static_cast<CCIterPos_T<int>*>(pos)->m_i; }
