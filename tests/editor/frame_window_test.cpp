@@ -161,6 +161,17 @@ protected:
                       : "(no X window)";
     }
 
+    // The file dialog answers with a fresh copy of the chart file each time,
+    // chart1.wfa, chart2.wfa and so on, counting them in opened.
+    void OpenFreshCopies(int& opened)
+    {
+        app().GetDocManager()->m_choosePath = [this, &opened] {
+            const std::filesystem::path copy = dir.path() / ("chart" + std::to_string(++opened) + ".wfa");
+            std::filesystem::copy_file(WORKFLOW_FIXTURES "/chart.wfa", copy);
+            return wxString::FromUTF8(copy.string());
+        };
+    }
+
     void Screenshot(const char* name) { kelm::test::Screenshot(name); }
 
     wxUIActionSimulator input;
@@ -324,11 +335,7 @@ TEST_F(MainFrameWindow, RecentFilesKeepTheLastFourOverSessions)
 
     // Six chart files opened one after another: the last four are listed, the latest first.
     int opened = 0;
-    app().GetDocManager()->m_choosePath = [this, &opened] {
-        const std::filesystem::path copy = dir.path() / ("chart" + std::to_string(++opened) + ".wfa");
-        std::filesystem::copy_file(WORKFLOW_FIXTURES "/chart.wfa", copy);
-        return wxString::FromUTF8(copy.string());
-    };
+    OpenFreshCopies(opened);
     for (int i = 0; i < 6; ++i)
         MenuCommand(ID_FILE_OPEN);
     EXPECT_EQ(opened, 6);
@@ -360,11 +367,7 @@ TEST_F(MainFrameWindow, RecentFilesKeepTheLastFourOverSessions)
 TEST_F(MainFrameWindow, TheRecentFilesStandAboveExitAndOpenFromTheFileMenu)
 {
     int opened = 0;
-    app().GetDocManager()->m_choosePath = [this, &opened] {
-        const std::filesystem::path copy = dir.path() / ("chart" + std::to_string(++opened) + ".wfa");
-        std::filesystem::copy_file(WORKFLOW_FIXTURES "/chart.wfa", copy);
-        return wxString::FromUTF8(copy.string());
-    };
+    OpenFreshCopies(opened);
     for (int i = 0; i < 3; ++i)
         MenuCommand(ID_FILE_OPEN);
     ASSERT_EQ(ChartCount(), 3u);
