@@ -587,38 +587,106 @@ BOOL CopyFile(const std::string& source, const std::string& target, BOOL failIfE
     return ok;
 }
 
-BOOL WriteWholeFile(const std::string& path, const std::string& text, unsigned mode)
+namespace {
+
+constexpr std::string_view kReplaceMark = ".tmp";
+constexpr std::size_t kReplaceRandom = 6;
+
+// Creates an empty temporary beside `path` under a fresh name; its
+// descriptor, or -1 with errno set.
+int createReplaceTemporary(const std::string& path, std::string& temporary)
 {
-    std::string tmp = path + ".tmpXXXXXX";
-    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return FailWithErrno(errno, path);
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            done += static_cast<std::size_t>(n);
-        else if (n == 0)
-            errno = ENOSPC;
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = path + std::string(kReplaceMark);
+        for (std::size_t i = 0; i < kReplaceRandom; ++i)
+            temporary += digits[random() % (sizeof digits - 1)];
+        // The mode a new file gets, the umask applied by the system.
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
     }
-    ok = ok && ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && ::fsync(fd) == 0;
-    int err = errno;
+    errno = EEXIST;
+    return -1;
+}
+
+// Removes the temporary unless it was renamed into place.
+struct ReplaceTemporary {
+    std::string path;
+    int fd = -1;
+    bool placed = false;
+    ~ReplaceTemporary()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        if (!placed && !path.empty())
+            ::unlink(path.c_str());
+    }
+};
+
+} // namespace
+
+BOOL AtomicReplaceFile(const std::string& path, const ReplaceWriter& write, std::optional<unsigned> mode)
+{
+    ReplaceTemporary temp;
+    temp.fd = createReplaceTemporary(path, temp.path);
+    if (temp.fd < 0) {
+        temp.path.clear();
+        return FailWithErrno(errno, path);
+    }
+    errno = 0;
+    bool ok = write(temp.path, temp.fd);
+    // fsync through any descriptor of the file writes what every other
+    // descriptor (a stream the writer opened by name) has handed over.
+    ok = ok && (!mode || ::fchmod(temp.fd, static_cast<mode_t>(*mode)) == 0) && ::fsync(temp.fd) == 0;
+    int err = ok ? 0 : (errno ? errno : EIO);
+    const int fd = temp.fd;
+    temp.fd = -1;
     if (::close(fd) != 0 && ok) {
         ok = false;
         err = errno;
     }
-    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) {
+    if (ok && ::rename(temp.path.c_str(), path.c_str()) != 0) {
         ok = false;
         err = errno;
     }
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return FailWithErrno(err ? err : EIO, path);
+    if (!ok)
+        return FailWithErrno(err, path);
+    temp.placed = true;
+    // The rename itself lasts only once the folder is synced; a file system
+    // that cannot sync a folder says EINVAL and keeps it as well as it can.
+    const int dir = ::open(parentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return FailWithErrno(errno, path);
+    if (::fsync(dir) != 0 && errno != EINVAL) {
+        err = errno;
+        ::close(dir);
+        return FailWithErrno(err, path);
     }
+    ::close(dir);
     return succeed();
+}
+
+BOOL WriteWholeFile(const std::string& path, const std::string& text, unsigned mode)
+{
+    return AtomicReplaceFile(
+        path,
+        [&text](const std::string&, int fd) {
+            for (std::size_t done = 0; done < text.size();) {
+                const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0) {
+                    if (n == 0)
+                        errno = ENOSPC;
+                    return false;
+                }
+                done += static_cast<std::size_t>(n);
+            }
+            return true;
+        },
+        mode);
 }
 
 bool ReadAll(int fd, std::string& out)

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,9 +67,23 @@ std::optional<std::vector<FindData>> FindFiles(const std::string& folder, const 
 // place), and a copy that is killed leaves no part of it behind.
 BOOL CopyFile(const std::string& source, const std::string& target, BOOL failIfExists);
 
-// Writes `text` as the whole new content of `path` with `mode`: into a
-// temporary file beside it, synced, then renamed over it, so that readers
-// see the old file or the new one, never half of one.
+// Fills the temporary file of a replace, given by name and by an open
+// descriptor (either may be written through); false with errno set, or an
+// exception, when the content could not be written.
+using ReplaceWriter = std::function<bool(const std::string& temporary, int fd)>;
+
+// Replaces `path` as a whole: `write` fills a temporary file created in the
+// same folder under a name no other writer uses, which is synced, renamed
+// over `path`, and the folder synced, so that readers, a second writer and
+// a power cut see the old file or a new one, never half of one. The file
+// gets `mode`, or without it the mode a new file gets (0666 less the
+// umask). On any failure the temporary is removed and the old file is left
+// as it was; an exception from `write` is passed on after that.
+BOOL AtomicReplaceFile(const std::string& path, const ReplaceWriter& write,
+                       std::optional<unsigned> mode = std::nullopt);
+
+// Writes `text` as the whole new content of `path` with `mode`, replacing
+// it as AtomicReplaceFile does.
 BOOL WriteWholeFile(const std::string& path, const std::string& text, unsigned mode = 0644);
 
 // Reads from `fd` to its end into `out` (emptied first), going on after an

@@ -1,5 +1,6 @@
 #include "winapi/text.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <langinfo.h>
@@ -122,6 +123,52 @@ std::string_view Utf8Left(std::string_view text, std::size_t maxChars)
     for (std::size_t n = 0; n < maxChars && pos < text.size(); ++n)
         decode(text, pos);
     return text.substr(0, pos);
+}
+
+std::size_t Utf8CutBytes(std::string_view text, std::size_t maxBytes)
+{
+    const std::size_t length = std::min(text.size(), maxBytes);
+    if (length == 0)
+        return 0;
+    // The lead byte of the last sequence the prefix touches.
+    std::size_t start = length - 1;
+    while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
+        --start;
+    const auto lead = static_cast<unsigned char>(text[start]);
+    const std::size_t need = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return start + need > length ? start : length;
+}
+
+std::string Trim(std::string_view text, std::string_view blanks)
+{
+    const std::size_t begin = text.find_first_not_of(blanks);
+    if (begin == std::string_view::npos)
+        return {};
+    return std::string(text.substr(begin, text.find_last_not_of(blanks) - begin + 1));
+}
+
+std::string TrimRight(std::string_view text, std::string_view blanks)
+{
+    const std::size_t last = text.find_last_not_of(blanks);
+    return last == std::string_view::npos ? std::string() : std::string(text.substr(0, last + 1));
+}
+
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+void AppendHexByte(std::string& out, unsigned char byte, bool upperCase)
+{
+    const char* digits = upperCase ? "0123456789ABCDEF" : "0123456789abcdef";
+    out += digits[byte >> 4];
+    out += digits[byte & 0x0F];
 }
 
 std::string Utf16ToUtf8(std::u16string_view text)

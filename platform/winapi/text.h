@@ -17,6 +17,10 @@ namespace winapi {
 std::size_t Utf8Length(std::string_view text);
 // The first `maxChars` characters of `text`.
 std::string_view Utf8Left(std::string_view text, std::size_t maxChars);
+// The byte length of the longest prefix of `text` of at most `maxBytes`
+// bytes that does not end inside a character: a sequence the cut would
+// leave short is left out whole. Only the prefix is read.
+std::size_t Utf8CutBytes(std::string_view text, std::size_t maxBytes);
 
 // A surrogate pair becomes one character, a lone surrogate U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
@@ -32,6 +36,17 @@ std::string Utf8Fold(std::string_view text);
 bool Utf8EqualNoCase(std::string_view a, std::string_view b);
 // <0, 0, >0 by folded code points.
 int Utf8CompareNoCase(std::string_view a, std::string_view b);
+
+// The blanks a trim removes unless told otherwise.
+inline constexpr std::string_view kBlanks = " \t\r\n\v\f";
+// `text` without the bytes of `blanks` at both ends, or at its end only.
+std::string Trim(std::string_view text, std::string_view blanks = kBlanks);
+std::string TrimRight(std::string_view text, std::string_view blanks = kBlanks);
+
+// 0 to 15 for a hexadecimal digit of either case, -1 for any other byte.
+int HexDigitValue(char c);
+// The two hexadecimal digits of `byte`, high first.
+void AppendHexByte(std::string& out, unsigned char byte, bool upperCase = false);
 
 // Optional sign and leading decimal digits; none gives 0.
 int StrToInt(std::string_view text);

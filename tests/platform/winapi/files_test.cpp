@@ -6,13 +6,20 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace winapi;
@@ -191,4 +198,134 @@ TEST(Files, DrivesAndFreeSpace)
     std::uint64_t mb = 0;
     EXPECT_TRUE(GetFreeDiskSpaceMB((dir / "not/yet").string(), mb));
     EXPECT_FALSE(GetFreeDiskSpaceMB("relative", mb));
+}
+
+namespace {
+
+// The entries of a folder other than `keep`: what a replace left behind.
+std::vector<std::string> strays(const fs::path& folder, const std::string& keep)
+{
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().filename() != keep)
+            out.push_back(e.path().filename().string());
+    return out;
+}
+
+} // namespace
+
+TEST(Files, ReplaceByTwoWritersAtOnceLeavesOneWholeFile)
+{
+    kelm::test::TempDir dir;
+    const std::string path = (dir / "shared.dat").string();
+    const std::size_t size = 256 * 1024;
+    ASSERT_TRUE(WriteWholeFile(path, std::string(size, 'o')));
+    std::atomic<bool> done {false};
+    std::atomic<int> failures {0};
+    auto writer = [&](char letter, bool byName) {
+        const std::string text(size, letter);
+        for (int i = 0; i < 40; ++i) {
+            const BOOL ok = AtomicReplaceFile(path, [&](const std::string& temporary, int fd) {
+                if (!byName)
+                    return ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+                // Through a stream of its own, as the archive and the wx
+                // writers do; it is flushed before the replace syncs.
+                std::FILE* out = std::fopen(temporary.c_str(), "wb");
+                if (!out)
+                    return false;
+                const bool whole = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+                return std::fclose(out) == 0 && whole;
+            });
+            if (!ok)
+                ++failures;
+        }
+    };
+    std::thread reader([&] {
+        while (!done) {
+            const std::string seen = kelm::test::readFile(path);
+            if (seen.size() != size || seen.find_first_not_of(seen[0]) != std::string::npos)
+                ++failures;
+        }
+    });
+    std::thread a(writer, 'a', false), b(writer, 'b', true);
+    a.join();
+    b.join();
+    done = true;
+    reader.join();
+    EXPECT_EQ(failures, 0);
+    const std::string last = kelm::test::readFile(path);
+    ASSERT_EQ(last.size(), size);
+    EXPECT_TRUE(last == std::string(size, 'a') || last == std::string(size, 'b'));
+    EXPECT_TRUE(strays(dir.path(), "shared.dat").empty());
+}
+
+TEST(Files, FailedReplaceKeepsTheOldFileWhole)
+{
+    kelm::test::TempDir dir;
+    const std::string path = (dir / "keep.dat").string();
+    const std::string old = "the old content\n";
+    struct Case {
+        const char* what;
+        std::function<BOOL()> replace;
+    };
+    const Case cases[] = {
+        {"writer fails", [&] { return AtomicReplaceFile(path, [](const std::string&, int) { return false; }); }},
+        {"writer throws",
+         [&] {
+             try {
+                 AtomicReplaceFile(path, [](const std::string&, int fd) -> bool {
+                     [[maybe_unused]] auto n = ::write(fd, "half", 4);
+                     throw std::runtime_error("stop");
+                 });
+             } catch (const std::runtime_error&) {
+                 return kFalse;
+             }
+             ADD_FAILURE() << "the exception was not passed on";
+             return kTrue;
+         }},
+        // A file-size limit stands for a full disk: the write stops short.
+        {"disk full", [&] {
+             const pid_t child = ::fork();
+             if (child == 0) {
+                 struct rlimit limit {4096, 4096};
+                 ::signal(SIGXFSZ, SIG_IGN);
+                 ::setrlimit(RLIMIT_FSIZE, &limit);
+                 ::_exit(WriteWholeFile(path, std::string(65536, 'n')) ? 1 : 0);
+             }
+             int status = -1;
+             ::waitpid(child, &status, 0);
+             return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? kFalse : kTrue;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteWholeFile(path, old));
+        EXPECT_FALSE(c.replace());
+        EXPECT_EQ(kelm::test::readFile(path), old);
+        EXPECT_TRUE(strays(dir.path(), "keep.dat").empty());
+    }
+    // A target that cannot be replaced (a folder) or a missing folder: the
+    // error is the rename's or the create's, and nothing is left beside it.
+    fs::create_directories(dir / "sub");
+    EXPECT_FALSE(WriteWholeFile((dir / "sub").string(), "x"));
+    EXPECT_EQ(GetLastError(), 5u);
+    EXPECT_FALSE(WriteWholeFile((dir / "missing/file").string(), "x"));
+    EXPECT_EQ(GetLastError(), 3u);
+    EXPECT_EQ(strays(dir.path(), "keep.dat"), std::vector<std::string>{"sub"});
+}
+
+TEST(Files, ReplaceGivesTheModeOfANewFileOrTheOneAsked)
+{
+    kelm::test::TempDir dir;
+    const mode_t mask = ::umask(022);
+    const std::string path = (dir / "mode.dat").string();
+    ASSERT_TRUE(AtomicReplaceFile(path, [](const std::string&, int fd) { return ::write(fd, "a", 1) == 1; }));
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    ASSERT_TRUE(WriteWholeFile(path, "b", 0600));
+    ::stat(path.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(kelm::test::readFile(path), "b");
+    ::umask(mask);
 }

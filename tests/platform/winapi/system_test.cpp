@@ -58,6 +58,35 @@ TEST(Text, CaseAndCuts)
     EXPECT_EQ(StrToInt("+7"), 7);
 }
 
+TEST(Text, ByteCutsNeverSplitACharacter)
+{
+    // "a€я😀": 1 + 3 + 2 + 4 bytes.
+    const std::string text = "a\u20ac\u044f\U0001F600";
+    const std::size_t expected[] = {0, 1, 1, 1, 4, 4, 6, 6, 6, 6, 10, 10};
+    for (std::size_t limit = 0; limit < std::size(expected); ++limit)
+        EXPECT_EQ(Utf8CutBytes(text, limit), expected[limit]) << limit;
+    // Only the prefix counts: a text that ends mid-character loses that tail.
+    EXPECT_EQ(Utf8CutBytes(std::string_view(text.data(), 3), 100), 1u);
+    EXPECT_EQ(Utf8CutBytes("", 5), 0u);
+}
+
+TEST(Text, TrimAndHexDigits)
+{
+    EXPECT_EQ(Trim(" \t\r\n a b \v\f"), "a b");
+    EXPECT_EQ(Trim(" \t "), "");
+    EXPECT_EQ(Trim("\tx\t", " "), "\tx\t");
+    EXPECT_EQ(TrimRight("  x \r\n"), "  x");
+    EXPECT_EQ(TrimRight("\n\n"), "");
+    const std::pair<char, int> digits[] = {{'0', 0}, {'9', 9}, {'a', 10}, {'F', 15}, {'g', -1}, {'/', -1}, {':', -1},
+                                           {'@', -1}, {'G', -1}, {'`', -1}, {'\0', -1}};
+    for (const auto& [c, value] : digits)
+        EXPECT_EQ(HexDigitValue(c), value) << c;
+    std::string out;
+    AppendHexByte(out, 0x0A);
+    AppendHexByte(out, 0xF5, true);
+    EXPECT_EQ(out, "0aF5");
+}
+
 TEST(Text, Utf16Conversions)
 {
     EXPECT_EQ(Utf8ToUtf16("aЯ€"), u"aЯ€");
