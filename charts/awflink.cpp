@@ -4,6 +4,8 @@
 #include "charts/chartshell.h"
 #include "charts/diagrammodel.h"
 
+#include "winapi/text.h"
+
 #include <wx/dc.h>
 
 #include <algorithm>
@@ -38,34 +40,11 @@ void appendUtf8(std::string& out, std::uint32_t cp)
     }
 }
 
-std::size_t countCharacters(const std::string& s)
-{
-    return static_cast<std::size_t>(
-        std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-// Byte offset just after the first n characters.
-std::size_t skipCharacters(const std::string& s, std::size_t n)
-{
-    std::size_t i = 0;
-    while (n > 0 && i < s.size()) {
-        ++i;
-        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
-            ++i;
-        --n;
-    }
-    return i;
-}
-
 } // namespace
 
 std::string TrimScript(const std::string& script)
 {
-    const char* blanks = " \t\r\n\v\f";
-    const std::size_t first = script.find_first_not_of(blanks);
-    if (first == std::string::npos)
-        return {};
-    return script.substr(first, script.find_last_not_of(blanks) - first + 1);
+    return winapi::Trim(script);
 }
 
 std::string EncodeFormulaScript(const std::string& trimmedScript)
@@ -75,7 +54,7 @@ std::string EncodeFormulaScript(const std::string& trimmedScript)
     // The length character is a character of its own, however long the
     // script: a one-byte length would turn 256 into the code 0 that ends the
     // value. Codes that are no character stand as U+FFFD; readers skip it.
-    std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(countCharacters(trimmedScript), 0x10FFFF));
+    std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(winapi::Utf8Length(trimmedScript), 0x10FFFF));
     if (n >= 0xD800 && n <= 0xDFFF)
         n = 0xFFFD;
     std::string out;
@@ -89,7 +68,7 @@ std::string DecodeFormulaScript(const std::string& stored)
 {
     if (stored.empty())
         return {};
-    std::string rest = stored.substr(skipCharacters(stored, 2));
+    std::string rest = stored.substr(winapi::Utf8Left(stored, 2).size());
     const std::size_t nul = rest.find('\0');
     if (nul != std::string::npos)
         rest.resize(nul);

@@ -3,6 +3,9 @@
 #include "charts/chartprogress.h"
 #include "charts/chartshell.h"
 
+#include "winapi/files.h"
+#include "winapi/text.h"
+
 wxIMPLEMENT_DYNAMIC_CLASS(CBaseDiagramDoc, wxDocument);
 wxIMPLEMENT_DYNAMIC_CLASS(CTarnwickDoc, CBaseDiagramDoc);
 
@@ -11,27 +14,6 @@ using namespace tarnwick;
 namespace {
 
 const char* const kReadOnlyNotice = "Режим \"только чтение\", диаграмма не будет сохранена";
-
-std::size_t characterCount(const std::string& s)
-{
-    std::size_t n = 0;
-    for (char c : s)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-            ++n;
-    return n;
-}
-
-std::string firstCharacters(const std::string& s, std::size_t n)
-{
-    std::size_t i = 0;
-    while (n > 0 && i < s.size()) {
-        ++i;
-        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
-            ++i;
-        --n;
-    }
-    return s.substr(0, i);
-}
 
 } // namespace
 
@@ -118,21 +100,20 @@ bool CBaseDiagramDoc::DoSaveDocument(const wxString& file)
 {
     // Written beside the target first, so that a failed write leaves the old file whole.
     const std::string path = file.utf8_string();
-    const std::string temporary = path + ".tmp";
     // Storing the model clears its flag; a write that fails must not.
     const bool modelModified = m_pModel && m_pModel->IsModified();
     try {
-        {
+        const bool replaced = winapi::AtomicReplaceFile(path, [this](const std::string& temporary, int) {
             CFile out(temporary, CFile::modeCreate | CFile::modeWrite);
             CArchive ar(&out, CArchive::store);
             Serialize(ar);
             ar.Close();
             out.Close();
-        }
-        if (std::rename(temporary.c_str(), path.c_str()) != 0)
+            return true;
+        });
+        if (!replaced)
             throw CFileException(CFileException::generic, path, "cannot replace " + path);
     } catch (const std::exception& e) {
-        std::remove(temporary.c_str());
         if (m_pModel)
             m_pModel->SetModified(modelModified);
         ChartShell().Message(e.what(), "", ChartIcon::Stop);
@@ -185,8 +166,7 @@ std::string CBaseDiagramDoc::ProposedFileTitle(const std::string& title)
     for (char& c : proposed)
         if (c == ' ' || c == '"' || c == '\'' || c == '\\' || c == '/' || c == '#' || c == '%' || c == ':')
             c = '_';
-    if (characterCount(proposed) > 80)
-        proposed = firstCharacters(proposed, 80);
+    proposed = std::string(winapi::Utf8Left(proposed, 80));
     return proposed;
 }
 

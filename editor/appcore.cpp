@@ -2,6 +2,8 @@
 
 #include "kelm_version.h"
 
+#include "winapi/text.h"
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -28,20 +30,11 @@ bool StartsWithNoCase(const std::string& text, const char* prefix)
     return true;
 }
 
-std::string Trim(const std::string& text)
-{
-    std::size_t begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string::npos)
-        return {};
-    std::size_t end = text.find_last_not_of(" \t\r\n");
-    return text.substr(begin, end - begin + 1);
-}
-
 // A connection-string value that holds no separator is written as it is;
 // anything else goes in braces, so that it cannot add keys of its own.
 std::string ConnectionValue(const std::string& value)
 {
-    bool plain = value.find_first_of(";{}=") == std::string::npos && value == Trim(value);
+    bool plain = value.find_first_of(";{}=") == std::string::npos && value == winapi::Trim(value, " \t\r\n");
     if (plain)
         return value;
     std::string quoted = "{";
@@ -140,7 +133,7 @@ std::string RegistryKeyName() { return std::string("Kelm Tarnwick v") + KELM_VER
 
 int CompareVersions(const std::string& a, const std::string& b)
 {
-    auto left = SplitDots(Trim(a)), right = SplitDots(Trim(b));
+    auto left = SplitDots(winapi::Trim(a, " \t\r\n")), right = SplitDots(winapi::Trim(b, " \t\r\n"));
     std::size_t n = std::max(left.size(), right.size());
     for (std::size_t i = 0; i < n; ++i) {
         std::string x = i < left.size() ? left[i] : "0";

@@ -5,6 +5,7 @@
 #include "afx/archive.h"
 #include "afx/file.h"
 #include "diagram/odproperty.h"
+#include "winapi/files.h"
 
 #include <system_error>
 
@@ -17,22 +18,20 @@ std::filesystem::path DefaultPropertiesPath()
 
 void SaveDefaultPropertiesFile(const std::filesystem::path& file, CODPropertySet& set)
 {
-    const std::filesystem::path temporary = file.string() + ".tmp";
     try {
         std::filesystem::create_directories(file.parent_path());
-        {
-            CFile out(temporary.string(), CFile::modeCreate | CFile::modeWrite);
+        winapi::AtomicReplaceFile(file.string(), [&set](const std::string& temporary, int) {
+            CFile out(temporary, CFile::modeCreate | CFile::modeWrite);
             CArchive ar(&out, CArchive::store);
             ar << static_cast<std::int32_t>(set.GetCount());
             for (int i = 0; i < set.GetCount(); ++i)
                 set.GetAt(i)->Serialize(ar);
             ar.Close();
             out.Close();
-        }
-        std::filesystem::rename(temporary, file);
+            return true;
+        });
     } catch (const std::exception&) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
+        // Not saved: the old file stays as it was.
     }
 }
 

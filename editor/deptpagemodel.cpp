@@ -2,18 +2,11 @@
 
 #include "prompt.h"
 
+#include "winapi/text.h"
+
 namespace tarnwick {
 
 namespace {
-
-std::size_t characterCount(const std::string& s)
-{
-    std::size_t n = 0;
-    for (char c : s)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-            ++n;
-    return n;
-}
 
 } // namespace
 
@@ -45,7 +38,7 @@ void CDepartmentPropPageModel::OnCommand(int id)
 bool CDepartmentPropPageModel::Validate()
 {
     const std::string& text = Control(IDC_NAME).text;
-    if (characterCount(text) > kMaxNameChars) {
+    if (winapi::Utf8Length(text) > kMaxNameChars) {
         // Own wording.
         Prompt().Message("Введите не более " + std::to_string(kMaxNameChars) + " символов.", {},
                          MessageIcon::Warning);

@@ -3,6 +3,8 @@
 #include <wx/stdpaths.h>
 #include <wx/utils.h>
 
+#include "winapi/files.h"
+
 #include <cstdlib>
 #include <unistd.h>
 #include <fstream>
@@ -30,15 +32,12 @@ bool writeIfChanged(const std::filesystem::path& file, const std::string& text)
     if (std::filesystem::exists(file, ec) && readAll(file) == text)
         return false;
     std::filesystem::create_directories(file.parent_path(), ec);
-    const std::filesystem::path temporary = file.string() + ".tmp";
-    {
+    return winapi::AtomicReplaceFile(file.string(), [&text](const std::string& temporary, int) {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out << text;
-        if (!out)
-            return false;
-    }
-    std::filesystem::rename(temporary, file, ec);
-    return !ec;
+        out.close();
+        return !out.fail();
+    });
 }
 
 bool onPath(const char* program)

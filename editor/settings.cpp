@@ -1,9 +1,15 @@
 #include "settings.h"
 
 #include "resources/tarnwick/strings.h"
+#include "winapi/files.h"
 
 #include <wx/fileconf.h>
+#include <wx/mstream.h>
 #include <wx/wfstream.h>
+
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 
@@ -80,16 +86,27 @@ bool CFileProfileStore::Flush()
 {
     std::error_code ec;
     std::filesystem::create_directories(m_file.parent_path(), ec);
-    // Written beside the file and renamed over it, so a crash never leaves half a file.
-    std::filesystem::path temp = m_file;
-    temp += ".tmp";
-    {
-        wxFileOutputStream out(wxString::FromUTF8(temp.string()));
-        if (!out.IsOk() || !m_config->Save(out, wxConvUTF8))
-            return false;
-    }
-    std::filesystem::rename(temp, m_file, ec);
-    if (ec)
+    // Replaced as a whole, so a crash never leaves half a file.
+    // The text is made first and then written whole, so a short write (a
+    // full disk) is seen as a failure.
+    wxMemoryOutputStream text;
+    if (!m_config->Save(text, wxConvUTF8))
+        return false;
+    const wxStreamBuffer* buffer = text.GetOutputStreamBuffer();
+    const auto* bytes = static_cast<const char*>(buffer->GetBufferStart());
+    const std::size_t size = text.GetSize();
+    const bool saved = winapi::AtomicReplaceFile(m_file.string(), [&](const std::string&, int fd) {
+        for (std::size_t done = 0; done < size;) {
+            const ssize_t n = ::write(fd, bytes + done, size - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    });
+    if (!saved)
         return false;
     m_dirty = false;
     return true;

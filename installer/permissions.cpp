@@ -7,6 +7,7 @@
 #include "dmo/objects.h"
 #include "dmo/quote.h"
 #include "dmo/tables.h"
+#include "winapi/files.h"
 
 #include <unistd.h>
 
@@ -75,18 +76,12 @@ std::string SavedObjectName(const std::string& text)
 // Written beside the old file and moved over it only when whole.
 void SaveReplacing(const CScriptList& list, const std::string& path)
 {
-    std::string temporary = path + ".tmp" + std::to_string(::getpid());
-    try {
+    const bool replaced = winapi::AtomicReplaceFile(path, [&list](const std::string& temporary, int) {
         list.Save(temporary);
-    } catch (...) {
-        std::remove(temporary.c_str());
-        throw;
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        int err = errno;
-        std::remove(temporary.c_str());
-        CFileException::ThrowErrno(err, path);
-    }
+        return true;
+    });
+    if (!replaced)
+        CFileException::ThrowErrno(errno, path);
 }
 
 } // namespace
@@ -97,7 +92,7 @@ int CCommander::ProcessPermissions(dmo::SQLServer* server, const std::string& da
 {
     if (!tables && !views && !procedures && !functions)
         return 0;
-    int language = GetInterfaceLanguage();
+    int language = m_run.Language();
     if (m_pProgress) {
         m_pProgress->ShowThirdLine(true);
         m_pProgress->SetLineText(2, res::LoadString(res::IDS_REFRESH_DATABASE_INFO, language));

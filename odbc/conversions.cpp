@@ -1,5 +1,7 @@
 #include "conversions.h"
 
+#include "winapi/text.h"
+
 #include <wx/image.h>
 #include <wx/log.h>
 #include <wx/mstream.h>
@@ -271,12 +273,9 @@ bool DateTimeToString(const TIMESTAMP_STRUCT& ts, std::string& out, bool longFor
 
 void ByteToString(const unsigned char* bytes, int count, std::string& out)
 {
-    static const char digits[] = "0123456789abcdef";
     out = "0x";
-    for (int i = 0; i < count && bytes != nullptr; ++i) {
-        out += digits[bytes[i] >> 4];
-        out += digits[bytes[i] & 0x0F];
-    }
+    for (int i = 0; i < count && bytes != nullptr; ++i)
+        winapi::AppendHexByte(out, bytes[i]);
 }
 
 void StringToByte(const char* text, std::vector<std::uint8_t>& out)

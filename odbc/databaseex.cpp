@@ -8,6 +8,7 @@
 #include "quillmark.h"
 #include "winapi/folders.h"
 #include "winapi/odbcconfig.h"
+#include "winapi/text.h"
 
 #include <odbcinst.h>
 
@@ -29,15 +30,6 @@ namespace {
 SQLPOINTER AttrValue(SQLULEN v)
 {
     return reinterpret_cast<SQLPOINTER>(v);
-}
-
-std::string Trim(const std::string& text)
-{
-    std::size_t b = text.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return std::string();
-    std::size_t e = text.find_last_not_of(" \t");
-    return text.substr(b, e - b + 1);
 }
 
 // One "key=value" part of a connect string: where it starts and ends, and
@@ -69,7 +61,7 @@ std::vector<Part> SplitConnect(const std::string& connect)
             pos = i + 1;
             continue;
         }
-        part.key = Trim(connect.substr(pos, eq - pos));
+        part.key = winapi::Trim(connect.substr(pos, eq - pos), " \t");
         part.valueBegin = eq + 1;
         i = eq + 1;
         if (i < connect.size() && connect[i] == '{') {
@@ -98,7 +90,7 @@ std::string KeyName(const char* key)
     std::string name = key ? key : "";
     if (!name.empty() && name.back() == '=')
         name.pop_back();
-    return Trim(name);
+    return winapi::Trim(name, " \t");
 }
 
 std::string Unbrace(const std::string& value)

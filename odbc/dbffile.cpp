@@ -1,5 +1,7 @@
 #include "dbffile.h"
 
+#include "winapi/text.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -41,27 +43,7 @@ std::uint32_t GetU32(const std::uint8_t* p)
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-// The longest prefix of at most `limit` bytes that does not end inside a
-// UTF-8 sequence.
-std::size_t Utf8Cut(const char* text, std::size_t size, std::size_t limit)
-{
-    if (size <= limit)
-        return size;
-    std::size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return cut;
-}
 
-std::string TrimBlanks(std::string s)
-{
-    const auto last = s.find_last_not_of(' ');
-    if (last == std::string::npos)
-        return {};
-    s.erase(last + 1);
-    s.erase(0, s.find_first_not_of(' '));
-    return s;
-}
 
 // atoi's reading of a number: leading white space, a sign, digits; anything
 // after is ignored and no digits at all read as 0. Gives false when the
@@ -109,22 +91,11 @@ int AtoiSpan(const char* p, std::size_t n)
     return static_cast<int>(v);
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool ParseHex(const char* p, int digits, std::uint64_t& out)
 {
     out = 0;
     for (int i = 0; i < digits; ++i) {
-        const int d = HexDigit(p[i]);
+        const int d = winapi::HexDigitValue(p[i]);
         if (d < 0)
             return false;
         out = out * 16 + static_cast<unsigned>(d);
@@ -460,7 +431,7 @@ int CDataBaseFile::GetValue(int field, std::string& out) const
 {
     if (!ValidField(field))
         return 0;
-    out = TrimBlanks(FieldText(field));
+    out = winapi::Trim(FieldText(field), " ");
     return 1;
 }
 
@@ -577,7 +548,7 @@ int CDataBaseFile::SetValue(int field, const char* text)
     const CFieldDBF& f = *m_fields[static_cast<std::size_t>(field)];
     char* p = m_record.get() + f.m_offset;
     const std::size_t size = text ? std::strlen(text) : 0;
-    const std::size_t n = Utf8Cut(text, size, f.m_length);
+    const std::size_t n = winapi::Utf8CutBytes(std::string_view(text, size), f.m_length);
     if (n)
         std::memcpy(p, text, n);
     std::memset(p + n, ' ', f.m_length - n);
@@ -732,7 +703,7 @@ bool DBFFieldFromColumn(const char* name, short sqlType, std::uint64_t precision
 {
     field = CFieldDBF{};
     const std::size_t size = name ? std::strlen(name) : 0;
-    const std::size_t n = Utf8Cut(name, size, 9);
+    const std::size_t n = winapi::Utf8CutBytes(std::string_view(name, size), 9);
     if (n)
         std::memcpy(field.m_name, name, n);
     field.m_offset = offset;

@@ -27,17 +27,6 @@ namespace {
 std::mutex g_presenterLock;
 CLoginDlg::Presenter g_presenter;
 
-// The first `chars` characters of a UTF-8 text, never half a character.
-std::string CutToChars(const std::string& text, std::size_t chars)
-{
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && count++ == chars)
-            return text.substr(0, i);
-    }
-    return text;
-}
-
 // The window of the dialog: shows the state of CLoginDlg and hands the
 // user's actions to it.
 class CLoginWnd : public wxDialog {
@@ -258,8 +247,8 @@ void CLoginDlg::UpdateData(bool save)
         m_strUID = m_userText;
         m_strPWD = m_passwordText;
     } else {
-        m_userText = CutToChars(m_strUID, kUserChars);
-        m_passwordText = CutToChars(m_strPWD, kPasswordChars);
+        m_userText = std::string(winapi::Utf8Left(m_strUID, kUserChars));
+        m_passwordText = std::string(winapi::Utf8Left(m_strPWD, kPasswordChars));
     }
 }
 
@@ -275,14 +264,14 @@ void CLoginDlg::TypeUser(const std::string& text)
 {
     if (!m_bUserEnabled)
         return;
-    m_userText = CutToChars(text, kUserChars);
+    m_userText = std::string(winapi::Utf8Left(text, kUserChars));
     OnUserUpdate();
 }
 
 void CLoginDlg::TypePassword(const std::string& text)
 {
     if (m_bPasswordEnabled)
-        m_passwordText = CutToChars(text, kPasswordChars);
+        m_passwordText = std::string(winapi::Utf8Left(text, kPasswordChars));
 }
 
 void CLoginDlg::OnOK()

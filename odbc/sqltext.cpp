@@ -1,5 +1,7 @@
 #include "sqltext.h"
 
+#include "winapi/text.h"
+
 #include <array>
 #include <cstring>
 
@@ -58,6 +60,9 @@ std::size_t IdentChar(const char* p)
     return 0;
 }
 
+// The blanks of a statement's text.
+constexpr std::string_view kWhite = " \n\r\t\v\a\b";
+
 bool IsWhite(char c)
 {
     switch (c) {
@@ -91,16 +96,6 @@ bool SameText(const char* a, const char* b, std::size_t n, bool caseSensitive)
 bool SameWord(const std::string& word, const char* other, bool caseSensitive)
 {
     return word.size() == std::strlen(other) && SameText(word.data(), other, word.size(), caseSensitive);
-}
-
-std::string Trim(const std::string& s)
-{
-    std::size_t b = 0, e = s.size();
-    while (b < e && IsWhite(s[b]))
-        ++b;
-    while (e > b && IsWhite(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
 }
 
 // Past a nested block comment that starts at pos ("/*"), or to the end.
@@ -176,7 +171,7 @@ CParserReplace::CParserReplace(const char* text, ValueCallback callback)
             break;
         m_strOut += s[m_pos++];
     }
-    m_strOut = Trim(m_strOut);
+    m_strOut = winapi::Trim(m_strOut, kWhite);
 }
 
 CParserReplace::~CParserReplace() = default;
@@ -316,7 +311,7 @@ void GetBatchsFromString(const char* script, std::vector<std::string>& batches)
     const char* s = script;
     std::size_t start = 0, pos = 0;
     auto endBatch = [&](std::size_t end, std::size_t next) {
-        std::string batch = Trim(std::string(s + start, end - start));
+        std::string batch = winapi::Trim(std::string(s + start, end - start), kWhite);
         if (!batch.empty())
             batches.push_back(std::move(batch));
         start = next;

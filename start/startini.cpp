@@ -22,15 +22,6 @@ std::string ReadValue(const std::string& file, const std::string& section, const
     return value;
 }
 
-std::string Trim(const std::string& text)
-{
-    std::size_t b = text.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return {};
-    std::size_t e = text.find_last_not_of(" \t");
-    return text.substr(b, e - b + 1);
-}
-
 int TypeOf(const std::string& text)
 {
     if (winapi::Utf8EqualNoCase(text, "Command"))
@@ -57,7 +48,7 @@ StartPoint ParsePoint(const std::string& text)
     std::size_t comma = text.find(',');
     if (comma == std::string::npos)
         return {0, Atoi(text)};
-    return {Atoi(Trim(text.substr(0, comma))), Atoi(Trim(text.substr(comma + 1)))};
+    return {Atoi(winapi::Trim(text.substr(0, comma), " \t")), Atoi(winapi::Trim(text.substr(comma + 1), " \t"))};
 }
 
 COLORREF ParseColour(const std::string& text)
@@ -68,10 +59,10 @@ COLORREF ParseColour(const std::string& text)
         std::size_t comma = text.find(',', begin);
         if (comma == std::string::npos) {
             if (begin < text.size())
-                pieces.push_back(Trim(text.substr(begin)));
+                pieces.push_back(winapi::Trim(text.substr(begin), " \t"));
             break;
         }
-        pieces.push_back(Trim(text.substr(begin, comma - begin)));
+        pieces.push_back(winapi::Trim(text.substr(begin, comma - begin), " \t"));
         begin = comma + 1;
     }
     if (pieces.size() != 3)

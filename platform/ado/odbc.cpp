@@ -134,16 +134,6 @@ bool EqualsNoCase(const std::string& a, const std::string& b)
     return true;
 }
 
-std::string Trim(const std::string& text)
-{
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
-        ++begin;
-    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
-        --end;
-    return text.substr(begin, end - begin);
-}
-
 struct Pair {
     std::string key;
     std::string raw;   // the value as written, braces included
@@ -159,7 +149,7 @@ std::vector<Pair> ParsePairs(const std::string& text)
         std::size_t eq = text.find('=', i);
         std::size_t semi = text.find(';', i);
         if (eq == std::string::npos || (semi != std::string::npos && semi < eq)) {
-            if (Trim(text.substr(i, semi == std::string::npos ? std::string::npos : semi - i)).empty()) {
+            if (winapi::Trim(text.substr(i, semi == std::string::npos ? std::string::npos : semi - i)).empty()) {
                 if (semi == std::string::npos)
                     break;
                 i = semi + 1;
@@ -168,7 +158,7 @@ std::vector<Pair> ParsePairs(const std::string& text)
             throw _com_error(E_FAIL, "The connection string is not valid.", kConnectionSource);
         }
         Pair pair;
-        pair.key = Trim(text.substr(i, eq - i));
+        pair.key = winapi::Trim(text.substr(i, eq - i));
         std::size_t j = eq + 1;
         while (j < text.size() && text[j] == ' ')
             ++j;
@@ -192,12 +182,12 @@ std::vector<Pair> ParsePairs(const std::string& text)
             pair.raw = text.substr(j, k + 1 - j);
             i = k + 1;
             std::size_t next = text.find(';', i);
-            if (!Trim(text.substr(i, next == std::string::npos ? std::string::npos : next - i)).empty())
+            if (!winapi::Trim(text.substr(i, next == std::string::npos ? std::string::npos : next - i)).empty())
                 throw _com_error(E_FAIL, "The connection string is not valid.", kConnectionSource);
             i = next == std::string::npos ? text.size() : next + 1;
         } else {
             std::size_t end = semi == std::string::npos ? text.size() : semi;
-            pair.raw = Trim(text.substr(eq + 1, end - eq - 1));
+            pair.raw = winapi::Trim(text.substr(eq + 1, end - eq - 1));
             pair.value = pair.raw;
             i = end == text.size() ? end : end + 1;
         }
@@ -273,7 +263,7 @@ bool IsNarrowDriver(const std::vector<Pair>& pairs)
 // has a character that would end it or start another key.
 std::string BracedValue(const std::string& value)
 {
-    if (value.find_first_of(";{}=") == std::string::npos && value == Trim(value))
+    if (value.find_first_of(";{}=") == std::string::npos && value == winapi::Trim(value))
         return value;
     std::string braced = "{";
     for (char c : value) {

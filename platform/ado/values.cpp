@@ -1,5 +1,7 @@
 #include "ado/ado.h"
 
+#include "winapi/text.h"
+
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -97,11 +99,7 @@ std::int64_t ParseInteger(const std::string& text)
 
 std::size_t _bstr_t::length() const
 {
-    std::size_t count = 0;
-    for (unsigned char c : m_text)
-        if ((c & 0xC0) != 0x80)
-            ++count;
-    return count;
+    return winapi::Utf8Length(m_text);
 }
 
 _variant_t::_variant_t(long value)

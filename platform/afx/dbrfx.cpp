@@ -1,5 +1,7 @@
 #include "afx/dbcore.h"
 
+#include "winapi/text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -530,12 +532,5 @@ BOOL AfxCompareValueByRef(void* pvData, void* pvCache, int nDataType)
 
 std::size_t AfxUtf8CutLength(const char* text, std::size_t length)
 {
-    if (length == 0)
-        return 0;
-    std::size_t start = length - 1;
-    while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
-        --start;
-    unsigned char lead = static_cast<unsigned char>(text[start]);
-    std::size_t need = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    return start + need > length ? start : length;
+    return winapi::Utf8CutBytes(std::string_view(text, length), length);
 }

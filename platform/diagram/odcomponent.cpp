@@ -1,6 +1,7 @@
 #include "diagram/odcomponent.h"
 
 #include "diagram/odmodel.h"
+#include "winapi/text.h"
 
 #include <algorithm>
 #include <atomic>
@@ -899,10 +900,7 @@ class FixedMeasurer : public IODTextMeasurer {
 public:
     CSize Measure(const std::string& line, const CODFontProperty& font) override
     {
-        std::int32_t chars = 0;
-        for (unsigned char c : line)
-            if ((c & 0xC0) != 0x80)
-                ++chars;
+        const auto chars = static_cast<std::int32_t>(winapi::Utf8Length(line));
         const std::int32_t pt = std::max(1, font.m_nPointSize);
         return {chars * ((pt * 6 + 9) / 10), (pt * 15 + 9) / 10};
     }

@@ -33,10 +33,7 @@ namespace detail {
 
 std::string trimmed(const char* text)
 {
-    std::string s = text ? text : "";
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' '))
-        s.pop_back();
-    return s;
+    return winapi::TrimRight(text ? text : "", "\r\n ");
 }
 
 using detail::StatementError;

@@ -1,6 +1,7 @@
 #include "dmo/pgexec.h"
 
 #include "dmo/catalog.h"
+#include "winapi/text.h"
 
 #include <libpq-fe.h>
 
@@ -16,10 +17,7 @@ bool connectionLost(PGconn* conn, const std::string& sqlstate)
 
 std::string trimmed(const char* text)
 {
-    std::string s = text ? text : "";
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' '))
-        s.pop_back();
-    return s;
+    return winapi::TrimRight(text ? text : "", "\r\n ");
 }
 
 } // namespace

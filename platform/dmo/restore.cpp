@@ -3,6 +3,7 @@
 #include "dmo/catalog.h"
 #include "dmo/quote.h"
 #include "dmo/tools.h"
+#include "winapi/text.h"
 
 #include <libpq-fe.h>
 #include <fcntl.h>
@@ -103,12 +104,7 @@ std::string toolFailure(const std::string& tool, const ToolRun& run)
 std::string leftoverName(const char* kind, const std::string& pid, const std::string& database)
 {
     std::string prefix = std::string("kelm_") + kind + "_" + pid + "_";
-    std::string part = database.substr(0, 63 - prefix.size());
-    while (!part.empty() && (static_cast<unsigned char>(part.back()) & 0xC0) == 0x80)
-        part.pop_back(); // a cut multi-byte character
-    if (!part.empty() && (static_cast<unsigned char>(part.back()) & 0xC0) == 0xC0)
-        part.pop_back();
-    return prefix + part;
+    return prefix + database.substr(0, winapi::Utf8CutBytes(database, 63 - prefix.size()));
 }
 
 // What a killed or failed restore of `database` left behind; one that a

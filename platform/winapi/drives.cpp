@@ -58,10 +58,10 @@ std::string unescapeHex(const std::string& text)
 {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text.compare(i, 2, "\\x") == 0 && i + 3 < text.size() &&
-            std::isxdigit(static_cast<unsigned char>(text[i + 2])) &&
-            std::isxdigit(static_cast<unsigned char>(text[i + 3]))) {
-            out += static_cast<char>(std::strtol(text.substr(i + 2, 2).c_str(), nullptr, 16));
+        const int hi = i + 3 < text.size() ? HexDigitValue(text[i + 2]) : -1;
+        const int lo = i + 3 < text.size() ? HexDigitValue(text[i + 3]) : -1;
+        if (text.compare(i, 2, "\\x") == 0 && hi >= 0 && lo >= 0) {
+            out += static_cast<char>(hi * 16 + lo);
             i += 3;
             continue;
         }
@@ -174,9 +174,7 @@ std::string DriveItemText(const DriveInfo& drive)
 {
     std::string label = Utf8Lower(drive.label);
     if (!label.empty()) {
-        std::size_t first = 1;
-        while (first < label.size() && (static_cast<unsigned char>(label[first]) & 0xC0) == 0x80)
-            ++first;
+        const std::size_t first = Utf8Left(label, 1).size();
         label = Utf8Upper(label.substr(0, first)) + label.substr(first);
     }
     return std::string(Utf8Left(drive.mountPoint + " [" + label + "]", 99));

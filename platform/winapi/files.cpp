@@ -611,18 +611,23 @@ int createReplaceTemporary(const std::string& path, std::string& temporary)
     return -1;
 }
 
-// Removes the temporary unless it was renamed into place.
+// Removes the temporary unless it was renamed into place; errno is kept.
 struct ReplaceTemporary {
     std::string path;
     int fd = -1;
     bool placed = false;
-    ~ReplaceTemporary()
+    void Drop()
     {
+        const int err = errno;
         if (fd >= 0)
             ::close(fd);
+        fd = -1;
         if (!placed && !path.empty())
             ::unlink(path.c_str());
+        path.clear();
+        errno = err;
     }
+    ~ReplaceTemporary() { Drop(); }
 };
 
 } // namespace
@@ -635,36 +640,35 @@ BOOL AtomicReplaceFile(const std::string& path, const ReplaceWriter& write, std:
         temp.path.clear();
         return FailWithErrno(errno, path);
     }
+    // Leaves errno at the cause, for callers that report it themselves.
+    auto fail = [&](int err) {
+        temp.Drop();
+        FailWithErrno(err, path);
+        errno = err;
+        return kFalse;
+    };
     errno = 0;
-    bool ok = write(temp.path, temp.fd);
+    if (!write(temp.path, temp.fd))
+        return fail(errno ? errno : EIO);
     // fsync through any descriptor of the file writes what every other
     // descriptor (a stream the writer opened by name) has handed over.
-    ok = ok && (!mode || ::fchmod(temp.fd, static_cast<mode_t>(*mode)) == 0) && ::fsync(temp.fd) == 0;
-    int err = ok ? 0 : (errno ? errno : EIO);
+    if ((mode && ::fchmod(temp.fd, static_cast<mode_t>(*mode)) != 0) || ::fsync(temp.fd) != 0)
+        return fail(errno);
     const int fd = temp.fd;
     temp.fd = -1;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(temp.path.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok)
-        return FailWithErrno(err, path);
+    if (::close(fd) != 0 || ::rename(temp.path.c_str(), path.c_str()) != 0)
+        return fail(errno);
     temp.placed = true;
     // The rename itself lasts only once the folder is synced; a file system
     // that cannot sync a folder says EINVAL and keeps it as well as it can.
     const int dir = ::open(parentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
-        return FailWithErrno(errno, path);
-    if (::fsync(dir) != 0 && errno != EINVAL) {
-        err = errno;
-        ::close(dir);
-        return FailWithErrno(err, path);
-    }
+        return fail(errno);
+    const bool synced = ::fsync(dir) == 0 || errno == EINVAL;
+    const int err = errno;
     ::close(dir);
+    if (!synced)
+        return fail(err);
     return succeed();
 }
 

@@ -77,11 +77,7 @@ std::optional<std::vector<std::pair<std::string, std::string>>> ReadIniSection(c
     std::ifstream in(path);
     if (!in)
         return std::nullopt;
-    auto trim = [](const std::string& text) {
-        const std::size_t b = text.find_first_not_of(" \t\r");
-        const std::size_t e = text.find_last_not_of(" \t\r");
-        return b == std::string::npos ? std::string() : text.substr(b, e - b + 1);
-    };
+    auto trim = [](const std::string& text) { return Trim(text, " \t\r"); };
     std::optional<std::vector<std::pair<std::string, std::string>>> found;
     bool inside = false;
     for (std::string line; std::getline(in, line);) {

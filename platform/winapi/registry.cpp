@@ -34,7 +34,6 @@ std::mutex g_registryMutex;
 
 std::string quote(const std::string& bytes)
 {
-    static const char* hex = "0123456789abcdef";
     std::string out = "\"";
     for (unsigned char c : bytes) {
         if (c == '"' || c == '\\') {
@@ -42,24 +41,12 @@ std::string quote(const std::string& bytes)
             out += static_cast<char>(c);
         } else if (c < 0x20 || c == 0x7F) {
             out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
+            AppendHexByte(out, c);
         } else {
             out += static_cast<char>(c);
         }
     }
     return out + "\"";
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Reads one quoted text at `pos`, leaving `pos` behind it.
@@ -83,7 +70,7 @@ bool unquote(const std::string& line, std::size_t& pos, std::string& out)
         if (line[pos] == 'x') {
             if (pos + 2 >= line.size())
                 return false;
-            int hi = hexDigit(line[pos + 1]), lo = hexDigit(line[pos + 2]);
+            int hi = HexDigitValue(line[pos + 1]), lo = HexDigitValue(line[pos + 2]);
             if (hi < 0 || lo < 0)
                 return false;
             out += static_cast<char>(hi * 16 + lo);

@@ -2,6 +2,7 @@
 // F6 moves the focus, and the default element properties kept between runs.
 #include "defprop.h"
 #include "framelogic.h"
+#include "settings.h"
 
 #include "afx/archive.h"
 #include "afx/file.h"
@@ -11,7 +12,18 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
 
 using namespace tarnwick;
 
@@ -106,6 +118,81 @@ TEST(DefaultProperties, AnotherCountOrATruncatedFileChangesNothing)
     // An unwritable place is silent.
     CODPropertySet any = sampleSet(2, 0);
     SaveDefaultPropertiesFile("/proc/no/such/defprop.dat", any);
+}
+
+// What lies in `folder` besides `keep`: leftovers of a save.
+std::vector<std::string> strays(const std::filesystem::path& folder, const std::string& keep)
+{
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename() != keep)
+            out.push_back(e.path().filename().string());
+    return out;
+}
+
+TEST(DefaultProperties, TwoProgramsSavingAtOnceLeaveOneWholeFile)
+{
+    kelm::test::TempDir dir;
+    const std::filesystem::path file = dir.path() / "defprop.dat";
+    const CODPropertySet first = sampleSet(40, 1000), second = sampleSet(40, 5000);
+    CODPropertySet initial = first;
+    SaveDefaultPropertiesFile(file, initial);
+    std::atomic<bool> done {false};
+    std::atomic<int> torn {0};
+    auto saver = [&](const CODPropertySet& model) {
+        for (int i = 0; i < 150; ++i) {
+            CODPropertySet set = model;
+            SaveDefaultPropertiesFile(file, set);
+        }
+    };
+    // A reader that finds neither set saw half a file.
+    std::thread reader([&] {
+        while (!done) {
+            CODPropertySet seen = sampleSet(40, 0);
+            LoadDefaultPropertiesFile(file, seen);
+            if (values(seen) != values(first) && values(seen) != values(second))
+                ++torn;
+        }
+    });
+    std::thread a(saver, std::cref(first)), b(saver, std::cref(second));
+    a.join();
+    b.join();
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn, 0);
+    CODPropertySet last = sampleSet(40, 0);
+    LoadDefaultPropertiesFile(file, last);
+    EXPECT_TRUE(values(last) == values(first) || values(last) == values(second));
+    EXPECT_TRUE(strays(dir.path(), "defprop.dat").empty());
+}
+
+// A file-size limit stands for a full disk: the save stops short in a child
+// process, which says whether the store reported the failure.
+TEST(Settings, AFlushThatCannotWriteKeepsTheOldFileAndLeavesNothingBeside)
+{
+    kelm::test::TempDir dir;
+    const std::filesystem::path file = dir.path() / "settings.conf";
+    {
+        CFileProfileStore store(file);
+        store.WriteProfileString("Settings", "User", "kept");
+        ASSERT_TRUE(store.Flush());
+    }
+    const std::string old = kelm::test::readFile(file);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        struct rlimit limit {512, 512};
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        CFileProfileStore store(file);
+        store.WriteProfileString("Settings", "Long", std::string(8192, 'x'));
+        ::_exit(store.Flush() ? 1 : 0);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed flush was reported as success";
+    EXPECT_EQ(kelm::test::readFile(file), old);
+    EXPECT_TRUE(strays(dir.path(), "settings.conf").empty());
 }
 
 } // namespace
