@@ -105,7 +105,8 @@ void BM_LoadBcp(benchmark::State& state)
         state.SkipWithError("PostgreSQL test cluster not running");
         return;
     }
-    dorvik::CCommander commander(nullptr);
+    dorvik::RunContext context;
+    dorvik::CCommander commander(context, nullptr);
     std::string line = "LoadBcp(" + f->pg->name() + ", " + f->file + ")";
     std::chrono::steady_clock::duration total{};
     for (auto _ : state) {
@@ -141,7 +142,8 @@ void BM_StepsAlone(benchmark::State& state)
         return;
     }
     f->dir->write("nothing.sql", "SELECT 1");
-    dorvik::CCommander commander(nullptr);
+    dorvik::RunContext context;
+    dorvik::CCommander commander(context, nullptr);
     std::chrono::steady_clock::duration total{};
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
@@ -171,7 +173,8 @@ void BM_QuietRun(benchmark::State& state)
         auto start = std::chrono::steady_clock::now();
         dorvik::CDorvikCore::Get().SetLog(std::make_unique<dorvik::CLogFile>());
         NoWindows view;
-        dorvik::CMainRun run(view);
+        dorvik::RunContext context;
+        dorvik::CMainRun run(context, view);
         if (!run.Start({"-quite", path.string()}, "/opt/kelm/dorvik") || run.Run() != 0) {
             state.SkipWithError("the quiet run failed");
             return;

@@ -87,7 +87,8 @@ void BM_SyncDBs(benchmark::State& state)
         state.PauseTiming();
         std::string target = freshTarget(f, run++);
         NoProgress progress;
-        dorvik::CCommander commander(&progress);
+        dorvik::RunContext context;
+        dorvik::CCommander commander(context, &progress);
         state.ResumeTiming();
         if (!commander.Execute(server.get(), "SyncDBs(" + target + ", " + f.reference->name() + ")"))
             state.SkipWithError(commander.GetDetailText().c_str());
@@ -171,7 +172,8 @@ struct PermissionRun {
     kelm::test::TempDir dir;
     std::string file = (dir / "perm.dat").string();
     NoProgress progress;
-    dorvik::CCommander commander{&progress};
+    dorvik::RunContext context;
+    dorvik::CCommander commander{context, &progress};
 };
 
 bool needsServer(benchmark::State& state)

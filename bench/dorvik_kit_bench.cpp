@@ -108,7 +108,8 @@ void BM_DorvikScriptStep(benchmark::State& state)
         return;
     StepFixture& f = Step();
     std::string line = "Script(" + f.pg.name() + ", " + f.dir.write("one.sql", "SELECT 1").string() + ")";
-    dorvik::CCommander commander(nullptr);
+    dorvik::RunContext context;
+    dorvik::CCommander commander(context, nullptr);
     std::vector<double> steps;
     for (auto _ : state) {
         auto start = Clock::now();
@@ -211,7 +212,8 @@ void BM_DorvikDemoKit(benchmark::State& state)
         auto start = Clock::now();
         dorvik::CDorvikCore::Get().SetLog(std::make_unique<dorvik::CLogFile>());
         NoWindows view;
-        dorvik::CMainRun run(view);
+        dorvik::RunContext context;
+        dorvik::CMainRun run(context, view);
         bool ok = run.Start({"-quite", kit.ini}, "/opt/kelm/dorvik") && run.Run() == 0;
         dorvik::CDorvikCore::Get().SetServer(nullptr);
         double seconds = Seconds(Clock::now() - start);

@@ -47,7 +47,8 @@ struct Headless : IMainView {
 struct Kit {
     kelm::test::TempDir dir;
     Headless view;
-    CMainRun run{view};
+    RunContext context;
+    CMainRun run{context, view};
     bool ready = false;
     std::string error;
 
@@ -79,7 +80,7 @@ struct Kit {
             error = "the installer does not start";
             return;
         }
-        if (!run.GetInstallData().Load(ini)) {
+        if (!run.GetInstallData().Load(ini, context.KitFolder())) {
             error = "the kit does not load";
             return;
         }

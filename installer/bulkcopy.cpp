@@ -42,7 +42,7 @@ std::shared_ptr<dmo::Database> database(CCommander& commander, dmo::SQLServer* s
     return commander.OpenDatabase(server, name);
 }
 
-std::string typeName(int type)
+std::string typeName(const RunContext& run, int type)
 {
     int id = 0;
     switch (type) {
@@ -55,7 +55,7 @@ std::string typeName(int type)
     case 12: id = res::IDS_Z_PROCEDURE; break;
     default: return std::to_string(type);
     }
-    return res::LoadString(id, GetInterfaceLanguage());
+    return run.Text(id);
 }
 
 // Every recorded object with its current data: forms, lists, windows,
@@ -77,7 +77,7 @@ const char* const kMainQuery =
 void LoadFromBcp(CCommander& commander, dmo::SQLServer* server, const std::string& databaseName,
                  const std::string& mask, bool truncateFirst)
 {
-    std::filesystem::path full = ResolvePath(winapi::FromKitPath(mask));
+    std::filesystem::path full = commander.Context().ResolvePath(winapi::FromKitPath(mask));
     std::string folder = full.parent_path().string();
     auto found = winapi::FindFiles(folder, full.filename().string(), winapi::FindMode::Pattern);
     std::vector<std::string> files;
@@ -134,7 +134,7 @@ int ListChangedObjects(CCommander& commander, dmo::SQLServer* server, const std:
     IProgress* progress = commander.GetProgress();
     ThirdLine line(progress);
     if (progress)
-        progress->SetLineText(2, res::LoadString(res::IDS_PROCESSING_QUERY, GetInterfaceLanguage()));
+        progress->SetLineText(2, commander.Context().Text(res::IDS_PROCESSING_QUERY));
     auto db = database(commander, server, databaseName);
     auto& protocol = commander.Protocol();
 
@@ -163,7 +163,7 @@ int ListChangedObjects(CCommander& commander, dmo::SQLServer* server, const std:
         std::vector<std::uint8_t> data = rows->GetColumnBinary(r, 6);
         long length = rows->GetColumnLong(r, 7);
         if (progress)
-            progress->SetLineText(2, typeName(type) + ": " + name);
+            progress->SetLineText(2, typeName(commander.Context(), type) + ": " + name);
         bool changed;
         if (length == static_cast<long>(data.size()))
             changed = (data.empty() ? 0u : Crc32(data.data(), data.size(), 8376)) != recorded;

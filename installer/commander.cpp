@@ -76,7 +76,7 @@ std::string FormatComError(const std::string& prefix, std::int32_t hresult, cons
            prefix + "DESCRIPTION : " + description;
 }
 
-CCommander::CCommander(IProgress* progress) : m_pProgress(progress) { Reset(); }
+CCommander::CCommander(RunContext& run, IProgress* progress) : m_run(run), m_pProgress(progress) { Reset(); }
 
 CCommander::~CCommander() = default;
 
@@ -184,7 +184,7 @@ const char* CCommander::GetResultText(int code)
 
 int CCommander::CheckConnection(dmo::SQLServer* server)
 {
-    if (IsCancelRequested())
+    if (m_run.IsCancelRequested())
         return 9;
     try {
         return server && server->VerifyConnection(6) ? 0 : 8;

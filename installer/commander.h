@@ -6,6 +6,7 @@
 
 #include "installer/compressfile.h"
 #include "installer/scripttext.h"
+#include "installer/runcontext.h"
 #include "installer/slist.h"
 #include "winapi/prompt.h"
 
@@ -97,7 +98,7 @@ public:
 
     class CDorvikFileManager;
 
-    explicit CCommander(IProgress* progress);
+    CCommander(RunContext& run, IProgress* progress);
     CCommander(const CCommander&) = delete;
     CCommander& operator=(const CCommander&) = delete;
     virtual ~CCommander();
@@ -118,6 +119,7 @@ public:
     const TProtocol& GetProtocol() const { return m_protocol; }
     TProtocol& Protocol() { return m_protocol; }
     IProgress* GetProgress() const { return m_pProgress; }
+    RunContext& Context() const { return m_run; }
 
     // 9 when the run is cancelled, 8 when the server's connection is dead
     // and cannot be made again, 0 otherwise.
@@ -195,6 +197,7 @@ private:
     dmo::SQLServer* m_databaseServer = nullptr;
     // What the server said beside the results of the current command.
     std::vector<std::pair<std::string, std::string>> m_notices;
+    RunContext& m_run;
     IProgress* m_pProgress;
     CCommand m_command;
     int m_nResult = 0;

@@ -53,7 +53,8 @@ std::string SqlMaintCommand(const std::string& server, const std::string& databa
     return command;
 }
 
-CConfigDB::CConfigDB(CInstallData* data, TDatabase* step) : m_pStep(step), m_pData(data)
+CConfigDB::CConfigDB(const RunContext& run, CInstallData* data, TDatabase* step)
+    : m_run(run), m_pStep(step), m_pData(data)
 {
     m_strServer = "%SERVER%";
     if (m_pData)
@@ -152,7 +153,7 @@ bool CConfigDB::CreateJob(dmo::JobServer& jobServer, const std::string& baseName
     if (!schedule)
         return false;
     schedule->Name = scheduleName;
-    std::time_t now = CurrentTime();
+    std::time_t now = m_run.Now();
     std::tm local{};
     localtime_r(&now, &local);
     schedule->Schedule.ActiveStartDate = (local.tm_year + 1900) * 10000L + (local.tm_mon + 1) * 100L + local.tm_mday;

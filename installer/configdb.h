@@ -2,6 +2,8 @@
 // maintenance jobs of the step, scheduled on the server's job agent.
 #pragma once
 
+#include "installer/runcontext.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,7 +26,7 @@ struct TDatabase;
 
 class CConfigDB {
 public:
-    CConfigDB(CInstallData* data, TDatabase* step);
+    CConfigDB(const RunContext& run, CInstallData* data, TDatabase* step);
     virtual ~CConfigDB();
 
     // True when every job the step asks for was made; otherwise the reason
@@ -43,6 +45,7 @@ protected:
                    const std::string& scheduleName, int hour, int weekDay, int kind, const std::string& backupPath);
 
     std::string m_strResult;
+    const RunContext& m_run;
     TDatabase* m_pStep;
     std::string m_strServer; // "%SERVER%" expanded for the step
     // The server as the job steps reach it (socket folder or host, port).

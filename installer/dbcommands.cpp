@@ -33,7 +33,7 @@ int CCommander::LoadDump(dmo::SQLServer* server, const std::string& database, co
     if (!server)
         return 7;
     // The dump path stays whole: there is no short form of it here.
-    std::string path = ResolvePath(file);
+    std::string path = m_run.ResolvePath(file);
     std::shared_ptr<dmo::Restore> restore;
     try {
         restore = dmo::Restore::Create();
@@ -59,7 +59,7 @@ int CCommander::LoadDump(dmo::SQLServer* server, const std::string& database, co
     m_protocol.AddLine(text, true, false);
     restore->Database = db->Name();
     restore->ReplaceDatabase = true;
-    restore->Cancelled = [] { return IsCancelRequested(); };
+    restore->Cancelled = [this] { return m_run.IsCancelRequested(); };
     return restore->SQLRestore(*server) ? 0 : 9;
 }
 

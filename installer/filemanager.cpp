@@ -68,9 +68,14 @@ bool isPlainName(const std::string& name) { return !name.empty() && name != "." 
 
 } // namespace
 
+std::string CFileManager::ResolvePath(const std::string& path) const
+{
+    return !path.empty() && path[0] == '/' ? path : GetProgramFolder() + "/" + path;
+}
+
 void TFilePath::Set(const std::string& path, bool split)
 {
-    m_strPath = ResolvePath(path);
+    m_strPath = path;
     while (m_strPath.size() > 1 && m_strPath.back() == '/')
         m_strPath.pop_back();
     m_strName.clear();
@@ -133,8 +138,8 @@ bool CFileManager::Copy(const std::string& source, const std::string& target, bo
 {
     Reset();
     m_nOperation = opCopy;
-    m_source.Set(source, true);
-    m_target.Set(target, false);
+    m_source.Set(ResolvePath(source), true);
+    m_target.Set(ResolvePath(target), false);
     m_nOptions = (overwrite ? optOverwrite : 0u) | (clearReadOnly ? optClearReadOnly : 0u) |
                  (recursive ? optFolders | optRecursive | optFolderFirst : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
     if (recursive && WalkWouldEnter(m_target.m_strPath)) {
@@ -154,8 +159,8 @@ bool CFileManager::Move(const std::string& source, const std::string& target, bo
 {
     Reset();
     m_nOperation = opMove;
-    m_source.Set(source, true);
-    m_target.Set(target, false);
+    m_source.Set(ResolvePath(source), true);
+    m_target.Set(ResolvePath(target), false);
     m_nOptions = (folders ? optFolders : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
     if (!CreateFolderTree(m_target.m_strPath)) {
         SetError(errCreatePath);
@@ -168,7 +173,7 @@ bool CFileManager::Rename(const std::string& source, const std::string& pattern,
 {
     Reset();
     m_nOperation = opRename;
-    m_source.Set(source, true);
+    m_source.Set(ResolvePath(source), true);
     m_target.m_strName = pattern;
     m_nOptions = (folders ? optFolders : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
     if (pattern.find('/') != std::string::npos) {
@@ -184,7 +189,7 @@ bool CFileManager::Delete(const std::string& path, bool recursive, bool ignoreEr
 {
     Reset();
     m_nOperation = opDelete;
-    m_source.Set(path, true);
+    m_source.Set(ResolvePath(path), true);
     m_nOptions = (recursive ? optFolders | optRecursive : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
     if (recursive && winapi::IsGuardedPath(m_source.m_strPath) && NameIsMask()) {
         // A mask over such a folder would empty it; one name in it is
@@ -200,7 +205,7 @@ bool CFileManager::SetAttributes(const std::string& path, DWORD attributes, bool
 {
     Reset();
     m_nOperation = opSetAttributes;
-    m_source.Set(path, true);
+    m_source.Set(ResolvePath(path), true);
     m_dwAttributes = attributes;
     m_nOptions = (recursive ? optFolders | optRecursive : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
     return Run();
@@ -210,7 +215,7 @@ bool CFileManager::ClearAttributes(const std::string& path, DWORD attributes, bo
 {
     Reset();
     m_nOperation = opClearAttributes;
-    m_source.Set(path, true);
+    m_source.Set(ResolvePath(path), true);
     m_dwAttributes = attributes;
     m_nOptions = (recursive ? optFolders | optRecursive : 0u) | (ignoreErrors ? optIgnoreErrors : 0u);
     return Run();

@@ -25,8 +25,8 @@ struct TFilePath {
     std::string m_strName; // the mask or name split off, or a rename pattern
     std::size_t m_nNamePos = 0; // where the part below the base folder begins
 
-    // A relative path is taken in the program's folder; a trailing '/' is
-    // dropped; with `split` the last component moves into the name.
+    // `path` resolved; a trailing '/' is dropped; with `split` the last
+    // component moves into the name.
     void Set(const std::string& path, bool split);
     void Clear();
 };
@@ -73,6 +73,8 @@ protected:
     virtual void OnSubOperation() {}
     virtual bool ContinueOperation() { return true; }
     virtual void SetError(int code);
+    // An absolute path as it is, a relative one taken in the program's folder.
+    virtual std::string ResolvePath(const std::string& path) const;
 
     // One level of the walk: the source folder and, for a copy or a move,
     // the target folder that answers to it.

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 
 namespace dorvik {
 
@@ -26,7 +27,7 @@ CPageBase* makePage(PageKind kind, TBase& step)
 }
 
 // A folder macro is replaced only when it occurs and its folder is known.
-void replaceFolder(std::string& text, const std::string& macro, std::string (*folder)())
+void replaceFolder(std::string& text, const std::string& macro, const std::function<std::string()>& folder)
 {
     if (text.find(macro) == std::string::npos)
         return;
@@ -98,7 +99,7 @@ void TBase::ExpandMacros(std::string& text) const
     replaceFolder(text, "%WINDIR%", [] { return winapi::GetWindowsDirectory(); });
     replaceFolder(text, "%SYSDIR%", [] { return winapi::GetSystemDirectory(); });
     replaceFolder(text, "%CURDIR%", currentFolder);
-    replaceFolder(text, "%APPDIR%", GetKitFolder);
+    replaceFolder(text, "%APPDIR%", [this] { return m_pOwner ? m_pOwner->GetKitFolder() : GetProgramFolder(); });
     replaceFolder(text, "%SQLROOTDIR%", sqlRootFolder);
 }
 
@@ -221,10 +222,16 @@ void TDatabase::ExpandMacros(std::string& text) const
 
 // --- the list ----------------------------------------------------------------
 
-bool CInstallData::Load(const std::string& iniPath)
+std::string CInstallData::GetKitFolder() const
+{
+    return m_strKitFolder.empty() ? GetProgramFolder() : m_strKitFolder;
+}
+
+bool CInstallData::Load(const std::string& iniPath, const std::string& kitFolder)
 {
     DeleteAll();
     m_strIniPath = iniPath;
+    m_strKitFolder = kitFolder;
     // Read whole: a long list of sections is never cut.
     std::vector<std::string> sections = winapi::GetPrivateProfileSectionNames(iniPath, 0x7FFFFFFF);
     if (sections.empty())

@@ -117,8 +117,10 @@ inline constexpr char kHiddenPassword[] = "***";
 
 class CInstallData : public CSList {
 public:
-    bool Load(const std::string& iniPath);
+    // `kitFolder` is what %APPDIR% stands for, the program's folder when empty.
+    bool Load(const std::string& iniPath, const std::string& kitFolder = {});
     const std::string& GetIniPath() const { return m_strIniPath; }
+    std::string GetKitFolder() const;
 
     TLogin* GetLoginStep() const;
     TStart* GetStartStep() const;
@@ -138,6 +140,7 @@ public:
     }
 
 private:
+    std::string m_strKitFolder;
     std::string m_strIniPath;
 };
 

@@ -76,8 +76,8 @@ const char* StatusWord(int status)
     }
 }
 
-CInstaller::CInstaller(CInstallData* data, IProgress* progress)
-    : m_commander(progress), m_pProgress(progress), m_pData(data)
+CInstaller::CInstaller(RunContext& run, CInstallData* data, IProgress* progress)
+    : m_commander(run, progress), m_pProgress(progress), m_pData(data)
 {
     m_pData->GetLogin(nullptr, nullptr, &m_strPassword, nullptr);
 }
@@ -139,7 +139,7 @@ bool CInstaller::HasWindow() const
 
 int CInstaller::Ask(const std::string& text, int caption, UINT style) const
 {
-    return ShowMessage(m_pProgress ? m_pProgress->GetOwner() : nullptr, text, caption, style);
+    return ShowMessage(m_commander.Context(), m_pProgress ? m_pProgress->GetOwner() : nullptr, text, caption, style);
 }
 
 int CInstaller::Run()
@@ -159,10 +159,10 @@ int CInstaller::Run()
         m_pProgress->SetRange(0, sections);
         m_pProgress->SetPos(0, 0);
     }
-    int language = GetInterfaceLanguage();
+    int language = m_commander.Context().Language();
     int status = 0;
     for (TListItem* item = m_pData->GetHead(); item; item = item->m_pNext) {
-        if (IsCancelRequested())
+        if (m_commander.Context().IsCancelRequested())
             return 3;
         auto* step = dynamic_cast<TSetup*>(static_cast<TBase*>(item));
         if (!step || !step->m_bEnabled)
@@ -203,7 +203,7 @@ void CInstaller::SetKeyNames(const TSetup& step)
         int mode = db ? db->m_nLoadDump : 0;
         prefix = mode == 1 ? "dump_" : mode == 2 ? "attach_" : "bcp_";
     }
-    const char* lang = GetInterfaceLanguage() == 1 ? "R" : "E";
+    const char* lang = m_commander.Context().Language() == 1 ? "R" : "E";
     m_keyNames[kStep] = prefix + "Step";
     m_keyNames[kMessage] = prefix + "Msg" + lang;
     m_keyNames[kError] = prefix + "Err" + lang;
@@ -231,7 +231,7 @@ int CInstaller::RunSection(TSetup* step)
     SetKeyNames(*step);
     auto* patch = isDatabaseSection(*step) ? nullptr : dynamic_cast<TPatch*>(step);
     if (patch && !patch->m_strUsing.empty()) {
-        if (!m_commander.OpenPackedFile(ResolvePath(winapi::FromKitPath(patch->m_strUsing)))) {
+        if (!m_commander.OpenPackedFile(m_commander.Context().ResolvePath(winapi::FromKitPath(patch->m_strUsing)))) {
             Log("Open file error: " + patch->m_strUsing + " !");
             return 2;
         }
@@ -287,7 +287,7 @@ int CInstaller::RunSteps()
         return 0;
     int status = 0;
     for (;;) {
-        if (IsCancelRequested())
+        if (m_commander.Context().IsCancelRequested())
             return 3;
         if (m_pProgress)
             m_pProgress->SetLineText(1, ReadKey(kMessage, m_nStep));
@@ -421,7 +421,7 @@ int CInstaller::ConfigureMaintenance()
         ", WeeklyMaintTime=" + std::to_string(db->m_nWeekMaintenanceTime) +
         ", Daily=" + flag(db->m_bInstallDayMaintenance) +
         ", DailyMaintTime=" + std::to_string(db->m_nDayMaintenanceTime));
-    CConfigDB config(m_pData, db);
+    CConfigDB config(m_commander.Context(), m_pData, db);
     int status = config.Configure() ? 0 : 2;
     LogStatusLine("STATUS", config.GetResultText());
     return status;
@@ -431,7 +431,7 @@ void InstallWorker(std::shared_ptr<CWorkerParams> params)
 {
     int result = 2;
     try {
-        CInstaller installer(params->data.get(), params->progress.get());
+        CInstaller installer(*params->run, params->data.get(), params->progress.get());
         result = installer.Run();
     } catch (const std::bad_alloc&) {
         CDorvikCore::Get().GetLog().WriteLine("\r\nProgram terminating : WORKER_ERROR : Out of memory\r\n");

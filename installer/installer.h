@@ -31,7 +31,7 @@ const char* StatusWord(int status);
 
 class CInstaller {
 public:
-    CInstaller(CInstallData* data, IProgress* progress);
+    CInstaller(RunContext& run, CInstallData* data, IProgress* progress);
     virtual ~CInstaller();
     CInstaller(const CInstaller&) = delete;
     CInstaller& operator=(const CInstaller&) = delete;
@@ -83,6 +83,7 @@ protected:
 
 // Shared between the user-interface thread and the worker for one run.
 struct CWorkerParams {
+    RunContext* run = nullptr; // outlives the worker
     std::shared_ptr<CInstallData> data;
     std::shared_ptr<IProgress> progress;
     std::shared_ptr<CManualEvent> done = std::make_shared<CManualEvent>();

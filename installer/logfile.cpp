@@ -93,7 +93,10 @@ bool CLogFile::WriteLine(const std::string& text)
     return true;
 }
 
-std::string CLogFile::TimeText() { return FormatLocalTime(CurrentTime(), "%d.%m.%Y %H:%M:%S"); }
+std::string CLogFile::TimeText() const
+{
+    return FormatLocalTime(m_clock ? m_clock() : std::time(nullptr), "%d.%m.%Y %H:%M:%S");
+}
 
 std::string CLogFile::Padded(const std::string& name, std::size_t width)
 {

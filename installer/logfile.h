@@ -3,6 +3,8 @@
 // the install status) to one file in the user's documents folder.
 #pragma once
 
+#include <ctime>
+#include <functional>
 #include <string>
 
 namespace dmo {
@@ -38,7 +40,10 @@ public:
     void Abort(const std::string& text, int status);
 
     const std::string& GetPath() const { return m_strPath; }
-    static std::string TimeText();
+    // The clock the header and the end record take their time from; the
+    // system's unless the run sets its own.
+    void SetClock(std::function<std::time_t()> clock) { m_clock = std::move(clock); }
+    std::string TimeText() const;
 
 protected:
     // `shared`: appended by several programs at once, never locked.
@@ -55,6 +60,7 @@ private:
     bool m_bShared = false;
     bool m_bSync = true;
     int m_fd = -1;
+    std::function<std::time_t()> m_clock;
 };
 
 // setup's and uninstall's shared log: <documents>/Varnholt Inc/Orvo

@@ -21,7 +21,6 @@ namespace {
 
 CLogFile& theLog() { return CDorvikCore::Get().GetLog(); }
 
-std::string text(int id) { return res::LoadString(id, GetInterfaceLanguage()); }
 
 // What start-up sets on the server object: a 30-second login time-out and
 // the program's title as the application name.
@@ -95,16 +94,20 @@ std::vector<Band> BackgroundBands(int clientHeight)
     return bands;
 }
 
-CMainRun::CMainRun(IMainView& view)
-    : m_view(&view), m_data(std::make_shared<CInstallData>()), m_progress(std::make_shared<CProgressState>())
+CMainRun::CMainRun(RunContext& run, IMainView& view)
+    : m_run(run), m_view(&view), m_data(std::make_shared<CInstallData>()), m_progress(std::make_shared<CProgressState>())
 {
 }
 
-CMainRun::~CMainRun() = default;
+CMainRun::~CMainRun()
+{
+    // The log outlives the run; it goes back to the system's clock.
+    theLog().SetClock(nullptr);
+}
 
 int CMainRun::Message(const std::string& message, int caption, UINT style)
 {
-    return ShowMessage(m_view->GetOwner(), message, caption, style);
+    return ShowMessage(m_run, m_view->GetOwner(), message, caption, style);
 }
 
 void CMainRun::ReportFatal(const std::string& logText, const std::string& messageText)
@@ -116,13 +119,14 @@ void CMainRun::ReportFatal(const std::string& logText, const std::string& messag
 
 void CMainRun::SetLanguage(int language)
 {
-    SetInterfaceLanguage(language);
+    m_run.SetLanguage(language);
     m_view->LanguageChanged();
 }
 
 bool CMainRun::Start(const std::vector<std::string>& args, const std::string& programPath)
 {
     CLogFile& log = theLog();
+    log.SetClock([this] { return m_run.Now(); });
     log.Open();
     log.BeginLog();
     log.WriteHost();
@@ -131,7 +135,7 @@ bool CMainRun::Start(const std::vector<std::string>& args, const std::string& pr
     info.Parse(args);
     CDorvikCore::Get().SetQuiet(info.m_nQuiet == 1);
     m_strIniPath = ResolveIniPath(programPath, info.m_strFileName);
-    SetKitFolder(std::filesystem::path(m_strIniPath).parent_path().string());
+    m_run.SetKitFolder(std::filesystem::path(m_strIniPath).parent_path().string());
     log.WriteProgramVersion();
 
     auto server = dmo::SQLServer::Create();
@@ -163,14 +167,14 @@ bool CMainRun::Connect(const std::string& name, const std::string& user, const s
     if (!server)
         return false;
     if (showWaiting)
-        m_view->ShowWaiting(text(res::IDS_CONNECTING));
+        m_view->ShowWaiting(m_run.Text(res::IDS_CONNECTING));
     std::string error;
     try {
         server->SetLoginSecure(trusted);
         server->Connect(name, user, password);
         if (server->VersionMajor() < 15) {
             server->DisConnect();
-            error = text(res::IDS_SERVER_TOO_OLD);
+            error = m_run.Text(res::IDS_SERVER_TOO_OLD);
         }
     } catch (const dmo::Error& e) {
         error = e.description;
@@ -214,24 +218,25 @@ int CMainRun::RunInstallation()
 {
     m_bInstalling = true;
     m_progress->Reopen();
-    m_progress->SetTitle(text(res::IDS_INSTALLATION));
+    m_progress->SetTitle(m_run.Text(res::IDS_INSTALLATION));
     auto params = std::make_shared<CWorkerParams>();
+    params->run = &m_run;
     params->data = m_data;
     params->progress = m_progress;
     auto cancel = std::make_shared<CManualEvent>();
-    SetInstallCancelEvent(cancel);
+    m_run.SetCancelEvent(cancel);
     std::thread worker(InstallWorker, params);
     bool cancelled = m_view->ShowProgress(*m_progress);
     if (cancelled) {
         cancel->Set();
         m_view->LanguageChanged();
-        m_view->ShowWaiting(text(res::IDS_TERMINATING));
+        m_view->ShowWaiting(m_run.Text(res::IDS_TERMINATING));
     }
     m_view->WaitFor(*params->done);
     if (cancelled)
         m_view->HideWaiting();
     worker.join();
-    SetInstallCancelEvent(nullptr);
+    m_run.SetCancelEvent(nullptr);
     m_bInstalling = false;
     return params->result;
 }
@@ -241,10 +246,10 @@ int CMainRun::Run()
     CLogFile& log = theLog();
     bool quiet = CDorvikCore::Get().IsQuiet();
     int status = 2;
-    if (!m_data->Load(m_strIniPath)) {
+    if (!m_data->Load(m_strIniPath, m_run.KitFolder())) {
         if (!quiet) {
-            Message(m_strIniPath.empty() ? text(res::IDS_INI_NOT_PRESENT)
-                                         : text(res::IDS_FILE_NOT_FOUND) + " :\n" + m_strIniPath,
+            Message(m_strIniPath.empty() ? m_run.Text(res::IDS_INI_NOT_PRESENT)
+                                         : m_run.Text(res::IDS_FILE_NOT_FOUND) + " :\n" + m_strIniPath,
                     res::IDS_ERROR, winapi::MB_ICONERROR | winapi::MB_OK);
         }
         log.WriteLine("Can not load data from ini-file ! : " + m_strIniPath);
@@ -299,13 +304,13 @@ int CMainRun::Run()
 
 void CMainRun::ShowOutcome(int status)
 {
-    Message(text(OutcomeStringId(status)), res::IDS_APP_TITLE, winapi::MB_ICONINFORMATION | winapi::MB_OK);
+    Message(m_run.Text(OutcomeStringId(status)), res::IDS_APP_TITLE, winapi::MB_ICONINFORMATION | winapi::MB_OK);
     const std::string& path = theLog().GetPath();
     if (path.empty()) {
-        Message(text(res::IDS_LOG_NOT_PRESENT), res::IDS_ERROR, winapi::MB_ICONERROR | winapi::MB_OK);
+        Message(m_run.Text(res::IDS_LOG_NOT_PRESENT), res::IDS_ERROR, winapi::MB_ICONERROR | winapi::MB_OK);
         return;
     }
-    std::string offer = text(res::IDS_LOG_OFFER);
+    std::string offer = m_run.Text(res::IDS_LOG_OFFER);
     if (auto at = offer.find("%s"); at != std::string::npos)
         offer.replace(at, 2, path);
     if (Message(offer, res::IDS_MESSAGE, winapi::MB_YESNO | winapi::MB_ICONQUESTION) == winapi::IDYES)

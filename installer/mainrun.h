@@ -80,8 +80,9 @@ class CMainRun {
 public:
     static constexpr int kFinish = 12325;
 
-    explicit CMainRun(IMainView& view);
+    CMainRun(RunContext& run, IMainView& view);
     ~CMainRun();
+    RunContext& Context() const { return m_run; }
     // The windows, once they exist.
     void SetView(IMainView& view) { m_view = &view; }
 
@@ -117,6 +118,7 @@ private:
     void ShowOutcome(int status);
     int Message(const std::string& text, int caption, UINT style);
 
+    RunContext& m_run;
     IMainView* m_view;
     std::string m_strIniPath;
     std::shared_ptr<CInstallData> m_data;

@@ -110,7 +110,8 @@ protected:
             p->ShowThirdLine(false);
     }
     void OnIgnoredError() override { m_owner.Protocol().AddLine("IGNORED ERROR : " + GetMessage(), true, true); }
-    bool ContinueOperation() override { return !IsCancelRequested(); }
+    bool ContinueOperation() override { return !m_owner.Context().IsCancelRequested(); }
+    std::string ResolvePath(const std::string& path) const override { return m_owner.Context().ResolvePath(path); }
 
 private:
     CCommander& m_owner;
@@ -168,10 +169,10 @@ int CCommander::Dispatch(dmo::SQLServer* server, int command)
     case cmdSyncDBs:
         return server ? SyncDBs(server, arg(1), arg(2)) : 8;
     case cmdSavePermissions:
-        return ProcessPermissions(server, arg(1), ResolvePath(path(2)), true, isOne(arg(3)), isOne(arg(4)),
+        return ProcessPermissions(server, arg(1), m_run.ResolvePath(path(2)), true, isOne(arg(3)), isOne(arg(4)),
                                   isOne(arg(5)), false, false, isOne(arg(6)));
     case cmdRestorePermissions:
-        return ProcessPermissions(server, arg(1), ResolvePath(path(2)), false, isOne(arg(3)), isOne(arg(4)),
+        return ProcessPermissions(server, arg(1), m_run.ResolvePath(path(2)), false, isOne(arg(3)), isOne(arg(4)),
                                   isOne(arg(5)), isOne(arg(6)), isOne(arg(7)), isOne(arg(8)));
     case cmdLoadBcp:
         LoadFromBcp(*this, server, arg(1), arg(2), args < 3 || toInt(arg(3)) != 0);
@@ -193,7 +194,7 @@ void CCommander::LoadScriptBatches(const std::string& file, std::vector<std::str
             throw 6;
         text.assign(bytes.begin(), bytes.end());
     } else {
-        std::string path = ResolvePath(winapi::FromKitPath(file));
+        std::string path = m_run.ResolvePath(winapi::FromKitPath(file));
         std::error_code ec;
         if (!std::filesystem::is_regular_file(path, ec))
             throw 6; // a folder would read as an empty script

@@ -5,6 +5,7 @@
 #include "installer/utils.h"
 #include "dmo/quote.h"
 #include "dmo/tables.h"
+#include "winapi/text.h"
 
 #include <cstdio>
 #include <cstring>
@@ -176,7 +177,7 @@ bool CopyTableData(dmo::Database& db, dmo::Table& oldTable, dmo::Table& newTable
     return complete && CountRows(db, oldTable) == CountRows(db, newTable);
 }
 
-std::string MakeTableBackupName(const std::string& table)
+std::string MakeTableBackupName(const RunContext& run, const std::string& table)
 {
     // 30 bytes of prefix, room for a "_NN" that keeps names of one minute
     // apart, and the table's name, cut with a hash of the whole when long.
@@ -188,13 +189,11 @@ std::string MakeTableBackupName(const std::string& table)
             hash = (hash ^ c) * 16777619u;
         char tail[16];
         std::snprintf(tail, sizeof tail, "_%08x", hash);
-        std::size_t keep = kRoom - kPrefix - std::strlen(tail);
-        while (keep > 0 && (static_cast<unsigned char>(table[keep]) & 0xC0) == 0x80)
-            --keep;
+        const std::size_t keep = winapi::Utf8CutBytes(table, kRoom - kPrefix - std::strlen(tail));
         part = table.substr(0, keep) + tail;
     }
     std::string name;
-    MakeBackupName(part, name);
+    MakeBackupName(run, part, name);
     return name;
 }
 
@@ -373,7 +372,7 @@ bool RebuildTable(CCommander& commander, dmo::Database& reference, dmo::Database
         bool kept = true;
         stage = "READ TABLE " + bare;
         auto settings = ScriptTableSettings(target, *table);
-        std::string backup = MakeTableBackupName(bare);
+        std::string backup = MakeTableBackupName(commander.Context(), bare);
         note("RENAME TABLE " + bare + "->" + backup, true, false);
         table->SetName(backup);
         note("CREATE TABLE " + bare, false, false);
@@ -453,7 +452,7 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
     try {
         if (m_pProgress) {
             m_pProgress->ShowThirdLine(true);
-            m_pProgress->SetLineText(2, res::LoadString(res::IDS_REFRESH_DATABASE_INFO, GetInterfaceLanguage()));
+            m_pProgress->SetLineText(2, res::LoadString(res::IDS_REFRESH_DATABASE_INFO, m_run.Language()));
         }
         auto databases = server->GetDatabases();
         databases->Refresh();
@@ -554,7 +553,7 @@ int CCommander::SyncDBs(dmo::SQLServer* server, const std::string& targetName, c
         // box; the KEEP TABLE warnings in the log say it there.
         if (!allKept && m_pProgress && !CDorvikCore::Get().IsQuiet())
             if (auto owner = m_pProgress->GetOwner(); owner && owner->IsWindow())
-                ShowMessageId(owner, res::IDS_NOT_ALL_DATA_TRANSFERRED);
+                ShowMessageId(m_run, owner, res::IDS_NOT_ALL_DATA_TRANSFERRED);
         return result;
     } catch (const dmo::Error&) {
         m_protocol.AddLine(step, true, false);
@@ -581,7 +580,7 @@ int CCommander::StripForeignKeys(dmo::SQLServer* server, dmo::Database& target, 
     };
     int count = static_cast<int>(targetTables.size());
     if (m_pProgress) {
-        m_pProgress->SetLineText(2, res::LoadString(res::IDS_REMOVING_FOREIGN_KEYS, GetInterfaceLanguage()));
+        m_pProgress->SetLineText(2, res::LoadString(res::IDS_REMOVING_FOREIGN_KEYS, m_run.Language()));
         m_pProgress->SetRange(2, count);
         m_pProgress->SetPos(2, 0);
     }

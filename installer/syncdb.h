@@ -2,6 +2,8 @@
 // per-table steps (script, compare, rebuild, copy, reseed, defaults).
 #pragma once
 
+#include "installer/runcontext.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -42,7 +44,7 @@ long CountRows(dmo::Database& db, dmo::Table& table);
 bool BuildColumnList(std::string& list, dmo::Table& oldTable, dmo::Table& newTable, bool& complete);
 bool CopyTableData(dmo::Database& db, dmo::Table& oldTable, dmo::Table& newTable);
 // The table's backup name, cut to fit PostgreSQL's 63 bytes.
-std::string MakeTableBackupName(const std::string& table);
+std::string MakeTableBackupName(const RunContext& run, const std::string& table);
 // The sequences that serial columns own, by their table's OID: each one's
 // "schema"."name" as format's %I writes it, its column and its options.
 struct OwnedSequence {

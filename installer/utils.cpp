@@ -9,90 +9,53 @@
 #include "winapi/version.h"
 #include "winapi/text.h"
 
-#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <set>
 
 namespace dorvik {
 
-namespace {
-
-std::atomic<std::shared_ptr<CManualEvent>> g_cancelEvent;
-
-std::atomic<int> g_language{0};
-
-std::mutex g_timeMutex;
-std::function<std::time_t()> g_timeSource;
-
-std::mutex g_kitMutex;
-std::string g_kitFolder;
-
-} // namespace
-
-void SetInstallCancelEvent(std::shared_ptr<CManualEvent> event) { g_cancelEvent.store(std::move(event)); }
-
-bool IsCancelRequested()
-{
-    auto event = g_cancelEvent.load();
-    return event && event->IsSet();
-}
-
-void SetInterfaceLanguage(int language) { g_language.store(language); }
-
-int GetInterfaceLanguage() { return g_language.load(); }
-
-int ShowMessage(const std::shared_ptr<winapi::PromptOwner>& parent, const std::string& text, int caption,
-                UINT style)
+int ShowMessage(const RunContext& run, const std::shared_ptr<winapi::PromptOwner>& parent, const std::string& text,
+                int caption, UINT style)
 {
     std::shared_ptr<winapi::PromptOwner> owner = parent && parent->IsWindow() ? parent : nullptr;
-    return winapi::GetPrompt()->Ask(owner, text, res::LoadString(caption, GetInterfaceLanguage()), style);
+    return run.Prompt()->Ask(owner, text, run.Text(caption), style);
 }
 
-int ShowMessageId(const std::shared_ptr<winapi::PromptOwner>& parent, int text, int caption, UINT style)
+int ShowMessageId(const RunContext& run, const std::shared_ptr<winapi::PromptOwner>& parent, int text, int caption,
+                  UINT style)
 {
-    return ShowMessage(parent, res::LoadString(text, GetInterfaceLanguage()), caption, style);
+    return ShowMessage(run, parent, run.Text(text), caption, style);
 }
 
-bool EnsureFolder(const std::shared_ptr<winapi::PromptOwner>& parent, const std::string& path, bool askToCreate)
+bool EnsureFolder(const RunContext& run, const std::shared_ptr<winapi::PromptOwner>& parent, const std::string& path,
+                  bool askToCreate)
 {
     if (winapi::IsEnterableDirectory(path))
         return true;
-    int language = GetInterfaceLanguage();
+    int language = run.Language();
     std::string text = std::string(res::LoadString(res::IDS_PATH_NOT_EXISTS, language)) + "\n" + path + ". ";
     if (!askToCreate) {
-        ShowMessage(parent, text);
+        ShowMessage(run, parent, text);
         return false;
     }
     text += "\n";
     text += res::LoadString(res::IDS_CREATE_FOLDER, language);
-    if (ShowMessage(parent, text, res::IDS_MESSAGE, winapi::MB_YESNO | winapi::MB_ICONQUESTION) != winapi::IDYES)
+    if (ShowMessage(run, parent, text, res::IDS_MESSAGE, winapi::MB_YESNO | winapi::MB_ICONQUESTION) != winapi::IDYES)
         return false;
     if (!CreateDirectories(path))
-        ShowMessageId(parent, res::IDS_CANNOT_CREATE_FOLDER);
+        ShowMessageId(run, parent, res::IDS_CANNOT_CREATE_FOLDER);
     return winapi::IsEnterableDirectory(path);
 }
 
 void SetProgressResourceText(CCommander& commander, int id, const std::string& name, std::string& text)
 {
-    int language = GetInterfaceLanguage();
+    int language = commander.Context().Language();
     text = name + " : " + res::LoadString(id, language);
     if (IProgress* progress = commander.GetProgress())
         progress->SetLineText(2, text);
     if (language != 0)
         text = name + " : " + res::LoadString(id, 0);
-}
-
-std::time_t CurrentTime()
-{
-    std::lock_guard<std::mutex> lock(g_timeMutex);
-    return g_timeSource ? g_timeSource() : std::time(nullptr);
-}
-
-void SetTimeSource(std::function<std::time_t()> source)
-{
-    std::lock_guard<std::mutex> lock(g_timeMutex);
-    g_timeSource = std::move(source);
 }
 
 std::string FormatLocalTime(std::time_t when, const char* format)
@@ -131,11 +94,11 @@ bool EqualIgnoringBlanks(const std::string& a, const std::string& b)
     return winapi::Utf8EqualNoCase(x, y);
 }
 
-void MakeBackupName(const std::string& suffix, std::string& name)
+void MakeBackupName(const RunContext& run, const std::string& suffix, std::string& name)
 {
     static std::mutex mutex;
     static std::set<std::string> made;
-    std::string base = FormatLocalTime(CurrentTime(), "___KELMBACK_%d_%m_%Y__%H_%M_") + suffix;
+    std::string base = FormatLocalTime(run.Now(), "___KELMBACK_%d_%m_%Y__%H_%M_") + suffix;
     std::lock_guard<std::mutex> lock(mutex);
     name = base;
     for (int n = 2; !made.insert(name).second; ++n)
@@ -168,29 +131,6 @@ bool GetSqlDmoPath(std::string& path)
 std::string GetProgramFolder()
 {
     return std::filesystem::path(winapi::GetModuleFileName()).parent_path().string();
-}
-
-void SetKitFolder(const std::string& folder)
-{
-    std::lock_guard<std::mutex> lock(g_kitMutex);
-    g_kitFolder = folder;
-}
-
-std::string GetKitFolder()
-{
-    {
-        std::lock_guard<std::mutex> lock(g_kitMutex);
-        if (!g_kitFolder.empty())
-            return g_kitFolder;
-    }
-    return GetProgramFolder();
-}
-
-std::string ResolvePath(const std::string& path)
-{
-    if (!path.empty() && path[0] == '/')
-        return path;
-    return GetKitFolder() + "/" + path;
 }
 
 } // namespace dorvik

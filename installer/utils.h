@@ -1,8 +1,8 @@
 // Small helpers shared by the installer's commands, log and engine.
 #pragma once
 
+#include "installer/runcontext.h"
 #include "resources/dorvik/strings.h"
-#include "winapi/event.h"
 #include "winapi/prompt.h"
 
 #include <cstdint>
@@ -15,38 +15,22 @@ namespace dorvik {
 
 class CCommander;
 
-// The user-interface thread sets it; long operations poll it without waiting.
-using CManualEvent = winapi::ManualResetEvent;
-
-// The run's cancel event (null between runs).
-void SetInstallCancelEvent(std::shared_ptr<CManualEvent> event);
-// True when the run's cancel event exists and is set.
-bool IsCancelRequested();
-
-// The interface language: 0 English, 1 Russian. Texts the user sees are
-// Dorvik's strings in this language.
-void SetInterfaceLanguage(int language);
-int GetInterfaceLanguage();
-
 // A box over `parent` when it has a window, else over the desktop, through
-// the process's prompt; the caption is a string in the interface language.
+// the run's prompt; the caption is a string in the run's language.
 // Returns the button pressed.
-int ShowMessage(const std::shared_ptr<winapi::PromptOwner>& parent, const std::string& text,
+int ShowMessage(const RunContext& run, const std::shared_ptr<winapi::PromptOwner>& parent, const std::string& text,
                 int caption = res::IDS_ERROR, UINT style = winapi::MB_ICONERROR | winapi::MB_OK);
 // The same with the text taken from the strings.
-int ShowMessageId(const std::shared_ptr<winapi::PromptOwner>& parent, int text, int caption = res::IDS_ERROR,
-                  UINT style = winapi::MB_ICONERROR | winapi::MB_OK);
+int ShowMessageId(const RunContext& run, const std::shared_ptr<winapi::PromptOwner>& parent, int text,
+                  int caption = res::IDS_ERROR, UINT style = winapi::MB_ICONERROR | winapi::MB_OK);
 // True when `path` is a folder that can be entered. Otherwise says so, and
 // with `askToCreate` offers to create it (every missing level); the result
 // is whether the folder is there afterwards.
-bool EnsureFolder(const std::shared_ptr<winapi::PromptOwner>& parent, const std::string& path, bool askToCreate);
+bool EnsureFolder(const RunContext& run, const std::shared_ptr<winapi::PromptOwner>& parent, const std::string& path,
+                  bool askToCreate);
 // "name : string" in the interface language on progress line 2; `text`
 // receives the same in English, for the log.
 void SetProgressResourceText(CCommander& commander, int id, const std::string& name, std::string& text);
-
-// The time that log lines and backup names carry; tests replace the source.
-std::time_t CurrentTime();
-void SetTimeSource(std::function<std::time_t()> source);
 // Local time by a strftime format in the C locale; "" when it cannot be
 // converted.
 std::string FormatLocalTime(std::time_t when, const char* format);
@@ -62,9 +46,10 @@ void RemoveBlanks(std::string& text);
 // Equal when both are empty, or equal without blanks and letter case.
 bool EqualIgnoringBlanks(const std::string& a, const std::string& b);
 
-// "___KELMBACK_dd_mm_yyyy__hh_mm_" + suffix. A name this process has made
-// before gets "_2", "_3", ... after the suffix, so two in one minute differ.
-void MakeBackupName(const std::string& suffix, std::string& name);
+// "___KELMBACK_dd_mm_yyyy__hh_mm_" + suffix at the run's time. A name this
+// process has made before gets "_2", "_3", ... after the suffix, so two in
+// one minute differ.
+void MakeBackupName(const RunContext& run, const std::string& suffix, std::string& name);
 
 // The version words of a loaded module's record (high and low halves of
 // each); false when the file has no version record.
@@ -75,11 +60,5 @@ bool GetSqlDmoPath(std::string& path);
 
 // Folder of the running program (no trailing '/').
 std::string GetProgramFolder();
-// The kit folder: the installer INI file's folder, against which every
-// relative path of the kit resolves; the program's folder until it is set.
-void SetKitFolder(const std::string& folder);
-std::string GetKitFolder();
-// An absolute path unchanged, a relative one taken in the kit folder.
-std::string ResolvePath(const std::string& path);
 
 } // namespace dorvik

@@ -39,6 +39,8 @@ bool CWizardHost::HasJobServer()
     return server && server->GetJobServer() != nullptr;
 }
 
+RunContext& CWizardHost::Context() { return m_run.Context(); }
+
 std::string CWizardHost::BackupDirectory() { return CDorvikCore::Get().GetBackupDirectory(); }
 
 std::vector<std::string> CWizardHost::DatabaseNames()
@@ -46,7 +48,7 @@ std::vector<std::string> CWizardHost::DatabaseNames()
     std::vector<std::string> names;
     auto server = CDorvikCore::Get().GetLiveServer();
     if (!server)
-        throw dmo::Error(dmo::kErrConnection, res::LoadString(res::IDS_CANNOT_CONNECT, GetInterfaceLanguage()));
+        throw dmo::Error(dmo::kErrConnection, m_run.Context().Text(res::IDS_CANNOT_CONNECT));
     auto databases = server->GetDatabases();
     databases->Refresh();
     for (int i = 1, n = databases->Count(); i <= n; ++i)

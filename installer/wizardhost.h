@@ -13,6 +13,7 @@ class CWizardHost : public IWizardHost {
 public:
     explicit CWizardHost(CMainRun& run) : m_run(run) {}
 
+    RunContext& Context() override;
     void SetLanguage(int language) override;
     bool IsLive() override;
     bool Connect(const std::string& server, const std::string& user, const std::string& password,

@@ -59,24 +59,24 @@ SheetButtons SheetButtonsFor(std::size_t index, std::size_t count, const TBase& 
     return buttons;
 }
 
-bool ConfirmSheetCancel(const std::shared_ptr<winapi::PromptOwner>& owner)
+bool ConfirmSheetCancel(const RunContext& run, const std::shared_ptr<winapi::PromptOwner>& owner)
 {
-    return ShowMessageId(owner, res::IDS_ASK_EXIT, res::IDS_APP_TITLE, winapi::MB_YESNO | winapi::MB_ICONQUESTION) ==
+    return ShowMessageId(run, owner, res::IDS_ASK_EXIT, res::IDS_APP_TITLE, winapi::MB_YESNO | winapi::MB_ICONQUESTION) ==
            winapi::IDYES;
 }
 
-void OpenStepHelp(const std::shared_ptr<winapi::PromptOwner>& owner, const TBase* step)
+void OpenStepHelp(const RunContext& run, const std::shared_ptr<winapi::PromptOwner>& owner, const TBase* step)
 {
     if (!step || step->m_strInfo.empty()) {
-        winapi::GetPrompt()->Beep();
+        run.Prompt()->Beep();
         return;
     }
     const std::string& info = step->m_strInfo;
-    std::string target = winapi::IsUrl(info) ? info : ResolvePath(winapi::FromKitPath(info));
+    std::string target = winapi::IsUrl(info) ? info : run.ResolvePath(winapi::FromKitPath(info));
     if (winapi::ShellOpen(target) > 32)
         return;
-    winapi::GetPrompt()->Beep();
-    ShowMessage(owner, std::string(res::LoadString(res::IDS_FILE_NOT_FOUND, GetInterfaceLanguage())) + " :\n" + info);
+    run.Prompt()->Beep();
+    ShowMessage(run, owner, run.Text(res::IDS_FILE_NOT_FOUND) + " :\n" + info);
 }
 
 bool IsLocalServerName(const std::string& server, const std::string& computerName)
@@ -118,7 +118,7 @@ void CPageBase::Attach(IPageControls& controls, IWizardSheet& sheet, IWizardHost
     m_host = &host;
 }
 
-std::string CPageBase::Text(int id) const { return res::LoadString(id, GetInterfaceLanguage()); }
+std::string CPageBase::Text(int id) const { return Context().Text(id); }
 
 bool CPageBase::ServerCall(const std::function<void()>& call)
 {
@@ -126,7 +126,7 @@ bool CPageBase::ServerCall(const std::function<void()>& call)
         call();
         return true;
     } catch (const dmo::Error& e) {
-        ShowMessage(Owner(), e.description);
+        ShowMessage(Context(), Owner(), e.description);
         return false;
     }
 }
@@ -142,7 +142,7 @@ void CPageBase::OnSetActive()
 std::string CPageBase::GetCaption() const
 {
     std::string caption;
-    winapi::GetPrivateProfileString(GetSectionName().c_str(), GetInterfaceLanguage() == 1 ? "CaptionR" : "CaptionE",
+    winapi::GetPrivateProfileString(GetSectionName().c_str(), Context().Language() == 1 ? "CaptionR" : "CaptionE",
                                     "", caption, 100, iniOf(m_step));
     expand(m_step, caption, false);
     return caption;
@@ -151,7 +151,7 @@ std::string CPageBase::GetCaption() const
 std::string CPageBase::GetContext() const
 {
     std::string context =
-        ReadIniString(GetSectionName(), GetInterfaceLanguage() == 1 ? "ContextR" : "ContextE", "", iniOf(m_step));
+        ReadIniString(GetSectionName(), Context().Language() == 1 ? "ContextR" : "ContextE", "", iniOf(m_step));
     expand(m_step, context, true);
     return context;
 }
@@ -169,7 +169,7 @@ void CPageBase::RefreshTexts()
 void CPageStart::OnInitDialog()
 {
     CPageBase::OnInitDialog();
-    bool russian = GetInterfaceLanguage() == 1;
+    bool russian = Context().Language() == 1;
     m_controls->SetCheck(ctl::Russian, russian);
     m_controls->SetCheck(ctl::English, !russian);
 }
@@ -201,14 +201,14 @@ void CPageLicense::OnInitDialog()
     std::string content;
     bool read = false;
     if (!name.empty()) {
-        std::ifstream in(ResolvePath(winapi::FromKitPath(name)), std::ios::binary);
+        std::ifstream in(Context().ResolvePath(winapi::FromKitPath(name)), std::ios::binary);
         if (in) {
             content.assign(std::istreambuf_iterator<char>(in), {});
             read = !in.bad();
         }
     }
     if (!read) {
-        ShowMessage(Owner(), Text(res::IDS_FILE_NOT_FOUND) + "\n\r" + name + " !");
+        ShowMessage(Context(), Owner(), Text(res::IDS_FILE_NOT_FOUND) + "\n\r" + name + " !");
         content.clear();
     }
     m_controls->SetText(ctl::LicenseText, content);
@@ -292,36 +292,36 @@ bool CPageLogin::OnWizardNext()
     std::string password = m_controls->GetText(ctl::Password);
     bool trusted = m_controls->GetCheck(ctl::Trusted);
     if (server.empty()) {
-        winapi::GetPrompt()->Beep();
+        Context().Prompt()->Beep();
         m_controls->SetFocus(ctl::Server);
         return false;
     }
     if (!trusted && user.empty()) {
-        winapi::GetPrompt()->Beep();
+        Context().Prompt()->Beep();
         m_controls->SetFocus(ctl::User);
         return false;
     }
     if (!IsLocalServerName(server, GetComputerNameUpper()) &&
-        ShowMessageId(Owner(), res::IDS_REMOTE_SERVER, res::IDS_MESSAGE, winapi::MB_YESNO | winapi::MB_ICONQUESTION) !=
+        ShowMessageId(Context(), Owner(), res::IDS_REMOTE_SERVER, res::IDS_MESSAGE, winapi::MB_YESNO | winapi::MB_ICONQUESTION) !=
             winapi::IDYES)
         return false;
 
     bool connected = true;
     if (!m_host->IsLive()) {
         connected = m_host->Connect(server, user, password, trusted);
-    } else if (m_bChanged && ShowMessageId(Owner(), res::IDS_RECONNECT, res::IDS_MESSAGE,
+    } else if (m_bChanged && ShowMessageId(Context(), Owner(), res::IDS_RECONNECT, res::IDS_MESSAGE,
                                            winapi::MB_YESNO | winapi::MB_ICONQUESTION) == winapi::IDYES) {
         connected = m_host->Reconnect(server, user, password, trusted);
     }
     if (!connected || !m_host->IsLive()) {
-        ShowMessageId(Owner(), res::IDS_CANNOT_CONNECT);
+        ShowMessageId(Context(), Owner(), res::IDS_CANNOT_CONNECT);
         return false;
     }
     bool sysAdmin = false;
     if (!ServerCall([&] { sysAdmin = m_host->IsSysAdmin(); }))
         return false;
     if (!sysAdmin) {
-        ShowMessageId(Owner(), res::IDS_NOT_SUPERUSER);
+        ShowMessageId(Context(), Owner(), res::IDS_NOT_SUPERUSER);
         return false;
     }
     m_host->RefreshLogin();
@@ -404,7 +404,7 @@ bool CPageSetup::CheckDiskSpace()
     auto check = [this](const Folder& folder, std::int64_t need) {
         if (!folder.drive || folder.freeMB >= need)
             return true;
-        ShowMessage(Owner(), Text(res::IDS_NOT_ENOUGH_SPACE) + " " + folder.drive->mountPoint + " !");
+        ShowMessage(Context(), Owner(), Text(res::IDS_NOT_ENOUGH_SPACE) + " " + folder.drive->mountPoint + " !");
         return false;
     };
     const Folder& first = m_folders[0];
@@ -417,8 +417,8 @@ bool CPageSetup::CheckDiskSpace()
 
 bool CPageSetup::CheckFolders()
 {
-    return EnsureFolder(Owner(), m_controls->GetText(ctl::Folder1), m_folders[0].allowCreate) &&
-           EnsureFolder(Owner(), m_controls->GetText(ctl::Folder2), m_folders[1].allowCreate);
+    return EnsureFolder(Context(), Owner(), m_controls->GetText(ctl::Folder1), m_folders[0].allowCreate) &&
+           EnsureFolder(Context(), Owner(), m_controls->GetText(ctl::Folder2), m_folders[1].allowCreate);
 }
 
 void CPageSetup::OnCommand(int id)
@@ -540,7 +540,7 @@ void CPagePatch::FillDatabases()
     if (m_bListed)
         names = m_host->DatabaseNames();
     else
-        ShowMessageId(Owner(), res::IDS_CANNOT_CONNECT);
+        ShowMessageId(Context(), Owner(), res::IDS_CANNOT_CONNECT);
     m_controls->SetItems(ctl::DatabaseCombo, names);
     auto it = std::find(names.begin(), names.end(), Patch().m_strDataBase);
     if (it != names.end())
@@ -583,11 +583,11 @@ void CPagePatch::RefreshTexts()
 
 // --- CParamDBPresenter --------------------------------------------------------------
 
-std::string CParamDBPresenter::Caption() { return res::LoadString(res::IDS_MAINTENANCE, GetInterfaceLanguage()); }
+std::string CParamDBPresenter::Caption(const RunContext& run) { return run.Text(res::IDS_MAINTENANCE); }
 
 void CParamDBPresenter::OnInitDialog(IPageControls& controls)
 {
-    int language = GetInterfaceLanguage();
+    int language = m_run.Language();
     auto text = [language](int id) { return std::string(res::LoadString(id, language)); };
     controls.SetText(ctl::DailyCheck, text(res::IDS_DAILY));
     controls.SetText(ctl::DailyWhat, text(res::IDS_DAILY_WHAT));
@@ -622,7 +622,7 @@ void CParamDBPresenter::OnInitDialog(IPageControls& controls)
 
 void CParamDBPresenter::OnBrowse(IPageControls& controls, IWizardHost& host)
 {
-    if (auto chosen = host.BrowseFolder(res::LoadString(res::IDS_CHOOSE_FOLDER, GetInterfaceLanguage()),
+    if (auto chosen = host.BrowseFolder(m_run.Text(res::IDS_CHOOSE_FOLDER),
                                         controls.GetText(ctl::BackupEdit)))
         controls.SetText(ctl::BackupEdit, *chosen);
 }
@@ -633,7 +633,7 @@ bool CParamDBPresenter::OnOK(IPageControls& controls)
         if (controls.GetSelection(id) < 0)
             return false;
     std::string folder = controls.GetText(ctl::BackupEdit);
-    if (!EnsureFolder(controls.GetOwner(), folder, true))
+    if (!EnsureFolder(m_run, controls.GetOwner(), folder, true))
         return false;
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();

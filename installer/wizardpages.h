@@ -6,6 +6,7 @@
 #pragma once
 
 #include "installer/installdata.h"
+#include "installer/runcontext.h"
 #include "winapi/drives.h"
 #include "winapi/files.h"
 #include "winapi/prompt.h"
@@ -87,6 +88,8 @@ public:
 class IWizardHost {
 public:
     virtual ~IWizardHost() = default;
+    // The run the wizard belongs to: its language, kit folder and prompt.
+    virtual RunContext& Context() = 0;
     virtual void SetLanguage(int language) = 0;
     // True when the one server object has a working connection.
     virtual bool IsLive() = 0;
@@ -119,10 +122,10 @@ struct SheetButtons {
 };
 SheetButtons SheetButtonsFor(std::size_t index, std::size_t count, const TBase& step);
 // "Do you want exit from Installer ?": true for Yes.
-bool ConfirmSheetCancel(const std::shared_ptr<winapi::PromptOwner>& owner);
+bool ConfirmSheetCancel(const RunContext& run, const std::shared_ptr<winapi::PromptOwner>& owner);
 // Opens the step's Info (a web address as it is, a file in the kit
 // folder); beeps and says so when it cannot.
-void OpenStepHelp(const std::shared_ptr<winapi::PromptOwner>& owner, const TBase* step);
+void OpenStepHelp(const RunContext& run, const std::shared_ptr<winapi::PromptOwner>& owner, const TBase* step);
 
 // True for a server name that reaches this computer's server: "(local)",
 // ".", this computer's name (upper-cased prefix), a socket folder, or
@@ -174,6 +177,8 @@ protected:
     // shown over the page and the result is false.
     bool ServerCall(const std::function<void()>& call);
     std::shared_ptr<winapi::PromptOwner> Owner() { return m_controls->GetOwner(); }
+    // Once attached.
+    RunContext& Context() const { return m_host->Context(); }
 
     TBase& m_step;
     int m_nDialogId;
@@ -301,9 +306,9 @@ inline constexpr int OK = 1, Cancel = 2;
 
 class CParamDBPresenter {
 public:
-    explicit CParamDBPresenter(TDatabase& step) : m_step(step) {}
-    // The dialog's caption in the current language.
-    static std::string Caption();
+    CParamDBPresenter(const RunContext& run, TDatabase& step) : m_run(run), m_step(step) {}
+    // The dialog's caption in the run's language.
+    static std::string Caption(const RunContext& run);
     // Texts, the 24 hours, the seven days, the step's values.
     void OnInitDialog(IPageControls& controls);
     void OnBrowse(IPageControls& controls, IWizardHost& host);
@@ -313,6 +318,7 @@ public:
     bool OnOK(IPageControls& controls);
 
 private:
+    const RunContext& m_run;
     TDatabase& m_step;
 };
 

@@ -19,11 +19,11 @@ namespace dorvik {
 
 namespace {
 
-wxString text(int id) { return wxString::FromUTF8(res::LoadString(id, GetInterfaceLanguage())); }
+wxString text(const RunContext& run, int id) { return wxString::FromUTF8(run.Text(id)); }
 
 } // namespace
 
-CDlgProgress::CDlgProgress(wxWindow* parent)
+CDlgProgress::CDlgProgress(wxWindow* parent, const RunContext& run) : m_run(run)
 {
     wxXmlResource::Get()->LoadDialog(this, parent, "IDD_PROGRESS");
     m_animation = XRCCTRL(*this, "IDC_ANIMATE", wxAnimationCtrl);
@@ -46,7 +46,7 @@ bool CDlgProgress::RunModal(CProgressState& state)
     int end = wxID_OK;
     if (!state.IsClosed()) {
         if (auto* cancel = FindWindow(wxID_CANCEL))
-            cancel->SetLabel(text(res::IDS_CANCEL));
+            cancel->SetLabel(text(m_run, res::IDS_CANCEL));
         auto values = state.TakeChange();
         m_thirdLine = !values.thirdLine; // forces the first resize
         ShowValues();
@@ -109,7 +109,7 @@ void CDlgProgress::AskCancel()
     if (m_asking)
         return;
     m_asking = true;
-    int answer = ShowMessageId(m_state ? m_state->GetOwner() : nullptr, res::IDS_ASK_EXIT, res::IDS_APP_TITLE,
+    int answer = ShowMessageId(m_run, m_state ? m_state->GetOwner() : nullptr, res::IDS_ASK_EXIT, res::IDS_APP_TITLE,
                                winapi::MB_YESNO | winapi::MB_ICONQUESTION);
     m_asking = false;
     if (!IsModal())
@@ -137,7 +137,7 @@ void CDlgWaiting::Show(wxWindow* parent, const std::string& message)
     m_dialog = wxXmlResource::Get()->LoadDialog(parent, "IDD_WAITING");
     if (!m_dialog)
         return;
-    m_dialog->SetTitle(text(res::IDS_APP_TITLE));
+    m_dialog->SetTitle(text(m_run, res::IDS_APP_TITLE));
     if (auto* label = static_cast<wxStaticText*>(m_dialog->FindWindow(XRCID("IDC_WAIT_TEXT"))))
         label->SetLabel(wxString::FromUTF8(message));
     m_dialog->Fit();
@@ -149,7 +149,7 @@ void CDlgWaiting::Show(wxWindow* parent, const std::string& message)
         wxTheApp->SafeYieldFor(nullptr, wxEVT_CATEGORY_UI);
 }
 
-void CDlgWaiting::Show(wxWindow* parent, int stringId) { Show(parent, res::LoadString(stringId, GetInterfaceLanguage())); }
+void CDlgWaiting::Show(wxWindow* parent, int stringId) { Show(parent, m_run.Text(stringId)); }
 
 void CDlgWaiting::Close()
 {

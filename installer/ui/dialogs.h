@@ -3,6 +3,7 @@
 #pragma once
 
 #include "installer/progress.h"
+#include "installer/runcontext.h"
 
 #include <wx/dialog.h>
 
@@ -18,7 +19,7 @@ namespace dorvik {
 
 class CDlgProgress : public wxDialog {
 public:
-    explicit CDlgProgress(wxWindow* parent);
+    CDlgProgress(wxWindow* parent, const RunContext& run);
 
     // Shows the run's values modally until the run closes it (false) or the
     // user confirms Cancel (true). A run that has already ended ends it at
@@ -32,6 +33,7 @@ private:
     void OnCancel(wxCommandEvent& event);
     void OnClose(wxCloseEvent& event);
 
+    const RunContext& m_run;
     CProgressState* m_state = nullptr;
     wxAnimationCtrl* m_animation;
     wxStaticText* m_texts[3];
@@ -45,12 +47,14 @@ private:
 // Modeless, no buttons; painted before the caller blocks.
 class CDlgWaiting {
 public:
+    explicit CDlgWaiting(const RunContext& run) : m_run(run) {}
     void Show(wxWindow* parent, const std::string& text);
     void Show(wxWindow* parent, int stringId);
     void Close();
     wxDialog* GetWindow() const { return m_dialog; }
 
 private:
+    const RunContext& m_run;
     wxDialog* m_dialog = nullptr;
 };
 

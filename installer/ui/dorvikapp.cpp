@@ -74,7 +74,8 @@ int RunDorvik(int argc, char** argv)
     wxApp::SetInstance(new CDorvikApp);
     bool gui = wxEntryStart(argc, argv);
     HeadlessView headless;
-    CMainRun run(headless);
+    RunContext context;
+    CMainRun run(context, headless);
     if (!gui) {
         // A quiet run needs no window; anything else cannot start.
         if (!run.Start(args, winapi::GetModuleFileName()))
@@ -86,7 +87,9 @@ int RunDorvik(int argc, char** argv)
         }
         return run.Run();
     }
-    winapi::SetPrompt(std::make_shared<WxPrompt>());
+    auto prompt = std::make_shared<WxPrompt>();
+    winapi::SetPrompt(prompt);
+    context.SetPrompt(prompt);
     wxTheApp->SetAppDisplayName("Dorvik");
     // A quiet run asks nothing, not even about the toolkit's own troubles.
     if (IsQuietRequested(args))

@@ -29,7 +29,7 @@ wxFont titleFont()
 
 CMainFrame::CMainFrame(CMainRun& run)
     : wxFrame(nullptr, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxDEFAULT_FRAME_STYLE),
-      m_run(run), m_owner(std::make_shared<winapi::PromptOwner>(this)), m_font(titleFont())
+      m_run(run), m_owner(std::make_shared<winapi::PromptOwner>(this)), m_waiting(run.Context()), m_font(titleFont())
 {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     wxBitmap icon = wxXmlResource::Get()->LoadBitmap("IDR_MAINFRAME");
@@ -39,7 +39,7 @@ CMainFrame::CMainFrame(CMainRun& run)
         SetIcon(i);
     }
     m_logo = wxXmlResource::Get()->LoadBitmap("IDB_LOGO");
-    m_progress = new CDlgProgress(this);
+    m_progress = new CDlgProgress(this, m_run.Context());
     ReadTexts();
     Bind(wxEVT_PAINT, &CMainFrame::OnPaint, this);
     Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
@@ -79,7 +79,7 @@ void CMainFrame::OnPaint(wxPaintEvent&)
     dc.SetPen(*wxTRANSPARENT_PEN);
     dc.DrawRectangle(0, covered, client.x, client.y - covered);
 
-    bool russian = GetInterfaceLanguage() == 1;
+    bool russian = m_run.Context().Language() == 1;
     wxString text1 = wxString::FromUTF8(russian ? m_text1R : m_text1E);
     wxString text2 = wxString::FromUTF8(russian ? m_text2R : m_text2E);
     dc.SetFont(m_font);
@@ -123,8 +123,8 @@ void CMainFrame::BringToFront()
 void CMainFrame::LanguageChanged()
 {
     // The toolkit's words of every box and dialog from now on.
-    afx::SetUiLanguage(GetInterfaceLanguage() == 1 ? winapi::UiLanguage::Russian : winapi::UiLanguage::English);
-    SetTitle(wxString::FromUTF8(res::LoadString(res::IDS_WINDOW_TITLE, GetInterfaceLanguage())));
+    afx::SetUiLanguage(m_run.Context().Language() == 1 ? winapi::UiLanguage::Russian : winapi::UiLanguage::English);
+    SetTitle(wxString::FromUTF8(m_run.Context().Text(res::IDS_WINDOW_TITLE)));
     Refresh(false);
     Update();
 }

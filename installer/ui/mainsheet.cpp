@@ -22,7 +22,7 @@ namespace {
 
 wxString U(const std::string& text) { return wxString::FromUTF8(text); }
 
-wxString Text(int id) { return U(res::LoadString(id, GetInterfaceLanguage())); }
+wxString Text(const RunContext& run, int id) { return U(run.Text(id)); }
 
 // The two folder rows of the database and patch pages, in their frame.
 wxSizer* folderRows(wxWindow* page)
@@ -69,7 +69,7 @@ wxSizer* radioFrame(wxWindow* page, int frameId, std::initializer_list<int> radi
 
 std::optional<std::string> CWxWizardHost::BrowseFolder(const std::string& title, const std::string& start)
 {
-    CDlgBrowse dialog(m_parent, title, start);
+    CDlgBrowse dialog(Context(), m_parent, title, start);
     if (dialog.ShowModal() != wxID_OK)
         return std::nullopt;
     return dialog.GetPath();
@@ -253,13 +253,13 @@ void CMainSheet::SetButtonTexts()
 {
     bool last = !m_pages.empty() && GetActiveIndex() + 1 == m_pages.size();
     if (auto* back = FindWindow(wxID_BACKWARD))
-        back->SetLabel(Text(res::IDS_BACK));
+        back->SetLabel(Text(m_host.Context(), res::IDS_BACK));
     if (auto* next = FindWindow(wxID_FORWARD))
-        next->SetLabel(Text(last ? res::IDS_FINISH : res::IDS_NEXT));
+        next->SetLabel(Text(m_host.Context(), last ? res::IDS_FINISH : res::IDS_NEXT));
     if (auto* cancel = FindWindow(wxID_CANCEL))
-        cancel->SetLabel(Text(res::IDS_CANCEL));
+        cancel->SetLabel(Text(m_host.Context(), res::IDS_CANCEL));
     if (auto* help = FindWindow(wxID_HELP))
-        help->SetLabel(Text(res::IDS_HELP));
+        help->SetLabel(Text(m_host.Context(), res::IDS_HELP));
     Layout();
 }
 
@@ -288,7 +288,7 @@ void CMainSheet::SetWizardButtons(bool back, bool next)
 void CMainSheet::OpenHelp()
 {
     CWizardPage* page = m_pages.empty() ? nullptr : m_pages[GetActiveIndex()];
-    OpenStepHelp(m_owner, page ? &page->GetPage().GetStep() : nullptr);
+    OpenStepHelp(m_host.Context(), m_owner, page ? &page->GetPage().GetStep() : nullptr);
 }
 
 void CMainSheet::OnPageShown(wxWizardEvent& event)
@@ -323,7 +323,7 @@ void CMainSheet::OnCancel(wxWizardEvent& event)
     if (m_error)
         return;
     bool stays = true;
-    Guarded([&] { stays = !ConfirmSheetCancel(m_owner); });
+    Guarded([&] { stays = !ConfirmSheetCancel(m_host.Context(), m_owner); });
     if (stays && !m_error)
         event.Veto();
 }

@@ -269,7 +269,7 @@ bool CDlgBrowse::MayAccept(const std::string& path)
     if (!network)
         return true;
     auto owner = std::make_shared<winapi::PromptOwner>(this);
-    ShowMessageId(owner, res::IDS_NO_NETWORK_PATH);
+    ShowMessageId(m_run, owner, res::IDS_NO_NETWORK_PATH);
     owner->Detach();
     return false;
 }
@@ -277,7 +277,7 @@ bool CDlgBrowse::MayAccept(const std::string& path)
 // --- CDlgParamDB -----------------------------------------------------------------
 
 CDlgParamDB::CDlgParamDB(wxWindow* parent, TDatabase& step, IWizardHost& host)
-    : wxDialog(parent, wxID_ANY, U(CParamDBPresenter::Caption())), m_presenter(step), m_host(host),
+    : wxDialog(parent, wxID_ANY, U(CParamDBPresenter::Caption(host.Context()))), m_presenter(host.Context(), step), m_host(host),
       m_owner(std::make_shared<winapi::PromptOwner>(this)), m_controls(this, m_owner)
 {
     const int gap = FromDIP(6);

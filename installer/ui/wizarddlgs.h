@@ -3,6 +3,7 @@
 // window's controls by number.
 #pragma once
 
+#include "installer/runcontext.h"
 #include "installer/wizardpages.h"
 
 #include <wx/dialog.h>
@@ -86,7 +87,11 @@ private:
 // Refuses a folder on a network share.
 class CDlgBrowse : public CDlgChooseDir {
 public:
-    using CDlgChooseDir::CDlgChooseDir;
+    // A network folder is refused with a box in the run's language.
+    CDlgBrowse(const RunContext& run, wxWindow* parent, const std::string& title, const std::string& path)
+        : CDlgChooseDir(parent, title, path), m_run(run)
+    {
+    }
     // The mount table it tests against (tests give their own).
     void SetMountInfo(std::string text) { m_mountInfo = std::move(text); }
 
@@ -94,6 +99,7 @@ protected:
     bool MayAccept(const std::string& path) override;
 
 private:
+    const RunContext& m_run;
     std::string m_mountInfo;
 };
 

@@ -42,12 +42,10 @@ protected:
         server = dmo::SQLServer::Create();
         server->SetLoginSecure(true);
         server->Connect(kelm::test::PgHost() + "," + kelm::test::PgPort(), "", "");
-        SetKitFolder(kit.path().string());
+        context.SetKitFolder(kit.path().string());
     }
     void TearDown() override
     {
-        SetKitFolder("");
-        SetInstallCancelEvent(nullptr);
     }
     std::string scalar(const std::string& sql)
     {
@@ -60,7 +58,8 @@ protected:
     std::unique_ptr<PgDatabase> pg;
     std::shared_ptr<dmo::SQLServer> server;
     Lines progress;
-    CCommander commander{&progress};
+    RunContext context;
+    CCommander commander{context, &progress};
 };
 
 } // namespace
@@ -144,7 +143,7 @@ TEST_F(BulkCopyTest, AFailingFileIsNamedAndEarlierFilesStay)
     // Cancel is seen before the next file.
     auto cancel = std::make_shared<CManualEvent>();
     cancel->Set();
-    SetInstallCancelEvent(cancel);
+    context.SetCancelEvent(cancel);
     EXPECT_FALSE(run("LoadBcp(" + pg->name() + ", bcp/c.txt)"));
     EXPECT_EQ(commander.GetResultCode(), 9);
     EXPECT_EQ(scalar("SELECT count(*) FROM c"), "0");

@@ -17,7 +17,8 @@ namespace {
 
 std::vector<std::string> tokens(const std::string& line)
 {
-    CCommander commander(nullptr);
+    RunContext run;
+    CCommander commander(run, nullptr);
     commander.SplitLine(line);
     std::vector<std::string> out;
     for (int i = 1; i <= commander.GetCommand().GetCount(); ++i)
@@ -45,13 +46,14 @@ struct RecordingProgress : IProgress {
 
 // Cancels the run for as long as it lives.
 struct CancelledRun {
-    CancelledRun()
+    explicit CancelledRun(RunContext& run) : run(run)
     {
         auto event = std::make_shared<CManualEvent>();
         event->Set();
-        SetInstallCancelEvent(event);
+        run.SetCancelEvent(event);
     }
-    ~CancelledRun() { SetInstallCancelEvent(nullptr); }
+    ~CancelledRun() { run.SetCancelEvent(nullptr); }
+    RunContext& run;
 };
 
 } // namespace
@@ -115,7 +117,8 @@ TEST(Commander, KeywordsAndArgumentCounts)
         {"ListChangedObjects(db, xVerCRC_new)", 8},
     };
     for (const auto& c : cases) {
-        CCommander commander(nullptr);
+        RunContext run;
+        CCommander commander(run, nullptr);
         EXPECT_EQ(commander.Execute(nullptr, c.line), c.result == 0) << c.line;
         EXPECT_EQ(commander.GetResultCode(), c.result) << c.line;
         EXPECT_EQ(commander.GetCommand().GetCount(), 0) << "tokens are emptied after " << c.line;
@@ -156,7 +159,8 @@ TEST(Commander, ResultTexts)
 
 TEST(Commander, UnreadableScriptThrowsSix)
 {
-    CCommander commander(nullptr);
+    RunContext run;
+    CCommander commander(run, nullptr);
     EXPECT_FALSE(commander.Execute(nullptr, "Script(db, /nonexistent/folder/a.sql)"));
     EXPECT_EQ(commander.GetResultCode(), 6);
     EXPECT_EQ(commander.GetDetailText(), "Return code : 6");
@@ -239,6 +243,7 @@ TEST(Commander, ScriptBatches)
 
 TEST(Commander, FileCommandsConvertTheirArguments)
 {
+    RunContext run;
     kelm::test::TempDir dir;
     dir.write("src/a.txt", "new");
     std::filesystem::create_directories(dir / "dst");
@@ -256,7 +261,7 @@ TEST(Commander, FileCommandsConvertTheirArguments)
     };
     for (const auto& c : cases) {
         dir.write("dst/a.txt", "old");
-        CCommander commander(nullptr);
+        CCommander commander(run, nullptr);
         std::string line = "FileCopy(" + (dir / "src/*.txt").string() + ", " + (dir / "dst").string() + ", " + c.flags + ")";
         commander.Execute(nullptr, line);
         EXPECT_EQ(commander.GetResultCode(), c.result) << c.flags << ": " << commander.GetDetailText();
@@ -264,7 +269,7 @@ TEST(Commander, FileCommandsConvertTheirArguments)
     }
 
     // Attribute masks are decimal: 1 is read-only.
-    CCommander commander(nullptr);
+    CCommander commander(run, nullptr);
     ASSERT_TRUE(commander.Execute(nullptr, "FileSetAttributes(" + (dir / "src/a.txt").string() + ", 1, 0, 0)"));
     struct stat st {};
     ::stat((dir / "src/a.txt").c_str(), &st);
@@ -280,7 +285,8 @@ TEST(Commander, FileCommandResults)
     dir.write("data/a.sql", "a");
     dir.write("data/b.sql", "b");
     RecordingProgress progress;
-    CCommander commander(&progress);
+    RunContext run;
+    CCommander commander(run, &progress);
 
     // No match: 21 with the file manager's message.
     EXPECT_FALSE(commander.Execute(nullptr, "FileDelete(" + (dir / "data/*.tmp").string() + ", 0, 0)"));
@@ -305,7 +311,7 @@ TEST(Commander, FileCommandResults)
 
     // A cancelled run stops before the first item.
     {
-        CancelledRun cancelled;
+        CancelledRun cancelled(run);
         EXPECT_FALSE(commander.Execute(nullptr, "FileDelete(" + (dir / "data/*.sql").string() + ", 0, 0)"));
         EXPECT_EQ(commander.GetResultCode(), 9);
         EXPECT_EQ(commander.CheckConnection(nullptr), 9);
@@ -322,10 +328,10 @@ TEST(Commander, FileCommandResults)
             event->Set();
         }
     } cancelling;
-    SetInstallCancelEvent(cancelling.event);
-    CCommander stopped(&cancelling);
+    RunContext stoppedRun;
+    stoppedRun.SetCancelEvent(cancelling.event);
+    CCommander stopped(stoppedRun, &cancelling);
     EXPECT_FALSE(stopped.Execute(nullptr, "FileDelete(" + (dir / "data/*.sql").string() + ", 0, 0)"));
-    SetInstallCancelEvent(nullptr);
     EXPECT_EQ(stopped.GetResultCode(), 9);
     EXPECT_FALSE(std::filesystem::exists(dir / "data/a.sql"));
     EXPECT_TRUE(std::filesystem::exists(dir / "data/b.sql"));
@@ -397,12 +403,12 @@ TEST(Utilities, BlanksAndBackupNames)
 
     setenv("TZ", "UTC", 1);
     tzset();
-    SetTimeSource([] { return std::time_t(1700000000); }); // 14.11.2023 22:13:20 UTC
+    RunContext run;
+    run.SetClock([] { return std::time_t(1700000000); }); // 14.11.2023 22:13:20 UTC
     std::string first, second, other;
-    MakeBackupName("Orders", first);
-    MakeBackupName("Orders", second);
-    MakeBackupName("Lines", other);
-    SetTimeSource(nullptr);
+    MakeBackupName(run, "Orders", first);
+    MakeBackupName(run, "Orders", second);
+    MakeBackupName(run, "Lines", other);
     EXPECT_EQ(first, "___KELMBACK_14_11_2023__22_13_Orders");
     EXPECT_EQ(second, "___KELMBACK_14_11_2023__22_13_Orders_2");
     EXPECT_EQ(other, "___KELMBACK_14_11_2023__22_13_Lines");

@@ -92,7 +92,8 @@ protected:
 TEST_F(DialogsGui, CancelInTheProgressDialogWaitsForTheWorkerAndEndsWithThree)
 {
     std::string ini = Ini("Step1=Script(postgres, sleep.sql)\nMsgE1=Sleeping\nStep2=Script(postgres, ok.sql)\n");
-    CMainRun run(headless);
+    RunContext context;
+    CMainRun run(context, headless);
     ASSERT_TRUE(run.Start({"-quite", ini}, "/opt/kelm/dorvik"));
     auto* frame = new ScriptedFrame(run);
     run.SetView(*frame);
@@ -138,7 +139,8 @@ TEST_F(DialogsGui, CancelInTheProgressDialogWaitsForTheWorkerAndEndsWithThree)
 TEST_F(DialogsGui, InteractiveRunEndsWithTheOutcomeAndShowsTheLog)
 {
     std::string ini = Ini("Step1=Script(postgres, ok.sql)\n");
-    CMainRun run(headless);
+    RunContext context;
+    CMainRun run(context, headless);
     ASSERT_TRUE(run.Start({ini}, "/opt/kelm/dorvik"));
     auto* frame = FinishingFrame(run, true);
     prompt->Script({winapi::IDOK, winapi::IDYES}); // the outcome; yes, show the log
@@ -204,7 +206,8 @@ void PressKey(const std::string& id, const char* key)
 TEST_F(DialogsGui, TheLogOfferHasATitleAndEscapeClosesTheLogViewer)
 {
     std::string ini = Ini("Step1=Script(postgres, ok.sql)\n");
-    CMainRun run(headless);
+    RunContext context;
+    CMainRun run(context, headless);
     ASSERT_TRUE(run.Start({ini}, "/opt/kelm/dorvik"));
     auto* frame = FinishingFrame(run, false);
     winapi::SetPrompt(std::make_shared<WxPrompt>());
@@ -269,7 +272,8 @@ TEST_F(DialogsGui, TheLogOfferHasATitleAndEscapeClosesTheLogViewer)
 TEST_F(DialogsGui, ThirdLineHiddenBeforeShowingOpensTheShortForm)
 {
     wxFrame* parent = new wxFrame(nullptr, wxID_ANY, "parent");
-    CDlgProgress dialog(parent);
+    RunContext context;
+    CDlgProgress dialog(parent, context);
     int heights[2] = {0, 0};
     for (int i = 0; i < 2; ++i) {
         CProgressState state;

@@ -56,7 +56,7 @@ protected:
         KELM_REQUIRE_PG();
         env.set("XDG_DOCUMENTS_DIR", documents.path().string());
         setenv("TZ", "UTC", 1);
-        SetTimeSource([] { return std::time_t(1700000000); });
+        context.SetClock([] { return std::time_t(1700000000); });
         pg = std::make_unique<PgDatabase>("engine");
         auto server = dmo::SQLServer::Create();
         server->SetLoginSecure(true);
@@ -65,20 +65,17 @@ protected:
         CDorvikCore::Get().SetLog(std::make_unique<CLogFile>());
         CDorvikCore::Get().SetQuiet(false);
         winapi::SetPrompt(prompt);
-        SetKitFolder(kit.path().string());
+        context.SetKitFolder(kit.path().string());
         kit.write("ok.sql", "SELECT 1");
         kit.write("bad.sql", "SELECT no_such_column");
         kit.write("values.sql", "SELECT 1");
     }
     void TearDown() override
     {
-        SetInstallCancelEvent(nullptr);
         CDorvikCore::Get().SetServer(nullptr);
         CDorvikCore::Get().SetLog(nullptr);
         CDorvikCore::Get().SetQuiet(false);
         winapi::SetPrompt(nullptr);
-        SetTimeSource(nullptr);
-        SetKitFolder("");
     }
 
     // An RScript that answers with a reaction and a value.
@@ -96,17 +93,19 @@ protected:
     {
         auto path = kit.write("dorvik.ini", ini);
         auto data = std::make_shared<CInstallData>();
-        EXPECT_TRUE(data->Load(path.string()));
+        EXPECT_TRUE(data->Load(path.string(), context.KitFolder()));
         CDorvikCore::Get().SetQuiet(quiet);
         auto params = std::make_shared<CWorkerParams>();
+        params->run = &context;
         params->data = data;
         params->progress = progress;
         if (window)
             progress->GetOwner()->Attach(kWindow);
         auto cancel = std::make_shared<CManualEvent>();
         progress->cancel = cancel;
-        SetInstallCancelEvent(cancel);
+        context.SetCancelEvent(cancel);
         CLogFile& logFile = CDorvikCore::Get().GetLog();
+        logFile.SetClock([this] { return context.Now(); });
         logFile.Open();
         std::thread worker(InstallWorker, params);
         EXPECT_TRUE(params->done->Wait(std::chrono::seconds(60)));
@@ -139,6 +138,7 @@ protected:
 
     kelm::test::ScopedEnv env;
     kelm::test::TempDir documents, kit;
+    RunContext context;
     std::unique_ptr<PgDatabase> pg;
     std::shared_ptr<winapi::TestPrompt> prompt = std::make_shared<winapi::TestPrompt>();
     std::shared_ptr<RecordingProgress> progress = std::make_shared<RecordingProgress>();

@@ -7,6 +7,7 @@
 #include "dmo/error.h"
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -163,7 +164,15 @@ struct FakeSheet : IWizardSheet {
 };
 
 struct FakeHost : IWizardHost {
-    void SetLanguage(int language) override { SetInterfaceLanguage(language); }
+    // The run stays when the rest of the host is renewed.
+    void Renew()
+    {
+        auto keep = run;
+        *this = FakeHost{};
+        run = keep;
+    }
+    RunContext& Context() override { return *run; }
+    void SetLanguage(int language) override { run->SetLanguage(language); }
     bool IsLive() override { return live; }
     bool Connect(const std::string& s, const std::string& u, const std::string& p, bool t) override
     {
@@ -241,6 +250,7 @@ struct FakeHost : IWizardHost {
     std::map<std::string, std::pair<dev_t, std::uint64_t>> disks; // mount point -> device, free MB
     std::optional<std::string> browsed;
     std::vector<std::string> calls;
+    std::shared_ptr<RunContext> run = std::make_shared<RunContext>();
 };
 
 

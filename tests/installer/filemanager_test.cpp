@@ -311,7 +311,8 @@ LineOutcome RunLine(const kelm::test::TempDir& dir, std::string line, const std:
     std::string outcome = kelm::test::RunUnprivileged(dir.path(), [&] {
         if (prepare)
             prepare();
-        CCommander commander(nullptr);
+        RunContext run;
+        CCommander commander(run, nullptr);
         commander.Execute(nullptr, line);
         return std::to_string(commander.GetResultCode()) + "|" + commander.GetDetailText() + "|" +
                commander.GetProtocol().m_strText;

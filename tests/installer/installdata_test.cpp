@@ -129,12 +129,10 @@ TEST(InstallData, KeysAndDefaults)
     EXPECT_EQ(patch->m_strTempDataBase, "Temp_Enterprise");
     EXPECT_EQ(patch->m_strUsing, "Enterprise.pak");
 
-    SetKitFolder(dir.path().string());
     ASSERT_TRUE(find<TLicense>(data, "LICENSE"));
     CInstallData again;
-    ASSERT_TRUE(again.Load(ini.string()));
+    ASSERT_TRUE(again.Load(ini.string(), dir.path().string()));
     EXPECT_EQ(find<TLicense>(again, "LICENSE")->m_strLicenseFile, dir.path().string() + "/License.txt");
-    SetKitFolder("");
 }
 
 TEST(InstallData, MacrosOfEachStepClass)

@@ -56,6 +56,7 @@ protected:
     std::unique_ptr<PgDatabase> db;
     std::shared_ptr<dmo::SQLServer> server;
     TDatabase step;
+    RunContext context;
 };
 
 } // namespace
@@ -63,7 +64,7 @@ protected:
 TEST_F(JobsTest, ConfigureMakesOneDailyAndOneWeeklyJobWithOrderedStepsEvenWhenRunTwice)
 {
     for (int run = 0; run < 2; ++run) {
-        CConfigDB config(nullptr, &step);
+        CConfigDB config(context, nullptr, &step);
         ASSERT_TRUE(config.Configure()) << config.GetResultText();
         EXPECT_EQ(config.GetResultText(), "OK");
     }
@@ -107,7 +108,7 @@ TEST_F(JobsTest, TheWeekDayBecomesTheDayTheJobRuns)
     } cases[] = {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 0}};
     for (const auto& c : cases) {
         step.m_nWeekMaintenanceDay = c.day;
-        CConfigDB config(nullptr, &step);
+        CConfigDB config(context, nullptr, &step);
         ASSERT_TRUE(config.Configure()) << config.GetResultText();
         EXPECT_EQ(Jobs("SELECT extract(dow FROM jobnextrun) || ' ' || extract(hour FROM jobnextrun) || ' ' || "
                        "extract(minute FROM jobnextrun) FROM pgagent.pga_job WHERE " +
@@ -120,12 +121,12 @@ TEST_F(JobsTest, TheWeekDayBecomesTheDayTheJobRuns)
 TEST_F(JobsTest, ABadWeekDayFailsAndKeepsThePreviousJob)
 {
     step.m_bInstallDayMaintenance = false;
-    CConfigDB first(nullptr, &step);
+    CConfigDB first(context, nullptr, &step);
     ASSERT_TRUE(first.Configure()) << first.GetResultText();
     std::string before = Jobs("SELECT jobid FROM pgagent.pga_job WHERE " + jobWhere("KELM Weekly Scheduled Maintenance"));
 
     step.m_nWeekMaintenanceDay = 9;
-    CConfigDB second(nullptr, &step);
+    CConfigDB second(context, nullptr, &step);
     EXPECT_FALSE(second.Configure());
     EXPECT_NE(second.GetResultText().find("HRESULT"), std::string::npos) << second.GetResultText();
     EXPECT_NE(second.GetResultText().find("week days"), std::string::npos) << second.GetResultText();
@@ -139,7 +140,7 @@ TEST_F(JobsTest, NoJobServerOrNothingAskedFor)
 {
     // Nothing asked for: only the job server is checked.
     step.m_bInstallDayMaintenance = step.m_bInstallWeekMaintenance = false;
-    CConfigDB idle(nullptr, &step);
+    CConfigDB idle(context, nullptr, &step);
     EXPECT_TRUE(idle.Configure());
     EXPECT_EQ(idle.GetResultText(), "OK");
 
@@ -151,7 +152,7 @@ TEST_F(JobsTest, NoJobServerOrNothingAskedFor)
         plain->Connect("127.0.0.1," + kelm::test::PgPort(), role, "secret");
         CDorvikCore::Get().SetServer(plain);
         step.m_bInstallWeekMaintenance = true;
-        CConfigDB config(nullptr, &step);
+        CConfigDB config(context, nullptr, &step);
         EXPECT_FALSE(config.Configure());
         EXPECT_EQ(config.GetResultText(), "Can not get job server");
         CDorvikCore::Get().SetServer(server);
@@ -161,7 +162,7 @@ TEST_F(JobsTest, NoJobServerOrNothingAskedFor)
 
     // No server at all.
     CDorvikCore::Get().SetServer(nullptr);
-    CConfigDB none(nullptr, &step);
+    CConfigDB none(context, nullptr, &step);
     EXPECT_FALSE(none.Configure());
     EXPECT_NE(none.GetResultText().find("HRESULT"), std::string::npos);
 }
@@ -177,7 +178,7 @@ TEST_F(JobsTest, AJobStepRunInTheAgentsEnvironmentReachesTheServer)
     data.Add(login);
     ASSERT_TRUE(data.RefreshLogin());
     step.m_bInstallWeekMaintenance = false;
-    CConfigDB config(&data, &step);
+    CConfigDB config(context, &data, &step);
     ASSERT_TRUE(config.Configure()) << config.GetResultText();
     std::string code = Jobs("SELECT s.jstcode FROM pgagent.pga_jobstep s JOIN pgagent.pga_job j ON "
                             "j.jobid = s.jstjobid WHERE " + jobWhere("KELM Daily Scheduled Maintenance"));

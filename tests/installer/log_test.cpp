@@ -28,11 +28,11 @@ protected:
         env.set("XDG_DOCUMENTS_DIR", dir.path().string());
         setenv("TZ", "UTC", 1);
         tzset();
-        SetTimeSource([this] { return now; });
     }
-    void TearDown() override
+    // Logs whose lines carry the test's clock.
+    template <class... Logs> void clocked(Logs&... logs)
     {
-        SetTimeSource(nullptr);
+        (logs.SetClock([this] { return now; }), ...);
     }
 
     kelm::test::ScopedEnv env;
@@ -48,6 +48,7 @@ const std::string kVersion = std::to_string(KELM_VERSION_MAJOR) + "." + std::to_
 TEST_F(LogTest, HeaderAndEndRecord)
 {
     CLogFile log;
+    clocked(log);
     EXPECT_EQ(log.GetPath(), (dir / "Varnholt Inc/Orvo-Dorvik.log").string());
     ASSERT_TRUE(log.Open());
     log.BeginLog();
@@ -81,6 +82,7 @@ TEST_F(LogTest, RunsAppendAndStatusWords)
         const char* word;
     } cases[] = {{0, "SUCCESS"}, {1, "SUCCESS WITH WARNINGS"}, {2, "FAILED"}, {7, "FAILED"}};
     CLogFile log("status.log");
+    clocked(log);
     for (const auto& c : cases) {
         ASSERT_TRUE(log.Open());
         log.EndLog(c.status);
@@ -100,6 +102,7 @@ TEST_F(LogTest, RunsAppendAndStatusWords)
 TEST_F(LogTest, DorviksLogIsExclusiveTheSharedLogIsNot)
 {
     CLogFile first, second;
+    clocked(first, second);
     ASSERT_TRUE(first.Open());
     EXPECT_FALSE(second.Open());
     first.Abort("fatal", 2);
@@ -107,6 +110,7 @@ TEST_F(LogTest, DorviksLogIsExclusiveTheSharedLogIsNot)
     EXPECT_TRUE(second.Open());
 
     CSetupLogFile setup, uninstall;
+    clocked(setup, uninstall);
     EXPECT_EQ(setup.GetPath(), (dir / "Varnholt Inc/Orvo Server/Orvo_App.log").string());
     ASSERT_TRUE(setup.Open());
     ASSERT_TRUE(uninstall.Open());
@@ -135,6 +139,7 @@ TEST_F(LogTest, UnderSudoTheLogsStayTheUsers)
     {
         CLogFile dorvik;
         CSetupLogFile setup;
+        clocked(dorvik, setup);
         ASSERT_TRUE(dorvik.Open());
         ASSERT_TRUE(setup.Open());
         dorvik.WriteLine("as root");

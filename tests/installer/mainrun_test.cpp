@@ -79,8 +79,6 @@ protected:
         CDorvikCore::Get().SetLog(nullptr);
         CDorvikCore::Get().SetQuiet(false);
         winapi::SetPrompt(nullptr);
-        SetInterfaceLanguage(0);
-        SetKitFolder("");
     }
     std::string login() const
     {
@@ -94,7 +92,7 @@ protected:
         for (auto& a : args)
             if (a == "<ini>")
                 a = path.string();
-        CMainRun main(view);
+        CMainRun main(context, view);
         view.main = &main;
         if (!main.Start(args, (kit / "bin/dorvik").string()))
             return -1;
@@ -113,6 +111,7 @@ protected:
 
     kelm::test::ScopedEnv env;
     kelm::test::TempDir documents, kit;
+    RunContext context;
     TestView view;
     std::shared_ptr<winapi::TestPrompt> prompt = std::make_shared<winapi::TestPrompt>();
     std::string log;
@@ -196,7 +195,7 @@ TEST_F(MainRunTest, QuietRunAsksNothingAndLogsItsOutcome)
 
     // Reconnect drops the connection and makes it again, set up as before.
     {
-        CMainRun again(view);
+        CMainRun again(context, view);
         auto server = CDorvikCore::Get().GetServer();
         ASSERT_TRUE(again.Reconnect(kelm::test::PgHost() + "," + kelm::test::PgPort(), "", "", true, false));
         EXPECT_TRUE(server->VerifyConnection(6));
@@ -216,7 +215,7 @@ TEST_F(MainRunTest, QuietRunAsksNothingAndLogsItsOutcome)
 
     // A missing INI file: no box either, the reason in the log.
     CDorvikCore::Get().SetLog(std::make_unique<CLogFile>("missing.log"));
-    CMainRun main(view);
+    CMainRun main(context, view);
     ASSERT_TRUE(main.Start({"-quite", (kit / "none.ini").string()}, "/opt/dorvik"));
     EXPECT_EQ(main.Run(), 2);
     EXPECT_TRUE(prompt->Calls().empty());
@@ -278,7 +277,7 @@ TEST_F(MainRunTest, InteractiveOutcomesAndTheLogOffer)
     prompt = std::make_shared<winapi::TestPrompt>();
     winapi::SetPrompt(prompt);
     CDorvikCore::Get().SetLog(std::make_unique<CLogFile>("noini.log"));
-    CMainRun main(view);
+    CMainRun main(context, view);
     ASSERT_TRUE(main.Start({(kit / "none.ini").string()}, "/opt/dorvik"));
     EXPECT_EQ(main.Run(), 2);
     ASSERT_FALSE(prompt->Calls().empty());

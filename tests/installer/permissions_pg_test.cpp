@@ -45,7 +45,6 @@ protected:
     }
     void TearDown() override
     {
-        SetInstallCancelEvent(nullptr);
         server.reset();
         db.reset();
         if (!r1.empty())
@@ -88,7 +87,8 @@ protected:
     std::string r1, r2, file;
     std::shared_ptr<dmo::SQLServer> server;
     kelm::test::RecordingProgress progress;
-    CCommander commander{&progress};
+    RunContext run;
+    CCommander commander{run, &progress};
 };
 
 } // namespace
@@ -146,7 +146,7 @@ TEST_F(PermissionsTest, FailuresKeepTheFiles)
     std::string good = kelm::test::readFile(file);
     db->exec("GRANT TRUNCATE ON t TO \"" + r1 + "\"");
     auto cancel = std::make_shared<CManualEvent>();
-    SetInstallCancelEvent(cancel);
+    run.SetCancelEvent(cancel);
     progress.onText = [&](const std::string& text) {
         if (text.rfind("View : ", 0) == 0)
             cancel->Set();
@@ -154,7 +154,7 @@ TEST_F(PermissionsTest, FailuresKeepTheFiles)
     EXPECT_FALSE(save());
     EXPECT_EQ(commander.GetResultCode(), 9);
     EXPECT_EQ(kelm::test::readFile(file), good);
-    SetInstallCancelEvent(nullptr);
+    run.SetCancelEvent(nullptr);
     progress.onText = nullptr;
 
     // A statement that fails: result 15, the line in the protocol, the file kept.

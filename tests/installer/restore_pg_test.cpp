@@ -98,10 +98,10 @@ TEST_F(RestoreTest, RemoveDBDropsADatabaseUnlessCancelledOrInUse)
     PgDatabase victim("victim");
     auto cancel = std::make_shared<CManualEvent>();
     cancel->Set();
-    SetInstallCancelEvent(cancel);
+    run.SetCancelEvent(cancel);
     EXPECT_FALSE(commander.Execute(server.get(), "RemoveDB(" + victim.name() + ")"));
     EXPECT_EQ(commander.GetResultCode(), 9);
-    SetInstallCancelEvent(nullptr);
+    run.SetCancelEvent(nullptr);
 
     PGconn* other = PQconnectdb(victim.libpqConnInfo().c_str());
     ASSERT_EQ(PQstatus(other), CONNECTION_OK);
@@ -235,7 +235,7 @@ TEST_F(RestoreTest, CancelEndsARunningRestoreAndKeepsTheDatabase)
     std::string slow = slowArchive();
     std::string before = content();
     auto cancel = std::make_shared<CManualEvent>();
-    SetInstallCancelEvent(cancel);
+    run.SetCancelEvent(cancel);
     auto done = std::async(std::launch::async, [&] { return loadDump(slow); });
     ASSERT_TRUE(waitFor([&] { return restoreSessions() != "0"; }, std::chrono::seconds(60)));
 

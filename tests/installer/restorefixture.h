@@ -43,7 +43,6 @@ protected:
     }
     void TearDown() override
     {
-        dorvik::SetInstallCancelEvent(nullptr);
         server.reset();
         db.reset();
         if (!owner.empty())
@@ -132,7 +131,8 @@ protected:
     std::string owner, reader;
     std::shared_ptr<dmo::SQLServer> server;
     RecordingProgress progress;
-    dorvik::CCommander commander{&progress};
+    dorvik::RunContext run;
+    dorvik::CCommander commander{run, &progress};
 };
 
 } // namespace kelm::test

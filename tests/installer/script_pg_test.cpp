@@ -63,7 +63,8 @@ protected:
     std::unique_ptr<PgDatabase> db;
     std::shared_ptr<dmo::SQLServer> server;
     Lines progress;
-    CCommander commander{&progress};
+    RunContext context;
+    CCommander commander{context, &progress};
 };
 
 } // namespace

@@ -26,7 +26,6 @@ protected:
         reference = std::make_unique<PgDatabase>("sync_reference");
         server = kelm::test::ConnectTrustedServer();
     }
-    void TearDown() override { SetInstallCancelEvent(nullptr); }
 
     std::string script(const PgDatabase& db, const std::string& table)
     {
@@ -62,7 +61,8 @@ protected:
     std::unique_ptr<PgDatabase> target, reference;
     std::shared_ptr<dmo::SQLServer> server;
     kelm::test::RecordingProgress progress;
-    CCommander commander{&progress};
+    RunContext run;
+    CCommander commander{run, &progress};
 };
 
 } // namespace
@@ -582,7 +582,7 @@ TEST_F(SyncTest, CancelDuringTheStrippingStopsWithNine)
     reference->exec("CREATE TABLE a (id int PRIMARY KEY); CREATE TABLE b (id int PRIMARY KEY)");
     target->exec("CREATE TABLE a (id int PRIMARY KEY); CREATE TABLE b (id int PRIMARY KEY)");
     auto cancel = std::make_shared<CManualEvent>();
-    SetInstallCancelEvent(cancel);
+    run.SetCancelEvent(cancel);
     progress.onText = [&](const std::string& text) {
         if (text == "a : removing  triggers ...")
             cancel->Set();
@@ -624,17 +624,17 @@ TEST_F(SyncTest, AConnectionLostBetweenTablesStopsWithEight)
 
 TEST(SyncNames, BackupNamesFitPostgresNamesAndStayApart)
 {
-    SetTimeSource([] { return std::time_t(1'700'000'000); });
-    std::string shortName = MakeTableBackupName("Orders");
+    RunContext run;
+    run.SetClock([] { return std::time_t(1'700'000'000); });
+    std::string shortName = MakeTableBackupName(run, "Orders");
     EXPECT_EQ(shortName.rfind("___KELMBACK_", 0), 0u);
     EXPECT_EQ(shortName.substr(shortName.size() - 6), "Orders");
     std::string cyrillic;
     for (int i = 0; i < 30; ++i)
         cyrillic += "Ж";
-    std::string a = MakeTableBackupName(cyrillic), b = MakeTableBackupName(cyrillic);
+    std::string a = MakeTableBackupName(run, cyrillic), b = MakeTableBackupName(run, cyrillic);
     EXPECT_LE(a.size(), 63u);
     EXPECT_LE(b.size(), 63u);
     EXPECT_NE(a, b);
-    EXPECT_NE(MakeTableBackupName(cyrillic + "x"), a);
-    SetTimeSource(nullptr);
+    EXPECT_NE(MakeTableBackupName(run, cyrillic + "x"), a);
 }

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -24,19 +26,16 @@ namespace {
 const HWND kWindow = reinterpret_cast<HWND>(0x1234);
 
 // Answers the process's questions from a script in one language, and puts
-// the silent prompt and English back afterwards.
+// the silent prompt back afterwards.
 class ScriptedPrompt : public ::testing::Test {
 protected:
     void SetUp() override { SetPrompt(m_prompt); }
-    void TearDown() override
-    {
-        SetPrompt(nullptr);
-        SetInterfaceLanguage(0);
-    }
+    void TearDown() override { SetPrompt(nullptr); }
     void Answer(std::initializer_list<int> answers) { m_prompt->Script(answers); }
     std::vector<TestPrompt::Call> Calls() const { return m_prompt->Calls(); }
 
     std::shared_ptr<TestPrompt> m_prompt = std::make_shared<TestPrompt>();
+    RunContext m_run;
 };
 
 struct LineTexts : IProgress {
@@ -78,9 +77,9 @@ TEST_F(ScriptedPrompt, ShowMessageOwnsTheBoxByAParentThatHasAWindowElseTheDeskto
         {nullptr, 1, nullptr, "Ошибка"},
     };
     for (const auto& c : cases) {
-        SetInterfaceLanguage(c.language);
+        m_run.SetLanguage(c.language);
         Answer({IDOK});
-        EXPECT_EQ(ShowMessage(c.parent, "Step 3 failed"), IDOK);
+        EXPECT_EQ(ShowMessage(m_run, c.parent, "Step 3 failed"), IDOK);
     }
     auto calls = Calls();
     ASSERT_EQ(calls.size(), std::size(cases));
@@ -96,12 +95,12 @@ TEST_F(ScriptedPrompt, ShowMessageOwnsTheBoxByAParentThatHasAWindowElseTheDeskto
 
 TEST_F(ScriptedPrompt, ShowMessageTakesCaptionAndStyleAndReturnsTheButton)
 {
-    SetInterfaceLanguage(1);
+    m_run.SetLanguage(1);
     Answer({IDNO, IDYES});
-    EXPECT_EQ(ShowMessage(nullptr, "Пропустить шаги?", res::IDS_MESSAGE, MB_YESNO | MB_ICONQUESTION), IDNO);
-    EXPECT_EQ(ShowMessageId(nullptr, res::IDS_CREATE_FOLDER, res::IDS_MESSAGE, MB_YESNO), IDYES);
-    SetInterfaceLanguage(0);
-    EXPECT_EQ(ShowMessageId(nullptr, res::IDS_CANNOT_CREATE_FOLDER), IDOK);
+    EXPECT_EQ(ShowMessage(m_run, nullptr, "Пропустить шаги?", res::IDS_MESSAGE, MB_YESNO | MB_ICONQUESTION), IDNO);
+    EXPECT_EQ(ShowMessageId(m_run, nullptr, res::IDS_CREATE_FOLDER, res::IDS_MESSAGE, MB_YESNO), IDYES);
+    m_run.SetLanguage(0);
+    EXPECT_EQ(ShowMessageId(m_run, nullptr, res::IDS_CANNOT_CREATE_FOLDER), IDOK);
 
     auto calls = Calls();
     ASSERT_EQ(calls.size(), 3u);
@@ -117,7 +116,7 @@ TEST_F(ScriptedPrompt, AWorkerAsksThroughTheProcessPrompt)
 {
     Answer({IDYES});
     int answer = 0;
-    std::thread worker([&] { answer = ShowMessage(nullptr, "Continue?", res::IDS_MESSAGE, MB_YESNO); });
+    std::thread worker([&] { answer = ShowMessage(m_run, nullptr, "Continue?", res::IDS_MESSAGE, MB_YESNO); });
     worker.join();
     EXPECT_EQ(answer, IDYES);
     ASSERT_EQ(Calls().size(), 1u);
@@ -127,8 +126,8 @@ TEST_F(ScriptedPrompt, EnsureFolderPassesAFolderThatIsThereWithoutAsking)
 {
     kelm::test::TempDir dir;
     auto parent = std::make_shared<PromptOwner>(kWindow);
-    EXPECT_TRUE(EnsureFolder(parent, dir.path().string(), true));
-    EXPECT_TRUE(EnsureFolder(parent, dir.path().string(), false));
+    EXPECT_TRUE(EnsureFolder(m_run, parent, dir.path().string(), true));
+    EXPECT_TRUE(EnsureFolder(m_run, parent, dir.path().string(), false));
     EXPECT_TRUE(Calls().empty());
 }
 
@@ -141,11 +140,11 @@ TEST_F(ScriptedPrompt, EnsureFolderOffersToCreateEveryMissingLevel)
     auto before = fs::current_path();
 
     Answer({IDNO});
-    EXPECT_FALSE(EnsureFolder(parent, path, true));
+    EXPECT_FALSE(EnsureFolder(m_run, parent, path, true));
     EXPECT_FALSE(fs::exists(dir / "Data"));
 
     Answer({IDYES});
-    EXPECT_TRUE(EnsureFolder(parent, path, true));
+    EXPECT_TRUE(EnsureFolder(m_run, parent, path, true));
     EXPECT_TRUE(fs::is_directory(path));
     EXPECT_EQ(fs::current_path(), before);
 
@@ -165,9 +164,9 @@ TEST_F(ScriptedPrompt, EnsureFolderThatCannotBeCreatedSaysSoAndFails)
     // A file where a folder level should be.
     dir.write("plain", "x");
     std::string path = (dir / "plain/sub").string();
-    SetInterfaceLanguage(1);
+    m_run.SetLanguage(1);
     Answer({IDYES});
-    EXPECT_FALSE(EnsureFolder(nullptr, path, true));
+    EXPECT_FALSE(EnsureFolder(m_run, nullptr, path, true));
 
     auto calls = Calls();
     ASSERT_EQ(calls.size(), 2u);
@@ -183,8 +182,8 @@ TEST_F(ScriptedPrompt, EnsureFolderWithoutTheOfferOnlyShowsTheError)
     kelm::test::TempDir dir;
     std::string missing = (dir / "missing").string();
     std::string file = dir.write("file.txt", "x").string();
-    EXPECT_FALSE(EnsureFolder(nullptr, missing, false));
-    EXPECT_FALSE(EnsureFolder(nullptr, file, false));
+    EXPECT_FALSE(EnsureFolder(m_run, nullptr, missing, false));
+    EXPECT_FALSE(EnsureFolder(m_run, nullptr, file, false));
     EXPECT_FALSE(fs::exists(missing));
 
     auto calls = Calls();
@@ -205,7 +204,7 @@ TEST_F(ScriptedPrompt, EnsureFolderRefusesAFolderThatCannotBeEntered)
     std::string report = kelm::test::RunUnprivileged(dir.path(), [&] {
         ::chmod((dir / "locked").c_str(), 0600);
         Answer({IDYES});
-        bool ensured = EnsureFolder(nullptr, (dir / "locked").string(), true);
+        bool ensured = EnsureFolder(m_run, nullptr, (dir / "locked").string(), true);
         auto calls = Calls();
         std::string out = (ensured ? "ensured " : "refused ") + std::to_string(calls.size());
         if (calls.size() == 2)
@@ -226,9 +225,9 @@ TEST_F(ScriptedPrompt, ProgressTextIsShownInTheInterfaceLanguageAndKeptInEnglish
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.language);
-        SetInterfaceLanguage(c.language);
+        m_run.SetLanguage(c.language);
         LineTexts progress;
-        CCommander commander(&progress);
+        CCommander commander(m_run, &progress);
         std::string text = "old";
         SetProgressResourceText(commander, res::IDS_REFRESH_DATABASE_INFO, "orders", text);
         EXPECT_EQ(text, "orders : Refresh Database information ...");
@@ -236,8 +235,43 @@ TEST_F(ScriptedPrompt, ProgressTextIsShownInTheInterfaceLanguageAndKeptInEnglish
         EXPECT_EQ(progress.texts[0].first, 2);
         EXPECT_EQ(progress.texts[0].second, c.shown);
 
-        CCommander withoutDialog(nullptr);
+        CCommander withoutDialog(m_run, nullptr);
         SetProgressResourceText(withoutDialog, res::IDS_REFRESH_DATABASE_INFO, "orders", text);
         EXPECT_EQ(text, "orders : Refresh Database information ...");
     }
+}
+
+TEST(RunContext, TwoRunsKeepTheirOwnLanguageKitClockCancelAndPrompt)
+{
+    auto processPrompt = std::make_shared<TestPrompt>();
+    auto ownPrompt = std::make_shared<TestPrompt>();
+    SetPrompt(processPrompt);
+    RunContext russian, plain;
+    russian.SetLanguage(1);
+    russian.SetKitFolder("/kits/a");
+    russian.SetClock([] { return std::time_t(1700000000); });
+    russian.SetPrompt(ownPrompt);
+    auto cancel = std::make_shared<CManualEvent>();
+    russian.SetCancelEvent(cancel);
+
+    EXPECT_FALSE(russian.IsCancelRequested());
+    cancel->Set();
+    EXPECT_TRUE(russian.IsCancelRequested());
+    EXPECT_FALSE(plain.IsCancelRequested());
+
+    EXPECT_EQ(russian.Now(), 1700000000);
+    EXPECT_LE(std::abs(plain.Now() - std::time(nullptr)), 5);
+
+    EXPECT_EQ(russian.ResolvePath("data/a.sql"), "/kits/a/data/a.sql");
+    EXPECT_EQ(russian.ResolvePath("/srv/b.sql"), "/srv/b.sql");
+    EXPECT_EQ(plain.ResolvePath("a.sql"), GetProgramFolder() + "/a.sql");
+
+    ShowMessageId(russian, nullptr, res::IDS_CANNOT_CREATE_FOLDER);
+    ShowMessageId(plain, nullptr, res::IDS_CANNOT_CREATE_FOLDER);
+    SetPrompt(nullptr);
+    ASSERT_EQ(ownPrompt->Calls().size(), 1u);
+    EXPECT_EQ(ownPrompt->Calls()[0].caption, res::LoadString(res::IDS_ERROR, 1));
+    ASSERT_EQ(processPrompt->Calls().size(), 1u);
+    EXPECT_EQ(processPrompt->Calls()[0].caption, "Error");
+    EXPECT_EQ(processPrompt->Calls()[0].text, res::LoadString(res::IDS_CANNOT_CREATE_FOLDER, 0));
 }

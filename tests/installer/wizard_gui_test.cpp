@@ -70,7 +70,6 @@ protected:
     void TearDown() override
     {
         RunTest::TearDown();
-        SetInterfaceLanguage(0);
     }
 };
 
@@ -98,7 +97,8 @@ TEST_F(WizardGui, TheWholeWizardWalkedToFinishRunsTheInstallation)
                   "HideTempDatabaseControls=1\nStep1=Script(%DATABASE%, ok.sql)\n"
                   "[END]\nCaptionE=Ready\nContextE=Press Finish to install.\n")
             .string();
-    CMainRun run(headless);
+    RunContext context;
+    CMainRun run(context, headless);
     ASSERT_TRUE(run.Start({ini}, "/opt/kelm/dorvik"));
     auto* frame = new CMainFrame(run);
     run.SetView(*frame);
@@ -250,7 +250,8 @@ TEST_F(WizardGui, TheWholeWizardWalkedToFinishRunsTheInstallation)
 TEST_F(WizardGui, CancelAsksAndNoKeepsTheWizard)
 {
     std::string ini = kit.write("dorvik.ini", "[START]\nCaptionE=Start\n[LOGIN]\n").string();
-    CMainRun run(headless);
+    RunContext context;
+    CMainRun run(context, headless);
     ASSERT_TRUE(run.Start({ini}, "/opt/kelm/dorvik"));
     auto* frame = new CMainFrame(run);
     run.SetView(*frame);
@@ -305,9 +306,10 @@ TEST_F(WizardGui, AnExceptionInAPageEndsTheSheetAndReachesItsCaller)
 {
     std::string ini =
         kit.write("dorvik.ini", "[START]\nCaptionE=Start\n[LOGIN]\nCaptionE=Login\n[END]\nCaptionE=End\n").string();
-    CMainRun run(headless);
+    RunContext context;
+    CMainRun run(context, headless);
     ASSERT_TRUE(run.Start({ini}, "/opt/kelm/dorvik"));
-    ASSERT_TRUE(run.GetInstallData().Load(ini));
+    ASSERT_TRUE(run.GetInstallData().Load(ini, context.KitFolder()));
     for (PageKind kind : {PageKind::Login, PageKind::Start}) {
         g_throwingKind = kind;
         CWxWizardHost host(run);
@@ -351,7 +353,8 @@ TEST_F(WizardGui, HelpOpensTheActivePagesDocument)
     std::string ini = kit.write("dorvik.ini", "[START]\nCaptionE=Start\nInfo=help/start.html\n[LOGIN]\n"
                                               "CaptionE=Login\n[END]\nCaptionE=End\nInfo=https://example.org/end\n")
                           .string();
-    CMainRun run(headless);
+    RunContext context;
+    CMainRun run(context, headless);
     ASSERT_TRUE(run.Start({ini}, "/opt/kelm/dorvik"));
     auto* frame = new CMainFrame(run);
     run.SetView(*frame);
@@ -465,7 +468,8 @@ TEST_F(WizardGui, FolderChooserListsOneLevelAtATime)
     // The browse variant refuses a folder on a network file system.
     struct stat st {};
     ASSERT_EQ(::stat(tree.path().c_str(), &st), 0);
-    CDlgBrowse browse(parent, "Choose folder", (tree.path() / "alpha").string() + "/");
+    RunContext context;
+    CDlgBrowse browse(context, parent, "Choose folder", (tree.path() / "alpha").string() + "/");
     browse.SetMountInfo("30 1 " + std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)) +
                         " / /mnt rw - nfs4 server:/x rw\n");
     EXPECT_FALSE(browse.Accept());
@@ -486,7 +490,8 @@ TEST_F(WizardGui, MaintenanceDialogShowsTheStep)
     step.m_strName = "KELM_DORVIK";
     step.m_strBackUpPath = kit.path().string();
     step.m_nWeekMaintenanceDay = 6;
-    CMainRun run(headless);
+    RunContext context;
+    CMainRun run(context, headless);
     CWizardHost host(run);
     CDlgParamDB dialog(parent, step, host);
     std::string day;

@@ -39,7 +39,7 @@ protected:
     std::unique_ptr<CPageBase> Page(const std::string& ini, const std::string& section, FakeControls*& controls)
     {
         std::string path = kit.write("dorvik.ini", ini).string();
-        EXPECT_TRUE(run.GetInstallData().Load(path));
+        EXPECT_TRUE(run.GetInstallData().Load(path, context.KitFolder()));
         TBase* step = nullptr;
         run.GetInstallData().ForEach([&](TBase& s) {
             if (s.m_strName == section)
@@ -55,7 +55,8 @@ protected:
         return page;
     }
 
-    CMainRun run{headless};
+    RunContext context;
+    CMainRun run{context, headless};
     CWizardHost host{run};
     FakeSheet sheet;
     std::vector<std::unique_ptr<FakeControls>> m_controls;

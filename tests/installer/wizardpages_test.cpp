@@ -32,21 +32,19 @@ protected:
     void SetUp() override
     {
         winapi::SetPrompt(prompt);
-        SetInterfaceLanguage(0);
         SetPageFactory(&MakeWizardPage);
     }
     void TearDown() override
     {
         winapi::SetPrompt(nullptr);
-        SetInterfaceLanguage(0);
-        SetKitFolder("");
     }
     void Load(const std::string& ini)
     {
         path = dir.write("dorvik.ini", ini).string();
-        SetKitFolder(dir.path().string());
-        ASSERT_TRUE(data.Load(path));
+        run().SetKitFolder(dir.path().string());
+        ASSERT_TRUE(data.Load(path, run().KitFolder()));
     }
+    RunContext& run() { return *host.run; }
     TBase& Step(const std::string& name)
     {
         TBase* found = nullptr;
@@ -107,7 +105,7 @@ TEST_F(WizardPages, StartPageLanguageSwitchChangesEveryText)
     int texts = sheet.buttonTexts;
 
     c.Click(*s.page, ctl::Russian);
-    EXPECT_EQ(GetInterfaceLanguage(), 1);
+    EXPECT_EQ(run().Language(), 1);
     EXPECT_EQ(sheet.title, "Добро пожаловать");
     EXPECT_EQ(c.GetText(ctl::Context), "Строка");
     EXPECT_EQ((Texts{c.GetText(ctl::LanguageLabel), c.GetText(ctl::Russian), c.GetText(ctl::English)}),
@@ -115,12 +113,12 @@ TEST_F(WizardPages, StartPageLanguageSwitchChangesEveryText)
     EXPECT_GT(sheet.buttonTexts, texts);
 
     c.Click(*s.page, ctl::English);
-    EXPECT_EQ(GetInterfaceLanguage(), 0);
+    EXPECT_EQ(run().Language(), 0);
     EXPECT_EQ(c.GetText(ctl::Russian), "Russian");
     EXPECT_EQ(sheet.title, "Welcome to %DATABASE%");
 
     // A page shown again in Russian starts with Russian checked.
-    SetInterfaceLanguage(1);
+    run().SetLanguage(1);
     auto again = Show("START");
     EXPECT_TRUE(again.controls->GetCheck(ctl::Russian));
 }
@@ -258,7 +256,7 @@ TEST_F(WizardPages, LoginConnectsAsksAndRefuses)
         winapi::SetPrompt(prompt);
         for (int answer : k.answers)
             prompt->Script({answer});
-        host = FakeHost{};
+        host.Renew();
         host.live = k.live;
         host.connectWorks = k.connects;
         host.sysAdmin = k.sysAdmin;
@@ -478,7 +476,7 @@ TEST_F(WizardPages, ServerErrorsInPagesAreShownOrEndTheWizard)
     for (const char* failing : {"jobserver", "backup", "databases"}) {
         prompt = std::make_shared<winapi::TestPrompt>();
         winapi::SetPrompt(prompt);
-        host = FakeHost{};
+        host.Renew();
         host.live = true;
         host.databases = {"alpha", "kelm"};
         host.failing = {failing};
@@ -495,14 +493,14 @@ TEST_F(WizardPages, ServerErrorsInPagesAreShownOrEndTheWizard)
     // Without a live connection the patch page says it cannot reach the
     // server and does not pass; shown again once the server is back, it
     // lists what the server gives, and a list once made is not asked again.
-    host = FakeHost{};
+    host.Renew();
     host.live = false;
     host.databases = {"alpha", "kelm"};
     prompt = std::make_shared<winapi::TestPrompt>();
     winapi::SetPrompt(prompt);
     auto b = Show("B_PATCHDB");
     ASSERT_EQ(prompt->Calls().size(), 1u);
-    EXPECT_EQ(prompt->Calls()[0].text, res::LoadString(res::IDS_CANNOT_CONNECT, GetInterfaceLanguage()));
+    EXPECT_EQ(prompt->Calls()[0].text, res::LoadString(res::IDS_CANNOT_CONNECT, run().Language()));
     EXPECT_TRUE(b.controls->c[ctl::DatabaseCombo].items.empty());
     EXPECT_FALSE(b.page->OnWizardNext());
     host.live = true;
@@ -523,9 +521,9 @@ TEST_F(WizardPages, MaintenanceDialog)
     std::string backup = (dir.path() / "backup").string();
     step.m_strBackUpPath = backup + "/";
     for (int language : {0, 1}) {
-        SetInterfaceLanguage(language);
+        run().SetLanguage(language);
         FakeControls c(147);
-        CParamDBPresenter dialog(step);
+        CParamDBPresenter dialog(run(), step);
         dialog.OnInitDialog(c);
         const auto& hours = c.c[ctl::DailyHour].items;
         ASSERT_EQ(hours.size(), 24u);
@@ -539,12 +537,12 @@ TEST_F(WizardPages, MaintenanceDialog)
         EXPECT_EQ((std::vector<int>{c.GetSelection(ctl::DailyHour), c.GetSelection(ctl::WeeklyHour),
                                     c.GetSelection(ctl::WeeklyDay)}),
                   (std::vector<int>{3, 22, 6}));
-        EXPECT_EQ(CParamDBPresenter::Caption(), language ? "Обслуживание БД" : "Database maintenance");
+        EXPECT_EQ(CParamDBPresenter::Caption(run()), language ? "Обслуживание БД" : "Database maintenance");
         EXPECT_EQ(c.GetText(ctl::Cancel), language ? "Отказ" : "Cancel");
     }
-    SetInterfaceLanguage(0);
+    run().SetLanguage(0);
     FakeControls c(147);
-    CParamDBPresenter dialog(step);
+    CParamDBPresenter dialog(run(), step);
     dialog.OnInitDialog(c);
     EXPECT_FALSE(c.GetCheck(ctl::DailyCheck));
     EXPECT_TRUE(c.GetCheck(ctl::WeeklyCheck));
@@ -602,18 +600,18 @@ TEST_F(WizardPages, SheetButtonsCancelAndHelp)
     }
 
     prompt->Script({winapi::IDNO, winapi::IDYES});
-    EXPECT_FALSE(ConfirmSheetCancel(nullptr));
-    EXPECT_TRUE(ConfirmSheetCancel(nullptr));
+    EXPECT_FALSE(ConfirmSheetCancel(run(), nullptr));
+    EXPECT_TRUE(ConfirmSheetCancel(run(), nullptr));
     ASSERT_EQ(prompt->Calls().size(), 2u);
     EXPECT_EQ(prompt->Calls()[0].text, "Do you want exit from Installer ?");
     EXPECT_EQ(prompt->Calls()[0].caption, "Dorvik");
     EXPECT_EQ(prompt->Calls()[0].style, winapi::MB_YESNO | winapi::MB_ICONQUESTION);
 
     // Help on a page without a document only beeps; a missing document beeps and says so.
-    OpenStepHelp(nullptr, &login);
+    OpenStepHelp(run(), nullptr, &login);
     EXPECT_EQ(prompt->Beeps(), 1);
     EXPECT_EQ(prompt->Calls().size(), 2u);
-    OpenStepHelp(nullptr, &start);
+    OpenStepHelp(run(), nullptr, &start);
     EXPECT_EQ(prompt->Beeps(), 2);
     ASSERT_EQ(prompt->Calls().size(), 3u);
     EXPECT_EQ(prompt->Calls()[2].text, "File not found or corrupted :\nmissing-readme.txt");
@@ -654,7 +652,7 @@ TEST_F(WizardPages, HelpOpensTheStepsDocumentOrAddress)
         {"LICENSE", "https://example.org/kelm?page=licence\n"},          // an address as it stands
     };
     for (const auto& k : cases) {
-        OpenStepHelp(nullptr, &Step(k.section));
+        OpenStepHelp(run(), nullptr, &Step(k.section));
         EXPECT_EQ(opened(), k.opened) << k.section;
     }
     EXPECT_EQ(prompt->Beeps(), 0);
@@ -662,9 +660,9 @@ TEST_F(WizardPages, HelpOpensTheStepsDocumentOrAddress)
 
     // A missing document is not handed on; without xdg-open nothing opens
     // the one that is there. Both beep and say what could not be opened.
-    OpenStepHelp(nullptr, &Step("LOGIN"));
+    OpenStepHelp(run(), nullptr, &Step("LOGIN"));
     setenv("PATH", dir.path().c_str(), 1);
-    OpenStepHelp(nullptr, &Step("START"));
+    OpenStepHelp(run(), nullptr, &Step("START"));
     EXPECT_EQ(prompt->Beeps(), 2);
     EXPECT_EQ(Asked(), (Texts{"File not found or corrupted :\n/nowhere/help.html",
                               "File not found or corrupted :\ndocs\\help me.html"}));

@@ -219,10 +219,10 @@ TEST(WxPrompt, ShowMessageFromAWorkerUsesTheProcessPrompt)
     OwnerFrame owner;
     AnsweringHook hook{wxID_OK};
     SetPrompt(std::make_shared<WxPrompt>());
-    SetInterfaceLanguage(1);
+    dorvik::RunContext run;
+    run.SetLanguage(1);
     int answer = 0;
-    ASSERT_TRUE(AskOnWorker([&] { answer = ShowMessage(owner.owner, "Шаг 3 не выполнен"); }));
-    SetInterfaceLanguage(0);
+    ASSERT_TRUE(AskOnWorker([&] { answer = ShowMessage(run, owner.owner, "Шаг 3 не выполнен"); }));
     SetPrompt(nullptr);
     EXPECT_EQ(answer, IDOK);
     ASSERT_EQ(hook.seen.size(), 1u);
