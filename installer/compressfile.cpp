@@ -680,16 +680,26 @@ bool CPackedFile::ReadEntry(const std::string& name, std::vector<std::uint8_t>& 
     m_file.Close();
     if (!m_file.Open(path, SECCompressFile::modeRead))
         return false;
-    bytes.clear();
-    if (entry->m_nLength == 0)
+    std::size_t length = entry->m_nLength;
+    if (length == 0) {
+        bytes.clear();
         return true;
+    }
     try {
         m_file.Seek(entry->m_nOffset, SECCompressFile::begin);
-        // The declared length is only a claim: the buffer grows (doubling)
-        // as the data arrives, so a short entry never costs more than it
-        // holds. It is sized and filled a step at a time, so that each step
-        // is still in the cache when the decoder writes it.
-        std::size_t length = entry->m_nLength;
+        if (bytes.capacity() >= length) {
+            // Room the caller's buffer has already costs nothing more: the
+            // entry is decoded straight into it, with no clearing ahead.
+            bytes.resize(length);
+            std::size_t got = m_file.Read(bytes.data(), length);
+            bytes.resize(got);
+            return got == length;
+        }
+        // Otherwise the declared length is only a claim: the buffer grows
+        // (doubling) as the data arrives, so a short entry never costs more
+        // than it holds. It is sized and filled a step at a time, so that
+        // each step is still in the cache when the decoder writes it.
+        bytes.clear();
         while (bytes.size() < length) {
             std::size_t at = bytes.size();
             std::size_t piece = std::min(length - at, kInflateStep);
@@ -703,6 +713,7 @@ bool CPackedFile::ReadEntry(const std::string& name, std::vector<std::uint8_t>& 
         }
         return true;
     } catch (const CFileException&) {
+        bytes.clear();
         return false;
     }
 }
