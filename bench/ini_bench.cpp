@@ -2,6 +2,7 @@
 // (which check the file for changes on every call, as a running program's
 // settings may be rewritten by another) beside wxFileConfig, once with the
 // file parsed ahead and once parsing it for each pass.
+#include "bench/benchstats.h"
 #include "winapi/ini.h"
 
 #include <benchmark/benchmark.h>
@@ -75,7 +76,7 @@ void BM_GetPrivateProfileString(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(f.keys.size()));
 }
-BENCHMARK(BM_GetPrivateProfileString)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetPrivateProfileString)->Unit(benchmark::kMillisecond)->Apply(kelm::bench::WithSpread<7>);
 
 void BM_wxFileConfig_ParsedAhead(benchmark::State& state)
 {
@@ -91,7 +92,7 @@ void BM_wxFileConfig_ParsedAhead(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(f.keys.size()));
 }
-BENCHMARK(BM_wxFileConfig_ParsedAhead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_wxFileConfig_ParsedAhead)->Unit(benchmark::kMillisecond)->Apply(kelm::bench::WithSpread<7>);
 
 void BM_wxFileConfig_ParsedEachPass(benchmark::State& state)
 {
@@ -107,7 +108,7 @@ void BM_wxFileConfig_ParsedEachPass(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(f.keys.size()));
 }
-BENCHMARK(BM_wxFileConfig_ParsedEachPass)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_wxFileConfig_ParsedEachPass)->Unit(benchmark::kMillisecond)->Apply(kelm::bench::WithSpread<7>);
 
 } // namespace
 
