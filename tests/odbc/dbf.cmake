@@ -2,7 +2,7 @@
 # of the library has to build for these tests.
 kelm_test(odbc_dbf_test
     SOURCES ${CMAKE_SOURCE_DIR}/odbc/dbffile.cpp ${CMAKE_CURRENT_LIST_DIR}/dbf_test.cpp
-    LIBS kelm_testsupport
+    LIBS platform-winapi kelm_testsupport
     LABELS unit)
 if(TARGET odbc_dbf_test)
     target_compile_definitions(odbc_dbf_test PRIVATE
@@ -11,6 +11,7 @@ endif()
 
 kelm_fuzz(odbc_dbf_fuzz
     SOURCES ${CMAKE_SOURCE_DIR}/odbc/dbffile.cpp ${CMAKE_CURRENT_LIST_DIR}/dbf_fuzz.cpp
+    LIBS platform-winapi
     CORPUS ${CMAKE_CURRENT_LIST_DIR}/fixtures/dbf)
 
 # The export, on the library's recordsets, against SQLite and PostgreSQL.
