@@ -29,7 +29,8 @@ wxFont titleFont()
 
 CMainFrame::CMainFrame(CMainRun& run)
     : wxFrame(nullptr, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxDEFAULT_FRAME_STYLE),
-      m_run(run), m_owner(std::make_shared<winapi::PromptOwner>(this)), m_waiting(run.Context()), m_font(titleFont())
+      m_run(run), m_owner(std::make_shared<winapi::PromptOwner>(this)), m_waiting(run.Context()), m_font(titleFont()),
+      m_language(run.Context().Language())
 {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     wxBitmap icon = wxXmlResource::Get()->LoadBitmap("IDR_MAINFRAME");
@@ -79,7 +80,7 @@ void CMainFrame::OnPaint(wxPaintEvent&)
     dc.SetPen(*wxTRANSPARENT_PEN);
     dc.DrawRectangle(0, covered, client.x, client.y - covered);
 
-    bool russian = m_run.Context().Language() == 1;
+    bool russian = m_language == 1;
     wxString text1 = wxString::FromUTF8(russian ? m_text1R : m_text1E);
     wxString text2 = wxString::FromUTF8(russian ? m_text2R : m_text2E);
     dc.SetFont(m_font);
@@ -123,7 +124,8 @@ void CMainFrame::BringToFront()
 void CMainFrame::LanguageChanged()
 {
     // The toolkit's words of every box and dialog from now on.
-    afx::SetUiLanguage(m_run.Context().Language() == 1 ? winapi::UiLanguage::Russian : winapi::UiLanguage::English);
+    m_language = m_run.Context().Language();
+    afx::SetUiLanguage(m_language == 1 ? winapi::UiLanguage::Russian : winapi::UiLanguage::English);
     SetTitle(wxString::FromUTF8(m_run.Context().Text(res::IDS_WINDOW_TITLE)));
     Refresh(false);
     Update();

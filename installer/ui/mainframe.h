@@ -68,6 +68,9 @@ private:
     CDlgProgress* m_progress;
     CDlgWaiting m_waiting;
     wxFont m_font;
+    // The language the window is painted in: a frame whose deletion is
+    // pending may still be painted after its run has ended.
+    int m_language;
     std::string m_text1R, m_text1E, m_text2R, m_text2E;
     bool m_bDrawLogo = true;
     wxBitmap m_logo;
