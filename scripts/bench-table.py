@@ -203,11 +203,11 @@ def judge(row, results):
     key = counter or "time"
     unit = "" if counter else " ms"
     ours = results.figure(program, row["ours"], key)
-    base_spec = row["base"]
-    if isinstance(base_spec, tuple):
-        base = results.figure(program, base_spec[0], base_spec[1])
+    baseline = row["base"]
+    if isinstance(baseline, tuple):
+        base = results.figure(program, baseline[0], baseline[1])
     else:
-        base = results.figure(program, base_spec, key)
+        base = results.figure(program, baseline, key)
 
     kind = row["kind"]
     if kind == "growth":
