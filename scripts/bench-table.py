@@ -188,7 +188,7 @@ def shown(fig, unit=" ms"):
     if not unit:
         return f"{fig.median:g} ({fig.low:g}–{fig.high:g})"
     if fig.median < 1 and unit == " ms":
-        return f"{fig.median * 1000:.3g} µs ({fig.low * 1000:.3g}–{fig.high * 1000:.3g})"
+        return f"{ms(fig.median * 1000)} µs ({ms(fig.low * 1000)}–{ms(fig.high * 1000)})"
     return f"{ms(fig.median)}{unit} ({ms(fig.low)}–{ms(fig.high)})"
 
 

@@ -69,7 +69,7 @@ class BenchTable(unittest.TestCase):
         self.assertEqual(ours, "28.0 ms (26.0–29.0)")
         # The 30 ms outlier is in the spread, not in the figure.
         self.assertEqual(base, "8.20 ms (7.50–30.0)")
-        self.assertEqual(self.table["Dorvik Script step vs libpq"][1], "40 µs (38–42)")
+        self.assertEqual(self.table["Dorvik Script step vs libpq"][1], "40.0 µs (38.0–42.0)")
         self.assertEqual(self.table["Tarnwick start: odbc.ini opens"][:2], ("1 (1–1)", "40 (40–41)"))
         self.assertIn("load average (1 min) when the programs started: 1.50–1.50", self.output)
 
