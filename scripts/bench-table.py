@@ -244,7 +244,7 @@ def judge(row, results):
         if row.get("ours_under_ms") is not None:
             ok = ok and ours.median < row["ours_under_ms"]
         met = "yes" if ok else "NO"
-    return ours_text, base_text, f"{ratio:.2f}x", goal, met
+    return ours_text, base_text, f"{ratio:.2f}x" if ratio >= 0.01 else f"{ratio:.2g}x", goal, met
 
 
 def table(results):
