@@ -5,7 +5,7 @@
 // median of the join's repetitions in the same run. Both are repeated, their
 // median and spread printed.
 #include "bench/benchstats.h"
-#include "treelogic.h"
+#include "editor/trees/core/processtree.h"
 
 #include "testsupport.h"
 #include "tests/charts/chartdb_support.h"

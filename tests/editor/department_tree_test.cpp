@@ -1,7 +1,7 @@
 // The department tree on a real catalogue, without a display: which firms it
 // lists and in what order, what a firm expands to, what opens and which
 // items have a menu.
-#include "dwftreelogic.h"
+#include "editor/trees/core/departmenttree.h"
 
 #include "charts/chartshell.h"
 

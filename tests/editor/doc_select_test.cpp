@@ -1,7 +1,7 @@
 // The document-selection tree without a display: what it copies from its
 // source tree, when it asks the source for children, and what OK, Enter and
 // a double click take or refuse.
-#include "docselect.h"
+#include "editor/trees/core/docselecttree.h"
 
 #include "fixture.h"
 #include "kelmdb.h"

@@ -1,9 +1,9 @@
 // The document-selection dialog as a component: opened in this process under
 // the test display over the program's process tree on the chart fixture,
 // driven in code, with a screenshot.
-#include "basetreectrl.h"
-#include "docselectdlg.h"
-#include "tarnwickapp.h"
+#include "editor/trees/ui/basetreectrl.h"
+#include "editor/trees/ui/docselectdlg.h"
+#include "editor/program/tarnwickapp.h"
 
 #include "fixture.h"
 #include "recorder.h"

@@ -2,8 +2,8 @@
 // display: adding, renaming and deleting groups, processes and document
 // types, what each leaves in the tables and in the tree, the refusals of
 // read-only mode and of an open label editor, and the Edit menu's state.
-#include "createstate.h"
-#include "treelogic.h"
+#include "editor/dialogs/core/createstate.h"
+#include "editor/trees/core/processtree.h"
 
 #include "fixture.h"
 #include "kelmdb.h"

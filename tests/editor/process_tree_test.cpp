@@ -1,7 +1,7 @@
 // The process tree's rules on a real catalogue, without a display: what it
 // shows on each engine, what its menus and Edit commands allow, and what
 // opening, renaming and the keys do.
-#include "treelogic.h"
+#include "editor/trees/core/processtree.h"
 
 #include "fixture.h"
 #include "kelmdb.h"
