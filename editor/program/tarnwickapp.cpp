@@ -377,7 +377,30 @@ bool CTarnwickApp::CloseDiagram(std::int32_t key)
     return !doc || m_docManager->CloseDocument(doc, false);
 }
 
-CBaseDiagramDoc* CTarnwickApp::OpenChartFile()
+namespace {
+
+// A chart the file dialog opened, as the process tree sees it.
+class COpenedChart final : public IOpenedChart {
+public:
+    explicit COpenedChart(CBaseDiagramDoc& document) : m_document(document) {}
+
+    CTarnwickModel* Model() override { return dynamic_cast<CTarnwickModel*>(m_document.GetModel()); }
+    void SetTitle(const std::string& title) override { m_document.SetTitle(wxString::FromUTF8(title)); }
+    void CloseLater() override
+    {
+        if (!m_document.GetFirstView())
+            return;
+        if (wxWindow* frame = m_document.GetFirstView()->GetFrame())
+            frame->GetEventHandler()->CallAfter([frame] { frame->Close(); });
+    }
+
+private:
+    CBaseDiagramDoc& m_document;
+};
+
+} // namespace
+
+std::unique_ptr<IOpenedChart> CTarnwickApp::OpenChartFile()
 {
     if (!m_mainFrame)
         return nullptr;
@@ -388,15 +411,10 @@ CBaseDiagramDoc* CTarnwickApp::OpenChartFile()
     if (!after || after == before)
         return nullptr;
     auto* child = dynamic_cast<wxDocMDIChildFrame*>(after);
-    return child ? dynamic_cast<CBaseDiagramDoc*>(child->GetDocument()) : nullptr;
-}
-
-void CTarnwickApp::CloseChartLater(CBaseDiagramDoc* document)
-{
-    if (!document || !document->GetFirstView())
-        return;
-    if (wxWindow* frame = document->GetFirstView()->GetFrame())
-        frame->GetEventHandler()->CallAfter([frame] { frame->Close(); });
+    auto* document = child ? dynamic_cast<CBaseDiagramDoc*>(child->GetDocument()) : nullptr;
+    if (!document)
+        return nullptr;
+    return std::make_unique<COpenedChart>(*document);
 }
 
 void CTarnwickApp::DiscardDiagram(std::int32_t key)

@@ -64,8 +64,7 @@ public:
     void LoadDefaultProperties(CODViewport& viewport) override;
     void SaveDefaultProperties(CODViewport& viewport) override;
     bool CloseDiagram(std::int32_t key) override;
-    CBaseDiagramDoc* OpenChartFile() override;
-    void CloseChartLater(CBaseDiagramDoc* document) override;
+    std::unique_ptr<IOpenedChart> OpenChartFile() override;
     void DiscardDiagram(std::int32_t key) override;
     void RetitleDiagram(std::int32_t key, const std::string& title) override;
 

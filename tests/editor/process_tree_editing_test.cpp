@@ -25,8 +25,7 @@ namespace {
 struct ScriptedHost : ITreeHost {
     void OpenDiagram(std::int32_t key, const std::string& title) override { opened.emplace_back(key, title); }
     bool CloseDiagram(std::int32_t) override { return true; }
-    CBaseDiagramDoc* OpenChartFile() override { return nullptr; }
-    void CloseChartLater(CBaseDiagramDoc*) override {}
+    std::unique_ptr<IOpenedChart> OpenChartFile() override { return nullptr; }
     bool AskYesNo(const std::string& question) override
     {
         questions.push_back(question);

@@ -1,6 +1,6 @@
 #include "editor/app/core/defprop.h"
 
-#include "editor/app/ui/settings.h"
+#include "editor/app/core/settingspath.h"
 
 #include "afx/archive.h"
 #include "afx/file.h"

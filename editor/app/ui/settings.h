@@ -3,6 +3,7 @@
 #pragma once
 
 #include "editor/app/core/editorcore.h"
+#include "editor/app/core/settingspath.h"
 
 #include <filesystem>
 #include <memory>
@@ -10,8 +11,6 @@
 class wxFileConfig;
 
 namespace tarnwick {
-
-std::filesystem::path SettingsFilePath();
 
 class CFileProfileStore : public ISettingsStore {
 public:

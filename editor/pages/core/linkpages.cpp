@@ -2,10 +2,10 @@
 
 #include "editor/app/core/editorprompt.h"
 
+#include "winapi/text.h"
+
 #include <cctype>
 #include <tuple>
-
-#include <wx/string.h>
 
 namespace tarnwick {
 
@@ -145,7 +145,7 @@ void CDocLinkPPModel::LoadTemplates()
         ShowComError(e);
         return;
     }
-    if (wxString::FromUTF8(nameTable).IsSameAs("Operation_Document", false))
+    if (winapi::Utf8EqualNoCase(nameTable, "Operation_Document"))
         condition += " AND TypeTemplate=0";
     ControlState& templates = Control(IDC_TEMPLATE);
     BOOL filled = FALSE;

@@ -2,9 +2,9 @@
 
 #include "editor/app/core/editorprompt.h"
 
-#include <charconv>
+#include "winapi/text.h"
 
-#include <wx/string.h>
+#include <charconv>
 
 namespace tarnwick {
 
@@ -48,9 +48,8 @@ int ControlItems::AddString(const std::string& text)
     auto at = m_control.items.size();
     if (m_control.sorted) {
         // As the toolkit's sorted lists compare: without regard to case.
-        const wxString key = wxString::FromUTF8(text);
         at = 0;
-        while (at < m_control.items.size() && wxString::FromUTF8(m_control.items[at]).CmpNoCase(key) <= 0)
+        while (at < m_control.items.size() && winapi::Utf8CompareNoCase(m_control.items[at], text) <= 0)
             ++at;
     }
     m_control.items.insert(m_control.items.begin() + static_cast<std::ptrdiff_t>(at), text);

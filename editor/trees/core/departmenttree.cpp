@@ -1,32 +1,14 @@
 #include "editor/trees/core/departmenttree.h"
 
 #include "editor/app/core/dbutil.h"
+#include "editor/app/core/waitcursor.h"
 
 #include "charts/chartshell.h"
 #include "resources/tarnwick/strings.h"
 
-#include <wx/app.h>
-#include <wx/utils.h>
-
-#include <optional>
-
 using namespace ado;
 
 namespace tarnwick {
-
-namespace {
-
-// The wait cursor, when there is a program to show it.
-struct WaitCursor {
-    WaitCursor()
-    {
-        if (wxTheApp)
-            cursor.emplace();
-    }
-    std::optional<wxBusyCursor> cursor;
-};
-
-} // namespace
 
 std::string CTreeDWFLogic::FirmsQuery(const _ConnectionPtr& connection)
 {

@@ -7,7 +7,7 @@
 #include "editor/app/core/editorprompt.h"
 
 #include "charts/awfelements.h"
-#include "charts/basediagramdoc.h"
+#include "charts/diagrammodel.h"
 #include "resources/tarnwick/strings.h"
 
 #include <algorithm>
@@ -421,14 +421,14 @@ void CTreeAWFLogic::OpenItemFromFile(TreeItem item)
     // An open chart of this document type closes first, through its save question.
     if (!m_host.CloseDiagram(typeDoc))
         return;
-    CBaseDiagramDoc* document = m_host.OpenChartFile();
-    if (!document)
+    const std::unique_ptr<IOpenedChart> chart = m_host.OpenChartFile();
+    if (!chart)
         return;
-    auto* model = dynamic_cast<CTarnwickModel*>(document->GetModel());
+    CTarnwickModel* model = chart->Model();
     if (!model)
         return;
     model->LoadFromDB(typeDoc, false);
-    document->SetTitle(wxString::FromUTF8(m_items.GetItemText(item)));
+    chart->SetTitle(m_items.GetItemText(item));
     if (model->m_DocTypes.GetSize() == 0)
         return;
     auto* first = dynamic_cast<CAWFDocumentType*>(model->m_DocTypes.GetAt(0));
@@ -438,7 +438,7 @@ void CTreeAWFLogic::OpenItemFromFile(TreeItem item)
                         "Документов.\nВы хотите продолжить?"))
         first->TypeDoc = model->GetTypeDoc();
     else
-        m_host.CloseChartLater(document);
+        chart->CloseLater();
 }
 
 bool CTreeAWFLogic::IsDiagramItem(TreeItem item)

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-class CBaseDiagramDoc;
+class CTarnwickModel;
 
 namespace tarnwick {
 
@@ -96,6 +96,17 @@ private:
 std::int32_t PackProcessWord(std::int16_t grp, std::int16_t type);
 void UnpackProcessWord(std::int32_t word, std::int16_t& grp, std::int16_t& type);
 
+// A chart file the program opened in a window of its own.
+class IOpenedChart {
+public:
+    virtual ~IOpenedChart() = default;
+    // Null when the chart is no workflow chart.
+    virtual CTarnwickModel* Model() = 0;
+    virtual void SetTitle(const std::string& title) = 0;
+    // Closes its window after the current event.
+    virtual void CloseLater() = 0;
+};
+
 // What a tree needs of the program beyond the application object.
 class ITreeHost {
 public:
@@ -104,11 +115,9 @@ public:
     // Closes the open chart of the key through its save question; false when
     // the user kept it. True when none was open.
     virtual bool CloseDiagram(std::int32_t key) = 0;
-    // The file dialog for a chart file; the document it opened in a new
-    // window, or null when cancelled or failed.
-    virtual CBaseDiagramDoc* OpenChartFile() = 0;
-    // Closes a chart window after the current event.
-    virtual void CloseChartLater(CBaseDiagramDoc* document) = 0;
+    // The file dialog for a chart file; the chart it opened in a new window,
+    // or null when cancelled or failed.
+    virtual std::unique_ptr<IOpenedChart> OpenChartFile() = 0;
     virtual bool AskYesNo(const std::string& question) = 0;
     // Closes the open chart of the key without asking to save it: its rows
     // are gone, and saving would write them again. Nothing when none is open.

@@ -1,12 +1,15 @@
 #include "editor/trees/ui/basetreectrl.h"
 
+#include "editor/app/core/waitcursor.h"
 #include "editor/app/ui/uires.h"
 
 #include "afx/cmdid.h"
 
+#include <wx/app.h>
 #include <wx/imaglist.h>
 #include <wx/menu.h>
 #include <wx/settings.h>
+#include <wx/utils.h>
 #include <wx/xrc/xmlres.h>
 
 #include <dlfcn.h>
@@ -14,6 +17,18 @@
 namespace tarnwick {
 
 namespace {
+
+// The trees' long reads show the toolkit's busy cursor while there is a
+// program to show it.
+bool showBusyCursor()
+{
+    if (!wxTheApp)
+        return false;
+    wxBeginBusyCursor();
+    return true;
+}
+void hideBusyCursor() { wxEndBusyCursor(); }
+[[maybe_unused]] const bool kBusyCursorSet = (SetWaitCursorHandlers(showBusyCursor, hideBusyCursor), true);
 
 // GTK draws scroll bars over the content, and only while the pointer is
 // near them: a name cut at the bar's edge gave no sign that the tree scrolls.
