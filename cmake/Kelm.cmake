@@ -110,3 +110,15 @@ function(kelm_bench name)
     target_link_libraries(${name} PRIVATE benchmark::benchmark Threads::Threads ${B_LIBS})
     set_property(GLOBAL APPEND PROPERTY KELM_BENCHMARKS ${name})
 endfunction()
+
+# kelm_core_target(<target>): a library without a display. It gets no wx
+# include path, so an include of the toolkit does not compile, and the
+# core_without_wx test (tests/layout) reads its sources and what they include.
+function(kelm_core_target target)
+    get_target_property(dirs ${target} INCLUDE_DIRECTORIES)
+    if(dirs AND wxWidgets_INCLUDE_DIRS)
+        list(REMOVE_ITEM dirs ${wxWidgets_INCLUDE_DIRS})
+        set_property(TARGET ${target} PROPERTY INCLUDE_DIRECTORIES "${dirs}")
+    endif()
+    set_property(GLOBAL APPEND PROPERTY KELM_CORE_TARGETS ${target})
+endfunction()

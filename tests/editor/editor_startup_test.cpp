@@ -1,10 +1,10 @@
 // Command line, settings, version comparison and the small helpers of the
 // editor's start-up; no database.
-#include "appcore.h"
-#include "dbutil.h"
-#include "logindlgmodel.h"
+#include "editor/app/core/editorcore.h"
+#include "editor/app/core/dbutil.h"
+#include "editor/dialogs/core/logindialogmodel.h"
 #include "recorder.h"
-#include "settings.h"
+#include "editor/app/ui/settings.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

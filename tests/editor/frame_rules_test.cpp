@@ -1,7 +1,7 @@
 // Rules of the main frame and the application that need no display: where
 // F6 moves the focus, and the default element properties kept between runs.
-#include "defprop.h"
-#include "framelogic.h"
+#include "editor/app/core/defprop.h"
+#include "editor/frames/core/framelogic.h"
 
 #include "afx/archive.h"
 #include "afx/file.h"

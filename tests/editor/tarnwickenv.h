@@ -2,9 +2,9 @@
 // test program; any wx assertion fails the test that raised it.
 #pragma once
 
-#include "basetreectrl.h"
-#include "mainframe.h"
-#include "tarnwickapp.h"
+#include "editor/trees/ui/basetreectrl.h"
+#include "editor/frames/ui/editormainframe.h"
+#include "editor/program/tarnwickapp.h"
 
 #include "charts/messagebox.h"
 

@@ -6,9 +6,9 @@
 // opens on it: its process tree shows the demo groups and a document type
 // opened through the tree shows its states and links.
 #include "../editor/recorder.h"
-#include "basetreectrl.h"
-#include "mainframe.h"
-#include "tarnwickapp.h"
+#include "editor/trees/ui/basetreectrl.h"
+#include "editor/frames/ui/editormainframe.h"
+#include "editor/program/tarnwickapp.h"
 
 #include "charts/awfelements.h"
 #include "charts/basediagramdoc.h"
