@@ -45,14 +45,23 @@ set(KELM_LSAN_SUPP ${CMAKE_SOURCE_DIR}/tests/lsan.supp)
 
 # kelm_test(<name> SOURCES ... [LIBS ...] [LABELS unit|sqlite|pg|gui ...])
 # One ctest test per executable; the label says what the test needs.
+# kelm_test(<name> RUNS <executable> [SOURCES ... LIBS ...] ARGS ...) runs a
+# part of an executable (a gtest filter in ARGS) as a test of its own; the
+# first test that names the executable gives its sources.
 function(kelm_test name)
     if(KELM_FUZZ)
         return()
     endif()
-    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
-    add_executable(${name} ${T_SOURCES})
-    target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock Threads::Threads ${T_LIBS})
-    add_test(NAME ${name} COMMAND ${name})
+    cmake_parse_arguments(T "" "TIMEOUT;RUNS" "SOURCES;LIBS;LABELS;ARGS" ${ARGN})
+    set(exe ${name})
+    if(T_RUNS)
+        set(exe ${T_RUNS})
+    endif()
+    if(NOT T_RUNS OR NOT TARGET ${exe})
+        add_executable(${exe} ${T_SOURCES})
+        target_link_libraries(${exe} PRIVATE GTest::gtest_main GTest::gmock Threads::Threads ${T_LIBS})
+    endif()
+    add_test(NAME ${name} COMMAND ${exe} ${T_ARGS})
     if(NOT T_LABELS)
         set(T_LABELS unit)
     endif()

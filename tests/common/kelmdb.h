@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ado/ado.h"
+#include "kelmschema.h"
 #include "testsupport.h"
 
 #include <filesystem>
@@ -10,12 +11,6 @@
 #include <string>
 
 namespace kelm::test {
-
-enum class Engine { SQLite, PostgreSQL };
-
-std::string EngineName(Engine engine);
-// The statements of a schema file, split at the ';' that ends a line.
-std::vector<std::string> SchemaStatements(const std::string& file);
 
 class KelmDatabase {
 public:

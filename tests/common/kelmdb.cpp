@@ -4,30 +4,6 @@
 
 namespace kelm::test {
 
-std::string EngineName(Engine engine) { return engine == Engine::SQLite ? "SQLite" : "PostgreSQL"; }
-
-std::vector<std::string> SchemaStatements(const std::string& file)
-{
-    std::string text = readFile(std::filesystem::path(KELM_SOURCE_DIR) / "kits/demo/schema" / file);
-    std::vector<std::string> statements;
-    std::string current;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        std::string line = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-        pos = end == std::string::npos ? text.size() : end + 1;
-        if (line.rfind("--", 0) == 0)
-            continue;
-        current += line + "\n";
-        if (!line.empty() && line.back() == ';') {
-            current.erase(current.find_last_of(';'));
-            statements.push_back(current);
-            current.clear();
-        }
-    }
-    return statements;
-}
-
 KelmDatabase::KelmDatabase(Engine engine, const std::string& hint, bool withSchema) : m_engine(engine)
 {
     if (engine == Engine::SQLite) {
@@ -40,7 +16,7 @@ KelmDatabase::KelmDatabase(Engine engine, const std::string& hint, bool withSche
     }
     if (withSchema) {
         auto connection = Open();
-        for (const auto& statement : SchemaStatements(engine == Engine::SQLite ? "sqlite.sql" : "postgresql.sql"))
+        for (const auto& statement : SqlFileStatements(SchemaFile(KELM_SOURCE_DIR, engine)))
             connection->Execute(statement);
         connection->Close();
     }
