@@ -5,7 +5,7 @@
 // the user's) with inotify. Beside it, a plain SQLDriverConnect to the same
 // data source through the driver manager. "odbc_ini_opens" is the largest
 // count of one start over the run.
-#include "appcore.h"
+#include "editor/app/core/editorcore.h"
 
 #include "testsupport.h"
 #include "tests/charts/chartdb_support.h"
