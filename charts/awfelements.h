@@ -72,6 +72,8 @@ public:
     virtual bool Validate();
     // The same, told whether a link joined at the state's port ends on it.
     bool Validate(bool reachedByLink);
+    // The same, told also whether its port has any connection.
+    bool Validate(bool connected, bool reachedByLink);
 
     void SetDocumentType(CAWFDocumentType* documentType);
     void SetData(std::int16_t state, const std::string& docTypeLabel, const std::string& stateLabel,
@@ -135,6 +137,8 @@ public:
     void FormatOrderLabel();
     // Adds a message when the action hangs on no move.
     void Validate();
+    // The same, told whether its port has any connection.
+    void Validate(bool connected);
     // Writes the action's MainDocAction row for the move whose id is given.
     void SaveToDB(const ado::_ConnectionPtr& connection, std::int32_t grp, std::int32_t type,
                   std::int32_t typeDoc, std::int32_t state, std::int32_t newGrp, std::int32_t newType,
