@@ -75,6 +75,11 @@ function(kelm_test name)
     endif()
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
                          ENVIRONMENT "${env}")
+    if("gui" IN_LIST T_LABELS)
+        # The window tests share one X display: pointer moves, key presses,
+        # focus and screenshots of two at once land in each other's windows.
+        set_property(TEST ${name} APPEND PROPERTY RESOURCE_LOCK display)
+    endif()
 endfunction()
 
 # kelm_fuzz(<name> SOURCES ... [LIBS ...] CORPUS <seed folder>)
