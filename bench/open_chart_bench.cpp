@@ -5,8 +5,8 @@
 // window: "x_load" is the ratio of the open to the median load. Both are
 // repeated, their median and spread printed.
 #include "bench/benchstats.h"
-#include "mainframe.h"
-#include "tarnwickapp.h"
+#include "editor/frames/ui/editormainframe.h"
+#include "editor/program/tarnwickapp.h"
 
 #include "charts/basediagramdoc.h"
 #include "charts/chartview.h"

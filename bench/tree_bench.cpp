@@ -5,7 +5,7 @@
 // median of the join's repetitions in the same run. Both are repeated, their
 // median and spread printed.
 #include "bench/benchstats.h"
-#include "treelogic.h"
+#include "editor/trees/core/processtree.h"
 
 #include "testsupport.h"
 #include "tests/charts/chartdb_support.h"
@@ -26,8 +26,7 @@ constexpr int kProcesses = 500;
 struct NoHost : tarnwick::ITreeHost {
     void OpenDiagram(std::int32_t, const std::string&) override {}
     bool CloseDiagram(std::int32_t) override { return true; }
-    CBaseDiagramDoc* OpenChartFile() override { return nullptr; }
-    void CloseChartLater(CBaseDiagramDoc*) override {}
+    std::unique_ptr<tarnwick::IOpenedChart> OpenChartFile() override { return nullptr; }
     bool AskYesNo(const std::string&) override { return false; }
     void DiscardDiagram(std::int32_t) override {}
     void RetitleDiagram(std::int32_t, const std::string&) override {}

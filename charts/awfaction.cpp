@@ -66,7 +66,12 @@ std::string CAWFAction::GetActionName() const
 void CAWFAction::Validate()
 {
     CODPortComponent* port = GetPort();
-    if (!port || port->Connections().IsEmpty())
+    Validate(port && !port->Connections().IsEmpty());
+}
+
+void CAWFAction::Validate(bool connected)
+{
+    if (!connected)
         Errors.push_back("Действие должно быть связано с переходом");
 }
 

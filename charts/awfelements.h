@@ -72,6 +72,8 @@ public:
     virtual bool Validate();
     // The same, told whether a link joined at the state's port ends on it.
     bool Validate(bool reachedByLink);
+    // The same, told also whether its port has any connection.
+    bool Validate(bool connected, bool reachedByLink);
 
     void SetDocumentType(CAWFDocumentType* documentType);
     void SetData(std::int16_t state, const std::string& docTypeLabel, const std::string& stateLabel,
@@ -95,6 +97,10 @@ public:
     // document types its incoming moves create.
     void UpdateDocTypeNames();
 
+    // The keys and the kind of move first, beside the error list that every
+    // check reads, so that a check reads one stretch of each element.
+    CAWFDocumentType* DocumentType = nullptr;
+    std::int16_t State;
     std::int32_t GenNewOperate = 0;
     std::int32_t isHoleProcess = 0;
     std::int32_t isPrevStateHole = 0;
@@ -104,8 +110,6 @@ public:
     std::int32_t DataAction = 0;
     std::int32_t DataActionI = 0;
     std::int32_t idParentState = 0;
-    CAWFDocumentType* DocumentType = nullptr;
-    std::int16_t State;
 };
 
 // A state that only chart files and stored drawings bring; it behaves as a
@@ -135,6 +139,8 @@ public:
     void FormatOrderLabel();
     // Adds a message when the action hangs on no move.
     void Validate();
+    // The same, told whether its port has any connection.
+    void Validate(bool connected);
     // Writes the action's MainDocAction row for the move whose id is given.
     void SaveToDB(const ado::_ConnectionPtr& connection, std::int32_t grp, std::int32_t type,
                   std::int32_t typeDoc, std::int32_t state, std::int32_t newGrp, std::int32_t newType,
@@ -182,6 +188,7 @@ public:
     // The same, told the connections at its two ends and the states it joins.
     bool Validate(int atSource, int atTarget, CAWFState* from, CAWFState* to);
 
+    std::int32_t Kind = kindUndecided;
     std::string name_template;
     std::int32_t isConcurrent = 0;
     std::int32_t isPartialProc = 0;
@@ -191,7 +198,6 @@ public:
     std::string ReservedText;
     std::string FormulaScript;
     std::int32_t RemovalConfirmed = 0;
-    std::int32_t Kind = kindUndecided;
     CODComponent* SourceComponent = nullptr;
     CODComponent* TargetComponent = nullptr;
 };

@@ -270,7 +270,12 @@ bool CAWFState::Validate()
 bool CAWFState::Validate(bool reachedByLink)
 {
     CODPortComponent* port = GetPort();
-    if (!port || port->Connections().IsEmpty()) {
+    return Validate(port && !port->Connections().IsEmpty(), reachedByLink);
+}
+
+bool CAWFState::Validate(bool connected, bool reachedByLink)
+{
+    if (!connected) {
         Errors.push_back("Состояние не связано с другими состояниями.");
         return true;
     }

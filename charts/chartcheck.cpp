@@ -36,42 +36,62 @@ void markGroups(std::vector<std::pair<Key, Element*>>& keyed, const char* messag
 
 namespace tarnwick {
 
-// What the checks read of a chart, gathered in one walk over its components
-// and their connections. The check of a large chart costs more in reading
-// memory than in comparing; the checks read these compact lists rather than
-// walk the elements' connections again each.
+// What the checks read of a chart's structure: its elements in component
+// order and how its links join them, gathered in one walk over the
+// components and their connections. That walk reads most of the chart's
+// memory, and a large chart does not stay in the processor's caches, so the
+// reading is kept with the model and taken again only when the chart has
+// changed: another set of components, or any port's connections, ports or
+// geometry. The element's own keys, kinds of move and error lists are read
+// afresh by every check.
 struct ChartScan {
     enum class Kind : std::uint8_t { State, Foreign, Link, Action };
     struct Item {
         CODComponent* component;
         CAWFBase* errors;
         Kind kind;
+        bool connected; // a state or action whose port has a connection
+        bool reached;   // a state that a link joined at its port ends on
     };
     struct Link {
         CAWFLink* link;
         CAWFState* from;
         CAWFState* to;
         int atSource, atTarget; // connections at its two ends
-        std::uint32_t firstAction, actionCount; // a document move's actions in `actions`
+        std::uint32_t firstAction, actionCount; // its actions in `actions`
     };
 
     explicit ChartScan(CODComponentSet& components);
-    // Whether a link joined at the state's port ends on the state.
-    bool Reached(const CAWFState* state) const;
+    bool IsCurrent(const CODComponentSet& components) const;
 
     std::vector<Item> items; // the states, links and actions in component order
     std::vector<Link> links; // the links in component order
     std::vector<CAWFAction*> actions;
-    std::vector<const CAWFState*> reached; // sorted
+    // The links with states at both ends, as indexes into `links`, ordered
+    // by their two states, so that links between the same states lie side
+    // by side.
+    std::vector<std::uint32_t> byEnds;
+
+    // What the reading was taken from.
+    std::vector<CODComponent*> components;
+    std::uint64_t connectionGeneration;
+    std::uint64_t geometryGeneration;
 };
 
-ChartScan::ChartScan(CODComponentSet& components)
+ChartScan::ChartScan(CODComponentSet& set)
+    : components(set.begin(), set.end()), connectionGeneration(od::ConnectionGeneration()),
+      geometryGeneration(od::GeometryGeneration())
 {
-    items.reserve(static_cast<std::size_t>(components.GetSize()));
-    CODComponentSet moveActions;
+    items.reserve(components.size());
+    std::vector<const CAWFState*> reached;
+    CODComponentSet linkActions;
+    auto hasConnections = [](CODComponent* c) {
+        CODPortComponent* port = c->GetPort();
+        return port && !port->Connections().IsEmpty();
+    };
     for (CODComponent* c : components) {
         if (auto* link = ElementCast<CAWFLink>(c)) {
-            items.push_back({c, link, Kind::Link});
+            items.push_back({c, link, Kind::Link, false, false});
             Link ends{link, link->GetFromState(), link->GetToState(), 0, 0,
                       static_cast<std::uint32_t>(actions.size()), 0};
             ends.atSource = link->GetSourcePort() ? link->GetSourcePort()->Connections().GetSize() : 0;
@@ -83,35 +103,51 @@ ChartScan::ChartScan(CODComponentSet& components)
                         reached.push_back(ends.to);
                         break;
                     }
-            if (link->IsDocumentMove()) {
-                moveActions.RemoveAll();
-                link->GetActions(moveActions);
-                for (CODComponent* a : moveActions)
-                    actions.push_back(static_cast<CAWFAction*>(a));
-                ends.actionCount = static_cast<std::uint32_t>(actions.size()) - ends.firstAction;
-            }
+            // Whether a link is a document move is read by each check; the
+            // actions of every link are kept.
+            linkActions.RemoveAll();
+            link->GetActions(linkActions);
+            for (CODComponent* a : linkActions)
+                actions.push_back(static_cast<CAWFAction*>(a));
+            ends.actionCount = static_cast<std::uint32_t>(actions.size()) - ends.firstAction;
+            if (ends.from && ends.to)
+                byEnds.push_back(static_cast<std::uint32_t>(links.size()));
             links.push_back(ends);
         } else if (auto* action = ElementCast<CAWFAction>(c)) {
-            items.push_back({c, action, Kind::Action});
+            items.push_back({c, action, Kind::Action, hasConnections(action), false});
         } else if (auto* state = ElementCast<CAWFState>(c)) {
-            items.push_back({c, state, ElementCast<CAWForeign>(c) ? Kind::Foreign : Kind::State});
+            items.push_back(
+                {c, state, ElementCast<CAWForeign>(c) ? Kind::Foreign : Kind::State, hasConnections(state), false});
         }
     }
     std::sort(reached.begin(), reached.end());
+    for (Item& item : items)
+        if (item.kind == Kind::State || item.kind == Kind::Foreign)
+            item.reached = std::binary_search(reached.begin(), reached.end(),
+                                              static_cast<const CAWFState*>(static_cast<CAWFState*>(item.component)));
+    // Stable, so that the members of a group keep their component order.
+    std::stable_sort(byEnds.begin(), byEnds.end(), [this](std::uint32_t a, std::uint32_t b) {
+        return std::pair(links[a].from, links[a].to) < std::pair(links[b].from, links[b].to);
+    });
 }
 
-bool ChartScan::Reached(const CAWFState* state) const
+bool ChartScan::IsCurrent(const CODComponentSet& set) const
 {
-    return std::binary_search(reached.begin(), reached.end(), state);
+    return connectionGeneration == od::ConnectionGeneration() && geometryGeneration == od::GeometryGeneration() &&
+           static_cast<std::size_t>(set.GetSize()) == components.size() &&
+           std::equal(components.begin(), components.end(), set.begin());
 }
 
 } // namespace tarnwick
 
-// While the check runs, its one walk over the chart; a check called on its
-// own walks the chart itself.
-#define CHART_SCAN(name)                                                                                           \
-    std::optional<ChartScan> ownScan;                                                                              \
-    const ChartScan& name = m_CheckScan ? *m_CheckScan : ownScan.emplace(*GetComponents())
+const ChartScan& CTarnwickModel::CheckScan()
+{
+    if (!m_CheckScan || !m_CheckScan->IsCurrent(*GetComponents()))
+        m_CheckScan = std::make_shared<const ChartScan>(*GetComponents());
+    return *m_CheckScan;
+}
+
+#define CHART_SCAN(name) const ChartScan& name = CheckScan()
 
 void CTarnwickModel::ClearErrors()
 {
@@ -144,17 +180,29 @@ void CTarnwickModel::CheckDuplicateStates()
 void CTarnwickModel::CheckDuplicateMoves()
 {
     CHART_SCAN(scan);
-    std::vector<std::pair<std::pair<CAWFState*, CAWFState*>, CAWFLink*>> keyed;
-    for (const ChartScan::Link& link : scan.links)
-        if (link.link->IsDocumentMove() && link.from && link.to)
-            keyed.push_back({{link.from, link.to}, link.link});
-    markGroups(keyed, "Дублирование перехода!");
+    // Each document move of a group of k between the same two states gets
+    // the message k - 1 times, once for every other move of the group.
+    const std::vector<std::uint32_t>& order = scan.byEnds;
+    for (std::size_t first = 0, next = 0; first < order.size(); first = next) {
+        const ChartScan::Link& head = scan.links[order[first]];
+        std::size_t moves = 0;
+        for (next = first; next < order.size() && scan.links[order[next]].from == head.from &&
+                           scan.links[order[next]].to == head.to;
+             ++next)
+            moves += scan.links[order[next]].link->IsDocumentMove();
+        if (moves > 1)
+            for (std::size_t i = first; i < next; ++i)
+                if (CAWFLink* link = scan.links[order[i]].link; link->IsDocumentMove())
+                    link->Errors.insert(link->Errors.end(), moves - 1, "Дублирование перехода!");
+    }
 }
 
 void CTarnwickModel::CheckDuplicateActions()
 {
     CHART_SCAN(scan);
     for (const ChartScan::Link& link : scan.links) {
+        if (!link.link->IsDocumentMove())
+            continue;
         CAWFAction* const* actions = scan.actions.data() + link.firstAction;
         for (std::size_t i = 0; i < link.actionCount; ++i)
             for (std::size_t j = 0; j < link.actionCount; ++j) {
@@ -200,11 +248,11 @@ void CTarnwickModel::CheckConnections()
             break;
         }
         case ChartScan::Kind::Action:
-            static_cast<CAWFAction*>(item.component)->Validate();
+            static_cast<CAWFAction*>(item.component)->Validate(item.connected);
             break;
         case ChartScan::Kind::Foreign: {
             auto* foreign = static_cast<CAWFState*>(item.component);
-            foreign->Validate(scan.Reached(foreign));
+            foreign->Validate(item.connected, item.reached);
             break;
         }
         case ChartScan::Kind::State: {
@@ -213,7 +261,7 @@ void CTarnwickModel::CheckConnections()
                 break;
             const std::size_t before = state->Errors.size();
             if (ownStates > 1)
-                state->Validate(scan.Reached(state));
+                state->Validate(item.connected, item.reached);
             // Without the initial state no answer lets the save pass, so
             // nothing is asked. The answer accepts unconnected states only:
             // a duplicate found before still fails the check.
@@ -237,12 +285,6 @@ bool CheckChart(CTarnwickModel& model, bool report)
 {
     IChartProgress& progress = ChartProgress();
     progress.BeginProgress("Проверка диаграммы...", 0, 60);
-    const ChartScan scan(*model.GetComponents());
-    struct ScanScope {
-        CTarnwickModel& model;
-        ~ScanScope() { model.m_CheckScan = nullptr; }
-    } scanScope{model};
-    model.m_CheckScan = &scan;
     model.ClearErrors();
     model.CheckDuplicateStates();
     progress.StepProgress();

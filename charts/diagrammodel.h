@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -92,6 +93,8 @@ public:
     void CheckDuplicateActions();
     void CheckConnections();
     int CountErrors();
+    // What the checks read of the chart's structure, taken again when the chart has changed.
+    const tarnwick::ChartScan& CheckScan();
 
     // The archived drawing (MainDocGraphic) and the visibility operations.
     void LoadFromArchive(const ado::_ConnectionPtr& connection);
@@ -123,8 +126,9 @@ public:
     // While a save writes the actions: the group of each action number on
     // the chart, read from ProdDocAction at once rather than once per action.
     std::optional<std::map<std::int32_t, std::int16_t>> m_ActionGroups;
-    // While the integrity check runs: its one walk over the chart.
-    const tarnwick::ChartScan* m_CheckScan = nullptr;
+    // The integrity check's reading of the chart's structure, kept while
+    // the chart stays unchanged.
+    std::shared_ptr<const tarnwick::ChartScan> m_CheckScan;
     // While a save runs: the chart's rows as it found them under its lock.
     tarnwick::ChartSaveRows* m_SaveRows = nullptr;
     // The version of the chart's rows that the chart was built from or last

@@ -45,14 +45,23 @@ set(KELM_LSAN_SUPP ${CMAKE_SOURCE_DIR}/tests/lsan.supp)
 
 # kelm_test(<name> SOURCES ... [LIBS ...] [LABELS unit|sqlite|pg|gui ...])
 # One ctest test per executable; the label says what the test needs.
+# kelm_test(<name> RUNS <executable> [SOURCES ... LIBS ...] ARGS ...) runs a
+# part of an executable (a gtest filter in ARGS) as a test of its own; the
+# first test that names the executable gives its sources.
 function(kelm_test name)
     if(KELM_FUZZ)
         return()
     endif()
-    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
-    add_executable(${name} ${T_SOURCES})
-    target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock Threads::Threads ${T_LIBS})
-    add_test(NAME ${name} COMMAND ${name})
+    cmake_parse_arguments(T "" "TIMEOUT;RUNS" "SOURCES;LIBS;LABELS;ARGS" ${ARGN})
+    set(exe ${name})
+    if(T_RUNS)
+        set(exe ${T_RUNS})
+    endif()
+    if(NOT T_RUNS OR NOT TARGET ${exe})
+        add_executable(${exe} ${T_SOURCES})
+        target_link_libraries(${exe} PRIVATE GTest::gtest_main GTest::gmock Threads::Threads ${T_LIBS})
+    endif()
+    add_test(NAME ${name} COMMAND ${exe} ${T_ARGS})
     if(NOT T_LABELS)
         set(T_LABELS unit)
     endif()
@@ -66,6 +75,11 @@ function(kelm_test name)
     endif()
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
                          ENVIRONMENT "${env}")
+    if("gui" IN_LIST T_LABELS)
+        # The window tests share one X display: pointer moves, key presses,
+        # focus and screenshots of two at once land in each other's windows.
+        set_property(TEST ${name} APPEND PROPERTY RESOURCE_LOCK display)
+    endif()
 endfunction()
 
 # kelm_fuzz(<name> SOURCES ... [LIBS ...] CORPUS <seed folder>)
@@ -109,4 +123,16 @@ function(kelm_bench name)
     add_executable(${name} ${B_SOURCES})
     target_link_libraries(${name} PRIVATE benchmark::benchmark Threads::Threads ${B_LIBS})
     set_property(GLOBAL APPEND PROPERTY KELM_BENCHMARKS ${name})
+endfunction()
+
+# kelm_core_target(<target>): a library without a display. It gets no wx
+# include path, so an include of the toolkit does not compile, and the
+# core_without_wx test (tests/layout) reads its sources and what they include.
+function(kelm_core_target target)
+    get_target_property(dirs ${target} INCLUDE_DIRECTORIES)
+    if(dirs AND wxWidgets_INCLUDE_DIRS)
+        list(REMOVE_ITEM dirs ${wxWidgets_INCLUDE_DIRS})
+        set_property(TARGET ${target} PROPERTY INCLUDE_DIRECTORIES "${dirs}")
+    endif()
+    set_property(GLOBAL APPEND PROPERTY KELM_CORE_TARGETS ${target})
 endfunction()

@@ -102,6 +102,17 @@ namespace od {
 
 namespace {
 std::atomic<std::uint64_t> g_generation{0};
+std::atomic<std::uint64_t> g_connectionGeneration{0};
+}
+
+std::uint64_t ConnectionGeneration()
+{
+    return g_connectionGeneration.load(std::memory_order_relaxed);
+}
+
+void TouchConnections()
+{
+    g_connectionGeneration.fetch_add(1, std::memory_order_relaxed);
 }
 
 std::uint64_t GeometryGeneration()
@@ -274,6 +285,7 @@ void CODComponent::RemoveChild(CODComponent* child)
         m_ports.Remove(port);
         if (m_pOwnPort == port)
             m_pOwnPort = nullptr;
+        od::TouchConnections();
     }
     child->m_pParent = nullptr;
     UpdateBounds(false);
@@ -648,6 +660,7 @@ void CODComponent::Serialize(CArchive& ar)
         if (!m_pOwnPort)
             CArchive::ThrowException(CArchiveException::badIndex, "own port is no port");
     }
+    od::TouchConnections();
     SerializeOwn(ar);
     const CRect stored = m_rcBounds;
     UpdateBounds(false);
@@ -740,6 +753,7 @@ void CODPortComponent::Attach(CODConnection* conn)
         return;
     conn->AddRef();
     m_connections.Add(conn);
+    od::TouchConnections();
 }
 
 void CODPortComponent::Detach(CODConnection* conn)
@@ -747,6 +761,7 @@ void CODPortComponent::Detach(CODConnection* conn)
     if (m_connections.IndexOf(conn) < 0)
         return;
     m_connections.Remove(conn);
+    od::TouchConnections();
     conn->Release();
 }
 

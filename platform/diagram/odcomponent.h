@@ -70,6 +70,10 @@ inline constexpr double kMaxScale = 1e4;
 // lookups (the model's hit-test grid) know when to rebuild.
 std::uint64_t GeometryGeneration();
 void TouchGeometry();
+// Counts changes of any port's connections and of the port a component is
+// joined at, so that cached readings of a chart's links know when to read again.
+std::uint64_t ConnectionGeneration();
+void TouchConnections();
 bool PointInPolygon(const std::vector<CPoint>& poly, const CPoint& p);
 double DistanceToSegment(const CPoint& p, const CPoint& a, const CPoint& b);
 CRect BoundsOf(const std::vector<CPoint>& pts);
@@ -151,7 +155,11 @@ public:
 
     // Ports and connections.
     CODPortComponent* GetPort() const;
-    void SetPort(CODPortComponent* port) { m_pOwnPort = port; }
+    void SetPort(CODPortComponent* port)
+    {
+        m_pOwnPort = port;
+        od::TouchConnections();
+    }
     CODPortSet* GetPorts() { return &m_ports; }
     void CollectPorts(std::vector<CODPortComponent*>& out) const;
     void GetConnections(CODConnectionSet& out) const;

@@ -110,6 +110,7 @@ CODLinkComponent::CODLinkComponent()
     m_pOwnPort = own;
     m_pSourceEnd = newPort("Source", false);
     m_pTargetEnd = newPort("Target", false);
+    od::TouchConnections();
     AppendChild(m_pSourceEnd);
     AppendChild(m_pTargetEnd);
 }

@@ -183,6 +183,7 @@ bool CODSymbolComponent::LoadFromResource(std::uint32_t id)
         m_props.Set(*p);
     if (auto* port = dynamic_cast<CODPortComponent*>(FindChild("Port")))
         m_pOwnPort = port;
+    od::TouchConnections();
     UpdateBounds(false);
     return true;
 }

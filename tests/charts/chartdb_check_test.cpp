@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <functional>
 #include <map>
 
 using namespace wft;
@@ -229,6 +231,115 @@ TEST(ChartCheckRerun, StartsFromEmptyListsAndShowsProgress)
                                            "step", "end"};
     ASSERT_EQ(progress.log.size(), 2 * once.size());
     EXPECT_EQ(std::vector<std::string>(progress.log.begin(), progress.log.begin() + once.size()), once);
+}
+
+// Every message of the chart, element by element in component order, as
+// "name: text"; unnamed components are listed by their class.
+std::vector<std::string> AllMessages(CTarnwickModel& model, const std::map<CODComponent*, std::string>& names)
+{
+    std::vector<std::string> all;
+    for (CODComponent* c : *model.GetComponents()) {
+        auto* element = dynamic_cast<CAWFBase*>(c);
+        if (!element)
+            continue;
+        const auto it = names.find(c);
+        const std::string name = it != names.end() ? it->second : c->GetRuntimeClass()->m_lpszClassName;
+        for (const std::string& text : element->Errors)
+            all.push_back(name + ": " + text);
+    }
+    return all;
+}
+
+// One chart with a fault of every kind, checked again after each of a row
+// of edits: each check reports what the chart holds at that moment, in the
+// same order, whatever an earlier check of the same chart saw.
+TEST(ChartCheckRerun, ReportsEachEditOfTheChart)
+{
+    ShellScope scope;
+    CTarnwickModel model;
+    CAWFDocumentType* own = model.GetDocType(70001, "Заказ");
+    own->TypeDoc = 70001;
+    CAWFDocumentType* other = model.GetDocType(70002, "Счёт");
+    other->TypeDoc = 70002;
+    std::map<CODComponent*, std::string> names;
+    auto name = [&](auto* c, const std::string& n) {
+        names[c] = n;
+        return c;
+    };
+    CAWFState* s1 = name(AddState(model, own, 1, 0, 0), "s1");
+    CAWFState* s2 = name(AddState(model, own, 2, 200, 0), "s2");
+    CAWFState* s3 = name(AddState(model, own, 3, 400, 0), "s3");
+    name(AddState(model, other, 2, 600, 0, true), "f2");
+    CAWFLink* m12 = name(AddLink(model, s1, s2), "m12");
+    CAWFLink* m23 = name(AddLink(model, s2, s3), "m23");
+    CAWFLink* again = name(AddLink(model, s1, s2), "again");
+    name(AddLink(model, s3, s1), "m31");
+    CAWFAction* x = name(AddAction(model, 10, "действие", 1, 0, 300), "x");
+    AddLink(model, m12, x);
+    CAWFAction* y = name(AddAction(model, 10, "действие", 2, 200, 300), "y");
+    AddLink(model, m12, y);
+    CAWFAction* z = name(AddAction(model, 11, "действие", 1, 400, 300), "z");
+    AddLink(model, m23, z);
+    CAWFAction* lone = name(AddAction(model, 12, "действие", 1, 600, 300), "lone");
+
+    const std::string kUnlinkedAction = "lone: Действие должно быть связано с переходом";
+    const std::string kLooseMove = "Переход не имеет связи с состоянием";
+    struct Step {
+        std::string edit;
+        std::function<void()> apply;
+        std::vector<std::string> messages;
+        std::deque<bool> answers = {};
+    };
+    const std::vector<Step> steps = {
+        {"as built", [] {},
+         {"f2: " + kUnconnected, "m12: " + kDupMove, "again: " + kDupMove, "x: " + kDupAction, "y: " + kDupAction,
+          kUnlinkedAction}},
+        {"a state renumbered to its neighbour's number", [&] { s3->State = 2; },
+         {"s2: " + kDupState, "s3: " + kDupState, "f2: " + kUnconnected, "m12: " + kDupMove, "again: " + kDupMove,
+          "x: " + kDupAction, "y: " + kDupAction, kUnlinkedAction},
+         {false, false}},
+        {"renumbered back, an action given another number",
+         [&] {
+             s3->State = 3;
+             y->ActionId = 13;
+         },
+         {"f2: " + kUnconnected, "m12: " + kDupMove, "again: " + kDupMove, kUnlinkedAction}},
+        {"the action given its neighbour's order", [&] { y->Order = 1; },
+         {"f2: " + kUnconnected, "m12: " + kDupMove, "again: " + kDupMove, "x: " + kSameOrder, "y: " + kSameOrder,
+          kUnlinkedAction}},
+        {"the lone action tied to a move", [&] { AddLink(model, m23, lone); },
+         {"f2: " + kUnconnected, "m12: " + kDupMove, "again: " + kDupMove, "x: " + kSameOrder, "y: " + kSameOrder,
+          "z: " + kSameOrder, "lone: " + kSameOrder}},
+        {"the second move's target let go", [&] { again->DisconnectEnd(again->GetTargetPort()); },
+         {"f2: " + kUnconnected, "again: " + kLooseMove, "x: " + kSameOrder, "y: " + kSameOrder, "z: " + kSameOrder,
+          "lone: " + kSameOrder}},
+        {"the only move into the third state let go, and a state added",
+         [&] {
+             m23->DisconnectEnd(m23->GetTargetPort());
+             name(AddState(model, own, 9, 800, 0), "s9");
+         },
+         {"s3: " + kNotInitial, "f2: " + kUnconnected, "m23: " + kLooseMove, "again: " + kLooseMove,
+          "x: " + kSameOrder, "y: " + kSameOrder, "z: " + kSameOrder, "lone: " + kSameOrder, "s9: " + kUnconnected},
+         {false, false}},
+        {"the loose move deleted, and yes to the question",
+         [&] {
+             CODComponentSet set;
+             set.Add(again);
+             model.DeleteComponents(set);
+         },
+         {"f2: " + kUnconnected, "m23: " + kLooseMove, "x: " + kSameOrder, "y: " + kSameOrder, "z: " + kSameOrder,
+          "lone: " + kSameOrder},
+         {true}},
+    };
+    for (const Step& step : steps) {
+        step.apply();
+        scope.shell.answers = step.answers;
+        scope.shell.questions.clear();
+        EXPECT_EQ(tarnwick::CheckChart(model, false), step.messages.empty()) << step.edit;
+        EXPECT_EQ(AllMessages(model, names), step.messages) << step.edit;
+        EXPECT_EQ(model.CountErrors(), static_cast<int>(step.messages.size())) << step.edit;
+        EXPECT_EQ(scope.shell.questions.size(), step.answers.size()) << step.edit;
+    }
 }
 
 } // namespace

@@ -1,31 +1,16 @@
 #include "chartdb_support.h"
 
 #include "charts/chartsymbols.h"
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
+#include "tests/common/kelmschema.h"
 
 namespace chartdb {
 
 void LoadSchema(const ado::_ConnectionPtr& connection, bool postgres, const std::string& sourceDir)
 {
-    const auto file = std::filesystem::path(sourceDir) / "kits/demo/schema" / (postgres ? "postgresql.sql" : "sqlite.sql");
-    std::ifstream in(file);
-    if (!in)
-        throw std::runtime_error("cannot read " + file.string());
-    std::string line, statement;
-    while (std::getline(in, line)) {
-        if (line.rfind("--", 0) == 0)
-            continue;
-        statement += line + "\n";
-        if (!line.empty() && line.back() == ';') {
-            statement.erase(statement.find_last_of(';'));
-            connection->Execute(statement);
-            statement.clear();
-        }
-    }
+    using kelm::test::Engine;
+    for (const std::string& statement :
+         kelm::test::SqlFileStatements(kelm::test::SchemaFile(sourceDir, postgres ? Engine::PostgreSQL : Engine::SQLite)))
+        connection->Execute(statement);
 }
 
 void FillCatalogue(const ado::_ConnectionPtr& connection, int grp, int states, int actions)

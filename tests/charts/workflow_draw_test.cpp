@@ -2,33 +2,20 @@
 // where the elements put it, and only while they have errors.
 #include "workflow_support.h"
 
+#include "tests/common/wxtestenv.h"
+
 #include <gtest/gtest.h>
 
-#include <wx/app.h>
 #include <wx/bitmap.h>
 #include <wx/dcmemory.h>
 #include <wx/image.h>
-#include <wx/init.h>
 
 using namespace wft;
 
 namespace {
 
-class WxEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "workflow_draw_test";
-        static char* argv[] = {name, nullptr};
-        wxApp::SetInstance(new wxApp);
-        ASSERT_TRUE(wxEntryStart(argc, argv));
-        ASSERT_TRUE(wxTheApp->CallOnInit());
-    }
-    void TearDown() override { wxEntryCleanup(); }
-};
-
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+const auto* const g_env =
+    ::testing::AddGlobalTestEnvironment(new kelm::test::WxTestEnvironment("workflow_draw_test"));
 
 wxImage Draw(CODComponent& component)
 {

@@ -89,37 +89,6 @@ int CountOf(CODModel& model, const CRuntimeClass* cls)
     return n;
 }
 
-std::string EngineName(Engine engine)
-{
-    return engine == Engine::SQLite ? "SQLite" : "PostgreSQL";
-}
-
-namespace {
-
-std::vector<std::string> schemaStatements(const std::string& file)
-{
-    const std::string text = kelm::test::readFile(std::filesystem::path(KELM_SOURCE_DIR) / "kits/demo/schema" / file);
-    std::vector<std::string> statements;
-    std::string current;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::size_t end = text.find('\n', pos);
-        const std::string line = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-        pos = end == std::string::npos ? text.size() : end + 1;
-        if (line.rfind("--", 0) == 0)
-            continue;
-        current += line + "\n";
-        if (!line.empty() && line.back() == ';') {
-            current.erase(current.find_last_of(';'));
-            statements.push_back(current);
-            current.clear();
-        }
-    }
-    return statements;
-}
-
-} // namespace
-
 KelmDb::KelmDb(Engine engine, const std::string& hint)
 {
     if (engine == Engine::SQLite) {
@@ -130,7 +99,7 @@ KelmDb::KelmDb(Engine engine, const std::string& hint)
         m_connString = m_pg->odbcConnString();
     }
     connection = Open();
-    for (const std::string& statement : schemaStatements(engine == Engine::SQLite ? "sqlite.sql" : "postgresql.sql"))
+    for (const std::string& statement : kelm::test::SqlFileStatements(kelm::test::SchemaFile(KELM_SOURCE_DIR, engine)))
         connection->Execute(statement);
 }
 
@@ -153,13 +122,8 @@ KelmDb::~KelmDb()
 
 void KelmDb::ExecLines(const std::filesystem::path& file)
 {
-    std::istringstream lines(kelm::test::readFile(file));
-    for (std::string line; std::getline(lines, line);) {
-        if (line.empty() || line.rfind("--", 0) == 0)
-            continue;
-        line.pop_back(); // the closing ';'
-        Exec(line);
-    }
+    for (const std::string& statement : kelm::test::SqlFileStatements(file))
+        Exec(statement);
 }
 
 std::string KelmDb::Value(const std::string& sql)

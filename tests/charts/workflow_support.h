@@ -9,6 +9,7 @@
 #include "charts/diagrammodel.h"
 
 #include "testsupport.h"
+#include "tests/common/kelmschema.h"
 
 #include <deque>
 #include <filesystem>
@@ -115,8 +116,8 @@ CAWFCircleLink* AddLoop(CTarnwickModel& model, CAWFState* state);
 // Counts the model's components of exactly this class.
 int CountOf(CODModel& model, const CRuntimeClass* cls);
 
-enum class Engine { SQLite, PostgreSQL };
-std::string EngineName(Engine engine);
+using kelm::test::Engine;
+using kelm::test::EngineName;
 
 // A Kelm database made from the schema for one test, with an open connection.
 class KelmDb {
@@ -127,8 +128,8 @@ public:
     ado::_ConnectionPtr Open() const;
     ado::_ConnectionPtr connection;
     void Exec(const std::string& sql) { connection->Execute(sql); }
-    // Runs a fixture written one statement a line, each with its closing
-    // ';'; blank lines and "--" comments are passed over.
+    // Runs a fixture script (kelmschema.h): statements ending with a ';' at
+    // the end of a line; "--" comments are passed over.
     void ExecLines(const std::filesystem::path& file);
     // One value of the first row, as text ("NULL" for a null).
     std::string Value(const std::string& sql);

@@ -1,6 +1,6 @@
 // The about box's texts from the program's version record and the
 // connection's database version; no display.
-#include "aboutdlgmodel.h"
+#include "editor/dialogs/core/aboutdlgmodel.h"
 
 #include "testsupport.h"
 

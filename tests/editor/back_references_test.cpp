@@ -1,6 +1,6 @@
 // The back-references dialog's tree on the chart fixture of both engines:
 // the document types with a move into a given one, by group and process.
-#include "shortcut.h"
+#include "editor/dialogs/core/shortcut.h"
 
 #include "fixture.h"
 #include "kelmdb.h"

@@ -1,8 +1,8 @@
 // The catalogue dialogs as windows under the test display, on the SQLite
 // fixture: what each shows at start, how OK follows the edits and the list,
 // and what a confirmed dialog hands back.
-#include "catalogdlgs.h"
-#include "createstatedlg.h"
+#include "editor/dialogs/ui/catalogdlgs.h"
+#include "editor/dialogs/ui/createstatedlg.h"
 #include "charts/diagrammodel.h"
 
 #include "fixture.h"

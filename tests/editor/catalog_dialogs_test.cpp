@@ -1,9 +1,9 @@
 // The catalogue dialogs' rules without a display, on the chart fixture of
 // both engines: the name dialog's modes, the process dialog for a new and an
 // existing process, and the groups offered for the chart.
-#include "catalogdlgmodel.h"
+#include "editor/dialogs/core/catalogdlgmodel.h"
 
-#include "appcore.h"
+#include "editor/app/core/editorcore.h"
 #include "charts/chartshell.h"
 
 #include "fixture.h"

@@ -3,9 +3,9 @@
 // answered by the test's script.
 #pragma once
 
-#include "basetreectrl.h"
-#include "mainframe.h"
-#include "tarnwickapp.h"
+#include "editor/trees/ui/basetreectrl.h"
+#include "editor/frames/ui/editormainframe.h"
+#include "editor/program/tarnwickapp.h"
 
 #include "testsupport.h"
 #include "kelmdb.h"

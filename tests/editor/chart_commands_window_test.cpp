@@ -2,11 +2,11 @@
 // PostgreSQL fixture: commands go to the main frame by their wx ids and reach
 // the chart's controller through the document manager and the view; the
 // create-state and back-references dialogs show as windows.
-#include "basetreectrl.h"
-#include "chartdialogs_wx.h"
-#include "createstatedlg.h"
-#include "mainframe.h"
-#include "shortcutdlg.h"
+#include "editor/trees/ui/basetreectrl.h"
+#include "editor/dialogs/ui/chartdialogwindows.h"
+#include "editor/dialogs/ui/createstatedlg.h"
+#include "editor/frames/ui/editormainframe.h"
+#include "editor/dialogs/ui/shortcutdlg.h"
 
 #include "afx/cmdid.h"
 #include "charts/basediagramdoc.h"

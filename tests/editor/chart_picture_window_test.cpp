@@ -3,9 +3,9 @@
 // end on the borders of their states, a loop stays on its state, each box
 // holds its labels, and a chart opens and reloads showing its top-left
 // corner. Screenshots of each case go to the test's output folder.
-#include "basetreectrl.h"
-#include "createstatedlg.h"
-#include "mainframe.h"
+#include "editor/trees/ui/basetreectrl.h"
+#include "editor/dialogs/ui/createstatedlg.h"
+#include "editor/frames/ui/editormainframe.h"
 
 #include "afx/cmdid.h"
 #include "charts/basediagramdoc.h"

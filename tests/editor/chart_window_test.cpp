@@ -2,14 +2,14 @@
 // frame with its docking process tree on a real database, charts opened
 // from the tree through the document template, and what closing, reopening
 // and the file command do to them. Questions are answered by a script.
-#include "basetreectrl.h"
-#include "chartdialogs_wx.h"
-#include "uires.h"
-#include "catalogdlgs.h"
-#include "childframe.h"
-#include "diagrampropsheet.h"
-#include "mainframe.h"
-#include "tarnwickapp.h"
+#include "editor/trees/ui/basetreectrl.h"
+#include "editor/dialogs/ui/chartdialogwindows.h"
+#include "editor/app/ui/uires.h"
+#include "editor/dialogs/ui/catalogdlgs.h"
+#include "editor/frames/ui/childframe.h"
+#include "editor/pages/ui/diagrampropsheet.h"
+#include "editor/frames/ui/editormainframe.h"
+#include "editor/program/tarnwickapp.h"
 
 #include "afx/cmdid.h"
 #include "charts/basediagramdoc.h"

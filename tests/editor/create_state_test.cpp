@@ -1,8 +1,8 @@
 // The create-state dialog's rules on the chart fixture of both engines: the
 // states it offers, and the catalogue commands with their refusals.
-#include "createstate.h"
+#include "editor/dialogs/core/createstate.h"
 
-#include "appcore.h"
+#include "editor/app/core/editorcore.h"
 
 #include "fixture.h"
 #include "kelmdb.h"

@@ -1,7 +1,7 @@
 // The department tree on a real catalogue, without a display: which firms it
 // lists and in what order, what a firm expands to, what opens and which
 // items have a menu.
-#include "dwftreelogic.h"
+#include "editor/trees/core/departmenttree.h"
 
 #include "charts/chartshell.h"
 
@@ -19,8 +19,7 @@ namespace {
 struct RecordingHost : ITreeHost {
     void OpenDiagram(std::int32_t key, const std::string& title) override { opened.emplace_back(key, title); }
     bool CloseDiagram(std::int32_t) override { return true; }
-    CBaseDiagramDoc* OpenChartFile() override { return nullptr; }
-    void CloseChartLater(CBaseDiagramDoc*) override {}
+    std::unique_ptr<IOpenedChart> OpenChartFile() override { return nullptr; }
     bool AskYesNo(const std::string&) override { return false; }
     void DiscardDiagram(std::int32_t) override {}
     void RetitleDiagram(std::int32_t, const std::string&) override {}

@@ -2,17 +2,17 @@
 // the department kind on the default data source, the department tree of the
 // real frame, a firm's chart opened, rebuilt, arranged, saved and closed,
 // and the arrangement dialog. Questions are answered by a script.
-#include "arrangedlg.h"
-#include "basetreectrl.h"
-#include "chartdialogs_wx.h"
-#include "deptpage.h"
-#include "diagrampropsheet.h"
-#include "dbutil.h"
-#include "prompt.h"
-#include "childframe.h"
-#include "mainframe.h"
-#include "settings.h"
-#include "tarnwickapp.h"
+#include "editor/dialogs/ui/arrangedlg.h"
+#include "editor/trees/ui/basetreectrl.h"
+#include "editor/dialogs/ui/chartdialogwindows.h"
+#include "editor/pages/ui/departmentpage.h"
+#include "editor/pages/ui/diagrampropsheet.h"
+#include "editor/app/core/dbutil.h"
+#include "editor/app/core/editorprompt.h"
+#include "editor/frames/ui/childframe.h"
+#include "editor/frames/ui/editormainframe.h"
+#include "editor/app/ui/settings.h"
+#include "editor/program/tarnwickapp.h"
 
 #include "afx/cmdid.h"
 #include "charts/deptview.h"

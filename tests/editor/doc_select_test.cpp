@@ -1,7 +1,7 @@
 // The document-selection tree without a display: what it copies from its
 // source tree, when it asks the source for children, and what OK, Enter and
 // a double click take or refuse.
-#include "docselect.h"
+#include "editor/trees/core/docselecttree.h"
 
 #include "fixture.h"
 #include "kelmdb.h"
@@ -20,8 +20,7 @@ namespace {
 struct NoHost : ITreeHost {
     void OpenDiagram(std::int32_t, const std::string&) override {}
     bool CloseDiagram(std::int32_t) override { return true; }
-    CBaseDiagramDoc* OpenChartFile() override { return nullptr; }
-    void CloseChartLater(CBaseDiagramDoc*) override {}
+    std::unique_ptr<IOpenedChart> OpenChartFile() override { return nullptr; }
     bool AskYesNo(const std::string&) override { return false; }
     void DiscardDiagram(std::int32_t) override {}
     void RetitleDiagram(std::int32_t, const std::string&) override {}

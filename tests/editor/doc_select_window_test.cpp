@@ -1,9 +1,9 @@
 // The document-selection dialog as a component: opened in this process under
 // the test display over the program's process tree on the chart fixture,
 // driven in code, with a screenshot.
-#include "basetreectrl.h"
-#include "docselectdlg.h"
-#include "tarnwickapp.h"
+#include "editor/trees/ui/basetreectrl.h"
+#include "editor/trees/ui/docselectdlg.h"
+#include "editor/program/tarnwickapp.h"
 
 #include "fixture.h"
 #include "recorder.h"
@@ -29,8 +29,7 @@ const auto* const g_env = ::testing::AddGlobalTestEnvironment(new kelm::test::Ta
 struct NoHost : ITreeHost {
     void OpenDiagram(std::int32_t, const std::string&) override {}
     bool CloseDiagram(std::int32_t) override { return true; }
-    CBaseDiagramDoc* OpenChartFile() override { return nullptr; }
-    void CloseChartLater(CBaseDiagramDoc*) override {}
+    std::unique_ptr<IOpenedChart> OpenChartFile() override { return nullptr; }
     bool AskYesNo(const std::string&) override { return false; }
     void DiscardDiagram(std::int32_t) override {}
     void RetitleDiagram(std::int32_t, const std::string&) override {}

@@ -2,10 +2,10 @@
 // data sources of the test's own: SQLite files and the PostgreSQL cluster.
 // One process per ODBC configuration: the files are written before the
 // first ODBC call.
-#include "appcore.h"
-#include "dbutil.h"
+#include "editor/app/core/editorcore.h"
+#include "editor/app/core/dbutil.h"
 #include "kelmdb.h"
-#include "logindlgmodel.h"
+#include "editor/dialogs/core/logindialogmodel.h"
 #include "recorder.h"
 
 #include <gtest/gtest.h>

@@ -4,31 +4,19 @@
 #include "diagram/odcomponent.h"
 #include "diagram/odproperty.h"
 
+#include "tests/common/wxtestenv.h"
+
 #include <gtest/gtest.h>
 
 #include <wx/bitmap.h>
 #include <wx/dcmemory.h>
-#include <wx/app.h>
 
 using namespace tarnwick;
 
 namespace {
 
-class WxEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "editor_drawtext_test";
-        static char* argv[] = {name, nullptr};
-        wxApp::SetInstance(new wxApp);
-        ASSERT_TRUE(wxEntryStart(argc, argv));
-        ASSERT_TRUE(wxTheApp->CallOnInit());
-    }
-    void TearDown() override { wxEntryCleanup(); }
-};
-
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+const auto* const g_env =
+    ::testing::AddGlobalTestEnvironment(new kelm::test::WxTestEnvironment("editor_drawtext_test"));
 
 // 7 units per character, 12 per line.
 wxSize FixedMeasure(const std::string& line) { return wxSize(static_cast<int>(line.size()) * 7, 12); }

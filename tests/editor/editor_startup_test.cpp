@@ -1,13 +1,22 @@
 // Command line, settings, version comparison and the small helpers of the
 // editor's start-up; no database.
-#include "appcore.h"
-#include "dbutil.h"
-#include "logindlgmodel.h"
+#include "editor/app/core/editorcore.h"
+#include "editor/app/core/dbutil.h"
+#include "editor/dialogs/core/logindialogmodel.h"
 #include "recorder.h"
-#include "settings.h"
+#include "editor/app/ui/settings.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
 
 using namespace tarnwick;
 
@@ -236,6 +245,45 @@ TEST(DbUtil, ShowComErrorFallsBackToTheSystemText)
     EXPECT_EQ(prompt.shown[1].text, "Ошибка");
     EXPECT_EQ(prompt.shown[1].caption, "ODBC (SQLite)");
     EXPECT_EQ(prompt.shown[1].icon, MessageIcon::Error);
+}
+
+// What lies in `folder` besides `keep`: leftovers of a save.
+std::vector<std::string> strays(const std::filesystem::path& folder, const std::string& keep)
+{
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename() != keep)
+            out.push_back(e.path().filename().string());
+    return out;
+}
+
+// A file-size limit stands for a full disk: the save stops short in a child
+// process, which says whether the store reported the failure.
+TEST(Settings, AFlushThatCannotWriteKeepsTheOldFileAndLeavesNothingBeside)
+{
+    kelm::test::TempDir dir;
+    const std::filesystem::path file = dir.path() / "settings.conf";
+    {
+        CFileProfileStore store(file);
+        store.WriteProfileString("Settings", "User", "kept");
+        ASSERT_TRUE(store.Flush());
+    }
+    const std::string old = kelm::test::readFile(file);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        struct rlimit limit {512, 512};
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        CFileProfileStore store(file);
+        store.WriteProfileString("Settings", "Long", std::string(8192, 'x'));
+        ::_exit(store.Flush() ? 1 : 0);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed flush was reported as success";
+    EXPECT_EQ(kelm::test::readFile(file), old);
+    EXPECT_TRUE(strays(dir.path(), "settings.conf").empty());
 }
 
 } // namespace

@@ -1,8 +1,7 @@
 // Rules of the main frame and the application that need no display: where
 // F6 moves the focus, and the default element properties kept between runs.
-#include "defprop.h"
-#include "framelogic.h"
-#include "settings.h"
+#include "editor/app/core/defprop.h"
+#include "editor/frames/core/framelogic.h"
 
 #include "afx/archive.h"
 #include "afx/file.h"
@@ -11,11 +10,6 @@
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
-
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -164,35 +158,6 @@ TEST(DefaultProperties, TwoProgramsSavingAtOnceLeaveOneWholeFile)
     LoadDefaultPropertiesFile(file, last);
     EXPECT_TRUE(values(last) == values(first) || values(last) == values(second));
     EXPECT_TRUE(strays(dir.path(), "defprop.dat").empty());
-}
-
-// A file-size limit stands for a full disk: the save stops short in a child
-// process, which says whether the store reported the failure.
-TEST(Settings, AFlushThatCannotWriteKeepsTheOldFileAndLeavesNothingBeside)
-{
-    kelm::test::TempDir dir;
-    const std::filesystem::path file = dir.path() / "settings.conf";
-    {
-        CFileProfileStore store(file);
-        store.WriteProfileString("Settings", "User", "kept");
-        ASSERT_TRUE(store.Flush());
-    }
-    const std::string old = kelm::test::readFile(file);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        struct rlimit limit {512, 512};
-        ::signal(SIGXFSZ, SIG_IGN);
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        CFileProfileStore store(file);
-        store.WriteProfileString("Settings", "Long", std::string(8192, 'x'));
-        ::_exit(store.Flush() ? 1 : 0);
-    }
-    int status = -1;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed flush was reported as success";
-    EXPECT_EQ(kelm::test::readFile(file), old);
-    EXPECT_TRUE(strays(dir.path(), "settings.conf").empty());
 }
 
 } // namespace

@@ -3,8 +3,8 @@
 // wider than the bar, the toolbars with and without a chart, and the recent
 // files over two sessions. Pointer input goes through the display.
 #include "catalogue_windows.h"
-#include "childframe.h"
-#include "settings.h"
+#include "editor/frames/ui/childframe.h"
+#include "editor/app/ui/settings.h"
 
 #include "afx/cmdid.h"
 #include "charts/basediagramdoc.h"

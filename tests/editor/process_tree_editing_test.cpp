@@ -2,8 +2,8 @@
 // display: adding, renaming and deleting groups, processes and document
 // types, what each leaves in the tables and in the tree, the refusals of
 // read-only mode and of an open label editor, and the Edit menu's state.
-#include "createstate.h"
-#include "treelogic.h"
+#include "editor/dialogs/core/createstate.h"
+#include "editor/trees/core/processtree.h"
 
 #include "fixture.h"
 #include "kelmdb.h"
@@ -25,8 +25,7 @@ namespace {
 struct ScriptedHost : ITreeHost {
     void OpenDiagram(std::int32_t key, const std::string& title) override { opened.emplace_back(key, title); }
     bool CloseDiagram(std::int32_t) override { return true; }
-    CBaseDiagramDoc* OpenChartFile() override { return nullptr; }
-    void CloseChartLater(CBaseDiagramDoc*) override {}
+    std::unique_ptr<IOpenedChart> OpenChartFile() override { return nullptr; }
     bool AskYesNo(const std::string& question) override
     {
         questions.push_back(question);

@@ -1,7 +1,7 @@
 // The process tree's rules on a real catalogue, without a display: what it
 // shows on each engine, what its menus and Edit commands allow, and what
 // opening, renaming and the keys do.
-#include "treelogic.h"
+#include "editor/trees/core/processtree.h"
 
 #include "fixture.h"
 #include "kelmdb.h"
@@ -17,8 +17,7 @@ namespace {
 struct RecordingHost : ITreeHost {
     void OpenDiagram(std::int32_t key, const std::string& title) override { opened.emplace_back(key, title); }
     bool CloseDiagram(std::int32_t) override { return true; }
-    CBaseDiagramDoc* OpenChartFile() override { return nullptr; }
-    void CloseChartLater(CBaseDiagramDoc*) override {}
+    std::unique_ptr<IOpenedChart> OpenChartFile() override { return nullptr; }
     bool AskYesNo(const std::string&) override { return false; }
     void DiscardDiagram(std::int32_t) override {}
     void RetitleDiagram(std::int32_t, const std::string&) override {}

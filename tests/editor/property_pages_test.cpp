@@ -1,11 +1,11 @@
 // The pages of the chart elements' property sheet without a display: which
 // pages a selection gets, what each page reads from the catalogue on both
 // engines, what it refuses and what it writes back into the element.
-#include "actionpages.h"
-#include "linkpages.h"
-#include "appcore.h"
-#include "pageplan.h"
-#include "statepages.h"
+#include "editor/pages/core/actionpages.h"
+#include "editor/pages/core/linkpages.h"
+#include "editor/app/core/editorcore.h"
+#include "editor/pages/core/pageplan.h"
+#include "editor/pages/core/statepages.h"
 
 #include "fixture.h"
 #include "recorder.h"

@@ -1,10 +1,10 @@
 // The property sheet of chart elements as the user sees it: opened on a
 // chart window of the program in this process, filled from the test
 // database, clicked through in code, with screenshots.
-#include "chartdialogs_wx.h"
-#include "diagrampropsheet.h"
-#include "mainframe.h"
-#include "tarnwickapp.h"
+#include "editor/dialogs/ui/chartdialogwindows.h"
+#include "editor/pages/ui/diagrampropsheet.h"
+#include "editor/frames/ui/editormainframe.h"
+#include "editor/program/tarnwickapp.h"
 
 
 #include "charts/basediagramdoc.h"

@@ -2,8 +2,8 @@
 // control that keeps its items in memory.
 #pragma once
 
-#include "dbutil.h"
-#include "prompt.h"
+#include "editor/app/core/dbutil.h"
+#include "editor/app/core/editorprompt.h"
 
 #include <string>
 #include <vector>

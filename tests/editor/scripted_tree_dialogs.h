@@ -3,7 +3,7 @@
 // recorded with what the tree passed.
 #pragma once
 
-#include "treedialogs.h"
+#include "editor/trees/core/treedialogs.h"
 
 #include "charts/awfelements.h"
 

@@ -1,9 +1,9 @@
 // The operation- and document-type selection dialogs as windows under the
 // test display, on the SQLite fixture: what they show, their keys, and what
 // a confirmed dialog hands back to the process tree.
-#include "catalogdlgs.h"
-#include "selectdlgs.h"
-#include "treelogic.h"
+#include "editor/dialogs/ui/catalogdlgs.h"
+#include "editor/dialogs/ui/selectdlgs.h"
+#include "editor/trees/core/processtree.h"
 
 #include "fixture.h"
 #include "kelmdb.h"

@@ -1,10 +1,10 @@
 // The operation- and document-type selection dialogs on both engines: what
 // each offers, and the catalogue commands its menu and keys run, with their
 // failures and refusals.
-#include "selectdlgmodel.h"
+#include "editor/dialogs/core/selectdlgmodel.h"
 
-#include "appcore.h"
-#include "treelogic.h"
+#include "editor/app/core/editorcore.h"
+#include "editor/trees/core/processtree.h"
 
 #include "charts/chartshell.h"
 

@@ -2,16 +2,15 @@
 // test program; any wx assertion fails the test that raised it.
 #pragma once
 
-#include "basetreectrl.h"
-#include "mainframe.h"
-#include "tarnwickapp.h"
+#include "editor/trees/ui/basetreectrl.h"
+#include "editor/frames/ui/editormainframe.h"
+#include "editor/program/tarnwickapp.h"
 
 #include "charts/messagebox.h"
+#include "tests/common/wxtestenv.h"
 
 #include <gtest/gtest.h>
 
-#include <wx/image.h>
-#include <wx/init.h>
 #include <wx/utils.h>
 
 #include <cstdio>
@@ -23,33 +22,25 @@
 
 namespace kelm::test {
 
-inline void FailOnWxAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
-                           const wxString& msg)
-{
-    ADD_FAILURE() << "wx assertion: " << cond.utf8_string() << " " << msg.utf8_string() << " at "
-                  << file.utf8_string() << ":" << line << " in " << func.utf8_string();
-}
-
-class TarnwickEnvironment : public ::testing::Environment {
+// `app` is set to the application object once wx runs. Its OnInit is not
+// called: each test builds the windows it needs. With `displayOptional`,
+// `app` stays null when there is no display to start on.
+class TarnwickEnvironment : public WxTestEnvironment {
 public:
-    explicit TarnwickEnvironment(tarnwick::CTarnwickApp*& app) : m_app(app) {}
-    void SetUp() override
+    explicit TarnwickEnvironment(tarnwick::CTarnwickApp*& app, const char* program = "tarnwick_test",
+                                 bool displayOptional = false)
+        : WxTestEnvironment(program, {.failOnAsserts = true,
+                                      .callOnInit = false,
+                                      .imageHandlers = true,
+                                      .displayOptional = displayOptional,
+                                      .makeApp = [] { return new tarnwick::CTarnwickApp; },
+                                      .started = [slot = &app] {
+                                          *slot = dynamic_cast<tarnwick::CTarnwickApp*>(wxTheApp);
+                                          (*slot)->SetAppDisplayName(wxString::FromUTF8("Диаграммы"));
+                                          tarnwick::InitTarnwickResources();
+                                      }})
     {
-        wxSetAssertHandler(FailOnWxAssert);
-        static int argc = 1;
-        static char name[] = "tarnwick_test";
-        static char* argv[] = {name, nullptr};
-        m_app = new tarnwick::CTarnwickApp;
-        wxApp::SetInstance(m_app);
-        ASSERT_TRUE(wxEntryStart(argc, argv));
-        m_app->SetAppDisplayName(wxString::FromUTF8("Диаграммы"));
-        tarnwick::InitTarnwickResources();
-        wxInitAllImageHandlers();
     }
-    void TearDown() override { wxEntryCleanup(); }
-
-private:
-    tarnwick::CTarnwickApp*& m_app;
 };
 
 // Lets pending events, idle handlers and painting run.

@@ -7,7 +7,8 @@ kelm_test(installer_dorvik_gui_test
 kelm_test(installer_dialogs_gui_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/dialogs_gui_test.cpp
     LIBS dorvik-ui kelm_testsupport
-    LABELS gui pg)
+    LABELS gui pg
+    TIMEOUT 300)
 if(TARGET installer_dorvik_gui_test)
     target_compile_definitions(installer_dorvik_gui_test PRIVATE DORVIK_BIN="$<TARGET_FILE:dorvik>"
                                KELM_TEST_OUTPUT="${CMAKE_BINARY_DIR}/test-output")

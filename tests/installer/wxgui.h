@@ -3,10 +3,11 @@
 // timer that drives modal loops, and the shown top-level window of a type.
 #pragma once
 
+#include "tests/common/wxtestenv.h"
+
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
-#include <wx/image.h>
 #include <wx/timer.h>
 #include <wx/xrc/xmlres.h>
 
@@ -20,24 +21,16 @@ void InitDorvikXmlResource();
 
 namespace dorvik::test {
 
-class WxEnvironment : public ::testing::Environment {
+// wx with image handlers and Dorvik's dialog resources.
+class WxEnvironment : public kelm::test::WxTestEnvironment {
 public:
-    explicit WxEnvironment(const char* program) : m_program(program) {}
-    void SetUp() override
+    explicit WxEnvironment(const char* program)
+        : WxTestEnvironment(program, {.imageHandlers = true, .started = [] {
+                                          wxXmlResource::Get()->InitAllHandlers();
+                                          InitDorvikXmlResource();
+                                      }})
     {
-        static int argc = 1;
-        static char* argv[] = {const_cast<char*>(m_program), nullptr};
-        wxApp::SetInstance(new wxApp);
-        ASSERT_TRUE(wxEntryStart(argc, argv));
-        ASSERT_TRUE(wxTheApp->CallOnInit());
-        wxInitAllImageHandlers();
-        wxXmlResource::Get()->InitAllHandlers();
-        InitDorvikXmlResource();
     }
-    void TearDown() override { wxEntryCleanup(); }
-
-private:
-    const char* m_program;
 };
 
 inline void Screenshot(const std::string& test, const std::string& name)

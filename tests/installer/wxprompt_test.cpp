@@ -2,6 +2,7 @@
 // dialog at the moment it would be shown.
 #include "installer/utils.h"
 #include "installer/wxprompt.h"
+#include "tests/common/wxtestenv.h"
 
 #include <gtest/gtest.h>
 
@@ -24,22 +25,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class WxEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "installer_wxprompt_test";
-        static char* argv[] = {name, nullptr};
-        wxApp::SetInstance(new wxApp);
-        ASSERT_TRUE(wxEntryStart(argc, argv));
-        ASSERT_TRUE(wxTheApp->CallOnInit());
-        wxTheApp->SetAppDisplayName("Dorvik");
-    }
-    void TearDown() override { wxEntryCleanup(); }
-};
-
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new kelm::test::WxTestEnvironment(
+    "installer_wxprompt_test", {.started = [] { wxTheApp->SetAppDisplayName("Dorvik"); }}));
 
 struct SeenBox {
     bool onMainThread;

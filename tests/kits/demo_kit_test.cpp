@@ -6,9 +6,10 @@
 // opens on it: its process tree shows the demo groups and a document type
 // opened through the tree shows its states and links.
 #include "../editor/recorder.h"
-#include "basetreectrl.h"
-#include "mainframe.h"
-#include "tarnwickapp.h"
+#include "../editor/tarnwickenv.h"
+#include "editor/trees/ui/basetreectrl.h"
+#include "editor/frames/ui/editormainframe.h"
+#include "editor/program/tarnwickapp.h"
 
 #include "charts/awfelements.h"
 #include "charts/basediagramdoc.h"
@@ -45,43 +46,12 @@ using namespace tarnwick;
 
 namespace {
 
-void failOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
-{
-    ADD_FAILURE() << "wx assertion: " << cond.utf8_string() << " " << msg.utf8_string() << " at "
-                  << file.utf8_string() << ":" << line << " in " << func.utf8_string();
-}
-
 CTarnwickApp* g_app = nullptr;
 
-// The editor's application object lives in this process, as in the program.
-class WxEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        if (!std::getenv("DISPLAY"))
-            return;
-        wxSetAssertHandler(failOnAssert);
-        static int argc = 1;
-        static char name[] = "demo_kit_test";
-        static char* argv[] = {name, nullptr};
-        g_app = new CTarnwickApp;
-        wxApp::SetInstance(g_app);
-        if (!wxEntryStart(argc, argv))
-            g_app = nullptr;
-        if (!g_app)
-            return;
-        g_app->SetAppDisplayName(wxString::FromUTF8("Диаграммы"));
-        InitTarnwickResources();
-        wxInitAllImageHandlers();
-    }
-    void TearDown() override
-    {
-        if (g_app)
-            wxEntryCleanup();
-    }
-};
-
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+// The editor's application object lives in this process, as in the program;
+// without a display the database steps still run.
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(
+    new kelm::test::TarnwickEnvironment(g_app, "demo_kit_test", /*displayOptional=*/true));
 
 void settle()
 {

@@ -7,6 +7,7 @@
 #include "resources/setup/strings.h"
 #include "setup/setupdlg.h"
 #include "setup/uninstalldlg.h"
+#include "tests/common/wxtestenv.h"
 #include "winapi/process.h"
 
 #include <signal.h>
@@ -34,20 +35,8 @@ using kelm::test::SetupSandbox;
 
 namespace {
 
-class WxEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "setup_gui_test";
-        static char* argv[] = {name, nullptr};
-        wxApp::SetInstance(new wxApp);
-        ASSERT_TRUE(wxEntryStart(argc, argv));
-        ASSERT_TRUE(wxTheApp->CallOnInit());
-    }
-    void TearDown() override { wxEntryCleanup(); }
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+const auto* const g_env =
+    ::testing::AddGlobalTestEnvironment(new kelm::test::WxTestEnvironment("setup_gui_test"));
 
 std::string Screenshot(const std::string& name)
 {

@@ -1,9 +1,10 @@
-// The ADO layer on a real Kelm database; built once per engine.
+// The ADO layer on a real Kelm database, each case on both engines.
 #include "kelmdb.h"
 #include "errorof.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -15,14 +16,6 @@ using kelm::test::ErrorOf;
 using kelm::test::KelmDatabase;
 
 namespace {
-
-#ifdef KELM_ADO_PG
-constexpr Engine kEngine = Engine::PostgreSQL;
-#define REQUIRE_ENGINE() KELM_REQUIRE_PG()
-#else
-constexpr Engine kEngine = Engine::SQLite;
-#define REQUIRE_ENGINE() (void)0
-#endif
 
 _RecordsetPtr Query(const _ConnectionPtr& connection, const std::string& sql)
 {
@@ -40,12 +33,16 @@ long Count(const _ConnectionPtr& connection, const std::string& sql)
     return n;
 }
 
-class AdoDb : public ::testing::Test {
+class AdoDb : public ::testing::TestWithParam<Engine> {
 protected:
     void SetUp() override
     {
-        REQUIRE_ENGINE();
-        db = std::make_unique<KelmDatabase>(kEngine, ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        if (kEngine == Engine::PostgreSQL)
+            KELM_REQUIRE_PG();
+        // The case's name without its engine, as the database's name.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        name.erase(std::min(name.find('/'), name.size()));
+        db = std::make_unique<KelmDatabase>(kEngine, name);
         cn = db->Open();
     }
     void TearDown() override
@@ -53,11 +50,12 @@ protected:
         if (cn && cn->GetState() == adStateOpen)
             cn->Close();
     }
+    const Engine kEngine = GetParam(); // the engine of this instance
     std::unique_ptr<KelmDatabase> db;
     _ConnectionPtr cn;
 };
 
-TEST_F(AdoDb, OpenReportsTheEngineAndStateAndRefusesSecondOpenOrClose)
+TEST_P(AdoDb, OpenReportsTheEngineAndStateAndRefusesSecondOpenOrClose)
 {
     EXPECT_EQ(cn->GetState(), adStateOpen);
     EXPECT_EQ(cn->GetDialect().engine(),
@@ -73,7 +71,7 @@ TEST_F(AdoDb, OpenReportsTheEngineAndStateAndRefusesSecondOpenOrClose)
     EXPECT_EQ(Count(cn, "SELECT 1"), 1);
 }
 
-TEST_F(AdoDb, ProviderOtherThanMsdasqlFailsAndObjectStaysUsable)
+TEST_P(AdoDb, ProviderOtherThanMsdasqlFailsAndObjectStaysUsable)
 {
     cn->Close();
     EXPECT_EQ(ErrorOf([&] { cn->Open("Provider=SQLOLEDB;" + db->connString()); }), REGDB_E_CLASSNOTREG);
@@ -82,7 +80,7 @@ TEST_F(AdoDb, ProviderOtherThanMsdasqlFailsAndObjectStaysUsable)
     EXPECT_EQ(cn->GetState(), adStateOpen);
 }
 
-TEST_F(AdoDb, DriverErrorsCarrySqlStateSourceAndDescription)
+TEST_P(AdoDb, DriverErrorsCarrySqlStateSourceAndDescription)
 {
     try {
         cn->Execute("SELECT * FROM NoSuchTable");
@@ -107,7 +105,7 @@ TEST_F(AdoDb, DriverErrorsCarrySqlStateSourceAndDescription)
                 kEngine == Engine::PostgreSQL);
 }
 
-TEST_F(AdoDb, ExecuteResultsAndCursorRules)
+TEST_P(AdoDb, ExecuteResultsAndCursorRules)
 {
     cn->Execute("INSERT INTO ProdGroupOperate (Grp, NameGrp, FullNameGrp) VALUES (1, 'a', 'Группа один')");
     cn->Execute("INSERT INTO ProdGroupOperate (Grp, NameGrp, FullNameGrp) VALUES (2, 'b', NULL)");
@@ -154,7 +152,7 @@ TEST_F(AdoDb, ExecuteResultsAndCursorRules)
               AdoError(3705));
 }
 
-TEST_F(AdoDb, FieldLookupByNameOrdinalAndDuplicates)
+TEST_P(AdoDb, FieldLookupByNameOrdinalAndDuplicates)
 {
     cn->Execute("INSERT INTO ProdDocState (Grp, State, NameState) VALUES (3, 7, 'Новый')");
     cn->Execute("INSERT INTO MainDocState (Grp, Type, TypeDoc, State) VALUES (30, 4, 55, 7)");
@@ -183,7 +181,7 @@ TEST_F(AdoDb, FieldLookupByNameOrdinalAndDuplicates)
     EXPECT_EQ(ErrorOf([&] { rs->GetCollect("Grp"); }), AdoError(3021));
 }
 
-TEST_F(AdoDb, ValuesAndConversionsFromColumns)
+TEST_P(AdoDb, ValuesAndConversionsFromColumns)
 {
     cn->Execute("INSERT INTO struct_gr (id_firm, struct_code, struct_name, struct_lev) VALUES (1, NULL, NULL, 40000)");
     cn->Execute("INSERT INTO struct_gr_firm (id_firm, graph) VALUES (1, NULL)");
@@ -222,7 +220,7 @@ std::vector<std::uint8_t> Pattern(std::size_t size)
     return bytes;
 }
 
-TEST_F(AdoDb, SavedRowSequenceInsertsUpdatesAndReadsTheGeneratedKey)
+TEST_P(AdoDb, SavedRowSequenceInsertsUpdatesAndReadsTheGeneratedKey)
 {
     const std::string key = "SELECT * FROM MainDocState WHERE State = 5 AND Grp = 2 AND TypeDoc = 77";
     auto blob = Pattern(1 << 20);
@@ -296,7 +294,7 @@ TEST_F(AdoDb, SavedRowSequenceInsertsUpdatesAndReadsTheGeneratedKey)
     }
 }
 
-TEST_F(AdoDb, AFailedInsertKeepsTheRowPendingUntilItIsFixed)
+TEST_P(AdoDb, AFailedInsertKeepsTheRowPendingUntilItIsFixed)
 {
     _RecordsetPtr rs;
     rs.CreateInstance("ADODB.Recordset");
@@ -319,7 +317,7 @@ TEST_F(AdoDb, AFailedInsertKeepsTheRowPendingUntilItIsFixed)
     EXPECT_EQ(ErrorOf([&] { none->GetCollect("defState"); }), AdoError(3704));
 }
 
-TEST_F(AdoDb, UpdateWithoutPrimaryKeyMatchesOriginalValues)
+TEST_P(AdoDb, UpdateWithoutPrimaryKeyMatchesOriginalValues)
 {
     EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM common_ver WHERE flagtrue = '*'"), 1);
     cn->Execute("DELETE FROM common_ver");
@@ -345,7 +343,7 @@ TEST_F(AdoDb, UpdateWithoutPrimaryKeyMatchesOriginalValues)
     EXPECT_EQ(std::string(rs->GetCollect("Applversion")), "3.01.35");
 }
 
-TEST_F(AdoDb, AddNewOnTableNameAndUnsupportedShapes)
+TEST_P(AdoDb, AddNewOnTableNameAndUnsupportedShapes)
 {
     cn->Execute("INSERT INTO MainDocGraphic (Grp, Type) VALUES (1, 1)");
     _RecordsetPtr rs;
@@ -369,7 +367,7 @@ TEST_F(AdoDb, AddNewOnTableNameAndUnsupportedShapes)
     EXPECT_EQ(ErrorOf([&] { join->AddNew(); }), AdoError(3251));
 }
 
-TEST_F(AdoDb, RollbackUndoesRecordsetAndExecuteWork)
+TEST_P(AdoDb, RollbackUndoesRecordsetAndExecuteWork)
 {
     EXPECT_EQ(ErrorOf([&] { cn->RollbackTrans(); }), XACT_E_NOTRANSACTION);
     EXPECT_EQ(ErrorOf([&] { cn->CommitTrans(); }), XACT_E_NOTRANSACTION);
@@ -404,7 +402,7 @@ TEST_F(AdoDb, RollbackUndoesRecordsetAndExecuteWork)
 // psqlODBC is told to roll the whole transaction back at an error instead of
 // putting each statement under a savepoint; a connection string that names
 // its own level keeps it.
-TEST_F(AdoDb, OnPostgreSQLAnErrorEndsTheWholeTransaction)
+TEST_P(AdoDb, OnPostgreSQLAnErrorEndsTheWholeTransaction)
 {
     if (kEngine != Engine::PostgreSQL)
         GTEST_SKIP() << "SQLite's driver keeps no savepoints";
@@ -429,7 +427,7 @@ TEST_F(AdoDb, OnPostgreSQLAnErrorEndsTheWholeTransaction)
     statementLevel->Close();
 }
 
-TEST_F(AdoDb, FailedCommitStaysOpenForTheRollback)
+TEST_P(AdoDb, FailedCommitStaysOpenForTheRollback)
 {
     if (kEngine == Engine::PostgreSQL) {
         cn->Execute("CREATE TABLE parent_t (id integer PRIMARY KEY)");
@@ -450,7 +448,7 @@ TEST_F(AdoDb, FailedCommitStaysOpenForTheRollback)
     EXPECT_EQ(Count(db->Open(), "SELECT count(*) AS n FROM parent_t"), 1);
 }
 
-TEST_F(AdoDb, TwoReadersAndExecuteInsideOneTransactionThenCommit)
+TEST_P(AdoDb, TwoReadersAndExecuteInsideOneTransactionThenCommit)
 {
     for (int g = 1; g <= 3; ++g)
         cn->Execute("INSERT INTO ProdGroupOperate (Grp, FullNameGrp) VALUES (" + std::to_string(g) + ", 'g')");
@@ -479,7 +477,7 @@ TEST_F(AdoDb, TwoReadersAndExecuteInsideOneTransactionThenCommit)
     EXPECT_EQ(ErrorOf([&] { pending->IsEOF(); }), AdoError(3704));
 }
 
-TEST_F(AdoDb, TextRoundTripsWholeThroughParameters)
+TEST_P(AdoDb, TextRoundTripsWholeThroughParameters)
 {
     std::string long_text;
     for (int i = 0; i < 5000; ++i)
@@ -500,7 +498,7 @@ TEST_F(AdoDb, TextRoundTripsWholeThroughParameters)
 }
 
 // The statements the editor runs in a per-engine or corrected form.
-TEST_F(AdoDb, CorrectedStatementsRunAndReturnWhatTheCallersRead)
+TEST_P(AdoDb, CorrectedStatementsRunAndReturnWhatTheCallersRead)
 {
     const char* seed[] = {
         "INSERT INTO ProdGroupOperate (Grp, NameGrp, FullNameGrp) VALUES (1, 'G', 'Группа')",
@@ -572,7 +570,7 @@ void SetC(const _ConnectionPtr& connection, const std::string& where, const char
         << where;
 }
 
-TEST_F(AdoDb, KeyOfATableIsReadAgainOnAnotherDatabase)
+TEST_P(AdoDb, KeyOfATableIsReadAgainOnAnotherDatabase)
 {
     auto exec = [&](const std::string& sql) { cn->Execute(sql); };
     CreateKeyed(exec, "a");
@@ -585,7 +583,7 @@ TEST_F(AdoDb, KeyOfATableIsReadAgainOnAnotherDatabase)
     EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM keyed WHERE c = 'q'"), 1);
 }
 
-TEST_F(AdoDb, KeyOfATableRecreatedWithAnotherKeyIsReadAgain)
+TEST_P(AdoDb, KeyOfATableRecreatedWithAnotherKeyIsReadAgain)
 {
     auto exec = [&](const std::string& sql) { cn->Execute(sql); };
     CreateKeyed(exec, "a");
@@ -617,7 +615,7 @@ TEST_F(AdoDb, KeyOfATableRecreatedWithAnotherKeyIsReadAgain)
 }
 
 // The layer keeps its INSERT and UPDATE statements prepared between calls.
-TEST_F(AdoDb, WritesReachATableRecreatedByAnotherConnection)
+TEST_P(AdoDb, WritesReachATableRecreatedByAnotherConnection)
 {
     CreateKeyed([&](const std::string& sql) { cn->Execute(sql); }, "a");
     auto add = [&](int a, int b) {
@@ -641,7 +639,6 @@ TEST_F(AdoDb, WritesReachATableRecreatedByAnotherConnection)
     EXPECT_EQ(Count(cn, "SELECT count(*) AS n FROM keyed"), 1);
 }
 
-#ifndef KELM_ADO_PG
 // Users keep databases in localised folders ("Документы").
 TEST(AdoSqlite, DatabaseFileUnderACyrillicPath)
 {
@@ -655,9 +652,7 @@ TEST(AdoSqlite, DatabaseFileUnderACyrillicPath)
     cn->Close();
     EXPECT_TRUE(std::filesystem::exists(folder / "Кельм.db"));
 }
-#endif
 
-#ifdef KELM_ADO_PG
 // The demo kit's loader (and the user) run the schema file through psql.
 TEST(KelmSchema, LoadsWithPsqlAsAWhole)
 {
@@ -668,7 +663,6 @@ TEST(KelmSchema, LoadsWithPsqlAsAWhole)
     EXPECT_EQ(std::system(command.c_str()), 0);
     db.exec("INSERT INTO ProdTypeOperate (Grp, NameOperate) VALUES (1, 'a'), (2, 'b')");
 }
-#endif
 
 TEST(AdoPointers, NullPointerAndUnknownClass)
 {
@@ -687,5 +681,8 @@ TEST(AdoPointers, NullPointerAndUnknownClass)
     EXPECT_EQ(ErrorOf([&] { rs->Open("SELECT 1", cn, adOpenForwardOnly, adLockReadOnly, adCmdText); }),
               AdoError(3709));
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, AdoDb, ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
+                         [](const auto& info) { return kelm::test::EngineName(info.param); });
 
 } // namespace

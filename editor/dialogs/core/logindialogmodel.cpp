@@ -1,0 +1,94 @@
+#include "editor/dialogs/core/logindialogmodel.h"
+
+#include "editor/app/core/editorcore.h"
+
+#include "winapi/odbcconfig.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tarnwick {
+
+namespace {
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+bool TrustedIn(winapi::OdbcScope scope, const std::string& dsn)
+{
+    auto value = winapi::OdbcDsnValue(scope, dsn, "Trusted_Connection", 256);
+    if (!value || value->empty())
+        return false;
+    // The registry value was read into 4 bytes: a longer value never matched.
+    return value->size() <= 3 && Lower(*value) == "yes";
+}
+
+} // namespace
+
+bool IsAcceptedDriver(const std::string& description)
+{
+    std::string lower = Lower(description);
+    if (StartsWith(lower, "postgresql") || StartsWith(lower, "sqlite"))
+        return true;
+    std::string file = lower.substr(lower.find_last_of('/') == std::string::npos ? 0 : lower.find_last_of('/') + 1);
+    return file.find("psqlodbc") != std::string::npos || file.find("sqlite") != std::string::npos;
+}
+
+bool IsTrustedDataSource(const std::string& dsn)
+{
+    if (dsn.empty())
+        return false;
+    return TrustedIn(winapi::OdbcScope::System, dsn) || TrustedIn(winapi::OdbcScope::User, dsn);
+}
+
+CLoginDlgModel::CLoginDlgModel(const std::string& user, const std::string& dsn, int diagramKind)
+    : m_strUser(user.empty() ? CurrentUserName() : user), m_nDiagrammKind(diagramKind), m_strDSN(dsn)
+{
+}
+
+void CLoginDlgModel::OnInitDialog()
+{
+    m_dataSources.clear();
+    for (const auto& source : ado::ListDataSources())
+        if (IsAcceptedDriver(source.driver))
+            m_dataSources.push_back(source.name);
+    // The combo box is a sorted one.
+    std::stable_sort(m_dataSources.begin(), m_dataSources.end(),
+                     [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+    m_nSelection = -1;
+    if (!m_dataSources.empty()) {
+        m_nSelection = 0;
+        for (std::size_t i = 0; i < m_dataSources.size(); ++i)
+            if (Lower(m_dataSources[i]) == Lower(m_strDSN)) {
+                m_nSelection = static_cast<int>(i);
+                break;
+            }
+    }
+    UpdateAuthentication();
+}
+
+void CLoginDlgModel::SelectDataSource(int index)
+{
+    m_nSelection = index >= 0 && index < static_cast<int>(m_dataSources.size()) ? index : -1;
+    UpdateAuthentication();
+}
+
+void CLoginDlgModel::UpdateAuthentication()
+{
+    if (m_nSelection < 0)
+        return;
+    m_bNTAuthentication = IsTrustedDataSource(m_dataSources[static_cast<std::size_t>(m_nSelection)]);
+}
+
+void CLoginDlgModel::OnOK()
+{
+    m_strDSN = m_nSelection >= 0 ? m_dataSources[static_cast<std::size_t>(m_nSelection)] : std::string();
+}
+
+} // namespace tarnwick
