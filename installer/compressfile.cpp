@@ -11,13 +11,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 
 namespace dorvik {
 
 namespace {
 
 constexpr std::size_t kBufferSize = 4096;
+// Output of one inflate call at most, so that its check value is taken
+// while the bytes are still in the cache.
+constexpr std::size_t kInflateStep = 256u << 10;
 constexpr unsigned char kGzipMagic[2] = {0x1F, 0x8B};
 // Deflate never expands data by more than this factor the other way round,
 // so an entry cannot decode to more than its stored bytes times this.
@@ -41,12 +43,19 @@ struct SECCompressFile::GzStream {
     z_stream strm{};
     bool zInit = false;
     unsigned char buffer[kBufferSize];
-    std::uint32_t crc = 0;
+    std::uint32_t crc = 0; // as the gzip trailer holds it: inverted
+    COXCRC32 check;
     std::uint64_t count = 0;
     int status = Z_OK;
     bool eof = false;
     bool transparent = false;
     bool badHeader = false; // stays, wherever the file is moved to
+
+    void addCheck(const void* data, std::size_t size)
+    {
+        if (size)
+            crc = ~check.CalculateBlock(data, size, ~crc);
+    }
 };
 
 SECCompressFile::SECCompressFile() = default;
@@ -242,7 +251,7 @@ void SECCompressFile::gzOpen(char mode)
 {
     auto gz = std::make_unique<GzStream>();
     gz->mode = mode;
-    gz->crc = crc32(0L, Z_NULL, 0);
+    gz->crc = 0;
     if (mode == 'w') {
         if (deflateInit2(&gz->strm, m_comp.level, Z_DEFLATED, -m_comp.windowBits, m_comp.memLevel,
                          Z_DEFAULT_STRATEGY) != Z_OK)
@@ -356,12 +365,12 @@ std::size_t SECCompressFile::gzRead(void* buffer, std::size_t count)
             s.strm.next_in = s.buffer;
             s.strm.avail_in = static_cast<uInt>(n);
         }
-        std::size_t ask = std::min<std::size_t>(count - produced, std::numeric_limits<uInt>::max());
+        std::size_t ask = std::min(count - produced, kInflateStep);
         s.strm.next_out = out + produced;
         s.strm.avail_out = static_cast<uInt>(ask);
         int rc = inflate(&s.strm, Z_NO_FLUSH);
         std::size_t got = ask - s.strm.avail_out;
-        s.crc = crc32(s.crc, out + produced, static_cast<uInt>(got));
+        s.addCheck(out + produced, got);
         produced += got;
         if (rc == Z_STREAM_END) {
             s.status = Z_STREAM_END;
@@ -382,8 +391,7 @@ void SECCompressFile::gzWrite(const void* buffer, std::size_t count, int flush)
     GzStream& s = *m_gz;
     if (!s.zInit)
         return;
-    if (count)
-        s.crc = crc32(s.crc, static_cast<const Bytef*>(buffer), static_cast<uInt>(count));
+    s.addCheck(buffer, count);
     s.count += count;
     s.strm.next_in = const_cast<Bytef*>(static_cast<const Bytef*>(buffer));
     s.strm.avail_in = static_cast<uInt>(count);
@@ -672,17 +680,31 @@ bool CPackedFile::ReadEntry(const std::string& name, std::vector<std::uint8_t>& 
     m_file.Close();
     if (!m_file.Open(path, SECCompressFile::modeRead))
         return false;
-    bytes.clear();
-    if (entry->m_nLength == 0)
+    std::size_t length = entry->m_nLength;
+    if (length == 0) {
+        bytes.clear();
         return true;
+    }
     try {
         m_file.Seek(entry->m_nOffset, SECCompressFile::begin);
-        // The declared length is only a claim: the buffer grows as the data
-        // arrives, so a short entry never costs more than it holds.
-        std::size_t length = entry->m_nLength;
+        if (bytes.capacity() >= length) {
+            // Room the caller's buffer has already costs nothing more: the
+            // entry is decoded straight into it, with no clearing ahead.
+            bytes.resize(length);
+            std::size_t got = m_file.Read(bytes.data(), length);
+            bytes.resize(got);
+            return got == length;
+        }
+        // Otherwise the declared length is only a claim: the buffer grows
+        // (doubling) as the data arrives, so a short entry never costs more
+        // than it holds. It is sized and filled a step at a time, so that
+        // each step is still in the cache when the decoder writes it.
+        bytes.clear();
         while (bytes.size() < length) {
             std::size_t at = bytes.size();
-            std::size_t piece = std::min(length - at, std::max<std::size_t>(at, 1u << 16));
+            std::size_t piece = std::min(length - at, kInflateStep);
+            if (bytes.capacity() < at + piece)
+                bytes.reserve(std::min(length, std::max(2 * at, at + std::max(piece, std::size_t(1) << 16))));
             bytes.resize(at + piece);
             std::size_t got = m_file.Read(bytes.data() + at, piece);
             bytes.resize(at + got);
@@ -691,6 +713,7 @@ bool CPackedFile::ReadEntry(const std::string& name, std::vector<std::uint8_t>& 
         }
         return true;
     } catch (const CFileException&) {
+        bytes.clear();
         return false;
     }
 }

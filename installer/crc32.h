@@ -38,6 +38,12 @@ public:
         T polynomial;
         // Entry [0] is the byte table; [1..15] extend it to sixteen bytes a step.
         T entries[16][256];
+        // For 32-bit tables, the factors that move a 128-bit piece of the
+        // message forward by 512, 384, 256 and 128 bits with carry-less
+        // multiplication: [k][0] for its first (higher) 64 bits, [k][1] for
+        // the rest, each x^n mod the polynomial in reflected form, shifted
+        // into the upper half of the word.
+        std::uint64_t folds[4][2] = {};
         Table* next = nullptr;
     };
 
@@ -92,6 +98,21 @@ protected:
                 T prev = table->entries[s - 1][i];
                 table->entries[s][i] = static_cast<T>((prev >> 8) ^ table->entries[0][prev & 0xFF]);
             }
+        if constexpr (sizeof(T) == 4) {
+            // x^n mod P, reflected: x^0 is the top bit, and multiplying by x
+            // is one step of the bitwise register.
+            auto xPower = [polynomial](unsigned n) {
+                std::uint32_t r = 0x80000000u;
+                while (n--)
+                    r = (r & 1) ? (r >> 1) ^ static_cast<std::uint32_t>(polynomial) : r >> 1;
+                return static_cast<std::uint64_t>(r) << 32;
+            };
+            const unsigned distances[4] = {512, 384, 256, 128};
+            for (int k = 0; k < 4; ++k) {
+                table->folds[k][0] = xPower(distances[k] + 63);
+                table->folds[k][1] = xPower(distances[k] - 1);
+            }
+        }
         return table;
     }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -45,6 +46,38 @@ std::string_view trimmed(std::string_view t)
     return t;
 }
 
+// Names compare without regard to case; ASCII, the common case, without
+// decoding.
+bool sameName(std::string_view a, std::string_view b)
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if (((ca | cb) & 0x80) != 0)
+            return Utf8EqualNoCase(a.substr(i), b.substr(i));
+        if (ca != cb && ((ca | 0x20) != (cb | 0x20) || (ca | 0x20) < 'a' || (ca | 0x20) > 'z'))
+            return false;
+    }
+    return a.size() == b.size();
+}
+
+// The folded form of a name, as the section index holds it; kept in a
+// buffer of the calling thread so that a lookup allocates nothing.
+const std::string& foldedName(std::string_view name)
+{
+    thread_local std::string buffer;
+    if (std::any_of(name.begin(), name.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; })) {
+        buffer = Utf8Fold(name);
+        return buffer;
+    }
+    buffer.assign(name);
+    for (char& c : buffer)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    return buffer;
+}
+
 // A name without '/' is looked up in the Windows-folder stand-in; other
 // relative names against the current folder.
 std::string resolveIniPath(const std::string& file)
@@ -73,76 +106,155 @@ FileStamp stampOf(const struct stat& st)
     return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
 }
 
-// Parsed files, revalidated by their stamp on every read, so a reader sees
-// each change another writer has renamed into place.
+// Parsed files, revalidated on every read by one stat() of the path, so a
+// reader sees each change another writer makes, whether it replaces the file
+// (new inode) or rewrites it in place (new size, modification or change
+// time). Few files are kept, and not much text: the least recently read
+// go first.
 class DocumentCache {
 public:
     std::shared_ptr<const IniDocument> Load(const std::string& path)
     {
-        // Non-blocking, so that a FIFO in the file's place cannot hang a read.
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0) {
-            SetLastError(Win32ErrorFromErrno(errno, path));
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) {
+            const int err = errno;
+            Forget(path);
+            SetLastError(Win32ErrorFromErrno(err, path));
             return nullptr;
         }
-        struct stat st {};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd);
+        if (!S_ISREG(st.st_mode)) {
+            Forget(path);
             SetLastError(kErrorAccessDenied);
             return nullptr;
         }
-        const FileStamp stamp = stampOf(st);
+        std::shared_ptr<const IniDocument> previous;
         {
             std::lock_guard lock(m_mutex);
-            auto it = m_entries.find(path);
-            if (it != m_entries.end() && it->second.trusted && it->second.stamp == stamp) {
-                ::close(fd);
-                return it->second.doc;
+            if (Entry* e = find(path)) {
+                e->lastUse = ++m_clock;
+                if (e->trusted && e->stamp == stampOf(st))
+                    return e->doc;
+                previous = e->doc;
             }
         }
         timespec now {};
         ::clock_gettime(CLOCK_REALTIME, &now);
+        // Non-blocking, so that a FIFO put in the file's place since the
+        // stat() cannot hang a read.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) {
+            const int err = errno;
+            Forget(path);
+            SetLastError(Win32ErrorFromErrno(err, path));
+            return nullptr;
+        }
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            Forget(path);
+            SetLastError(kErrorAccessDenied);
+            return nullptr;
+        }
         std::string text;
         const bool ok = ReadAll(fd, text);
         const int err = errno;
         ::close(fd);
         if (!ok) {
+            Forget(path);
             SetLastError(Win32ErrorFromErrno(err, path));
             return nullptr;
         }
-        auto doc = std::make_shared<const IniDocument>(std::move(text));
-        std::lock_guard lock(m_mutex);
-        if (m_entries.size() >= 32)
-            m_entries.clear();
-        m_entries[path] = {stamp, doc, modifiedWellBefore(stamp, now)};
+        // A file touched again with the same text keeps its parse.
+        auto doc = previous && previous->Text() == text ? std::move(previous)
+                                                        : std::make_shared<const IniDocument>(std::move(text));
+        store(path, stampOf(st), doc, modifiedWellBefore(stampOf(st), now));
         return doc;
     }
 
     void Forget(const std::string& path)
     {
         std::lock_guard lock(m_mutex);
-        m_entries.erase(path);
+        if (Entry* e = find(path)) {
+            m_bytes -= e->bytes;
+            *e = std::move(m_entries.back());
+            m_entries.pop_back();
+        }
     }
 
 private:
-    // Time stamps are coarse and inode numbers are reused, so a file changed
-    // again within a tick of the read could carry the same stamp. A file
-    // modified less than this long before it was read is read again on every
-    // call until it has aged (the "racily clean" rule).
-    static bool modifiedWellBefore(const FileStamp& s, const timespec& readAt)
-    {
-        constexpr long long kMarginNs = 100'000'000;
-        const auto ns = [](const timespec& t) { return t.tv_sec * 1'000'000'000LL + t.tv_nsec; };
-        return ns(s.mtime) + kMarginNs < ns(readAt) && ns(s.ctime) + kMarginNs < ns(readAt);
-    }
+    static constexpr std::size_t kMaxFiles = 16;
+    static constexpr std::size_t kMaxBytes = std::size_t {64} << 20;
 
     struct Entry {
+        std::string path;
         FileStamp stamp;
         std::shared_ptr<const IniDocument> doc;
         bool trusted = false;
+        std::size_t bytes = 0;
+        std::uint64_t lastUse = 0;
     };
+
+    Entry* find(const std::string& path)
+    {
+        for (auto& e : m_entries)
+            if (e.path == path)
+                return &e;
+        return nullptr;
+    }
+
+    void store(const std::string& path, const FileStamp& stamp, std::shared_ptr<const IniDocument> doc,
+               bool trusted)
+    {
+        const std::size_t bytes = doc->MemoryUse();
+        std::lock_guard lock(m_mutex);
+        Entry* e = find(path);
+        if (e != nullptr) {
+            m_bytes -= e->bytes;
+        } else {
+            if (bytes > kMaxBytes)
+                return; // read again each time rather than held
+            m_entries.push_back({path, {}, nullptr, false, 0, 0});
+            e = &m_entries.back();
+        }
+        *e = {path, stamp, std::move(doc), trusted, bytes, ++m_clock};
+        m_bytes += bytes;
+        // Evict the least recently read others until the cache fits.
+        while (m_entries.size() > kMaxFiles || m_bytes > kMaxBytes) {
+            auto victim = m_entries.end();
+            for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
+                if (it->path != path && (victim == m_entries.end() || it->lastUse < victim->lastUse))
+                    victim = it;
+            if (victim == m_entries.end()) {
+                // The file just read is too big on its own.
+                Entry* self = find(path);
+                m_bytes -= self->bytes;
+                *self = std::move(m_entries.back());
+                m_entries.pop_back();
+                break;
+            }
+            m_bytes -= victim->bytes;
+            *victim = std::move(m_entries.back());
+            m_entries.pop_back();
+        }
+    }
+
+    // Time stamps come from a coarse clock tick and inode numbers are
+    // reused, so a file changed again within a tick of the read could carry
+    // the same stamp. A file whose last change was not well before it was
+    // read is read again on every call until it has aged (the "racily
+    // clean" rule); re-reading unchanged text keeps its parse. On a file
+    // system with whole-second stamps the margin spans two seconds.
+    static bool modifiedWellBefore(const FileStamp& s, const timespec& readAt)
+    {
+        const bool coarse = s.mtime.tv_nsec == 0 && s.ctime.tv_nsec == 0;
+        const long long marginNs = coarse ? 2'100'000'000LL : 100'000'000LL;
+        const auto ns = [](const timespec& t) { return t.tv_sec * 1'000'000'000LL + t.tv_nsec; };
+        return ns(s.mtime) + marginNs < ns(readAt) && ns(s.ctime) + marginNs < ns(readAt);
+    }
+
     std::mutex m_mutex;
-    std::map<std::string, Entry> m_entries;
+    std::vector<Entry> m_entries;
+    std::size_t m_bytes = 0;
+    std::uint64_t m_clock = 0;
 };
 
 DocumentCache& cache()
@@ -157,6 +269,8 @@ std::shared_ptr<const IniDocument> loadForRead(const std::string& file)
         SetLastError(kErrorFileNotFound);
         return nullptr;
     }
+    if (file.find('/') != std::string::npos)
+        return cache().Load(file); // the common case, without a copy
     return cache().Load(resolveIniPath(file));
 }
 
@@ -395,12 +509,21 @@ IniDocument::IniDocument(std::string text) : m_text(std::move(text))
 
 const IniDocument::Section* IniDocument::findSection(std::string_view sectionName) const
 {
-    const std::string key = Utf8Fold(trimmed(sectionName));
+    const std::string& key = foldedName(trimmed(sectionName));
     auto it = std::lower_bound(m_index.begin(), m_index.end(), key,
                                [](const auto& e, const std::string& k) { return e.first < k; });
     if (it == m_index.end() || it->first != key)
         return nullptr;
     return &m_sections[it->second];
+}
+
+std::size_t IniDocument::MemoryUse() const
+{
+    std::size_t bytes = sizeof(*this) + m_text.capacity() + m_lines.capacity() * sizeof(Line) +
+                        m_sections.capacity() * sizeof(Section);
+    for (const auto& [folded, index] : m_index)
+        bytes += sizeof(folded) + sizeof(index) + (folded.size() > 15 ? folded.capacity() : 0);
+    return bytes;
 }
 
 bool IniDocument::terminated(const Line& l) const
@@ -433,7 +556,7 @@ std::optional<std::string_view> IniDocument::Find(std::string_view section, std:
     const std::string_view k = trimmed(key);
     for (std::size_t i = s->header + 1; i < s->end; ++i) {
         const Line& l = m_lines[i];
-        if (l.kind == Kind::Entry && Utf8EqualNoCase(name(l), k))
+        if (l.kind == Kind::Entry && sameName(name(l), k))
             return value(l);
     }
     return std::nullopt;
@@ -482,7 +605,7 @@ std::optional<std::string> IniDocument::ApplyWrite(const char* section, const ch
         bool any = false;
         for (std::size_t i = s->header + 1; i < s->end; ++i) {
             const Line& l = m_lines[i];
-            if (l.kind == Kind::Entry && Utf8EqualNoCase(name(l), trimmed(key)))
+            if (l.kind == Kind::Entry && sameName(name(l), trimmed(key)))
                 removed[i] = any = true;
         }
         if (!any)
@@ -493,7 +616,7 @@ std::optional<std::string> IniDocument::ApplyWrite(const char* section, const ch
             const Line& l = m_lines[i];
             if (l.kind != Kind::Entry)
                 continue;
-            if (Utf8EqualNoCase(name(l), trimmed(key))) {
+            if (sameName(name(l), trimmed(key))) {
                 replaceAt = i;
                 replacement.assign(m_text, l.begin, l.nameBegin + l.nameLength - l.begin);
                 replacement += '=';

@@ -77,6 +77,8 @@ public:
     std::optional<std::string> ApplyWrite(const char* section, const char* key, const char* value) const;
 
     const std::string& Text() const { return m_text; }
+    // Bytes held for the text and its index, roughly.
+    std::size_t MemoryUse() const;
 
 private:
     enum class Kind : unsigned char { Blank, Comment, Section, Entry };

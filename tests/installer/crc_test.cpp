@@ -32,6 +32,17 @@ std::uint32_t bytewise(std::uint32_t poly, const std::string& data, std::uint32_
     return r;
 }
 
+// One bit at a time, straight from the definition: no tables.
+std::uint32_t bitwise(std::uint32_t poly, const unsigned char* p, std::size_t size, std::uint32_t r)
+{
+    while (size--) {
+        r ^= *p++;
+        for (int k = 0; k < 8; ++k)
+            r = (r & 1) ? (r >> 1) ^ poly : r >> 1;
+    }
+    return r;
+}
+
 } // namespace
 
 TEST(Crc32, KnownValues)
@@ -75,6 +86,60 @@ TEST(Crc32, AgreesWithZlibAndTheByteTableAtEveryLengthAndAlignment)
     EXPECT_EQ(~c32c.CalculateBlock("123456789", 9, 0xFFFFFFFFu), 0xE3069283u);
     EXPECT_EQ(c32c.CalculateBlock(data.data(), data.size(), 0x20B8),
               bytewise(0x82F63B78u, data, 0x20B8));
+}
+
+TEST(Crc32, AnyPolynomialGivesTheBitwiseRegisterAtEveryLengthStartAndValue)
+{
+    // Blocks of 64 bytes and more take the folding path where the processor
+    // has it, shorter ones the tables; both must give the bitwise register,
+    // whatever the polynomial (even degenerate ones) and the start value.
+    const std::uint32_t polynomials[] = {
+        0xEDB88320u, // the usual CRC-32
+        0x82F63B78u, // CRC-32C
+        0xEB31D82Eu, // Koopman
+        0x04C11DB7u, // the usual one unreflected: just another polynomial here
+        0x00000001u, 0x80000000u, 0xFFFFFFFFu, 0x00000000u,
+    };
+    std::mt19937 rng(11);
+    std::vector<unsigned char> data(16 + 200);
+    for (auto& b : data)
+        b = static_cast<unsigned char>(rng());
+    for (std::uint32_t poly : polynomials) {
+        COXCRC32 crc(poly);
+        for (std::size_t off = 0; off < 16; ++off)
+            for (std::size_t len = 0; len <= 200; ++len) {
+                std::uint32_t start = static_cast<std::uint32_t>(rng());
+                const unsigned char* p = data.data() + off;
+                ASSERT_EQ(crc.CalculateBlock(p, len, start), bitwise(poly, p, len, start))
+                    << std::hex << "polynomial " << poly << std::dec << " at " << off << " length " << len;
+            }
+    }
+}
+
+TEST(Crc32, LongBlocksAgreeWithZlibAndTheBitwiseRegister)
+{
+    std::mt19937 rng(5);
+    std::vector<unsigned char> data((1u << 20) + 64);
+    for (auto& b : data)
+        b = static_cast<unsigned char>(rng());
+    COXCRC32 standard;
+    COXCRC32 other(0xEB31D82Eu);
+    for (std::size_t off : {0u, 1u, 7u, 13u})
+        for (std::size_t len : {std::size_t(4096), std::size_t(65536 + 48), std::size_t(1u << 20)}) {
+            const unsigned char* p = data.data() + off;
+            // zlib's crc32 starts from all ones and inverts at the end.
+            EXPECT_EQ(~standard.CalculateBlock(p, len, 0xFFFFFFFFu),
+                      static_cast<std::uint32_t>(crc32(0, p, static_cast<uInt>(len))))
+                << off << "+" << len;
+            EXPECT_EQ(other.CalculateBlock(p, len, 0x01AFB020u), bitwise(0xEB31D82Eu, p, len, 0x01AFB020u))
+                << off << "+" << len;
+        }
+    // A block split anywhere continues to the same register.
+    std::uint32_t whole = standard.CalculateBlock(data.data(), 1000, 0x20B8);
+    for (std::size_t cut : {1u, 63u, 64u, 65u, 500u, 999u}) {
+        standard.CalculateBlock(data.data(), cut, 0x20B8);
+        EXPECT_EQ(standard.CalculateBlock(data.data() + cut, 1000 - cut), whole) << cut;
+    }
 }
 
 TEST(Crc32, ContinuesFromTheCurrentValue)

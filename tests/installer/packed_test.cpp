@@ -450,7 +450,8 @@ TEST(PackedFile, AnEntryLongerThanItsDataFailsWithoutTakingItsLength)
     // reader must not set the claimed size aside before the data is there.
     kelm::test::TempDir dir;
     CPackedFileWriter writer(true);
-    writer.AddEntry("big.sql", randomText(400000, 9));
+    Bytes real = randomText(400000, 9);
+    writer.AddEntry("big.sql", real);
     auto path = (dir / "big.pak").string();
     writer.Write(path);
     std::string whole = kelm::test::readFile(path);
@@ -479,6 +480,12 @@ TEST(PackedFile, AnEntryLongerThanItsDataFailsWithoutTakingItsLength)
     Bytes got;
     EXPECT_FALSE(packed.ReadEntry("big.sql", got));
     EXPECT_LT(got.capacity(), std::size_t(16) << 20);
+
+    // A buffer with room for the claim is decoded into as it is: it ends
+    // with what the entry really holds and nothing of its old content.
+    Bytes roomy(claimed + 10, 0xAA);
+    EXPECT_FALSE(packed.ReadEntry("big.sql", roomy));
+    EXPECT_EQ(roomy, real);
 }
 
 TEST(CompressFile, ABadGzipHeaderStaysAnErrorAfterASeek)

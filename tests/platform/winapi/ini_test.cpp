@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <thread>
 #include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <vector>
 #include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -385,4 +388,178 @@ TEST(IniWrite, LastLineEndingInCarriageReturn)
         GetPrivateProfileString("S", c.key, "", out, 10, file);
         EXPECT_EQ(out, "v") << c.before;
     }
+}
+
+namespace {
+
+// Runs `change` in a child process, as another program writing the file.
+void inChild(const std::function<void()>& change)
+{
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        change();
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+void rewriteInPlace(const std::string& file, const std::string& text)
+{
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+}
+
+void setModificationTime(const std::string& file, const timespec& mtime)
+{
+    const timespec times[2] = {{0, UTIME_OMIT}, mtime};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+}
+
+timespec modificationTime(const std::string& file)
+{
+    struct stat st {};
+    EXPECT_EQ(::stat(file.c_str(), &st), 0);
+    return st.st_mtim;
+}
+
+// The file another writer puts in place of `file` by renaming, optionally
+// with the old file's modification time.
+void replaceByRename(const std::string& file, const std::string& text, const timespec* mtime)
+{
+    const std::string fresh = file + ".new";
+    rewriteInPlace(fresh, text);
+    if (mtime != nullptr)
+        setModificationTime(fresh, *mtime);
+    ASSERT_EQ(::rename(fresh.c_str(), file.c_str()), 0);
+}
+
+std::string readK(const std::string& file)
+{
+    std::string out;
+    GetPrivateProfileString("S", "K", "default", out, 64, file);
+    return out;
+}
+
+// Waits for the start of the next second, so that what follows within a few
+// hundred milliseconds shares its modification second.
+void waitForNextSecond()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    ::usleep(static_cast<useconds_t>((1'000'000'000L - now.tv_nsec) / 1000 + 1000));
+}
+
+} // namespace
+
+// A value read once is read again as it now stands, whoever changed the file
+// and however: the suite's own writer, another process or this one writing
+// in place (also with the same size and the old modification time put back),
+// deleting it, or renaming another file over it. Each is tried on a file the
+// reader has long trusted and on one changed within the clock tick of its
+// first read; the in-place changes of the same size stay within one second.
+TEST(IniRead, SeesEveryChangeBetweenTwoReads)
+{
+    const std::string before = "[S]\nK=aaa\n";
+    const std::string sameSize = "[S]\nK=bbb\n";
+    const std::string otherSize = "[S]\nK=longer\n";
+    struct Change {
+        const char* name;
+        std::function<void(const std::string&)> apply;
+        const char* expected;
+        bool inPlaceSameSize;
+    };
+    const Change changes[] = {
+        {"own writer", [](const std::string& f) { ASSERT_TRUE(WritePrivateProfileString("S", "K", "bbb", f)); },
+         "bbb", false},
+        {"other process, other size", [&](const std::string& f) { inChild([&] { rewriteInPlace(f, otherSize); }); },
+         "longer", false},
+        {"other process, same size", [&](const std::string& f) { inChild([&] { rewriteInPlace(f, sameSize); }); },
+         "bbb", true},
+        {"plain ofstream, same size", [&](const std::string& f) { rewriteInPlace(f, sameSize); }, "bbb", true},
+        {"same size, modification time put back",
+         [&](const std::string& f) {
+             const timespec old = modificationTime(f);
+             rewriteInPlace(f, sameSize);
+             setModificationTime(f, old);
+         },
+         "bbb", true},
+        {"deleted", [](const std::string& f) { ASSERT_EQ(::unlink(f.c_str()), 0); }, "default", false},
+        {"replaced by rename", [&](const std::string& f) { replaceByRename(f, sameSize, nullptr); }, "bbb", false},
+        {"replaced by rename, modification time kept",
+         [&](const std::string& f) {
+             const timespec old = modificationTime(f);
+             replaceByRename(f, sameSize, &old);
+         },
+         "bbb", false},
+    };
+
+    for (const bool aged : {true, false}) {
+        // The in-place rewrites must fall in the second of the file's last
+        // change; a round the machine was too slow for is tried again.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            TempDir dir;
+            std::vector<std::string> files;
+            if (aged)
+                waitForNextSecond();
+            for (std::size_t i = 0; i < std::size(changes); ++i)
+                files.push_back(dir.write("f" + std::to_string(i) + ".ini", before).string());
+            if (aged)
+                ::usleep(250'000); // older than the reader's margin, so its stamp is trusted
+            bool sameSecond = true;
+            for (std::size_t i = 0; i < std::size(changes); ++i) {
+                const auto& c = changes[i];
+                const std::string& f = files[i];
+                const std::string label = std::string(c.name) + (aged ? " (trusted file)" : " (just written)");
+                const time_t second = modificationTime(f).tv_sec;
+                ASSERT_EQ(readK(f), "aaa") << label;
+                ASSERT_EQ(readK(f), "aaa") << label; // now served from the cache
+                c.apply(f);
+                if (c.inPlaceSameSize && modificationTime(f).tv_sec != second)
+                    sameSecond = false;
+                EXPECT_EQ(readK(f), c.expected) << label;
+                EXPECT_EQ(readK(f), c.expected) << label;
+            }
+            if (sameSecond)
+                break;
+        }
+    }
+}
+
+// Readers in several threads over more files than the cache keeps, while a
+// writer changes them: no reader sees a value go back, and each file reads
+// its last value at the end.
+TEST(IniRead, ThreadsReadingWhileAWriterChangesManyFiles)
+{
+    TempDir dir;
+    constexpr int kFiles = 24;
+    constexpr int kWrites = 96;
+    std::vector<std::string> files;
+    for (int i = 0; i < kFiles; ++i)
+        files.push_back(dir.write("m" + std::to_string(i) + ".ini", "[S]\nK=0\n").string());
+    std::atomic<bool> done {false};
+    std::atomic<int> wentBack {0};
+    std::vector<std::thread> readers;
+    for (int r = 0; r < 3; ++r)
+        readers.emplace_back([&] {
+            std::vector<UINT> seen(kFiles, 0);
+            while (!done.load()) {
+                for (int i = 0; i < kFiles; ++i) {
+                    const UINT v = GetPrivateProfileInt("S", "K", 0, files[i]);
+                    if (v < seen[i])
+                        ++wentBack;
+                    seen[i] = v;
+                }
+            }
+        });
+    for (int n = 1; n <= kWrites; ++n)
+        ASSERT_TRUE(WritePrivateProfileString("S", "K", std::to_string(n).c_str(), files[n % kFiles]));
+    done = true;
+    for (auto& t : readers)
+        t.join();
+    EXPECT_EQ(wentBack.load(), 0);
+    for (int i = 0; i < kFiles; ++i)
+        EXPECT_EQ(GetPrivateProfileInt("S", "K", 0, files[i]), static_cast<UINT>(kWrites - (kWrites - i) % kFiles))
+            << i;
 }
