@@ -7,7 +7,11 @@
 #   BUILD_DIR=dir   build tree to use (default build)
 #   KELM_TARGETS="a b"  build only these targets of BUILD_DIR
 #   SKIP_FUZZ=1     leave out the fuzz tree
-#   BENCH=1         afterwards build the optimised tree build-bench/ and run the benchmarks
+#   BENCH=1         afterwards build the benchmarks in the optimised tree
+#                   build-bench/, run every one (JSON into
+#                   build-bench/bench-results/) and print scripts/bench-table.py's table
+#   BENCH=only      the benchmarks and their table alone: no build/, no tests
+#   BENCHES="bench_a bench_b"  run only these benchmark programs
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
@@ -26,16 +30,21 @@ configure() { # dir, extra args...
     fi
 }
 
-kelm_log "building $BUILD_DIR"
-configure "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DKELM_SANITIZE=ON
-if [[ -n "${KELM_TARGETS:-}" ]]; then
-    # shellcheck disable=SC2086
-    cmake --build "$BUILD_DIR" -j "$JOBS" --target $KELM_TARGETS
-else
-    cmake --build "$BUILD_DIR" -j "$JOBS"
+BENCH_ONLY=""
+[[ "${BENCH:-}" == only ]] && BENCH_ONLY=1
+
+if [[ -z "$BENCH_ONLY" ]]; then
+    kelm_log "building $BUILD_DIR"
+    configure "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DKELM_SANITIZE=ON
+    if [[ -n "${KELM_TARGETS:-}" ]]; then
+        # shellcheck disable=SC2086
+        cmake --build "$BUILD_DIR" -j "$JOBS" --target $KELM_TARGETS
+    else
+        cmake --build "$BUILD_DIR" -j "$JOBS"
+    fi
 fi
 
-if [[ -z "${SKIP_FUZZ:-}" ]]; then
+if [[ -z "${SKIP_FUZZ:-}" && -z "$BENCH_ONLY" ]]; then
     kelm_log "building build-fuzz"
     CC=clang CXX=clang++ configure build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DKELM_FUZZ=ON
     cmake --build build-fuzz -j "$JOBS"
@@ -68,21 +77,38 @@ export KELM_REQUIRE_SERVICES=1
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 rc=0
-kelm_log "running ctest in $BUILD_DIR"
-ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS" "$@" || rc=$?
-if [[ -z "${SKIP_FUZZ:-}" && $# -eq 0 ]]; then
-    kelm_log "running the fuzz targets"
-    ctest --test-dir build-fuzz --output-on-failure -j "$JOBS" -L fuzz || rc=$?
+if [[ -z "$BENCH_ONLY" ]]; then
+    kelm_log "running ctest in $BUILD_DIR"
+    ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS" "$@" || rc=$?
+    if [[ -z "${SKIP_FUZZ:-}" && $# -eq 0 ]]; then
+        kelm_log "running the fuzz targets"
+        ctest --test-dir build-fuzz --output-on-failure -j "$JOBS" -L fuzz || rc=$?
+    fi
 fi
 
 if [[ -n "${BENCH:-}" ]]; then
     kelm_log "building build-bench (optimised, no sanitizers)"
     configure build-bench -DCMAKE_BUILD_TYPE=Release -DKELM_SANITIZE=OFF
-    cmake --build build-bench -j "$JOBS"
-    for b in build-bench/bin/bench_*; do
+    results=build-bench/bench-results
+    mkdir -p "$results"
+    if [[ -n "${BENCHES:-}" ]]; then
+        # shellcheck disable=SC2086
+        cmake --build build-bench -j "$JOBS" --target $BENCHES
+        programs=()
+        for b in $BENCHES; do programs+=("build-bench/bin/$b"); done
+    else
+        cmake --build build-bench -j "$JOBS" --target benchmarks
+        # One run of every benchmark makes the table: nothing of an earlier run stays.
+        rm -f "$results"/*.json
+        programs=(build-bench/bin/bench_*)
+    fi
+    for b in "${programs[@]}"; do
         [[ -x "$b" ]] || continue
         kelm_log "$b"
-        "$b" --benchmark_counters_tabular=true || rc=$?
+        "$b" --benchmark_counters_tabular=true --benchmark_out="$results/$(basename "$b").json" \
+            --benchmark_out_format=json || rc=$?
     done
+    kelm_log "the benchmarks' table (scripts/bench-table.py $results)"
+    python3 scripts/bench-table.py "$results" || rc=$?
 fi
 exit "$rc"

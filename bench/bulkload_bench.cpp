@@ -121,8 +121,8 @@ void BM_LoadBcp(benchmark::State& state)
         state.counters["x_psql"] = SecondsPerPass(state, total) / psql;
 }
 
-BENCHMARK(BM_PsqlCopy)->Iterations(3)->Repetitions(5)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_LoadBcp)->Iterations(3)->Repetitions(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PsqlCopy)->Iterations(2)->Apply(kelm::bench::WithSpread<5>)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadBcp)->Iterations(2)->Apply(kelm::bench::WithSpread<5>)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // --- a quiet run --------------------------------------------------------------
 

@@ -3,7 +3,8 @@
 // grow with the chart (the archive's save and load are repeated, their
 // median and spread printed); a repaint of a window and a scroll step through the
 // buffered viewport, beside a draw of the whole chart, should not grow with
-// the chart. Drawing needs a display (./test.sh starts Xvfb).
+// the chart. Each is repeated, its median and spread printed; drawing is
+// timed by the clock and needs a display (./test.sh starts Xvfb).
 #include "bench/benchstats.h"
 #include "diagram/mvcbuffered.h"
 #include "diagram/odcommand.h"
@@ -238,9 +239,9 @@ void BM_ScrollStep(benchmark::State& state)
 BENCHMARK(BM_Save)->Arg(1)->Arg(2)->Arg(4)->UseManualTime()->MinTime(1)->Unit(benchmark::kMillisecond)->Apply(WithSpread<7>);
 BENCHMARK(BM_Load)->Arg(1)->Arg(2)->Arg(4)->UseManualTime()->MinTime(1)->Unit(benchmark::kMillisecond)->Apply(WithSpread<7>);
 BENCHMARK(BM_HitTest)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Draw)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_Repaint)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ScrollStep)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Draw)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Apply(WithSpread<5>);
+BENCHMARK(BM_Repaint)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.2)->Apply(WithSpread<7>);
+BENCHMARK(BM_ScrollStep)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.2)->Apply(WithSpread<7>);
 
 } // namespace
 

@@ -508,6 +508,7 @@ protected:
     BOOL m_bCheckCacheForDirtyFields = TRUE;
     BOOL m_bRecordsetDb = FALSE;
     BOOL m_bOpened = FALSE;
+    BOOL m_bExecuteDirect = FALSE; // the statement runs with SQLExecDirect, not prepared
     BOOL m_bFieldsBound = FALSE;
     BOOL m_bCacheAllocated = FALSE;
     BOOL m_bDeleted = FALSE;

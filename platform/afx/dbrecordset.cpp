@@ -351,8 +351,15 @@ static std::string FirstState(SQLSMALLINT type, SQLHANDLE handle)
 
 void CRecordset::PrepareAndExecute()
 {
+    // A forward-only result without parameters is read once from start to
+    // end: it is executed directly, as a program calling ODBC itself would.
+    // Prepared first, psqlODBC keeps a server-side statement that costs a
+    // round trip to make and one to drop, and it takes the whole result in
+    // one piece before handing it over row by row, which on a large result
+    // holds it twice in memory.
+    m_bExecuteDirect = (m_dwOptions & executeDirect) || (m_nOpenType == forwardOnly && m_nParams == 0);
     auto execute = [&] {
-        if (m_dwOptions & executeDirect)
+        if (m_bExecuteDirect)
             return AfxOdbcRetry([&] {
                 return SQLExecDirect(m_hstmt, reinterpret_cast<SQLCHAR*>(m_strSQL.data()), SQL_NTS);
             });
@@ -664,6 +671,7 @@ void CRecordset::Close()
     m_nResultCols = -1;
     m_bUpdatable = m_bAppendable = FALSE;
     m_bOpened = FALSE;
+    m_bExecuteDirect = FALSE;
     m_bFieldsBound = FALSE;
     m_bCacheAllocated = FALSE;
     m_bDeleted = FALSE;
@@ -690,7 +698,7 @@ BOOL CRecordset::Requery()
             PrepareAndExecute();
         } else {
             RETCODE rc = AfxOdbcRetry([&] {
-                if (m_dwOptions & executeDirect)
+                if (m_bExecuteDirect)
                     return SQLExecDirect(m_hstmt, reinterpret_cast<SQLCHAR*>(m_strSQL.data()), SQL_NTS);
                 return SQLExecute(m_hstmt);
             });

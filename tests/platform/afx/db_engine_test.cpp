@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 using namespace kelm::test;
 
@@ -455,6 +458,70 @@ TEST_P(DbEngine, BulkFetchOfThreeOverSevenRows)
             EXPECT_EQ(rs.a[1], 7);
         }
     }
+}
+
+TEST_P(DbEngine, ForwardOnlyBulkRecordsetRunsUnpreparedAndRequeriesToEveryRow)
+{
+    db.ExecuteSQL(("CREATE TABLE q (a INTEGER, d " + engine->dbl() + ", s VARCHAR(15), ts TIMESTAMP)").c_str());
+    auto insert = [&](int v) {
+        db.ExecuteSQL(("INSERT INTO q VALUES (" + std::to_string(v) + ", " + std::to_string(v) + ".5, 'row" +
+                       std::to_string(v) + "', '2020-01-0" + std::to_string(v) + " 00:00:00')")
+                          .c_str());
+    };
+    for (int v = 1; v <= 7; ++v)
+        insert(v);
+    BulkSet rs(&db);
+    rs.SetRowsetSize(3);
+    rs.m_strSort = "a";
+    ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "q", CRecordset::useMultiRowFetch | CRecordset::readOnly));
+    if (engine->pg()) {
+        // Read once and dropped, the statement leaves nothing prepared on
+        // the server (a prepared one would be listed until the close).
+        EXPECT_EQ(Scalar(db, "SELECT COUNT(*) FROM pg_prepared_statements"), "0");
+    }
+    // Every pass reads the table from its first row to the end in rowsets,
+    // and stays at the end once there.
+    auto readAll = [&] {
+        std::vector<DWORD> sizes;
+        std::vector<LONG> values;
+        for (; !rs.IsEOF(); rs.MoveNext()) {
+            sizes.push_back(rs.GetRowsFetched());
+            for (DWORD row = 0; row < rs.GetRowsFetched(); ++row) {
+                values.push_back(rs.a[row]);
+                EXPECT_EQ(std::string(rs.s + row * 16), "row" + std::to_string(rs.a[row]));
+                EXPECT_EQ(rs.ts[row].day, rs.a[row]);
+            }
+        }
+        EXPECT_TRUE(rs.IsEOF());
+        EXPECT_EQ(rs.GetRowsFetched(), 0u);
+        EXPECT_THROW(rs.MoveNext(), CDBException);
+        return std::make_pair(sizes, values);
+    };
+    auto [sizes, values] = readAll();
+    EXPECT_EQ(sizes, (std::vector<DWORD>{3, 3, 1}));
+    EXPECT_EQ(values, (std::vector<LONG>{1, 2, 3, 4, 5, 6, 7}));
+
+    // The same text runs again and sees the table as it is now.
+    insert(8);
+    ASSERT_TRUE(rs.Requery());
+    EXPECT_FALSE(rs.IsBOF());
+    std::tie(sizes, values) = readAll();
+    EXPECT_EQ(sizes, (std::vector<DWORD>{3, 3, 2}));
+    EXPECT_EQ(values, (std::vector<LONG>{1, 2, 3, 4, 5, 6, 7, 8}));
+
+    // A new filter is built into the text, which runs in its place.
+    rs.m_strFilter = "a > 5";
+    ASSERT_TRUE(rs.Requery());
+    std::tie(sizes, values) = readAll();
+    EXPECT_EQ(sizes, (std::vector<DWORD>{3}));
+    EXPECT_EQ(values, (std::vector<LONG>{6, 7, 8}));
+
+    // Nothing left: at the start and the end at once.
+    rs.m_strFilter = "a > 100";
+    ASSERT_TRUE(rs.Requery());
+    EXPECT_TRUE(rs.IsBOF());
+    EXPECT_TRUE(rs.IsEOF());
+    EXPECT_EQ(rs.GetRowsFetched(), 0u);
 }
 
 TEST_P(DbEngine, ColumnValuesReadWhole)
