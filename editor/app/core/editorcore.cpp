@@ -1,6 +1,7 @@
 #include "editor/app/core/editorcore.h"
 
 #include "kelm_version.h"
+#include "odbcbase/connectstring.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -37,21 +38,8 @@ std::string Trim(const std::string& text)
     return text.substr(begin, end - begin + 1);
 }
 
-// A connection-string value that holds no separator is written as it is;
-// anything else goes in braces, so that it cannot add keys of its own.
-std::string ConnectionValue(const std::string& value)
-{
-    bool plain = value.find_first_of(";{}=") == std::string::npos && value == Trim(value);
-    if (plain)
-        return value;
-    std::string quoted = "{";
-    for (char c : value) {
-        quoted += c;
-        if (c == '}')
-            quoted += '}';
-    }
-    return quoted + "}";
-}
+// A connection-string value goes in braces where it could add keys of its own.
+std::string ConnectionValue(const std::string& value) { return odbcbase::FormatConnectValue(value); }
 
 bool AllDigits(const std::string& text)
 {
@@ -246,8 +234,8 @@ std::string CTarnwickAppCore::DataSourceName() const
 std::string CTarnwickAppCore::RightsQuery() const
 {
     const std::string query = "select kelm_user_isadmin from kelm_user where ";
-    if (m_pConnection && m_pConnection->GetDialect().engine() == ado::Dialect::Engine::SQLite) {
-        // SQLite has no logins: the user given at login, else the account name.
+    if (m_pConnection && !m_pConnection->GetDialect().HasLogins()) {
+        // No logins: the user given at login, else the account name.
         std::string login = m_pConnection->GetLoginUser();
         if (login.empty())
             login = CurrentUserName();
