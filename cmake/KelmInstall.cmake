@@ -9,7 +9,7 @@
 # paths written below for the prefix installed to.
 
 set(kelm_programs tarnwick dorvik setup uninstall start sqlmaint dorvik-pack)
-set(kelm_libraries platform-winapi platform-afx platform-ado platform-dmo platform-diagram
+set(kelm_libraries platform-winapi platform-odbcbase platform-afx platform-ado platform-dmo platform-diagram
     quillmark orvoodbc tarnwick-charts uninstall-ui)
 
 # A library finds the others beside itself, in either tree.

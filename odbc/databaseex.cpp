@@ -7,6 +7,7 @@
 #include "afx/ui/uilanguage.h"
 #include "quillmark.h"
 #include "winapi/folders.h"
+#include "odbcbase/connectstring.h"
 #include "winapi/odbcconfig.h"
 #include "winapi/text.h"
 
@@ -32,85 +33,12 @@ SQLPOINTER AttrValue(SQLULEN v)
     return reinterpret_cast<SQLPOINTER>(v);
 }
 
-// One "key=value" part of a connect string: where it starts and ends, and
-// where its value starts. A value in braces may hold ';'.
-struct Part {
-    std::size_t begin;
-    std::size_t valueBegin;
-    std::size_t end;
-    std::string key;
-};
-
-std::vector<Part> SplitConnect(const std::string& connect)
-{
-    std::vector<Part> parts;
-    std::size_t pos = 0;
-    while (pos < connect.size()) {
-        Part part{pos, std::string::npos, connect.size(), std::string()};
-        std::size_t eq = std::string::npos;
-        std::size_t i = pos;
-        for (; i < connect.size() && connect[i] != ';'; ++i) {
-            if (connect[i] == '=') {
-                eq = i;
-                break;
-            }
-        }
-        if (eq == std::string::npos) {
-            part.end = i;
-            parts.push_back(part);
-            pos = i + 1;
-            continue;
-        }
-        part.key = winapi::Trim(connect.substr(pos, eq - pos), " \t");
-        part.valueBegin = eq + 1;
-        i = eq + 1;
-        if (i < connect.size() && connect[i] == '{') {
-            for (++i; i < connect.size(); ++i) {
-                if (connect[i] == '}') {
-                    if (i + 1 < connect.size() && connect[i + 1] == '}') {
-                        ++i;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-            }
-        }
-        while (i < connect.size() && connect[i] != ';')
-            ++i;
-        part.end = i;
-        parts.push_back(part);
-        pos = i + 1;
-    }
-    return parts;
-}
-
 std::string KeyName(const char* key)
 {
     std::string name = key ? key : "";
     if (!name.empty() && name.back() == '=')
         name.pop_back();
     return winapi::Trim(name, " \t");
-}
-
-std::string Unbrace(const std::string& value)
-{
-    if (value.size() < 2 || value.front() != '{' || value.back() != '}')
-        return value;
-    std::string out;
-    for (std::size_t i = 1; i + 1 < value.size(); ++i) {
-        out += value[i];
-        if (value[i] == '}' && i + 2 < value.size() && value[i + 1] == '}')
-            ++i;
-    }
-    return out;
-}
-
-// Drivers take the password under either key (psqlODBC's own is Password),
-// and unixODBC's trace masks only PWD.
-bool IsPasswordKey(const std::string& key)
-{
-    return strcasecmp(key.c_str(), "PWD") == 0 || strcasecmp(key.c_str(), "Password") == 0;
 }
 
 // The data-source settings of unixODBC's odbc.ini files, system first.
@@ -127,33 +55,21 @@ std::atomic<bool> g_fatalShown{false};
 
 bool GetPartOfString(const char* connect, const char* key, std::string& out)
 {
-    std::string text = connect ? connect : "";
-    std::string name = KeyName(key);
-    for (const Part& part : SplitConnect(text)) {
-        if (part.valueBegin == std::string::npos || strcasecmp(part.key.c_str(), name.c_str()) != 0)
-            continue;
-        out = Unbrace(text.substr(part.valueBegin, part.end - part.valueBegin));
-        return true;
-    }
-    out.clear();
-    return false;
+    std::optional<std::string> value = odbcbase::FindConnectValue(connect ? connect : "", KeyName(key));
+    out = value ? std::move(*value) : std::string();
+    return value.has_value();
 }
 
-std::string BraceConnectValue(const std::string& value)
-{
-    if (value.find_first_of(";{}") == std::string::npos)
-        return value;
-    return Enclose(value, '{', '}');
-}
+std::string BraceConnectValue(const std::string& value) { return odbcbase::FormatConnectValue(value); }
 
 void SetPartOfString(std::string& connect, const char* key, const char* value)
 {
     std::string name = KeyName(key);
     std::string newValue = BraceConnectValue(value ? value : "");
     bool found = false;
-    std::vector<Part> parts = SplitConnect(connect);
+    const std::vector<odbcbase::ConnectPart> parts = odbcbase::SplitConnectString(connect);
     for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
-        if (it->valueBegin == std::string::npos || strcasecmp(it->key.c_str(), name.c_str()) != 0)
+        if (!it->HasValue() || !odbcbase::KeyEquals(it->key, name))
             continue;
         connect.replace(it->valueBegin, it->end - it->valueBegin, newValue);
         found = true;
@@ -166,29 +82,9 @@ void SetPartOfString(std::string& connect, const char* key, const char* value)
     connect += newValue;
 }
 
-bool HasPassword(const std::string& connect)
-{
-    for (const Part& part : SplitConnect(connect))
-        if (part.valueBegin != std::string::npos && part.valueBegin < part.end && IsPasswordKey(part.key))
-            return true;
-    return false;
-}
+bool HasPassword(const std::string& connect) { return odbcbase::HasPassword(connect); }
 
-std::string HidePassword(const std::string& connect)
-{
-    std::string out = connect;
-    std::vector<Part> parts = SplitConnect(out);
-    for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
-        if (it->valueBegin == std::string::npos || !IsPasswordKey(it->key))
-            continue;
-        std::size_t end = it->end < out.size() ? it->end + 1 : it->end;
-        std::size_t begin = it->begin;
-        if (end == out.size() && begin > 0 && out[begin - 1] == ';')
-            --begin;
-        out.erase(begin, end - begin);
-    }
-    return out;
-}
+std::string HidePassword(const std::string& connect) { return odbcbase::HidePassword(connect); }
 
 bool IsTrustedConnection(const char* dsn)
 {

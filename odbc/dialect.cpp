@@ -1,34 +1,13 @@
 #include "dialect.h"
 
+#include "odbcbase/diagnostics.h"
+
 #include <algorithm>
 #include <cctype>
 #include <strings.h>
 
-DbEngine EngineOf(const CDatabase& db)
-{
-    const std::string& name = db.GetDBMSName();
-    if (strcasecmp(name.c_str(), "Microsoft SQL Server") == 0)
-        return DbEngine::SqlServer;
-    if (strcasecmp(name.c_str(), "PostgreSQL") == 0)
-        return DbEngine::PostgreSql;
-    if (strcasecmp(name.c_str(), "SQLite") == 0)
-        return DbEngine::Sqlite;
-    return DbEngine::Other;
-}
+DbEngine EngineOf(const CDatabase& db) { return db.GetDialect().engine(); }
 
-const char* EngineName(DbEngine engine)
-{
-    switch (engine) {
-    case DbEngine::SqlServer:
-        return "Microsoft SQL Server";
-    case DbEngine::PostgreSql:
-        return "PostgreSQL";
-    case DbEngine::Sqlite:
-        return "SQLite";
-    default:
-        return "this DBMS";
-    }
-}
 
 namespace {
 
@@ -226,16 +205,28 @@ std::string IdentityColumnOf(CDatabase& db, const std::string& table)
     return column;
 }
 
+std::string LastKeyQuery(CDatabase& db, const std::string& table)
+{
+    switch (EngineOf(db)) {
+    case DbEngine::PostgreSql: {
+        const std::string column = table.empty() ? std::string() : IdentityColumnOf(db, table);
+        if (column.empty())
+            return std::string();
+        // currval is the session's own last value, so a multi-row INSERT
+        // gives its last key, as last_insert_rowid() does.
+        return "SELECT CAST(currval(pg_catalog.pg_get_serial_sequence(" + QuoteLiteral(QuoteObjectName(db, table)) +
+               ", " + QuoteLiteral(column) + ")) AS VARCHAR)";
+    }
+    case DbEngine::Sqlite:
+        return "SELECT CAST(last_insert_rowid() AS TEXT)";
+    default:
+        return std::string();
+    }
+}
+
 bool IsUnsupportedAttribute(HSTMT hstmt)
 {
-    SQLCHAR state[6] = {};
-    SQLINTEGER native = 0;
-    SQLCHAR message[8];
-    SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_STMT, hstmt, 1, state, &native, message, sizeof message, &length)) &&
-        length == 0)
-        return false;
-    std::string s(reinterpret_cast<const char*>(state));
+    const std::string s = odbcbase::FirstSqlState(SQL_HANDLE_STMT, hstmt);
     return s == "HY091" || s == "HY092" || s == "HYC00" || s == "S1091" || s == "S1092" || s == "S1C00";
 }
 

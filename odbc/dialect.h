@@ -3,14 +3,15 @@
 #pragma once
 
 #include "afx/dbcore.h"
+#include "odbcbase/engine.h"
 
 #include <string>
 #include <vector>
 
-enum class DbEngine { SqlServer, PostgreSql, Sqlite, Other };
+using DbEngine = odbcbase::Engine;
 
 DbEngine EngineOf(const CDatabase& db);
-const char* EngineName(DbEngine engine);
+using odbcbase::EngineName;
 
 // An object name as a caller gives it ("T", "dbo.T", "[dbo].[T]") quoted
 // part by part for the engine. On PostgreSQL bare and bracketed parts fold
@@ -48,6 +49,11 @@ bool IsUnsupportedAttribute(HSTMT hstmt);
 // The names of the data types an object tree lists: those the users
 // defined, or the system's own. Empty where the engine has no such list.
 std::string DataTypeNamesQuery(const CDatabase& db, bool userDefined);
+// The query that reads, on the same connection, the key the engine generated
+// for this session's last INSERT into table: the table's own sequence on
+// PostgreSQL (lastval() would give a key a trigger drew for another table),
+// last_insert_rowid() on SQLite. Empty where the engine or the table has none.
+std::string LastKeyQuery(CDatabase& db, const std::string& table);
 // PostgreSQL: name and kind ('p' procedure, 'f' function, ...) of every
 // routine of the schema `owner`.
 std::string RoutineKindsQuery(const std::string& owner);

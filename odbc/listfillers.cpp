@@ -77,18 +77,13 @@ void ReadDataSourceFile(const std::string& path, std::vector<OrvoDataSource>& ou
     std::string line;
     OrvoDataSource* current = nullptr;
     bool driverSeen = false;
-    auto trim = [](std::string text) {
-        std::size_t b = text.find_first_not_of(" \t\r");
-        std::size_t e = text.find_last_not_of(" \t\r");
-        return b == std::string::npos ? std::string() : text.substr(b, e - b + 1);
-    };
     while (std::getline(in, line)) {
-        line = trim(line);
+        line = winapi::Trim(line, " \t\r");
         if (line.empty() || line[0] == ';' || line[0] == '#')
             continue;
         if (line[0] == '[') {
             std::size_t close = line.find(']');
-            std::string name = trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            std::string name = winapi::Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1), " \t\r");
             current = nullptr;
             if (!name.empty() && strcasecmp(name.c_str(), "ODBC") != 0) {
                 out.push_back({name, std::string()});
@@ -100,8 +95,8 @@ void ReadDataSourceFile(const std::string& path, std::vector<OrvoDataSource>& ou
         std::size_t eq = line.find('=');
         if (current == nullptr || driverSeen || eq == std::string::npos)
             continue;
-        if (strcasecmp(trim(line.substr(0, eq)).c_str(), "Driver") == 0) {
-            current->driver = trim(line.substr(eq + 1));
+        if (strcasecmp(winapi::Trim(line.substr(0, eq), " \t\r").c_str(), "Driver") == 0) {
+            current->driver = winapi::Trim(line.substr(eq + 1), " \t\r");
             driverSeen = true;
         }
     }

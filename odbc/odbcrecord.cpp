@@ -5,6 +5,8 @@
 #include "rfx.h"
 
 #include "afx/file.h"
+#include "odbcbase/calls.h"
+#include "odbcbase/engine.h"
 
 #include <algorithm>
 #include <cctype>
@@ -16,12 +18,7 @@ IMPLEMENT_DYNAMIC(CODBCRecord, CRecordset)
 
 bool IsMS_SQL_Server(CDatabase* db)
 {
-    if (db == nullptr || db->m_hdbc == SQL_NULL_HDBC)
-        return false;
-    char name[256] = {};
-    SQLSMALLINT length = 0;
-    SQLGetInfo(db->m_hdbc, SQL_DBMS_NAME, name, 255, &length);
-    return strcasecmp(name, "Microsoft SQL Server") == 0;
+    return db != nullptr && db->m_hdbc != SQL_NULL_HDBC && EngineOf(*db) == DbEngine::SqlServer;
 }
 
 std::string FormatDateTimePattern(const char* pattern, int year, int month, int day, int hour, int minute, int second)
@@ -326,10 +323,7 @@ private:
 
     static bool IsPsqlOdbc(HDBC hdbc)
     {
-        char name[256] = {};
-        SQLSMALLINT length = 0;
-        SQLGetInfo(hdbc, SQL_DRIVER_NAME, name, sizeof name - 1, &length);
-        return strncasecmp(name, "psqlodbc", 8) == 0;
+        return odbcbase::EngineOfDriver(odbcbase::InfoText(hdbc, SQL_DRIVER_NAME)) == odbcbase::Engine::PostgreSql;
     }
 
     HDBC m_hdbc = SQL_NULL_HDBC;
@@ -476,6 +470,8 @@ BOOL CODBCRecord::Update()
         ThrowDBException(AFX_SQL_ERROR_ILLEGAL_MODE);
     if (!UpdateInsertDelete())
         return FALSE;
+    if (auto* database = dynamic_cast<CDatabaseEx*>(m_pDatabase); database != nullptr && mode == addnew)
+        database->NoteInsertInto(m_strTableName);
     if (mode == addnew && m_nOpenType != forwardOnly) {
         try {
             PrepareUpdateHstmt();
@@ -497,22 +493,8 @@ bool CODBCRecord::GetIdentityScript(std::string& sql)
     }
     if (m_pDatabase == nullptr)
         return false;
-    switch (EngineOf(*m_pDatabase)) {
-    case DbEngine::PostgreSql: {
-        // The sequence of the table's own key column, in this session.
-        std::string column = IdentityColumnOf(*m_pDatabase, m_strTableName);
-        if (column.empty())
-            return false;
-        sql = "SELECT CAST(currval(pg_get_serial_sequence(" + QuoteLiteral(QuoteObjectName(*m_pDatabase, m_strTableName)) +
-              ", " + QuoteLiteral(column) + ")) AS VARCHAR)";
-        return true;
-    }
-    case DbEngine::Sqlite:
-        sql = "SELECT CAST(last_insert_rowid() AS TEXT)";
-        return true;
-    default:
-        return false;
-    }
+    sql = LastKeyQuery(*m_pDatabase, m_strTableName);
+    return !sql.empty();
 }
 
 void CODBCRecord::ReadIdentity(HSTMT hstmt)

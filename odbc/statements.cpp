@@ -6,6 +6,7 @@
 #include "odbcrecord.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
@@ -359,28 +360,6 @@ std::string InsertTarget(const std::string& sql)
     return sql.substr(start, i - start);
 }
 
-// The query that reads, on the same connection, the last key the INSERT
-// `sql` generated; empty when the engine or the table has none.
-std::string LastKeyQuery(CDatabase& db, const std::string& sql)
-{
-    switch (EngineOf(db)) {
-    case DbEngine::PostgreSql: {
-        const std::string target = InsertTarget(sql);
-        const std::string column = target.empty() ? std::string() : IdentityColumnOf(db, target);
-        if (column.empty())
-            return std::string();
-        // currval is the session's own last value, so a multi-row INSERT
-        // gives its last key, as last_insert_rowid() does.
-        return "SELECT CAST(currval(pg_catalog.pg_get_serial_sequence(" +
-               QuoteLiteral(QuoteObjectName(db, target)) + ", " + QuoteLiteral(column) + ")) AS VARCHAR)";
-    }
-    case DbEngine::Sqlite:
-        return "SELECT CAST(last_insert_rowid() AS TEXT)";
-    default:
-        return std::string();
-    }
-}
-
 } // namespace
 
 void CDatabaseEx::ExecuteSQL_Ex(const char* sql, CArrayPointParam* params, CODBCStringValue* identity)
@@ -390,7 +369,8 @@ void CDatabaseEx::ExecuteSQL_Ex(const char* sql, CArrayPointParam* params, CODBC
         return;
     }
     std::string text = sql ? sql : "";
-    bool readBack = identity != nullptr && text.size() >= 6 && strncasecmp(text.c_str(), "INSERT", 6) == 0 &&
+    const bool insert = text.size() >= 6 && strncasecmp(text.c_str(), "INSERT", 6) == 0;
+    bool readBack = identity != nullptr && insert &&
                     (params == nullptr || params->GetArraysSize() == 1);
     // The engines read the key of the row this statement inserted each in its
     // own way; the caller's text is run as given (a clause appended to it
@@ -401,7 +381,7 @@ void CDatabaseEx::ExecuteSQL_Ex(const char* sql, CArrayPointParam* params, CODBC
         if (script != nullptr && *script != '\0') {
             text += script;
         } else {
-            keyQuery = LastKeyQuery(*this, text);
+            keyQuery = LastKeyQuery(*this, InsertTarget(text));
             readBack = false;
         }
     }
@@ -445,6 +425,8 @@ void CDatabaseEx::ExecuteSQL_Ex(const char* sql, CArrayPointParam* params, CODBC
             throw;
         }
     }
+    if (insert)
+        m_strLastInsertTable = InsertTarget(text);
     if (!keyQuery.empty() && inserted) {
         std::string key;
         bool null = false;
@@ -545,24 +527,36 @@ std::string CDatabaseEx::GetDB_Name()
     }
 }
 
+void CDatabaseEx::NoteInsertInto(const std::string& table) { m_strLastInsertTable = table; }
+
+void CDatabaseEx::ExecuteSQL(LPCTSTR sql)
+{
+    CDatabase::ExecuteSQL(sql);
+    if (sql != nullptr && strncasecmp(sql, "INSERT", 6) == 0)
+        m_strLastInsertTable = InsertTarget(sql);
+}
+
 void CDatabaseEx::GetIDENTITY(std::string& out)
 {
-    switch (EngineOf(*this)) {
-    case DbEngine::SqlServer: out = OneText("SELECT CONVERT(VARCHAR,@@IDENTITY)"); break;
-    case DbEngine::PostgreSql: out = OneText("SELECT CAST(lastval() AS VARCHAR)"); break;
-    case DbEngine::Sqlite: out = OneText("SELECT CAST(last_insert_rowid() AS TEXT)"); break;
-    default: out.clear(); break;
+    if (EngineOf(*this) == DbEngine::SqlServer) {
+        out = OneText("SELECT CONVERT(VARCHAR,@@IDENTITY)");
+        return;
     }
+    // The key of the last INSERT this connection ran, read from that table's
+    // own sequence: a key a trigger drew for another table is not it.
+    out = OneText(LastKeyQuery(*this, m_strLastInsertTable));
 }
 
 long CDatabaseEx::GetIDENTITY()
 {
-    switch (EngineOf(*this)) {
-    case DbEngine::SqlServer: return OneLong("SELECT CONVERT(INT,@@IDENTITY)", -1, 0);
-    case DbEngine::PostgreSql: return OneLong("SELECT CAST(lastval() AS INTEGER)", -1, 0);
-    case DbEngine::Sqlite: return OneLong("SELECT last_insert_rowid()", -1, 0);
-    default: return -1;
-    }
+    if (EngineOf(*this) == DbEngine::SqlServer)
+        return OneLong("SELECT CONVERT(INT,@@IDENTITY)", -1, 0);
+    const std::string query = LastKeyQuery(*this, m_strLastInsertTable);
+    std::string key;
+    bool null = false;
+    if (query.empty() || !QueryFirstValue(*this, query, {}, key, &null))
+        return -1;
+    return null ? 0 : std::strtol(key.c_str(), nullptr, 10);
 }
 
 long CDatabaseEx::GetTrancount()

@@ -3,6 +3,8 @@
 // recordset and Execute of a connection runs on it, inside its transaction.
 #pragma once
 
+#include "odbcbase/diagnostics.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -134,11 +136,7 @@ private:
     std::string m_text;
 };
 
-struct DiagRecord {
-    std::string sqlState;
-    std::int32_t nativeError = 0;
-    std::string message;
-};
+using DiagRecord = odbcbase::DiagRecord;
 
 class _com_error {
 public:
@@ -216,6 +214,15 @@ public:
     // The SQLite driver has only the narrow entry points, which take UTF-8 as
     // is; the driver manager's own wide-to-narrow mapping would mangle it.
     bool NarrowCalls() const { return m_engine == Engine::SQLite; }
+    // Whether the engine knows logins (session_user); SQLite does not.
+    bool HasLogins() const { return m_engine != Engine::SQLite; }
+    // The collation that orders names as a reader expects (Russian text,
+    // without regard to case): " COLLATE ...", or "" for the engine's own.
+    std::string NameCollation() const;
+    // Whether a query on a missing table fails with its own SQLSTATE; the
+    // SQLite driver reports it as a general error, so callers look the
+    // table up in the catalogue first.
+    bool ReportsMissingTables() const { return m_engine != Engine::SQLite; }
 
 private:
     Engine m_engine;

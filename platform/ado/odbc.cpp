@@ -2,6 +2,10 @@
 // points, except where the driver has only narrow ones (see
 // Dialect::NarrowCalls), so that UTF-8 text reaches the database unchanged.
 #include "ado/ado.h"
+#include "odbcbase/calls.h"
+#include "odbcbase/connectstring.h"
+#include "odbcbase/diagnostics.h"
+#include "odbcbase/engine.h"
 #include "winapi/odbcconfig.h"
 #include "winapi/text.h"
 
@@ -26,71 +30,13 @@ constexpr SQLULEN kQueryTimeoutSeconds = 30;
 constexpr SQLULEN kLoginTimeoutSeconds = 15;
 constexpr std::size_t kMaxPreparedStatements = 64;
 
-std::string ToUtf8(const char16_t* text, std::size_t length)
-{
-    return winapi::Utf16ToUtf8(std::u16string_view(text, length));
-}
-
-static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's SQLWCHAR is UTF-16");
-
-SQLWCHAR* W(std::u16string& text) { return reinterpret_cast<SQLWCHAR*>(text.data()); }
-
-std::string ToUtf8(const SQLWCHAR* text, std::size_t length)
-{
-    return ToUtf8(reinterpret_cast<const char16_t*>(text), length);
-}
-
-std::string ToUtf8(const SQLWCHAR* text)
-{
-    std::size_t length = 0;
-    while (text[length])
-        ++length;
-    return ToUtf8(text, length);
-}
-
-bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
-
-std::string NarrowText(const SQLCHAR* text, std::size_t length)
-{
-    return std::string(reinterpret_cast<const char*>(text), length);
-}
-
-std::string WideText(const SQLWCHAR* text, std::size_t length) { return ToUtf8(text, length); }
-
-// Reads diagnostic record `i` through SQLGetDiagRec or SQLGetDiagRecW and
-// adds it to `records`; false when there is no such record.
-template <class Char>
-bool ReadDiagnostic(SQLRETURN (*getDiagRec)(SQLSMALLINT, SQLHANDLE, SQLSMALLINT, Char*, SQLINTEGER*, Char*,
-                                            SQLSMALLINT, SQLSMALLINT*),
-                    std::string (*text)(const Char*, std::size_t), SQLSMALLINT type, SQLHANDLE handle,
-                    SQLSMALLINT i, std::vector<DiagRecord>& records)
-{
-    SQLINTEGER native = 0;
-    SQLSMALLINT length = 0;
-    Char state[6] = {};
-    std::vector<Char> message(2048);
-    SQLRETURN rc = getDiagRec(type, handle, i, state, &native, message.data(),
-                              static_cast<SQLSMALLINT>(message.size()), &length);
-    if (!Succeeded(rc))
-        return false;
-    std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
-                                             message.size() - 1);
-    records.push_back({text(state, 5), static_cast<std::int32_t>(native), text(message.data(), used)});
-    return true;
-}
+using odbcbase::Succeeded;
+using odbcbase::ToUtf8;
+using odbcbase::WideArg;
 
 std::vector<DiagRecord> Diagnostics(SQLSMALLINT type, SQLHANDLE handle, bool narrow = false)
 {
-    std::vector<DiagRecord> records;
-    if (!handle)
-        return records;
-    for (SQLSMALLINT i = 1; i < 50; ++i) {
-        const bool read = narrow ? ReadDiagnostic(SQLGetDiagRec, NarrowText, type, handle, i, records)
-                                 : ReadDiagnostic(SQLGetDiagRecW, WideText, type, handle, i, records);
-        if (!read)
-            break;
-    }
-    return records;
+    return odbcbase::ReadDiagnostics(type, handle, narrow);
 }
 
 std::string DriverSource(const Dialect& dialect)
@@ -124,86 +70,28 @@ SQLHENV Environment()
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Names compare as ADO compared them: ASCII letters without regard to case.
-bool EqualsNoCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    return true;
-}
+bool EqualsNoCase(const std::string& a, const std::string& b) { return odbcbase::KeyEquals(a, b); }
 
-struct Pair {
-    std::string key;
-    std::string raw;   // the value as written, braces included
-    std::string value; // braces removed, "}}" undoubled
-};
+using Pair = odbcbase::ConnectPart;
 
-// Splits "key=value;..." where a value in braces may hold ';' ("}}" is a brace).
+// The pairs of a connection string; blank parts are skipped, and a part
+// without '=' or with a brace left open makes the whole string invalid.
 std::vector<Pair> ParsePairs(const std::string& text)
 {
     std::vector<Pair> pairs;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        std::size_t eq = text.find('=', i);
-        std::size_t semi = text.find(';', i);
-        if (eq == std::string::npos || (semi != std::string::npos && semi < eq)) {
-            if (winapi::Trim(text.substr(i, semi == std::string::npos ? std::string::npos : semi - i)).empty()) {
-                if (semi == std::string::npos)
-                    break;
-                i = semi + 1;
-                continue;
-            }
+    for (Pair& part : odbcbase::SplitConnectString(text)) {
+        if (!part.HasValue() && part.key.empty())
+            continue;
+        if (!part.HasValue() || !part.wellFormed)
             throw _com_error(E_FAIL, "The connection string is not valid.", kConnectionSource);
-        }
-        Pair pair;
-        pair.key = winapi::Trim(text.substr(i, eq - i));
-        std::size_t j = eq + 1;
-        while (j < text.size() && text[j] == ' ')
-            ++j;
-        if (j < text.size() && text[j] == '{') {
-            std::size_t k = j + 1;
-            bool closed = false;
-            while (k < text.size()) {
-                if (text[k] == '}') {
-                    if (k + 1 < text.size() && text[k + 1] == '}') {
-                        pair.value += '}';
-                        k += 2;
-                        continue;
-                    }
-                    closed = true;
-                    break;
-                }
-                pair.value += text[k++];
-            }
-            if (!closed)
-                throw _com_error(E_FAIL, "The connection string is not valid.", kConnectionSource);
-            pair.raw = text.substr(j, k + 1 - j);
-            i = k + 1;
-            std::size_t next = text.find(';', i);
-            if (!winapi::Trim(text.substr(i, next == std::string::npos ? std::string::npos : next - i)).empty())
-                throw _com_error(E_FAIL, "The connection string is not valid.", kConnectionSource);
-            i = next == std::string::npos ? text.size() : next + 1;
-        } else {
-            std::size_t end = semi == std::string::npos ? text.size() : semi;
-            pair.raw = winapi::Trim(text.substr(eq + 1, end - eq - 1));
-            pair.value = pair.raw;
-            i = end == text.size() ? end : end + 1;
-        }
-        pairs.push_back(std::move(pair));
+        pairs.push_back(std::move(part));
     }
     return pairs;
 }
 
 SQLRETURN ExecDirect(SQLHSTMT stmt, const std::string& sql, const Dialect& dialect)
 {
-    if (dialect.NarrowCalls()) {
-        std::string text = sql;
-        return SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(text.data()), static_cast<SQLINTEGER>(text.size()));
-    }
-    std::u16string text = winapi::Utf8ToUtf16(sql);
-    return SQLExecDirectW(stmt, W(text), static_cast<SQLINTEGER>(text.size()));
+    return odbcbase::ExecDirect(stmt, sql, dialect.NarrowCalls());
 }
 
 // A name column of a catalogue result.
@@ -236,10 +124,7 @@ SQLRETURN ConnectByName(SQLHDBC dbc, std::string dsn, std::string user, std::str
 
 bool IsSqliteDriver(const std::string& driver)
 {
-    std::string lower;
-    for (char c : driver)
-        lower += AsciiLower(c);
-    return lower.find("sqlite") != std::string::npos;
+    return odbcbase::EngineOfDriver(driver) == odbcbase::Engine::Sqlite;
 }
 
 // Whether the driver a connection string names (directly, or through its
@@ -259,20 +144,7 @@ bool IsNarrowDriver(const std::vector<Pair>& pairs)
     return IsSqliteDriver(driver);
 }
 
-// A value as a connection string holds it: in braces ("}" doubled) when it
-// has a character that would end it or start another key.
-std::string BracedValue(const std::string& value)
-{
-    if (value.find_first_of(";{}=") == std::string::npos && value == winapi::Trim(value))
-        return value;
-    std::string braced = "{";
-    for (char c : value) {
-        braced += c;
-        if (c == '}')
-            braced += '}';
-    }
-    return braced + "}";
-}
+std::string BracedValue(const std::string& value) { return odbcbase::FormatConnectValue(value); }
 
 class Statement {
 public:
@@ -423,7 +295,7 @@ private:
     bool m_paused = false;
 };
 
-bool IsPasswordKey(const std::string& key) { return EqualsNoCase(key, "PWD") || EqualsNoCase(key, "Password"); }
+using odbcbase::IsPasswordKey;
 
 bool IsUserKey(const std::string& key) { return EqualsNoCase(key, "UID") || EqualsNoCase(key, "Username"); }
 
@@ -474,19 +346,7 @@ std::optional<ResolvedSource> ResolveDataSource(const std::string& dsn, const st
 // driver (a file path in the string reaches it as UTF-8), else the wide one.
 SQLRETURN ConnectByString(SQLHDBC dbc, const std::string& connect, bool narrowDriver)
 {
-    if (narrowDriver) {
-        std::string text = connect;
-        SQLCHAR out[1024];
-        SQLSMALLINT outLength = 0;
-        return SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
-                                static_cast<SQLSMALLINT>(text.size()), out, sizeof out, &outLength,
-                                SQL_DRIVER_NOPROMPT);
-    }
-    std::u16string text = winapi::Utf8ToUtf16(connect);
-    SQLWCHAR out[1024];
-    SQLSMALLINT outLength = 0;
-    return SQLDriverConnectW(dbc, nullptr, W(text), static_cast<SQLSMALLINT>(text.size()), out, 1024, &outLength,
-                             SQL_DRIVER_NOPROMPT);
+    return odbcbase::DriverConnect(dbc, connect, narrowDriver);
 }
 
 } // namespace
@@ -569,7 +429,7 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
             std::string level;
             for (const Pair& pair : ParsePairs(connect))
                 if (!EqualsNoCase(pair.key, "Protocol"))
-                    level += pair.key + "=" + pair.raw + ";";
+                    level += pair.key + "=" + pair.written + ";";
             again = level;
             return;
         }
@@ -617,7 +477,7 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
                 loginUser = pair.value;
             if (EqualsNoCase(pair.key, "Protocol"))
                 namesRollbackLevel = true;
-            rest += pair.key + "=" + pair.raw + ";";
+            rest += pair.key + "=" + pair.written + ";";
         }
         secretAgain = secret;
         if (!userId.empty() && loginUser.empty())
@@ -641,10 +501,7 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
     if (!Succeeded(rc))
         fail(rc);
 
-    SQLWCHAR dbms[128] = {};
-    SQLSMALLINT dbmsLength = 0;
-    SQLGetInfoW(dbc, SQL_DBMS_NAME, dbms, sizeof dbms, &dbmsLength);
-    m_dialect = Dialect::FromDbmsName(ToUtf8(dbms));
+    m_dialect = Dialect::FromDbmsName(odbcbase::InfoText(dbc, SQL_DBMS_NAME, false));
     // psqlODBC puts every statement of a transaction under a savepoint of its
     // own (a round trip or two more per statement) unless it is told to roll
     // the whole transaction back on an error, which is all this layer's
@@ -655,14 +512,10 @@ HRESULT Connection::Open(const std::string& connectionString, const std::string&
         SQLHDBC second = SQL_NULL_HDBC;
         if (Succeeded(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &second))) {
             SQLSetConnectAttrW(second, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
-            std::u16string text = winapi::Utf8ToUtf16(again + "Protocol=7.4-1;");
-            SQLWCHAR out[1024];
-            SQLSMALLINT outLength = 0;
             SQLRETURN secondRc;
             {
                 TracePause pause(secretAgain);
-                secondRc = SQLDriverConnectW(second, nullptr, W(text), static_cast<SQLSMALLINT>(text.size()), out,
-                                             1024, &outLength, SQL_DRIVER_NOPROMPT);
+                secondRc = odbcbase::DriverConnect(second, again + "Protocol=7.4-1;", false);
             }
             if (Succeeded(secondRc)) {
                 SQLDisconnect(dbc);
@@ -835,7 +688,7 @@ void* Connection::PreparedStatement(const std::string& sql)
         rc = SQLPrepare(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()), static_cast<SQLINTEGER>(text.size()));
     } else {
         std::u16string text = winapi::Utf8ToUtf16(sql);
-        rc = SQLPrepareW(stmt.get(), W(text), static_cast<SQLINTEGER>(text.size()));
+        rc = SQLPrepareW(stmt.get(), WideArg(text), static_cast<SQLINTEGER>(text.size()));
     }
     if (!Succeeded(rc))
         ThrowDriver(SQL_HANDLE_STMT, stmt.get(), m_dialect);
@@ -874,7 +727,7 @@ bool Connection::TableExists(const std::string& table)
                        static_cast<SQLSMALLINT>(std::strlen(type)));
     } else {
         std::u16string type = u"TABLE,VIEW";
-        rc = SQLTablesW(stmt.get(), nullptr, 0, nullptr, 0, nullptr, 0, W(type), static_cast<SQLSMALLINT>(type.size()));
+        rc = SQLTablesW(stmt.get(), nullptr, 0, nullptr, 0, nullptr, 0, WideArg(type), static_cast<SQLSMALLINT>(type.size()));
     }
     if (!Succeeded(rc))
         ThrowDriver(SQL_HANDLE_STMT, stmt.get(), m_dialect);
@@ -1617,8 +1470,8 @@ std::vector<std::string> Recordset::PrimaryKeyColumns()
                             static_cast<SQLSMALLINT>(folded.size()));
     } else {
         std::u16string wideTable = winapi::Utf8ToUtf16(folded), wideSchema = winapi::Utf8ToUtf16(schema);
-        rc = SQLPrimaryKeysW(stmt.get(), nullptr, 0, schema.empty() ? nullptr : W(wideSchema),
-                             static_cast<SQLSMALLINT>(wideSchema.size()), W(wideTable),
+        rc = SQLPrimaryKeysW(stmt.get(), nullptr, 0, schema.empty() ? nullptr : WideArg(wideSchema),
+                             static_cast<SQLSMALLINT>(wideSchema.size()), WideArg(wideTable),
                              static_cast<SQLSMALLINT>(wideTable.size()));
     }
     std::vector<std::string> keys;

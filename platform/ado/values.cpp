@@ -1,4 +1,5 @@
 #include "ado/ado.h"
+#include "odbcbase/engine.h"
 
 #include "winapi/text.h"
 
@@ -323,14 +324,11 @@ std::int32_t _com_error::NativeError() const { return m_records.empty() ? 0 : m_
 
 Dialect Dialect::FromDbmsName(const std::string& dbmsName)
 {
-    std::string lower;
-    for (char c : dbmsName)
-        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower.find("postgres") != std::string::npos)
-        return Dialect(Engine::PostgreSQL);
-    if (lower.find("sqlite") != std::string::npos)
-        return Dialect(Engine::SQLite);
-    return Dialect(Engine::Unknown);
+    switch (odbcbase::EngineOfDbmsName(dbmsName)) {
+    case odbcbase::Engine::PostgreSql: return Dialect(Engine::PostgreSQL);
+    case odbcbase::Engine::Sqlite: return Dialect(Engine::SQLite);
+    default: return Dialect(Engine::Unknown);
+    }
 }
 
 std::string Dialect::Name() const
@@ -338,6 +336,15 @@ std::string Dialect::Name() const
     switch (m_engine) {
     case Engine::PostgreSQL: return "PostgreSQL";
     case Engine::SQLite: return "SQLite";
+    default: return {};
+    }
+}
+
+std::string Dialect::NameCollation() const
+{
+    switch (m_engine) {
+    case Engine::PostgreSQL: return " COLLATE \"ru-RU-x-icu\"";
+    case Engine::SQLite: return " COLLATE NOCASE";
     default: return {};
     }
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "afx/dbdialect.h"
 #include "afx/object.h"
 
 #ifndef TRUE
@@ -189,6 +190,7 @@ public:
     char GetIdentifierQuoteChar() const { return m_chIDQuoteChar; }
     // The DBMS name the driver reports (SQL_DBMS_NAME).
     const std::string& GetDBMSName() const { return m_strDBMSName; }
+    CDbDialect GetDialect() const { return CDbDialect(odbcbase::EngineOfDbmsName(m_strDBMSName)); }
     // name quoted with the identifier quote character (embedded quotes doubled).
     std::string QuoteName(const std::string& name) const;
 

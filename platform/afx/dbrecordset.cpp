@@ -402,10 +402,8 @@ void CRecordset::PrepareAndExecute()
     m_bUpdatable = FALSE;
     m_bKeyedUpdates = FALSE;
     if (wantUpdates) {
-        // The SQLite driver rewrites columns marked SQL_COLUMN_IGNORE in a
-        // positioned update and drops their seconds: it gets keyed statements.
         bool setPos = concurrency != SQL_CONCUR_READ_ONLY && CursorSupports(SQL_CA1_POS_UPDATE) &&
-                      m_pDatabase->GetDBMSName() != "SQLite";
+                      m_pDatabase->GetDialect().PositionedUpdates();
         if (setPos) {
             m_bUpdatable = TRUE;
         } else if (m_nOpenType != dynamic && LoadKeyColumns()) {

@@ -45,7 +45,7 @@ const std::string kKitDir = KELM_INSTALL_KITDIR;
 const std::vector<std::string> kPrograms = {"tarnwick", "dorvik", "setup", "uninstall", "start", "sqlmaint",
                                             "dorvik-pack"};
 const std::vector<std::string> kLibraries = {
-    "libplatform-winapi.so", "libplatform-afx.so", "libplatform-ado.so", "libplatform-dmo.so", "libplatform-diagram.so",
+    "libplatform-winapi.so", "libplatform-odbcbase.so", "libplatform-afx.so", "libplatform-ado.so", "libplatform-dmo.so", "libplatform-diagram.so",
     "libquillmark.so",       "liborvoodbc.so",     "libtarnwick-charts.so", "libuninstall-ui.so"};
 
 std::string Quote(const std::string& text)

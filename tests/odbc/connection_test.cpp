@@ -70,6 +70,16 @@ TEST(ConnectString, PartsAreFoundAndReplacedWithoutRegardToCase)
     EXPECT_EQ(HidePassword("DSN=a;UID=b;pwd={se;cret}"), "DSN=a;UID=b");
     EXPECT_EQ(HidePassword("Driver={PostgreSQL Unicode};Password=secret;UID=b"), "Driver={PostgreSQL Unicode};UID=b");
     EXPECT_EQ(HidePassword("DSN=a;PASSWORD={x;y};PWD=z"), "DSN=a");
+
+    // A blank before a braced password: the braces still hold its ';', so
+    // no part of it is left behind for the trace.
+    EXPECT_EQ(HidePassword("DSN=x;PWD= {se;cret};UID=u"), "DSN=x;UID=u");
+    std::string password;
+    EXPECT_TRUE(GetPartOfString("DSN=x;PWD= {se;cret};UID=u", "PWD=", password));
+    EXPECT_EQ(password, "se;cret");
+    std::string connect = "DSN=x;PWD= {se;cret};UID=u";
+    SetPartOfString(connect, "PWD=", "new");
+    EXPECT_EQ(connect, "DSN=x;PWD=new;UID=u");
 }
 
 TEST(Quoting, IdentifiersAndLiteralsDoubleTheirClosingQuote)
@@ -248,6 +258,51 @@ TEST_P(Connection, ParameterArraysInsertInOneExecuteWithStatuses)
     std::string text;
     fields[0]->m_value.GetData(text, -1);
     EXPECT_EQ(text, "three");
+}
+
+// GetIDENTITY gives the key of the table the last INSERT wrote to, not one a
+// trigger drew from another table's sequence afterwards.
+TEST_P(Connection, IdentityIsTheKeyOfTheTableInsertedInto)
+{
+    CDatabaseEx db;
+    Open(db);
+    if (engine->pg()) {
+        db.ExecuteSQL("CREATE TABLE items (id SERIAL PRIMARY KEY, n INTEGER)");
+        db.ExecuteSQL("CREATE TABLE audit (id SERIAL PRIMARY KEY, note VARCHAR(10))");
+        db.ExecuteSQL("INSERT INTO audit (note) VALUES ('a'), ('b'), ('c'), ('d'), ('e'), ('f'), ('g'), ('h')");
+        db.ExecuteSQL("CREATE FUNCTION log_item() RETURNS trigger AS $$ BEGIN INSERT INTO audit (note) "
+                      "VALUES ('x'); RETURN NEW; END $$ LANGUAGE plpgsql");
+        db.ExecuteSQL("CREATE TRIGGER items_log AFTER INSERT ON items FOR EACH ROW EXECUTE FUNCTION log_item()");
+    } else {
+        db.ExecuteSQL("CREATE TABLE items (id INTEGER PRIMARY KEY, n INTEGER)");
+        db.ExecuteSQL("CREATE TABLE audit (id INTEGER PRIMARY KEY, note VARCHAR(10))");
+        db.ExecuteSQL("INSERT INTO audit (id, note) VALUES (100, 'a')");
+        db.ExecuteSQL("CREATE TRIGGER items_log AFTER INSERT ON items BEGIN INSERT INTO audit (note) VALUES ('x'); END");
+    }
+    std::string key;
+    db.ExecuteSQL("INSERT INTO items (n) VALUES (1)");
+    db.GetIDENTITY(key);
+    EXPECT_EQ(key, "1");
+    EXPECT_EQ(db.GetIDENTITY(), 1);
+
+    std::int32_t two[1] = {2};
+    CArrayPointParam params(1);
+    params.AddParam("n", two, SQL_INTEGER, SQL_PARAM_INPUT);
+    db.ExecuteSQL_Ex("INSERT INTO items (n) VALUES (?)", &params, nullptr);
+    db.GetIDENTITY(key);
+    EXPECT_EQ(key, "2");
+    EXPECT_EQ(db.GetIDENTITY(), 2);
+    EXPECT_EQ(db.GetMaxRecordCount("audit"), engine->pg() ? 10 : 3); // the trigger did run
+
+    // A connection that inserted nothing has no key to give.
+    if (engine->pg()) {
+        CDatabaseEx fresh;
+        Open(fresh);
+        std::string none = "junk";
+        fresh.GetIDENTITY(none);
+        EXPECT_EQ(none, "");
+        EXPECT_EQ(fresh.GetIDENTITY(), -1);
+    }
 }
 
 // The key read back leaves the caller's statement as written: a trailing

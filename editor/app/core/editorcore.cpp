@@ -1,6 +1,7 @@
 #include "editor/app/core/editorcore.h"
 
 #include "kelm_version.h"
+#include "odbcbase/connectstring.h"
 
 #include "winapi/text.h"
 
@@ -30,21 +31,8 @@ bool StartsWithNoCase(const std::string& text, const char* prefix)
     return true;
 }
 
-// A connection-string value that holds no separator is written as it is;
-// anything else goes in braces, so that it cannot add keys of its own.
-std::string ConnectionValue(const std::string& value)
-{
-    bool plain = value.find_first_of(";{}=") == std::string::npos && value == winapi::Trim(value, " \t\r\n");
-    if (plain)
-        return value;
-    std::string quoted = "{";
-    for (char c : value) {
-        quoted += c;
-        if (c == '}')
-            quoted += '}';
-    }
-    return quoted + "}";
-}
+// A connection-string value goes in braces where it could add keys of its own.
+std::string ConnectionValue(const std::string& value) { return odbcbase::FormatConnectValue(value); }
 
 bool AllDigits(const std::string& text)
 {
@@ -239,8 +227,8 @@ std::string CTarnwickAppCore::DataSourceName() const
 std::string CTarnwickAppCore::RightsQuery() const
 {
     const std::string query = "select kelm_user_isadmin from kelm_user where ";
-    if (m_pConnection && m_pConnection->GetDialect().engine() == ado::Dialect::Engine::SQLite) {
-        // SQLite has no logins: the user given at login, else the account name.
+    if (m_pConnection && !m_pConnection->GetDialect().HasLogins()) {
+        // No logins: the user given at login, else the account name.
         std::string login = m_pConnection->GetLoginUser();
         if (login.empty())
             login = CurrentUserName();

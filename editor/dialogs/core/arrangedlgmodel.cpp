@@ -3,6 +3,8 @@
 #include "editor/pages/core/pagemodel.h"
 #include "editor/app/core/editorprompt.h"
 
+#include "winapi/text.h"
+
 #include <cerrno>
 #include <cstdlib>
 
@@ -10,11 +12,7 @@ namespace tarnwick {
 
 bool CArrangeHorzParamDlgModel::ParseSpacing(const std::string& text, std::uint32_t& value)
 {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return false;
-    const std::size_t last = text.find_last_not_of(" \t");
-    const std::string digits = text.substr(first, last - first + 1);
+    const std::string digits = winapi::Trim(text, " \t");
     if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
         return false;
     const unsigned long parsed = std::strtoul(digits.c_str(), nullptr, 10);

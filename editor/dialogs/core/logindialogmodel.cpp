@@ -2,6 +2,7 @@
 
 #include "editor/app/core/editorcore.h"
 
+#include "odbcbase/engine.h"
 #include "winapi/odbcconfig.h"
 
 #include <algorithm>
@@ -18,8 +19,6 @@ std::string Lower(std::string text)
     return text;
 }
 
-bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
-
 bool TrustedIn(winapi::OdbcScope scope, const std::string& dsn)
 {
     auto value = winapi::OdbcDsnValue(scope, dsn, "Trusted_Connection", 256);
@@ -33,11 +32,8 @@ bool TrustedIn(winapi::OdbcScope scope, const std::string& dsn)
 
 bool IsAcceptedDriver(const std::string& description)
 {
-    std::string lower = Lower(description);
-    if (StartsWith(lower, "postgresql") || StartsWith(lower, "sqlite"))
-        return true;
-    std::string file = lower.substr(lower.find_last_of('/') == std::string::npos ? 0 : lower.find_last_of('/') + 1);
-    return file.find("psqlodbc") != std::string::npos || file.find("sqlite") != std::string::npos;
+    const odbcbase::Engine engine = odbcbase::EngineOfDriver(description);
+    return engine == odbcbase::Engine::PostgreSql || engine == odbcbase::Engine::Sqlite;
 }
 
 bool IsTrustedDataSource(const std::string& dsn)

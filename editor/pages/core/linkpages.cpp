@@ -150,11 +150,10 @@ void CDocLinkPPModel::LoadTemplates()
     ControlState& templates = Control(IDC_TEMPLATE);
     BOOL filled = FALSE;
     ado::_ConnectionPtr connection = ApplicationConnection();
-    // A name that is not a plain identifier is no template table; the
-    // SQLite driver does not tell a missing table apart from other errors.
+    // A name that is not a plain identifier is no template table.
     const bool missing =
         !IsPlainTableName(nameTable) ||
-        (connection && connection->GetDialect().engine() == ado::Dialect::Engine::SQLite &&
+        (connection && !connection->GetDialect().ReportsMissingTables() &&
          !connection->TableExists(TemplateTableName(nameTable)));
     if (missing) {
         Prompt().Message(kNoTemplates, {}, MessageIcon::None);

@@ -67,10 +67,7 @@ void ControlItems::SetItemData(int index, std::uint32_t data)
 
 bool CPageModel::ReadInt(int id, int min, int max, int& value)
 {
-    std::string text = Control(id).text;
-    const auto first = text.find_first_not_of(" \t");
-    const auto last = text.find_last_not_of(" \t");
-    text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    const std::string text = winapi::Trim(Control(id).text, " \t");
     long long parsed = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), parsed);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size() || parsed < min || parsed > max) {

@@ -13,10 +13,8 @@ namespace tarnwick {
 std::string CTreeDWFLogic::FirmsQuery(const _ConnectionPtr& connection)
 {
     std::string order = "s1.name";
-    if (connection && connection->GetDialect().engine() == Dialect::Engine::PostgreSQL)
-        order += " COLLATE \"ru-RU-x-icu\"";
-    else if (connection && connection->GetDialect().engine() == Dialect::Engine::SQLite)
-        order += " COLLATE NOCASE";
+    if (connection)
+        order += connection->GetDialect().NameCollation();
     return "SELECT id_firm, name FROM setup s1 WHERE EXISTS(SELECT id_firm FROM struct_gr s2 WHERE s1.id_firm = "
            "s2.id_firm AND s2.flag_deleted = 0 ) ORDER BY " +
            order + " ";
