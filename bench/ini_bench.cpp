@@ -2,7 +2,8 @@
 // (which check the file for changes on every call, as a running program's
 // settings may be rewritten by another) beside wxFileConfig, once with the
 // file parsed ahead and once parsing it for each pass. The cost of the
-// stat() each read makes is shown on its own beside them.
+// stat() each read makes is shown on its own beside them, and under it the
+// cost of any system call at all.
 #include "bench/benchstats.h"
 #include "winapi/ini.h"
 
@@ -95,6 +96,20 @@ void BM_stat_OnePerRead(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(f.keys.size()));
 }
 BENCHMARK(BM_stat_OnePerRead)->Unit(benchmark::kMillisecond)->Apply(kelm::bench::WithSpread<7>);
+
+// Under that floor, the cost of entering the kernel at all: the cheapest
+// system call there is, once per read. Any check of the file that another
+// process's change cannot slip past costs at least this much.
+void BM_syscall_OnePerRead(benchmark::State& state)
+{
+    auto& f = fixture();
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < f.keys.size(); ++i)
+            benchmark::DoNotOptimize(::getppid());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(f.keys.size()));
+}
+BENCHMARK(BM_syscall_OnePerRead)->Unit(benchmark::kMillisecond)->Apply(kelm::bench::WithSpread<7>);
 
 void BM_wxFileConfig_ParsedAhead(benchmark::State& state)
 {
