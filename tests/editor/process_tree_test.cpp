@@ -5,6 +5,7 @@
 
 #include "fixture.h"
 #include "kelmdb.h"
+#include "treehost.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +15,7 @@ using namespace tarnwick;
 
 namespace {
 
-struct RecordingHost : ITreeHost {
-    void OpenDiagram(std::int32_t key, const std::string& title) override { opened.emplace_back(key, title); }
-    bool CloseDiagram(std::int32_t) override { return true; }
-    std::unique_ptr<IOpenedChart> OpenChartFile() override { return nullptr; }
-    bool AskYesNo(const std::string&) override { return false; }
-    void DiscardDiagram(std::int32_t) override {}
-    void RetitleDiagram(std::int32_t, const std::string&) override {}
-    std::vector<std::pair<std::int32_t, std::string>> opened;
-};
+using kelm::test::RecordingHost;
 
 // Records the catalogue commands that reach the tree.
 struct RecordingTree : CTreeAWFLogic {
