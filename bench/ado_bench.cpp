@@ -6,7 +6,7 @@
 // works for the client meanwhile.
 #include "ado/ado.h"
 #include "bench/benchstats.h"
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <benchmark/benchmark.h>
 

@@ -15,7 +15,7 @@
 #include "dmo/dmo.h"
 #include "bench/benchstats.h"
 #include "bench/quietrun.h"
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <benchmark/benchmark.h>
 

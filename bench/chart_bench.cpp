@@ -15,7 +15,7 @@
 #include "charts/chartprogress.h"
 #include "charts/chartshell.h"
 #include "charts/diagrammodel.h"
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 #include "tests/charts/chartdb_support.h"
 
 #include <benchmark/benchmark.h>

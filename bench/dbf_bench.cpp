@@ -8,7 +8,7 @@
 // server works for the export).
 #include "odbc/dbfexport.h"
 #include "bench/benchstats.h"
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlext.h>

@@ -6,7 +6,4 @@ if(TARGET dorvik-core)
     kelm_bench(bench_dorvik_db
         SOURCES ${CMAKE_CURRENT_LIST_DIR}/dorvik_db_bench.cpp ${CMAKE_SOURCE_DIR}/tests/installer/pgtestutil.cpp
         LIBS dorvik-core kelm_testsupport PkgConfig::LIBPQ)
-    if(TARGET bench_dorvik_db)
-        target_include_directories(bench_dorvik_db PRIVATE ${CMAKE_SOURCE_DIR}/tests/installer)
-    endif()
 endif()

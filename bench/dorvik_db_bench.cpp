@@ -15,7 +15,7 @@
 #include "dmo/tools.h"
 #include "bench/benchstats.h"
 
-#include "pgtestutil.h"
+#include "tests/installer/pgtestutil.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,9 +3,9 @@
 // hand. Both read the same table in the same run.
 #include "afx/dbcore.h"
 
-#include "benchstats.h"
+#include "bench/benchstats.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <benchmark/benchmark.h>
 

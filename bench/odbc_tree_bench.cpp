@@ -3,11 +3,11 @@
 // listing 500 data sources, beside SQLDataSources walked by hand. Each is
 // repeated, its median and spread printed, timed by the clock.
 #include "bench/benchstats.h"
-#include "databaseex.h"
-#include "dbobjecttree.h"
-#include "logindlg.h"
+#include "odbc/databaseex.h"
+#include "odbc/dbobjecttree.h"
+#include "odbc/logindlg.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <benchmark/benchmark.h>
 

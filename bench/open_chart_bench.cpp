@@ -11,7 +11,7 @@
 #include "charts/basediagramdoc.h"
 #include "charts/chartview.h"
 #include "charts/messagebox.h"
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 #include "tests/charts/chartdb_support.h"
 
 #include <benchmark/benchmark.h>

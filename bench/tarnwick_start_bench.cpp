@@ -7,7 +7,7 @@
 // count of one start over the run.
 #include "editor/app/core/editorcore.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 #include "tests/charts/chartdb_support.h"
 #include "bench/benchstats.h"
 

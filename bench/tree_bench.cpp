@@ -7,7 +7,7 @@
 #include "bench/benchstats.h"
 #include "editor/trees/core/processtree.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 #include "tests/charts/chartdb_support.h"
 
 #include <benchmark/benchmark.h>

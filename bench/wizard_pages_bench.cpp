@@ -19,7 +19,7 @@
 #include "installer/utils.h"
 #include "installer/wizardpages.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-#include "bulkvariant.h"
+#include "odbc/bulkvariant.h"
 
 #include <algorithm>
 #include <cstring>

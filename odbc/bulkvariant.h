@@ -2,7 +2,7 @@
 // type side by side, with a length indicator a row.
 #pragma once
 
-#include "values.h"
+#include "odbc/values.h"
 
 #include <cstdint>
 #include <string>

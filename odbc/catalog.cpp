@@ -1,5 +1,5 @@
-#include "catalog.h"
-#include "rfx.h"
+#include "odbc/catalog.h"
+#include "odbc/rfx.h"
 
 BOOL CCatalogRecordset::OpenCatalog(UINT nOpenType, SQLUSMALLINT function, const std::function<RETCODE(HSTMT)>& call)
 {

@@ -1,4 +1,4 @@
-#include "conversions.h"
+#include "odbc/conversions.h"
 
 #include "winapi/text.h"
 

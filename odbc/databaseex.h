@@ -4,8 +4,8 @@
 #pragma once
 
 #include "afx/dbcore.h"
-#include "paramarray.h"
-#include "values.h"
+#include "odbc/paramarray.h"
+#include "odbc/values.h"
 
 #include <string>
 #include <vector>

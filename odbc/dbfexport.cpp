@@ -1,4 +1,4 @@
-#include "dbfexport.h"
+#include "odbc/dbfexport.h"
 
 #include <algorithm>
 #include <cstdint>

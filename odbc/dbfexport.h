@@ -2,9 +2,9 @@
 #pragma once
 
 #include "afx/dbcore.h"
-#include "dbffile.h"
-#include "odbcrecord.h"
-#include "values.h"
+#include "odbc/dbffile.h"
+#include "odbc/odbcrecord.h"
+#include "odbc/values.h"
 
 // Appends one descriptor a result column, laid out from record offset 1.
 // Gives false at the first column whose type has no DBF field; the

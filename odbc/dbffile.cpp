@@ -1,4 +1,4 @@
-#include "dbffile.h"
+#include "odbc/dbffile.h"
 
 #include "winapi/text.h"
 

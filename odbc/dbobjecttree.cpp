@@ -1,10 +1,10 @@
-#include "dbobjecttree.h"
-#include "catalog.h"
-#include "databaseex.h"
-#include "dialect.h"
-#include "listfillers.h"
-#include "messages.h"
-#include "userqueries.h"
+#include "odbc/dbobjecttree.h"
+#include "odbc/catalog.h"
+#include "odbc/databaseex.h"
+#include "odbc/dialect.h"
+#include "odbc/listfillers.h"
+#include "odbc/messages.h"
+#include "odbc/userqueries.h"
 
 #include "winapi/text.h"
 

@@ -3,7 +3,7 @@
 // node is first expanded, and the search along a level of the tree.
 #pragma once
 
-#include "objectscripts.h"
+#include "odbc/objectscripts.h"
 
 #include <functional>
 #include <memory>

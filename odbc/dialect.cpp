@@ -1,4 +1,4 @@
-#include "dialect.h"
+#include "odbc/dialect.h"
 
 #include "odbcbase/diagnostics.h"
 

@@ -1,5 +1,5 @@
-#include "dynamicrecord.h"
-#include "rfx.h"
+#include "odbc/dynamicrecord.h"
+#include "odbc/rfx.h"
 
 #include "afx/file.h"
 

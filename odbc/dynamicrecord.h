@@ -3,7 +3,7 @@
 // buffers.
 #pragma once
 
-#include "odbcrecord.h"
+#include "odbc/odbcrecord.h"
 
 #include <vector>
 

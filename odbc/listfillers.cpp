@@ -1,6 +1,6 @@
-#include "listfillers.h"
-#include "conversions.h"
-#include "messages.h"
+#include "odbc/listfillers.h"
+#include "odbc/conversions.h"
+#include "odbc/messages.h"
 
 #include "winapi/odbcconfig.h"
 #include "winapi/text.h"

@@ -1,11 +1,11 @@
-#include "logindlg.h"
-#include "databaseex.h"
-#include "listfillers.h"
-#include "messages.h"
-#include "orvoresources.h"
+#include "odbc/logindlg.h"
+#include "odbc/databaseex.h"
+#include "odbc/listfillers.h"
+#include "odbc/messages.h"
+#include "odbc/orvoresources.h"
 
 #include "afx/ui/uilanguage.h"
-#include "quillmark.h"
+#include "profile/quillmark.h"
 #include "winapi/text.h"
 
 #include <wx/app.h>

@@ -1,4 +1,4 @@
-#include "messages.h"
+#include "odbc/messages.h"
 
 #include "afx/ui/messagebox.h"
 #include "afx/ui/uilanguage.h"

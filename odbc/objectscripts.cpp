@@ -1,7 +1,7 @@
-#include "objectscripts.h"
-#include "catalog.h"
-#include "databaseex.h"
-#include "messages.h"
+#include "odbc/objectscripts.h"
+#include "odbc/catalog.h"
+#include "odbc/databaseex.h"
+#include "odbc/messages.h"
 
 #include <wx/app.h>
 #include <wx/clipbrd.h>

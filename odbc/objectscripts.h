@@ -2,7 +2,7 @@
 // clipboard and drag-and-drop of texts.
 #pragma once
 
-#include "dialect.h"
+#include "odbc/dialect.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
-#include "odbcrecord.h"
-#include "databaseex.h"
-#include "dialect.h"
-#include "messages.h"
-#include "rfx.h"
+#include "odbc/odbcrecord.h"
+#include "odbc/databaseex.h"
+#include "odbc/dialect.h"
+#include "odbc/messages.h"
+#include "odbc/rfx.h"
 
 #include "afx/file.h"
 #include "odbcbase/calls.h"

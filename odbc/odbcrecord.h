@@ -4,9 +4,9 @@
 #pragma once
 
 #include "afx/dbcore.h"
-#include "bulkvariant.h"
-#include "paramarray.h"
-#include "values.h"
+#include "odbc/bulkvariant.h"
+#include "odbc/paramarray.h"
+#include "odbc/values.h"
 
 #include <cstdint>
 #include <string>

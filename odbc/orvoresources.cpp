@@ -1,4 +1,4 @@
-#include "orvoresources.h"
+#include "odbc/orvoresources.h"
 
 #include <wx/xrc/xmlres.h>
 

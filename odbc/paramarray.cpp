@@ -1,4 +1,4 @@
-#include "paramarray.h"
+#include "odbc/paramarray.h"
 
 #include <stdexcept>
 

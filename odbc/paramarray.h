@@ -2,7 +2,7 @@
 // sets, bound column-wise: the caller's arrays, described.
 #pragma once
 
-#include "values.h"
+#include "odbc/values.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,6 @@
 // Reading the columns of CODBCRecord's current row by index and C type.
-#include "odbcrecord.h"
-#include "dialect.h"
+#include "odbc/odbcrecord.h"
+#include "odbc/dialect.h"
 
 #include "afx/file.h"
 

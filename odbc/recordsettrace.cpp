@@ -1,5 +1,5 @@
-#include "recordsettrace.h"
-#include "databaseex.h"
+#include "odbc/recordsettrace.h"
+#include "odbc/databaseex.h"
 
 #include "winapi/folders.h"
 

@@ -1,4 +1,4 @@
-#include "rfx.h"
+#include "odbc/rfx.h"
 
 #include "winapi/text.h"
 

@@ -2,7 +2,7 @@
 // binary columns, and the cache helpers of their cached types.
 #pragma once
 
-#include "values.h"
+#include "odbc/values.h"
 
 #include <cstdint>
 #include <string>

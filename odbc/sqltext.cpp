@@ -1,4 +1,4 @@
-#include "sqltext.h"
+#include "odbc/sqltext.h"
 
 #include "winapi/text.h"
 

@@ -1,9 +1,9 @@
 // Ad-hoc statements of CDatabaseEx, the column and parameter descriptions,
 // the one-value queries and the data-model check.
-#include "databaseex.h"
-#include "dialect.h"
-#include "messages.h"
-#include "odbcrecord.h"
+#include "odbc/databaseex.h"
+#include "odbc/dialect.h"
+#include "odbc/messages.h"
+#include "odbc/odbcrecord.h"
 
 #include <cctype>
 #include <cstdlib>

@@ -1,7 +1,7 @@
-#include "treedbobjects.h"
-#include "databaseex.h"
-#include "messages.h"
-#include "orvoresources.h"
+#include "odbc/treedbobjects.h"
+#include "odbc/databaseex.h"
+#include "odbc/messages.h"
+#include "odbc/orvoresources.h"
 
 #include "afx/cmdid.h"
 #include "afx/ui/uilanguage.h"

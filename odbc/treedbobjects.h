@@ -3,7 +3,7 @@
 // supplies the connection. Both show CTreeDBObjectsModel.
 #pragma once
 
-#include "dbobjecttree.h"
+#include "odbc/dbobjecttree.h"
 
 #include <wx/docview.h>
 #include <wx/fdrepdlg.h>

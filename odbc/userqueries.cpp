@@ -1,7 +1,7 @@
-#include "userqueries.h"
-#include "databaseex.h"
-#include "dialect.h"
-#include "odbcrecord.h"
+#include "odbc/userqueries.h"
+#include "odbc/databaseex.h"
+#include "odbc/dialect.h"
+#include "odbc/odbcrecord.h"
 
 #include <cstring>
 

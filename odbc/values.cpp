@@ -1,5 +1,5 @@
-#include "values.h"
-#include "odbcrecord.h"
+#include "odbc/values.h"
+#include "odbc/odbcrecord.h"
 
 #include "afx/file.h"
 

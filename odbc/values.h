@@ -3,7 +3,7 @@
 #pragma once
 
 #include "afx/dbcore.h"
-#include "conversions.h"
+#include "odbc/conversions.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "quillmark.h"
+#include "profile/quillmark.h"
 
 #include "winapi/app_profile.h"
 #include "winapi/errors.h"

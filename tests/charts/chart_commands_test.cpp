@@ -7,7 +7,7 @@
 
 #include "afx/cmdid.h"
 
-#include "workflow_support.h"
+#include "tests/charts/workflow_support.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // questions are asked, and the verdict, for a table of small charts.
 #include "charts/chartprogress.h"
 
-#include "workflow_support.h"
+#include "tests/charts/workflow_support.h"
 
 #include <gtest/gtest.h>
 

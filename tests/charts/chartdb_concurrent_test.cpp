@@ -1,13 +1,13 @@
 // Two sessions at once: saving the charts of two document types, each keeps
 // all its rows; saving one chart, the saves run one after the other and a
 // save over rows another session changed since the load asks first.
-#include "chartdb_support.h"
+#include "tests/charts/chartdb_support.h"
 
 #include "afx/archive.h"
 #include "afx/file.h"
 #include "charts/chartrows.h"
 #include "charts/chartshell.h"
-#include "workflow_support.h"
+#include "tests/charts/workflow_support.h"
 
 #include <gtest/gtest.h>
 

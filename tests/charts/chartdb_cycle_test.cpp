@@ -6,7 +6,7 @@
 
 #include "afx/archive.h"
 #include "afx/file.h"
-#include "workflow_support.h"
+#include "tests/charts/workflow_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "chartdb_support.h"
+#include "tests/charts/chartdb_support.h"
 
 #include "charts/chartsymbols.h"
 #include "tests/common/kelmschema.h"

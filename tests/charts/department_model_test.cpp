@@ -3,7 +3,7 @@
 #include "charts/controllershared.h"
 #include "charts/deptmodel.h"
 
-#include "workflow_support.h"
+#include "tests/charts/workflow_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The workflow elements' rows on both engines: first saves insert, second
 // saves update and keep what they do not own; look-ups of the catalogue.
-#include "workflow_support.h"
+#include "tests/charts/workflow_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Drawing of the workflow elements under a display: the error icon stands
 // where the elements put it, and only while they have errors.
-#include "workflow_support.h"
+#include "tests/charts/workflow_support.h"
 
 #include "tests/common/wxtestenv.h"
 

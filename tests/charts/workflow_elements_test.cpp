@@ -1,6 +1,6 @@
 // The workflow chart's elements without a database: their archives, the
 // chart file, connection rules, routing, validation and delete cascades.
-#include "workflow_support.h"
+#include "tests/charts/workflow_support.h"
 
 #include "charts/basediagramdoc.h"
 #include "diagram/odcommand.h"

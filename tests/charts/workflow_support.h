@@ -8,7 +8,7 @@
 #include "charts/chartsymbols.h"
 #include "charts/diagrammodel.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 #include "tests/common/kelmschema.h"
 
 #include <deque>

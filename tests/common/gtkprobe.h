@@ -6,7 +6,7 @@
 // with the display's pointer and looks at the pixels of its pictures.
 #pragma once
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <algorithm>
 #include <chrono>

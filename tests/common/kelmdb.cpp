@@ -1,4 +1,4 @@
-#include "kelmdb.h"
+#include "tests/common/kelmdb.h"
 
 #include <filesystem>
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "ado/ado.h"
-#include "kelmschema.h"
-#include "testsupport.h"
+#include "tests/common/kelmschema.h"
+#include "tests/common/testsupport.h"
 
 #include <filesystem>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <grp.h>
 #include <libpq-fe.h>

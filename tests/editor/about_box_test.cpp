@@ -2,7 +2,7 @@
 // connection's database version; no display.
 #include "editor/dialogs/core/aboutdlgmodel.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include "winapi/module_version.h"
 

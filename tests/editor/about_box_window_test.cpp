@@ -1,5 +1,5 @@
 // The about box as the Help menu opens it over the main frame.
-#include "catalogue_windows.h"
+#include "tests/editor/catalogue_windows.h"
 
 #include "resources/tarnwick/strings.h"
 

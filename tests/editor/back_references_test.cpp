@@ -2,9 +2,9 @@
 // the document types with a move into a given one, by group and process.
 #include "editor/dialogs/core/shortcut.h"
 
-#include "fixture.h"
-#include "kelmdb.h"
-#include "recorder.h"
+#include "tests/editor/fixture.h"
+#include "tests/common/kelmdb.h"
+#include "tests/editor/recorder.h"
 
 #include <gtest/gtest.h>
 

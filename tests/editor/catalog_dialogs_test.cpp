@@ -6,9 +6,9 @@
 #include "editor/app/core/editorcore.h"
 #include "charts/chartshell.h"
 
-#include "fixture.h"
-#include "kelmdb.h"
-#include "recorder.h"
+#include "tests/editor/fixture.h"
+#include "tests/common/kelmdb.h"
+#include "tests/editor/recorder.h"
 
 #include <gtest/gtest.h>
 

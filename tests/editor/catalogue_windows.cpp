@@ -1,7 +1,7 @@
-#include "catalogue_windows.h"
+#include "tests/editor/catalogue_windows.h"
 
-#include "fixture.h"
-#include "tarnwickenv.h"
+#include "tests/editor/fixture.h"
+#include "tests/editor/tarnwickenv.h"
 
 #include "afx/cmdid.h"
 #include "charts/messagebox.h"

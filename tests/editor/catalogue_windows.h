@@ -7,8 +7,8 @@
 #include "editor/frames/ui/editormainframe.h"
 #include "editor/program/tarnwickapp.h"
 
-#include "testsupport.h"
-#include "kelmdb.h"
+#include "tests/common/testsupport.h"
+#include "tests/common/kelmdb.h"
 
 #include <gtest/gtest.h>
 

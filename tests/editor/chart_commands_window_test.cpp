@@ -14,9 +14,9 @@
 #include "charts/tarnwickcontroller.h"
 #include "charts/tarnwickview.h"
 
-#include "fixture.h"
-#include "kelmdb.h"
-#include "tarnwickenv.h"
+#include "tests/editor/fixture.h"
+#include "tests/common/kelmdb.h"
+#include "tests/editor/tarnwickenv.h"
 
 #include <gtest/gtest.h>
 

@@ -13,9 +13,9 @@
 #include "charts/tarnwickcontroller.h"
 #include "charts/tarnwickview.h"
 
-#include "kelmdb.h"
-#include "screen_reader.h"
-#include "tarnwickenv.h"
+#include "tests/common/kelmdb.h"
+#include "tests/editor/screen_reader.h"
+#include "tests/editor/tarnwickenv.h"
 
 #include <gtest/gtest.h>
 

@@ -18,11 +18,11 @@
 #include "diagram/odcontroller.h"
 #include "resources/tarnwick/strings.h"
 
-#include "fixture.h"
-#include "kelmdb.h"
-#include "recorder.h"
-#include "scripted_tree_dialogs.h"
-#include "tarnwickenv.h"
+#include "tests/editor/fixture.h"
+#include "tests/common/kelmdb.h"
+#include "tests/editor/recorder.h"
+#include "tests/editor/scripted_tree_dialogs.h"
+#include "tests/editor/tarnwickenv.h"
 
 #include <gtest/gtest.h>
 

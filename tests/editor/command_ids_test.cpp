@@ -2,7 +2,7 @@
 // wx as an id it accepts, and no two meet.
 #include "resources/tarnwick/strings.h"
 
-#include "wxids.h"
+#include "tests/common/wxids.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,10 @@
 
 #include "editor/app/core/editorcore.h"
 
-#include "fixture.h"
-#include "kelmdb.h"
-#include "recorder.h"
-#include "workflow_support.h"
+#include "tests/editor/fixture.h"
+#include "tests/common/kelmdb.h"
+#include "tests/editor/recorder.h"
+#include "tests/charts/workflow_support.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,9 @@
 
 #include "charts/chartshell.h"
 
-#include "fixture.h"
-#include "kelmdb.h"
-#include "treehost.h"
+#include "tests/editor/fixture.h"
+#include "tests/common/kelmdb.h"
+#include "tests/editor/treehost.h"
 
 #include <gtest/gtest.h>
 

@@ -20,10 +20,10 @@
 #include "resources/tarnwick/strings.h"
 #include "diagram/odcontroller.h"
 
-#include "fixture.h"
-#include "kelmdb.h"
-#include "screen_reader.h"
-#include "tarnwickenv.h"
+#include "tests/editor/fixture.h"
+#include "tests/common/kelmdb.h"
+#include "tests/editor/screen_reader.h"
+#include "tests/editor/tarnwickenv.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // a double click take or refuse.
 #include "editor/trees/core/docselecttree.h"
 
-#include "fixture.h"
-#include "kelmdb.h"
-#include "recorder.h"
+#include "tests/editor/fixture.h"
+#include "tests/common/kelmdb.h"
+#include "tests/editor/recorder.h"
 
 #include <gtest/gtest.h>
 

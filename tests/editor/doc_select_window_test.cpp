@@ -5,10 +5,10 @@
 #include "editor/trees/ui/docselectdlg.h"
 #include "editor/program/tarnwickapp.h"
 
-#include "fixture.h"
-#include "recorder.h"
-#include "tarnwickenv.h"
-#include "workflow_support.h"
+#include "tests/editor/fixture.h"
+#include "tests/editor/recorder.h"
+#include "tests/editor/tarnwickenv.h"
+#include "tests/charts/workflow_support.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,6 @@ target_compile_definitions(doc_select_test PRIVATE WORKFLOW_FIXTURES="${CMAKE_SO
 kelm_test(doc_select_window_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/doc_select_window_test.cpp
           ${CMAKE_SOURCE_DIR}/tests/charts/workflow_support.cpp
           LIBS tarnwick-ui kelm_adotest LABELS gui sqlite)
-target_include_directories(doc_select_window_test PRIVATE ${CMAKE_SOURCE_DIR}/tests/charts)
 target_compile_definitions(doc_select_window_test PRIVATE KELM_TEST_OUTPUT="${CMAKE_BINARY_DIR}/test-output"
                            WORKFLOW_FIXTURES="${CMAKE_SOURCE_DIR}/tests/charts/fixtures")
 set_tests_properties(doc_select_window_test PROPERTIES RESOURCE_LOCK display)

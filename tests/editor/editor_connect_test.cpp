@@ -4,9 +4,9 @@
 // first ODBC call.
 #include "editor/app/core/editorcore.h"
 #include "editor/app/core/dbutil.h"
-#include "kelmdb.h"
+#include "tests/common/kelmdb.h"
 #include "editor/dialogs/core/logindialogmodel.h"
-#include "recorder.h"
+#include "tests/editor/recorder.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 #include "editor/app/core/editorcore.h"
 #include "editor/app/core/dbutil.h"
 #include "editor/dialogs/core/logindialogmodel.h"
-#include "recorder.h"
+#include "tests/editor/recorder.h"
 #include "editor/app/ui/settings.h"
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "afx/file.h"
 #include "diagram/odproperty.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // display: its caption while charts open and close, the tree bar with a name
 // wider than the bar, the toolbars with and without a chart, and the recent
 // files over two sessions. Pointer input goes through the display.
-#include "catalogue_windows.h"
+#include "tests/editor/catalogue_windows.h"
 #include "editor/frames/ui/childframe.h"
 #include "editor/app/ui/settings.h"
 

@@ -5,10 +5,10 @@
 #include "editor/dialogs/core/createstate.h"
 #include "editor/trees/core/processtree.h"
 
-#include "fixture.h"
-#include "kelmdb.h"
-#include "recorder.h"
-#include "scripted_tree_dialogs.h"
+#include "tests/editor/fixture.h"
+#include "tests/common/kelmdb.h"
+#include "tests/editor/recorder.h"
+#include "tests/editor/scripted_tree_dialogs.h"
 
 #include <gtest/gtest.h>
 

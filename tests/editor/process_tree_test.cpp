@@ -3,9 +3,9 @@
 // opening, renaming and the keys do.
 #include "editor/trees/core/processtree.h"
 
-#include "fixture.h"
-#include "kelmdb.h"
-#include "treehost.h"
+#include "tests/editor/fixture.h"
+#include "tests/common/kelmdb.h"
+#include "tests/editor/treehost.h"
 
 #include <gtest/gtest.h>
 

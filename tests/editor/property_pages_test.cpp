@@ -7,9 +7,9 @@
 #include "editor/pages/core/pageplan.h"
 #include "editor/pages/core/statepages.h"
 
-#include "fixture.h"
-#include "recorder.h"
-#include "workflow_support.h"
+#include "tests/editor/fixture.h"
+#include "tests/editor/recorder.h"
+#include "tests/charts/workflow_support.h"
 
 #include <gtest/gtest.h>
 

@@ -12,10 +12,10 @@
 #include "charts/tarnwickview.h"
 #include "diagram/odcontroller.h"
 
-#include "fixture.h"
-#include "kelmdb.h"
-#include "recorder.h"
-#include "tarnwickenv.h"
+#include "tests/editor/fixture.h"
+#include "tests/common/kelmdb.h"
+#include "tests/editor/recorder.h"
+#include "tests/editor/tarnwickenv.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // and the pointer moved through the display as a user moves it.
 #pragma once
 
-#include "tarnwickenv.h"
+#include "tests/editor/tarnwickenv.h"
 
 #include "diagram/odviewport.h"
 

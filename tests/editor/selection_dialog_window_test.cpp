@@ -5,9 +5,9 @@
 #include "editor/dialogs/ui/selectdlgs.h"
 #include "editor/trees/core/processtree.h"
 
-#include "fixture.h"
-#include "kelmdb.h"
-#include "tarnwickenv.h"
+#include "tests/editor/fixture.h"
+#include "tests/common/kelmdb.h"
+#include "tests/editor/tarnwickenv.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Starts the real program under the test display with d:, u: and p: on a
 // data source of its own, waits until it is connected with its main window
 // up, and keeps a screenshot in the test output folder.
-#include "fixture.h"
-#include "gtkprobe.h"
-#include "kelmdb.h"
+#include "tests/editor/fixture.h"
+#include "tests/common/gtkprobe.h"
+#include "tests/common/kelmdb.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "dmo/dmo.h"
 #include "dmo/quote.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>

@@ -2,7 +2,7 @@
 #include "installer/scriptlist.h"
 #include "installer/utils.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "installer/crc32.h"
 #include "installer/exceptions.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -10,9 +10,9 @@
 #include "installer/ui/mainframe.h"
 #include "installer/wxprompt.h"
 
-#include "runfixture.h"
-#include "testsupport.h"
-#include "wxgui.h"
+#include "tests/installer/runfixture.h"
+#include "tests/common/testsupport.h"
+#include "tests/installer/wxgui.h"
 
 #include <gtest/gtest.h>
 

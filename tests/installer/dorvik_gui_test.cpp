@@ -1,8 +1,8 @@
 // The dorvik program as a user starts it: a quiet run of a small kit shows
 // the main window and the progress dialog, writes its log and exits with
 // its status; a second start exits 4 and raises the first.
-#include "gtkprobe.h"
-#include "testsupport.h"
+#include "tests/common/gtkprobe.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "installer/utils.h"
 #include "dmo/dmo.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "installer/commander.h"
 #include "installer/filemanager.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "installer/installdata.h"
 #include "installer/utils.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "installer/installdata.h"
 #include "dmo/tools.h"
 
-#include "pgtestutil.h"
+#include "tests/installer/pgtestutil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "installer/logfile.h"
 #include "installer/utils.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 #include "winapi/module_version.h"
 
 #include <gtest/gtest.h>

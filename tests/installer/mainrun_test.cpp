@@ -5,7 +5,7 @@
 #include "installer/progress.h"
 #include "dmo/dmo.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

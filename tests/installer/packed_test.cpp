@@ -2,7 +2,7 @@
 #include "installer/crc32.h"
 #include "installer/packwriter.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

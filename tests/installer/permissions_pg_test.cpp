@@ -3,7 +3,7 @@
 #include "installer/utils.h"
 #include "dmo/tables.h"
 
-#include "pgtestutil.h"
+#include "tests/installer/pgtestutil.h"
 
 #include <gtest/gtest.h>
 

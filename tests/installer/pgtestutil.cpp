@@ -1,4 +1,4 @@
-#include "pgtestutil.h"
+#include "tests/installer/pgtestutil.h"
 
 #include <libpq-fe.h>
 

@@ -5,7 +5,7 @@
 #include "installer/commander.h"
 #include "dmo/dmo.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <functional>
 #include <memory>

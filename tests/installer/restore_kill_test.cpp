@@ -1,6 +1,6 @@
 // A Dorvik killed while pg_restore runs leaves the database as it was, its
 // tool ends with it, and the next run drops what the killed one left.
-#include "restorefixture.h"
+#include "tests/installer/restorefixture.h"
 
 #include <gtest/gtest.h>
 

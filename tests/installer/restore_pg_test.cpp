@@ -1,4 +1,4 @@
-#include "restorefixture.h"
+#include "tests/installer/restorefixture.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "installer/utils.h"
 #include "dmo/tools.h"
 
-#include "pgtestutil.h"
+#include "tests/installer/pgtestutil.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "installer/appcore.h"
 #include "installer/logfile.h"
 #include "installer/mainrun.h"
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 #include "winapi/prompt.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "dmo/dmo.h"
 #include "dmo/restore.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

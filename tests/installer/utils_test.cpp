@@ -2,7 +2,7 @@
 #include "installer/utils.h"
 #include "resources/dorvik/strings.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -13,9 +13,9 @@
 #include "installer/ui/wizarddlgs.h"
 #include "afx/cmdid.h"
 
-#include "runfixture.h"
-#include "testsupport.h"
-#include "wxgui.h"
+#include "tests/installer/runfixture.h"
+#include "tests/common/testsupport.h"
+#include "tests/installer/wxgui.h"
 
 #include <gtest/gtest.h>
 

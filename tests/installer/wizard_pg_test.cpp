@@ -10,9 +10,9 @@
 #include "dmo/dmo.h"
 #include "dmo/jobs.h"
 
-#include "fakepages.h"
-#include "runfixture.h"
-#include "testsupport.h"
+#include "tests/installer/fakepages.h"
+#include "tests/installer/runfixture.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include "winapi/drives.h"
 #include "winapi/text.h"
 
-#include "fakepages.h"
-#include "testsupport.h"
+#include "tests/installer/fakepages.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 // installed and a changed database to the kit's structure, and Tarnwick
 // opens on it: its process tree shows the demo groups and a document type
 // opened through the tree shows its states and links.
-#include "../editor/recorder.h"
-#include "../editor/tarnwickenv.h"
+#include "tests/editor/recorder.h"
+#include "tests/editor/tarnwickenv.h"
 #include "editor/trees/ui/basetreectrl.h"
 #include "editor/frames/ui/editormainframe.h"
 #include "editor/program/tarnwickapp.h"
@@ -15,7 +15,7 @@
 #include "charts/basediagramdoc.h"
 #include "charts/diagrammodel.h"
 #include "charts/messagebox.h"
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 #include "winapi/folders.h"
 
 #include <gtest/gtest.h>

@@ -5,8 +5,8 @@
 // launcher. setup installs the client kit of a prefix installed in place,
 // and the uninstaller it copies removes it again. cpack makes the Debian
 // package of the same rules.
-#include "../setup/sandbox.h"
-#include "testsupport.h"
+#include "tests/setup/sandbox.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

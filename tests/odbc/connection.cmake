@@ -17,6 +17,5 @@ kelm_test(odbc_gui_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/odbc_gui_test.cpp
 # The fuzz tree declares no tests.
 if(TARGET odbc_gui_test)
     set_tests_properties(odbc_gui_test PROPERTIES RESOURCE_LOCK display)
-    target_include_directories(odbc_gui_test PRIVATE ${CMAKE_SOURCE_DIR})
     target_compile_definitions(odbc_gui_test PRIVATE KELM_TEST_OUTPUT="${CMAKE_BINARY_DIR}/test-output")
 endif()

@@ -1,16 +1,16 @@
 // The extended connection: connect-string parts, the ways to open, driver
 // facts, ad-hoc statements with parameter arrays and identities, and the
 // data-model check, on SQLite and PostgreSQL.
-#include "databaseex.h"
-#include "dialect.h"
-#include "logindlg.h"
-#include "messages.h"
-#include "recordsettrace.h"
-#include "userqueries.h"
+#include "odbc/databaseex.h"
+#include "odbc/dialect.h"
+#include "odbc/logindlg.h"
+#include "odbc/messages.h"
+#include "odbc/recordsettrace.h"
+#include "odbc/userqueries.h"
 
-#include "quillmark.h"
+#include "profile/quillmark.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

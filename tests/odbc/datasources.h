@@ -3,7 +3,7 @@
 // first ODBC call of the process.
 #pragma once
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <cstdlib>
 #include <fstream>

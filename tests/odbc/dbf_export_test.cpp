@@ -1,6 +1,6 @@
 #include "odbc/dbfexport.h"
 #include "odbc/dynamicrecord.h"
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

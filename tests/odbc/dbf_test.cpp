@@ -1,5 +1,5 @@
 #include "odbc/dbffile.h"
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The database-object tree without a window, on a PostgreSQL database the
 // test builds (schemas, tables with keys and an index, a view, a procedure,
 // an overloaded function, data types) and on an SQLite file.
-#include "databaseex.h"
-#include "dbobjecttree.h"
-#include "messages.h"
+#include "odbc/databaseex.h"
+#include "odbc/dbobjecttree.h"
+#include "odbc/messages.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

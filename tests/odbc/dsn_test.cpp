@@ -1,10 +1,10 @@
 // Data sources of unixODBC's odbc.ini: the trusted-connection setting, the
 // driver of a data source, and the two roads of the logon open.
-#include "databaseex.h"
-#include "logindlg.h"
-#include "messages.h"
+#include "odbc/databaseex.h"
+#include "odbc/logindlg.h"
+#include "odbc/messages.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 #include "winapi/folders.h"
 
 #include <gtest/gtest.h>

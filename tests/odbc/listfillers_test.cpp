@@ -1,9 +1,9 @@
 // Display names of ODBC codes and the texts the list fillers write for the
 // rows of a query, on both engines.
-#include "databaseex.h"
-#include "listfillers.h"
+#include "odbc/databaseex.h"
+#include "odbc/listfillers.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

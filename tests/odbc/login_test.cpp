@@ -1,14 +1,14 @@
 // The login dialog's rules on data sources of its own: temporary system and
 // user odbc.ini files with PostgreSQL and SQLite sources, the setting store
 // in a temporary folder.
-#include "databaseex.h"
-#include "logindlg.h"
-#include "listfillers.h"
-#include "messages.h"
+#include "odbc/databaseex.h"
+#include "odbc/logindlg.h"
+#include "odbc/listfillers.h"
+#include "odbc/messages.h"
 
-#include "quillmark.h"
-#include "datasources.h"
-#include "testsupport.h"
+#include "profile/quillmark.h"
+#include "tests/odbc/datasources.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Script skeletons of tree objects: the texts for SQL Server style names,
 // then the same commands against real objects on PostgreSQL and SQLite,
 // run where the engine can run them.
-#include "databaseex.h"
-#include "objectscripts.h"
+#include "odbc/databaseex.h"
+#include "odbc/objectscripts.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

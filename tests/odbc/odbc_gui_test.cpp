@@ -3,16 +3,16 @@
 // tree (as a view of a document, the way a host uses it) on PostgreSQL, with
 // its popup menu, clipboard and drag text. Screenshots go to the test's
 // output folder.
-#include "databaseex.h"
-#include "listfillers.h"
-#include "logindlg.h"
-#include "messages.h"
-#include "treedbobjects.h"
+#include "odbc/databaseex.h"
+#include "odbc/listfillers.h"
+#include "odbc/logindlg.h"
+#include "odbc/messages.h"
+#include "odbc/treedbobjects.h"
 
 #include "afx/cmdid.h"
-#include "datasources.h"
-#include "gtkprobe.h"
-#include "testsupport.h"
+#include "tests/odbc/datasources.h"
+#include "tests/common/gtkprobe.h"
+#include "tests/common/testsupport.h"
 #include "tests/platform/diagram/wxtestapp.h"
 
 #include <gtest/gtest.h>

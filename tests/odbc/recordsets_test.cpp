@@ -1,13 +1,13 @@
 // The general, single-row and bulk recordsets and the catalog recordsets
 // over a small fixture, on SQLite and PostgreSQL.
-#include "catalog.h"
-#include "databaseex.h"
-#include "dynamicrecord.h"
-#include "messages.h"
-#include "paramarray.h"
-#include "recordsettrace.h"
+#include "odbc/catalog.h"
+#include "odbc/databaseex.h"
+#include "odbc/dynamicrecord.h"
+#include "odbc/messages.h"
+#include "odbc/paramarray.h"
+#include "odbc/recordsettrace.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include "afx/file.h"
 

@@ -1,12 +1,12 @@
 // A recordset over a table of every column type, fetched singly and in bulk,
 // updated, added to and deleted from, and a parameter array inserted in one
 // execute, on SQLite and PostgreSQL.
-#include "paramarray.h"
-#include "rfx.h"
-#include "values.h"
+#include "odbc/paramarray.h"
+#include "odbc/rfx.h"
+#include "odbc/values.h"
 
-#include "dbscalar.h"
-#include "testsupport.h"
+#include "tests/common/dbscalar.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Typed values, their conversions, the parameter arrays and the bulk column
 // buffer, without a database.
-#include "bulkvariant.h"
-#include "conversions.h"
-#include "paramarray.h"
-#include "values.h"
+#include "odbc/bulkvariant.h"
+#include "odbc/conversions.h"
+#include "odbc/paramarray.h"
+#include "odbc/values.h"
 
 #include "afx/file.h"
 

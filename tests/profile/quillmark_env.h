@@ -3,7 +3,7 @@
 // state lives for the whole process).
 #pragma once
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

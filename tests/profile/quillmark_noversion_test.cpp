@@ -1,6 +1,6 @@
 // A host program without a version record cannot derive the sub-folder.
-#include "quillmark.h"
-#include "quillmark_env.h"
+#include "profile/quillmark.h"
+#include "tests/profile/quillmark_env.h"
 
 #include "winapi/app_profile.h"
 

@@ -1,5 +1,5 @@
-#include "quillmark.h"
-#include "quillmark_env.h"
+#include "profile/quillmark.h"
+#include "tests/profile/quillmark_env.h"
 
 #include "winapi/app_profile.h"
 #include "winapi/folders.h"

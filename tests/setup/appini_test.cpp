@@ -3,7 +3,7 @@
 #include "setup/appini.h"
 #include "setup/setupapp.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

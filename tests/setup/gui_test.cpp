@@ -1,8 +1,8 @@
 // setup's wizard and uninstall's confirmation on the display: pages,
 // buttons, the licence rule and the abort question, with screenshots in the
 // test's output folder.
-#include "gtkprobe.h"
-#include "sandbox.h"
+#include "tests/common/gtkprobe.h"
+#include "tests/setup/sandbox.h"
 
 #include "resources/setup/strings.h"
 #include "setup/setupdlg.h"

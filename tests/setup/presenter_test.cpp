@@ -1,6 +1,6 @@
 // setup's and uninstall's runs driven in this process: the administrator
 // test, the questions and the wizard are answered by the test.
-#include "sandbox.h"
+#include "tests/setup/sandbox.h"
 
 #include "resources/setup/strings.h"
 #include "setup/setupapp.h"

@@ -1,4 +1,4 @@
-#include "sandbox.h"
+#include "tests/setup/sandbox.h"
 
 #include "winapi/process.h"
 

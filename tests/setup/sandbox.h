@@ -3,7 +3,7 @@
 // the demo client kit is copied there.
 #pragma once
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <string>
 #include <vector>

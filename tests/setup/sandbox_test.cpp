@@ -1,6 +1,6 @@
 // setup and uninstall end to end in a sandbox: the real programs install
 // the demo client kit, install it again over itself and remove it.
-#include "sandbox.h"
+#include "tests/setup/sandbox.h"
 
 #include "resources/setup/strings.h"
 #include "setup/appini.h"

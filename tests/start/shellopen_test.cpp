@@ -1,6 +1,6 @@
 #include "winapi/shell.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "start/startini.h"
 #include "start/startlook.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

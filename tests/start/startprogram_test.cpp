@@ -1,8 +1,8 @@
 // The start program as a user starts it: it reads Start.ini beside it or the
 // one its argument names, shows the picture's window, and ends with status
 // 1 and one line on stderr when there is nothing to show.
-#include "gtkprobe.h"
-#include "testsupport.h"
+#include "tests/common/gtkprobe.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

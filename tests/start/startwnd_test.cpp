@@ -3,7 +3,7 @@
 #include "start/startini.h"
 #include "start/startwnd.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 #include "tests/platform/diagram/wxtestapp.h"
 
 #include <gtest/gtest.h>

@@ -1,13 +1,13 @@
 // A host program's use of the library, in the order hosts call it:
 // InitQuillmark, the driver manager's trace, open, CheckModelVer,
 // recordsets with the cursor trace, trace off, Close.
-#include "databaseex.h"
-#include "dynamicrecord.h"
-#include "messages.h"
-#include "recordsettrace.h"
+#include "odbc/databaseex.h"
+#include "odbc/dynamicrecord.h"
+#include "odbc/messages.h"
+#include "odbc/recordsettrace.h"
 
-#include "quillmark.h"
-#include "testsupport.h"
+#include "profile/quillmark.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The ADO layer on a real Kelm database, each case on both engines.
-#include "kelmdb.h"
-#include "errorof.h"
+#include "tests/common/kelmdb.h"
+#include "tests/platform/ado/errorof.h"
 
 #include <gtest/gtest.h>
 

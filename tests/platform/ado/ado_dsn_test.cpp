@@ -1,6 +1,6 @@
 // Opening by data-source name, with credentials or trusted, against data
 // sources of the test's own (one process per ODBC configuration).
-#include "kelmdb.h"
+#include "tests/common/kelmdb.h"
 
 #include <gtest/gtest.h>
 

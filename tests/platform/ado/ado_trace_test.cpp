@@ -1,6 +1,6 @@
 // The driver manager's trace, on while connections open with a password:
 // the password never reaches the trace file, whichever key carries it.
-#include "kelmdb.h"
+#include "tests/common/kelmdb.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Values, texts, arrays and errors of the ADO layer; no database.
 #include "ado/ado.h"
-#include "errorof.h"
+#include "tests/platform/ado/errorof.h"
 
 #include <gtest/gtest.h>
 

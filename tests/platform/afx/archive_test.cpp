@@ -2,7 +2,7 @@
 #include "afx/file.h"
 #include "afx/object.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

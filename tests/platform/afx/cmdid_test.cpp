@@ -2,7 +2,7 @@
 // ids by the table, every other id from 0x8000 moves down by 0x8000.
 #include "afx/cmdid.h"
 
-#include "wxids.h"
+#include "tests/common/wxids.h"
 
 #include <gtest/gtest.h>
 

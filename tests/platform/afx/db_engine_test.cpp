@@ -2,8 +2,8 @@
 // ODBC drivers.
 #include "afx/dbcore.h"
 
-#include "dbscalar.h"
-#include "testsupport.h"
+#include "tests/common/dbscalar.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

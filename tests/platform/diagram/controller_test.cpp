@@ -1,7 +1,7 @@
 // The controller's command operations and its mouse modes, without a display.
 #include "diagram/odcontroller.h"
 
-#include "wxids.h"
+#include "tests/common/wxids.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // Drawing through the viewport under a display: a model drawn to a picture
 // and checked against the library's own drawing rules.
-#include "fixtures.h"
+#include "tests/platform/diagram/fixtures.h"
 
 #include "diagram/odcontroller.h"
 #include "diagram/odviewport.h"
 
 #include "afx/cmdid.h"
 
-#include "testsupport.h"
-#include "wxtestapp.h"
+#include "tests/common/testsupport.h"
+#include "tests/platform/diagram/wxtestapp.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "fixtures.h"
+#include "tests/platform/diagram/fixtures.h"
 
 namespace odtest {
 

@@ -1,4 +1,4 @@
-#include "fixtures.h"
+#include "tests/platform/diagram/fixtures.h"
 
 #include "diagram/odcommand.h"
 #include "diagram/odmodel.h"

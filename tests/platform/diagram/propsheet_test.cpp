@@ -1,8 +1,8 @@
 // Property sheets under a display: pages initialise when first shown, only
 // initialised pages apply, in page order, and the component sheet's apply
 // step runs after them.
-#include "fixtures.h"
-#include "wxtestapp.h"
+#include "tests/platform/diagram/fixtures.h"
+#include "tests/platform/diagram/wxtestapp.h"
 
 #include "diagram/odpropsheet.h"
 #include "diagram/odviewport.h"

@@ -2,8 +2,8 @@
 // per wrapper class, laid out beside the viewport and kept in step with it;
 // the off-screen buffer made, kept and rebuilt by its rules, brought up to
 // date by invalidation, and left alone by printing.
-#include "fixtures.h"
-#include "wxtestapp.h"
+#include "tests/platform/diagram/fixtures.h"
+#include "tests/platform/diagram/wxtestapp.h"
 
 #include "diagram/mvcbuffered.h"
 #include "diagram/mvcwrapper.h"

@@ -1,7 +1,7 @@
 #include "dmo/dmo.h"
 #include "dmo/names.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>

@@ -1,7 +1,7 @@
 #include "dmo/address.h"
 #include "dmo/dmo.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 #include "winapi/folders.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "dmo/restore.h"
 #include "dmo/tools.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "odbcbase/diagnostics.h"
 #include "odbcbase/engine.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

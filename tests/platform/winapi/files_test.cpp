@@ -1,7 +1,7 @@
 #include "winapi/errors.h"
 #include "winapi/files.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

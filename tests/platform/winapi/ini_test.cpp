@@ -1,5 +1,5 @@
 // The private-profile functions on real files in a temporary folder.
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 #include "winapi/errors.h"
 #include "winapi/ini.h"
 #include "winapi/text.h"

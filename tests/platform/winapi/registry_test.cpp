@@ -4,7 +4,7 @@
 #include "winapi/registry.h"
 #include "winapi/shelllink.h"
 
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Folders, texts, error numbers, version records and the application profile.
-#include "testsupport.h"
+#include "tests/common/testsupport.h"
 #include "winapi/app_profile.h"
 #include "winapi/errors.h"
 #include "winapi/files.h"
