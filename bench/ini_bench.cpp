@@ -5,7 +5,7 @@
 // stat() each read makes is shown on its own beside them, and under it the
 // cost of any system call at all.
 #include "bench/benchstats.h"
-#include "winapi/ini.h"
+#include "winapi/settings/ini.h"
 
 #include <benchmark/benchmark.h>
 #include <wx/fileconf.h>

@@ -5,7 +5,7 @@
 // and spread printed.
 #include "bench/benchstats.h"
 #include "winapi/process.h"
-#include "winapi/registry.h"
+#include "winapi/settings/registry.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,7 +4,7 @@
 #include "installer/utils.h"
 #include "dmo/dmo.h"
 #include "winapi/folders.h"
-#include "winapi/ini.h"
+#include "winapi/settings/ini.h"
 #include "winapi/text.h"
 
 #include <atomic>

@@ -6,7 +6,7 @@
 #include "installer/logfile.h"
 #include "dmo/dmo.h"
 #include "winapi/folders.h"
-#include "winapi/ini.h"
+#include "winapi/settings/ini.h"
 #include "winapi/text.h"
 
 #include <algorithm>

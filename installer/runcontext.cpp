@@ -1,7 +1,7 @@
 #include "installer/runcontext.h"
 
 #include "installer/utils.h"
-#include "resources/dorvik/strings.h"
+#include "resources/dorvik/dorvikstrings.h"
 
 namespace dorvik {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "installer/runcontext.h"
-#include "resources/dorvik/strings.h"
+#include "resources/dorvik/dorvikstrings.h"
 #include "winapi/prompt.h"
 
 #include <cstdint>

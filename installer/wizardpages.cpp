@@ -2,7 +2,7 @@
 
 #include "installer/utils.h"
 #include "winapi/folders.h"
-#include "winapi/ini.h"
+#include "winapi/settings/ini.h"
 #include "winapi/shell.h"
 #include "winapi/text.h"
 #include "dmo/error.h"

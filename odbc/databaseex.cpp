@@ -8,7 +8,7 @@
 #include "profile/quillmark.h"
 #include "winapi/folders.h"
 #include "odbcbase/connectstring.h"
-#include "winapi/odbcconfig.h"
+#include "winapi/settings/odbcconfig.h"
 #include "winapi/text.h"
 
 #include <odbcinst.h>

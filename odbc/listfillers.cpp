@@ -2,7 +2,7 @@
 #include "odbc/conversions.h"
 #include "odbc/messages.h"
 
-#include "winapi/odbcconfig.h"
+#include "winapi/settings/odbcconfig.h"
 #include "winapi/text.h"
 
 #include <wx/combobox.h>

@@ -1,10 +1,10 @@
 #include "profile/quillmark.h"
 
-#include "winapi/app_profile.h"
+#include "winapi/settings/app_profile.h"
 #include "winapi/errors.h"
 #include "winapi/files.h"
 #include "winapi/folders.h"
-#include "winapi/ini.h"
+#include "winapi/settings/ini.h"
 #include "winapi/module_version.h"
 #include "winapi/text.h"
 #include "winapi/version.h"

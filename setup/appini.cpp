@@ -3,7 +3,7 @@
 #include "winapi/errors.h"
 #include "winapi/files.h"
 #include "winapi/folders.h"
-#include "winapi/ini.h"
+#include "winapi/settings/ini.h"
 #include "winapi/shelllink.h"
 #include "winapi/text.h"
 

@@ -1,14 +1,14 @@
 #include "setup/setupapp.h"
 
 #include "installer/filemanager.h"
-#include "resources/setup/strings.h"
-#include "winapi/app_profile.h"
+#include "resources/setup/setupstrings.h"
+#include "winapi/settings/app_profile.h"
 #include "winapi/errors.h"
 #include "winapi/files.h"
 #include "winapi/folders.h"
-#include "winapi/odbcconfig.h"
+#include "winapi/settings/odbcconfig.h"
 #include "winapi/process.h"
-#include "winapi/registry.h"
+#include "winapi/settings/registry.h"
 #include "winapi/shelllink.h"
 #include "winapi/text.h"
 

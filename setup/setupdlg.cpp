@@ -1,6 +1,6 @@
 #include "setup/setupdlg.h"
 
-#include "resources/setup/strings.h"
+#include "resources/setup/setupstrings.h"
 
 #include <wx/button.h>
 #include <wx/dirdlg.h>

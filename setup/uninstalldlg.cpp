@@ -1,6 +1,6 @@
 #include "setup/uninstalldlg.h"
 
-#include "resources/setup/strings.h"
+#include "resources/setup/setupstrings.h"
 
 #include <wx/artprov.h>
 #include <wx/sizer.h>

@@ -1,6 +1,6 @@
 #include "setup/wizardmodel.h"
 
-#include "resources/setup/strings.h"
+#include "resources/setup/setupstrings.h"
 #include "setup/setupapp.h"
 #include "winapi/files.h"
 

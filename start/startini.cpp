@@ -1,7 +1,7 @@
 #include "start/startini.h"
 
 #include "winapi/folders.h"
-#include "winapi/ini.h"
+#include "winapi/settings/ini.h"
 #include "winapi/text.h"
 
 #include <cstdint>

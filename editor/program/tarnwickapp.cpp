@@ -19,7 +19,7 @@
 #include "charts/deptview.h"
 #include "charts/messagebox.h"
 #include "charts/tarnwickview.h"
-#include "resources/tarnwick/strings.h"
+#include "resources/tarnwick/tarnwickstrings.h"
 
 #include <wx/fileconf.h>
 #include <wx/image.h>

@@ -1,7 +1,7 @@
 #include "installer/ui/dialogs.h"
 
 #include "installer/utils.h"
-#include "resources/dorvik/strings.h"
+#include "resources/dorvik/dorvikstrings.h"
 
 #include <wx/animate.h>
 #include <wx/app.h>

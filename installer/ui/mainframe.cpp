@@ -4,8 +4,8 @@
 #include "installer/installdata.h"
 #include "installer/ui/mainsheet.h"
 #include "installer/wxprompt.h"
-#include "resources/dorvik/strings.h"
-#include "winapi/ini.h"
+#include "resources/dorvik/dorvikstrings.h"
+#include "winapi/settings/ini.h"
 
 #include <wx/dcbuffer.h>
 #include <wx/fontenum.h>

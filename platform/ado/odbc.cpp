@@ -6,7 +6,7 @@
 #include "odbcbase/connectstring.h"
 #include "odbcbase/diagnostics.h"
 #include "odbcbase/engine.h"
-#include "winapi/odbcconfig.h"
+#include "winapi/settings/odbcconfig.h"
 #include "winapi/text.h"
 
 #include <sql.h>

@@ -1,7 +1,7 @@
 // The about box as the Help menu opens it over the main frame.
 #include "tests/editor/catalogue_windows.h"
 
-#include "resources/tarnwick/strings.h"
+#include "resources/tarnwick/tarnwickstrings.h"
 
 #include <kelm_version.h>
 

@@ -16,7 +16,7 @@
 #include "charts/messagebox.h"
 #include "charts/tarnwickview.h"
 #include "diagram/odcontroller.h"
-#include "resources/tarnwick/strings.h"
+#include "resources/tarnwick/tarnwickstrings.h"
 
 #include "tests/editor/fixture.h"
 #include "tests/common/kelmdb.h"

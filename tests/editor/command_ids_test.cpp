@@ -1,6 +1,6 @@
 // Tarnwick's ids at the wx boundary: every id the program declares reaches
 // wx as an id it accepts, and no two meet.
-#include "resources/tarnwick/strings.h"
+#include "resources/tarnwick/tarnwickstrings.h"
 
 #include "tests/common/wxids.h"
 

@@ -17,7 +17,7 @@
 #include "afx/cmdid.h"
 #include "charts/deptview.h"
 #include "charts/messagebox.h"
-#include "resources/tarnwick/strings.h"
+#include "resources/tarnwick/tarnwickstrings.h"
 #include "diagram/odcontroller.h"
 
 #include "tests/editor/fixture.h"

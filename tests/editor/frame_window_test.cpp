@@ -10,7 +10,7 @@
 #include "charts/basediagramdoc.h"
 #include "charts/messagebox.h"
 #include "diagram/odcontroller.h"
-#include "resources/tarnwick/strings.h"
+#include "resources/tarnwick/tarnwickstrings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "installer/commander.h"
 #include "installer/utils.h"
-#include "resources/dorvik/strings.h"
+#include "resources/dorvik/dorvikstrings.h"
 
 #include "tests/common/testsupport.h"
 

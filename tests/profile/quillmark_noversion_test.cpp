@@ -2,7 +2,7 @@
 #include "profile/quillmark.h"
 #include "tests/profile/quillmark_env.h"
 
-#include "winapi/app_profile.h"
+#include "winapi/settings/app_profile.h"
 
 #include <gtest/gtest.h>
 

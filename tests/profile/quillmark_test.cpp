@@ -1,9 +1,9 @@
 #include "profile/quillmark.h"
 #include "tests/profile/quillmark_env.h"
 
-#include "winapi/app_profile.h"
+#include "winapi/settings/app_profile.h"
 #include "winapi/folders.h"
-#include "winapi/ini.h"
+#include "winapi/settings/ini.h"
 #include "winapi/version.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "tests/common/gtkprobe.h"
 #include "tests/setup/sandbox.h"
 
-#include "resources/setup/strings.h"
+#include "resources/setup/setupstrings.h"
 #include "setup/setupdlg.h"
 #include "setup/uninstalldlg.h"
 #include "tests/common/wxtestenv.h"

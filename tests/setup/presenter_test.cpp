@@ -2,11 +2,11 @@
 // test, the questions and the wizard are answered by the test.
 #include "tests/setup/sandbox.h"
 
-#include "resources/setup/strings.h"
+#include "resources/setup/setupstrings.h"
 #include "setup/setupapp.h"
 #include "setup/uninstallapp.h"
 #include "setup/wizardmodel.h"
-#include "winapi/registry.h"
+#include "winapi/settings/registry.h"
 
 #include <gtest/gtest.h>
 

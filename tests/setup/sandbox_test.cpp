@@ -2,11 +2,11 @@
 // the demo client kit, install it again over itself and remove it.
 #include "tests/setup/sandbox.h"
 
-#include "resources/setup/strings.h"
+#include "resources/setup/setupstrings.h"
 #include "setup/appini.h"
 #include "setup/setupapp.h"
 #include "winapi/process.h"
-#include "winapi/registry.h"
+#include "winapi/settings/registry.h"
 
 #include <sys/syscall.h>
 #include <unistd.h>

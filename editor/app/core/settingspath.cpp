@@ -2,7 +2,7 @@
 
 #include "editor/app/core/editorcore.h"
 
-#include "resources/tarnwick/strings.h"
+#include "resources/tarnwick/tarnwickstrings.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,6 +1,6 @@
 #include "editor/app/ui/settings.h"
 
-#include "resources/tarnwick/strings.h"
+#include "resources/tarnwick/tarnwickstrings.h"
 #include "winapi/files.h"
 
 #include <wx/fileconf.h>

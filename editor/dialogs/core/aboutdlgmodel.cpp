@@ -1,6 +1,6 @@
 #include "editor/dialogs/core/aboutdlgmodel.h"
 
-#include "resources/tarnwick/strings.h"
+#include "resources/tarnwick/tarnwickstrings.h"
 
 #include "winapi/folders.h"
 

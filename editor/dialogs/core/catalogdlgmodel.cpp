@@ -1,6 +1,6 @@
 #include "editor/dialogs/core/catalogdlgmodel.h"
 
-#include "resources/tarnwick/strings.h"
+#include "resources/tarnwick/tarnwickstrings.h"
 
 namespace tarnwick {
 

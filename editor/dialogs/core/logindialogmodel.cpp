@@ -3,7 +3,7 @@
 #include "editor/app/core/editorcore.h"
 
 #include "odbcbase/engine.h"
-#include "winapi/odbcconfig.h"
+#include "winapi/settings/odbcconfig.h"
 
 #include <algorithm>
 #include <cctype>

@@ -4,7 +4,7 @@
 
 #include "afx/cmdid.h"
 #include "charts/deptview.h"
-#include "resources/tarnwick/strings.h"
+#include "resources/tarnwick/tarnwickstrings.h"
 
 #include <wx/menu.h>
 #include <wx/sizer.h>

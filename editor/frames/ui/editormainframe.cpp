@@ -7,7 +7,7 @@
 #include "afx/cmdid.h"
 #include "charts/chartview.h"
 #include "diagram/odcontroller.h"
-#include "resources/tarnwick/strings.h"
+#include "resources/tarnwick/tarnwickstrings.h"
 
 #include <wx/gauge.h>
 #include <wx/menu.h>

@@ -4,7 +4,7 @@
 #include "editor/app/core/waitcursor.h"
 
 #include "charts/chartshell.h"
-#include "resources/tarnwick/strings.h"
+#include "resources/tarnwick/tarnwickstrings.h"
 
 using namespace ado;
 

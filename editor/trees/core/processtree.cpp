@@ -8,7 +8,7 @@
 
 #include "charts/awfelements.h"
 #include "charts/diagrammodel.h"
-#include "resources/tarnwick/strings.h"
+#include "resources/tarnwick/tarnwickstrings.h"
 
 #include <algorithm>
 #include <map>

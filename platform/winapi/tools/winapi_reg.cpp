@@ -2,7 +2,7 @@
 // suite's file-backed registry, for kits and tests (the client part's
 // Path_Ver is written by an installation outside the suite).
 #include "winapi/errors.h"
-#include "winapi/registry.h"
+#include "winapi/settings/registry.h"
 #include "winapi/text.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 // The INI reader and the in-memory write on any bytes: no crash, and a write
 // never disturbs other sections' values.
-#include "winapi/ini.h"
+#include "winapi/settings/ini.h"
 
 #include <cstdint>
 #include <cstdlib>

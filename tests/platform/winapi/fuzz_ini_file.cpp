@@ -1,7 +1,7 @@
 // Any bytes as an INI file on disk, through the profile functions the
 // programs call: reads end in a value or the default, a write lands and
 // reads back, and nothing else of the file is lost.
-#include "winapi/ini.h"
+#include "winapi/settings/ini.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
 // The private-profile functions on real files in a temporary folder.
 #include "tests/common/testsupport.h"
 #include "winapi/errors.h"
-#include "winapi/ini.h"
+#include "winapi/settings/ini.h"
 #include "winapi/text.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The registry store, processes and desktop-entry shortcuts of the layer.
 #include "winapi/errors.h"
 #include "winapi/process.h"
-#include "winapi/registry.h"
+#include "winapi/settings/registry.h"
 #include "winapi/shelllink.h"
 
 #include "tests/common/testsupport.h"

@@ -1,6 +1,6 @@
 // Folders, texts, error numbers, version records and the application profile.
 #include "tests/common/testsupport.h"
-#include "winapi/app_profile.h"
+#include "winapi/settings/app_profile.h"
 #include "winapi/errors.h"
 #include "winapi/files.h"
 #include "winapi/folders.h"

@@ -1,4 +1,4 @@
-#include "resources/setup/strings.h"
+#include "resources/setup/setupstrings.h"
 
 #include <cstddef>
 

@@ -1,4 +1,4 @@
-#include "winapi/ini.h"
+#include "winapi/settings/ini.h"
 
 #include "winapi/errors.h"
 #include "winapi/files.h"

@@ -1,4 +1,4 @@
-#include "resources/dorvik/strings.h"
+#include "resources/dorvik/dorvikstrings.h"
 
 namespace dorvik::res {
 

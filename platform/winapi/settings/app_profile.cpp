@@ -1,8 +1,8 @@
-#include "winapi/app_profile.h"
+#include "winapi/settings/app_profile.h"
 
 #include "winapi/errors.h"
 #include "winapi/folders.h"
-#include "winapi/ini.h"
+#include "winapi/settings/ini.h"
 
 namespace winapi {
 namespace {

@@ -1,4 +1,4 @@
-#include "winapi/registry.h"
+#include "winapi/settings/registry.h"
 
 #include "winapi/errors.h"
 #include "winapi/files.h"

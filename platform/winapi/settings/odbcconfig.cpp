@@ -1,4 +1,4 @@
-#include "winapi/odbcconfig.h"
+#include "winapi/settings/odbcconfig.h"
 
 #include "winapi/text.h"
 
