@@ -6,12 +6,12 @@
 // A quiet run (start-up checks, connection, log, worker, end record) of a
 // kit with ten steps that do nothing, beside the same ten step lines run
 // through the interpreter alone; "overhead_ms" is the difference.
-#include "installer/appcore.h"
-#include "installer/commander.h"
-#include "installer/logfile.h"
-#include "installer/mainrun.h"
-#include "installer/progress.h"
-#include "installer/utils.h"
+#include "installer/commands/commander.h"
+#include "installer/common/dorvikcore.h"
+#include "installer/common/logfile.h"
+#include "installer/common/utils.h"
+#include "installer/core/mainrun.h"
+#include "installer/core/progress.h"
 #include "dmo/dmo.h"
 #include "bench/benchstats.h"
 #include "bench/quietrun.h"

@@ -10,8 +10,8 @@
 //
 // Each is repeated, its median and spread printed, timed by the clock: the
 // work is the server's, and psql's a child's.
-#include "installer/commander.h"
-#include "installer/scriptlist.h"
+#include "installer/commands/commander.h"
+#include "installer/commands/scriptlist.h"
 #include "dmo/tools.h"
 #include "bench/benchstats.h"
 

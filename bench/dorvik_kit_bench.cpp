@@ -10,11 +10,11 @@
 // over psql's median.
 //
 // Every case runs in repetitions: read the median and its spread.
-#include "installer/appcore.h"
-#include "installer/commander.h"
-#include "installer/logfile.h"
-#include "installer/mainrun.h"
-#include "installer/progress.h"
+#include "installer/commands/commander.h"
+#include "installer/common/dorvikcore.h"
+#include "installer/common/logfile.h"
+#include "installer/core/mainrun.h"
+#include "installer/core/progress.h"
 #include "dmo/dmo.h"
 #include "bench/benchstats.h"
 #include "bench/quietrun.h"

@@ -4,9 +4,9 @@
 // of a 256 MB file read 2 KB at a time beside zlib's crc32 over the same
 // reads (goals: within 1.1x).
 #include "bench/benchstats.h"
-#include "installer/compressfile.h"
-#include "installer/crc32.h"
-#include "installer/packwriter.h"
+#include "installer/packed/compressfile.h"
+#include "installer/packed/crc32.h"
+#include "installer/packed/packwriter.h"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>

@@ -1,8 +1,8 @@
 // The windows of a quiet run in a benchmark: none; the run is waited for.
 #pragma once
 
-#include "installer/mainrun.h"
-#include "installer/progress.h"
+#include "installer/core/mainrun.h"
+#include "installer/core/progress.h"
 
 #include <chrono>
 #include <memory>

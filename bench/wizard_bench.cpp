@@ -5,7 +5,7 @@
 // subfolders beside std::filesystem's own directory listing of it. Each is
 // repeated, its median and spread printed.
 #include "bench/benchstats.h"
-#include "installer/wizardpages.h"
+#include "installer/core/wizardpages.h"
 
 #include <benchmark/benchmark.h>
 

@@ -10,14 +10,14 @@
 // spread printed, timed by the clock (the server and the X server work for
 // the page).
 #include "bench/benchstats.h"
-#include "installer/appcore.h"
-#include "installer/installdata.h"
-#include "installer/logfile.h"
-#include "installer/mainrun.h"
-#include "installer/progress.h"
+#include "installer/common/dorvikcore.h"
+#include "installer/common/logfile.h"
+#include "installer/common/utils.h"
+#include "installer/core/installdata.h"
+#include "installer/core/mainrun.h"
+#include "installer/core/progress.h"
+#include "installer/core/wizardpages.h"
 #include "installer/ui/mainsheet.h"
-#include "installer/utils.h"
-#include "installer/wizardpages.h"
 
 #include "tests/common/testsupport.h"
 

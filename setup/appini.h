@@ -2,7 +2,7 @@
 // installed paths Files.dat, the registry keys, and the command line.
 #pragma once
 
-#include "installer/slist.h"
+#include "installer/common/slist.h"
 
 #include <string>
 #include <vector>

@@ -2,7 +2,7 @@
 //   setup [-s] [kit folder]
 // Exits with the run status: 0 success, 2 failed, 3 cancelled.
 #include "afx/ui/uilanguage.h"
-#include "installer/wxprompt.h"
+#include "installer/prompt/wxprompt.h"
 #include "setup/setupapp.h"
 #include "setup/setupdlg.h"
 #include "winapi/module_version.h"

@@ -1,6 +1,6 @@
 #include "setup/setupapp.h"
 
-#include "installer/filemanager.h"
+#include "installer/common/filemanager.h"
 #include "resources/setup/setupstrings.h"
 #include "winapi/settings/app_profile.h"
 #include "winapi/errors.h"

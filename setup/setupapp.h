@@ -4,7 +4,7 @@
 // display.
 #pragma once
 
-#include "installer/logfile.h"
+#include "installer/common/logfile.h"
 #include "setup/appini.h"
 #include "winapi/prompt.h"
 

@@ -1,6 +1,6 @@
 #include "setup/uninstallapp.h"
 
-#include "installer/filemanager.h"
+#include "installer/common/filemanager.h"
 #include "resources/setup/setupstrings.h"
 #include "setup/setupapp.h"
 #include "winapi/settings/app_profile.h"

@@ -3,7 +3,7 @@
 // installation folder.
 #pragma once
 
-#include "installer/logfile.h"
+#include "installer/common/logfile.h"
 #include "setup/appini.h"
 #include "winapi/prompt.h"
 

@@ -2,7 +2,7 @@
 #include "setup/uninstallui.h"
 
 #include "afx/ui/uilanguage.h"
-#include "installer/wxprompt.h"
+#include "installer/prompt/wxprompt.h"
 #include "setup/uninstalldlg.h"
 
 #include <wx/app.h>

@@ -2,8 +2,8 @@
 //   dorvik-pack [-p] [-t title] output.pak name=file ...
 // -p stores the entries plain instead of compressed; an argument without
 // '=' is stored under its own path as the entry name.
-#include "installer/exceptions.h"
-#include "installer/packwriter.h"
+#include "installer/packed/exceptions.h"
+#include "installer/packed/packwriter.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "installer/ui/dialogs.h"
 
-#include "installer/utils.h"
+#include "installer/common/utils.h"
 #include "resources/dorvik/dorvikstrings.h"
 
 #include <wx/animate.h>

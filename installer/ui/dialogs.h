@@ -2,8 +2,8 @@
 // values, the waiting dialog, and the log viewer.
 #pragma once
 
-#include "installer/progress.h"
-#include "installer/runcontext.h"
+#include "installer/common/runcontext.h"
+#include "installer/core/progress.h"
 
 #include <wx/dialog.h>
 

@@ -1,13 +1,13 @@
 // Dorvik: one instance per user; the start-up checks, then the full-screen
 // main window that runs the installation. A quiet run without a display
 // runs without windows.
-#include "installer/appcore.h"
-#include "installer/logfile.h"
-#include "installer/mainrun.h"
-#include "installer/progress.h"
+#include "installer/common/dorvikcore.h"
+#include "installer/common/logfile.h"
+#include "installer/core/mainrun.h"
+#include "installer/core/progress.h"
+#include "installer/prompt/wxprompt.h"
 #include "installer/ui/mainframe.h"
 #include "installer/ui/singleinstance.h"
-#include "installer/wxprompt.h"
 #include "winapi/folders.h"
 #include "winapi/text.h"
 

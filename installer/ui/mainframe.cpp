@@ -1,9 +1,9 @@
 #include "installer/ui/mainframe.h"
 
 #include "afx/ui/uilanguage.h"
-#include "installer/installdata.h"
+#include "installer/core/installdata.h"
+#include "installer/prompt/wxprompt.h"
 #include "installer/ui/mainsheet.h"
-#include "installer/wxprompt.h"
 #include "resources/dorvik/dorvikstrings.h"
 #include "winapi/settings/ini.h"
 

@@ -2,7 +2,7 @@
 // the logo; it runs the main run and shows its dialogs.
 #pragma once
 
-#include "installer/mainrun.h"
+#include "installer/core/mainrun.h"
 #include "installer/ui/dialogs.h"
 
 #include <wx/bitmap.h>

@@ -1,8 +1,8 @@
 #include "installer/ui/mainsheet.h"
 
-#include "installer/installdata.h"
-#include "installer/mainrun.h"
-#include "installer/utils.h"
+#include "installer/common/utils.h"
+#include "installer/core/installdata.h"
+#include "installer/core/mainrun.h"
 #include "afx/cmdid.h"
 
 #include <wx/button.h>

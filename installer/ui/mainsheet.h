@@ -2,8 +2,8 @@
 // button texts and rules, the Cancel question and the help document.
 #pragma once
 
+#include "installer/core/wizardhost.h"
 #include "installer/ui/wizarddlgs.h"
-#include "installer/wizardhost.h"
 
 #include <wx/wizard.h>
 

@@ -1,6 +1,6 @@
 #include "installer/ui/wizarddlgs.h"
 
-#include "installer/utils.h"
+#include "installer/common/utils.h"
 #include "winapi/drives.h"
 
 #include <wx/artprov.h>

@@ -3,8 +3,8 @@
 // window's controls by number.
 #pragma once
 
-#include "installer/runcontext.h"
-#include "installer/wizardpages.h"
+#include "installer/common/runcontext.h"
+#include "installer/core/wizardpages.h"
 
 #include <wx/dialog.h>
 #include <wx/treectrl.h>

@@ -1,6 +1,6 @@
-#include "installer/commander.h"
-#include "installer/crc32.h"
-#include "installer/utils.h"
+#include "installer/commands/commander.h"
+#include "installer/common/utils.h"
+#include "installer/packed/crc32.h"
 #include "dmo/dmo.h"
 #include "dmo/quote.h"
 

@@ -1,6 +1,6 @@
-#include "installer/commander.h"
-#include "installer/scriptlist.h"
-#include "installer/utils.h"
+#include "installer/commands/commander.h"
+#include "installer/commands/scriptlist.h"
+#include "installer/common/utils.h"
 
 #include "tests/common/testsupport.h"
 

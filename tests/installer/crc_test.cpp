@@ -1,5 +1,5 @@
-#include "installer/crc32.h"
-#include "installer/exceptions.h"
+#include "installer/packed/crc32.h"
+#include "installer/packed/exceptions.h"
 
 #include "tests/common/testsupport.h"
 

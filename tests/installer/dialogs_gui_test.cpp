@@ -1,14 +1,14 @@
 // Dorvik's run dialogs inside the test process under Xvfb: Cancel in the
 // progress dialog, the waiting dialog, the outcome and the log viewer, the
 // short form of the progress dialog. Questions are answered by a script.
-#include "installer/appcore.h"
-#include "installer/installdata.h"
-#include "installer/logfile.h"
-#include "installer/mainrun.h"
-#include "installer/progress.h"
+#include "installer/common/dorvikcore.h"
+#include "installer/common/logfile.h"
+#include "installer/core/installdata.h"
+#include "installer/core/mainrun.h"
+#include "installer/core/progress.h"
+#include "installer/prompt/wxprompt.h"
 #include "installer/ui/dialogs.h"
 #include "installer/ui/mainframe.h"
-#include "installer/wxprompt.h"
 
 #include "tests/installer/runfixture.h"
 #include "tests/common/testsupport.h"

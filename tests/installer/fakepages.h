@@ -2,8 +2,8 @@
 // and a host that record what the pages do.
 #pragma once
 
-#include "installer/utils.h"
-#include "installer/wizardpages.h"
+#include "installer/common/utils.h"
+#include "installer/core/wizardpages.h"
 #include "dmo/error.h"
 
 #include <map>

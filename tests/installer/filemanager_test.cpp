@@ -1,5 +1,5 @@
-#include "installer/commander.h"
-#include "installer/filemanager.h"
+#include "installer/commands/commander.h"
+#include "installer/common/filemanager.h"
 
 #include "tests/common/testsupport.h"
 

@@ -1,5 +1,5 @@
-#include "installer/installdata.h"
-#include "installer/utils.h"
+#include "installer/common/utils.h"
+#include "installer/core/installdata.h"
 
 #include "tests/common/testsupport.h"
 

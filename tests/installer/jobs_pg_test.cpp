@@ -1,6 +1,6 @@
-#include "installer/appcore.h"
-#include "installer/configdb.h"
-#include "installer/installdata.h"
+#include "installer/common/dorvikcore.h"
+#include "installer/core/configdb.h"
+#include "installer/core/installdata.h"
 #include "dmo/tools.h"
 
 #include "tests/installer/pgtestutil.h"

@@ -1,4 +1,4 @@
-#include "installer/slist.h"
+#include "installer/common/slist.h"
 
 #include <gtest/gtest.h>
 

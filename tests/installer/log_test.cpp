@@ -1,5 +1,5 @@
-#include "installer/logfile.h"
-#include "installer/utils.h"
+#include "installer/common/logfile.h"
+#include "installer/common/utils.h"
 
 #include "tests/common/testsupport.h"
 #include "winapi/module_version.h"

@@ -1,8 +1,8 @@
-#include "installer/appcore.h"
-#include "installer/installdata.h"
-#include "installer/logfile.h"
-#include "installer/mainrun.h"
-#include "installer/progress.h"
+#include "installer/common/dorvikcore.h"
+#include "installer/common/logfile.h"
+#include "installer/core/installdata.h"
+#include "installer/core/mainrun.h"
+#include "installer/core/progress.h"
 #include "dmo/dmo.h"
 
 #include "tests/common/testsupport.h"

@@ -1,6 +1,6 @@
 // Any bytes as a packed data file: opening and reading every entry must end
 // in a result or an archive failure, never in a crash or a huge allocation.
-#include "installer/compressfile.h"
+#include "installer/packed/compressfile.h"
 
 #include <unistd.h>
 

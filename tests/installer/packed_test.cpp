@@ -1,6 +1,6 @@
-#include "installer/compressfile.h"
-#include "installer/crc32.h"
-#include "installer/packwriter.h"
+#include "installer/packed/compressfile.h"
+#include "installer/packed/crc32.h"
+#include "installer/packed/packwriter.h"
 
 #include "tests/common/testsupport.h"
 

@@ -1,7 +1,7 @@
 // Any bytes as a permissions file: a result code or a file failure, never a
 // crash; a list that loads saves and loads again to the same records.
-#include "installer/exceptions.h"
-#include "installer/scriptlist.h"
+#include "installer/commands/scriptlist.h"
+#include "installer/packed/exceptions.h"
 
 #include <unistd.h>
 

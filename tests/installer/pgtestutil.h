@@ -2,7 +2,7 @@
 // test cluster, a query that returns text, and a progress that records.
 #pragma once
 
-#include "installer/commander.h"
+#include "installer/commands/commander.h"
 #include "dmo/dmo.h"
 
 #include "tests/common/testsupport.h"

@@ -1,4 +1,4 @@
-#include "installer/progress.h"
+#include "installer/core/progress.h"
 
 #include <gtest/gtest.h>
 

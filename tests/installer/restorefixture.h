@@ -4,8 +4,8 @@
 // restoring tool holds in the new database.
 #pragma once
 
-#include "installer/commander.h"
-#include "installer/utils.h"
+#include "installer/commands/commander.h"
+#include "installer/common/utils.h"
 #include "dmo/tools.h"
 
 #include "tests/installer/pgtestutil.h"

@@ -2,9 +2,9 @@
 // that sets up the run's log, prompt and documents folder and puts them away.
 #pragma once
 
-#include "installer/appcore.h"
-#include "installer/logfile.h"
-#include "installer/mainrun.h"
+#include "installer/common/dorvikcore.h"
+#include "installer/common/logfile.h"
+#include "installer/core/mainrun.h"
 #include "tests/common/testsupport.h"
 #include "winapi/prompt.h"
 

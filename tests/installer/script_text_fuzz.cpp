@@ -1,6 +1,6 @@
 // Any bytes as an SQL script file and as a step line: the batches keep only
 // what has content, and the tokens never hold a delimiter or outer blanks.
-#include "installer/scripttext.h"
+#include "installer/packed/scripttext.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,5 @@
-#include "installer/commander.h"
-#include "installer/utils.h"
+#include "installer/commands/commander.h"
+#include "installer/common/utils.h"
 #include "resources/dorvik/dorvikstrings.h"
 
 #include "tests/common/testsupport.h"

@@ -3,11 +3,11 @@
 // installation, the folder chooser on a temporary tree, and the maintenance
 // dialog. Questions are answered by a script; screenshots go to the test's
 // output folder.
-#include "installer/appcore.h"
-#include "installer/installdata.h"
-#include "installer/logfile.h"
-#include "installer/mainrun.h"
-#include "installer/progress.h"
+#include "installer/common/dorvikcore.h"
+#include "installer/common/logfile.h"
+#include "installer/core/installdata.h"
+#include "installer/core/mainrun.h"
+#include "installer/core/progress.h"
 #include "installer/ui/mainframe.h"
 #include "installer/ui/mainsheet.h"
 #include "installer/ui/wizarddlgs.h"

@@ -1,12 +1,12 @@
 // The login and patch pages with the program's own host against the test
 // cluster: a superuser passes, a plain role is refused, the patch page lists
 // the server's databases.
-#include "installer/appcore.h"
-#include "installer/installdata.h"
-#include "installer/logfile.h"
-#include "installer/mainrun.h"
-#include "installer/progress.h"
-#include "installer/wizardhost.h"
+#include "installer/common/dorvikcore.h"
+#include "installer/common/logfile.h"
+#include "installer/core/installdata.h"
+#include "installer/core/mainrun.h"
+#include "installer/core/progress.h"
+#include "installer/core/wizardhost.h"
 #include "dmo/dmo.h"
 #include "dmo/jobs.h"
 

@@ -1,8 +1,8 @@
 // The wizard pages' rules without a display: controls, sheet and host are
 // fakes, questions are answered by a script.
-#include "installer/installdata.h"
-#include "installer/utils.h"
-#include "installer/wizardpages.h"
+#include "installer/common/utils.h"
+#include "installer/core/installdata.h"
+#include "installer/core/wizardpages.h"
 #include "winapi/drives.h"
 #include "winapi/text.h"
 

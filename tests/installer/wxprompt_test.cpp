@@ -1,7 +1,7 @@
 // Boxes are answered by a modal-dialog hook, wx's own way of answering a
 // dialog at the moment it would be shown.
-#include "installer/utils.h"
-#include "installer/wxprompt.h"
+#include "installer/common/utils.h"
+#include "installer/prompt/wxprompt.h"
 #include "tests/common/wxtestenv.h"
 
 #include <gtest/gtest.h>
