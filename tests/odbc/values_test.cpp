@@ -1,9 +1,9 @@
 // Typed values, their conversions, the parameter arrays and the bulk column
 // buffer, without a database.
-#include "odbc/bulkvariant.h"
-#include "odbc/conversions.h"
-#include "odbc/paramarray.h"
-#include "odbc/values.h"
+#include "odbc/data/core/bulkvariant.h"
+#include "odbc/data/core/conversions.h"
+#include "odbc/data/core/paramarray.h"
+#include "odbc/data/core/values.h"
 
 #include "afx/file.h"
 
