@@ -5,8 +5,10 @@
 // output folder.
 #include "odbc/data/core/databaseex.h"
 #include "odbc/data/core/listfillers.h"
+#include "odbc/data/ui/listcontrols.h"
 #include "odbc/dialogs/core/logindlg.h"
 #include "odbc/data/core/messages.h"
+#include "odbc/trees/ui/objectclipboard.h"
 #include "odbc/trees/ui/treedbobjects.h"
 
 #include "afx/cmdid.h"

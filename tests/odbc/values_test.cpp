@@ -4,6 +4,7 @@
 #include "odbc/data/core/conversions.h"
 #include "odbc/data/core/paramarray.h"
 #include "odbc/data/core/values.h"
+#include "odbc/data/ui/arrayimages.h"
 
 #include "afx/file.h"
 

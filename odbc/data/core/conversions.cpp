@@ -2,10 +2,6 @@
 
 #include "winapi/text.h"
 
-#include <wx/image.h>
-#include <wx/log.h>
-#include <wx/mstream.h>
-
 #include <cctype>
 
 #include <clocale>
@@ -55,23 +51,6 @@ void PutU32(std::vector<std::uint8_t>& d, std::size_t at, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
         d[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-// Decodes with a handler of its own, so nothing is registered process-wide.
-wxImage LoadImage(const std::vector<std::uint8_t>& bytes, wxBitmapType type)
-{
-    wxMemoryInputStream stream(bytes.data(), bytes.size());
-    wxImage image;
-    wxLogNull quiet;
-    bool ok = false;
-    if (type == wxBITMAP_TYPE_ICO) {
-        wxICOHandler handler;
-        ok = handler.LoadFile(&image, stream, false, 0);
-    } else {
-        wxBMPHandler handler;
-        ok = handler.LoadFile(&image, stream, false, 0);
-    }
-    return ok && image.IsOk() ? image : wxImage();
 }
 
 // Formats with the user's locale (from the environment) or the "C" locale.
@@ -296,43 +275,45 @@ void StringToByte(const char* text, std::vector<std::uint8_t>& out)
     }
 }
 
-wxImage GetFromArrayIcon(const std::vector<std::uint8_t>& data)
+bool IconFileOfArray(const std::vector<std::uint8_t>& data, std::vector<std::uint8_t>& file)
 {
+    file.clear();
     // Header (6 bytes), then the first 16-byte directory entry.
     if (data.size() < 6 + 16 || U16(data, 0) != 0 || U16(data, 4) == 0)
-        return wxImage();
+        return false;
     std::uint32_t size = U32(data, 6 + 8);
     std::uint32_t offset = U32(data, 6 + 12);
     if (offset == 0 || size == 0 || offset > data.size() || size > data.size() - offset)
-        return wxImage();
-    // An icon file of that one image, for wx to decode.
-    std::vector<std::uint8_t> icon(data.begin(), data.begin() + 6 + 16);
-    icon[4] = 1;
-    icon[5] = 0;
-    PutU32(icon, 6 + 12, 6 + 16);
-    icon.insert(icon.end(), data.begin() + offset, data.begin() + offset + size);
-    return LoadImage(icon, wxBITMAP_TYPE_ICO);
+        return false;
+    // An icon file of that one image.
+    file.assign(data.begin(), data.begin() + 6 + 16);
+    file[4] = 1;
+    file[5] = 0;
+    PutU32(file, 6 + 12, 6 + 16);
+    file.insert(file.end(), data.begin() + offset, data.begin() + offset + size);
+    return true;
 }
 
-wxImage GetBitmapFromArray(const std::vector<std::uint8_t>& data)
+bool BitmapFileOfArray(const std::vector<std::uint8_t>& data, std::vector<std::uint8_t>& file)
 {
+    file.clear();
     const std::size_t fileHeader = 14, infoHeader = 40;
     if (data.size() < fileHeader + infoHeader || data[0] != 'B' || data[1] != 'M')
-        return wxImage();
+        return false;
     if (U32(data, fileHeader) < infoHeader)
-        return wxImage();
+        return false;
     std::int32_t width = static_cast<std::int32_t>(U32(data, 18));
     std::int32_t height = static_cast<std::int32_t>(U32(data, 22));
     std::uint16_t bits = U16(data, 28);
     std::uint32_t compression = U32(data, 30);
     std::uint32_t used = U32(data, 46);
     if (width <= 0 || height == 0 || height == std::numeric_limits<std::int32_t>::min())
-        return wxImage();
+        return false;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-        return wxImage();
+        return false;
     std::uint64_t colours = used != 0 ? used : (bits <= 8 ? (1u << bits) : 0);
     if (bits <= 8 && colours > (1u << bits))
-        return wxImage();
+        return false;
     std::uint64_t offset = fileHeader + U32(data, fileHeader);
     offset += colours * 4;
     if (bits > 8 && compression == 3)
@@ -340,12 +321,12 @@ wxImage GetBitmapFromArray(const std::vector<std::uint8_t>& data)
     std::uint64_t stride = ((static_cast<std::uint64_t>(width) * bits + 31) / 32) * 4;
     std::uint64_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;
     if (compression != 0 && compression != 3)
-        return wxImage(); // compressed bits have no fixed size to check
+        return false; // compressed bits have no fixed size to check
     if (offset > data.size() || stride * rows > data.size() - offset)
-        return wxImage();
-    std::vector<std::uint8_t> file(data);
+        return false;
+    file = data;
     PutU32(file, 10, static_cast<std::uint32_t>(offset));
-    return LoadImage(file, wxBITMAP_TYPE_BMP);
+    return true;
 }
 
 // CByteArrayEx

@@ -1,5 +1,6 @@
-// Date, time, hex and image conversions, and the byte array that adopts
-// and releases a raw buffer.
+// Date, time, hex and image-file conversions, and the byte array that
+// adopts and releases a raw buffer. The images are decoded by
+// odbc/data/ui/arrayimages.h.
 #pragma once
 
 #include <sql.h>
@@ -8,8 +9,6 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-
-class wxImage;
 
 #ifndef KELM_HAVE_SYSTEMTIME
 #define KELM_HAVE_SYSTEMTIME
@@ -59,10 +58,12 @@ void ByteToString(const unsigned char* bytes, int count, std::string& out);
 // Appends the bytes of a hex text ("0x0aff", "x0aff" or "0aff") to out.
 void StringToByte(const char* text, std::vector<std::uint8_t>& out);
 
-// Images held in memory. Each returns an invalid image when the data is not
-// a whole image of its kind.
-wxImage GetFromArrayIcon(const std::vector<std::uint8_t>& data);
-wxImage GetBitmapFromArray(const std::vector<std::uint8_t>& data);
+// Images held in memory, as files a decoder reads. False (and `file`
+// empty) when the data is not a whole image of its kind. An icon gives an
+// icon file of its first image; a bitmap gives the bitmap with the offset
+// of its bits set from its headers.
+bool IconFileOfArray(const std::vector<std::uint8_t>& data, std::vector<std::uint8_t>& file);
+bool BitmapFileOfArray(const std::vector<std::uint8_t>& data, std::vector<std::uint8_t>& file);
 
 // A byte array that can adopt a raw buffer (allocated with new[]) and hand
 // its storage back.

@@ -4,7 +4,6 @@
 #include "odbc/data/core/messages.h"
 #include "odbc/data/core/odbcrecord.h"
 
-#include "afx/ui/uilanguage.h"
 #include "profile/quillmark.h"
 #include "winapi/folders.h"
 #include "odbcbase/connectstring.h"
@@ -12,9 +11,6 @@
 #include "winapi/text.h"
 
 #include <odbcinst.h>
-
-#include <wx/app.h>
-#include <wx/filedlg.h>
 
 #include <algorithm>
 #include <atomic>
@@ -50,6 +46,9 @@ std::optional<std::string> DsnValue(const std::string& dsn, const char* name)
 }
 
 std::atomic<bool> g_fatalShown{false};
+// Constant-initialised: the window part may set it before this file's
+// dynamic initialisation has run.
+std::atomic<CDatabaseEx::TraceFileChooser> g_traceFileChooser{nullptr};
 
 } // namespace
 
@@ -421,19 +420,19 @@ bool CDatabaseEx::SetTraceFileDlg()
     std::string current;
     GetTraceFile(current);
     current = GetPrivateProfileStringQM("ODBC", "TraceFile", current.c_str());
-    if (wxTheApp == nullptr)
+    TraceFileChooser chooser = g_traceFileChooser.load();
+    std::string chosen;
+    if (chooser == nullptr || !chooser(current, chosen))
         return false;
-    afx::ScopedUiLanguage russian(winapi::UiLanguage::Russian);
-    wxFileDialog dlg(nullptr, wxString::FromUTF8("Сохранять трассировку в файле..."), wxEmptyString,
-                     wxString::FromUTF8(current), "Trace ODBC Files (*.log)|*.log|All Files (*.*)|*.*",
-                     wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
-    if (dlg.ShowModal() != wxID_OK)
-        return false;
-    std::string chosen = dlg.GetPath().utf8_string();
     if (chosen.find('.', chosen.rfind('/') + 1) == std::string::npos)
         chosen += ".log";
     SetTraceFile(chosen.c_str());
     return true;
+}
+
+void CDatabaseEx::SetTraceFileChooser(TraceFileChooser chooser)
+{
+    g_traceFileChooser.store(chooser);
 }
 
 void CDatabaseEx::SetAppRole(const char* role, const char* password)

@@ -51,7 +51,14 @@ public:
     bool SetTrace(bool on, bool global);
     static void GetTraceFile(std::string& out);
     static void SetTraceFile(const char* path);
+    // Asks for the trace file, starting at the one set (".log" is added to a
+    // name without an extension); false when nothing was chosen.
     static bool SetTraceFileDlg();
+    // The file chooser of SetTraceFileDlg: true with the path in `chosen`,
+    // false when the user cancelled or there is no application to ask in.
+    // The library's window part sets it as it loads; null removes it.
+    using TraceFileChooser = bool (*)(const std::string& current, std::string& chosen);
+    static void SetTraceFileChooser(TraceFileChooser chooser);
 
     virtual void SetAppRole(const char* role, const char* password);
     void CopyAppRole(CDatabaseEx* other);

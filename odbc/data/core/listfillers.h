@@ -1,15 +1,12 @@
 // Lists filled from ODBC: the registered data sources, the rows of an open
-// recordset, and the short names of ODBC codes. Nothing here keeps state.
+// recordset as text, and the short names of ODBC codes. Nothing here keeps
+// state. The list controls are filled by odbc/data/ui/listcontrols.h.
 #pragma once
 
 #include "afx/dbcore.h"
 
 #include <string>
 #include <vector>
-
-class wxComboBox;
-class wxListBox;
-class wxListCtrl;
 
 // Display names of ODBC codes; never null, "" for an unknown code.
 const char* GetSQLTypeName(short sqlType);
@@ -31,10 +28,6 @@ bool EnumDataSources(std::vector<OrvoDataSource>& out);
 // a null filter lets every driver through, an empty one none.
 bool DriverPassesFilter(const std::vector<std::string>* filter, const std::string& driver);
 
-bool FillDSNList(wxListBox& list, std::vector<std::string>* driverFilter);
-bool FillDSNList(wxComboBox& combo, std::vector<std::string>* driverFilter);
-bool FillDSNList(wxListCtrl& list, std::vector<std::string>* driverFilter);
-
 // The rows from the current one to the end as tab-separated lines, with a
 // header line of the column names when withHeader is non-zero. Long and
 // binary columns are left out.
@@ -46,7 +39,3 @@ long SelectListColumnData(short sqlType, SQLULEN precision);
 // The text FillSelectList writes for column i of the current row, read as
 // the SQL type of the header data says.
 std::string SelectListCellText(CRecordset& rs, short column, short sqlType);
-// The rows from the current one into a report list; the columns are made
-// anew when resetColumns is set or the list has none. Database exceptions
-// pass to the caller.
-bool FillSelectList(CRecordset& rs, wxListCtrl& list, bool resetColumns);

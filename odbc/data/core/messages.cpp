@@ -1,10 +1,6 @@
 #include "odbc/data/core/messages.h"
 
-#include "afx/ui/messagebox.h"
-#include "afx/ui/uilanguage.h"
-
-#include <wx/app.h>
-
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +10,9 @@ namespace {
 
 std::mutex g_handlerLock;
 OrvoMessageHandler g_handler;
+// Constant-initialised: the window part may set it before this file's
+// dynamic initialisation has run.
+std::atomic<OrvoMessageWindow> g_window{nullptr};
 
 bool RussianEnvironment()
 {
@@ -62,6 +61,11 @@ void SetOrvoMessageHandler(OrvoMessageHandler handler)
     g_handler = std::move(handler);
 }
 
+void SetOrvoMessageWindow(OrvoMessageWindow window)
+{
+    g_window.store(window);
+}
+
 int OrvoMessageBox(const std::string& text, long style)
 {
     return OrvoMessageBox(text, style, std::string());
@@ -81,10 +85,9 @@ int OrvoMessageBox(const std::string& text, long style, const std::string& capti
     }
     if (handler)
         return handler(text, style);
-    if (wxTheApp != nullptr) {
-        afx::ScopedUiLanguage buttons(language);
-        return afx::MessageBox(nullptr, text, caption, static_cast<UINT>(style));
-    }
+    int answer = IDOK;
+    if (OrvoMessageWindow window = g_window.load(); window != nullptr && window(text, style, caption, language, answer))
+        return answer;
     std::fprintf(stderr, "%s\n", text.c_str());
     return IDOK;
 }

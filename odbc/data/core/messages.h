@@ -16,10 +16,18 @@ constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 
 // The library's messages go through this handler; hosts without a window
-// (and tests) may replace it. The default shows a wx message box when an
-// application object exists and writes to standard error otherwise.
+// (and tests) may replace it. The default shows a message box when the
+// library's windows are there to show one (OrvoMessageWindow) and writes to
+// standard error otherwise.
 using OrvoMessageHandler = std::function<int(const std::string& text, long style)>;
 void SetOrvoMessageHandler(OrvoMessageHandler handler);
+
+// The box of the default: true, with the button pressed in `answer`, when it
+// was shown; false when there is no application to show it in. The
+// library's window part sets it as it loads; null removes it.
+using OrvoMessageWindow = bool (*)(const std::string& text, long style, const std::string& caption,
+                                   winapi::UiLanguage language, int& answer);
+void SetOrvoMessageWindow(OrvoMessageWindow window);
 int OrvoMessageBox(const std::string& text, long style);
 // The same with a caption of its own for the window (the handler sees the
 // text and style only).

@@ -2,23 +2,12 @@
 #include "odbc/data/core/databaseex.h"
 #include "odbc/data/core/listfillers.h"
 #include "odbc/data/core/messages.h"
-#include "odbc/dialogs/ui/orvoresources.h"
 
-#include "afx/ui/uilanguage.h"
 #include "profile/quillmark.h"
 #include "winapi/text.h"
 
-#include <wx/app.h>
-#include <wx/button.h>
-#include <wx/combobox.h>
-#include <wx/dialog.h>
-#include <wx/iconbndl.h>
-#include <wx/statbmp.h>
-#include <wx/textctrl.h>
-#include <wx/utils.h>
-#include <wx/xrc/xmlres.h>
-
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <stdexcept>
 
@@ -26,78 +15,9 @@ namespace {
 
 std::mutex g_presenterLock;
 CLoginDlg::Presenter g_presenter;
-
-// The window of the dialog: shows the state of CLoginDlg and hands the
-// user's actions to it.
-class CLoginWnd : public wxDialog {
-public:
-    CLoginWnd(CLoginDlg& dlg) : m_dlg(dlg)
-    {
-        CSetResourceHandle resources;
-        wxXmlResource::Get()->LoadDialog(this, dlg.m_pParent, "IDD_ORVO_LOGIN");
-        m_combo = XRCCTRL(*this, "IDC_DSN", wxComboBox);
-        m_user = XRCCTRL(*this, "IDC_UID", wxTextCtrl);
-        m_password = XRCCTRL(*this, "IDC_PWD", wxTextCtrl);
-        m_ok = XRCCTRL(*this, "wxID_OK", wxButton);
-        if (auto* picture = XRCCTRL(*this, "IDC_PICTURE", wxStaticBitmap))
-            picture->SetBitmap(OrvoImage("login", picture->GetSize()));
-        m_user->SetMaxLength(CLoginDlg::kUserChars);
-        m_password->SetMaxLength(CLoginDlg::kPasswordChars);
-        m_combo->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) {
-            m_dlg.SelectDsn(m_combo->GetSelection());
-            ShowState();
-        });
-        m_user->Bind(wxEVT_TEXT, [this](wxCommandEvent&) {
-            if (m_showing)
-                return;
-            m_dlg.m_userText = m_user->GetValue().utf8_string();
-            m_dlg.OnUserUpdate();
-            m_ok->Enable(m_dlg.m_bOKEnabled);
-        });
-        m_password->Bind(wxEVT_TEXT, [this](wxCommandEvent&) {
-            if (!m_showing)
-                m_dlg.m_passwordText = m_password->GetValue().utf8_string();
-        });
-        m_ok->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
-            m_dlg.OnOK();
-            EndModal(wxID_OK);
-        });
-        {
-            wxBusyCursor wait;
-            if (!m_dlg.OnInitDialog())
-                m_ok->Disable();
-        }
-        m_combo->Freeze();
-        for (const std::string& item : m_dlg.m_dsnItems)
-            m_combo->Append(wxString::FromUTF8(item));
-        m_combo->Thaw();
-        ShowState();
-        CentreOnScreen();
-    }
-
-    // The dialog's state onto the controls.
-    void ShowState()
-    {
-        m_showing = true;
-        if (m_dlg.m_nDsnSel >= 0)
-            m_combo->SetSelection(m_dlg.m_nDsnSel);
-        m_combo->Enable(m_dlg.m_bDsnEnabled);
-        m_user->ChangeValue(wxString::FromUTF8(m_dlg.m_userText));
-        m_password->ChangeValue(wxString::FromUTF8(m_dlg.m_passwordText));
-        m_user->Enable(m_dlg.m_bUserEnabled);
-        m_password->Enable(m_dlg.m_bPasswordEnabled);
-        m_ok->Enable(m_dlg.m_bOKEnabled);
-        m_showing = false;
-    }
-
-private:
-    CLoginDlg& m_dlg;
-    wxComboBox* m_combo = nullptr;
-    wxTextCtrl* m_user = nullptr;
-    wxTextCtrl* m_password = nullptr;
-    wxButton* m_ok = nullptr;
-    bool m_showing = false;
-};
+// Constant-initialised: the window part may set it before this file's
+// dynamic initialisation has run.
+std::atomic<CLoginDlg::Window> g_window{nullptr};
 
 } // namespace
 
@@ -121,21 +41,17 @@ CLoginDlg::CLoginDlg(const char* uid, const char* dsn, bool lockDsn, wxWindow* p
 {
 }
 
-CLoginDlg::~CLoginDlg()
-{
-    delete m_pIcons;
-}
-
-void CLoginDlg::LoadIconDlg(const wxIconBundle& icons)
-{
-    delete m_pIcons;
-    m_pIcons = new wxIconBundle(icons);
-}
+CLoginDlg::~CLoginDlg() = default;
 
 void CLoginDlg::SetPresenter(Presenter presenter)
 {
     std::lock_guard<std::mutex> lock(g_presenterLock);
     g_presenter = std::move(presenter);
+}
+
+void CLoginDlg::SetWindow(Window window)
+{
+    g_window.store(window);
 }
 
 int CLoginDlg::DoModal()
@@ -147,13 +63,8 @@ int CLoginDlg::DoModal()
     }
     if (presenter)
         return presenter(*this);
-    if (wxTheApp == nullptr)
-        return IDCANCEL;
-    afx::ScopedUiLanguage russian(winapi::UiLanguage::Russian);
-    CLoginWnd window(*this);
-    if (m_pIcons != nullptr)
-        window.SetIcons(*m_pIcons);
-    return window.ShowModal() == wxID_OK ? IDOK : IDCANCEL;
+    Window window = g_window.load();
+    return window != nullptr ? window(*this) : IDCANCEL;
 }
 
 std::string CLoginDlg::GetConnectStr() const

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,14 @@ public:
     // Replaces the window (tests answer here); an empty function restores it.
     using Presenter = std::function<int(CLoginDlg&)>;
     static void SetPresenter(Presenter presenter);
+    // The window DoModal shows without a presenter: IDOK or IDCANCEL, and
+    // IDCANCEL when there is no application to show it in. The library's
+    // window part sets it as it loads; null removes it (DoModal then
+    // answers IDCANCEL).
+    using Window = int (*)(CLoginDlg&);
+    static void SetWindow(Window window);
+    // The icons LoadIconDlg gave, or null.
+    const wxIconBundle* GetIcons() const { return m_pIcons.get(); }
 
     // What the window does, in the order it does it. OnInitDialog fills the
     // list and sets up the controls; false when no ODBC environment exists.
@@ -79,5 +88,6 @@ protected:
     virtual bool IsAddToList(const char* dsn, const char* driver);
 
 private:
-    wxIconBundle* m_pIcons = nullptr;
+    // Made and released by the window part (LoadIconDlg), which knows the type.
+    std::shared_ptr<const wxIconBundle> m_pIcons;
 };

@@ -1,5 +1,5 @@
-// Script skeletons for the objects of a database-object tree, and the
-// clipboard and drag-and-drop of texts.
+// Script skeletons for the objects of a database-object tree; the clipboard
+// and drag-and-drop of them are in odbc/trees/ui/objectclipboard.h.
 #pragma once
 
 #include "odbc/sql/dialect.h"
@@ -8,7 +8,6 @@
 #include <vector>
 
 class CDatabaseEx;
-class wxWindow;
 
 // The commands of the object tree.
 enum : int {
@@ -79,16 +78,7 @@ std::string ExecuteScript(DbEngine engine, const std::string& database, const st
 // of the connection. "" when the command gives nothing for the node. A
 // database exception passes to the caller.
 std::string BuildObjectScript(CDatabaseEx& db, int command, int kind, const std::string& text);
-// The same, put on the clipboard; a database exception is shown as a
-// message box and nothing is copied. False when nothing was copied.
-bool CopyObjectScript(CDatabaseEx* db, int command, int kind, const std::string& text);
 
 // What dragging a node hands on: a closed folder its children's names, any
 // other node its own name.
 std::string DragTextOf(int kind, const std::string& text, const std::vector<std::string>& childTexts);
-
-// The text onto the clipboard (nothing for null).
-void _CopyToClipboard(const char* text);
-// The text onto the clipboard, then dragged (copy only) from `source`, or
-// the application's top window when none is given.
-void _CopyTextToDragObj(const char* text, wxWindow* source = nullptr);

@@ -2,6 +2,7 @@
 #include "odbc/data/core/databaseex.h"
 #include "odbc/data/core/messages.h"
 #include "odbc/dialogs/ui/orvoresources.h"
+#include "odbc/trees/ui/objectclipboard.h"
 
 #include "afx/cmdid.h"
 #include "afx/ui/uilanguage.h"
