@@ -12,9 +12,9 @@
 // caches and without. Each figure is repeated; its median and spread are
 // printed.
 #include "bench/benchstats.h"
-#include "charts/chartprogress.h"
-#include "charts/chartshell.h"
-#include "charts/diagrammodel.h"
+#include "charts/shell/core/chartprogress.h"
+#include "charts/shell/core/chartshell.h"
+#include "charts/documents/core/diagrammodel.h"
 #include "tests/common/testsupport.h"
 #include "tests/charts/chartdb_support.h"
 

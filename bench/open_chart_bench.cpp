@@ -8,9 +8,9 @@
 #include "editor/frames/ui/editormainframe.h"
 #include "editor/program/tarnwickapp.h"
 
-#include "charts/basediagramdoc.h"
-#include "charts/chartview.h"
-#include "charts/messagebox.h"
+#include "charts/documents/ui/basediagramdoc.h"
+#include "charts/views/chartview.h"
+#include "charts/shell/ui/chartmessagebox.h"
 #include "tests/common/testsupport.h"
 #include "tests/charts/chartdb_support.h"
 

@@ -11,10 +11,10 @@
 // is then written beside it, so that reading the archive gives the same
 // chart. Anything the chart classes would tell a user ends the run with
 // status 1.
-#include "charts/awfelements.h"
-#include "charts/basediagramdoc.h"
-#include "charts/chartshell.h"
-#include "charts/diagrammodel.h"
+#include "charts/documents/core/diagrammodel.h"
+#include "charts/documents/ui/basediagramdoc.h"
+#include "charts/elements/awfelements.h"
+#include "charts/shell/core/chartshell.h"
 
 #include <algorithm>
 #include <cstdio>

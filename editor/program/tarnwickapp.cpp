@@ -14,11 +14,11 @@
 
 #include "afx/cmdid.h"
 #include "afx/ui/uilanguage.h"
-#include "charts/basediagramdoc.h"
-#include "charts/chartview.h"
-#include "charts/deptview.h"
-#include "charts/messagebox.h"
-#include "charts/tarnwickview.h"
+#include "charts/documents/ui/basediagramdoc.h"
+#include "charts/shell/ui/chartmessagebox.h"
+#include "charts/views/chartview.h"
+#include "charts/views/deptview.h"
+#include "charts/views/tarnwickview.h"
 #include "resources/tarnwick/tarnwickstrings.h"
 
 #include <wx/fileconf.h>

@@ -5,7 +5,7 @@
 #include "editor/app/core/editorcore.h"
 #include "editor/trees/core/processtree.h"
 
-#include "charts/chartshell.h"
+#include "charts/shell/core/chartshell.h"
 
 #include <wx/app.h>
 #include <wx/docview.h>

@@ -2,8 +2,8 @@
 // fixture of both engines: inserting, the update rules, saving, checking,
 // reloading and the archive, what the chart shows, and the way to other
 // charts. Commands go in as the menu sends them, through the event table.
-#include "charts/basediagramdoc.h"
-#include "charts/tarnwickcontroller.h"
+#include "charts/documents/ui/basediagramdoc.h"
+#include "charts/views/tarnwickcontroller.h"
 
 #include "afx/cmdid.h"
 

@@ -1,8 +1,8 @@
 // Any bytes as a chart file (.wfa) and as the drawing of each kind of chart
 // element that a load reads from GraphInfo: an archive failure or a chart,
 // never a crash. The first byte chooses what the rest is read as.
-#include "charts/awfelements.h"
-#include "charts/diagrammodel.h"
+#include "charts/documents/core/diagrammodel.h"
+#include "charts/elements/awfelements.h"
 
 #include "afx/archive.h"
 #include "afx/file.h"

@@ -1,6 +1,6 @@
 // The integrity check of a chart: which element gets which message, which
 // questions are asked, and the verdict, for a table of small charts.
-#include "charts/chartprogress.h"
+#include "charts/shell/core/chartprogress.h"
 
 #include "tests/charts/workflow_support.h"
 

@@ -5,8 +5,8 @@
 
 #include "afx/archive.h"
 #include "afx/file.h"
-#include "charts/chartrows.h"
-#include "charts/chartshell.h"
+#include "charts/documents/core/chartrows.h"
+#include "charts/shell/core/chartshell.h"
 #include "tests/charts/workflow_support.h"
 
 #include <gtest/gtest.h>

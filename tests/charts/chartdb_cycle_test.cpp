@@ -1,8 +1,8 @@
 // A chart's whole round trip through the workflow tables on both engines:
 // load, edit, save, load again; a failing save; rows the load cannot place;
 // stored drawings that are empty or broken; the archived drawing.
-#include "charts/basediagramdoc.h"
-#include "charts/chartprogress.h"
+#include "charts/documents/ui/basediagramdoc.h"
+#include "charts/shell/core/chartprogress.h"
 
 #include "afx/archive.h"
 #include "afx/file.h"

@@ -1,6 +1,6 @@
 #include "tests/charts/chartdb_support.h"
 
-#include "charts/chartsymbols.h"
+#include "charts/elements/chartsymbols.h"
 #include "tests/common/kelmschema.h"
 
 namespace chartdb {

@@ -2,7 +2,7 @@
 // on a connection, and a chart of a given size built in memory.
 #pragma once
 
-#include "charts/diagrammodel.h"
+#include "charts/documents/core/diagrammodel.h"
 
 #include "ado/ado.h"
 

@@ -1,7 +1,7 @@
 // The department chart's model: rebuilding from struct_gr, the stored chart
 // in struct_gr_firm on both engines, and the tree arrangement of the nodes.
-#include "charts/controllershared.h"
-#include "charts/deptmodel.h"
+#include "charts/documents/core/deptmodel.h"
+#include "charts/views/controllershared.h"
 
 #include "tests/charts/workflow_support.h"
 

@@ -2,7 +2,7 @@
 // chart file, connection rules, routing, validation and delete cascades.
 #include "tests/charts/workflow_support.h"
 
-#include "charts/basediagramdoc.h"
+#include "charts/documents/ui/basediagramdoc.h"
 #include "diagram/odcommand.h"
 #include "diagram/odcontroller.h"
 #include "diagram/odviewport.h"

@@ -2,11 +2,11 @@
 // chart building, and a Kelm database on either engine.
 #pragma once
 
-#include "charts/awfelements.h"
-#include "charts/chartdialogs.h"
-#include "charts/chartshell.h"
-#include "charts/chartsymbols.h"
-#include "charts/diagrammodel.h"
+#include "charts/documents/core/diagrammodel.h"
+#include "charts/elements/awfelements.h"
+#include "charts/elements/chartsymbols.h"
+#include "charts/shell/core/chartdialogs.h"
+#include "charts/shell/core/chartshell.h"
 
 #include "tests/common/testsupport.h"
 #include "tests/common/kelmschema.h"

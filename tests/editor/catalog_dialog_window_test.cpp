@@ -3,7 +3,7 @@
 // and what a confirmed dialog hands back.
 #include "editor/dialogs/ui/catalogdlgs.h"
 #include "editor/dialogs/ui/createstatedlg.h"
-#include "charts/diagrammodel.h"
+#include "charts/documents/core/diagrammodel.h"
 
 #include "tests/editor/fixture.h"
 #include "tests/common/kelmdb.h"

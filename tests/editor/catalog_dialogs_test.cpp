@@ -4,7 +4,7 @@
 #include "editor/dialogs/core/catalogdlgmodel.h"
 
 #include "editor/app/core/editorcore.h"
-#include "charts/chartshell.h"
+#include "charts/shell/core/chartshell.h"
 
 #include "tests/editor/fixture.h"
 #include "tests/common/kelmdb.h"

@@ -4,7 +4,7 @@
 #include "tests/editor/tarnwickenv.h"
 
 #include "afx/cmdid.h"
-#include "charts/messagebox.h"
+#include "charts/shell/ui/chartmessagebox.h"
 #include "winapi/module_version.h"
 
 #include <wx/dialog.h>

@@ -9,10 +9,10 @@
 #include "editor/dialogs/ui/shortcutdlg.h"
 
 #include "afx/cmdid.h"
-#include "charts/basediagramdoc.h"
-#include "charts/messagebox.h"
-#include "charts/tarnwickcontroller.h"
-#include "charts/tarnwickview.h"
+#include "charts/documents/ui/basediagramdoc.h"
+#include "charts/shell/ui/chartmessagebox.h"
+#include "charts/views/tarnwickcontroller.h"
+#include "charts/views/tarnwickview.h"
 
 #include "tests/editor/fixture.h"
 #include "tests/common/kelmdb.h"

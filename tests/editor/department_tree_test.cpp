@@ -3,7 +3,7 @@
 // items have a menu.
 #include "editor/trees/core/departmenttree.h"
 
-#include "charts/chartshell.h"
+#include "charts/shell/core/chartshell.h"
 
 #include "tests/editor/fixture.h"
 #include "tests/common/kelmdb.h"

@@ -15,8 +15,8 @@
 #include "editor/program/tarnwickapp.h"
 
 #include "afx/cmdid.h"
-#include "charts/deptview.h"
-#include "charts/messagebox.h"
+#include "charts/views/deptview.h"
+#include "charts/shell/ui/chartmessagebox.h"
 #include "resources/tarnwick/tarnwickstrings.h"
 #include "diagram/odcontroller.h"
 

@@ -1,5 +1,5 @@
 // The text box below a chart element: layout and drawing.
-#include "charts/drawtext.h"
+#include "charts/elements/drawtext.h"
 
 #include "diagram/odcomponent.h"
 #include "diagram/odproperty.h"

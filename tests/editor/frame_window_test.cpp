@@ -7,8 +7,8 @@
 #include "editor/app/ui/settings.h"
 
 #include "afx/cmdid.h"
-#include "charts/basediagramdoc.h"
-#include "charts/messagebox.h"
+#include "charts/documents/ui/basediagramdoc.h"
+#include "charts/shell/ui/chartmessagebox.h"
 #include "diagram/odcontroller.h"
 #include "resources/tarnwick/tarnwickstrings.h"
 

@@ -7,9 +7,9 @@
 #include "editor/program/tarnwickapp.h"
 
 
-#include "charts/basediagramdoc.h"
-#include "charts/messagebox.h"
-#include "charts/tarnwickview.h"
+#include "charts/documents/ui/basediagramdoc.h"
+#include "charts/shell/ui/chartmessagebox.h"
+#include "charts/views/tarnwickview.h"
 #include "diagram/odcontroller.h"
 
 #include "tests/editor/fixture.h"

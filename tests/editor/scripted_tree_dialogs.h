@@ -5,7 +5,7 @@
 
 #include "editor/trees/core/treedialogs.h"
 
-#include "charts/awfelements.h"
+#include "charts/elements/awfelements.h"
 
 #include <optional>
 #include <string>

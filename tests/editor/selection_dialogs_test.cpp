@@ -6,7 +6,7 @@
 #include "editor/app/core/editorcore.h"
 #include "editor/trees/core/processtree.h"
 
-#include "charts/chartshell.h"
+#include "charts/shell/core/chartshell.h"
 
 #include "tests/editor/fixture.h"
 #include "tests/common/kelmdb.h"

@@ -6,7 +6,7 @@
 #include "editor/frames/ui/editormainframe.h"
 #include "editor/program/tarnwickapp.h"
 
-#include "charts/messagebox.h"
+#include "charts/shell/ui/chartmessagebox.h"
 #include "tests/common/wxtestenv.h"
 
 #include <gtest/gtest.h>

@@ -42,8 +42,10 @@ inline void Screenshot(const std::string& test, const std::string& name)
     std::printf("screenshot: %s\n", path.c_str());
 }
 
-// Calls `tick` every 50 ms on the user-interface thread, also inside modal
-// loops, until it returns true; a tick never runs inside another.
+// Calls `tick` on the user-interface thread, also inside modal loops, 50 ms
+// after the last tick ended, until it returns true; a tick never runs inside
+// another. The pause is counted from the end of a tick, so a slow tick (a
+// screenshot) leaves the toolkit time to paint and to handle its idle work.
 class Poller {
 public:
     explicit Poller(std::function<bool()> tick) : m_tick(std::move(tick))
@@ -52,11 +54,12 @@ public:
             if (m_busy)
                 return;
             m_busy = true;
-            if (m_tick())
-                m_timer.Stop();
+            const bool done = m_tick();
             m_busy = false;
+            if (!done)
+                m_timer.Start(50, wxTIMER_ONE_SHOT);
         });
-        m_timer.Start(50);
+        m_timer.Start(50, wxTIMER_ONE_SHOT);
     }
 
 private:

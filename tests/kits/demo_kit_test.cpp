@@ -11,10 +11,10 @@
 #include "editor/frames/ui/editormainframe.h"
 #include "editor/program/tarnwickapp.h"
 
-#include "charts/awfelements.h"
-#include "charts/basediagramdoc.h"
-#include "charts/diagrammodel.h"
-#include "charts/messagebox.h"
+#include "charts/documents/core/diagrammodel.h"
+#include "charts/documents/ui/basediagramdoc.h"
+#include "charts/elements/awfelements.h"
+#include "charts/shell/ui/chartmessagebox.h"
 #include "tests/common/testsupport.h"
 #include "winapi/folders.h"
 

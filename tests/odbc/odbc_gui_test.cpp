@@ -101,17 +101,22 @@ private:
     std::size_t m_next = 0;
 };
 
-// Polls each step in turn every tenth of a second until it answers true,
-// while a modal loop runs.
+// Polls each step in turn, a tenth of a second after the last poll ended,
+// until it answers true, while a modal loop runs. A poll that takes longer
+// than the period (a screenshot does) must not start the next at once: the
+// toolkit paints only when no timer is due, so a window would never be drawn.
 class Until : public wxTimer {
 public:
-    explicit Until(std::vector<std::function<bool()>> steps) : m_steps(std::move(steps)) { Start(100); }
+    explicit Until(std::vector<std::function<bool()>> steps) : m_steps(std::move(steps))
+    {
+        Start(100, wxTIMER_ONE_SHOT);
+    }
     void Notify() override
     {
         if (m_next < m_steps.size() && m_steps[m_next]())
             ++m_next;
-        if (m_next == m_steps.size())
-            Stop();
+        if (m_next < m_steps.size())
+            Start(100, wxTIMER_ONE_SHOT);
     }
     bool Done() const { return m_next == m_steps.size(); }
 
@@ -446,18 +451,32 @@ TEST(OdbcWindows, TheToolkitsWordsInTheLibrarysWindowsAreRussian)
                 return w;
         return std::nullopt;
     };
+    // A window on a busy display may be found before it has painted: its
+    // screenshot is taken again, for a few seconds at most, until the place
+    // where it lies shows a drawn picture.
+    auto painted = [](const std::filesystem::path& shot, const ProbeWindow& w, int& tries) {
+        ProbeItem whole;
+        whole.x = w.x;
+        whole.y = w.y;
+        whole.width = w.width;
+        whole.height = w.height;
+        return ColoursAt(shot, whole) > 8 || ++tries >= 50;
+    };
     std::optional<ProbeWindow> chooser;
+    int chooserTries = 0;
     {
         Until steps({[&] {
             chooser = window([](const ProbeWindow& w) { return w.title == "Сохранять трассировку в файле..."; });
             if (!chooser || chooser->Texts("button").size() < 2)
                 return false;
-            Screenshot("trace_file_chooser");
+            if (!painted(Screenshot("trace_file_chooser"), *chooser, chooserTries))
+                return false;
             return ClickFirst(*chooser, {"Отменить", "Cancel"});
         }});
         EXPECT_FALSE(CDatabaseEx::SetTraceFileDlg());
     }
     ASSERT_TRUE(chooser) << probe.Describe();
+    EXPECT_LT(chooserTries, 50) << "the file chooser was never drawn on the display";
     EXPECT_NE(chooser->Find("button", "Сохранить"), nullptr) << chooser->Describe();
     EXPECT_NE(chooser->Find("button", "Отменить"), nullptr) << chooser->Describe();
     EXPECT_NE(chooser->Find("label", "Домашняя папка"), nullptr) << chooser->Describe();
@@ -466,12 +485,15 @@ TEST(OdbcWindows, TheToolkitsWordsInTheLibrarysWindowsAreRussian)
     SetOrvoMessageHandler(nullptr);
     std::optional<ProbeWindow> box;
     std::filesystem::path boxShot;
+    int boxTries = 0;
     {
         Until steps({[&] {
                          box = window([](const ProbeWindow& w) { return w.title == "Предупреждение"; });
                          if (!box)
                              return false;
                          boxShot = Screenshot("missing_source_box");
+                         if (!painted(boxShot, *box, boxTries))
+                             return false;
                          return ClickFirst(*box, {"ОК", "OK"});
                      },
                      [&] {

@@ -2,7 +2,7 @@
 // spacings (whole numbers 10..1000) and the four switches.
 #pragma once
 
-#include "charts/chartdialogs.h"
+#include "charts/shell/core/chartdialogs.h"
 
 #include <cstdint>
 #include <string>

@@ -4,7 +4,7 @@
 // only read the catalogue; the callers write it.
 #pragma once
 
-#include "charts/chartshell.h"
+#include "charts/shell/core/chartshell.h"
 #include "editor/app/core/dbutil.h"
 
 #include <cstdint>

@@ -3,9 +3,9 @@
 #include "editor/app/core/editorcore.h"
 #include "editor/app/core/editorprompt.h"
 
-#include "charts/awfelements.h"
-#include "charts/chartshell.h"
-#include "charts/diagrammodel.h"
+#include "charts/documents/core/diagrammodel.h"
+#include "charts/elements/awfelements.h"
+#include "charts/shell/core/chartshell.h"
 
 namespace tarnwick {
 

@@ -4,7 +4,7 @@
 #include "editor/app/core/editorprompt.h"
 #include "editor/trees/core/processtree.h"
 
-#include "charts/chartshell.h"
+#include "charts/shell/core/chartshell.h"
 #include "winapi/text.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // main window and turns the dialog's end into IDOK or IDCANCEL.
 #pragma once
 
-#include "charts/chartdialogs.h"
+#include "charts/shell/core/chartdialogs.h"
 
 namespace tarnwick {
 

@@ -5,7 +5,7 @@
 
 #include "editor/dialogs/core/createstate.h"
 
-#include "charts/chartprogress.h"
+#include "charts/shell/core/chartprogress.h"
 
 #include <wx/dialog.h>
 

@@ -3,7 +3,7 @@
 #include "editor/app/ui/uires.h"
 
 #include "afx/cmdid.h"
-#include "charts/deptview.h"
+#include "charts/views/deptview.h"
 #include "resources/tarnwick/tarnwickstrings.h"
 
 #include <wx/menu.h>

@@ -5,7 +5,7 @@
 #include "editor/app/ui/uires.h"
 
 #include "afx/cmdid.h"
-#include "charts/chartview.h"
+#include "charts/views/chartview.h"
 #include "diagram/odcontroller.h"
 #include "resources/tarnwick/tarnwickstrings.h"
 

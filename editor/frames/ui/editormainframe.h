@@ -5,7 +5,7 @@
 #include "editor/app/core/editorcore.h"
 #include "editor/frames/ui/childframe.h"
 
-#include "charts/chartprogress.h"
+#include "charts/shell/core/chartprogress.h"
 
 #include <wx/aui/aui.h>
 #include <wx/docmdi.h>

@@ -3,7 +3,7 @@
 
 #include "editor/pages/core/pagemodel.h"
 
-#include "charts/deptmodel.h"
+#include "charts/documents/core/deptmodel.h"
 
 #include <cstddef>
 #include <string>

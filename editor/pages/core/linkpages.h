@@ -4,7 +4,7 @@
 
 #include "editor/pages/core/pagemodel.h"
 
-#include "charts/awfelements.h"
+#include "charts/elements/awfelements.h"
 
 #include <functional>
 #include <string>

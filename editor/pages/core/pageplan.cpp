@@ -1,6 +1,6 @@
 #include "editor/pages/core/pageplan.h"
 
-#include "charts/awfelements.h"
+#include "charts/elements/awfelements.h"
 
 namespace tarnwick {
 

@@ -2,8 +2,8 @@
 
 #include "editor/pages/core/pageplan.h"
 
-#include "charts/chartshell.h"
-#include "charts/diagrammodel.h"
+#include "charts/documents/core/diagrammodel.h"
+#include "charts/shell/core/chartshell.h"
 
 #include <wx/button.h>
 #include <wx/utils.h>

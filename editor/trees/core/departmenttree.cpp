@@ -3,7 +3,7 @@
 #include "editor/app/core/dbutil.h"
 #include "editor/app/core/waitcursor.h"
 
-#include "charts/chartshell.h"
+#include "charts/shell/core/chartshell.h"
 #include "resources/tarnwick/tarnwickstrings.h"
 
 using namespace ado;

@@ -6,8 +6,8 @@
 #include "editor/app/core/dbutil.h"
 #include "editor/app/core/editorprompt.h"
 
-#include "charts/awfelements.h"
-#include "charts/diagrammodel.h"
+#include "charts/documents/core/diagrammodel.h"
+#include "charts/elements/awfelements.h"
 #include "resources/tarnwick/tarnwickstrings.h"
 
 #include <algorithm>

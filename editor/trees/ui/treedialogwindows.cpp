@@ -4,7 +4,7 @@
 #include "editor/pages/ui/diagrampropsheet.h"
 #include "editor/dialogs/ui/selectdlgs.h"
 
-#include "charts/awfelements.h"
+#include "charts/elements/awfelements.h"
 
 namespace tarnwick {
 
