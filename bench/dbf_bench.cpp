@@ -6,7 +6,7 @@
 // the DBF writer's own share, the same rows from memory. Each is repeated,
 // its median and spread printed, timed by the clock (psql is a child, the
 // server works for the export).
-#include "odbc/dbfexport.h"
+#include "odbc/dbf/dbfexport.h"
 #include "bench/benchstats.h"
 #include "tests/common/testsupport.h"
 

@@ -3,9 +3,9 @@
 // listing 500 data sources, beside SQLDataSources walked by hand. Each is
 // repeated, its median and spread printed, timed by the clock.
 #include "bench/benchstats.h"
-#include "odbc/databaseex.h"
-#include "odbc/dbobjecttree.h"
-#include "odbc/logindlg.h"
+#include "odbc/data/core/databaseex.h"
+#include "odbc/trees/core/dbobjecttree.h"
+#include "odbc/dialogs/core/logindlg.h"
 
 #include "tests/common/testsupport.h"
 

@@ -1,12 +1,12 @@
 // The extended connection: connect-string parts, the ways to open, driver
 // facts, ad-hoc statements with parameter arrays and identities, and the
 // data-model check, on SQLite and PostgreSQL.
-#include "odbc/databaseex.h"
-#include "odbc/dialect.h"
-#include "odbc/logindlg.h"
-#include "odbc/messages.h"
-#include "odbc/recordsettrace.h"
-#include "odbc/userqueries.h"
+#include "odbc/data/core/databaseex.h"
+#include "odbc/sql/dialect.h"
+#include "odbc/dialogs/core/logindlg.h"
+#include "odbc/data/core/messages.h"
+#include "odbc/data/core/recordsettrace.h"
+#include "odbc/sql/userqueries.h"
 
 #include "profile/quillmark.h"
 

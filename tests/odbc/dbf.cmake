@@ -1,7 +1,7 @@
 # DBF table files: the file class compiled in directly, so that nothing else
 # of the library has to build for these tests.
 kelm_test(odbc_dbf_test
-    SOURCES ${CMAKE_SOURCE_DIR}/odbc/dbffile.cpp ${CMAKE_CURRENT_LIST_DIR}/dbf_test.cpp
+    SOURCES ${CMAKE_SOURCE_DIR}/odbc/dbf/dbffile.cpp ${CMAKE_CURRENT_LIST_DIR}/dbf_test.cpp
     LIBS platform-winapi kelm_testsupport
     LABELS unit)
 if(TARGET odbc_dbf_test)
@@ -10,7 +10,7 @@ if(TARGET odbc_dbf_test)
 endif()
 
 kelm_fuzz(odbc_dbf_fuzz
-    SOURCES ${CMAKE_SOURCE_DIR}/odbc/dbffile.cpp ${CMAKE_CURRENT_LIST_DIR}/dbf_fuzz.cpp
+    SOURCES ${CMAKE_SOURCE_DIR}/odbc/dbf/dbffile.cpp ${CMAKE_CURRENT_LIST_DIR}/dbf_fuzz.cpp
     LIBS platform-winapi
     CORPUS ${CMAKE_CURRENT_LIST_DIR}/fixtures/dbf)
 

@@ -1,5 +1,5 @@
-#include "odbc/dbfexport.h"
-#include "odbc/dynamicrecord.h"
+#include "odbc/dbf/dbfexport.h"
+#include "odbc/data/core/dynamicrecord.h"
 #include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the DBF reader as a table file: it must refuse or
 // read them, never read or write outside its buffers. Each accepted file is
 // then appended to, which rewrites its header.
-#include "odbc/dbffile.h"
+#include "odbc/dbf/dbffile.h"
 
 #include <algorithm>
 #include <cstdint>

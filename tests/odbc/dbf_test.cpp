@@ -1,4 +1,4 @@
-#include "odbc/dbffile.h"
+#include "odbc/dbf/dbffile.h"
 #include "tests/common/testsupport.h"
 
 #include <gtest/gtest.h>

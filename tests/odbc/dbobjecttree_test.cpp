@@ -1,9 +1,9 @@
 // The database-object tree without a window, on a PostgreSQL database the
 // test builds (schemas, tables with keys and an index, a view, a procedure,
 // an overloaded function, data types) and on an SQLite file.
-#include "odbc/databaseex.h"
-#include "odbc/dbobjecttree.h"
-#include "odbc/messages.h"
+#include "odbc/data/core/databaseex.h"
+#include "odbc/trees/core/dbobjecttree.h"
+#include "odbc/data/core/messages.h"
 
 #include "tests/common/testsupport.h"
 

@@ -1,8 +1,8 @@
 // Data sources of unixODBC's odbc.ini: the trusted-connection setting, the
 // driver of a data source, and the two roads of the logon open.
-#include "odbc/databaseex.h"
-#include "odbc/logindlg.h"
-#include "odbc/messages.h"
+#include "odbc/data/core/databaseex.h"
+#include "odbc/dialogs/core/logindlg.h"
+#include "odbc/data/core/messages.h"
 
 #include "tests/common/testsupport.h"
 #include "winapi/folders.h"

@@ -1,7 +1,7 @@
 // Display names of ODBC codes and the texts the list fillers write for the
 // rows of a query, on both engines.
-#include "odbc/databaseex.h"
-#include "odbc/listfillers.h"
+#include "odbc/data/core/databaseex.h"
+#include "odbc/data/core/listfillers.h"
 
 #include "tests/common/testsupport.h"
 

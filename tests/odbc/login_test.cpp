@@ -1,10 +1,10 @@
 // The login dialog's rules on data sources of its own: temporary system and
 // user odbc.ini files with PostgreSQL and SQLite sources, the setting store
 // in a temporary folder.
-#include "odbc/databaseex.h"
-#include "odbc/logindlg.h"
-#include "odbc/listfillers.h"
-#include "odbc/messages.h"
+#include "odbc/data/core/databaseex.h"
+#include "odbc/dialogs/core/logindlg.h"
+#include "odbc/data/core/listfillers.h"
+#include "odbc/data/core/messages.h"
 
 #include "profile/quillmark.h"
 #include "tests/odbc/datasources.h"

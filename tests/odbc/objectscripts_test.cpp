@@ -1,8 +1,8 @@
 // Script skeletons of tree objects: the texts for SQL Server style names,
 // then the same commands against real objects on PostgreSQL and SQLite,
 // run where the engine can run them.
-#include "odbc/databaseex.h"
-#include "odbc/objectscripts.h"
+#include "odbc/data/core/databaseex.h"
+#include "odbc/trees/core/objectscripts.h"
 
 #include "tests/common/testsupport.h"
 

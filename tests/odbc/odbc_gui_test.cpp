@@ -3,11 +3,13 @@
 // tree (as a view of a document, the way a host uses it) on PostgreSQL, with
 // its popup menu, clipboard and drag text. Screenshots go to the test's
 // output folder.
-#include "odbc/databaseex.h"
-#include "odbc/listfillers.h"
-#include "odbc/logindlg.h"
-#include "odbc/messages.h"
-#include "odbc/treedbobjects.h"
+#include "odbc/data/core/databaseex.h"
+#include "odbc/data/core/listfillers.h"
+#include "odbc/data/ui/listcontrols.h"
+#include "odbc/dialogs/core/logindlg.h"
+#include "odbc/data/core/messages.h"
+#include "odbc/trees/ui/objectclipboard.h"
+#include "odbc/trees/ui/treedbobjects.h"
 
 #include "afx/cmdid.h"
 #include "tests/odbc/datasources.h"

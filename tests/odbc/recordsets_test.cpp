@@ -1,11 +1,11 @@
 // The general, single-row and bulk recordsets and the catalog recordsets
 // over a small fixture, on SQLite and PostgreSQL.
-#include "odbc/catalog.h"
-#include "odbc/databaseex.h"
-#include "odbc/dynamicrecord.h"
-#include "odbc/messages.h"
-#include "odbc/paramarray.h"
-#include "odbc/recordsettrace.h"
+#include "odbc/sql/odbccatalog.h"
+#include "odbc/data/core/databaseex.h"
+#include "odbc/data/core/dynamicrecord.h"
+#include "odbc/data/core/messages.h"
+#include "odbc/data/core/paramarray.h"
+#include "odbc/data/core/recordsettrace.h"
 
 #include "tests/common/testsupport.h"
 

@@ -1,6 +1,6 @@
 // Runs every SQL text tool over arbitrary bytes: unterminated strings and
 // comments, stray marks and broken UTF-8 must never read past the text.
-#include "odbc/sqltext.h"
+#include "odbc/sql/sqltext.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "odbc/sqltext.h"
+#include "odbc/sql/sqltext.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // A recordset over a table of every column type, fetched singly and in bulk,
 // updated, added to and deleted from, and a parameter array inserted in one
 // execute, on SQLite and PostgreSQL.
-#include "odbc/paramarray.h"
-#include "odbc/rfx.h"
-#include "odbc/values.h"
+#include "odbc/data/core/paramarray.h"
+#include "odbc/data/core/rfx.h"
+#include "odbc/data/core/values.h"
 
 #include "tests/common/dbscalar.h"
 #include "tests/common/testsupport.h"

@@ -1,9 +1,10 @@
 // Typed values, their conversions, the parameter arrays and the bulk column
 // buffer, without a database.
-#include "odbc/bulkvariant.h"
-#include "odbc/conversions.h"
-#include "odbc/paramarray.h"
-#include "odbc/values.h"
+#include "odbc/data/core/bulkvariant.h"
+#include "odbc/data/core/conversions.h"
+#include "odbc/data/core/paramarray.h"
+#include "odbc/data/core/values.h"
+#include "odbc/data/ui/arrayimages.h"
 
 #include "afx/file.h"
 

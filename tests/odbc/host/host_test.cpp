@@ -1,10 +1,10 @@
 // A host program's use of the library, in the order hosts call it:
 // InitQuillmark, the driver manager's trace, open, CheckModelVer,
 // recordsets with the cursor trace, trace off, Close.
-#include "odbc/databaseex.h"
-#include "odbc/dynamicrecord.h"
-#include "odbc/messages.h"
-#include "odbc/recordsettrace.h"
+#include "odbc/data/core/databaseex.h"
+#include "odbc/data/core/dynamicrecord.h"
+#include "odbc/data/core/messages.h"
+#include "odbc/data/core/recordsettrace.h"
 
 #include "profile/quillmark.h"
 #include "tests/common/testsupport.h"
