@@ -136,3 +136,28 @@ function(kelm_core_target target)
     endif()
     set_property(GLOBAL APPEND PROPERTY KELM_CORE_TARGETS ${target})
 endfunction()
+
+# Writes OUTPUT, a source file holding every SVG picture of FOLDER as text:
+# an array ARRAY of STRUCT { name, svg } (the name is the file's name without
+# its suffix) and its length COUNT, inside NAMESPACE when one is given.
+function(kelm_embed_svgs output)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "FOLDER;STRUCT;ARRAY;COUNT;NAMESPACE" "")
+    file(GLOB pictures CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${arg_FOLDER}/*.svg)
+    set(text "// Generated from ${arg_FOLDER}.\n#include <cstddef>\n")
+    if(arg_NAMESPACE)
+        string(APPEND text "namespace ${arg_NAMESPACE} {\n")
+    endif()
+    string(APPEND text "struct ${arg_STRUCT} { const char* name; const char* svg; };\n"
+                       "extern const ${arg_STRUCT} ${arg_ARRAY}[] = {\n")
+    foreach(picture IN LISTS pictures)
+        get_filename_component(name ${picture} NAME_WE)
+        file(READ ${picture} svg)
+        string(APPEND text "    {\"${name}\", R\"svg(${svg})svg\"},\n")
+    endforeach()
+    list(LENGTH pictures count)
+    string(APPEND text "};\nextern const std::size_t ${arg_COUNT} = ${count};\n")
+    if(arg_NAMESPACE)
+        string(APPEND text "}\n")
+    endif()
+    file(CONFIGURE OUTPUT ${output} CONTENT "${text}" @ONLY)
+endfunction()
