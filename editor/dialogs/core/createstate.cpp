@@ -139,22 +139,8 @@ bool CCreateStateDlgModel::CommandEnabled(int id) const { return CatalogCommandE
 
 bool CCreateStateDlgModel::OnCommand(int id, IItemList& list)
 {
-    switch (id) {
-    case ID_CATALOG_ADD:
-        OnAdd(list);
-        return true;
-    case ID_CATALOG_RENAME:
-        OnRename(list);
-        return true;
-    case ID_CATALOG_DELETE:
-        OnDelete(list);
-        return true;
-    case ID_CATALOG_REREAD:
-        FillList(list);
-        return true;
-    default:
-        return false;
-    }
+    return RunCatalogCommand(*this, id, list, &CCreateStateDlgModel::OnAdd, &CCreateStateDlgModel::OnRename, &CCreateStateDlgModel::OnDelete,
+                             &CCreateStateDlgModel::FillList);
 }
 
 std::int16_t CCreateStateDlgModel::NextStateNumber() const

@@ -39,6 +39,34 @@ bool RefuseCatalogEdit();
 // Whether a catalogue command is open: adding outside read-only mode,
 // renaming and deleting there with an entry to act on, rereading always.
 bool CatalogCommandEnabled(int id, bool hasEntries);
+// Runs a catalogue command on a catalogue dialog's model through the
+// model's members for adding, renaming, deleting and rereading; false for any
+// other command.
+template <class Model>
+bool RunCatalogCommand(Model& model, int id, IItemList& list, void (Model::*add)(IItemList&),
+                       void (Model::*rename)(IItemList&), void (Model::*remove)(IItemList&),
+                       void (Model::*reread)(IItemList&))
+{
+    void (Model::*command)(IItemList&) = nullptr;
+    switch (id) {
+    case ID_CATALOG_ADD:
+        command = add;
+        break;
+    case ID_CATALOG_RENAME:
+        command = rename;
+        break;
+    case ID_CATALOG_DELETE:
+        command = remove;
+        break;
+    case ID_CATALOG_REREAD:
+        command = reread;
+        break;
+    default:
+        return false;
+    }
+    (model.*command)(list);
+    return true;
+}
 // Runs a catalogue statement on the application's connection. An error is
 // shown and gives false; so does a statement that touched no row when
 // noRowError is given, with that text for the table.

@@ -294,22 +294,8 @@ bool CSelectDocDlgModel::OnOK(int index)
 
 bool CSelectDocDlgModel::OnCommand(int id, IItemList& list)
 {
-    switch (id) {
-    case ID_CATALOG_ADD:
-        OnAdd(list);
-        return true;
-    case ID_CATALOG_RENAME:
-        OnRename(list);
-        return true;
-    case ID_CATALOG_DELETE:
-        OnDelete(list);
-        return true;
-    case ID_CATALOG_REREAD:
-        Reread(list);
-        return true;
-    default:
-        return false;
-    }
+    return RunCatalogCommand(*this, id, list, &CSelectDocDlgModel::OnAdd, &CSelectDocDlgModel::OnRename, &CSelectDocDlgModel::OnDelete,
+                             &CSelectDocDlgModel::Reread);
 }
 
 void CSelectDocDlgModel::OnAdd(IItemList& list)
