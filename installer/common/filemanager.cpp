@@ -277,7 +277,7 @@ bool CFileManager::Run()
 
 int CFileManager::CountItems(const winapi::Folder& folder, const std::string& mask, winapi::FindMode mode)
 {
-    auto entries = winapi::FindFiles(folder, mask, mode);
+    auto entries = winapi::FindNames(folder, mask, mode);
     if (!entries)
         return 0;
     int count = 0;
