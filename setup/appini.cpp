@@ -167,7 +167,7 @@ bool listFolder(const std::string& folder, const std::string& relative, std::vec
                                  : winapi::kErrorPathNotFound);
         return false;
     }
-    auto entries = winapi::FindFiles(folder, "*", winapi::FindMode::Pattern);
+    auto entries = winapi::FindNames(folder, "*", winapi::FindMode::Pattern);
     if (!entries)
         return winapi::GetLastError() == winapi::kErrorFileNotFound; // an empty folder
     for (const auto& entry : *entries) {

@@ -675,21 +675,20 @@ bool CSetupApp::RegisterUninstall()
                                winapi::KEY_READ | winapi::KEY_CREATE_SUB_KEY | winapi::KEY_SET_VALUE, key) != 0)
         return false;
     m_bRegistered = true;
-    const std::pair<const char*, std::string> texts[] = {
-        {"DisplayIcon", joinPath(m_strInstallFolder, info->m_strAppIco)},
-        {"DisplayName", info->m_strAppName},
-        {"DisplayVersion", info->m_strAppVer},
-        {"InstallLocation", m_strInstallFolder},
-        {"ProductGuid", info->m_strAppGUID},
-        {"HelpLink", info->m_strDevLink},
-        {"Publisher", info->m_strDevName},
+    // One rewrite of the hive for the whole entry.
+    const std::vector<winapi::RegValue> values = {
+        winapi::RegStringValue("DisplayIcon", joinPath(m_strInstallFolder, info->m_strAppIco)),
+        winapi::RegStringValue("DisplayName", info->m_strAppName),
+        winapi::RegStringValue("DisplayVersion", info->m_strAppVer),
+        winapi::RegStringValue("InstallLocation", m_strInstallFolder),
+        winapi::RegStringValue("ProductGuid", info->m_strAppGUID),
+        winapi::RegStringValue("HelpLink", info->m_strDevLink),
+        winapi::RegStringValue("Publisher", info->m_strDevName),
+        winapi::RegDwordValue("NoModify", 1),
+        winapi::RegDwordValue("NoRepair", 1),
+        winapi::RegStringValue("UninstallString", joinPath(m_strInstallFolder, kUninstallerName)),
     };
-    for (const auto& [name, value] : texts)
-        if (winapi::RegSetString(key, name, value) != 0)
-            return false;
-    if (winapi::RegSetDword(key, "NoModify", 1) != 0 || winapi::RegSetDword(key, "NoRepair", 1) != 0)
-        return false;
-    return winapi::RegSetString(key, "UninstallString", joinPath(m_strInstallFolder, kUninstallerName)) == 0;
+    return winapi::RegSetValues(key, values) == 0;
 }
 
 void CSetupApp::Rollback()

@@ -277,7 +277,7 @@ bool CFileManager::Run()
 
 int CFileManager::CountItems(const winapi::Folder& folder, const std::string& mask, winapi::FindMode mode)
 {
-    auto entries = winapi::FindFiles(folder, mask, mode);
+    auto entries = winapi::FindNames(folder, mask, mode);
     if (!entries)
         return 0;
     int count = 0;
@@ -308,7 +308,8 @@ bool CFileManager::FailFolder(const std::string& source, const std::string& targ
 bool CFileManager::ProcessItems(const Level& level, const std::string& mask, winapi::FindMode mode)
 {
     // A snapshot: items renamed or created by the walk are not met again.
-    auto entries = winapi::FindFiles(level.source, mask, mode);
+    // Only names and kinds are used, so no entry is looked at on its own.
+    auto entries = winapi::FindNames(level.source, mask, mode);
     if (!entries) {
         if (winapi::GetLastError() == winapi::kErrorFileNotFound)
             return true; // an empty folder

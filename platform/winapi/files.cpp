@@ -416,8 +416,10 @@ BOOL setAttributesOf(int fd, DWORD attributes, const std::string& path)
 }
 
 // The matching entries of the open folder `fd` (closed here), in FindFiles'
-// order.
-std::optional<std::vector<FindData>> listFolder(int fd, const std::string& pattern, FindMode mode);
+// order. Without `details` only names and kinds are filled in, taken from
+// the folder itself where it tells them.
+std::optional<std::vector<FindData>> listFolder(int fd, const std::string& pattern, FindMode mode,
+                                                bool details = true);
 
 } // namespace
 
@@ -506,9 +508,21 @@ std::optional<std::vector<FindData>> FindFiles(const std::string& folder, const 
     return listFolder(fd, pattern, mode);
 }
 
+std::optional<std::vector<FindData>> FindNames(const std::string& folder, const std::string& pattern,
+                                               FindMode mode)
+{
+    std::string dir = folder.empty() ? std::string(".") : folder;
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        failOpeningFolder(errno, dir);
+        return std::nullopt;
+    }
+    return listFolder(fd, pattern, mode, false);
+}
+
 namespace {
 
-std::optional<std::vector<FindData>> listFolder(int fd, const std::string& pattern, FindMode mode)
+std::optional<std::vector<FindData>> listFolder(int fd, const std::string& pattern, FindMode mode, bool details)
 {
     DIR* d = ::fdopendir(fd);
     if (!d) {
@@ -524,6 +538,14 @@ std::optional<std::vector<FindData>> listFolder(int fd, const std::string& patte
             continue;
         if (mode == FindMode::Exact ? name != pattern : !MatchFilePattern(name, pattern))
             continue;
+        if (!details && e->d_type != DT_UNKNOWN) {
+            FindData data;
+            data.name = name;
+            data.isSymlink = e->d_type == DT_LNK;
+            data.isDirectory = e->d_type == DT_DIR;
+            found.push_back(std::move(data));
+            continue;
+        }
         struct stat st {};
         if (::fstatat(::dirfd(d), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue; // gone meanwhile
@@ -1041,6 +1063,16 @@ std::optional<std::vector<FindData>> FindFiles(const Folder& folder, const std::
         return std::nullopt;
     }
     return listFolder(fd, pattern, mode);
+}
+
+std::optional<std::vector<FindData>> FindNames(const Folder& folder, const std::string& pattern, FindMode mode)
+{
+    int fd = ::openat(folder.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        failOpeningFolder(errno, {});
+        return std::nullopt;
+    }
+    return listFolder(fd, pattern, mode, false);
 }
 
 DWORD GetFileAttributes(const Folder& folder, const std::string& name)

@@ -59,6 +59,11 @@ bool MatchFilePattern(const std::string& name, const std::string& pattern);
 // folder cannot be listed, 2 when nothing matches.
 std::optional<std::vector<FindData>> FindFiles(const std::string& folder, const std::string& pattern,
                                                FindMode mode = FindMode::Pattern);
+// The same entries with only their names, isDirectory and isSymlink: no
+// look at each entry where the folder itself tells its kind, for walks that
+// need no more (a count, a list of names).
+std::optional<std::vector<FindData>> FindNames(const std::string& folder, const std::string& pattern,
+                                               FindMode mode = FindMode::Pattern);
 
 // 80 when `failIfExists` and the target exists; 5 when the target is
 // read-only or a folder, or the source is not a regular file; 2 when the
@@ -164,6 +169,8 @@ private:
 // setting them leaves a link as it is, a copy of a link is a link with the
 // same text, a move or delete takes the link itself.
 std::optional<std::vector<FindData>> FindFiles(const Folder& folder, const std::string& pattern,
+                                               FindMode mode = FindMode::Pattern);
+std::optional<std::vector<FindData>> FindNames(const Folder& folder, const std::string& pattern,
                                                FindMode mode = FindMode::Pattern);
 DWORD GetFileAttributes(const Folder& folder, const std::string& name);
 BOOL SetFileAttributes(const Folder& folder, const std::string& name, DWORD attributes);

@@ -302,6 +302,35 @@ TEST(CompressFile, WritesGzipThatZlibReadsAndReadsItBack)
     EXPECT_EQ(r.Read(back.data(), 10), 0u); // after the end of the stream
 }
 
+TEST(CompressFile, ReadsOfAnySizeInAnyOrderGiveTheStreamInOrder)
+{
+    // Small reads and large ones take their input in blocks of different
+    // sizes; input left over by one kind is used up by the next.
+    kelm::test::TempDir dir;
+    auto path = (dir / "mixed.gz").string();
+    Bytes all = randomText(600000, 11);
+    {
+        SECCompressFile f;
+        ASSERT_TRUE(f.Open(path, SECCompressFile::modeWrite | SECCompressFile::modeCreate));
+        f.Write(all.data(), all.size());
+        f.Close();
+    }
+    SECCompressFile r;
+    ASSERT_TRUE(r.Open(path, SECCompressFile::modeRead));
+    Bytes back(all.size() + 7);
+    std::size_t at = 0;
+    for (std::size_t ask : {std::size_t(10), std::size_t(100000), std::size_t(5), std::size_t(4096),
+                            std::size_t(4097), std::size_t(1), back.size()}) {
+        std::size_t want = std::min(ask, back.size() - at);
+        std::size_t got = r.Read(back.data() + at, want);
+        EXPECT_EQ(got, std::min(want, all.size() - at)) << "reading " << ask;
+        at += got;
+    }
+    ASSERT_EQ(at, all.size());
+    back.resize(at);
+    EXPECT_EQ(back, all);
+}
+
 TEST(CompressFile, PlainBytesAfterSwitchingCompressionOff)
 {
     kelm::test::TempDir dir;

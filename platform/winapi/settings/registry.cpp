@@ -501,6 +501,49 @@ LONG RegSetValueEx(const RegKey& key, const char* name, DWORD type, const BYTE* 
     return finish(file.Write(hive));
 }
 
+LONG RegSetValues(const RegKey& key, const std::vector<RegValue>& values)
+{
+    if (!key.IsOpen())
+        return finish(kErrorInvalidHandle);
+    if (!(key.Access() & KEY_SET_VALUE))
+        return finish(kErrorAccessDenied);
+    for (const auto& v : values)
+        if (v.type == REG_DWORD && v.data.size() != 4)
+            return finish(kErrorInvalidParameter);
+    std::lock_guard<std::mutex> guard(g_registryMutex);
+    HiveFile file(key.Root());
+    Hive hive;
+    Key* entry = nullptr;
+    if (LONG rc = readKey(key, file, &HiveFile::ReadForWrite, hive, entry); rc != kErrorSuccess)
+        return finish(rc);
+    for (const auto& v : values) {
+        RegValue* value = findValue(*entry, v.name.c_str());
+        if (!value) {
+            entry->values.push_back(RegValue{v.name, REG_NONE, {}});
+            value = &entry->values.back();
+        }
+        value->type = v.type;
+        value->data = v.data;
+    }
+    return finish(file.Write(hive));
+}
+
+RegValue RegStringValue(const std::string& name, const std::string& value)
+{
+    RegValue v{name, REG_SZ, {}};
+    v.data.assign(value.begin(), value.end());
+    v.data.push_back(0);
+    return v;
+}
+
+RegValue RegDwordValue(const std::string& name, DWORD value)
+{
+    return RegValue{name,
+                    REG_DWORD,
+                    {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
+                     static_cast<BYTE>(value >> 24)}};
+}
+
 LONG RegSetString(const RegKey& key, const char* name, const std::string& value)
 {
     return RegSetValueEx(key, name, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),

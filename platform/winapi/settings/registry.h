@@ -95,4 +95,12 @@ struct RegValue {
 };
 std::vector<RegValue> RegEnumValues(HKEY root, const std::string& subkey);
 
+// Several values of one key set as RegSetValueEx sets each, in their order,
+// with one rewrite of the hive: other processes see all of them or none.
+// 87 (nothing written) when a REG_DWORD value is not 4 bytes.
+LONG RegSetValues(const RegKey& key, const std::vector<RegValue>& values);
+// Values as RegSetString and RegSetDword store them.
+RegValue RegStringValue(const std::string& name, const std::string& value);
+RegValue RegDwordValue(const std::string& name, DWORD value);
+
 } // namespace winapi

@@ -80,6 +80,49 @@ TEST(Files, FindFilesPatternsAndOrder)
     EXPECT_EQ(GetLastError(), 3u);
 }
 
+// The listing without details names the same entries with the same kinds
+// and fails the same way.
+TEST(Files, FindNamesListsWhatFindFilesLists)
+{
+    kelm::test::TempDir dir;
+    for (const char* name : {"a.sql", "B.SQL", "c.txt"})
+        dir.write(name, name);
+    fs::create_directory(dir / "sub");
+    fs::create_directory(dir / "empty");
+    fs::create_directory_symlink(dir / "sub", dir / "link");
+    fs::create_symlink(dir / "a.sql", dir / "filelink");
+    fs::create_symlink(dir / "nowhere", dir / "dangling");
+    auto kinds = [](const std::optional<std::vector<FindData>>& found) {
+        std::vector<std::string> out;
+        if (found)
+            for (const auto& f : *found)
+                out.push_back(f.name + (f.isDirectory ? " dir" : "") + (f.isSymlink ? " link" : ""));
+        return out;
+    };
+    auto folder = Folder::Open(dir.path().string());
+    ASSERT_TRUE(folder);
+    const std::pair<std::string, FindMode> cases[] = {
+        {"*", FindMode::Pattern}, {"*.sql", FindMode::Pattern}, {"sub", FindMode::Exact}, {"none*", FindMode::Pattern}};
+    for (const auto& [pattern, mode] : cases) {
+        auto files = FindFiles(dir.path().string(), pattern, mode);
+        DWORD filesError = GetLastError();
+        auto byPath = FindNames(dir.path().string(), pattern, mode);
+        EXPECT_EQ(GetLastError(), filesError) << pattern;
+        auto inFolder = FindNames(*folder, pattern, mode);
+        EXPECT_EQ(GetLastError(), filesError) << pattern;
+        EXPECT_EQ(kinds(byPath), kinds(files)) << pattern;
+        EXPECT_EQ(kinds(inFolder), kinds(files)) << pattern;
+        EXPECT_EQ(bool(byPath), bool(files)) << pattern;
+    }
+    EXPECT_EQ(kinds(FindNames(dir.path().string(), "*")),
+              (std::vector<std::string>{"a.sql", "B.SQL", "c.txt", "dangling link", "empty dir", "filelink link",
+                                        "link link", "sub dir"}));
+    EXPECT_FALSE(FindNames((dir / "empty").string(), "*"));
+    EXPECT_EQ(GetLastError(), 2u);
+    EXPECT_FALSE(FindNames((dir / "missing").string(), "*"));
+    EXPECT_EQ(GetLastError(), 3u);
+}
+
 TEST(Files, ErrorNumbers)
 {
     kelm::test::TempDir dir;

@@ -159,6 +159,36 @@ TEST_F(RegistryTest, TextKeepsItsTerminatorAndLongValuesAreRefusedByTheirBuffer)
     EXPECT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "a\\\\b", KEY_READ, again), kErrorInvalidParameter);
 }
 
+TEST_F(RegistryTest, SeveralValuesSetAtOnceLeaveTheHiveAsSettingThemOneByOne)
+{
+    auto hive = [&](const char* root) { return kelm::test::readFile(m_dir.path() / root / "hive"); };
+    RegKey one, all;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\A", KEY_READ | KEY_SET_VALUE, one), 0);
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "SOFTWARE\\A", KEY_READ | KEY_SET_VALUE, all), 0);
+    // A value there before, named in another case, is replaced where it stands.
+    ASSERT_EQ(RegSetString(one, "Publisher", "old"), 0);
+    ASSERT_EQ(RegSetString(all, "Publisher", "old"), 0);
+
+    ASSERT_EQ(RegSetString(one, "DisplayName", "Имя"), 0);
+    ASSERT_EQ(RegSetString(one, "PUBLISHER", ""), 0);
+    ASSERT_EQ(RegSetDword(one, "NoModify", 1), 0);
+    ASSERT_EQ(RegSetString(one, "displayname", "Второе"), 0);
+    ASSERT_EQ(RegSetValues(all, {RegStringValue("DisplayName", "Имя"), RegStringValue("PUBLISHER", ""),
+                                 RegDwordValue("NoModify", 1), RegStringValue("displayname", "Второе")}),
+              0);
+    EXPECT_EQ(hive("user"), hive("machine"));
+    EXPECT_EQ(RegQueryString(all, "DisplayName", 260), "Второе");
+
+    // Nothing is written when one value is malformed or the key is read-only.
+    std::string before = hive("user");
+    RegValue shortDword{"Bad", REG_DWORD, {1, 0}};
+    EXPECT_EQ(RegSetValues(all, {RegStringValue("First", "x"), shortDword}), kErrorInvalidParameter);
+    RegKey readOnly;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "SOFTWARE\\A", KEY_READ, readOnly), 0);
+    EXPECT_EQ(RegSetValues(readOnly, {RegStringValue("First", "x")}), kErrorAccessDenied);
+    EXPECT_EQ(hive("user"), before);
+}
+
 TEST_F(RegistryTest, ADamagedHiveIsReportedAndNeverEmptied)
 {
     RegKey key;
