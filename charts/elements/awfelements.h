@@ -16,8 +16,10 @@ class CAWFDocumentType;
 class CAWFLink;
 
 // The error list every workflow element carries; the integrity check fills
-// it and the element draws an error icon while it is not empty.
-class CAWFBase {
+// it and the element draws an error icon while it is not empty. It starts a
+// cache line, so that the list and the keys each element keeps right after
+// it share one: a check of a large chart reads one line of each element.
+class alignas(64) CAWFBase {
 public:
     CAWFBase();
     virtual ~CAWFBase();
@@ -74,6 +76,11 @@ public:
     bool Validate(bool reachedByLink);
     // The same, told also whether its port has any connection.
     bool Validate(bool connected, bool reachedByLink);
+    // Whether that finds an error in a state of the given number.
+    static bool FindsError(bool connected, bool reachedByLink, std::int16_t state)
+    {
+        return !connected || (state != 1 && !reachedByLink);
+    }
 
     void SetDocumentType(CAWFDocumentType* documentType);
     void SetData(std::int16_t state, const std::string& docTypeLabel, const std::string& stateLabel,
@@ -187,6 +194,14 @@ public:
     bool Validate();
     // The same, told the connections at its two ends and the states it joins.
     bool Validate(int atSource, int atTarget, CAWFState* from, CAWFState* to);
+    // Whether that finds an error in a document move (or another link)
+    // joining a state at both ends or not.
+    static bool FindsError(int atSource, int atTarget, bool documentMove, bool bothStates)
+    {
+        // A move whose end lies on something other than a state would be
+        // passed over by the save without a word.
+        return atSource == 0 || atSource + atTarget == 1 || (documentMove && !bothStates);
+    }
 
     std::int32_t Kind = kindUndecided;
     std::string name_template;

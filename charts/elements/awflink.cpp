@@ -389,10 +389,7 @@ bool CAWFLink::Validate()
 
 bool CAWFLink::Validate(int atSource, int atTarget, CAWFState* from, CAWFState* to)
 {
-    // A move whose end lies on something other than a state would be passed
-    // over by the save without a word.
-    const bool moveWithoutStates = IsDocumentMove() && (!from || !to);
-    if (atSource == 0 || atSource + atTarget == 1 || moveWithoutStates) {
+    if (FindsError(atSource, atTarget, IsDocumentMove(), from && to)) {
         Errors.push_back("Переход не имеет связи с состоянием");
         return true;
     }

@@ -275,13 +275,9 @@ bool CAWFState::Validate(bool reachedByLink)
 
 bool CAWFState::Validate(bool connected, bool reachedByLink)
 {
-    if (!connected) {
-        Errors.push_back("Состояние не связано с другими состояниями.");
-        return true;
-    }
-    if (State == 1 || reachedByLink)
+    if (!FindsError(connected, reachedByLink, State))
         return false;
-    Errors.push_back("Состояние не может быть начальным.");
+    Errors.push_back(connected ? "Состояние не может быть начальным." : "Состояние не связано с другими состояниями.");
     return true;
 }
 

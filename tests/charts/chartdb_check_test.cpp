@@ -346,6 +346,48 @@ TEST(ChartCheckRerun, ReportsEachEditOfTheChart)
 
 namespace {
 
+// The question about unconnected states comes once every duplicate of the
+// chart is marked, those of the elements after the state asked about too:
+// the chart behind the question shows them all.
+TEST(ChartCheckQuestion, ComesWithEveryDuplicateMarked)
+{
+    struct Shell : ScriptedShell {
+        std::function<void()> onAsk;
+        bool AskYesNo(const std::string& text) override
+        {
+            onAsk();
+            return ScriptedShell::AskYesNo(text);
+        }
+    } shell;
+    tarnwick::SetChartShell(&shell);
+    CTarnwickModel model;
+    CAWFDocumentType* own = model.GetDocType(70001, "Заказ");
+    own->TypeDoc = 70001;
+    std::map<CODComponent*, std::string> names;
+    auto name = [&](auto* c, const std::string& n) {
+        names[c] = n;
+        return c;
+    };
+    CAWFState* s1 = name(AddState(model, own, 1, 0, 0), "s1");
+    name(AddState(model, own, 2, 200, 0), "s2");
+    CAWFState* a3 = name(AddState(model, own, 3, 400, 0), "a3");
+    CAWFState* b3 = name(AddState(model, own, 3, 600, 0), "b3");
+    name(AddLink(model, s1, a3), "m1a");
+    name(AddLink(model, s1, b3), "m1b");
+    name(AddLink(model, s1, a3), "again");
+    std::vector<std::string> seen;
+    shell.onAsk = [&] { seen = AllMessages(model, names); };
+    shell.answers = {true};
+    EXPECT_FALSE(tarnwick::CheckChart(model, false));
+    EXPECT_EQ(seen, (std::vector<std::string>{"s2: " + kUnconnected, "a3: " + kDupState, "b3: " + kDupState,
+                                              "m1a: " + kDupMove, "again: " + kDupMove}));
+    EXPECT_EQ(AllMessages(model, names), (std::vector<std::string>{"a3: " + kDupState, "b3: " + kDupState,
+                                                                   "m1a: " + kDupMove, "again: " + kDupMove}));
+    EXPECT_EQ(model.CountErrors(), 4);
+    EXPECT_EQ(shell.questions.size(), 1u);
+    tarnwick::SetChartShell(nullptr);
+}
+
 TEST(ChartVisibility, IsolatedStatesAndActionsAreShownAndHidden)
 {
     ShellScope scope;

@@ -93,6 +93,10 @@ public:
     void CheckDuplicateActions();
     void CheckConnections();
     int CountErrors();
+    // All of them in one go, as the save command runs them, reaching each
+    // element's memory twice: step runs after each of the checks above;
+    // returns the number of messages.
+    int CheckAll(const std::function<void()>& step);
     // What the checks read of the chart's structure, taken again when the chart has changed.
     const tarnwick::ChartScan& CheckScan();
 
