@@ -339,6 +339,18 @@ TEST(ChartCheckRerun, ReportsEachEditOfTheChart)
         EXPECT_EQ(AllMessages(model, names), step.messages) << step.edit;
         EXPECT_EQ(model.CountErrors(), static_cast<int>(step.messages.size())) << step.edit;
         EXPECT_EQ(scope.shell.questions.size(), step.answers.size()) << step.edit;
+
+        // The model's passes one by one, in the order the check once ran
+        // them, find the same messages and ask the same questions.
+        scope.shell.answers = step.answers;
+        scope.shell.questions.clear();
+        model.ClearErrors();
+        model.CheckDuplicateStates();
+        model.CheckDuplicateMoves();
+        model.CheckDuplicateActions();
+        model.CheckConnections();
+        EXPECT_EQ(AllMessages(model, names), step.messages) << "one pass at a time: " << step.edit;
+        EXPECT_EQ(scope.shell.questions.size(), step.answers.size()) << "one pass at a time: " << step.edit;
     }
 }
 
