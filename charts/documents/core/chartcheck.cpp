@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -272,6 +273,36 @@ void CTarnwickModel::CheckDuplicateActions()
     }
 }
 
+namespace {
+
+// Checks one of the chart's own states. Without the initial state no answer
+// lets the save pass, so nothing is asked; otherwise a state with messages
+// asks whether to save anyway. The answer accepts unconnected states only:
+// a duplicate found before still fails the check. beforeQuestion runs just
+// before the question is asked. Gives whether the user accepted.
+bool CheckOwnState(CAWFState* state, const ChartScan::Item& item, int ownStates, bool hasInitial,
+                   const std::function<void()>& beforeQuestion = {})
+{
+    const std::size_t before = state->Errors.size();
+    if (ownStates > 1)
+        state->Validate(item.connected, item.reached);
+    if (!hasInitial) {
+        state->Errors.push_back(kNoInitialState);
+        return false;
+    }
+    if (state->Errors.empty())
+        return false;
+    if (beforeQuestion)
+        beforeQuestion();
+    if (!ChartShell().AskYesNo("На диаграмме обнаружены несвязанные состояния или\n"
+                               "остутсвует начальное состояние.Сохранять?"))
+        return false;
+    state->Errors.resize(before);
+    return true;
+}
+
+} // namespace
+
 void CTarnwickModel::CheckConnections()
 {
     CHART_SCAN(scan);
@@ -309,26 +340,10 @@ void CTarnwickModel::CheckConnections()
             foreign->Validate(item.connected, item.reached);
             break;
         }
-        case ChartScan::Kind::State: {
-            auto* state = static_cast<CAWFState*>(item.component);
-            if (accepted)
-                break;
-            const std::size_t before = state->Errors.size();
-            if (ownStates > 1)
-                state->Validate(item.connected, item.reached);
-            // Without the initial state no answer lets the save pass, so
-            // nothing is asked. The answer accepts unconnected states only:
-            // a duplicate found before still fails the check.
-            if (!hasInitial) {
-                state->Errors.push_back(kNoInitialState);
-            } else if (!state->Errors.empty() &&
-                       ChartShell().AskYesNo("На диаграмме обнаружены несвязанные состояния или\n"
-                                             "остутсвует начальное состояние.Сохранять?")) {
-                state->Errors.resize(before);
-                accepted = true;
-            }
+        case ChartScan::Kind::State:
+            if (!accepted)
+                accepted = CheckOwnState(static_cast<CAWFState*>(item.component), item, ownStates, hasInitial);
             break;
-        }
         }
     }
 }
@@ -531,30 +546,14 @@ int CTarnwickModel::CheckAll(const std::function<void()>& step)
         case ChartScan::Kind::Foreign:
             static_cast<CAWFState*>(item.component)->Validate(item.connected, item.reached);
             break;
-        case ChartScan::Kind::State: {
-            auto* state = static_cast<CAWFState*>(item.component);
-            if (accepted)
-                break;
-            const std::size_t before = state->Errors.size();
-            if (ownStates > 1)
-                state->Validate(item.connected, item.reached);
-            // Without the initial state no answer lets the save pass, so
-            // nothing is asked. The answer accepts unconnected states only:
-            // a duplicate found before still fails the check. The question
-            // finds every duplicate marked.
-            if (!hasInitial) {
-                state->Errors.push_back(kNoInitialState);
-            } else if (!state->Errors.empty()) {
-                for (; marked < items.size(); ++marked)
-                    writeDuplicates(items[marked]);
-                if (ChartShell().AskYesNo("На диаграмме обнаружены несвязанные состояния или\n"
-                                          "остутсвует начальное состояние.Сохранять?")) {
-                    state->Errors.resize(before);
-                    accepted = true;
-                }
-            }
+        case ChartScan::Kind::State:
+            // The question finds every duplicate marked.
+            if (!accepted)
+                accepted = CheckOwnState(static_cast<CAWFState*>(item.component), item, ownStates, hasInitial, [&] {
+                    for (; marked < items.size(); ++marked)
+                        writeDuplicates(items[marked]);
+                });
             break;
-        }
         }
         count += static_cast<int>(item.errors->Errors.size());
     }
