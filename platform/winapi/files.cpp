@@ -419,7 +419,7 @@ BOOL setAttributesOf(int fd, DWORD attributes, const std::string& path)
 // order. Without `details` only names and kinds are filled in, taken from
 // the folder itself where it tells them.
 std::optional<std::vector<FindData>> listFolder(int fd, const std::string& pattern, FindMode mode,
-                                                bool details = true);
+                                                bool details);
 
 } // namespace
 
@@ -496,8 +496,12 @@ bool MatchFilePattern(const std::string& name, const std::string& pattern)
     return p == pattern.size();
 }
 
-std::optional<std::vector<FindData>> FindFiles(const std::string& folder, const std::string& pattern,
-                                               FindMode mode)
+namespace {
+
+// The matching entries of the folder at `folder` (the current folder when
+// empty); none, with the last error set, when it cannot be opened.
+std::optional<std::vector<FindData>> listPath(const std::string& folder, const std::string& pattern, FindMode mode,
+                                              bool details)
 {
     std::string dir = folder.empty() ? std::string(".") : folder;
     int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -505,19 +509,21 @@ std::optional<std::vector<FindData>> FindFiles(const std::string& folder, const 
         failOpeningFolder(errno, dir);
         return std::nullopt;
     }
-    return listFolder(fd, pattern, mode);
+    return listFolder(fd, pattern, mode, details);
+}
+
+} // namespace
+
+std::optional<std::vector<FindData>> FindFiles(const std::string& folder, const std::string& pattern,
+                                               FindMode mode)
+{
+    return listPath(folder, pattern, mode, true);
 }
 
 std::optional<std::vector<FindData>> FindNames(const std::string& folder, const std::string& pattern,
                                                FindMode mode)
 {
-    std::string dir = folder.empty() ? std::string(".") : folder;
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        failOpeningFolder(errno, dir);
-        return std::nullopt;
-    }
-    return listFolder(fd, pattern, mode, false);
+    return listPath(folder, pattern, mode, false);
 }
 
 namespace {
@@ -1054,25 +1060,31 @@ std::optional<Folder> Folder::OpenSub(const std::string& name) const
     return Folder(fd);
 }
 
-std::optional<std::vector<FindData>> FindFiles(const Folder& folder, const std::string& pattern, FindMode mode)
+namespace {
+
+// The matching entries of an open folder, read through a description of its
+// own, so that two listings never share a position.
+std::optional<std::vector<FindData>> listOpen(const Folder& folder, const std::string& pattern, FindMode mode,
+                                              bool details)
 {
-    // A description of its own, so that two listings never share a position.
     int fd = ::openat(folder.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         failOpeningFolder(errno, {});
         return std::nullopt;
     }
-    return listFolder(fd, pattern, mode);
+    return listFolder(fd, pattern, mode, details);
+}
+
+} // namespace
+
+std::optional<std::vector<FindData>> FindFiles(const Folder& folder, const std::string& pattern, FindMode mode)
+{
+    return listOpen(folder, pattern, mode, true);
 }
 
 std::optional<std::vector<FindData>> FindNames(const Folder& folder, const std::string& pattern, FindMode mode)
 {
-    int fd = ::openat(folder.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        failOpeningFolder(errno, {});
-        return std::nullopt;
-    }
-    return listFolder(fd, pattern, mode, false);
+    return listOpen(folder, pattern, mode, false);
 }
 
 DWORD GetFileAttributes(const Folder& folder, const std::string& name)
